@@ -1,0 +1,69 @@
+// The flat table-engine interface the conversion steps call. One engine state
+// per process (like the engine it replaces): a set of open work areas and one
+// current area. Text crosses this interface in UTF-8 and is stored in the
+// tables as Windows-1252.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace store {
+
+// Value type codes of sx_Replace.
+constexpr int SX_TEXT = 1024;
+constexpr int SX_DATE_TEXT = 1056;  // "dd/mm/yyyy" under the run's date settings
+constexpr int SX_DOUBLE = 8;
+constexpr int SX_LOGICAL = 128;
+
+// Settings (issued once at the start of a run).
+void sx_SetDateFormat(int format);   // 3 = day/month/year
+void sx_SetCentury(int on);          // -1 = four-digit years
+void sx_SetEpoch(int year);          // 1960
+
+// Opening and closing. sx_Use opens exclusively with the structural CDX;
+// returns the work area, 0 on failure (reason in sx_LastError()).
+int16_t sx_Use(const std::string& file, const std::string& alias, int openMode = 2, int driver = 2);
+void sx_Select(int16_t area);
+void sx_Close();
+void sx_CloseAll();
+void sx_CloseIndexes();
+
+// Navigation and reading on the current area.
+void sx_GoTop();
+void sx_Skip(int count = 1);
+bool sx_Eof();
+std::string sx_GetString(const std::string& field);  // the field's stored text (padding kept)
+double sx_GetDouble(const std::string& field);
+int32_t sx_RecNo();
+int32_t sx_QueryRecCount();
+int16_t sx_TagArea(const std::string& tag);  // 0 when the tag does not exist
+void sx_SetOrder(int16_t order);             // 0 = record order
+bool sx_Seek(const std::string& key);
+bool sx_Found();
+int32_t sx_Locate(const std::string& condition, int direction = 0, int continuing = 0);
+
+// Writing on the current area.
+void sx_AppendBlank();
+void sx_Replace(const std::string& field, int type, const std::string& value);
+void sx_Replace(const std::string& field, int type, double value);
+void sx_Replace(const std::string& field, int type, int32_t value);  // logical: -1 true, 0 false
+void sx_Delete();
+bool sx_Rlock(int32_t record);
+void sx_Commit();
+void sx_Unlock(int32_t record);
+
+// Whole-table operations.
+bool sx_CopyFile(const std::string& targetFile);
+bool sx_AppendFrom(const std::string& sourceFile, int driver = 2, const std::string& scope = "");
+
+// Temporary tables.
+int16_t sx_CreateNew(const std::string& file, const std::string& alias, int driver = 2, int maxFields = 50);
+bool sx_CreateField(const std::string& name, const std::string& type, int width, int decimals);
+int16_t sx_CreateExec();
+bool sx_IndexTag(const std::string& indexFile, const std::string& tag, const std::string& keyExpr,
+                 int option = 0, int descending = 0, const std::string& condition = "");
+int16_t sx_IndexOpen(const std::string& indexFile);
+
+// Why the last failing call failed (not part of the original set; for messages and tests).
+std::string sx_LastError();
+
+}  // namespace store
