@@ -1,0 +1,56 @@
+// The FoxPro compound index file (.CDX) as bytes: writing a whole file from the
+// keys of its tags, and reading it back (tag definitions only, or every key
+// with a structural check of every node). The table engine decides which keys
+// a tag holds; this file knows only the format.
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace store::cdx {
+
+enum class KeyType { Character, Numeric, Date, Logical };
+
+struct TagSpec {
+  std::string name;       // upper case, at most 10 characters
+  std::string keyExpr;    // the key expression text as stored
+  std::string forExpr;    // empty: no FOR condition
+  bool unique = false;
+  bool descending = false;
+  KeyType keyType = KeyType::Character;
+  uint16_t keyLength = 0;  // bytes per key (8 for numeric and date keys)
+};
+
+// Keys of one tag in the order the index stores them (ascending byte order, or
+// descending for a descending tag; equal keys by ascending record number;
+// unique tags already hold only the first record of each key). Keys are packed
+// back to back, keyLength bytes each, so a million keys cost no allocations.
+struct TagKeys {
+  TagSpec spec;
+  std::string keyBytes;            // count * spec.keyLength bytes
+  std::vector<uint32_t> recnos;    // one per key
+  size_t count() const { return recnos.size(); }
+  std::string_view key(size_t i) const {
+    return std::string_view(keyBytes).substr(i * spec.keyLength, spec.keyLength);
+  }
+};
+
+// Writes the whole file (tags in the given order). False with a reason on failure.
+bool writeCdx(const std::filesystem::path& file, const std::vector<TagKeys>& tags, std::string& error);
+
+// Reads the tag directory and every tag header. False with a reason when the
+// file does not parse as a compound index.
+bool readCdxSpecs(const std::filesystem::path& file, std::vector<TagSpec>& tags, std::string& error);
+
+// Reads every key of every tag by walking each tag from its root, checking
+// node structure (types, counts, sibling links, free-space and mask fields,
+// key order). False with a reason naming the tag and page of the first fault.
+bool readCdxKeys(const std::filesystem::path& file, std::vector<TagKeys>& tags, std::string& error);
+
+// 8-byte keys that sort byte by byte in the order of the value.
+std::string encodeNumericKey(double value);
+std::string encodeDateKey(int32_t julianDay);
+double decodeNumericKey(std::string_view key);
+
+}  // namespace store::cdx
