@@ -11,9 +11,16 @@ namespace convert {
 namespace fs = std::filesystem;
 
 std::string ExistingPath(const std::string& path) {
+  std::string text = path;
+#ifndef _WIN32
+  // Dossier paths are built with backslashes, as on the original platform.
+  for (char& c : text) {
+    if (c == '\\') c = '/';
+  }
+#endif
   std::error_code ec;
-  fs::path p(path);
-  if (fs::is_regular_file(p, ec)) return path;
+  fs::path p(text);
+  if (fs::is_regular_file(p, ec)) return text;
   fs::path folder = p.has_parent_path() ? p.parent_path() : fs::path(".");
   std::string wanted = UpperCase(p.filename().string());
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
@@ -21,7 +28,7 @@ std::string ExistingPath(const std::string& path) {
       return (p.has_parent_path() ? p.parent_path() / it->path().filename() : it->path().filename()).string();
     }
   }
-  return path;
+  return text;
 }
 
 bool FileExists(const std::string& path) {
