@@ -1,39 +1,54 @@
-// Working dossiers made from the real templates for the history steps' tests,
-// and their tables read back through the engine.
+// Working dossiers made from the real templates for the history steps'
+// tests, their tables read back and filled through the engine, and a run
+// context that collects messages instead of showing them.
 #pragma once
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "host/ui.h"
 #include "run/run_context.h"
 
-namespace test {
+namespace test_support {
 
-// A fresh folder under the build tree holding a working dossier VIDE{nn}
-// made from the templates in `language`; returns its dossier path prefix.
+// A working dossier VIDE{index} made from the templates in `language` inside
+// `folder` (a fresh folder under the build tree named after the test when
+// empty); returns its dossier path prefix, written with backslashes as the
+// run writes it.
 std::string NewYearDossier(const std::string& testName, int index, const std::string& language = "F",
                            const std::string& folder = "");
 
-// Every record of a table (deleted ones left out), fields by upper-case name:
-// text trimmed, numbers as the engine's text of their value, dates dd/mm/yyyy.
+// Every live record of a table, fields by upper-case name: text with its
+// trailing blanks removed, numbers as the engine's text, dates dd/mm/yyyy,
+// logicals "T"/"F".
 using Record = std::map<std::string, std::string>;
 std::vector<Record> ReadTable(const std::string& file);
-// The numeric fields of `field` of every record.
 double Number(const Record& r, const std::string& field);
-
-// Appends records to a table (text fields and numbers given as text).
+// Appends records (text fields only).
 void AppendRecords(const std::string& file, const std::vector<Record>& records);
 
-// A run context for the steps: the language, an account length of 6, the
-// closing period "13", and messages collected instead of shown.
-struct StepContext {
-  run::RunContext ctx;
-  std::vector<std::string> errors;
+struct CollectingUi : host::Ui {
   std::vector<std::string> boxes;
-  explicit StepContext(const std::string& language = "F");
- private:
-  struct Ui;
-  std::shared_ptr<host::Ui> ui_;
+  host::MsgResult messageBox(const std::string& text, host::MsgButtons, host::MsgIcon, const std::string&) override {
+    boxes.push_back(text);
+    return host::MsgResult::Ok;
+  }
+  void processEvents() override {}
+  void setBusy(bool) override {}
+  std::optional<std::string> browseFolder(const std::string&, const std::string&) override { return std::nullopt; }
+  std::vector<std::string> listServers() override { return {}; }
 };
 
-}  // namespace test
+// A run context for one step: account length 6, closing period "13", the
+// failure reports in `errors` (tables closed as the run does), message boxes
+// in `ui.boxes`.
+struct StepContext {
+  explicit StepContext(const std::string& language = "F");
+  run::RunContext ctx;
+  std::vector<std::string> errors;
+  CollectingUi ui;
+  std::vector<std::string>& boxes = ui.boxes;
+};
+
+}  // namespace test_support
