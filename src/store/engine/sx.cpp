@@ -98,6 +98,16 @@ void positionAt(Area& a, uint32_t recno) {
   a.eof = recno == 0 || !a.table->go(recno);
 }
 
+int16_t openArea(std::unique_ptr<Table> t, const std::string& alias) {
+  int16_t n = freeArea();
+  Area& a = S().areas[n];
+  a.table = std::move(t);
+  a.alias = alias;
+  positionAt(a, a.table->recordCount() ? 1 : 0);
+  S().current = n;
+  return n;
+}
+
 }  // namespace
 
 void sx_SetDateFormat(int format) { S().dateFormat = format; }
@@ -111,13 +121,7 @@ int16_t sx_Use(const std::string& file, const std::string& alias, int, int) {
     fail(error);
     return 0;
   }
-  int16_t n = freeArea();
-  Area& a = S().areas[n];
-  a.table = std::move(t);
-  a.alias = alias;
-  positionAt(a, a.table->recordCount() ? 1 : 0);
-  S().current = n;
-  return n;
+  return openArea(std::move(t), alias);
 }
 
 void sx_Select(int16_t area) {
@@ -458,13 +462,7 @@ int16_t sx_CreateExec() {
     fail(error);
     return 0;
   }
-  int16_t n = freeArea();
-  Area& a = S().areas[n];
-  a.table = std::move(t);
-  a.alias = alias;
-  a.eof = true;
-  S().current = n;
-  return n;
+  return openArea(std::move(t), alias);
 }
 
 bool sx_IndexTag(const std::string& indexFile, const std::string& tag, const std::string& keyExpr, int option,
