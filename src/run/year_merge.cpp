@@ -3,33 +3,38 @@
 #include <filesystem>
 #include <system_error>
 
-#include "convert/master/step_support.h"
 #include "convert/master/text.h"
 #include "store/engine/sx.h"
+#include "store/file_operations.h"
 
 namespace run {
 
 namespace {
 
 namespace fs = std::filesystem;
-using convert::ExistingPath;
 using convert::Trim;
 using convert::UpperCase;
 using store::SX_TEXT;
 
 std::string twoDigits(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
 
+// Dossier paths are texts with backslashes, as the steps build them.
 std::string yearPrefix(const std::string& workingFolder, int index) {
   const std::string name = "VIDE" + twoDigits(index);
-  return (fs::path(workingFolder) / name / name).string();
+  return workingFolder + "\\" + name + "\\" + name;
 }
 
-int16_t use(const std::string& file, const std::string& alias) { return store::sx_Use(ExistingPath(file), alias, 2, 2); }
+int16_t use(const std::string& file, const std::string& alias) { return store::sx_Use(file, alias, 2, 2); }
+
+void removeFile(const std::string& file) {
+  std::error_code ec;
+  fs::remove(store::nativePath(file), ec);
+}
 
 // Copies the current table to `tempFile` and opens the copy, positioned on
 // its first record.
 int16_t copyToTemp(const std::string& tempFile, const std::string& alias) {
-  convert::RemoveFile(tempFile);
+  removeFile(tempFile);
   store::sx_CopyFile(tempFile);
   int16_t area = use(tempFile, alias);
   store::sx_Select(area);
@@ -42,10 +47,9 @@ void appendTemp(int16_t temp, int16_t target, const std::string& tempFile) {
   store::sx_Select(temp);
   store::sx_Close();
   store::sx_Select(target);
-  store::sx_AppendFrom(ExistingPath(tempFile), 2, "");
-  convert::RemoveFile(tempFile);
-  std::error_code ec;
-  fs::remove(fs::path(tempFile).replace_extension(".CDX"), ec);
+  store::sx_AppendFrom(tempFile, 2, "");
+  removeFile(tempFile);
+  removeFile(tempFile.substr(0, tempFile.size() - 4) + ".CDX");
 }
 
 // Accounts of both years once: an account of the newer year that the older
@@ -114,22 +118,21 @@ void mergeParameters(const std::string& first, const std::string& second) {
   }
 }
 
-void copyFile(const std::string& from, const std::string& to) {
-  std::error_code ec;
-  fs::copy_file(ExistingPath(from), to, fs::copy_options::overwrite_existing, ec);
+void copyFile(RunContext& ctx, const std::string& from, const std::string& to) {
+  store::MyFileCopy(ctx.ui, from, to, true);
 }
 
 }  // namespace
 
-void MergeBookYears(RunContext&, const std::string& workingFolder, int olderIndex, int newerIndex) {
+void MergeBookYears(RunContext& ctx, const std::string& workingFolder, int olderIndex, int newerIndex) {
   const std::string first = yearPrefix(workingFolder, olderIndex);
   const std::string second = yearPrefix(workingFolder, newerIndex);
   mergeAccounts(first, second);
   mergeEntries(first, second);
   mergeParameters(first, second);
   store::sx_CloseAll();
-  copyFile(second + "_DBK_01.DBF", first + "_DBK_02.DBF");
-  copyFile(second + "_DBK_01.CDX", first + "_DBK_02.CDX");
+  copyFile(ctx, second + "_DBK_01.DBF", first + "_DBK_02.DBF");
+  copyFile(ctx, second + "_DBK_01.CDX", first + "_DBK_02.CDX");
 }
 
 }  // namespace run

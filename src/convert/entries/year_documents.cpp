@@ -217,7 +217,8 @@ bool DocumentWriter::writeVatDocument(const run::RowSet& document) {
   // missing or belongs to the opening period.
   ActLine header;
   header.period = PeriodText(document.field("Period"), ctx_.sourceClosingPeriod);
-  header.dbkCode = journalCode(header.period, document.field("JrnlID").asText());
+  // (An opening-period document writes nothing here: no journal for it.)
+  if (header.period != "00") header.dbkCode = journalCode(header.period, document.field("JrnlID").asText());
   header.dbkType = kind;
   header.docNumber = FitDocNumber(document.field("Doc").asText());
   header.date = header.dateDoc = SourceDateText(document.field("DocDate"));
