@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "convert/master/text.h"
+#include "store/dossier_template.h"
 #include "store/engine/sx.h"
 #include "store/file_operations.h"
 
@@ -16,12 +17,8 @@ using convert::Trim;
 using convert::UpperCase;
 using store::SX_TEXT;
 
-std::string twoDigits(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
-
-// Dossier paths are texts with backslashes, as the steps build them.
 std::string yearPrefix(const std::string& workingFolder, int index) {
-  const std::string name = "VIDE" + twoDigits(index);
-  return workingFolder + "\\" + name + "\\" + name;
+  return store::workingDossier(workingFolder, index).prefix;
 }
 
 int16_t use(const std::string& file, const std::string& alias) { return store::sx_Use(file, alias, 2, 2); }

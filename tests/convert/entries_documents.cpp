@@ -40,6 +40,17 @@ struct Line {
   operator Row() const { return row; }
 };
 
+// A row of the summed balance-line query, with exactly its columns; the
+// amount is Sum(AmntBase x FlagDC), so a credit of 21 sums to 21.
+Row balanceRow(const std::string& journal, int doc, int type, int period, const std::string& account, int compType,
+               const std::string& compId, const std::string& sum) {
+  return {{"Period", Int(period)},        {"JrnlID", Text(journal)},     {"JrnlSubType", Int(1)},
+          {"JrnlType", Int(type)},        {"Doc", Int(doc)},             {"DocDate", test_support::Date(2024, 3, 15)},
+          {"ValueDate", Null()},          {"DueDate", Null()},           {"AcctID", Text(account)},
+          {"CompAcctID", Text(compId)},   {"AssocAcctID", Null()},       {"CompAcctType", Int(compType)},
+          {"AssocAcctType", Int(0)},      {"AmntBase", Dec(sum)}};
+}
+
 test_support::Row documentRow(const std::string& journal, int doc, int type, int subtype, int period) {
   return {{"JrnlID", Text(journal)}, {"JrnlType", Int(type)}, {"JrnlSubType", Int(subtype)},
           {"Doc", Int(doc)},         {"Period", Int(period)}, {"DocDate", test_support::Date(2024, 3, 15)}};
@@ -90,11 +101,7 @@ TEST_F(DocumentStep, SalesInvoiceWithVat) {
       {Line(2, "VEN", 1, 1, 3, "700000", 1, "100.00")
            .set("CompAcctType", Int(10)).set("CompAcctID", Text("C001")).set("VATCode", Text("21"))
            .set("xVATCode", Text("21")).set("VATType", Int(0))});
-  vat(convert::VatQuery::BalanceLines, "VEN", 1, 1,
-      {{{"Period", Int(3)}, {"JrnlID", Text("VEN")}, {"Doc", Int(1)}, {"JrnlType", Int(1)},
-        {"DocDate", test_support::Date(2024, 3, 15)}, {"ValueDate", Null()}, {"DueDate", Null()}, {"AcctID", Text("451000")},
-        {"CompAcctID", Text("C001")}, {"AssocAcctID", Null()}, {"CompAcctType", Int(10)}, {"AssocAcctType", Int(0)},
-        {"AmntBase", Dec("21.00")}, {"FlagDC", Int(1)}}});
+  vat(convert::VatQuery::BalanceLines, "VEN", 1, 1, {balanceRow("VEN", 1, 1, 3, "451000", 10, "C001", "21.00")});
   vat(convert::VatQuery::VatTypes, "VEN", 1, 1, {{{"VATType", Int(0)}}});
   vat(convert::VatQuery::UncodedCount, "VEN", 1, 1, {{{"Nombre", Int(1)}}});
 
@@ -144,10 +151,7 @@ TEST_F(DocumentStep, PurchaseCreditNoteWithNonDeductibleVat) {
   vat(convert::VatQuery::VatLines, "ACH", 7, 2,
       {Line(2, "ACH", 7, 2, 5, "610000", 1, "100.00").set("VATCode", Text("21")).set("xVATCode", Text("21"))
            .set("VATType", Int(0))});
-  vat(convert::VatQuery::BalanceLines, "ACH", 7, 2,
-      {{{"Period", Int(5)}, {"JrnlID", Text("ACH")}, {"Doc", Int(7)}, {"AcctID", Text("411000")},
-        {"DocDate", test_support::Date(2024, 5, 2)}, {"AssocAcctType", Int(0)}, {"CompAcctType", Int(20)},
-        {"CompAcctID", Text("S100")}, {"AmntBase", Dec("21.00")}}});
+  vat(convert::VatQuery::BalanceLines, "ACH", 7, 2, {balanceRow("ACH", 7, 2, 5, "411000", 20, "S100", "21.00")});
   vat(convert::VatQuery::VatTypes, "ACH", 7, 2, {{{"VATType", Int(0)}}});
   vat(convert::VatQuery::UncodedCount, "ACH", 7, 2, {{{"Nombre", Int(1)}}});
 

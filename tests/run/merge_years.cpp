@@ -6,6 +6,8 @@
 #include <filesystem>
 
 #include "run/year_merge.h"
+#include "store/engine/index_check.h"
+#include "store/file_operations.h"
 #include "support/history_dossier.h"
 
 namespace {
@@ -19,7 +21,7 @@ const Record* find(const std::vector<Record>& rows, const std::string& field, co
 
 TEST(YearMerge, NewerYearJoinsTheOlderDossier) {
   const std::string first = test_support::NewYearDossier("YearMerge", 3);
-  const std::string folder = std::filesystem::path(first).parent_path().parent_path().string();
+  const std::string folder = store::nativePath(first).parent_path().parent_path().string();
   const std::string second = test_support::NewYearDossier("YearMerge", 4, "F", folder);
 
   test_support::AppendRecords(first + "_ACF.DBF", {{{"TYPE", "3"}, {"NUMBER", "400000"}, {"CENTRALID", "C"}},
@@ -35,8 +37,8 @@ TEST(YearMerge, NewerYearJoinsTheOlderDossier) {
   test_support::AppendRecords(second + "_ACT.DBF", {{{"PERIOD", "00"}, {"MATCHNO", ""}, {"BOOKYEAR", "1"}},
                                             {{"PERIOD", "03"}, {"MATCHNO", "10000001"}, {"BOOKYEAR", "1"}},
                                             {{"PERIOD", "04"}, {"MATCHNO", ""}, {"BOOKYEAR", "1"}}});
-  test_support::AppendRecords(second + "_PARAM.DBF", {{{"ID", "BOOKYEAR1.MATCHNUMBER"}, {"VALUE", "10000042"}},
-                                              {{"ID", "COMPANYNAME"}, {"VALUE", "newer"}}});
+  test_support::AppendRecords(second + "_PARAM.DBF", {{{"ID", "BOOKYEAR1.LASTDOC"}, {"VALUE", "42"}},
+                                                      {{"ID", "COMPANYNAME"}, {"VALUE", "newer"}}});
   const auto params1 = test_support::ReadTable(first + "_PARAM.DBF");
   const auto params2 = test_support::ReadTable(second + "_PARAM.DBF");
   const auto dbk2 = test_support::ReadTable(second + "_DBK_01.DBF");
@@ -72,13 +74,18 @@ TEST(YearMerge, NewerYearJoinsTheOlderDossier) {
   });
   EXPECT_EQ(params.size(), params1.size() + year1Params);
   EXPECT_EQ(find(params, "ID", "BOOKYEARCOUNT")->at("VALUE"), "2");
-  EXPECT_EQ(find(params, "ID", "BOOKYEAR2.MATCHNUMBER")->at("VALUE"), "20000042");
+  // The template's matching counter 10000001 continues in series 2.
+  EXPECT_EQ(find(params, "ID", "BOOKYEAR2.MATCHNUMBER")->at("VALUE"), "20000001");
+  EXPECT_EQ(find(params, "ID", "BOOKYEAR2.LASTDOC")->at("VALUE"), "42");
   EXPECT_EQ(find(params, "ID", "COMPANYNAME") ? find(params, "ID", "COMPANYNAME")->at("VALUE") : "", 
             find(params1, "ID", "COMPANYNAME") ? find(params1, "ID", "COMPANYNAME")->at("VALUE") : "");
   for (const auto& r : params2)
     if (r.at("ID").rfind("BOOKYEAR1.", 0) == 0) EXPECT_TRUE(find(params, "ID", "BOOKYEAR2." + r.at("ID").substr(10)));
 
   EXPECT_EQ(test_support::ReadTable(first + "_DBK_02.DBF").size(), dbk2.size());
+  for (const char* table : {"_ACF.DBF", "_ACT.DBF", "_PARAM.DBF", "_DBK_02.DBF"})
+    for (const store::TagCheck& check : store::checkIndexes(store::nativePath(first + table)))
+      EXPECT_TRUE(check.ok) << table << " " << check.tag << ": " << check.problem;
   EXPECT_FALSE(std::filesystem::exists(first + "_ACTTEMP.DBF"));
   EXPECT_FALSE(std::filesystem::exists(first + "_ACFTEMP.DBF"));
   EXPECT_FALSE(std::filesystem::exists(first + "_PARAMTEMP.DBF"));

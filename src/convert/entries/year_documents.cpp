@@ -142,7 +142,8 @@ bool DocumentWriter::fill(const run::RowSet& row, ActLine& line) {
   // Lines flagged 1 are credits and are negated; a negative source amount is
   // then negated as a number (never written as "--").
   line.amountEur = Fixed4::parse(row.field("AmntBase").asText());
-  if (row.field("FlagDC").asText() == "1") line.amountEur = -line.amountEur;
+  // (The summed balance lines have no flag: their sum is signed already.)
+  if (OptionalField(row, "FlagDC").asText() == "1") line.amountEur = -line.amountEur;
   return true;
 }
 
