@@ -98,33 +98,36 @@ std::string VatDocumentQuery(SourceForm form, const std::string& nn, VatQuery wh
              "Where (((historic.JrnlID) = ?) And ((historic.Doc) = ? )) And (((historic.VATCode) Is Not Null" +
              (sql ? std::string(" and (historic.VATCode > '')") : std::string()) + ") OR ((historic.AcctID)>'6') AND " +
              noVat + " and ((historic.JrnlType) = ?)and (historic.accttype > 0))";
+    // The document's conditions of queries 3 to 5 bear on grouped columns
+    // only, so they select the same groups in WHERE as in HAVING; in WHERE
+    // the source finds the document through its index instead of grouping
+    // the whole book year once per document.
     case VatQuery::BalanceLines:
       return "SELECT historic.Period, historic.JrnlID, historic.JrnlSubType, historic.JrnlType, historic.Doc, "
              "historic.DocDate, historic.ValueDate, historic.DueDate, historic.AcctID, historic.CompAcctID, "
              "historic.AssocAcctID, historic.CompAcctType, historic.AssocAcctType, " +
              std::string(sql ? "Sum(historic.AmntBase * historic.flagdc)" : "Sum([historic].[AmntBase]*[historic].[flagdc])") +
              " AS AmntBase " + from +
-             "where (historic.accttype > 0) GROUP BY historic.Period, historic.JrnlID, historic.JrnlSubType, "
+             "where (historic.accttype > 0) AND (((historic.JrnlID)=?) AND ((historic.Doc)=?) AND "
+             "((historic.AcctID)<'6') AND " +
+             noVat + " AND ((historic.ValidationType)=0) AND ((historic.JrnlType) = ?)) "
+             "GROUP BY historic.Period, historic.JrnlID, historic.JrnlSubType, "
              "historic.JrnlType, historic.Doc, historic.DocDate, historic.ValueDate, historic.DueDate, historic.AcctID, "
              "historic.CompAcctID, historic.AssocAcctID, historic.CompAcctType, historic.AssocAcctType, "
-             "historic.VATCode, historic.ValidationType, historic.JrnlID, historic.Doc "
-             "HAVING (((historic.JrnlID)=?) AND ((historic.Doc)=?) AND ((historic.AcctID)<'6') AND " +
-             noVat + " AND ((historic.ValidationType)=0) AND ((historic.JrnlType) = ?))";
+             "historic.VATCode, historic.ValidationType, historic.JrnlID, historic.Doc";
     case VatQuery::VatTypes: {
       const std::string vatCode = form == SourceForm::AccessPlain ? "VATCode" : "A_" + nn + "_VATCode AS VATCode";
       const std::string hist = form == SourceForm::AccessPlain ? "Historic" : "A_" + nn + "_Historic AS historic";
       return "SELECT Historic.JrnlID, Historic.Doc, historic.JrnlType, VATCode.VATType FROM " + hist +
              " LEFT JOIN " + vatCode + " ON Historic.VATCode = VATCode.VATCode where (historic.accttype > 0) "
-             "GROUP BY Historic.JrnlID, Historic.Doc, VATCode.VATType, historic.JrnlType "
-             "HAVING (((historic.JrnlID)=?)) AND ((historic.Doc)=?) AND (((VATCode.VATType) Is Not Null) AND "
-             "((historic.JrnlType) = ?))";
+             "AND (((historic.JrnlID)=?)) AND ((historic.Doc)=?) AND (((VATCode.VATType) Is Not Null) AND "
+             "((historic.JrnlType) = ?)) GROUP BY Historic.JrnlID, Historic.Doc, VATCode.VATType, historic.JrnlType";
     }
     case VatQuery::UncodedCount:
       return "SELECT historic.JrnlID, historic.Doc, historic.JrnlType, Count(historic.CompAcctID) AS Nombre " + from +
-             "where (historic.accttype > 0) GROUP BY historic.JrnlID, historic.Doc, historic.VATCode, "
-             "historic.ValidationType, historic.JrnlType "
-             "HAVING (((historic.JrnlID)=?) AND ((historic.Doc)=?) AND " +
-             noVat + " AND ((historic.ValidationType)=0) AND ((historic.JrnlType) = ?))";
+             "where (historic.accttype > 0) AND (((historic.JrnlID)=?) AND ((historic.Doc)=?) AND " + noVat +
+             " AND ((historic.ValidationType)=0) AND ((historic.JrnlType) = ?)) GROUP BY historic.JrnlID, "
+             "historic.Doc, historic.VATCode, historic.ValidationType, historic.JrnlType";
   }
   return std::string();
 }
