@@ -10,6 +10,10 @@
 
 #include "store/engine/table.h"
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace {

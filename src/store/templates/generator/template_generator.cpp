@@ -5,11 +5,12 @@
 //
 //   m2k_template_generator DATA_DIR WORK_DIR OUTPUT.cpp
 #include <algorithm>
-#include <memory>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
