@@ -466,7 +466,8 @@ class Parser {
       size_t look = j;
       while (look < src_.size() && std::isspace(static_cast<unsigned char>(src_[look]))) ++look;
       bool call = look < src_.size() && src_[look] == '(';
-      if (!call && fieldIndex(cur_.text) < 0) {
+      bool word = cur_.text == "AND" || cur_.text == "OR" || cur_.text == "NOT";
+      if ((!call || word) && fieldIndex(cur_.text) < 0) {
         if (cur_.text == "AND") cur_.kind = Tok::And;
         else if (cur_.text == "OR") cur_.kind = Tok::Or;
         else if (cur_.text == "NOT") cur_.kind = Tok::Not;

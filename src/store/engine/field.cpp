@@ -80,7 +80,15 @@ std::string formatNumber(double value, int width, int decimals) {
   if (!std::isfinite(value)) return std::string(width, '*');
   char buf[400];
   for (int dec = decimals; dec >= 0; --dec) {
+    // Half away from zero, as xBase rounds; the nudge keeps 99.995 (stored in
+    // binary just below) rounding up like the decimal number it stands for.
     double v = value;
+    double scale = std::pow(10.0, dec);
+    double scaled = std::fabs(value) * scale;
+    if (scaled < 1e15) {
+      v = std::floor(scaled + 0.5 + scaled * 1e-13) / scale;
+      if (value < 0) v = -v;
+    }
     int n = std::snprintf(buf, sizeof buf, "%.*f", dec, v);
     std::string text(buf, n > 0 ? static_cast<size_t>(n) : 0);
     // "-0.00" is not a number anyone wrote.
