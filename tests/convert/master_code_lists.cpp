@@ -5,6 +5,7 @@
 
 #include "convert/steps.h"
 #include "master_dossier.h"
+#include "store/engine/sx.h"
 
 using namespace master_test;
 using test_support::MemoryTable;
@@ -44,7 +45,7 @@ TEST_F(MasterCodeLists, CategoriesGetShortCodesFromDigitZero) {
                                {{"CatID", Text("ABCDE")}, {"TypeID", Text("30")}, {"Wording", Text("Autres")}},
                                // Already written above: not added twice.
                                {{"CatID", Text("ABCDE")}, {"TypeID", Text("30")}, {"Wording", Text("Bis")}}}});
-  ASSERT_TRUE(convert::ConvertCategories(ctx, prefix));
+  ASSERT_TRUE(convert::ConvertCategories(ctx, prefix)) << (errors.empty() ? store::sx_LastError() : errors[0]);
   EXPECT_TRUE(errors.empty());
   std::vector<Record> customers = tableRows("CATCUS");
   ASSERT_EQ(customers.size(), 2u);
@@ -96,6 +97,16 @@ TEST_F(MasterCodeLists, CodesWithoutAUniqueShortCodeStopTheStep) {
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_EQ(errors[0], "Impossible de créer un code court pour le code CASHX9");
   EXPECT_FALSE(temporaryFilesLeft());
+
+  // Two codes alike in their first nine characters would share one row.
+  source.addQuery("select * from Category order by catID",
+                  MemoryTable{{"CatID", "TypeID", "Wording"},
+                              {{{"CatID", Text("GROSSISTES1")}, {"TypeID", Text("10")}},
+                               {{"CatID", Text("GROSSISTES2")}, {"TypeID", Text("10")}}}});
+  EXPECT_FALSE(convert::ConvertCategories(ctx, prefix));
+  EXPECT_EQ(errors.back(), "Impossible de créer un code court pour le code GROSSISTES2");
+  for (const Record& r : tableRows("PAYCODE")) EXPECT_NE(r.at("TID").substr(0, 4), "CASH");
+  EXPECT_TRUE(tableRows("CATCUS").empty());
 }
 
 TEST_F(MasterCodeLists, MissingTableFileIsReported) {

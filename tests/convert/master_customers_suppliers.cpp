@@ -115,6 +115,12 @@ TEST_F(MasterCustomersSuppliers, ConvertsEveryValueAndSkipsNumbersAlreadyPresent
   EXPECT_EQ(zips.back().at("LANGUAGE"), "7");
   expectIndexesAgree("CSF");
   expectIndexesAgree("ZIPCODE");
+  std::vector<std::string> independent = readIndependently("CSF", {"NUMBER", "TYPE", "NAME1", "BNKACCNT"});
+  ASSERT_EQ(independent.size(), csf.size());
+  for (size_t i = 0; i < csf.size(); ++i) {
+    EXPECT_EQ(independent[i], csf[i].at("NUMBER") + "|" + csf[i].at("TYPE") + "|" + csf[i].at("NAME1") + "|" +
+                                  csf[i].at("BNKACCNT"));
+  }
 }
 
 TEST_F(MasterCustomersSuppliers, GeneralAccountLengthShapesCentralAccounts) {

@@ -1,7 +1,10 @@
 #include "master_dossier.h"
 
+#include <cstdlib>
+#include <fstream>
+
 #include "convert/master/text.h"
-#include "store/dossier_template.h"
+#include "store/engine/index_check.h"
 #include "store/engine/sx.h"
 
 namespace master_test {
@@ -9,14 +12,9 @@ namespace master_test {
 void MasterDossier::makeDossier(const std::string& language, const std::string& length) {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
   root = std::filesystem::path(M2K_BUILD_DIR) / "test_dossiers" / (std::string(info->test_suite_name()) + "." + info->name());
-  std::filesystem::remove_all(root);
-  std::filesystem::create_directories(root);
-  store::sx_SetDateFormat(3);
-  store::sx_SetCentury(-1);
-  store::sx_SetEpoch(1960);
-  store::sx_CloseAll();
-  ASSERT_TRUE(store::CreateTemplateDossier(&ui, root.string(), language));
-  prefix = store::PrepareWorkingDossier(&ui, root.string(), 1).prefix;
+  bool ok = false;
+  prefix = test_support::NewWorkingDossier(ui, root, language, ok).prefix;
+  ASSERT_TRUE(ok);
   ASSERT_TRUE(std::filesystem::exists(std::filesystem::path(root) / "VIDE01" / "VIDE01_PARAM.DBF"));
   ctx.language = language;
   ctx.ui = &ui;
@@ -61,10 +59,31 @@ std::string MasterDossier::param(const std::string& id) {
   return {};
 }
 
+std::vector<std::string> MasterDossier::readIndependently(const std::string& table,
+                                                         const std::vector<std::string>& fields) {
+  // Debian's interpreter, where python3-dbfread is installed.
+  const std::string python = std::filesystem::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
+  std::filesystem::path script = root / "read.py", out = root / "read.txt";
+  std::ofstream(script) << "import sys\n"
+                           "from dbfread import DBF\n"
+                           "t = DBF(sys.argv[1], encoding='cp1252')\n"
+                           "with open(sys.argv[2], 'w', encoding='utf-8') as o:\n"
+                           "    for r in t:\n"
+                           "        o.write('|'.join(str(r[f]).rstrip() for f in sys.argv[3:]) + '\\n')\n";
+  std::string command = python + " '" + script.string() + "' '" +
+                        (root / "VIDE01" / ("VIDE01_" + table + ".DBF")).string() + "' '" + out.string() + "'";
+  for (const std::string& f : fields) command += " " + f;
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  std::vector<std::string> lines;
+  std::ifstream in(out);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
 void MasterDossier::expectIndexesAgree(const std::string& table) {
-  std::filesystem::path path = root / "VIDE01" / ("VIDE01_" + table + ".DBF");
-  std::string error;
-  EXPECT_TRUE(store::checkIndexes(path, error)) << table << ": " << error;
+  std::vector<store::TagCheck> checks = store::checkIndexes(root / "VIDE01" / ("VIDE01_" + table + ".DBF"));
+  EXPECT_FALSE(checks.empty()) << table;
+  for (const store::TagCheck& check : checks) EXPECT_TRUE(check.ok) << table << " " << check.tag << ": " << check.problem;
 }
 
 }  // namespace master_test

@@ -8,24 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "host/ui.h"
 #include "run/run_context.h"
 #include "support/memory_source.h"
+#include "store/recording_ui.h"
+#include "support/working_dossier.h"
 
 namespace master_test {
-
-class SilentUi : public host::Ui {
- public:
-  host::MsgResult messageBox(const std::string& text, host::MsgButtons, host::MsgIcon, const std::string&) override {
-    messages.push_back(text);
-    return host::MsgResult::Ok;
-  }
-  void processEvents() override {}
-  void setBusy(bool) override {}
-  std::optional<std::string> browseFolder(const std::string&, const std::string&) override { return std::nullopt; }
-  std::vector<std::string> listServers() override { return {}; }
-  std::vector<std::string> messages;
-};
 
 using Record = std::map<std::string, std::string>;  // field name -> text, right blanks removed
 
@@ -39,13 +27,16 @@ class MasterDossier : public ::testing::Test {
   std::vector<Record> rows(const std::string& table, const std::vector<std::string>& fields);
   // The VALUE of the first PARAM row with that ID (any case).
   std::string param(const std::string& id);
+  // The same records as read by an independent reader (python3-dbfread):
+  // the fields of each live record, right blanks removed, joined with "|".
+  std::vector<std::string> readIndependently(const std::string& table, const std::vector<std::string>& fields);
   // The table's structural index agrees with its records.
   void expectIndexesAgree(const std::string& table);
   std::string file(const std::string& table) const { return prefix + "_" + table + ".DBF"; }
 
   std::filesystem::path root;
   std::string prefix;  // built with backslashes, as the run builds it
-  SilentUi ui;
+  testing_support::RecordingUi ui;
   run::RunContext ctx;
   std::vector<std::string> errors;
   std::vector<std::string> records;  // Label6 texts
