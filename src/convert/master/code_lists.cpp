@@ -1,0 +1,189 @@
+// Customer and supplier categories and payment conditions into TABLE. Codes
+// longer than TABLE.TID get a short code (first four characters and a digit),
+// paired with the long code in a temporary table for the step's duration.
+#include <string>
+#include <vector>
+
+#include "convert/master/step_support.h"
+#include "convert/master/text.h"
+#include "convert/steps.h"
+#include "store/engine/sx.h"
+
+namespace convert {
+
+namespace {
+
+constexpr size_t kCodeWidth = 5;      // TABLE.TID, SHORTTYPE
+constexpr size_t kLongCodeWidth = 9;  // LONGTYPE
+constexpr size_t kTypeWidth = 10;     // TABLE.TTYPE
+
+struct CodeList {
+  const char* tempSuffix;    // "_TMPCAT" / "_TMPPAY"
+  const char* createAlias;
+  const char* openAlias;
+  const char* codeColumn;
+  const char* typeColumn;    // nullptr: every row has `fixedType`
+  const char* fixedType;
+  char firstDigit;           // first digit tried for short codes
+  const char* sqlQuery;
+  const char* prefixedQuery;
+  const char* olderQuery;
+};
+
+const CodeList kCategories{"_TMPCAT", "CATAGORGYTMP", "CATALOGYTMP", "CatID", "TypeID", nullptr, '0',
+                           "SELECT * FROM D_Category ORDER BY catID",
+                           "select * from D_Category order by catID",
+                           "select * from Category order by catID"};
+const CodeList kPaymentCodes{"_TMPPAY", "PAYCODETMP", "PAYCODETMP", "PayType", nullptr, "PAYCODE", '1',
+                             "SELECT * FROM D_PayType ORDER BY PayType",
+                             "select * from D_PayType order by paytype",
+                             "select * from PayType order by paytype"};
+
+struct SourceCode {
+  std::string code, type, description;
+};
+
+std::string Pad(std::string text, size_t width) {
+  size_t count = CharCount(text);
+  if (count < width) text.append(width - count, ' ');
+  return text;
+}
+
+std::string TypeOf(const CodeList& list, const std::string& sourceType) {
+  if (!list.typeColumn) return list.fixedType;
+  if (sourceType == "10") return "CATCUS";
+  if (sourceType == "20") return "CATSUP";
+  return sourceType;
+}
+
+// The pairing table, created empty with its two tags, ordered by SHORT_IDX.
+int16_t CreatePairingTable(const CodeList& list, const std::string& table, const std::string& index) {
+  RemoveFile(table);
+  if (store::sx_CreateNew(table, list.createAlias, 2, 50) == 0) return 0;
+  store::sx_CreateField("LONGTYPE", "C", kLongCodeWidth, 0);
+  store::sx_CreateField("SHORTTYPE", "C", kCodeWidth, 0);
+  int16_t created = store::sx_CreateExec();
+  if (created == 0) return 0;
+  store::sx_Select(created);
+  store::sx_Close();
+  int16_t area = store::sx_Use(table, list.openAlias, 2, 2);
+  if (area == 0) return 0;
+  RemoveFile(index);
+  store::sx_IndexTag(index, "SHORT_IDX", "SHORTTYPE", 0, 0, "");
+  store::sx_IndexTag(index, "LONG_IDX", "LONGTYPE", 0, 0, "");
+  store::sx_IndexOpen(index);
+  store::sx_SetOrder(store::sx_TagArea("SHORT_IDX"));
+  return area;
+}
+
+// First pass: a short code for every code longer than TID. A code that cannot
+// have a unique one (longer than LONGTYPE, or all ten digits taken) would be
+// cut into another code's row; the step stops and names it instead.
+bool PairLongCodes(run::RunContext& ctx, const CodeList& list, int16_t pairs, const std::vector<SourceCode>& codes) {
+  for (const SourceCode& row : codes) {
+    std::string trimmed = Trim(row.code);
+    if (trimmed.empty() || CharCount(trimmed) <= kCodeWidth) continue;
+    bool paired = false;
+    if (CharCount(row.code) <= kLongCodeWidth) {
+      store::sx_Select(pairs);
+      store::sx_SetOrder(store::sx_TagArea("SHORT_IDX"));
+      for (char digit = list.firstDigit; digit <= '9' && !paired; ++digit) {
+        std::string shortCode = Left(row.code, 4) + digit;
+        store::sx_Seek(Pad(shortCode, kCodeWidth));
+        if (store::sx_Found()) continue;
+        store::sx_AppendBlank();
+        store::sx_Replace("LONGTYPE", store::SX_TEXT, row.code);
+        store::sx_Replace("SHORTTYPE", store::SX_TEXT, shortCode);
+        paired = true;
+      }
+    }
+    if (!paired) {
+      ReportError(ctx, ctx.msg("Impossible de créer un code court pour le code " + row.code,
+                               "Onmogelijk om een korte code te maken voor de code " + row.code));
+      return false;
+    }
+  }
+  return true;
+}
+
+// Second pass: one TABLE row per code not yet there.
+void WriteCodes(const CodeList& list, int16_t pairs, int16_t table, const std::vector<SourceCode>& codes) {
+  store::sx_Select(table);
+  int16_t idcat = store::sx_TagArea("IDCAT");
+  for (const SourceCode& row : codes) {
+    std::string code = row.code;
+    if (CharCount(Trim(code)) > kCodeWidth) {
+      store::sx_Select(pairs);
+      store::sx_SetOrder(store::sx_TagArea("LONG_IDX"));
+      store::sx_Seek(Pad(code, kLongCodeWidth));
+      if (store::sx_Found()) code = Trim(store::sx_GetString("SHORTTYPE"));
+    }
+    std::string type = TypeOf(list, row.type);
+    store::sx_Select(table);
+    store::sx_SetOrder(idcat);
+    // The type is padded to its full width: a short type such as "30" is then
+    // found again instead of being added once per run.
+    store::sx_Seek(Pad(type, kTypeWidth) + Pad(code, kCodeWidth));
+    if (store::sx_Found()) continue;
+    store::sx_AppendBlank();
+    store::sx_Replace("TTYPE", store::SX_TEXT, type);
+    store::sx_Replace("TID", store::SX_TEXT, code);
+    store::sx_Replace("TDESC", store::SX_TEXT, Clip(row.description, 35));
+  }
+}
+
+bool ConvertCodeList(run::RunContext& ctx, const std::string& prefix, const CodeList& list) {
+  std::string tempTable = prefix + list.tempSuffix + ".DBF";
+  std::string tempIndex = prefix + list.tempSuffix + ".CDX";
+  auto removeTemporary = [&] {
+    RemoveFile(tempIndex);
+    RemoveFile(tempTable);
+  };
+  bool ok = GuardStep(ctx, [&] {
+    int16_t pairs = CreatePairingTable(list, tempTable, tempIndex);
+    if (pairs == 0) {
+      CloseAllTables();
+      return false;
+    }
+    const char* sql = ctx.isVersionSql ? list.sqlQuery : ctx.prefixedLayout ? list.prefixedQuery : list.olderQuery;
+    std::vector<SourceCode> codes;
+    {
+      std::unique_ptr<run::RowSet> rows = ctx.source->query(sql);
+      for (; !rows->eof(); rows->moveNext()) {
+        codes.push_back({rows->field(list.codeColumn).asText(),
+                         list.typeColumn ? rows->field(list.typeColumn).asText() : std::string(),
+                         rows->field("Wording").asText()});
+      }
+    }
+    if (!PairLongCodes(ctx, list, pairs, codes)) {
+      CloseAllTables();
+      return false;
+    }
+    int16_t table = store::sx_Use(ExistingPath(prefix + "_TABLE.DBF"), "TABLE", 2, 2);
+    if (table == 0) {
+      CloseAllTables();
+      ReportError(ctx, CannotOpenMessage(ctx, "TABLE", false));
+      return false;
+    }
+    WriteCodes(list, pairs, table, codes);
+    store::sx_Select(table);
+    store::sx_Close();
+    store::sx_Select(pairs);
+    store::sx_Close();
+    return true;
+  });
+  removeTemporary();
+  return ok;
+}
+
+}  // namespace
+
+bool ConvertCategories(run::RunContext& ctx, const std::string& prefix) {
+  return ConvertCodeList(ctx, prefix, kCategories);
+}
+
+bool ConvertPaymentCodes(run::RunContext& ctx, const std::string& prefix) {
+  return ConvertCodeList(ctx, prefix, kPaymentCodes);
+}
+
+}  // namespace convert

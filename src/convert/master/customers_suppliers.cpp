@@ -1,0 +1,172 @@
+#include "convert/master/customers_suppliers.h"
+
+#include "convert/master/codes.h"
+#include "convert/master/step_support.h"
+#include "convert/master/text.h"
+#include "convert/steps.h"
+#include "store/engine/sx.h"
+
+namespace convert {
+
+namespace {
+
+constexpr size_t kNumberWidth = 10;   // CSF.NUMBER
+constexpr size_t kZipKeyWidth = 10;   // ZIPCODE.ZIPCODEID
+
+// What tells the customer step from the supplier step.
+struct Party {
+  const char* label;          // Label9
+  const char* numberColumn;
+  const char* type;           // CSF.TYPE and first character of the lookup key
+  const char* centralPrefix;  // default collective account
+  bool dutchPoint;            // final point of the Dutch file-missing message
+};
+
+const Party kCustomers{"Customers", "CustID", "1", "400", true};
+const Party kSuppliers{"Suppliers", "SUPPID", "2", "440", false};
+
+// A key padded to the width of its index key, so a seek matches it exactly
+// whatever the engine does with shorter keys.
+std::string PadKey(std::string key, size_t width) {
+  size_t count = CharCount(key);
+  if (count < width) key.append(width - count, ' ');
+  return key;
+}
+
+std::string BankAccount(const run::RowSet& row) {
+  run::Value number = row.field("BANKNUM");
+  if (!number.present()) return {};
+  std::string account = Trim(number.asText());
+  if (row.field("BANKFORMAT").asText() == "BE") {
+    account = FormatBelgianBankAccount(account);
+  } else {
+    account = Left(account, 14);
+  }
+  return CharCount(Trim(account)) == 14 ? account : std::string();
+}
+
+std::string DefaultCentral(const Party& party, int16_t length) {
+  std::string account = party.centralPrefix;
+  if (length > 0 && CharCount(account) < static_cast<size_t>(length)) account.append(length - account.size(), '0');
+  return Left(account, length > 0 ? length : 0);
+}
+
+// Returns false (message shown) only for a number CSF cannot hold.
+bool ConvertRow(run::RunContext& ctx, const run::RowSet& row, const Party& party, int16_t csf,
+                int16_t numberTag, int16_t zip) {
+  std::string number = row.field(party.numberColumn).asText();
+  ShowRecord(ctx, number);
+  if (CharCount(number) > kNumberWidth) {
+    // Cutting the number could merge two accounts or attach entries to the
+    // wrong one; the user must shorten it in the source first.
+    ReportError(ctx, ctx.msg("Le numéro " + number + " est trop long pour le fichier CSF du dossier Kestrel (10 caractères au plus).",
+                             "Het nummer " + number + " is te lang voor het bestand CSF van Kestrel (maximum 10 tekens)."));
+    return false;
+  }
+  store::sx_Select(csf);
+  store::sx_SetOrder(numberTag);
+  if (store::sx_Seek(party.type + PadKey(number, kNumberWidth)) && store::sx_Found()) return true;
+
+  std::string name1 = Clip(row.field("COMPANY").asText(), 40);
+  std::string name2 = Clip(row.field("LASTNAME").asText(), 40);
+  std::string address = Clip(row.field("ADDRESS").asText(), 40);
+  run::Value countryId = row.field("COUNTRYID");
+  std::string country = countryId.present() ? Clip(countryId.asText(), 2) : "BE";
+  std::string phone = Clip(row.field("PHONEBUSINESS").asText(), 17);
+  std::string fax = Clip(row.field("PHONEFAX").asText(), 17);
+  run::Value vatNum = row.field("VATNUM");
+  std::string vatNumber = vatNum.present() ? FormatVatNumber(vatNum.asText(), country) : "";
+  std::string vatCategory = vatNum.present() ? "1" : "3";
+  std::string bank = BankAccount(row);
+  run::Value langId = row.field("LANGID");
+  std::string language = langId.present() ? MapLanguageCode(langId.asText()) : "";
+  std::string city = Clip(row.field("CITY").asText(), 30);
+  run::Value zipId = row.field("ZIPCODEID");
+  std::string zipKey = zipId.present() ? EnsureZipCode(zipId.asText(), country, zip, city, language) : "";
+  std::string payCode = Clip(row.field("PAYTYPE").asText(), 4);
+  std::string posting = row.field("INPUTID").asText();
+  run::Value centralId = row.field("CTRZACCTID");
+  int16_t length = GeneralAccountLength(ctx);
+  std::string central = centralId.present() ? NormalizeAccount(centralId.asText(), length) : DefaultCentral(party, length);
+  // Older sources have no IBAN and BIC columns; they then stay empty.
+  std::string iban = OptionalField(row, "IBAN1").asText();
+  std::string bic = OptionalField(row, "BIC1").asText();
+
+  std::string type = party.type;
+  store::sx_Select(csf);
+  store::sx_AppendBlank();
+  const std::pair<const char*, const std::string&> fields[] = {
+      {"NUMBER", number},       {"TYPE", type}, {"NAME1", name1},
+      {"NAME2", name2},         {"ADRESS1", address},             {"VATCAT", vatCategory},
+      {"COUNTRY", country},     {"VATNUMBER", vatNumber},         {"TELNUMBER", phone},
+      {"FAXNUMBER", fax},       {"BNKACCNT", bank},               {"ZIPCODE", zipKey},
+      {"CITY", city},           {"LANG", language},               {"DEFLTPOST", posting},
+      {"CENTRAL", central},     {"PAYCODE", payCode},             {"IBANAUTO", iban},
+      {"BICAUTO", bic}};
+  for (const auto& [field, value] : fields) store::sx_Replace(field, store::SX_TEXT, value);
+  return true;
+}
+
+bool ConvertParties(run::RunContext& ctx, run::RowSet& rows, const std::string& prefix, const Party& party) {
+  return GuardStep(ctx, [&] {
+    ShowStep(ctx, party.label);
+    std::string zipFile = prefix + "_ZIPCODE.DBF";
+    std::string csfFile = prefix + "_CSF.DBF";
+    for (const std::string& file : {csfFile, zipFile}) {
+      if (!FileExists(file)) {
+        ReportError(ctx, FileMissingMessage(ctx, file, party.dutchPoint));
+        return false;
+      }
+    }
+    int16_t csf = store::sx_Use(ExistingPath(csfFile), "CSF", 2, 2);
+    int16_t zip = store::sx_Use(ExistingPath(zipFile), "ZIPCODE", 2, 2);
+    if (zip == 0 || csf == 0) {
+      CloseAllTables();
+      ReportError(ctx, CannotOpenMessage(ctx, zip == 0 ? "ZIPCODE" : "CSF", true));
+      return false;
+    }
+    store::sx_Select(csf);
+    int16_t numberTag = store::sx_TagArea("NUMBER");
+    for (; !rows.eof(); rows.moveNext()) {
+      if (!ConvertRow(ctx, rows, party, csf, numberTag, zip)) {
+        CloseAllTables();
+        return false;
+      }
+    }
+    store::sx_Select(zip);
+    store::sx_Close();
+    store::sx_Select(csf);
+    store::sx_Close();
+    return true;
+  });
+}
+
+}  // namespace
+
+std::string EnsureZipCode(const std::string& postcode, const std::string& country, int16_t zipArea,
+                          const std::string& city, const std::string& language) {
+  // ZIPCODEID holds 10 characters: a longer key is cut so that the key looked
+  // up, stored and referenced by CSF is the same text and no postcode is
+  // added twice.
+  std::string key = Left(Trim(country) + "-" + Trim(postcode), kZipKeyWidth);
+  store::sx_Select(zipArea);
+  store::sx_SetOrder(store::sx_TagArea("ID"));
+  store::sx_Seek(PadKey(key, kZipKeyWidth));
+  if (!store::sx_Found()) {
+    store::sx_AppendBlank();
+    store::sx_Replace("ZIPCODEID", store::SX_TEXT, key);
+    store::sx_Replace("LANGUAGE", store::SX_TEXT, language);
+    store::sx_Replace("CITY", store::SX_TEXT, city);
+  }
+  return key;
+}
+
+bool ConvertCustomers(run::RunContext& ctx, run::RowSet& rows, const std::string& prefix) {
+  return ConvertParties(ctx, rows, prefix, kCustomers);
+}
+
+bool ConvertSuppliers(run::RunContext& ctx, run::RowSet& rows, const std::string& prefix) {
+  return ConvertParties(ctx, rows, prefix, kSuppliers);
+}
+
+}  // namespace convert

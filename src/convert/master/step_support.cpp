@@ -1,0 +1,106 @@
+#include "convert/master/step_support.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "convert/master/text.h"
+#include "store/engine/sx.h"
+
+namespace convert {
+
+namespace fs = std::filesystem;
+
+std::string ExistingPath(const std::string& path) {
+  std::error_code ec;
+  fs::path p(path);
+  if (fs::is_regular_file(p, ec)) return path;
+  fs::path folder = p.has_parent_path() ? p.parent_path() : fs::path(".");
+  std::string wanted = UpperCase(p.filename().string());
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    if (UpperCase(it->path().filename().string()) == wanted && it->is_regular_file(ec)) {
+      return (p.has_parent_path() ? p.parent_path() / it->path().filename() : it->path().filename()).string();
+    }
+  }
+  return path;
+}
+
+bool FileExists(const std::string& path) {
+  std::error_code ec;
+  return fs::is_regular_file(fs::path(ExistingPath(path)), ec);
+}
+
+void RemoveFile(const std::string& path) {
+  std::error_code ec;
+  if (FileExists(path)) fs::remove(fs::path(ExistingPath(path)), ec);
+}
+
+std::string FileMissingMessage(const run::RunContext& ctx, const std::string& path, bool dutchPoint) {
+  return ctx.french() ? "Le fichier " + path + " n'existe pas"
+                      : "Het bestand " + path + " bestaat niet" + (dutchPoint ? "." : "");
+}
+
+std::string CannotOpenMessage(const run::RunContext& ctx, const std::string& table, bool frenchPoint) {
+  return ctx.french() ? "Impossible d 'ouvrir le fichier " + table + " du dossier Kestrel" + (frenchPoint ? "." : "")
+                      : "Onmogelijk om het bestand " + table + " van Kestrel te openen.";
+}
+
+void CloseAllTables() { store::sx_CloseAll(); }
+
+void ReportError(run::RunContext& ctx, const std::string& message) {
+  if (ctx.showImportError) ctx.showImportError(message);
+}
+
+void ShowStep(run::RunContext& ctx, const std::string& text) {
+  if (ctx.setStepLabel) ctx.setStepLabel(text);
+}
+
+void ShowRecord(run::RunContext& ctx, const std::string& text) {
+  if (ctx.setRecordLabel) ctx.setRecordLabel(text);
+}
+
+run::Value OptionalField(const run::RowSet& rows, std::string_view name) {
+  if (!rows.hasField(name)) return run::Value::null();
+  return rows.field(name);
+}
+
+int16_t GeneralAccountLength(const run::RunContext& ctx) {
+  return static_cast<int16_t>(Val(ctx.generalAccountLength));
+}
+
+int16_t OpenParamTable(run::RunContext& ctx, const std::string& paramFile) {
+  int16_t area = store::sx_Use(paramFile, "PARAM", 2, 2);
+  if (area == 0) {
+    ReportError(ctx, CannotOpenMessage(ctx, "PARAM", false));
+    return 0;
+  }
+  store::sx_Select(area);
+  return area;
+}
+
+void ReplaceParamValues(const std::map<std::string, std::string>& values) {
+  constexpr size_t kValueWidth = 250;
+  for (store::sx_GoTop(); !store::sx_Eof(); store::sx_Skip(1)) {
+    auto it = values.find(UpperCase(Trim(store::sx_GetString("ID"))));
+    if (it == values.end()) continue;
+    // PARAM continues values longer than VALUE in VALUEEXT; cutting them would
+    // lose periods, and a continuation left from before would corrupt the value.
+    const std::string& value = it->second;
+    store::sx_Replace("VALUE", store::SX_TEXT, Left(value, kValueWidth));
+    std::string rest = Mid(value, kValueWidth + 1);
+    if (!rest.empty() || !Trim(store::sx_GetString("VALUEEXT")).empty()) {
+      store::sx_Replace("VALUEEXT", store::SX_TEXT, rest);
+    }
+  }
+}
+
+bool RewriteParamRows(run::RunContext& ctx, const std::string& paramFile,
+                      const std::map<std::string, std::string>& values) {
+  int16_t area = OpenParamTable(ctx, paramFile);
+  if (area == 0) return false;
+  ReplaceParamValues(values);
+  store::sx_Select(area);
+  store::sx_Close();
+  return true;
+}
+
+}  // namespace convert

@@ -1,0 +1,111 @@
+// The value conversions of the master data, on the examples that tell a right
+// implementation from a plausible wrong one.
+#include <gtest/gtest.h>
+
+#include "convert/master/codes.h"
+#include "convert/master/text.h"
+
+using namespace convert;
+
+TEST(MasterValueRules, AccountsAreTrimmedCutToEightThenPaddedOrCut) {
+  EXPECT_EQ(NormalizeAccount("4001", 6), "400100");
+  EXPECT_EQ(NormalizeAccount("123456789", 6), "123456");
+  EXPECT_EQ(NormalizeAccount("  40  ", 4), "4000");
+  // The cut to 8 comes before padding: a ninth digit never reaches length 8+.
+  EXPECT_EQ(NormalizeAccount("1234567891", 8), "12345678");
+  // Blanks inside the first eight characters are trimmed again.
+  EXPECT_EQ(NormalizeAccount(" 6100     9", 6), "610000");
+}
+
+TEST(MasterValueRules, BelgianVatNumbersKeepTheirLastNineDigits) {
+  EXPECT_EQ(FormatVatNumber("0123456789", "BE"), "123.456.789");
+  EXPECT_EQ(FormatVatNumber(" BE0123456789 ", "BE"), "123.456.789");
+  EXPECT_EQ(FormatVatNumber("123456789", "BE"), "123.456.789");
+  // Only the exact country "BE" is Belgian.
+  EXPECT_EQ(FormatVatNumber(" FR12345678901 ", "FR"), "FR12345678901");
+  EXPECT_EQ(FormatVatNumber(" 0123456789 ", "be"), "0123456789");
+  EXPECT_EQ(FormatVatNumber("0123456789", "  "), "0123456789");
+}
+
+TEST(MasterValueRules, CompanyVatNumbersGetTheLeadingZeroAndPrefix) {
+  EXPECT_EQ(FormatCompanyVatNumber("BE", "123456789"), "BE0123.456.789");
+  EXPECT_EQ(FormatCompanyVatNumber("BE", "0123456789"), "BE0123.456.789");
+  EXPECT_EQ(FormatCompanyVatNumber("BE", "12345678901"), "BE12345678901");
+  EXPECT_EQ(FormatCompanyVatNumber("", ""), "");
+  EXPECT_EQ(FormatCompanyVatNumber("LU", ""), "LU");
+}
+
+TEST(MasterValueRules, BelgianBankAccountsNeedTheirCheckDigits) {
+  EXPECT_EQ(BankAccountCheckDigits("1234567890"), 2);
+  // Ten digits exceed 32 bits; a multiple of 97 checks with 97, not 0.
+  EXPECT_EQ(BankAccountCheckDigits("9999999999"), 9999999999LL % 97);
+  EXPECT_EQ(BankAccountCheckDigits("0000000097"), 97);
+  EXPECT_EQ(FormatBelgianBankAccount("123456789002"), "123-4567890-02");
+  EXPECT_EQ(FormatBelgianBankAccount(" 123456789002 "), "123-4567890-02");
+  EXPECT_EQ(FormatBelgianBankAccount("123456789003"), "");
+  EXPECT_EQ(FormatBelgianBankAccount("000000009797"), "000-0000097-97");
+  EXPECT_EQ(FormatBelgianBankAccount("000000009700"), "");
+  EXPECT_EQ(FormatBelgianBankAccount("12345678900"), "");
+  EXPECT_EQ(FormatBelgianBankAccount("12A456789002"), "");
+}
+
+TEST(MasterValueRules, LanguageIdsMapToLettersOthersPassThrough) {
+  EXPECT_EQ(MapLanguageCode("0"), "F");
+  EXPECT_EQ(MapLanguageCode("1"), "N");
+  EXPECT_EQ(MapLanguageCode("2"), "E");
+  EXPECT_EQ(MapLanguageCode("3"), "G");
+  EXPECT_EQ(MapLanguageCode("7"), "7");
+  EXPECT_EQ(MapLanguageCode(" 1"), " 1");
+}
+
+TEST(MasterValueRules, PeriodLabelsCompareWholeTrimmedLowerCaseTexts) {
+  EXPECT_EQ(ProperFR("  JAN "), "Jan");
+  EXPECT_EQ(ProperFR("01"), "Jan");
+  EXPECT_EQ(ProperFR("q 3"), "Tr3");
+  EXPECT_EQ(ProperFR("FÉV"), "Fév");
+  EXPECT_EQ(ProperFR("12"), "Déc");
+  EXPECT_EQ(ProperFR("janvier"), "");
+  EXPECT_EQ(ProperFR("13"), "");
+
+  std::string label = "Fév";
+  EXPECT_EQ(FR2NL(label), "Feb");
+  EXPECT_EQ(label, "Feb");
+  std::string closing = "Clô", opening = "Rep", may = "Mai", unknown = "janvier";
+  EXPECT_EQ(FR2NL(closing), "Afs");
+  EXPECT_EQ(FR2UK(opening), "Ope");
+  EXPECT_EQ(FR2UK(may), "May");
+  EXPECT_EQ(FR2NL(unknown), "janvier");
+  EXPECT_EQ(unknown, "janvier");
+  std::string numeric = "1";
+  EXPECT_EQ(FR2UK(numeric), "1");  // no numeric inputs here
+}
+
+TEST(MasterValueRules, PaddingAndClippingCountCharactersNotBytes) {
+  EXPECT_EQ(Padr("Clô", 3), "Clô");
+  EXPECT_EQ(Padr("", 3), "   ");
+  EXPECT_EQ(Padr("  Jan  ", 5), "Jan  ");
+  EXPECT_EQ(Padr("Janvier", 3), "Jan");
+  EXPECT_EQ(Proper("jANVIER"), "Janvier");
+  EXPECT_EQ(Proper("élan"), "Élan");
+
+  EXPECT_EQ(Clip("  Société  ", 40), "  Société  ");     // fits: kept with its blanks
+  EXPECT_EQ(Clip("  Société Générale  ", 7), "Société");  // too long: trimmed, then cut
+  EXPECT_EQ(Clip("ééé", 3), "ééé");
+}
+
+TEST(MasterValueRules, ParameterListsFindAndReplaceOneEntry) {
+  EXPECT_EQ(ListValue("CUST=X,SUP=X,LENGEN=6", "LENGEN"), "6");
+  EXPECT_EQ(ListValue("CUST=X,SUP=X,lengen= 7 ,Z=1", "LenGen"), "7");
+  EXPECT_EQ(ListValue("CUST=X,XLENGEN=6", "LENGEN"), "");
+  EXPECT_EQ(ListValue("LENGEN=", "LENGEN"), "");
+  EXPECT_EQ(ListValue("A=B=C", "A"), "B=C");
+
+  EXPECT_EQ(ReplaceListValue("CUST=X,SUP=X,LENGEN=6", "LENGEN", "7"), "CUST=X,SUP=X,LENGEN=7");
+  EXPECT_EQ(ReplaceListValue(" LENGEN=6,CUST=X ", "LENGEN", "8"), "LENGEN=8,CUST=X");
+  EXPECT_EQ(ReplaceListValue("CUST=X", "LENGEN", "5"), "CUST=X,LENGEN=5");
+
+  EXPECT_EQ(NumberText(Val(" 6 ")), "6");
+  EXPECT_EQ(NumberText(Val("")), "0");
+  EXPECT_EQ(TwoDigits(7), "07");
+  EXPECT_EQ(TwoDigits(103), "103");
+}

@@ -1,0 +1,6 @@
+# The tool tests use the Jet 4 writer and the sample dossier generator directly.
+foreach(lib jet4 marlin_sample_model)
+  if(TARGET ${lib})
+    target_link_libraries(test_tools PRIVATE ${lib})
+  endif()
+endforeach()
