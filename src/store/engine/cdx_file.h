@@ -26,6 +26,8 @@ struct TagSpec {
 // descending for a descending tag; equal keys by ascending record number;
 // unique tags already hold only the first record of each key). Keys are packed
 // back to back, keyLength bytes each, so a million keys cost no allocations.
+// (On disk a descending tag is kept ascending, as every FoxPro reader expects,
+// and only flagged descending; writeCdx and readCdxKeys convert.)
 struct TagKeys {
   TagSpec spec;
   std::string keyBytes;            // count * spec.keyLength bytes
@@ -46,7 +48,11 @@ bool readCdxSpecs(const std::filesystem::path& file, std::vector<TagSpec>& tags,
 // Reads every key of every tag by walking each tag from its root, checking
 // node structure (types, counts, sibling links, free-space and mask fields,
 // key order). False with a reason naming the tag and page of the first fault.
-bool readCdxKeys(const std::filesystem::path& file, std::vector<TagKeys>& tags, std::string& error);
+// The file does not record key types and the blank or zero padding of a key
+// depends on it: tags are read as character keys (and readCdxSpecs reports
+// them so) unless `keyTypes` holds a spec of the same name with another type.
+bool readCdxKeys(const std::filesystem::path& file, std::vector<TagKeys>& tags, std::string& error,
+                 const std::vector<TagSpec>& keyTypes = {});
 
 // 8-byte keys that sort byte by byte in the order of the value.
 std::string encodeNumericKey(double value);

@@ -1,0 +1,304 @@
+#include "run/access_source.h"
+
+#include <sqlite3.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+
+#include "run/access_dialect.h"
+#include "run/cursor_row_set.h"
+#include "run/mdb_reader.h"
+#include "run/sqlite_functions.h"
+
+namespace run {
+namespace {
+
+std::string lower(std::string_view s) {
+  std::string r(s);
+  for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return r;
+}
+
+std::string quotedName(const std::string& s) {
+  std::string r = "\"";
+  for (char c : s) {
+    r += c;
+    if (c == '"') r += '"';
+  }
+  return r + "\"";
+}
+
+// The declared column type names carry what the query results need to give
+// values their kind back (SQLite keeps only its storage classes).
+std::string declaredType(const mdb::Column& c) {
+  switch (c.type) {
+    case mdb::ColumnType::Boolean: return "BOOLEAN INTEGER";
+    case mdb::ColumnType::Integer: return "INTEGER";
+    case mdb::ColumnType::Double: return "DOUBLE";
+    case mdb::ColumnType::Currency: return "CURRENCY REAL";
+    case mdb::ColumnType::Decimal: return "DECIMAL" + std::to_string(c.scale) + " REAL";
+    case mdb::ColumnType::DateTime: return "DATETIME TEXT";
+    case mdb::ColumnType::Text: return "TEXT COLLATE NOCASE";  // Access compares text without case
+    case mdb::ColumnType::Memo: return "MEMO TEXT COLLATE NOCASE";
+    case mdb::ColumnType::Guid: return "GUID TEXT";
+    case mdb::ColumnType::Binary: return "BLOB";
+  }
+  return "TEXT";
+}
+
+bool startsWith(const char* s, const char* prefix) {
+  for (; *prefix; ++s, ++prefix)
+    if (std::toupper(static_cast<unsigned char>(*s)) != *prefix) return false;
+  return true;
+}
+
+// Decimal text of a number: with the column's scale when it has one, else
+// its first 15 significant digits, which drops the binary noise of a sum
+// ("0.30000000000000004" -> "0.3").
+std::string decimalText(double d, int scale) {
+  char buf[64];
+  if (scale >= 0)
+    std::snprintf(buf, sizeof buf, "%.*f", scale, d);
+  else
+    std::snprintf(buf, sizeof buf, "%.15g", d);
+  return buf;
+}
+
+Value decimalValue(double d, int scale) {
+  Value v;
+  v.kind = Value::Kind::Decimal;
+  v.text = decimalText(d, scale);
+  v.number = std::strtod(v.text.c_str(), nullptr);
+  return v;
+}
+
+Value dateValue(const char* s) {
+  Value v;
+  DateTime& d = v.date;
+  if (s && std::sscanf(s, "%d-%d-%d %d:%d:%d", &d.year, &d.month, &d.day, &d.hour, &d.minute, &d.second) >= 3) {
+    v.kind = Value::Kind::DateTime;
+  } else if (s) {
+    v = Value::ofText(s);
+  }
+  return v;
+}
+
+struct Database {
+  sqlite3* db = nullptr;
+  ~Database() {
+    if (db) sqlite3_close_v2(db);
+  }
+};
+
+class SqliteCursor : public Cursor {
+ public:
+  SqliteCursor(std::shared_ptr<Database> db, sqlite3_stmt* stmt) : db_(std::move(db)), stmt_(stmt) {
+    int n = sqlite3_column_count(stmt_);
+    for (int i = 0; i < n; ++i) {
+      columns_.emplace_back(sqlite3_column_name(stmt_, i));
+      const char* decl = sqlite3_column_decltype(stmt_, i);
+      decl_.emplace_back(decl ? decl : "");
+    }
+  }
+  ~SqliteCursor() override { sqlite3_finalize(stmt_); }
+  const std::vector<std::string>& columns() const override { return columns_; }
+
+  bool fetch(std::vector<Value>& row) override {
+    int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_DONE) return false;
+    if (rc != SQLITE_ROW)
+      throw SourceError("Erreur de lecture / Leesfout: " + std::string(sqlite3_errmsg(db_->db)));
+    row.resize(columns_.size());
+    for (size_t i = 0; i < columns_.size(); ++i) row[i] = valueAt(static_cast<int>(i));
+    return true;
+  }
+
+  void restart() override { sqlite3_reset(stmt_); }
+
+ private:
+  Value valueAt(int i) const {
+    int type = sqlite3_column_type(stmt_, i);
+    if (type == SQLITE_NULL) return {};
+    const char* decl = decl_[static_cast<size_t>(i)].c_str();
+    if (startsWith(decl, "BOOLEAN")) {
+      Value v;
+      v.kind = Value::Kind::Boolean;
+      v.integer = sqlite3_column_int64(stmt_, i) != 0;
+      return v;
+    }
+    if (startsWith(decl, "DATETIME")) return dateValue(reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i)));
+    if (startsWith(decl, "CURRENCY")) return decimalValue(sqlite3_column_double(stmt_, i), 4);
+    if (startsWith(decl, "DECIMAL")) return decimalValue(sqlite3_column_double(stmt_, i), std::atoi(decl + 7));
+    if (startsWith(decl, "DOUBLE")) return decimalValue(sqlite3_column_double(stmt_, i), -1);
+    switch (type) {
+      case SQLITE_INTEGER: return Value::ofInt(sqlite3_column_int64(stmt_, i));
+      case SQLITE_FLOAT: return decimalValue(sqlite3_column_double(stmt_, i), -1);
+      default: {
+        const char* t = reinterpret_cast<const char*>(sqlite3_column_blob(stmt_, i));
+        return Value::ofText(std::string(t ? t : "", static_cast<size_t>(sqlite3_column_bytes(stmt_, i))));
+      }
+    }
+  }
+
+  std::shared_ptr<Database> db_;
+  sqlite3_stmt* stmt_;
+  std::vector<std::string> columns_;
+  std::vector<std::string> decl_;
+};
+
+class AccessSource : public Source {
+ public:
+  AccessSource(const std::string& path, const AccessOptions& options) : file_(path), db_(std::make_shared<Database>()) {
+    const bool large = static_cast<long long>(file_.pages()) * 4096 > options.memoryLimitBytes;
+    // An empty file name gives SQLite a private temporary file, deleted on close.
+    if (sqlite3_open_v2(large ? "" : ":memory:", &db_->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+      throw SourceError("Impossible de préparer la lecture de " + path + " / Onmogelijk om " + path + " voor te bereiden");
+    exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE; PRAGMA temp_store=MEMORY;");
+    if (large) exec("PRAGMA cache_size=-262144;");
+    registerAccessFunctions(db_->db);
+    for (const auto& name : file_.tableNames()) tables_[lower(name)] = Table{name, false};
+  }
+
+  std::unique_ptr<RowSet> query(const std::string& sql, const std::vector<Value>& params) override {
+    std::string text = translateAccessSql(sql);
+    for (const auto& name : mentionedNames(text)) {
+      auto it = tables_.find(lower(name));
+      if (it != tables_.end()) load(it->second);
+    }
+    return run(text, params, sql);
+  }
+
+  std::unique_ptr<RowSet> openTable(const std::string& name) override {
+    auto it = tables_.find(lower(name));
+    if (it == tables_.end())
+      throw SourceError("La table " + name + " n'existe pas dans " + file_.path() + " / De tabel " + name +
+                        " bestaat niet in " + file_.path());
+    load(it->second);
+    return run("SELECT * FROM " + quotedName(it->second.name) + " ORDER BY rowid", {}, name);
+  }
+
+  bool hasTable(const std::string& name) override { return tables_.count(lower(name)) != 0; }
+  std::vector<std::string> tableNames() override { return file_.tableNames(); }
+
+ private:
+  struct Table {
+    std::string name;
+    bool loaded;
+  };
+
+  void exec(const std::string& sql) {
+    char* err = nullptr;
+    if (sqlite3_exec(db_->db, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+      std::string msg = err ? err : "?";
+      sqlite3_free(err);
+      throw SourceError("Erreur de la base de travail / Fout in de werkdatabank: " + msg);
+    }
+  }
+
+  std::unique_ptr<RowSet> run(const std::string& text, const std::vector<Value>& params, const std::string& shown) {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db_->db, text.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+      std::string msg = sqlite3_errmsg(db_->db);
+      sqlite3_finalize(stmt);
+      throw SourceError("Requête refusée / Query geweigerd (" + msg + "): " + shown);
+    }
+    for (size_t i = 0; i < params.size(); ++i) bind(stmt, static_cast<int>(i) + 1, params[i]);
+    return std::make_unique<CursorRowSet>(std::make_unique<SqliteCursor>(db_, stmt));
+  }
+
+  static void bind(sqlite3_stmt* stmt, int at, const Value& v) {
+    switch (v.kind) {
+      case Value::Kind::Null: sqlite3_bind_null(stmt, at); break;
+      case Value::Kind::Text: sqlite3_bind_text(stmt, at, v.text.data(), static_cast<int>(v.text.size()), SQLITE_TRANSIENT); break;
+      case Value::Kind::Integer:
+      case Value::Kind::Boolean: sqlite3_bind_int64(stmt, at, v.integer); break;
+      case Value::Kind::Decimal: sqlite3_bind_double(stmt, at, v.number); break;
+      case Value::Kind::DateTime: {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", v.date.year, v.date.month, v.date.day,
+                      v.date.hour, v.date.minute, v.date.second);
+        sqlite3_bind_text(stmt, at, buf, -1, SQLITE_TRANSIENT);
+        break;
+      }
+    }
+  }
+
+  // Copies one table into the engine, in stored order, then indexes the
+  // columns the per-document queries look rows up by.
+  void load(Table& t) {
+    if (t.loaded) return;
+    auto reader = file_.open(t.name);
+    const auto& cols = reader->columns();
+    std::string create = "CREATE TABLE " + quotedName(t.name) + " (";
+    std::string insert = "INSERT INTO " + quotedName(t.name) + " VALUES (";
+    for (size_t i = 0; i < cols.size(); ++i) {
+      create += (i ? ", " : "") + quotedName(cols[i].name) + " " + declaredType(cols[i]);
+      insert += i ? ",?" : "?";
+    }
+    exec(create + ")");
+    exec("BEGIN");
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db_->db, (insert + ")").c_str(), -1, &stmt, nullptr) != SQLITE_OK)
+      throw SourceError("Erreur de la base de travail / Fout in de werkdatabank: " + std::string(sqlite3_errmsg(db_->db)));
+    while (reader->next()) {
+      const auto& cells = reader->cells();
+      for (size_t i = 0; i < cells.size(); ++i) {
+        const mdb::Cell& c = cells[i];
+        int at = static_cast<int>(i) + 1;
+        switch (c.kind) {
+          case mdb::Cell::Kind::Null: sqlite3_bind_null(stmt, at); break;
+          case mdb::Cell::Kind::Integer: sqlite3_bind_int64(stmt, at, c.integer); break;
+          case mdb::Cell::Kind::Real: sqlite3_bind_double(stmt, at, c.real); break;
+          case mdb::Cell::Kind::Text: sqlite3_bind_text(stmt, at, c.text.data(), static_cast<int>(c.text.size()), SQLITE_STATIC); break;
+          case mdb::Cell::Kind::Blob: sqlite3_bind_blob(stmt, at, c.text.data(), static_cast<int>(c.text.size()), SQLITE_STATIC); break;
+        }
+      }
+      if (sqlite3_step(stmt) != SQLITE_DONE) {
+        std::string msg = sqlite3_errmsg(db_->db);
+        sqlite3_finalize(stmt);
+        throw SourceError("Erreur de la base de travail / Fout in de werkdatabank: " + msg);
+      }
+      sqlite3_reset(stmt);
+    }
+    sqlite3_finalize(stmt);
+    indexForLookups(t.name, cols);
+    exec("COMMIT");
+    t.loaded = true;
+  }
+
+  void indexForLookups(const std::string& table, const std::vector<mdb::Column>& cols) {
+    auto has = [&](const char* name) {
+      for (const auto& c : cols)
+        if (sameName(c.name, name)) return true;
+      return false;
+    };
+    const std::string q = quotedName(table);
+    int n = 0;
+    auto index = [&](const std::string& columns) {
+      exec("CREATE INDEX " + quotedName(table + "_m2k" + std::to_string(++n)) + " ON " + q + " (" + columns + ")");
+    };
+    // Entry lines are found per document; their matching rows by line id;
+    // VAT codes and the like by code from a small lookup table.
+    if (has("JrnlID") && has("Doc")) {
+      index("JrnlID, Doc");
+    } else {
+      if (has("RecordID")) index("RecordID");
+      if (has("VATCode")) index("VATCode");
+    }
+    if (has("HistoRecordID")) index("HistoRecordID");
+  }
+
+  mdb::File file_;
+  std::shared_ptr<Database> db_;
+  std::map<std::string, Table> tables_;
+};
+
+}  // namespace
+
+std::unique_ptr<Source> openAccessSource(const std::string& path, const AccessOptions& options) {
+  return std::make_unique<AccessSource>(path, options);
+}
+
+}  // namespace run

@@ -1,0 +1,75 @@
+#include "run/cursor_row_set.h"
+
+#include <cctype>
+
+namespace run {
+
+bool sameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+  return true;
+}
+
+CursorRowSet::CursorRowSet(std::unique_ptr<Cursor> cursor) : cursor_(std::move(cursor)) { advance(); }
+
+bool CursorRowSet::advance() {
+  if (!ahead_.empty()) {
+    current_ = std::move(ahead_.front());
+    ahead_.pop_front();
+    hasCurrent_ = true;
+  } else if (!exhausted_ && cursor_->fetch(current_)) {
+    hasCurrent_ = true;
+  } else {
+    exhausted_ = true;
+    hasCurrent_ = false;
+  }
+  if (hasCurrent_) ++consumed_;
+  return hasCurrent_;
+}
+
+void CursorRowSet::moveNext() {
+  if (!hasCurrent_) throw SourceError("Pas d'enregistrement courant / Geen huidig record");
+  advance();
+}
+
+void CursorRowSet::moveFirst() {
+  cursor_->restart();
+  ahead_.clear();
+  exhausted_ = false;
+  consumed_ = 0;
+  advance();
+}
+
+long CursorRowSet::recordCount() {
+  std::vector<Value> row;
+  while (!exhausted_ && cursor_->fetch(row)) ahead_.push_back(row);
+  exhausted_ = true;
+  return consumed_ + static_cast<long>(ahead_.size());
+}
+
+void CursorRowSet::moveLast() {
+  long n = recordCount();
+  if (!ahead_.empty()) {
+    current_ = std::move(ahead_.back());
+    ahead_.clear();
+    hasCurrent_ = true;
+    consumed_ = n;
+  }
+}
+
+int CursorRowSet::indexOf(std::string_view name) const {
+  const auto& cols = cursor_->columns();
+  for (size_t i = 0; i < cols.size(); ++i)
+    if (sameName(cols[i], name)) return static_cast<int>(i);
+  return -1;
+}
+
+Value CursorRowSet::field(std::string_view name) const {
+  int i = indexOf(name);
+  if (i < 0) throw SourceError("Champ inconnu / Onbekend veld: " + std::string(name));
+  if (!hasCurrent_) throw SourceError("Pas d'enregistrement courant / Geen huidig record");
+  return current_[static_cast<size_t>(i)];
+}
+
+}  // namespace run

@@ -1,0 +1,52 @@
+// The one RowSet both editions hand out: a forward cursor underneath, and
+// move-first, move-last and record count built on top of it by re-running the
+// cursor or reading ahead, so neither edition keeps a whole result in memory
+// unless a step asks for the count.
+#pragma once
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "run/source.h"
+
+namespace run {
+
+// A result read strictly forward. restart() runs it again from its first row.
+class Cursor {
+ public:
+  virtual ~Cursor() = default;
+  virtual const std::vector<std::string>& columns() const = 0;
+  // Fills `row` with the next row; false at the end.
+  virtual bool fetch(std::vector<Value>& row) = 0;
+  virtual void restart() = 0;
+};
+
+class CursorRowSet : public RowSet {
+ public:
+  explicit CursorRowSet(std::unique_ptr<Cursor> cursor);
+  bool eof() const override { return !hasCurrent_; }
+  void moveNext() override;
+  void moveFirst() override;
+  void moveLast() override;
+  long recordCount() override;
+  bool hasField(std::string_view name) const override { return indexOf(name) >= 0; }
+  Value field(std::string_view name) const override;
+  std::vector<std::string> columns() const override { return cursor_->columns(); }
+
+ private:
+  int indexOf(std::string_view name) const;
+  bool advance();
+
+  std::unique_ptr<Cursor> cursor_;
+  std::vector<Value> current_;
+  std::deque<std::vector<Value>> ahead_;  // rows read past the current one
+  bool hasCurrent_ = false;
+  bool exhausted_ = false;
+  long consumed_ = 0;  // rows moved onto so far, the current one included
+};
+
+// Letter-case-insensitive equality of ASCII names.
+bool sameName(std::string_view a, std::string_view b);
+
+}  // namespace run
