@@ -26,7 +26,7 @@ std::string twoDigits(int n) {
 
 // Stops the run: carries the message to the failure report.
 struct RunStopped {
-  std::string message;
+  std::string message;  // empty when the failing part has shown its own
 };
 
 class ImportRun {
@@ -63,7 +63,13 @@ class ImportRun {
     releaseSource();
     if (busy_) ctx_.ui->setBusy(false);
     busy_ = false;
-    view_.showImportError(message);
+    if (message.empty()) {
+      // Already reported: only the clean-up of the failure report.
+      view_.enableWizardControls(true);
+      svc_.closeAllTables();
+    } else {
+      view_.showImportError(message);
+    }
   }
 
   void releaseSource() {
@@ -132,7 +138,7 @@ class ImportRun {
         stop(msg("Le fichier ", "Het bestand ") + sourceKey_ + msg(" n'existe pas", " bestaat niet"));
     }
 
-    if (auto problem = svc_.createTemplateDossier(working_, ctx_.language)) stop(*problem);
+    if (!svc_.createTemplateDossier(ctx_.ui, working_, ctx_.language)) stop("");
 
     if (sql_) {
       try {
@@ -259,9 +265,7 @@ class ImportRun {
     const std::string prefix = joinPath(yearFolder, yearName);
     const std::string paramFile = prefix + "_PARAM.DBF";
 
-    if (pathExistsAnyCase(yearFolder)) svc_.deletePath(*findPathAnyCase(yearFolder));
-    svc_.copyFiles(joinPath(joinPath(working_, "VIDE"), "*.*"), yearFolder);
-    svc_.renamePrefix(joinPath(yearFolder, ""), "VIDE_", yearName + "_");
+    svc_.prepareWorkingDossier(ctx_.ui, working_, index);
 
     if (olderLayout() && yearDbPath.empty())
       stop(msg("Impossible de trouver le fichier contenant les données comptables de Marlin: ",
@@ -379,9 +383,7 @@ class ImportRun {
       svc_.closeAllTables();
       view_.setPhase("Copying...");
     }
-    const std::string yearName = "VIDE" + twoDigits(placed);
-    svc_.copyFiles(joinPath(joinPath(working_, yearName), "*.*"), target_);
-    svc_.renamePrefix(joinPath(target_, ""), yearName, dossierName_);
+    svc_.placeDossier(ctx_.ui, working_, placed, dossierName_);
 
     view_.setPhase("Terminated...");
     ctx_.ui->messageBox(msg("L'importation s'est déroulée correctement", "Import OK!"), host::MsgButtons::Ok,

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "host/ui.h"
 #include "run/source.h"
 
 namespace run {
@@ -23,21 +24,18 @@ struct Services {
   std::function<void()> prepareEngine;
   std::function<void()> closeAllTables;
 
-  // --- Files ----------------------------------------------------------------
-  // Copies the files matching a wildcard pattern into a folder (created when
-  // missing), overwriting.
-  std::function<void(const std::string& pattern, const std::string& folder)> copyFiles;
-  // Removes a file or a whole folder.
-  std::function<void(const std::string& path)> deletePath;
-  // Renames the files of a folder whose names begin with oldPrefix.
-  std::function<void(const std::string& folder, const std::string& oldPrefix, const std::string& newPrefix)>
-      renamePrefix;
-
   // --- Dossier store --------------------------------------------------------
-  // Writes the empty-dossier template "VIDE" into the folder; the message to
-  // show when it cannot, nothing on success.
-  std::function<std::optional<std::string>(const std::string& workingFolder, const std::string& language)>
+  // Writes the empty-dossier template "VIDE" into the working folder. False,
+  // after its own message, when it cannot: the run cannot go on.
+  std::function<bool(host::Ui* ui, const std::string& workingFolder, const std::string& language)>
       createTemplateDossier;
+  // Rebuilds {workingFolder}/VIDE{nn} from the template (old folder removed,
+  // files copied and renamed VIDE{nn}_*).
+  std::function<void(host::Ui* ui, const std::string& workingFolder, int bookYearIndex)> prepareWorkingDossier;
+  // Copies {workingFolder}/VIDE{nn} into {kestrelFolder}/{dossier} and names
+  // its files after the dossier.
+  std::function<void(host::Ui* ui, const std::string& kestrelFolder, int bookYearIndex, const std::string& dossier)>
+      placeDossier;
 
   // --- Source ---------------------------------------------------------------
   // Open an Access database read only, or one database of a SQL server.

@@ -35,6 +35,12 @@ class ImportRunTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(root); }
 
+  static std::string twoDigits(int n) {
+    char nn[8];
+    std::snprintf(nn, sizeof nn, "%02d", n);
+    return nn;
+  }
+
   static void touch(const fs::path& p) {
     fs::create_directories(p.parent_path());
     std::ofstream(p) << "x";
@@ -68,28 +74,30 @@ class ImportRunTest : public ::testing::Test {
     run::Services s;
     s.prepareEngine = [this] { calls.push_back("prepareEngine"); };
     s.closeAllTables = [this] { calls.push_back("closeAllTables"); };
-    s.copyFiles = [](const std::string& pattern, const std::string& folder) {
-      fs::path from = fs::path(pattern).parent_path();
-      fs::create_directories(folder);
-      for (auto& e : fs::directory_iterator(from))
-        if (e.is_regular_file())
-          fs::copy_file(e.path(), fs::path(folder) / e.path().filename(), fs::copy_options::overwrite_existing);
-    };
-    s.deletePath = [](const std::string& path) { fs::remove_all(path); };
-    s.renamePrefix = [](const std::string& folder, const std::string& oldPrefix, const std::string& newPrefix) {
-      for (auto& e : fs::directory_iterator(folder)) {
-        std::string name = e.path().filename().string();
-        if (name.rfind(oldPrefix, 0) == 0)
-          fs::rename(e.path(), fs::path(folder) / (newPrefix + name.substr(oldPrefix.size())));
-      }
-    };
-    s.createTemplateDossier = [this](const std::string& working, const std::string& language)
-        -> std::optional<std::string> {
+    s.createTemplateDossier = [this](host::Ui* shown, const std::string& working, const std::string& language) {
       calls.push_back("template:" + language);
-      if (templateProblem) return templateProblem;
+      if (templateProblem) {
+        shown->messageBox(*templateProblem, host::MsgButtons::Ok, host::MsgIcon::Exclamation, "");
+        return false;
+      }
       touch(fs::path(working) / "VIDE" / "VIDE_PARAM.DBF");
       touch(fs::path(working) / "VIDE" / "VIDE_ACF.DBF");
-      return std::nullopt;
+      return true;
+    };
+    s.prepareWorkingDossier = [](host::Ui*, const std::string& working, int index) {
+      const std::string name = "VIDE" + twoDigits(index);
+      fs::path folder = fs::path(working) / name;
+      fs::remove_all(folder);
+      fs::create_directories(folder);
+      for (auto& e : fs::directory_iterator(fs::path(working) / "VIDE"))
+        fs::copy_file(e.path(), folder / (name + e.path().filename().string().substr(4)));
+    };
+    s.placeDossier = [](host::Ui*, const std::string& working, int index, const std::string& dossier) {
+      const std::string name = "VIDE" + twoDigits(index);
+      fs::create_directories(fs::path(working) / dossier);
+      for (auto& e : fs::directory_iterator(fs::path(working) / name))
+        fs::copy_file(e.path(), fs::path(working) / dossier / (dossier + e.path().filename().string().substr(6)),
+                      fs::copy_options::overwrite_existing);
     };
     s.openAccess = [this](const std::string& file) -> std::unique_ptr<run::Source> {
       calls.push_back("openAccess:" + fs::path(file).filename().string());

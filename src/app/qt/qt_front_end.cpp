@@ -105,7 +105,7 @@ void QtFrontEnd::build() {
         case K::TextBox: {
           auto* edit = new QLineEdit(parent);
           if (name == "txtPw") edit->setEchoMode(QLineEdit::Password);
-          connect(edit, &QLineEdit::textEdited, dialog_, [this, name](const QString& text) {
+          QObject::connect(edit, &QLineEdit::textEdited, dialog_, [this, name](const QString& text) {
             wizard_->type(name, text.toStdString());
             sync();
           });
@@ -116,7 +116,7 @@ void QtFrontEnd::build() {
           auto* combo = new QComboBox(parent);
           if (name == "cboServeur") {
             combo->setEditable(true);
-            connect(combo->lineEdit(), &QLineEdit::textEdited, dialog_, [this, name](const QString& text) {
+            QObject::connect(combo->lineEdit(), &QLineEdit::textEdited, dialog_, [this, name](const QString& text) {
               wizard_->type(name, text.toStdString());
               sync();
             });
@@ -126,7 +126,7 @@ void QtFrontEnd::build() {
               sync();
             }));
           }
-          connect(combo, qOverload<int>(&QComboBox::activated), dialog_, [this, name](int index) {
+          QObject::connect(combo, qOverload<int>(&QComboBox::activated), dialog_, [this, name](int index) {
             wizard_->choose(name, index);
             sync();
           });
@@ -142,7 +142,7 @@ void QtFrontEnd::build() {
           if (c.kind == K::Check) button = new QCheckBox(parent);
           // The model decides which option buttons exclude each other.
           button->setAutoExclusive(false);
-          connect(button, &QAbstractButton::clicked, dialog_, [this, name] {
+          QObject::connect(button, &QAbstractButton::clicked, dialog_, [this, name] {
             wizard_->click(name);
             if (wizard_ && !wizard_->isUnloaded()) sync();
           });
