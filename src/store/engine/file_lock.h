@@ -1,0 +1,25 @@
+// Exclusive use of a file by one open table at a time, across processes too.
+// The only platform-specific code of the engine lives behind this interface.
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace store {
+
+class FileLock {
+ public:
+  FileLock() = default;
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  ~FileLock();
+  // False (with a reason) when this or another process already holds the file.
+  bool acquire(const std::filesystem::path& file, std::string& error);
+  void release();
+
+ private:
+  std::string key_;
+  intptr_t handle_ = -1;
+};
+
+}  // namespace store
