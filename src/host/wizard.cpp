@@ -6,6 +6,7 @@
 #include "host/captions.h"
 #include "host/ini_file.h"
 #include "host/platform.h"
+#include "convert/master/text.h"
 #include "run/path_lookup.h"
 
 namespace host {
@@ -13,12 +14,6 @@ namespace host {
 namespace {
 const char* const kSection = "Marlin2Kestrel";
 
-std::string trim(const std::string& s) {
-  auto b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return {};
-  auto e = s.find_last_not_of(" \t");
-  return s.substr(b, e - b + 1);
-}
 }  // namespace
 
 std::string defaultIniFile() { return run::joinPath(componentDirectory(), "Marlin2KS.ini"); }
@@ -156,7 +151,7 @@ void frmMain::cmdOk_Click() {
   run::RunChoices choices;
   choices.sourceFolder = control("txtPathMarlin").text;
   choices.companyItem = control("cboCompany").text;
-  choices.sql = {trim(control("cboServeur").text), trim(control("txtLogin").text), trim(control("txtPw").text)};
+  choices.sql = {convert::Trim(control("cboServeur").text), convert::Trim(control("txtLogin").text), convert::Trim(control("txtPw").text)};
   choices.kestrelFolder = control("txtPathKestrel").text;
   choices.dossierName = control("txtCompanyName").text;
   choices.fullImport = control("OptCompta").value;

@@ -74,8 +74,6 @@ class frmMain : public run::RunView {
   void loadAccessCompanyList(const std::string& folder);
   void loadSqlCompanyList();
   int listServers();
-  static std::string companyItemText(const run::Value& id, const std::string& name);
-  static std::string companyCodeOfItem(const std::string& item);
 
   // --- Event handlers --------------------------------------------------------------
   void Option1_Click();

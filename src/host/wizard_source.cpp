@@ -3,46 +3,11 @@
 #include <exception>
 
 #include "host/wizard.h"
+#include "convert/master/text.h"
 #include "run/path_lookup.h"
+#include "run/source_discovery.h"
 
 namespace host {
-
-namespace {
-
-std::string trim(const std::string& s) {
-  auto b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return {};
-  auto e = s.find_last_not_of(" \t");
-  return s.substr(b, e - b + 1);
-}
-
-const char* const kCompanyQuery = "SELECT * FROM SOCIETYLIST ORDER BY SOCIETYID";
-
-// One item per company row; rows without number or name are left out.
-std::vector<std::string> companyItems(run::Source& common) {
-  std::vector<std::string> items;
-  auto rows = common.query(kCompanyQuery);
-  for (; !rows->eof(); rows->moveNext()) {
-    run::Value id = rows->field("SOCIETYID");
-    run::Value name = rows->field("NAME");
-    if (!id.present() || !name.present()) continue;
-    items.push_back(frmMain::companyItemText(id, name.asText()));
-  }
-  return items;
-}
-
-}  // namespace
-
-std::string frmMain::companyItemText(const run::Value& id, const std::string& name) {
-  const std::string text = id.asText();
-  const int64_t n = id.asInt();
-  if (n >= 1 && n <= 9) return "00" + text + " - " + name;
-  if (n >= 10 && n <= 99) return "0" + text + " - " + name;
-  if (n >= 100 && n <= 999) return text + " - " + name;
-  return text + name;
-}
-
-std::string frmMain::companyCodeOfItem(const std::string& item) { return trim(item).substr(0, 3); }
 
 void frmMain::loadAccessCompanyList(const std::string& folder) {
   Control& list = control("cboCompany");
@@ -56,7 +21,7 @@ void frmMain::loadAccessCompanyList(const std::string& folder) {
   }
   try {
     auto source = services_.openAccess(*common);
-    list.items = companyItems(*source);
+    list.items = run::companyListItems(*source);
   } catch (const std::exception& e) {
     // A damaged or foreign Common.mdb leaves the list empty, so no import can start from it.
     ctx.companyCode.clear();
@@ -74,7 +39,7 @@ void frmMain::loadAccessCompanyList(const std::string& folder) {
 }
 
 void frmMain::cboCompany_Click() {
-  const std::string code = companyCodeOfItem(control("cboCompany").text);
+  const std::string code = run::companyCodeOfItem(control("cboCompany").text);
   ctx.companyCode = code;
   if (run::pathExistsAnyCase(run::joinPath(control("txtPathMarlin").text, "E" + code + "Soc.MDB")))
     ctx.companyCode = "E" + code;
@@ -137,9 +102,9 @@ void frmMain::txtPw_Change() { resetSqlCompanyList(); }
 
 void frmMain::cmdConnect_Click() {
   ui_.setBusy(true);
-  if (trim(control("cboServeur").text).empty()) {
+  if (convert::Trim(control("cboServeur").text).empty()) {
     showMessage(ui_, msg("Le nom du serveur est obligatoire", "De naam van de server is verplicht"), MsgIcon::None);
-  } else if (!trim(control("txtPw").text).empty() && trim(control("txtLogin").text).empty()) {
+  } else if (!convert::Trim(control("txtPw").text).empty() && convert::Trim(control("txtLogin").text).empty()) {
     showMessage(ui_, msg("Le login est obligatoire", "De login is verplicht"), MsgIcon::None);
   } else {
     loadSqlCompanyList();
@@ -150,10 +115,10 @@ void frmMain::cmdConnect_Click() {
 void frmMain::loadSqlCompanyList() {
   Control& list = control("cboCompanySql");
   try {
-    run::SqlLogin login{trim(control("cboServeur").text), trim(control("txtLogin").text),
-                        trim(control("txtPw").text)};
+    run::SqlLogin login{convert::Trim(control("cboServeur").text), convert::Trim(control("txtLogin").text),
+                        convert::Trim(control("txtPw").text)};
     auto common = services_.openSql(login, "PWCOMMON");
-    auto items = companyItems(*common);
+    auto items = run::companyListItems(*common);
     list.items = items;
     list.listIndex = -1;
     list.text.clear();
@@ -168,10 +133,10 @@ void frmMain::loadSqlCompanyList() {
     list.text = items.front();
     cboCompanySql_Click();
   } catch (const std::exception& e) {
-    showMessage(ui_, "Connection error : " + trim(e.what()), MsgIcon::None);
+    showMessage(ui_, "Connection error : " + convert::Trim(e.what()), MsgIcon::None);
   }
 }
 
-void frmMain::cboCompanySql_Click() { ctx.companyCode = companyCodeOfItem(control("cboCompanySql").text); }
+void frmMain::cboCompanySql_Click() { ctx.companyCode = run::companyCodeOfItem(control("cboCompanySql").text); }
 
 }  // namespace host

@@ -5,18 +5,12 @@
 #include <exception>
 #include <memory>
 
+#include "convert/master/text.h"
 #include "run/path_lookup.h"
 
 namespace run {
 
 namespace {
-
-std::string trim(const std::string& s) {
-  auto b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return {};
-  auto e = s.find_last_not_of(" \t");
-  return s.substr(b, e - b + 1);
-}
 
 std::string twoDigits(int n) {
   char buf[16];
@@ -100,7 +94,7 @@ class ImportRun {
 
     // A name of blanks only counts as empty: it would make the Kestrel data
     // folder itself the target.
-    dossierName_ = trim(c_.dossierName);
+    dossierName_ = convert::Trim(c_.dossierName);
     if (c_.kestrelFolder.empty() || dossierName_.empty())
       stop(msg("Le chemin du dossier Kestrel de destination doit être spécifié.",
                "Het pad van het bestemmingsdossier in Kestrel moet aangeduid worden."));
@@ -133,7 +127,7 @@ class ImportRun {
     } else {
       std::string item = c_.companyItem;
       auto dash = item.find('-');
-      databaseName = joinPath(c_.sourceFolder, trim(item.substr(0, dash)) + "Soc.MDB");
+      databaseName = joinPath(c_.sourceFolder, convert::Trim(item.substr(0, dash)) + "Soc.MDB");
       if (!pathExistsAnyCase(databaseName))
         stop(msg("Le fichier ", "Het bestand ") + sourceKey_ + msg(" n'existe pas", " bestaat niet"));
     }
@@ -249,7 +243,7 @@ class ImportRun {
 
   void settleGeneralAccountLength() {
     const std::string found = steps_.queryGeneralAccountLength(ctx_);
-    long length = std::strtol(trim(found).c_str(), nullptr, 10);
+    long length = std::strtol(convert::Trim(found).c_str(), nullptr, 10);
     if (length < 4) length = 4;
     if (length > 8) length = 8;
     ctx_.generalAccountLength = std::to_string(length);

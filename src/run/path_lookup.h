@@ -8,14 +8,11 @@
 namespace run {
 
 // The existing path that matches `path` component by component, ignoring
-// case (an exact match is preferred); nothing when there is none.
+// case; nothing when there is none.
 std::optional<std::string> findPathAnyCase(const std::string& path);
 
 // True when a file or folder of that name exists.
 bool pathExistsAnyCase(const std::string& path);
-
-// True when the folder exists and holds at least one entry.
-bool folderHasEntries(const std::string& path);
 
 // Joins with the platform's separator.
 std::string joinPath(const std::string& folder, const std::string& name);

@@ -6,16 +6,6 @@ namespace {
 
 using run::Value;
 
-TEST_F(WizardTest, CompanyItemsAndCodes) {
-  EXPECT_EQ(host::frmMain::companyItemText(Value::ofInt(7), "Acme"), "007 - Acme");
-  EXPECT_EQ(host::frmMain::companyItemText(Value::ofText("45"), "Beta"), "045 - Beta");
-  EXPECT_EQ(host::frmMain::companyItemText(Value::ofInt(100), "Gamma"), "100 - Gamma");
-  EXPECT_EQ(host::frmMain::companyItemText(Value::ofInt(1234), "Acme"), "1234Acme");
-  EXPECT_EQ(host::frmMain::companyItemText(Value::ofInt(0), "Zero"), "0Zero");
-  EXPECT_EQ(host::frmMain::companyCodeOfItem("1234Acme"), "123");
-  EXPECT_EQ(host::frmMain::companyCodeOfItem("  007 - Acme"), "007");
-}
-
 TEST_F(WizardTest, AccessFolderChoiceLoadsTheCompanyList) {
   societies({{Value::ofInt(7), "Acme"}, {Value::ofInt(12), ""}, {Value::null(), "Nameless"}, {Value::ofInt(42), "Beta"}});
   std::ofstream(root / "COMMON.MDB") << "x";

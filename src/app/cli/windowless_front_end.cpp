@@ -1,5 +1,7 @@
 #include "app/cli/windowless_front_end.h"
 
+#include "run/source_discovery.h"
+
 namespace app {
 
 WindowlessFrontEnd::WindowlessFrontEnd(const CliOptions& options, std::string password, std::ostream& out,
@@ -9,7 +11,7 @@ WindowlessFrontEnd::WindowlessFrontEnd(const CliOptions& options, std::string pa
 bool WindowlessFrontEnd::chooseCompany(host::frmMain& wizard, const std::string& list) {
   const auto& items = wizard.control(list).items;
   for (std::size_t i = 0; i < items.size(); ++i) {
-    if (host::frmMain::companyCodeOfItem(items[i]) == options_.company) {
+    if (run::companyCodeOfItem(items[i]) == options_.company) {
       wizard.choose(list, static_cast<int>(i));
       return true;
     }
