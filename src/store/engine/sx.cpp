@@ -69,8 +69,7 @@ int fieldOf(Area& a, const std::string& name) {
 // "dd/mm/yyyy" (or "mm/dd/yyyy" under format 0); two-digit years follow the epoch.
 int32_t parseDateText(const std::string& text) {
   int a = 0, b = 0, y = 0;
-  char c1 = 0, c2 = 0;
-  if (std::sscanf(text.c_str(), "%d%c%d%c%d", &a, &c1, &b, &c2, &y) != 5) return 0;
+  if (!splitDateText(text, a, b, y)) return 0;
   int d = a, m = b;
   if (S().dateFormat == 0) std::swap(d, m);
   if (y < 100) {
