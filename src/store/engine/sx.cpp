@@ -180,10 +180,13 @@ bool sx_Eof() {
 
 std::string sx_GetString(const std::string& field) {
   Area* a = cur();
-  if (!a || a->eof) return {};
+  if (!a) return {};
   int f = fieldOf(*a, field);
   if (f < 0) return {};
-  if (a->table->fields()[f].type == 'D') return formatDateText(a->table->date(f));
+  const FieldDef& fd = a->table->fields()[f];
+  // Past the end reads as a blank record, as in xBase.
+  if (fd.type == 'D') return formatDateText(a->eof ? 0 : a->table->date(f));
+  if (a->eof) return fd.type == 'M' ? std::string() : std::string(fd.width, ' ');
   return a->table->text(f);
 }
 

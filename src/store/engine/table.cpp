@@ -135,6 +135,10 @@ std::unique_ptr<Table> Table::create(const fs::path& requested, const TableLayou
     return nullptr;
   }
   fs::path file = resolveCase(requested);
+  if (FileLock::heldHere(file)) {
+    error = "already open: " + file.string();
+    return nullptr;
+  }
   std::string header(32 + 32 * fields.size() + 2, '\0');
   auto* h = reinterpret_cast<unsigned char*>(header.data());
   h[0] = memo ? 0xF5 : 0x03;
