@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "run/run_context.h"
-#include "support/memory_source.h"
+#include "support/row_source.h"
 #include "store/recording_ui.h"
 #include "support/working_dossier.h"
 

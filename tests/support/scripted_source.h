@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "support/memory_source.h"
+#include "support/row_source.h"
 
 namespace test_support {
 
