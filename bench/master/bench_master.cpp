@@ -15,7 +15,7 @@
 
 #include "convert/steps.h"
 #include "store/engine/sx.h"
-#include "support/memory_source.h"
+#include "support/row_source.h"
 #include "store/recording_ui.h"
 #include "support/working_dossier.h"
 

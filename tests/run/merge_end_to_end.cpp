@@ -76,7 +76,9 @@ struct FullImport {
     }
 
     const fs::path dump = kestrel / "act.tsv";
-    ASSERT_EQ(shell("python3 \"" + std::string(M2K_SOURCE_DIR) + "/tests/run/dump_entries.py\" \"" +
+    // Debian's interpreter, where python3-dbfread is installed.
+    const std::string python = fs::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
+    ASSERT_EQ(shell(python + " \"" + std::string(M2K_SOURCE_DIR) + "/tests/run/dump_entries.py\" \"" +
                     dossier.string() + "\" TWOYEARS > \"" + dump.string() + "\""),
               0);
     AccountTotals target;
@@ -130,6 +132,7 @@ TEST(FullImportEndToEnd, SqlServerEdition) {
   if (env.empty()) GTEST_SKIP() << "SQL test server not started (scripts/sql-test-server.sh start)";
   for (const auto& [k, v] : env) setenv(k.c_str(), v.c_str(), 1);
   setenv("PGPASSWORD", env["M2K_SQL_ADMIN_PASSWORD"].c_str(), 1);
+  setenv("PGOPTIONS", "-c client_min_messages=warning", 1);
   setenv("MARLIN_SQL_PASSWORD", env["M2K_SQL_ADMIN_PASSWORD"].c_str(), 1);
   const fs::path samples = fs::path(M2K_BUILD_DIR) / "samples" / "sql";
   const std::string psql = "psql -q -v ON_ERROR_STOP=1 -h 127.0.0.1 -U " + env["M2K_SQL_ADMIN"] + " ";
