@@ -509,7 +509,6 @@ bool Table::setNumber(int field, double value) {
 
 bool Table::setDate(int field, int32_t julian) {
   if (field < 0 || field >= static_cast<int>(fields_.size())) return false;
-  if (fields_[field].type != 'D') return setRaw(field, formatDateField(julian));
   return setRaw(field, formatDateField(julian));
 }
 
