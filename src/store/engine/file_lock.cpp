@@ -50,6 +50,15 @@ void unlockOs(intptr_t handle) {
 
 }  // namespace
 
+std::FILE* openFile(const std::filesystem::path& file, const char* mode) {
+#ifdef _WIN32
+  std::wstring wmode(mode, mode + std::char_traits<char>::length(mode));
+  return _wfopen(file.wstring().c_str(), wmode.c_str());
+#else
+  return std::fopen(file.c_str(), mode);
+#endif
+}
+
 FileLock::~FileLock() { release(); }
 
 bool FileLock::acquire(const std::filesystem::path& file, std::string& error) {

@@ -2,10 +2,14 @@
 // The only platform-specific code of the engine lives behind this interface.
 #pragma once
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
 namespace store {
+
+// fopen for a path in any script (Windows needs the wide-character call).
+std::FILE* openFile(const std::filesystem::path& file, const char* mode);
 
 class FileLock {
  public:

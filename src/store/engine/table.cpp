@@ -151,7 +151,7 @@ std::unique_ptr<Table> Table::create(const fs::path& requested, const TableLayou
   }
   header[header.size() - 2] = 0x0D;
   header += '\x1A';
-  std::FILE* f = std::fopen(file.string().c_str(), "wb");
+  std::FILE* f = openFile(file, "wb");
   if (!f || std::fwrite(header.data(), 1, header.size(), f) != header.size() || std::fclose(f) != 0) {
     error = "cannot write " + file.string();
     return nullptr;
@@ -162,7 +162,7 @@ std::unique_ptr<Table> Table::create(const fs::path& requested, const TableLayou
     fpt[6] = kMemoBlockSize >> 8;
     fpt[7] = kMemoBlockSize & 0xFF;
     fs::path fptPath = sibling(file, ".FPT");
-    std::FILE* m = std::fopen(fptPath.string().c_str(), "wb");
+    std::FILE* m = openFile(fptPath, "wb");
     if (!m || std::fwrite(fpt, 1, sizeof fpt, m) != sizeof fpt || std::fclose(m) != 0) {
       error = "cannot write " + fptPath.string();
       return nullptr;
@@ -190,7 +190,7 @@ std::unique_ptr<Table> Table::open(const fs::path& requested, std::string& error
   t->path_ = file;
   t->readOnly_ = mode == OpenMode::ReadOnly;
   if (!t->files_->lock.acquire(file, error)) return nullptr;
-  t->files_->dbf = std::fopen(file.string().c_str(), t->readOnly_ ? "rb" : "r+b");
+  t->files_->dbf = openFile(file, t->readOnly_ ? "rb" : "r+b");
   if (!t->files_->dbf) {
     error = "cannot open " + file.string();
     return nullptr;
@@ -239,7 +239,8 @@ bool Table::readAll(std::string& error) {
       return false;
     }
     FieldDef fd;
-    fd.name.assign(reinterpret_cast<const char*>(d + pos), strnlen(reinterpret_cast<const char*>(d + pos), 11));
+    const char* name = reinterpret_cast<const char*>(d + pos);
+    fd.name.assign(name, std::find(name, name + 11, '\0'));
     fd.type = static_cast<char>(d[pos + 11]);
     uint32_t stored = get32(d + pos + 12);
     fd.width = d[pos + 16];
@@ -282,7 +283,7 @@ bool Table::readAll(std::string& error) {
   bool memo = std::any_of(fields_.begin(), fields_.end(), [](const FieldDef& x) { return x.type == 'M'; });
   if (memo) {
     fptPath_ = sibling(path_, ".FPT");
-    files_->fpt = std::fopen(fptPath_.string().c_str(), readOnly_ ? "rb" : "r+b");
+    files_->fpt = openFile(fptPath_, readOnly_ ? "rb" : "r+b");
     unsigned char mh[8];
     if (!files_->fpt || std::fread(mh, 1, 8, files_->fpt) != 8) {
       error = damaged("fichier mémo FPT absent ou illisible", "memobestand FPT ontbreekt of is onleesbaar", path_);
