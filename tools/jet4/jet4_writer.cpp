@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 namespace jet4 {
@@ -178,6 +179,20 @@ double toJetDate(const DateTime& d) {
   double frac = (d.hour * 3600 + d.minute * 60 + d.second) / 86400.0;
   // Before 1899-12-30 Jet keeps the day negative and the time positive.
   return days >= 0 ? double(days) + frac : double(days) - frac;
+}
+
+std::string decimalText(Currency c) {
+  const uint64_t a = c.units < 0 ? 0 - uint64_t(c.units) : uint64_t(c.units);
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%s%llu.%04llu", c.units < 0 ? "-" : "", (unsigned long long)(a / 10000),
+                (unsigned long long)(a % 10000));
+  return buf;
+}
+
+std::string isoText(const DateTime& d) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour, d.minute, d.second);
+  return buf;
 }
 
 // ---------------------------------------------------------------- Table
