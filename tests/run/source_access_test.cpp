@@ -255,3 +255,14 @@ TEST(AccessSource, TextsDifferingOnlyInValuesGiveEachTheirOwnRows) {
   EXPECT_EQ(nb, perCustomer["BONAP"]);
   for (const char* id : {"QUICK", "ALFKI", "WARTH"}) EXPECT_EQ(count(id)->recordCount(), perCustomer[id]) << id;
 }
+
+TEST(AccessSource, LargeSourcesLoadIntoATemporaryFileWithTheSameResults) {
+  ScratchDir dir;
+  std::string file = copyFixture(dir, "nwind.mdb");
+  run::AccessOptions onDisk;
+  onDisk.memoryLimitBytes = 0;  // every source counts as large
+  auto src = run::openAccessSource(file, onDisk);
+  expectTableMatchesExport(*src, file, "Orders");
+  auto rows = src->query("SELECT Count(*) AS n FROM [Order Details] WHERE Discount > 0");
+  EXPECT_GT(rows->field("n").asInt(), 0);
+}
