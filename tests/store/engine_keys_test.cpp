@@ -301,14 +301,18 @@ TEST(EngineKeys, TagsStayCurrentThroughInterleavedChanges) {
     }
   }
   // Walking a tag visits its keys in order.
+  // Walking a unique tag visits its keys in order, backwards the same records reversed.
   std::string prev, k;
-  size_t n = 0;
-  for (uint32_t r = t->firstInOrder(numfac); r; r = t->nextInOrder(numfac, r), ++n) {
+  std::vector<uint32_t> forward, backward;
+  for (uint32_t r = t->firstInOrder(numfac); r; r = t->nextInOrder(numfac, r)) {
     t->keyOf(numfac, r, k);
     EXPECT_LE(prev, k);
     prev = k;
+    forward.push_back(r);
   }
-  EXPECT_EQ(n, t->computeKeys(numfac).count());
+  EXPECT_EQ(forward.size(), t->computeKeys(numfac).count());
+  for (uint32_t r = forward.back(); r; r = t->previousInOrder(numfac, r)) backward.insert(backward.begin(), r);
+  EXPECT_EQ(backward, forward);
   closeTable(t);
   enginetest::expectIndexesAgree(file, 14);
 

@@ -803,6 +803,25 @@ uint32_t Table::nextInOrder(size_t tag, uint32_t r) {
   return t.keys->atEnd(p) ? 0 : t.keys->recno(p);
 }
 
+uint32_t Table::previousInOrder(size_t tag, uint32_t r) {
+  Tag& t = builtTag(tag);
+  std::string key;
+  if (r < 1 || r > count_ || !keyOf(tag, r, key)) return 0;
+  OrderedKeys::Pos p = t.keys->find(key, r);
+  if (t.keys->atEnd(p)) return 0;
+  if (t.spec.unique)
+    while (!t.keys->atEnd(p) && t.keys->key(p) == key) p = t.keys->prev(p);
+  else
+    p = t.keys->prev(p);
+  if (t.keys->atEnd(p)) return 0;
+  if (t.spec.unique) {
+    // A unique tag shows the first record of each key.
+    const std::string shown(t.keys->key(p));
+    for (OrderedKeys::Pos q = t.keys->prev(p); !t.keys->atEnd(q) && t.keys->key(q) == shown; q = t.keys->prev(q)) p = q;
+  }
+  return t.keys->recno(p);
+}
+
 // ---- writing back ----
 
 bool Table::commit(std::string& error) {
