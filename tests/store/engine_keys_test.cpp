@@ -265,7 +265,7 @@ TEST(EngineKeys, TagsStayCurrentThroughInterleavedChanges) {
   const size_t gl = size_t(t->tagIndex("GL"));
   const size_t numfac = size_t(t->tagIndex("NUMFAC"));
   const size_t iscurgen = size_t(t->tagIndex("ISCURGEN"));
-  for (int step = 0; step < 3000; ++step) {
+  for (int step = 0; step < 5000; ++step) {
     int op = int(rng() % 10);
     if (op < 6 || t->recordCount() == 0) {
       t->appendBlank();
