@@ -118,6 +118,7 @@ TEST_F(SxCalls, SeekFoundAndWalkingATag) {
   EXPECT_FALSE(sx_Seek("MISSING"));
   EXPECT_FALSE(sx_Found());
   EXPECT_TRUE(sx_Eof());
+  EXPECT_EQ(sx_GetString("ID"), std::string(25, ' '));  // past the end: a blank record
   // Tag order: ACCOUNTPICTURE, BOOKYEAR1..., BOOKYEARCOUNT, SOCNAME.
   std::vector<int32_t> seen;
   for (sx_GoTop(); !sx_Eof(); sx_Skip(1)) seen.push_back(sx_RecNo());
@@ -187,6 +188,8 @@ TEST_F(SxCalls, CopyFileThenAppendFromTakesLiveRecordsFieldByName) {
   }
   std::string temp = (dir.path() / "VIDE_ACTTEMP.DBF").string();
   ASSERT_TRUE(sx_CopyFile(temp));
+  EXPECT_FALSE(sx_CopyFile(act1));  // onto an open table: refused, table intact
+  EXPECT_EQ(sx_QueryRecCount(), 4);
   sx_Close();
   ASSERT_NE(sx_Use(temp, "ACTTEMP", 2, 2), 0);
   EXPECT_EQ(sx_QueryRecCount(), 4);  // deleted records are copied, still deleted

@@ -2,73 +2,89 @@
 
 #include <algorithm>
 #include <cctype>
+#include <stdexcept>
 
-namespace test_support {
+namespace testing_support {
 
 namespace {
 
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
+std::string upper(std::string s) {
+  for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
 }
 
 }  // namespace
 
-MemoryRowSet::MemoryRowSet(MemoryTable table) : table_(std::move(table)) {}
-
-bool MemoryRowSet::eof() const { return position_ >= table_.rows.size(); }
-void MemoryRowSet::moveNext() {
-  if (!eof()) ++position_;
-}
-void MemoryRowSet::moveFirst() { position_ = 0; }
-void MemoryRowSet::moveLast() { position_ = table_.rows.empty() ? 0 : table_.rows.size() - 1; }
-long MemoryRowSet::recordCount() { return static_cast<long>(table_.rows.size()); }
-
-bool MemoryRowSet::hasField(std::string_view name) const {
-  std::string wanted = Upper(name);
-  return std::any_of(table_.columns.begin(), table_.columns.end(),
-                     [&](const std::string& c) { return Upper(c) == wanted; });
+int MemoryRowSet::column(std::string_view name) const {
+  for (std::size_t i = 0; i < t_.columns.size(); ++i)
+    if (upper(t_.columns[i]) == upper(std::string(name))) return static_cast<int>(i);
+  return -1;
 }
 
 run::Value MemoryRowSet::field(std::string_view name) const {
-  if (!hasField(name)) throw run::SourceError("Column " + std::string(name) + " not found");
-  if (eof()) throw run::SourceError("No current row");
-  std::string wanted = Upper(name);
-  for (const auto& [column, value] : table_.rows[position_]) {
-    if (Upper(column) == wanted) return value;
-  }
-  return run::Value::null();
+  int c = column(name);
+  if (c < 0) throw run::SourceError("column " + std::string(name) + " missing");
+  if (eof()) throw run::SourceError("no current row");
+  return t_.rows[at_][static_cast<std::size_t>(c)];
 }
 
-std::vector<std::string> MemoryRowSet::columns() const { return table_.columns; }
+MemoryTable namedRows(std::vector<std::string> columns, const std::vector<Row>& rows) {
+  MemoryTable table{std::move(columns), {}};
+  for (const Row& row : rows) {
+    std::vector<run::Value> values(table.columns.size());
+    for (const auto& [name, value] : row) {
+      auto it = std::find_if(table.columns.begin(), table.columns.end(),
+                             [&](const std::string& c) { return upper(c) == upper(name); });
+      if (it == table.columns.end()) throw std::invalid_argument("no column " + name);
+      values[static_cast<std::size_t>(it - table.columns.begin())] = value;
+    }
+    table.rows.push_back(std::move(values));
+  }
+  return table;
+}
 
-void MemorySource::addTable(const std::string& name, MemoryTable table) {
-  tables_[Upper(name)] = std::move(table);
-  names_.push_back(name);
+const MemoryTable* MemorySource::find(const std::string& name) const {
+  for (const auto& [n, t] : tables)
+    if (upper(n) == upper(name)) return &t;
+  return nullptr;
 }
 
 std::unique_ptr<run::RowSet> MemorySource::query(const std::string& sql, const std::vector<run::Value>&) {
-  auto it = queries_.find(sql);
-  if (it == queries_.end()) throw run::SourceError("Unknown query: " + sql);
-  return std::make_unique<MemoryRowSet>(it->second);
+  queries.push_back(sql);
+  if (failQueries) throw run::SourceError("query refused");
+  if (auto a = answers.find(sql); a != answers.end()) return std::make_unique<MemoryRowSet>(a->second);
+  const std::string prefix = "SELECT * FROM ";
+  if (sql.rfind(prefix, 0) == 0) {
+    std::string name = sql.substr(prefix.size());
+    name = name.substr(0, name.find(' '));
+    if (auto* t = find(name)) {
+      // An ORDER BY of a test table is the order the rows were given in.
+      return std::make_unique<MemoryRowSet>(*t);
+    }
+  }
+  throw run::SourceError("cannot run: " + sql);
 }
 
 std::unique_ptr<run::RowSet> MemorySource::openTable(const std::string& name) {
-  auto it = tables_.find(Upper(name));
-  if (it == tables_.end()) throw run::SourceError("Unknown table: " + name);
-  return std::make_unique<MemoryRowSet>(it->second);
+  if (auto* t = find(name)) return std::make_unique<MemoryRowSet>(*t);
+  throw run::SourceError("no table " + name);
 }
 
-bool MemorySource::hasTable(const std::string& name) { return tables_.count(Upper(name)) > 0; }
+bool MemorySource::hasTable(const std::string& name) { return find(name) != nullptr; }
 
-std::vector<std::string> MemorySource::tableNames() { return names_; }
+std::vector<std::string> MemorySource::tableNames() {
+  std::vector<std::string> names;
+  for (const auto& [n, t] : tables) names.push_back(n);
+  return names;
+}
 
-run::Value Date(int year, int month, int day) {
+run::Value dateValue(int year, int month, int day) {
   run::Value v;
   v.kind = run::Value::Kind::DateTime;
-  v.date = {year, month, day, 0, 0, 0};
+  v.date.year = year;
+  v.date.month = month;
+  v.date.day = day;
   return v;
 }
 
-}  // namespace test_support
+}  // namespace testing_support

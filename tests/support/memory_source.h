@@ -1,5 +1,5 @@
-// A source held in memory, for feeding the conversion steps hand-made rows.
-// The real Access and SQL readers are tested on real databases elsewhere.
+// A source held in memory, for tests of the code that drives the conversion
+// steps: named tables, and query texts answered by a table of rows.
 #pragma once
 #include <map>
 #include <memory>
@@ -9,52 +9,56 @@
 
 #include "run/source.h"
 
-namespace test_support {
-
-// One row: the columns it sets; every other column of the table is null.
-using Row = std::vector<std::pair<std::string, run::Value>>;
+namespace testing_support {
 
 struct MemoryTable {
   std::vector<std::string> columns;
-  std::vector<Row> rows;
+  std::vector<std::vector<run::Value>> rows;
 };
 
+// A row given by the columns it sets; the others are null.
+using Row = std::vector<std::pair<std::string, run::Value>>;
+// A table of `columns` from rows given by name (a name that is not one of the
+// columns throws, so a typing error in a test cannot go unnoticed).
+MemoryTable namedRows(std::vector<std::string> columns, const std::vector<Row>& rows);
+
+// Rows of one table read forward, as a step receives them.
 class MemoryRowSet : public run::RowSet {
  public:
-  explicit MemoryRowSet(MemoryTable table);
-  bool eof() const override;
-  void moveNext() override;
-  void moveFirst() override;
-  void moveLast() override;
-  long recordCount() override;
-  bool hasField(std::string_view name) const override;
+  explicit MemoryRowSet(MemoryTable table) : t_(std::move(table)) {}
+  bool eof() const override { return at_ >= t_.rows.size(); }
+  void moveNext() override { ++at_; }
+  void moveFirst() override { at_ = 0; }
+  void moveLast() override { at_ = t_.rows.empty() ? 0 : t_.rows.size() - 1; }
+  long recordCount() override { return static_cast<long>(t_.rows.size()); }
+  bool hasField(std::string_view name) const override { return column(name) >= 0; }
   run::Value field(std::string_view name) const override;
-  std::vector<std::string> columns() const override;
+  std::vector<std::string> columns() const override { return t_.columns; }
 
  private:
-  MemoryTable table_;
-  size_t position_ = 0;
+  int column(std::string_view name) const;
+  MemoryTable t_;
+  std::size_t at_ = 0;
 };
 
-// Queries are answered by their exact text, tables by name in any letter case.
 class MemorySource : public run::Source {
  public:
-  void addQuery(const std::string& sql, MemoryTable table) { queries_[sql] = std::move(table); }
-  void addTable(const std::string& name, MemoryTable table);
+  // Tables by name (matched in any letter case) and answers to query texts.
+  std::map<std::string, MemoryTable> tables;
+  std::map<std::string, MemoryTable> answers;
+  std::vector<std::string> queries;  // every query text run, in order
+  bool failQueries = false;
+
   std::unique_ptr<run::RowSet> query(const std::string& sql, const std::vector<run::Value>& params = {}) override;
   std::unique_ptr<run::RowSet> openTable(const std::string& name) override;
   bool hasTable(const std::string& name) override;
   std::vector<std::string> tableNames() override;
 
- private:
-  std::map<std::string, MemoryTable> queries_;
-  std::map<std::string, MemoryTable> tables_;  // upper-case names
-  std::vector<std::string> names_;
+  const MemoryTable* find(const std::string& name) const;
 };
 
-// Value shorthands.
+run::Value dateValue(int year, int month, int day);
 inline run::Value Text(std::string s) { return run::Value::ofText(std::move(s)); }
 inline run::Value Int(int64_t i) { return run::Value::ofInt(i); }
-run::Value Date(int year, int month, int day);
 
-}  // namespace test_support
+}  // namespace testing_support

@@ -1,5 +1,6 @@
 #include "store/engine/field.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -75,25 +76,44 @@ double parseNumber(std::string_view s) {
   return negative ? -value : value;
 }
 
+namespace {
+
+// `units` is the value times 10^dec, already rounded.
+std::string fixedText(uint64_t units, bool negative, int dec) {
+  char buf[48];
+  int p = sizeof buf;
+  for (int i = 0; i < dec; ++i) {
+    buf[--p] = static_cast<char>('0' + units % 10);
+    units /= 10;
+  }
+  if (dec > 0) buf[--p] = '.';
+  do {
+    buf[--p] = static_cast<char>('0' + units % 10);
+    units /= 10;
+  } while (units);
+  if (negative) buf[--p] = '-';
+  return std::string(buf + p, sizeof buf - p);
+}
+
+}  // namespace
+
 std::string formatNumber(double value, int width, int decimals) {
   if (width <= 0) return std::string();
   if (!std::isfinite(value)) return std::string(width, '*');
-  char buf[400];
-  for (int dec = decimals; dec >= 0; --dec) {
+  static const double pow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  for (int dec = std::min(decimals, 15); dec >= 0; --dec) {
     // Half away from zero, as xBase rounds; the nudge keeps 99.995 (stored in
     // binary just below) rounding up like the decimal number it stands for.
-    double v = value;
-    double scale = std::pow(10.0, dec);
-    double scaled = std::fabs(value) * scale;
-    if (scaled < 1e15) {
-      v = std::floor(scaled + 0.5 + scaled * 1e-13) / scale;
-      if (value < 0) v = -v;
+    double scaled = std::fabs(value) * pow10[dec];
+    std::string text;
+    if (scaled < 4e15) {
+      uint64_t units = static_cast<uint64_t>(std::floor(scaled + 0.5 + scaled * 1e-13));
+      text = fixedText(units, value < 0 && units != 0, dec);
+    } else {
+      char buf[400];
+      int n = std::snprintf(buf, sizeof buf, "%.*f", dec, value);
+      text.assign(buf, n > 0 ? static_cast<size_t>(n) : 0);
     }
-    int n = std::snprintf(buf, sizeof buf, "%.*f", dec, v);
-    std::string text(buf, n > 0 ? static_cast<size_t>(n) : 0);
-    // "-0.00" is not a number anyone wrote.
-    if (!text.empty() && text[0] == '-' && text.find_first_not_of("-0.") == std::string::npos)
-      text.erase(0, 1);
     if (static_cast<int>(text.size()) <= width) return std::string(width - text.size(), ' ') + text;
   }
   return std::string(width, '*');
@@ -113,6 +133,31 @@ int32_t parseDateField(std::string_view s) {
   }
   if (!validDate(parts[0], parts[1], parts[2])) return 0;
   return julianDay(parts[0], parts[1], parts[2]);
+}
+
+bool splitDateText(std::string_view s, int& first, int& second, int& third) {
+  int* parts[3] = {&first, &second, &third};
+  size_t i = 0;
+  while (i < s.size() && s[i] == ' ') ++i;
+  for (int k = 0; k < 3; ++k) {
+    if (k > 0) {
+      if (i >= s.size() || (s[i] >= '0' && s[i] <= '9')) return false;
+      ++i;  // the separator
+    }
+    size_t start = i;
+    int v = 0;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9' && i - start < 5) v = v * 10 + (s[i++] - '0');
+    if (i == start) return false;
+    *parts[k] = v;
+  }
+  while (i < s.size() && s[i] == ' ') ++i;
+  return i == s.size();
+}
+
+int32_t parseDayMonthYear(std::string_view text) {
+  int d, m, y;
+  if (!splitDateText(text, d, m, y) || !validDate(y, m, d)) return 0;
+  return julianDay(y, m, d);
 }
 
 std::string formatDateField(int32_t julian) {

@@ -28,6 +28,11 @@ double parseNumber(std::string_view text);
 std::string formatNumber(double value, int width, int decimals);
 // 0 when blank or not a date.
 int32_t parseDateField(std::string_view yyyymmdd);
+// The three numbers of a date typed as text ("05/01/2009", "5-1-09"), in
+// the order written; false unless it is exactly three digit groups.
+bool splitDateText(std::string_view text, int& first, int& second, int& third);
+// "dd/mm/yyyy" as a julian day; 0 when it is no date.
+int32_t parseDayMonthYear(std::string_view text);
 // Eight blanks for 0.
 std::string formatDateField(int32_t julian);
 

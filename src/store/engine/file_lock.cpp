@@ -6,6 +6,7 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <sys/locking.h>
 #include <share.h>
 #include <sys/stat.h>
 #else
@@ -25,9 +26,14 @@ std::set<std::string>& heldFiles() {
 
 intptr_t lockOs(const std::filesystem::path& file) {
 #ifdef _WIN32
-  // A handle with no sharing is the Windows form of an exclusive lock.
+  // A byte locked far beyond the end, as xBase engines do: other programs
+  // and other handles of this one see the file as taken.
   int fd = -1;
-  if (_wsopen_s(&fd, file.wstring().c_str(), _O_RDONLY | _O_BINARY, _SH_DENYRW, _S_IREAD) != 0) return -1;
+  if (_wsopen_s(&fd, file.wstring().c_str(), _O_RDONLY | _O_BINARY, _SH_DENYNO, _S_IREAD) != 0) return -1;
+  if (_lseek(fd, 0x7FFFFFFEL, SEEK_SET) < 0 || _locking(fd, _LK_NBLCK, 1) != 0) {
+    _close(fd);
+    return -1;
+  }
   return fd;
 #else
   int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
@@ -42,6 +48,8 @@ intptr_t lockOs(const std::filesystem::path& file) {
 
 void unlockOs(intptr_t handle) {
 #ifdef _WIN32
+  _lseek(static_cast<int>(handle), 0x7FFFFFFEL, SEEK_SET);
+  _locking(static_cast<int>(handle), _LK_UNLCK, 1);
   _close(static_cast<int>(handle));
 #else
   ::close(static_cast<int>(handle));
@@ -59,13 +67,24 @@ std::FILE* openFile(const std::filesystem::path& file, const char* mode) {
 #endif
 }
 
+namespace {
+std::string keyOf(const std::filesystem::path& file) {
+  std::error_code ec;
+  std::string key = std::filesystem::weakly_canonical(file, ec).string();
+  return ec ? std::filesystem::absolute(file).string() : key;
+}
+}  // namespace
+
+bool FileLock::heldHere(const std::filesystem::path& file) {
+  std::lock_guard<std::mutex> guard(gMutex);
+  return heldFiles().count(keyOf(file)) > 0;
+}
+
 FileLock::~FileLock() { release(); }
 
 bool FileLock::acquire(const std::filesystem::path& file, std::string& error) {
   release();
-  std::error_code ec;
-  std::string key = std::filesystem::weakly_canonical(file, ec).string();
-  if (ec) key = std::filesystem::absolute(file).string();
+  std::string key = keyOf(file);
   std::lock_guard<std::mutex> guard(gMutex);
   if (heldFiles().count(key)) {
     error = "already open: " + file.string();

@@ -20,6 +20,8 @@ class FileLock {
   // False (with a reason) when this or another process already holds the file.
   bool acquire(const std::filesystem::path& file, std::string& error);
   void release();
+  // True while a table of this process holds the file.
+  static bool heldHere(const std::filesystem::path& file);
 
  private:
   std::string key_;

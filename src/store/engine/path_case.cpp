@@ -4,7 +4,7 @@
 
 namespace store {
 
-bool sameNameIgnoringCase(const std::string& a, const std::string& b) {
+bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
     unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);

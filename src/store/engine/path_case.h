@@ -2,6 +2,7 @@
 // Windows name the same file "_dbk_01.DBF" in one place and "_DBK_01.DBF" in another.
 #pragma once
 #include <filesystem>
+#include <string_view>
 
 namespace store {
 
@@ -11,6 +12,6 @@ namespace store {
 std::filesystem::path resolveCase(const std::filesystem::path& path);
 
 // True when both names are equal ignoring ASCII letter case.
-bool sameNameIgnoringCase(const std::string& a, const std::string& b);
+bool sameNameIgnoringCase(std::string_view a, std::string_view b);
 
 }  // namespace store

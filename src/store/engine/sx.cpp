@@ -69,8 +69,7 @@ int fieldOf(Area& a, const std::string& name) {
 // "dd/mm/yyyy" (or "mm/dd/yyyy" under format 0); two-digit years follow the epoch.
 int32_t parseDateText(const std::string& text) {
   int a = 0, b = 0, y = 0;
-  char c1 = 0, c2 = 0;
-  if (std::sscanf(text.c_str(), "%d%c%d%c%d", &a, &c1, &b, &c2, &y) != 5) return 0;
+  if (!splitDateText(text, a, b, y)) return 0;
   int d = a, m = b;
   if (S().dateFormat == 0) std::swap(d, m);
   if (y < 100) {
@@ -181,10 +180,13 @@ bool sx_Eof() {
 
 std::string sx_GetString(const std::string& field) {
   Area* a = cur();
-  if (!a || a->eof) return {};
+  if (!a) return {};
   int f = fieldOf(*a, field);
   if (f < 0) return {};
-  if (a->table->fields()[f].type == 'D') return formatDateText(a->table->date(f));
+  const FieldDef& fd = a->table->fields()[f];
+  // Past the end reads as a blank record, as in xBase.
+  if (fd.type == 'D') return formatDateText(a->eof ? 0 : a->table->date(f));
+  if (a->eof) return fd.type == 'M' ? std::string() : std::string(fd.width, ' ');
   return a->table->text(f);
 }
 

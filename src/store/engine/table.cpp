@@ -1,10 +1,12 @@
 #include "store/engine/table.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <thread>
 
 #include "store/engine/codepage.h"
 #include "store/engine/file_lock.h"
@@ -133,6 +135,10 @@ std::unique_ptr<Table> Table::create(const fs::path& requested, const TableLayou
     return nullptr;
   }
   fs::path file = resolveCase(requested);
+  if (FileLock::heldHere(file)) {
+    error = "already open: " + file.string();
+    return nullptr;
+  }
   std::string header(32 + 32 * fields.size() + 2, '\0');
   auto* h = reinterpret_cast<unsigned char*>(header.data());
   h[0] = memo ? 0xF5 : 0x03;
@@ -320,9 +326,8 @@ bool Table::loadIndex(std::string& error) {
   return true;
 }
 
-int Table::fieldIndex(std::string_view name) const {
-  std::string n(name);
-  while (!n.empty() && n.back() == ' ') n.pop_back();
+int Table::fieldIndex(std::string_view n) const {
+  while (!n.empty() && n.back() == ' ') n.remove_suffix(1);
   for (size_t i = 0; i < fields_.size(); ++i)
     if (sameNameIgnoringCase(fields_[i].name, n)) return static_cast<int>(i);
   return -1;
@@ -469,12 +474,7 @@ bool Table::setText(int field, std::string_view utf8) {
       std::string s(utf8);
       if (s.find_first_not_of(' ') == std::string::npos) return setBlank(field);
       int32_t jd = parseDateField(s);
-      if (!jd) {
-        int d, m, y;
-        char c1, c2;
-        if (std::sscanf(s.c_str(), "%d%c%d%c%d", &d, &c1, &m, &c2, &y) == 5 && validDate(y, m, d))
-          jd = julianDay(y, m, d);
-      }
+      if (!jd) jd = parseDayMonthYear(s);
       if (!jd) return false;
       return setDate(field, jd);
     }
@@ -583,8 +583,7 @@ bool Table::writeMemo(int field, std::string_view bytes) {
 const TagDef& Table::tagDef(size_t tag) const { return tags_[tag]->def; }
 const cdx::TagSpec& Table::tagSpec(size_t tag) const { return tags_[tag]->spec; }
 
-int Table::tagIndex(std::string_view name) const {
-  std::string n(name);
+int Table::tagIndex(std::string_view n) const {
   for (size_t i = 0; i < tags_.size(); ++i)
     if (sameNameIgnoringCase(tags_[i]->def.name, n)) return static_cast<int>(i);
   return -1;
@@ -660,13 +659,8 @@ std::string Table::seekKey(size_t tag, std::string_view text) const {
   switch (s.keyType) {
     case cdx::KeyType::Numeric: return cdx::encodeNumericKey(parseNumber(text));
     case cdx::KeyType::Date: {
-      std::string t(text);
-      int32_t jd = parseDateField(t);
-      int d, m, y;
-      char c1, c2;
-      if (!jd && std::sscanf(t.c_str(), "%d%c%d%c%d", &d, &c1, &m, &c2, &y) == 5 && validDate(y, m, d))
-        jd = julianDay(y, m, d);
-      return cdx::encodeDateKey(jd);
+      int32_t jd = parseDateField(text);
+      return cdx::encodeDateKey(jd ? jd : parseDayMonthYear(text));
     }
     case cdx::KeyType::Logical: {
       std::string t(text);
@@ -677,28 +671,39 @@ std::string Table::seekKey(size_t tag, std::string_view text) const {
 }
 
 namespace {
-// Sorts keys (packed, one slot per entry) into index order.
-std::vector<uint32_t> sortedSlots(const std::string& keys, const std::vector<uint32_t>& recnos, uint16_t len,
-                                  bool descending) {
-  struct E {
-    uint64_t prefix;
-    uint32_t slot;
+// Sorts keys (packed, one slot per entry, slots in record order) into index
+// order: by their first eight bytes as one number, then each run of equal
+// numbers by the next eight bytes, and so on; equal keys stay in record order.
+struct SortEntry {
+  uint64_t prefix;
+  uint32_t slot;
+};
+
+void refineRuns(std::vector<SortEntry>& es, size_t begin, size_t end, const std::string& keys, uint16_t len,
+                bool descending, uint16_t offset) {
+  auto byPrefix = [](const SortEntry& a, const SortEntry& b) {
+    return a.prefix != b.prefix ? a.prefix < b.prefix : a.slot < b.slot;
   };
-  std::vector<E> es(recnos.size());
-  for (uint32_t i = 0; i < es.size(); ++i) {
-    uint64_t p = prefix8(keys.data() + size_t(i) * len, len);
-    es[i] = E{descending ? ~p : p, i};
+  for (size_t i = begin; i < end; ++i) {
+    uint64_t p = prefix8(keys.data() + size_t(es[i].slot) * len + offset, uint16_t(len - offset));
+    es[i].prefix = descending ? ~p : p;
   }
-  std::sort(es.begin(), es.end(), [&](const E& a, const E& b) {
-    if (a.prefix != b.prefix) return a.prefix < b.prefix;
-    if (len > 8) {
-      int c = std::memcmp(keys.data() + size_t(a.slot) * len + 8, keys.data() + size_t(b.slot) * len + 8, len - 8);
-      if (c != 0) return descending ? c > 0 : c < 0;
-    }
-    return recnos[a.slot] < recnos[b.slot];
-  });
-  std::vector<uint32_t> order(es.size());
-  for (size_t i = 0; i < es.size(); ++i) order[i] = es[i].slot;
+  std::sort(es.begin() + begin, es.begin() + end, byPrefix);
+  if (offset + 8 >= len) return;
+  for (size_t i = begin; i < end;) {
+    size_t j = i + 1;
+    while (j < end && es[j].prefix == es[i].prefix) ++j;
+    if (j - i > 1) refineRuns(es, i, j, keys, len, descending, uint16_t(offset + 8));
+    i = j;
+  }
+}
+
+std::vector<uint32_t> sortedSlots(const std::string& keys, size_t count, uint16_t len, bool descending) {
+  std::vector<SortEntry> es(count);
+  for (uint32_t i = 0; i < count; ++i) es[i].slot = i;
+  refineRuns(es, 0, count, keys, len, descending, 0);
+  std::vector<uint32_t> order(count);
+  for (size_t i = 0; i < count; ++i) order[i] = es[i].slot;
   return order;
 }
 
@@ -731,7 +736,7 @@ cdx::TagKeys Table::computeKeys(size_t tag) const {
     keys += k;
     recnos.push_back(r);
   }
-  std::vector<uint32_t> order = sortedSlots(keys, recnos, len, t.spec.descending);
+  std::vector<uint32_t> order = sortedSlots(keys, recnos.size(), len, t.spec.descending);
   cdx::TagKeys out;
   out.spec = t.spec;
   out.keyBytes.resize(keys.size());
@@ -826,20 +831,28 @@ bool Table::commit(std::string& error) {
 }
 
 bool Table::writeIndex(std::string& error) {
-  std::vector<cdx::TagKeys> all;
-  all.reserve(tags_.size());
+  std::vector<cdx::TagKeys> all(tags_.size());
   for (size_t i = 0; i < tags_.size(); ++i) {
     Tag& t = *tags_[i];
-    if (t.keys) {
-      cdx::TagKeys tk;
-      tk.spec = t.spec;
-      t.keys->exportTo(tk.keyBytes, tk.recnos);
-      t.keys.reset();
-      if (tk.spec.unique) keepFirstOfEachKey(tk);
-      all.push_back(std::move(tk));
-    } else {
-      all.push_back(computeKeys(i));
-    }
+    if (!t.keys) continue;
+    all[i].spec = t.spec;
+    t.keys->exportTo(all[i].keyBytes, all[i].recnos);
+    t.keys.reset();
+    if (t.spec.unique) keepFirstOfEachKey(all[i]);
+  }
+  // The other tags are computed from the records, two at a time: each tag
+  // evaluates its own expressions, so the workers share nothing they change.
+  std::atomic<size_t> nextTag{0};
+  auto worker = [&] {
+    for (size_t i; (i = nextTag++) < tags_.size();)
+      if (all[i].spec.name.empty()) all[i] = computeKeys(i);
+  };
+  if (count_ >= 50000) {
+    std::thread helper(worker);
+    worker();
+    helper.join();
+  } else {
+    worker();
   }
   std::string why;
   if (!cdx::writeCdx(cdxPath_, all, why)) {
