@@ -15,16 +15,19 @@
 
 #include "convert/steps.h"
 #include "store/engine/sx.h"
-#include "support/row_source.h"
+#include "support/memory_source.h"
 #include "store/recording_ui.h"
 #include "support/working_dossier.h"
 
 namespace {
 
-using test_support::Int;
-using test_support::MemoryRowSet;
-using test_support::MemoryTable;
-using test_support::Text;
+using testing_support::dateValue;
+using testing_support::Int;
+using testing_support::MemoryRowSet;
+using testing_support::MemoryTable;
+using testing_support::namedRows;
+using testing_support::Row;
+using testing_support::Text;
 
 std::string Digits(long value, int width) {
   char buffer[32];
@@ -40,14 +43,11 @@ std::string BelgianAccount(long seed) {
 }
 
 MemoryTable Parties(const char* numberColumn, const char* prefix, long count) {
-  MemoryTable t{{numberColumn, "COMPANY", "LASTNAME", "ADDRESS", "COUNTRYID", "PHONEBUSINESS", "PHONEFAX", "VATNUM",
-                 "BANKNUM", "BANKFORMAT", "LANGID", "CITY", "ZIPCODEID", "PAYTYPE", "INPUTID", "CTRZACCTID", "IBAN1",
-                 "BIC1"},
-                {}};
-  t.rows.reserve(count);
+  std::vector<Row> t;
+  t.reserve(count);
   for (long i = 0; i < count; ++i) {
     bool foreign = i % 10 == 0;
-    t.rows.push_back({{numberColumn, Text(prefix + Digits(i, 7))},
+    t.push_back({{numberColumn, Text(prefix + Digits(i, 7))},
                       {"COMPANY", Text("Société " + std::to_string(i) + " SPRL")},
                       {"LASTNAME", Text("Contact " + std::to_string(i))},
                       {"ADDRESS", Text("Rue de la Station " + std::to_string(i % 300))},
@@ -64,32 +64,35 @@ MemoryTable Parties(const char* numberColumn, const char* prefix, long count) {
                       {"IBAN1", Text("BE" + Digits(i, 14))},
                       {"BIC1", Text("GEBABEBB")}});
   }
-  return t;
+  return namedRows({numberColumn, "COMPANY", "LASTNAME", "ADDRESS", "COUNTRYID", "PHONEBUSINESS", "PHONEFAX", "VATNUM",
+                    "BANKNUM", "BANKFORMAT", "LANGID", "CITY", "ZIPCODEID", "PAYTYPE", "INPUTID", "CTRZACCTID", "IBAN1",
+                    "BIC1"},
+                   t);
 }
 
 MemoryTable Accounts(long count) {
-  MemoryTable t{{"TYPE", "GENERALID", "WORDINGFR", "WORDINGNL", "CRCYID", "FLAGDC"}, {}};
-  t.rows.reserve(count);
+  std::vector<Row> t;
+  t.reserve(count);
   for (long i = 0; i < count; ++i) {
     int type = i % 50 == 0 ? 3 : i % 97 == 0 ? 1 : i % 89 == 0 ? 2 : i % 83 == 0 ? 4 : 0;
     std::string number = type == 3 ? std::to_string(10 + i / 50) : Digits(100000 + i * 89 % 899999, 6);
-    t.rows.push_back({{"TYPE", Int(type)},
+    t.push_back({{"TYPE", Int(type)},
                       {"GENERALID", Text(number)},
                       {"WORDINGFR", Text("Compte " + number)},
                       {"WORDINGNL", Text("Rekening " + number)},
                       {"CRCYID", Text(type == 4 ? "USD" : "")}});
   }
-  return t;
+  return namedRows({"TYPE", "GENERALID", "WORDINGFR", "WORDINGNL", "CRCYID", "FLAGDC"}, t);
 }
 
 MemoryTable Periods() {
-  MemoryTable t{{"PeriodId", "BeginDate", "EndDate"}, {}};
-  t.rows.push_back({{"PeriodId", Int(0)}, {"BeginDate", test_support::Date(2024, 1, 1)}, {"EndDate", test_support::Date(2024, 1, 1)}});
+  std::vector<Row> t;
+  t.push_back({{"PeriodId", Int(0)}, {"BeginDate", dateValue(2024, 1, 1)}, {"EndDate", dateValue(2024, 1, 1)}});
   for (int m = 1; m <= 12; ++m) {
-    t.rows.push_back({{"PeriodId", Int(m)}, {"BeginDate", test_support::Date(2024, m, 1)}, {"EndDate", test_support::Date(2024, m, 28)}});
+    t.push_back({{"PeriodId", Int(m)}, {"BeginDate", dateValue(2024, m, 1)}, {"EndDate", dateValue(2024, m, 28)}});
   }
-  t.rows.push_back({{"PeriodId", Int(13)}, {"BeginDate", test_support::Date(2024, 12, 31)}, {"EndDate", test_support::Date(2024, 12, 31)}});
-  return t;
+  t.push_back({{"PeriodId", Int(13)}, {"BeginDate", dateValue(2024, 12, 31)}, {"EndDate", dateValue(2024, 12, 31)}});
+  return namedRows({"PeriodId", "BeginDate", "EndDate"}, t);
 }
 
 struct Sizes {
@@ -98,22 +101,22 @@ struct Sizes {
 
 // Seconds per step of one import into a fresh working dossier.
 std::map<std::string, double> ImportOnce(const std::filesystem::path& folder, const Sizes& n) {
-  test_support::MemorySource source;
-  MemoryTable categories{{"CatID", "TypeID", "Wording"}, {}};
+  testing_support::MemorySource source;
+  std::vector<Row> categories;
   for (long i = 0; i < n.categories; ++i) {
-    categories.rows.push_back({{"CatID", Text(Digits(i, 4) + "CAT")}, {"TypeID", Text(i % 2 ? "20" : "10")},
+    categories.push_back({{"CatID", Text(Digits(i, 4) + "CAT")}, {"TypeID", Text(i % 2 ? "20" : "10")},
                                {"Wording", Text("Catégorie " + std::to_string(i))}});
   }
-  source.addQuery("select * from D_Category order by catID", categories);
-  MemoryTable payments{{"PayType", "Wording"}, {}};
+  source.answers["select * from D_Category order by catID"] = namedRows({"CatID", "TypeID", "Wording"}, categories);
+  std::vector<Row> payments;
   for (long i = 0; i < n.payments; ++i) {
-    payments.rows.push_back({{"PayType", Text(std::to_string(i))}, {"Wording", Text(std::to_string(i) + " jours")}});
+    payments.push_back({{"PayType", Text(std::to_string(i))}, {"Wording", Text(std::to_string(i) + " jours")}});
   }
-  source.addQuery("select * from D_PayType order by paytype", payments);
+  source.answers["select * from D_PayType order by paytype"] = namedRows({"PayType", "Wording"}, payments);
 
   testing_support::RecordingUi ui;
   bool created = false;
-  store::WorkingDossier dossier = test_support::NewWorkingDossier(ui, folder, "F", created);
+  store::WorkingDossier dossier = testing_support::NewWorkingDossier(ui, folder, "F", created);
   if (!created) std::exit(1);
 
   run::RunContext ctx;
@@ -130,8 +133,8 @@ std::map<std::string, double> ImportOnce(const std::filesystem::path& folder, co
   ctx.setStepLabel = [&](const std::string&) { ui.processEvents(); };
   ctx.setRecordLabel = [&](const std::string&) { ui.processEvents(); };
 
-  MemoryRowSet company(MemoryTable{{"NAME", "ADDRESS", "ZIPCODEID", "CITY", "CountryID", "VATFORMAT", "VATNUM"},
-                                   {{{"NAME", Text("Grande Société SA")}, {"VATNUM", Text("0123456789")}}}});
+  MemoryRowSet company(namedRows({"NAME", "ADDRESS", "ZIPCODEID", "CITY", "CountryID", "VATFORMAT", "VATNUM"},
+                                   {{{"NAME", Text("Grande Société SA")}, {"VATNUM", Text("0123456789")}}}));
   MemoryRowSet customers(Parties("CustID", "C", n.customers));
   MemoryRowSet suppliers(Parties("SUPPID", "F", n.suppliers));
   MemoryRowSet accounts(Accounts(n.accounts));

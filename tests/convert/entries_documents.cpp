@@ -12,12 +12,12 @@
 
 namespace {
 
-using test_support::Dec;
-using test_support::Int;
-using test_support::Null;
-using test_support::Record;
-using test_support::Row;
-using test_support::Text;
+using testing_support::Dec;
+using testing_support::Int;
+using testing_support::Null;
+using testing_support::Record;
+using testing_support::Row;
+using testing_support::Text;
 
 // One source line of historic with the columns every path reads.
 struct Line {
@@ -26,8 +26,8 @@ struct Line {
        const std::string& amount) {
     row = {{"RecordID", Int(recordId)}, {"JrnlID", Text(journal)},  {"Doc", Int(doc)},
            {"JrnlType", Int(type)},     {"Period", Int(period)},    {"AcctID", Text(account)},
-           {"FlagDC", Int(flag)},       {"AmntBase", Dec(amount)},  {"DocDate", test_support::Date(2024, 3, 15)},
-           {"ValueDate", test_support::Date(2024, 3, 16)}, {"DueDate", test_support::Date(2024, 4, 14)},
+           {"FlagDC", Int(flag)},       {"AmntBase", Dec(amount)},  {"DocDate", testing_support::dateValue(2024, 3, 15)},
+           {"ValueDate", testing_support::dateValue(2024, 3, 16)}, {"DueDate", testing_support::dateValue(2024, 4, 14)},
            {"AssocAcctType", Int(0)},   {"CompAcctType", Int(0)},   {"ValidationType", Int(0)},
            {"Comment", Text("line " + std::to_string(recordId))}, {"CheckID", Null()}, {"VATCode", Null()}};
   }
@@ -45,21 +45,21 @@ struct Line {
 Row balanceRow(const std::string& journal, int doc, int type, int period, const std::string& account, int compType,
                const std::string& compId, const std::string& sum) {
   return {{"Period", Int(period)},        {"JrnlID", Text(journal)},     {"JrnlSubType", Int(1)},
-          {"JrnlType", Int(type)},        {"Doc", Int(doc)},             {"DocDate", test_support::Date(2024, 3, 15)},
+          {"JrnlType", Int(type)},        {"Doc", Int(doc)},             {"DocDate", testing_support::dateValue(2024, 3, 15)},
           {"ValueDate", Null()},          {"DueDate", Null()},           {"AcctID", Text(account)},
           {"CompAcctID", Text(compId)},   {"AssocAcctID", Null()},       {"CompAcctType", Int(compType)},
           {"AssocAcctType", Int(0)},      {"AmntBase", Dec(sum)}};
 }
 
-test_support::Row documentRow(const std::string& journal, int doc, int type, int subtype, int period) {
+testing_support::Row documentRow(const std::string& journal, int doc, int type, int subtype, int period) {
   return {{"JrnlID", Text(journal)}, {"JrnlType", Int(type)}, {"JrnlSubType", Int(subtype)},
-          {"Doc", Int(doc)},         {"Period", Int(period)}, {"DocDate", test_support::Date(2024, 3, 15)}};
+          {"Doc", Int(doc)},         {"Period", Int(period)}, {"DocDate", testing_support::dateValue(2024, 3, 15)}};
 }
 
 class DocumentStep : public ::testing::Test {
  protected:
   void SetUp() override {
-    prefix = test_support::NewYearDossier(::testing::UnitTest::GetInstance()->current_test_info()->name(), 1);
+    prefix = testing_support::NewYearDossier(::testing::UnitTest::GetInstance()->current_test_info()->name(), 1);
     step.ctx.source = &source;
     step.ctx.bookYearIndex = 1;
     step.ctx.prefixedLayout = true;
@@ -77,17 +77,17 @@ class DocumentStep : public ::testing::Test {
                   {j, std::to_string(doc), std::to_string(type)}, std::move(rows));
   }
   std::vector<Record> run(std::vector<Row> documents) {
-    test_support::MemoryRowSet list(test_support::TableOf(std::move(documents)));
+    testing_support::MemoryRowSet list(testing_support::TableOf(std::move(documents)));
     EXPECT_TRUE(convert::ImportYearDocuments(step.ctx, list, prefix)) << ::testing::PrintToString(step.errors);
-    return test_support::ReadTable(prefix + "_ACT.DBF");
+    return testing_support::ReadTable(prefix + "_ACT.DBF");
   }
   static double total(const std::vector<Record>& lines) {
     return std::accumulate(lines.begin(), lines.end(), 0.0,
-                           [](double s, const Record& r) { return s + test_support::Number(r, "AMOUNTEUR"); });
+                           [](double s, const Record& r) { return s + testing_support::Number(r, "AMOUNTEUR"); });
   }
 
-  test_support::StepContext step;
-  test_support::ScriptedSource source;
+  testing_support::StepContext step;
+  testing_support::ScriptedSource source;
   std::string prefix;
 };
 
@@ -119,9 +119,9 @@ TEST_F(DocumentStep, SalesInvoiceWithVat) {
   EXPECT_EQ(main.at("DATE"), "15/03/2024");
   EXPECT_EQ(main.at("DUEDATE"), "14/04/2024");
   EXPECT_EQ(main.at("MATCHNO"), "10000055");
-  EXPECT_EQ(test_support::Number(main, "AMOUNTEUR"), 121);
-  EXPECT_EQ(test_support::Number(main, "VATBASE"), 100);
-  EXPECT_EQ(test_support::Number(main, "VATTAX"), 21);
+  EXPECT_EQ(testing_support::Number(main, "AMOUNTEUR"), 121);
+  EXPECT_EQ(testing_support::Number(main, "VATBASE"), 100);
+  EXPECT_EQ(testing_support::Number(main, "VATTAX"), 21);
   EXPECT_EQ(main.at("ISIMPORTED"), "T");
 
   const Record& revenue = act[1];
@@ -129,8 +129,8 @@ TEST_F(DocumentStep, SalesInvoiceWithVat) {
   EXPECT_EQ(revenue.at("ACCOUNTGL"), "700000");
   EXPECT_EQ(revenue.at("ACCOUNTRP"), "C001");
   EXPECT_EQ(revenue.at("VATIMPUT"), "244500");
-  EXPECT_EQ(test_support::Number(revenue, "AMOUNTEUR"), -100);
-  EXPECT_EQ(test_support::Number(revenue, "VATBASE"), 0);
+  EXPECT_EQ(testing_support::Number(revenue, "AMOUNTEUR"), -100);
+  EXPECT_EQ(testing_support::Number(revenue, "VATBASE"), 0);
 
   const Record& vatLine = act[2];
   EXPECT_EQ(vatLine.at("DOCTYPE"), "4");
@@ -138,8 +138,8 @@ TEST_F(DocumentStep, SalesInvoiceWithVat) {
   EXPECT_EQ(vatLine.at("OPCODE"), "FIXED");
   EXPECT_EQ(vatLine.at("ACCOUNTGL"), "451000");
   EXPECT_EQ(vatLine.at("VATCODE"), "244500");
-  EXPECT_EQ(test_support::Number(vatLine, "AMOUNTEUR"), -21);
-  EXPECT_EQ(test_support::Number(vatLine, "VATBASE"), 100);
+  EXPECT_EQ(testing_support::Number(vatLine, "AMOUNTEUR"), -21);
+  EXPECT_EQ(testing_support::Number(vatLine, "VATBASE"), 100);
   EXPECT_EQ(total(act), 0);
 }
 
@@ -159,15 +159,15 @@ TEST_F(DocumentStep, PurchaseCreditNoteWithNonDeductibleVat) {
   ASSERT_EQ(act.size(), 3u);
   EXPECT_EQ(act[0].at("DBKTYPE"), "1");
   EXPECT_EQ(act[0].at("DOCTYPE"), "2");
-  EXPECT_EQ(test_support::Number(act[0], "VATBASE"), -100);
+  EXPECT_EQ(testing_support::Number(act[0], "VATBASE"), -100);
   // VAT 21 negated on a purchase debit line: -21; with 5 non-deductible:
   // -5 - (-21) = 16.
-  EXPECT_EQ(test_support::Number(act[0], "VATTAX"), 16);
+  EXPECT_EQ(testing_support::Number(act[0], "VATTAX"), 16);
   EXPECT_EQ(act[1].at("VATIMPUT"), "144500");
   EXPECT_EQ(act[2].at("VATCODE"), "144500");
   EXPECT_EQ(act[2].at("ACCOUNTRP"), "S100");
-  EXPECT_EQ(test_support::Number(act[2], "VATBASE"), -100);
-  EXPECT_EQ(test_support::Number(act[2], "AMOUNTEUR"), -21);
+  EXPECT_EQ(testing_support::Number(act[2], "VATBASE"), -100);
+  EXPECT_EQ(testing_support::Number(act[2], "AMOUNTEUR"), -21);
   EXPECT_EQ(total(act), 0);
 }
 
@@ -183,13 +183,13 @@ TEST_F(DocumentStep, SalesLineWithoutVatCodeGetsItsOwnVatLine) {
   // (no uncoded balance line) the document's own VAT line.
   ASSERT_EQ(act.size(), 4u);
   EXPECT_EQ(act[0].at("DBKTYPE"), "3");
-  EXPECT_EQ(test_support::Number(act[0], "VATBASE"), -50);
+  EXPECT_EQ(testing_support::Number(act[0], "VATBASE"), -50);
   EXPECT_EQ(act[1].at("DOCORDER"), "VAT");
   EXPECT_EQ(act[1].at("VATCODE"), "244300");
   EXPECT_EQ(act[1].at("ACCOUNTRP"), "C002");
-  EXPECT_EQ(test_support::Number(act[1], "VATBASE"), -50);
+  EXPECT_EQ(testing_support::Number(act[1], "VATBASE"), -50);
   EXPECT_EQ(act[2].at("VATIMPUT"), "244300");
-  EXPECT_EQ(test_support::Number(act[2], "AMOUNTEUR"), 50);
+  EXPECT_EQ(testing_support::Number(act[2], "AMOUNTEUR"), 50);
   EXPECT_EQ(act[3].at("DOCORDER"), "VAT");
   EXPECT_EQ(act[3].at("ACCOUNTGL"), "");
   EXPECT_EQ(total(act), 0);
@@ -206,7 +206,7 @@ TEST_F(DocumentStep, GeneralOperationNumbersItsLinesAndSkipsOpeningLines) {
   EXPECT_EQ(act[0].at("DBKTYPE"), "5");
   EXPECT_EQ(act[0].at("OPCODE"), "MAIN");
   EXPECT_EQ(act[1].at("MATCHNO"), "10000012");
-  EXPECT_EQ(test_support::Number(act[1], "AMOUNTEUR"), -50);
+  EXPECT_EQ(testing_support::Number(act[1], "AMOUNTEUR"), -50);
   EXPECT_EQ(act[0].at("COMMENT"), "line 1");
   EXPECT_EQ(total(act), 0);
 }
@@ -227,23 +227,23 @@ TEST_F(DocumentStep, FinancialLineInUsdAndItsCurrencyCompletion) {
   EXPECT_EQ(act[1].at("ACCOUNTRP"), "");
   EXPECT_EQ(act[1].at("OPCODE"), "");
   EXPECT_EQ(act[1].at("CURRCODE"), "USD");
-  EXPECT_EQ(test_support::Number(act[1], "CURRAMOUNT"), 110);
-  EXPECT_DOUBLE_EQ(test_support::Number(act[1], "CURRATE"), 1.1);
+  EXPECT_EQ(testing_support::Number(act[1], "CURRAMOUNT"), 110);
+  EXPECT_DOUBLE_EQ(testing_support::Number(act[1], "CURRATE"), 1.1);
 
   convert::CompleteCurrencyAmounts(step.ctx, prefix);
-  act = test_support::ReadTable(prefix + "_ACT.DBF");
+  act = testing_support::ReadTable(prefix + "_ACT.DBF");
   // The euro line before the first currency line has no rate yet; a second
   // document's euro line after it takes the journal's currency.
   EXPECT_EQ(act[0].at("CURRCODE"), "");
   general("BQ1", 10, 4, {Line(3, "BQ1", 10, 4, 3, "400000", 1, "50.00")});
-  test_support::MemoryRowSet list(test_support::TableOf({documentRow("BQ1", 10, 4, 0, 3)}));
+  testing_support::MemoryRowSet list(testing_support::TableOf({documentRow("BQ1", 10, 4, 0, 3)}));
   ASSERT_TRUE(convert::ImportYearDocuments(step.ctx, list, prefix));
   convert::CompleteCurrencyAmounts(step.ctx, prefix);
-  act = test_support::ReadTable(prefix + "_ACT.DBF");
+  act = testing_support::ReadTable(prefix + "_ACT.DBF");
   ASSERT_EQ(act.size(), 3u);
   EXPECT_EQ(act[2].at("CURRCODE"), "USD");
-  EXPECT_EQ(test_support::Number(act[2], "CURRAMOUNT"), -55);
-  EXPECT_DOUBLE_EQ(test_support::Number(act[2], "CURRATE"), 1.1);
+  EXPECT_EQ(testing_support::Number(act[2], "CURRAMOUNT"), -55);
+  EXPECT_DOUBLE_EQ(testing_support::Number(act[2], "CURRATE"), 1.1);
 }
 
 TEST_F(DocumentStep, ClosingPeriodLinesGoToOneClosingJournalPerSourceJournal) {
@@ -257,7 +257,7 @@ TEST_F(DocumentStep, ClosingPeriodLinesGoToOneClosingJournalPerSourceJournal) {
   EXPECT_EQ(act[2].at("DBKCODE"), "KSCLO2");
   EXPECT_EQ(act[3].at("DBKCODE"), "KSCLO1");
   EXPECT_EQ(step.ctx.closingJournalList, (std::vector<std::string>{"J1", "J2"}));
-  auto dbk = test_support::ReadTable(prefix + "_DBK_01.DBF");
+  auto dbk = testing_support::ReadTable(prefix + "_DBK_01.DBF");
   auto it = std::find_if(dbk.begin(), dbk.end(), [](const Record& r) { return r.at("DBKID") == "KSCLO2"; });
   ASSERT_NE(it, dbk.end());
   EXPECT_EQ(it->at("DBKDESC"), "J2 - PERIOD 99");
@@ -310,7 +310,7 @@ TEST_F(DocumentStep, SourceJournalUsedForTwoKindsIsSplit) {
   ASSERT_EQ(act.size(), 4u);
   EXPECT_EQ(act[0].at("DBKCODE"), "MIX");
   EXPECT_EQ(act[2].at("DBKCODE"), "MIX4");
-  auto dbk = test_support::ReadTable(prefix + "_DBK_01.DBF");
+  auto dbk = testing_support::ReadTable(prefix + "_DBK_01.DBF");
   auto it = std::find_if(dbk.begin(), dbk.end(), [](const Record& r) { return r.at("DBKID") == "MIX4"; });
   ASSERT_NE(it, dbk.end());
   EXPECT_EQ(it->at("DBKTYPE"), "4");

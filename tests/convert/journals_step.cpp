@@ -11,11 +11,11 @@
 
 namespace {
 
-using test_support::Int;
-using test_support::Null;
-using test_support::Record;
-using test_support::Row;
-using test_support::Text;
+using testing_support::Int;
+using testing_support::Null;
+using testing_support::Record;
+using testing_support::Row;
+using testing_support::Text;
 
 Row journal(const std::string& code, int type, int subtype, run::Value account = Null(), run::Value bank = Null(),
             run::Value wording = Text("Journal")) {
@@ -29,20 +29,20 @@ const Record* find(const std::vector<Record>& rows, const std::string& field, co
 }
 
 TEST(JournalsStep, TypesRenamesBankOptionsAndCentralAccounts) {
-  test_support::StepContext step;
+  testing_support::StepContext step;
   step.ctx.generalAccountLength = "6";
-  const std::string prefix = test_support::NewYearDossier("JournalsStep", 1);
-  test_support::AppendRecords(prefix + "_ACF.DBF", {{{"TYPE", "3"}, {"NUMBER", "550000"}, {"CURRENCY", "USD"}},
+  const std::string prefix = testing_support::NewYearDossier("JournalsStep", 1);
+  testing_support::AppendRecords(prefix + "_ACF.DBF", {{{"TYPE", "3"}, {"NUMBER", "550000"}, {"CURRENCY", "USD"}},
                                             {{"TYPE", "3"}, {"NUMBER", "570000"}, {"CURRENCY", ""}}});
-  const size_t accountsBefore = test_support::ReadTable(prefix + "_ACF.DBF").size();
-  test_support::MemoryRowSet rows(test_support::TableOf({journal("VEN", 1, 0), journal("VENTES", 1, 0), journal("VENTES", 2, 0),
+  const size_t accountsBefore = testing_support::ReadTable(prefix + "_ACF.DBF").size();
+  testing_support::MemoryRowSet rows(testing_support::TableOf({journal("VEN", 1, 0), journal("VENTES", 1, 0), journal("VENTES", 2, 0),
                            journal("BQ1", 4, 1, Text("550000"), Text("123456789002")),
                            journal("BQ2", 4, 0, Text("5510"), Null(), Null()),
                            journal("CAI", 4, 0, Text("580000"), Text("BE12 3456")),
                            journal("OD2", 3, 3), journal("ODX", 9, 0)}));
   ASSERT_TRUE(convert::ConvertJournals(step.ctx, rows, prefix)) << ::testing::PrintToString(step.errors);
 
-  auto dbk = test_support::ReadTable(prefix + "_DBK_01.DBF");
+  auto dbk = testing_support::ReadTable(prefix + "_DBK_01.DBF");
   EXPECT_EQ(dbk.size(), 9u + 7u);  // template + all but the second VENTES
   ASSERT_TRUE(find(dbk, "DBKID", "VEN"));
   EXPECT_EQ(find(dbk, "DBKID", "VEN")->at("DBKTYPE"), "2");
@@ -67,7 +67,7 @@ TEST(JournalsStep, TypesRenamesBankOptionsAndCentralAccounts) {
   EXPECT_EQ(find(dbk, "DBKID", "ODX")->at("DBKTYPE"), "5");
   EXPECT_EQ(step.ctx.foreignCurrencyJournalList, "|BQ1|");
 
-  auto acf = test_support::ReadTable(prefix + "_ACF.DBF");
+  auto acf = testing_support::ReadTable(prefix + "_ACF.DBF");
   EXPECT_EQ(acf.size(), accountsBefore + 1);  // 551000 added, 580000 left alone
   EXPECT_EQ(find(acf, "NUMBER", "550000")->at("CENTRALID"), "FBQ1");
   const Record* added = find(acf, "NUMBER", "551000");
@@ -82,21 +82,21 @@ TEST(JournalsStep, TypesRenamesBankOptionsAndCentralAccounts) {
 }
 
 TEST(JournalsStep, MissingJournalTableIsReported) {
-  test_support::StepContext step;
-  test_support::MemoryRowSet rows(test_support::TableOf({}));
+  testing_support::StepContext step;
+  testing_support::MemoryRowSet rows(testing_support::TableOf({}));
   EXPECT_FALSE(convert::ConvertJournals(step.ctx, rows, "/nonexistent/VIDE01/VIDE01"));
   ASSERT_EQ(step.errors.size(), 1u);
   EXPECT_EQ(step.errors[0], "Le fichier /nonexistent/VIDE01/VIDE01_ACF.DBF n'existe pas");
 }
 
 TEST(JournalsStep, AddedAndClosingJournalsAreWrittenAfterTheDocuments) {
-  test_support::StepContext step;
-  const std::string prefix = test_support::NewYearDossier("AddedJournals", 1);
+  testing_support::StepContext step;
+  const std::string prefix = testing_support::NewYearDossier("AddedJournals", 1);
   step.ctx.addedJournals = {"5MIX4", " ", "2VEN2"};
   step.ctx.closingJournalList = {"J1", "J2"};
   convert::AddDocumentJournals(step.ctx, prefix);
   convert::AddClosingJournals(step.ctx, prefix);
-  auto dbk = test_support::ReadTable(prefix + "_DBK_01.DBF");
+  auto dbk = testing_support::ReadTable(prefix + "_DBK_01.DBF");
   ASSERT_EQ(dbk.size(), 9u + 4u);
   EXPECT_EQ(dbk[9].at("DBKID"), "MIX4");
   EXPECT_EQ(dbk[9].at("DBKDESC"), "MIX4");

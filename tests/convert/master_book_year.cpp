@@ -8,10 +8,9 @@
 using namespace master_test;
 using convert::BuildBookYear;
 using convert::Period;
-using test_support::Date;
-using test_support::Int;
-using test_support::MemoryRowSet;
-using test_support::MemoryTable;
+using testing_support::dateValue;
+using testing_support::Int;
+using testing_support::MemoryRowSet;
 
 namespace {
 
@@ -92,13 +91,13 @@ class MasterBookYearDossier : public MasterDossier {};
 
 TEST_F(MasterBookYearDossier, DutchDossierPutsTheDutchLabelsFirst) {
   makeDossier("N");
-  MemoryTable table{{"PeriodId", "BeginDate", "EndDate"}, {}};
+  std::vector<testing_support::Row> table;
   for (const Period& p : MonthlyYear(2011)) {
-    table.rows.push_back({{"PeriodId", Int(p.id)},
-                          {"BeginDate", Date(p.begin.year, p.begin.month, p.begin.day)},
-                          {"EndDate", Date(p.end.year, p.end.month, p.end.day)}});
+    table.push_back({{"PeriodId", Int(p.id)},
+                          {"BeginDate", dateValue(p.begin.year, p.begin.month, p.begin.day)},
+                          {"EndDate", dateValue(p.end.year, p.end.month, p.end.day)}});
   }
-  MemoryRowSet periods(table);
+  MemoryRowSet periods(testing_support::namedRows({"PeriodId", "BeginDate", "EndDate"}, table));
   ASSERT_TRUE(convert::WriteBookYear(ctx, periods, prefix));
   EXPECT_EQ(param("BOOKYEAR1.LONGLABEL"), "Boekjaar 2011");
   EXPECT_EQ(param("BOOKYEAR1.SHORTLABEL"), "Bkj 2011");

@@ -8,8 +8,9 @@
 #include "store/engine/sx.h"
 
 using namespace master_test;
-using test_support::MemoryTable;
-using test_support::Text;
+using testing_support::namedRows;
+using testing_support::Row;
+using testing_support::Text;
 
 namespace {
 
@@ -37,14 +38,13 @@ TEST_F(MasterCodeLists, CategoriesGetShortCodesFromDigitZero) {
   // A file left by an interrupted run is replaced, not appended to.
   std::filesystem::path stale = root / "VIDE01" / "VIDE01_TMPCAT.DBF";
   { std::ofstream(stale) << "left over"; }
-  source.addQuery("select * from D_Category order by catID",
-                  MemoryTable{{"CatID", "TypeID", "Wording"},
+  source.answers["select * from D_Category order by catID"] = namedRows({"CatID", "TypeID", "Wording"},
                               {{{"CatID", Text("GROSSISTES")}, {"TypeID", Text("10")}, {"Wording", Text("Grossistes")}},
                                {{"CatID", Text("GROSBOIS")}, {"TypeID", Text("20")}, {"Wording", Text("Bois en gros")}},
                                {{"CatID", Text("DETAIL")}, {"TypeID", Text("10")}, {"Wording", Text("Détaillants")}},
                                {{"CatID", Text("ABCDE")}, {"TypeID", Text("30")}, {"Wording", Text("Autres")}},
                                // Already written above: not added twice.
-                               {{"CatID", Text("ABCDE")}, {"TypeID", Text("30")}, {"Wording", Text("Bis")}}}});
+                               {{"CatID", Text("ABCDE")}, {"TypeID", Text("30")}, {"Wording", Text("Bis")}}});
   ASSERT_TRUE(convert::ConvertCategories(ctx, prefix)) << (errors.empty() ? store::sx_LastError() : errors[0]);
   EXPECT_TRUE(errors.empty());
   std::vector<Record> customers = tableRows("CATCUS");
@@ -67,12 +67,11 @@ TEST_F(MasterCodeLists, PaymentCodesKeepTemplateRowsAndStartShortCodesAtOne) {
   makeDossier("N");
   size_t before = tableRows("PAYCODE").size();
   ctx.isVersionSql = true;
-  source.addQuery("SELECT * FROM D_PayType ORDER BY PayType",
-                  MemoryTable{{"PayType", "Wording"},
+  source.answers["SELECT * FROM D_PayType ORDER BY PayType"] = namedRows({"PayType", "Wording"},
                               {{{"PayType", Text("30")}, {"Wording", Text("Changed?")}},
                                {{"PayType", Text("45")}, {"Wording", Text("45 dagen")}},
                                {{"PayType", Text("CASHONLY")}, {"Wording", Text("Contant")}},
-                               {{"PayType", Text("CASHBACK")}, {"Wording", Text("Terugbetaling")}}}});
+                               {{"PayType", Text("CASHBACK")}, {"Wording", Text("Terugbetaling")}}});
   ASSERT_TRUE(convert::ConvertPaymentCodes(ctx, prefix));
   std::vector<Record> codes = tableRows("PAYCODE");
   ASSERT_EQ(codes.size(), before + 3);
@@ -90,19 +89,18 @@ TEST_F(MasterCodeLists, PaymentCodesKeepTemplateRowsAndStartShortCodesAtOne) {
 TEST_F(MasterCodeLists, CodesWithoutAUniqueShortCodeStopTheStep) {
   makeDossier("F");
   ctx.prefixedLayout = false;
-  MemoryTable codes{{"PayType", "Wording"}, {}};
-  for (int i = 0; i < 10; ++i) codes.rows.push_back({{"PayType", Text("CASHX" + std::to_string(i))}});
-  source.addQuery("select * from PayType order by paytype", codes);
+  std::vector<Row> codes;
+  for (int i = 0; i < 10; ++i) codes.push_back({{"PayType", Text("CASHX" + std::to_string(i))}});
+  source.answers["select * from PayType order by paytype"] = namedRows({"PayType", "Wording"}, codes);
   EXPECT_FALSE(convert::ConvertPaymentCodes(ctx, prefix));
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_EQ(errors[0], "Impossible de créer un code court pour le code CASHX9");
   EXPECT_FALSE(temporaryFilesLeft());
 
   // Two codes alike in their first nine characters would share one row.
-  source.addQuery("select * from Category order by catID",
-                  MemoryTable{{"CatID", "TypeID", "Wording"},
+  source.answers["select * from Category order by catID"] = namedRows({"CatID", "TypeID", "Wording"},
                               {{{"CatID", Text("GROSSISTES1")}, {"TypeID", Text("10")}},
-                               {{"CatID", Text("GROSSISTES2")}, {"TypeID", Text("10")}}}});
+                               {{"CatID", Text("GROSSISTES2")}, {"TypeID", Text("10")}}});
   EXPECT_FALSE(convert::ConvertCategories(ctx, prefix));
   EXPECT_EQ(errors.back(), "Impossible de créer un code court pour le code GROSSISTES2");
   for (const Record& r : tableRows("PAYCODE")) EXPECT_NE(r.at("TID").substr(0, 4), "CASH");
@@ -112,7 +110,7 @@ TEST_F(MasterCodeLists, CodesWithoutAUniqueShortCodeStopTheStep) {
 TEST_F(MasterCodeLists, MissingTableFileIsReported) {
   makeDossier("N");
   std::filesystem::remove(root / "VIDE01" / "VIDE01_TABLE.DBF");
-  source.addQuery("select * from D_Category order by catID", MemoryTable{{"CatID", "TypeID", "Wording"}, {}});
+  source.answers["select * from D_Category order by catID"] = namedRows({"CatID", "TypeID", "Wording"}, {});
   EXPECT_FALSE(convert::ConvertCategories(ctx, prefix));
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_EQ(errors[0], "Onmogelijk om het bestand TABLE van Kestrel te openen.");

@@ -6,9 +6,9 @@
 #include "store/engine/sx.h"
 
 using namespace master_test;
-using test_support::MemoryRowSet;
-using test_support::MemoryTable;
-using test_support::Text;
+using testing_support::MemoryRowSet;
+using testing_support::namedRows;
+using testing_support::Text;
 
 namespace {
 
@@ -28,11 +28,11 @@ class MasterCompanyParameters : public MasterDossier {
 TEST_F(MasterCompanyParameters, IdentityRowsAndTheMigrationMarks) {
   makeDossier("F");
   ctx.sourceVersion = "2.10.5";
-  MemoryRowSet company(MemoryTable{kParamColumns,
+  MemoryRowSet company(namedRows(kParamColumns,
                                    {{{"NAME", Text("Garage Lambert SPRL")}, {"ADDRESS", Text("Chaussée de Mons 12")},
                                      {"ZIPCODEID", Text("1070")}, {"CITY", Text("Anderlecht")},
                                      {"CountryID", Text("BE")}, {"VATFORMAT", Text("BE")},
-                                     {"VATNUM", Text("123456789")}}}});
+                                     {"VATNUM", Text("123456789")}}}));
   ASSERT_TRUE(convert::WriteCompanyIdentity(ctx, company, prefix + "_PARAM.DBF"));
   EXPECT_EQ(param("SocName"), "Garage Lambert SPRL");
   EXPECT_EQ(param("SocAdr1"), "Chaussée de Mons 12");
@@ -45,8 +45,8 @@ TEST_F(MasterCompanyParameters, IdentityRowsAndTheMigrationMarks) {
 
   // A second pass appends the marks again; they are never looked up.
   ctx.isVersionSql = true;
-  MemoryRowSet bare(MemoryTable{kParamColumns, {{{"NAME", Text("X")}, {"ZIPCODEID", Text("1000")},
-                                                 {"VATNUM", Text("12345678901")}}}});
+  MemoryRowSet bare(namedRows(kParamColumns, {{{"NAME", Text("X")}, {"ZIPCODEID", Text("1000")},
+                                                 {"VATNUM", Text("12345678901")}}}));
   ASSERT_TRUE(convert::WriteCompanyIdentity(ctx, bare, prefix + "_PARAM.DBF"));
   EXPECT_EQ(param("SocAdr1"), "Non définie");
   EXPECT_EQ(param("SocCity"), "Non définie");
@@ -99,7 +99,7 @@ TEST_F(MasterCompanyParameters, EmptyAccountPictureAndMissingTableAreReported) {
 
   ctx.language = "F";
   std::filesystem::remove(root / "VIDE01" / "VIDE01_PARAM.DBF");
-  MemoryRowSet company(MemoryTable{kParamColumns, {{{"NAME", Text("X")}}}});
+  MemoryRowSet company(namedRows(kParamColumns, {{{"NAME", Text("X")}}}));
   EXPECT_FALSE(convert::WriteCompanyIdentity(ctx, company, prefix + "_PARAM.DBF"));
   EXPECT_EQ(errors.back(), "Impossible d 'ouvrir le fichier PARAM du dossier Kestrel");
 }

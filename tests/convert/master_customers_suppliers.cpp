@@ -5,10 +5,10 @@
 #include "master_dossier.h"
 
 using namespace master_test;
-using test_support::MemoryRowSet;
-using test_support::MemoryTable;
-using test_support::Row;
-using test_support::Text;
+using testing_support::MemoryRowSet;
+using testing_support::MemoryTable;
+using testing_support::Row;
+using testing_support::Text;
 
 namespace {
 
@@ -16,14 +16,14 @@ const std::vector<std::string> kPartyColumns = {
     "COMPANY", "LASTNAME", "ADDRESS", "COUNTRYID", "PHONEBUSINESS", "PHONEFAX", "VATNUM", "BANKNUM", "BANKFORMAT",
     "LANGID", "CITY", "ZIPCODEID", "PAYTYPE", "INPUTID", "CTRZACCTID"};
 
-MemoryTable Parties(const char* numberColumn, std::vector<Row> rows, bool withIban = true) {
-  MemoryTable t{kPartyColumns, std::move(rows)};
-  t.columns.push_back(numberColumn);
+MemoryTable Parties(const char* numberColumn, const std::vector<Row>& rows, bool withIban = true) {
+  std::vector<std::string> columns = kPartyColumns;
+  columns.push_back(numberColumn);
   if (withIban) {
-    t.columns.push_back("IBAN1");
-    t.columns.push_back("BIC1");
+    columns.push_back("IBAN1");
+    columns.push_back("BIC1");
   }
-  return t;
+  return testing_support::namedRows(columns, rows);
 }
 
 const std::vector<std::string> kCsfFields = {"NUMBER", "TYPE", "NAME1", "NAME2", "ADRESS1", "VATCAT", "COUNTRY",

@@ -13,7 +13,7 @@ void MasterDossier::makeDossier(const std::string& language, const std::string& 
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
   root = std::filesystem::path(M2K_BUILD_DIR) / "test_dossiers" / (std::string(info->test_suite_name()) + "." + info->name());
   bool ok = false;
-  prefix = test_support::NewWorkingDossier(ui, root, language, ok).prefix;
+  prefix = testing_support::NewWorkingDossier(ui, root, language, ok).prefix;
   ASSERT_TRUE(ok);
   ASSERT_TRUE(std::filesystem::exists(std::filesystem::path(root) / "VIDE01" / "VIDE01_PARAM.DBF"));
   ctx.language = language;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "run/run_context.h"
-#include "support/row_source.h"
+#include "support/memory_source.h"
 #include "store/recording_ui.h"
 #include "support/working_dossier.h"
 
@@ -41,7 +41,7 @@ class MasterDossier : public ::testing::Test {
   std::vector<std::string> errors;
   std::vector<std::string> records;  // Label6 texts
   std::vector<std::string> steps;    // Label9 texts
-  test_support::MemorySource source;
+  testing_support::MemorySource source;
 };
 
 }  // namespace master_test

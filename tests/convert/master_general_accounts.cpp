@@ -5,21 +5,21 @@
 #include "master_dossier.h"
 
 using namespace master_test;
-using test_support::Int;
-using test_support::MemoryRowSet;
-using test_support::MemoryTable;
-using test_support::Row;
-using test_support::Text;
+using testing_support::Int;
+using testing_support::MemoryRowSet;
+using testing_support::MemoryTable;
+using testing_support::Row;
+using testing_support::Text;
 
 namespace {
 
 const std::vector<std::string> kAcfFields = {"TYPE",    "NUMBER",  "NAME11",    "NAME21",  "NAME12",
                                              "NAME22",  "ISINBY1", "ISINBY2",   "CENTRALID", "CURRENCY"};
 
-MemoryTable Accounts(std::vector<Row> rows, bool withCurrency = true) {
-  MemoryTable t{{"TYPE", "GENERALID", "WORDINGFR", "WORDINGNL", "FLAGDC"}, std::move(rows)};
-  if (withCurrency) t.columns.push_back("CRCYID");
-  return t;
+MemoryTable Accounts(const std::vector<Row>& rows, bool withCurrency = true) {
+  std::vector<std::string> columns = {"TYPE", "GENERALID", "WORDINGFR", "WORDINGNL", "FLAGDC"};
+  if (withCurrency) columns.push_back("CRCYID");
+  return testing_support::namedRows(columns, rows);
 }
 
 Row Account(int type, const std::string& id, const std::string& fr, const std::string& nl) {

@@ -12,7 +12,7 @@
 
 namespace {
 
-using test_support::Record;
+using testing_support::Record;
 
 const Record* find(const std::vector<Record>& rows, const std::string& field, const std::string& value) {
   auto it = std::find_if(rows.begin(), rows.end(), [&](const Record& r) { return r.at(field) == value; });
@@ -20,33 +20,33 @@ const Record* find(const std::vector<Record>& rows, const std::string& field, co
 }
 
 TEST(YearMerge, NewerYearJoinsTheOlderDossier) {
-  const std::string first = test_support::NewYearDossier("YearMerge", 3);
+  const std::string first = testing_support::NewYearDossier("YearMerge", 3);
   const std::string folder = store::nativePath(first).parent_path().parent_path().string();
-  const std::string second = test_support::NewYearDossier("YearMerge", 4, "F", folder);
+  const std::string second = testing_support::NewYearDossier("YearMerge", 4, "F", folder);
 
-  test_support::AppendRecords(first + "_ACF.DBF", {{{"TYPE", "3"}, {"NUMBER", "400000"}, {"CENTRALID", "C"}},
+  testing_support::AppendRecords(first + "_ACF.DBF", {{{"TYPE", "3"}, {"NUMBER", "400000"}, {"CENTRALID", "C"}},
                                            {{"TYPE", "3"}, {"NUMBER", "550000"}, {"CENTRALID", "FBQ1"}},
                                            {{"TYPE", "3"}, {"NUMBER", "600000"}}});
-  test_support::AppendRecords(second + "_ACF.DBF", {{{"TYPE", "3"}, {"NUMBER", "400000"}, {"CENTRALID", ""}},
+  testing_support::AppendRecords(second + "_ACF.DBF", {{{"TYPE", "3"}, {"NUMBER", "400000"}, {"CENTRALID", ""}},
                                             {{"TYPE", "3"}, {"NUMBER", "600000"}, {"CENTRALID", "X"}},
                                             {{"TYPE", "9"}, {"NUMBER", "600000"}},
                                             {{"TYPE", "3"}, {"NUMBER", "700000"}}});
-  const size_t accounts1 = test_support::ReadTable(first + "_ACF.DBF").size();
-  const size_t accounts2 = test_support::ReadTable(second + "_ACF.DBF").size();
-  test_support::AppendRecords(first + "_ACT.DBF", {{{"PERIOD", "00"}, {"MATCHNO", "10000001"}, {"BOOKYEAR", "1"}}});
-  test_support::AppendRecords(second + "_ACT.DBF", {{{"PERIOD", "00"}, {"MATCHNO", ""}, {"BOOKYEAR", "1"}},
+  const size_t accounts1 = testing_support::ReadTable(first + "_ACF.DBF").size();
+  const size_t accounts2 = testing_support::ReadTable(second + "_ACF.DBF").size();
+  testing_support::AppendRecords(first + "_ACT.DBF", {{{"PERIOD", "00"}, {"MATCHNO", "10000001"}, {"BOOKYEAR", "1"}}});
+  testing_support::AppendRecords(second + "_ACT.DBF", {{{"PERIOD", "00"}, {"MATCHNO", ""}, {"BOOKYEAR", "1"}},
                                             {{"PERIOD", "03"}, {"MATCHNO", "10000001"}, {"BOOKYEAR", "1"}},
                                             {{"PERIOD", "04"}, {"MATCHNO", ""}, {"BOOKYEAR", "1"}}});
-  test_support::AppendRecords(second + "_PARAM.DBF", {{{"ID", "BOOKYEAR1.LASTDOC"}, {"VALUE", "42"}},
+  testing_support::AppendRecords(second + "_PARAM.DBF", {{{"ID", "BOOKYEAR1.LASTDOC"}, {"VALUE", "42"}},
                                                       {{"ID", "COMPANYNAME"}, {"VALUE", "newer"}}});
-  const auto params1 = test_support::ReadTable(first + "_PARAM.DBF");
-  const auto params2 = test_support::ReadTable(second + "_PARAM.DBF");
-  const auto dbk2 = test_support::ReadTable(second + "_DBK_01.DBF");
+  const auto params1 = testing_support::ReadTable(first + "_PARAM.DBF");
+  const auto params2 = testing_support::ReadTable(second + "_PARAM.DBF");
+  const auto dbk2 = testing_support::ReadTable(second + "_DBK_01.DBF");
 
   run::RunContext ctx;
   run::MergeBookYears(ctx, folder, 3, 4);
 
-  auto acf = test_support::ReadTable(first + "_ACF.DBF");
+  auto acf = testing_support::ReadTable(first + "_ACF.DBF");
   // Matched on number and type: 400000 and type-3 600000 merge, type-9
   // 600000 and 700000 are added.
   EXPECT_EQ(acf.size(), accounts1 + accounts2 - 2);
@@ -59,7 +59,7 @@ TEST(YearMerge, NewerYearJoinsTheOlderDossier) {
                           [](const Record& r) { return r.at("NUMBER") == "600000" && r.at("TYPE") == "9"; }));
   EXPECT_TRUE(find(acf, "NUMBER", "700000"));
 
-  auto act = test_support::ReadTable(first + "_ACT.DBF");
+  auto act = testing_support::ReadTable(first + "_ACT.DBF");
   ASSERT_EQ(act.size(), 3u);
   EXPECT_EQ(act[0].at("BOOKYEAR"), "1");
   EXPECT_EQ(act[0].at("MATCHNO"), "10000001");
@@ -68,7 +68,7 @@ TEST(YearMerge, NewerYearJoinsTheOlderDossier) {
   EXPECT_EQ(act[1].at("MATCHNO"), "20000001");
   EXPECT_EQ(act[2].at("MATCHNO"), "");
 
-  auto params = test_support::ReadTable(first + "_PARAM.DBF");
+  auto params = testing_support::ReadTable(first + "_PARAM.DBF");
   const size_t year1Params = std::count_if(params2.begin(), params2.end(), [](const Record& r) {
     return r.at("ID").rfind("BOOKYEAR1.", 0) == 0;
   });
@@ -82,7 +82,7 @@ TEST(YearMerge, NewerYearJoinsTheOlderDossier) {
   for (const auto& r : params2)
     if (r.at("ID").rfind("BOOKYEAR1.", 0) == 0) EXPECT_TRUE(find(params, "ID", "BOOKYEAR2." + r.at("ID").substr(10)));
 
-  EXPECT_EQ(test_support::ReadTable(first + "_DBK_02.DBF").size(), dbk2.size());
+  EXPECT_EQ(testing_support::ReadTable(first + "_DBK_02.DBF").size(), dbk2.size());
   for (const char* table : {"_ACF.DBF", "_ACT.DBF", "_PARAM.DBF", "_DBK_02.DBF"})
     for (const store::TagCheck& check : store::checkIndexes(store::nativePath(first + table)))
       EXPECT_TRUE(check.ok) << table << " " << check.tag << ": " << check.problem;
@@ -90,8 +90,8 @@ TEST(YearMerge, NewerYearJoinsTheOlderDossier) {
   EXPECT_FALSE(std::filesystem::exists(first + "_ACFTEMP.DBF"));
   EXPECT_FALSE(std::filesystem::exists(first + "_PARAMTEMP.DBF"));
   // The newer dossier is only read.
-  EXPECT_EQ(test_support::ReadTable(second + "_ACT.DBF").size(), 3u);
-  EXPECT_EQ(test_support::ReadTable(second + "_ACT.DBF")[1].at("BOOKYEAR"), "1");
+  EXPECT_EQ(testing_support::ReadTable(second + "_ACT.DBF").size(), 3u);
+  EXPECT_EQ(testing_support::ReadTable(second + "_ACT.DBF")[1].at("BOOKYEAR"), "1");
 }
 
 }  // namespace

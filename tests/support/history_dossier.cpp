@@ -9,7 +9,7 @@
 #include "store/engine/sx.h"
 #include "store/file_operations.h"
 
-namespace test_support {
+namespace testing_support {
 
 namespace fs = std::filesystem;
 
@@ -93,4 +93,4 @@ StepContext::StepContext(const std::string& language) {
   };
 }
 
-}  // namespace test_support
+}  // namespace testing_support

@@ -10,7 +10,7 @@
 #include "host/ui.h"
 #include "run/run_context.h"
 
-namespace test_support {
+namespace testing_support {
 
 // A working dossier VIDE{index} made from the templates in `language` inside
 // `folder` (a fresh folder under the build tree named after the test when
@@ -51,4 +51,4 @@ struct StepContext {
   std::vector<std::string>& boxes = ui.boxes;
 };
 
-}  // namespace test_support
+}  // namespace testing_support

@@ -4,7 +4,7 @@
 
 #include "convert/master/text.h"
 
-namespace test_support {
+namespace testing_support {
 
 run::Value Dec(const std::string& exact) {
   run::Value v;
@@ -15,16 +15,15 @@ run::Value Dec(const std::string& exact) {
 }
 
 MemoryTable TableOf(std::vector<Row> rows) {
-  MemoryTable t;
+  std::vector<std::string> columns;
   for (const Row& r : rows)
     for (const auto& c : r) {
       std::string upper = convert::UpperCase(c.first);
-      if (std::none_of(t.columns.begin(), t.columns.end(),
+      if (std::none_of(columns.begin(), columns.end(),
                        [&](const std::string& n) { return convert::UpperCase(n) == upper; }))
-        t.columns.push_back(c.first);
+        columns.push_back(c.first);
     }
-  t.rows = std::move(rows);
-  return t;
+  return namedRows(std::move(columns), rows);
 }
 
 void ScriptedSource::answer(const std::string& sql, std::vector<std::string> params, std::vector<Row> rows) {
@@ -46,4 +45,4 @@ std::unique_ptr<run::RowSet> ScriptedSource::openTable(const std::string& name) 
   throw run::SourceError("no table " + name);
 }
 
-}  // namespace test_support
+}  // namespace testing_support

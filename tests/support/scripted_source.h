@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "support/row_source.h"
+#include "support/memory_source.h"
 
-namespace test_support {
+namespace testing_support {
 
 inline run::Value Null() { return run::Value::null(); }
 // An exact decimal as the sources give currency columns ("121.00").
@@ -41,4 +41,4 @@ class ScriptedSource : public run::Source {
   std::vector<Call> calls_;
 };
 
-}  // namespace test_support
+}  // namespace testing_support

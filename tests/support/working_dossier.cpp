@@ -2,7 +2,7 @@
 
 #include "store/engine/sx.h"
 
-namespace test_support {
+namespace testing_support {
 
 store::WorkingDossier NewWorkingDossier(host::Ui& ui, const std::filesystem::path& folder,
                                         const std::string& language, bool& ok) {
@@ -16,4 +16,4 @@ store::WorkingDossier NewWorkingDossier(host::Ui& ui, const std::filesystem::pat
   return ok ? store::PrepareWorkingDossier(&ui, folder.string(), 1) : store::WorkingDossier{};
 }
 
-}  // namespace test_support
+}  // namespace testing_support

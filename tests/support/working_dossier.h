@@ -6,7 +6,7 @@
 #include "host/ui.h"
 #include "store/dossier_template.h"
 
-namespace test_support {
+namespace testing_support {
 
 // Empties `folder`, sets the run's date handling, writes the template dossier
 // in `language` and prepares working dossier 1 from it. `ok` is false when the
@@ -14,4 +14,4 @@ namespace test_support {
 store::WorkingDossier NewWorkingDossier(host::Ui& ui, const std::filesystem::path& folder,
                                         const std::string& language, bool& ok);
 
-}  // namespace test_support
+}  // namespace testing_support
