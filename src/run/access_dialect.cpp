@@ -78,15 +78,18 @@ std::string translateAccessSql(std::string_view s) {
       out += quoted(body, '\'');
       i = e;
     } else if (c == '[') {
+      // A derived table's text may hold brackets and quotes of its own; a
+      // bracketed name ends at the first "]".
+      const bool derived = startsWithSelect(s.substr(i + 1));
       size_t depth = 1, j = i + 1;
       while (j < s.size() && depth) {
-        if (s[j] == '[') ++depth;
-        else if (s[j] == ']') --depth;
-        else if (s[j] == '\'' || s[j] == '"') { j = endOfQuoted(s, j); continue; }
+        if (s[j] == ']') --depth;
+        else if (derived && s[j] == '[') ++depth;
+        else if (derived && (s[j] == '\'' || s[j] == '"')) { j = endOfQuoted(s, j); continue; }
         ++j;
       }
       std::string_view body = s.substr(i + 1, (depth ? j : j - 1) - (i + 1));
-      if (startsWithSelect(body)) {
+      if (derived) {
         out += '(';
         out += translateAccessSql(body);
         out += ')';

@@ -11,6 +11,7 @@
 #include "run/cursor_row_set.h"
 #include "run/mdb_reader.h"
 #include "run/sqlite_functions.h"
+#include "store/file_operations.h"
 
 namespace run {
 namespace {
@@ -298,7 +299,8 @@ class AccessSource : public Source {
 }  // namespace
 
 std::unique_ptr<Source> openAccessSource(const std::string& path, const AccessOptions& options) {
-  return std::make_unique<AccessSource>(path, options);
+  std::string native = store::nativePath(path).string();
+  return std::make_unique<AccessSource>(native, options);
 }
 
 }  // namespace run

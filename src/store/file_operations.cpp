@@ -10,6 +10,8 @@
 #include <system_error>
 #include <vector>
 
+#include "store/engine/path_case.h"
+
 namespace fs = std::filesystem;
 
 namespace store {
@@ -198,25 +200,7 @@ fs::path nativePath(const std::string& text) {
 #ifndef _WIN32
   std::replace(s.begin(), s.end(), '\\', '/');
 #endif
-  fs::path given(s);
-  std::error_code ec;
-  if (fs::exists(given, ec)) return given;
-  // Walk the components, taking the existing entry of each that differs only in case.
-  fs::path out = given.root_path();
-  for (const fs::path& part : given.relative_path()) {
-    fs::path next = out / part;
-    if (!fs::exists(next, ec) && !hasWildcard(part.string())) {
-      std::string want = lower(part.string());
-      for (const auto& entry : fs::directory_iterator(out.empty() ? fs::path(".") : out, ec)) {
-        if (lower(entry.path().filename().string()) == want) {
-          next = out / entry.path().filename();
-          break;
-        }
-      }
-    }
-    out = next;
-  }
-  return out;
+  return resolveCase(fs::path(s));
 }
 
 bool MyFileCopy(host::Ui* ui, const std::string& source, const std::string& destination, bool /*overwrite*/) {

@@ -4,3 +4,8 @@ foreach(lib jet4 marlin_sample_model)
     target_link_libraries(test_tools PRIVATE ${lib})
   endif()
 endforeach()
+
+# The support tool tests run the built kestrel-dump.
+if(TARGET kestrel-dump)
+  add_dependencies(test_tools kestrel-dump)
+endif()

@@ -143,7 +143,8 @@ with open(os.path.join(shared, 'data', 'zipcodes-belgium-fr.csv'), encoding='utf
 missing = (set(dutch) | dutch_only) - seen
 assert not missing, missing
 rows += [('BE-' + code, name, '') for code, name in exonyms]
-rows.sort(key=lambda r: (r[0], r[1]))
+# By code and name; the one non-geographic code below 1000 (letters to Saint Nicholas) goes last.
+rows.sort(key=lambda r: (r[0] < 'BE-1000', r[0], r[1]))
 write('ZIPCODE', ['ZIPCODEID', 'CITY', 'LANGUAGE'], rows,
       f'Belgian postal codes ({len(rows)} rows): the postal operator\'s public list with French names\n'
       '(../shared/data/zipcodes-belgium-fr.csv, upper case), plus the Dutch names of the bilingual places\n'

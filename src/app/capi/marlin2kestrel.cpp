@@ -1,0 +1,59 @@
+// The C face of objMarlin. The wizard is shown in a Qt window.
+#include "app/capi/marlin2kestrel.h"
+
+#include <exception>
+#include <memory>
+
+#include "app/qt/qt_front_end.h"
+#include "host/obj_marlin.h"
+
+struct m2k_marlin {
+  std::unique_ptr<app::QtFrontEnd> window;
+  std::unique_ptr<host::objMarlin> object;
+  m2k_execution_done callback = nullptr;
+  void* user = nullptr;
+};
+
+extern "C" {
+
+m2k_marlin* m2k_create(void) {
+  try {
+    auto marlin = std::make_unique<m2k_marlin>();
+    marlin->window = std::make_unique<app::QtFrontEnd>();
+    marlin->object = std::make_unique<host::objMarlin>(*marlin->window);
+    m2k_marlin* raw = marlin.get();
+    marlin->object->ExecutionDone = [raw] {
+      if (raw->callback) raw->callback(raw->user);
+    };
+    return marlin.release();
+  } catch (const std::exception&) {
+    return nullptr;
+  }
+}
+
+void m2k_destroy(m2k_marlin* marlin) { delete marlin; }
+
+void m2k_set_language(m2k_marlin* m, const char* v) { m->object->Language(v ? v : ""); }
+void m2k_set_is_version_sql(m2k_marlin* m, int v) { m->object->IsVersionSql(v != 0); }
+void m2k_set_kestrel_path(m2k_marlin* m, const char* v) { m->object->KestrelPath(v ? v : ""); }
+void m2k_set_kestrel_dossier_name(m2k_marlin* m, const char* v) { m->object->KestrelDossierName(v ? v : ""); }
+
+const char* m2k_get_language(const m2k_marlin* m) { return m->object->Language().c_str(); }
+int m2k_get_is_version_sql(const m2k_marlin* m) { return m->object->IsVersionSql() ? 1 : 0; }
+const char* m2k_get_kestrel_path(const m2k_marlin* m) { return m->object->KestrelPath().c_str(); }
+const char* m2k_get_kestrel_dossier_name(const m2k_marlin* m) { return m->object->KestrelDossierName().c_str(); }
+
+void m2k_on_execution_done(m2k_marlin* m, m2k_execution_done callback, void* user) {
+  m->callback = callback;
+  m->user = user;
+}
+
+void m2k_execute(m2k_marlin* m) {
+  try {
+    m->object->Execute();
+  } catch (const std::exception&) {
+    // Nothing may cross into a host written in another language.
+  }
+}
+
+}  // extern "C"

@@ -1,0 +1,296 @@
+#include "app/qt/qt_front_end.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QEvent>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+
+namespace app {
+
+namespace {
+
+constexpr int kTwipsPerPixel = 15;
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+
+// Closing the window asks the Quit button, which is disabled during a run.
+class WizardDialog : public QDialog {
+ public:
+  explicit WizardDialog(host::frmMain& wizard) : wizard_(wizard) {}
+  void reject() override {
+    if (!wizard_.isUnloaded()) wizard_.click("cmdCancel");
+  }
+
+ private:
+  host::frmMain& wizard_;
+};
+
+// The server list looks for servers when it first receives the focus.
+class FocusWatcher : public QObject {
+ public:
+  FocusWatcher(QObject* parent, std::function<void()> onFocus) : QObject(parent), onFocus_(std::move(onFocus)) {}
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::FocusIn) onFocus_();
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  std::function<void()> onFocus_;
+};
+
+}  // namespace
+
+QtFrontEnd::QtFrontEnd() {
+  if (!QApplication::instance()) ownApp_ = std::make_unique<QApplication>(argc_, argv_);
+}
+
+QtFrontEnd::QtFrontEnd(int& argc, char** argv) {
+  if (!QApplication::instance()) ownApp_ = std::make_unique<QApplication>(argc, argv);
+}
+
+QtFrontEnd::~QtFrontEnd() = default;
+
+QWidget* QtFrontEnd::widget(const std::string& name) const {
+  auto it = widgets_.find(name);
+  return it == widgets_.end() ? nullptr : it->second;
+}
+
+void QtFrontEnd::showModal(host::frmMain& wizard) {
+  wizard_ = &wizard;
+  WizardDialog dialog(wizard);
+  dialog_ = &dialog;
+  dialog.setModal(true);
+  build();
+  wizard.onUnload = [&dialog] { dialog.done(0); };
+  sync();
+  if (onShown) {
+    auto shown = onShown;
+    QMetaObject::invokeMethod(&dialog, [shown, &dialog] { shown(dialog); }, Qt::QueuedConnection);
+  }
+  if (!wizard.isUnloaded()) dialog.exec();
+  wizard.onUnload = nullptr;
+  while (busy_ > 0) setBusy(false);
+  widgets_.clear();
+  dialog_ = nullptr;
+  wizard_ = nullptr;
+}
+
+void QtFrontEnd::build() {
+  using K = host::Control::Kind;
+  host::frmMain& w = *wizard_;
+  // Frames first, so that their children can be placed inside them.
+  for (int round = 0; round < 2; ++round) {
+    for (const auto& name : w.controlOrder()) {
+      const host::Control& c = w.control(name);
+      if ((c.kind == K::Frame) != (round == 0)) continue;
+      QWidget* parent = c.parent.empty() ? static_cast<QWidget*>(dialog_) : widgets_.at(c.parent);
+      QWidget* made = nullptr;
+      switch (c.kind) {
+        case K::Label: {
+          auto* label = new QLabel(parent);
+          label->setWordWrap(true);
+          made = label;
+          break;
+        }
+        case K::TextBox: {
+          auto* edit = new QLineEdit(parent);
+          if (name == "txtPw") edit->setEchoMode(QLineEdit::Password);
+          QObject::connect(edit, &QLineEdit::textEdited, dialog_, [this, name](const QString& text) {
+            wizard_->type(name, text.toStdString());
+            sync();
+          });
+          made = edit;
+          break;
+        }
+        case K::ComboBox: {
+          auto* combo = new QComboBox(parent);
+          if (name == "cboServeur") {
+            combo->setEditable(true);
+            QObject::connect(combo->lineEdit(), &QLineEdit::textEdited, dialog_, [this, name](const QString& text) {
+              wizard_->type(name, text.toStdString());
+              sync();
+            });
+            combo->installEventFilter(new FocusWatcher(combo, [this, name] {
+              if (syncing_) return;
+              wizard_->focus(name);
+              sync();
+            }));
+          }
+          QObject::connect(combo, qOverload<int>(&QComboBox::activated), dialog_, [this, name](int index) {
+            wizard_->choose(name, index);
+            sync();
+          });
+          made = combo;
+          break;
+        }
+        case K::Button:
+        case K::Option:
+        case K::Check: {
+          QAbstractButton* button = nullptr;
+          if (c.kind == K::Button) button = new QPushButton(parent);
+          if (c.kind == K::Option) button = new QRadioButton(parent);
+          if (c.kind == K::Check) button = new QCheckBox(parent);
+          // The model decides which option buttons exclude each other.
+          button->setAutoExclusive(false);
+          QObject::connect(button, &QAbstractButton::clicked, dialog_, [this, name] {
+            wizard_->click(name);
+            if (wizard_ && !wizard_->isUnloaded()) sync();
+          });
+          made = button;
+          break;
+        }
+        case K::Frame:
+          made = new QGroupBox(parent);
+          break;
+        case K::ProgressBar: {
+          auto* bar = new QProgressBar(parent);
+          bar->setRange(0, 100);
+          bar->setTextVisible(false);
+          made = bar;
+          break;
+        }
+        case K::Image: {
+          auto* strip = new QLabel(parent);
+          strip->setStyleSheet("background-color: #1f4e79; border-radius: 4px;");
+          made = strip;
+          break;
+        }
+      }
+      made->setObjectName(q(name));
+      widgets_[name] = made;
+    }
+  }
+  if (auto* ok = qobject_cast<QPushButton*>(widget("cmdOk"))) ok->setDefault(true);
+}
+
+void QtFrontEnd::sync() {
+  if (!wizard_ || !dialog_ || syncing_) return;
+  syncing_ = true;
+  using K = host::Control::Kind;
+  host::frmMain& w = *wizard_;
+  dialog_->setWindowTitle(q(w.caption));
+  dialog_->setFixedSize(w.width / kTwipsPerPixel, w.height / kTwipsPerPixel);
+  for (const auto& [name, widget] : widgets_) {
+    const host::Control& c = w.control(name);
+    QSignalBlocker block(widget);
+    widget->setGeometry(c.left / kTwipsPerPixel, c.top / kTwipsPerPixel, c.width / kTwipsPerPixel,
+                        c.height / kTwipsPerPixel);
+    widget->setVisible(c.visible);
+    widget->setEnabled(c.enabled);
+    switch (c.kind) {
+      case K::Label: {
+        auto* label = static_cast<QLabel*>(widget);
+        label->setText(q(c.text));
+        label->setStyleSheet(c.foreColor == 255 ? "color: red;" : "");
+        break;
+      }
+      case K::TextBox: {
+        auto* edit = static_cast<QLineEdit*>(widget);
+        if (edit->text() != q(c.text)) edit->setText(q(c.text));
+        break;
+      }
+      case K::ComboBox: {
+        auto* combo = static_cast<QComboBox*>(widget);
+        QStringList items;
+        for (const auto& item : c.items) items << q(item);
+        QStringList shown;
+        for (int i = 0; i < combo->count(); ++i) shown << combo->itemText(i);
+        if (shown != items) {
+          combo->clear();
+          combo->addItems(items);
+        }
+        combo->setCurrentIndex(c.listIndex);
+        if (combo->isEditable() && combo->currentText() != q(c.text)) combo->setEditText(q(c.text));
+        break;
+      }
+      case K::Button:
+        static_cast<QAbstractButton*>(widget)->setText(q(c.text));
+        break;
+      case K::Option:
+      case K::Check: {
+        auto* button = static_cast<QAbstractButton*>(widget);
+        button->setText(q(c.text));
+        button->setChecked(c.value);
+        break;
+      }
+      case K::Frame:
+        static_cast<QGroupBox*>(widget)->setTitle(q(c.text));
+        break;
+      case K::ProgressBar:
+        static_cast<QProgressBar*>(widget)->setValue(c.progress);
+        break;
+      case K::Image:
+        break;
+    }
+  }
+  syncing_ = false;
+}
+
+host::MsgResult QtFrontEnd::messageBox(const std::string& text, host::MsgButtons buttons, host::MsgIcon icon,
+                                       const std::string& title) {
+  const std::string shownTitle = title.empty() ? "MarlinToKestrel" : title;
+  if (messageHook) return messageHook(text, icon, shownTitle);
+  QMessageBox box(dialog_);
+  box.setWindowTitle(q(shownTitle));
+  box.setText(q(text));
+  switch (icon) {
+    case host::MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
+    case host::MsgIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+    case host::MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
+    case host::MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
+    case host::MsgIcon::None: break;
+  }
+  switch (buttons) {
+    case host::MsgButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+    case host::MsgButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case host::MsgButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case host::MsgButtons::YesNoCancel:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+      break;
+  }
+  // The pointer must not stay an hourglass over a question.
+  const bool restore = busy_ > 0;
+  if (restore) QApplication::setOverrideCursor(Qt::ArrowCursor);
+  const int answer = box.exec();
+  if (restore) QApplication::restoreOverrideCursor();
+  switch (answer) {
+    case QMessageBox::Cancel: return host::MsgResult::Cancel;
+    case QMessageBox::Yes: return host::MsgResult::Yes;
+    case QMessageBox::No: return host::MsgResult::No;
+    default: return host::MsgResult::Ok;
+  }
+}
+
+void QtFrontEnd::processEvents() {
+  sync();
+  QApplication::processEvents();
+}
+
+void QtFrontEnd::setBusy(bool busy) {
+  if (busy) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ++busy_;
+  } else if (busy_ > 0) {
+    QApplication::restoreOverrideCursor();
+    --busy_;
+  }
+}
+
+std::optional<std::string> QtFrontEnd::browseFolder(const std::string& title, const std::string& start) {
+  if (folderHook) return folderHook(title);
+  QString folder = QFileDialog::getExistingDirectory(dialog_, q(title), q(start), QFileDialog::ShowDirsOnly);
+  if (folder.isEmpty()) return std::nullopt;
+  return folder.toStdString();
+}
+
+}  // namespace app

@@ -1,0 +1,62 @@
+// The wizard as a Qt 6 dialog: one widget per control of the model, placed
+// where the model says, refreshed from the model after every action and at
+// every repaint the run asks for.
+#pragma once
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "host/obj_marlin.h"
+#include "host/ui.h"
+
+class QApplication;
+class QDialog;
+class QWidget;
+
+namespace app {
+
+class QtFrontEnd : public host::FrontEnd, public host::Ui {
+ public:
+  // Uses the running QApplication, or starts one.
+  QtFrontEnd();
+  QtFrontEnd(int& argc, char** argv);
+  ~QtFrontEnd() override;
+
+  host::Ui& ui() override { return *this; }
+  void showModal(host::frmMain& wizard) override;
+
+  host::MsgResult messageBox(const std::string& text, host::MsgButtons buttons, host::MsgIcon icon,
+                             const std::string& title) override;
+  void processEvents() override;
+  void setBusy(bool busy) override;
+  std::optional<std::string> browseFolder(const std::string& title, const std::string& start) override;
+  std::vector<std::string> listServers() override { return {}; }
+
+  // When set, message boxes and the folder browser are answered here instead
+  // of on screen (tests on the offscreen platform).
+  std::function<host::MsgResult(const std::string& text, host::MsgIcon icon, const std::string& title)> messageHook;
+  std::function<std::optional<std::string>(const std::string& title)> folderHook;
+  // Called once the dialog is on screen.
+  std::function<void(QDialog& dialog)> onShown;
+
+  // The widget of a control while the dialog is shown (its objectName is the control's name).
+  QWidget* widget(const std::string& name) const;
+  // Copies the model's state into the widgets.
+  void sync();
+
+ private:
+  void build();
+
+  std::unique_ptr<QApplication> ownApp_;
+  int argc_ = 1;
+  char arg0_[16] = "marlin2kestrel";
+  char* argv_[2] = {arg0_, nullptr};
+  host::frmMain* wizard_ = nullptr;
+  QDialog* dialog_ = nullptr;
+  std::map<std::string, QWidget*> widgets_;
+  int busy_ = 0;
+  bool syncing_ = false;
+};
+
+}  // namespace app

@@ -1,0 +1,136 @@
+// The import wizard frmMain as a model without a window: every control with
+// its state, the form-level run state, and every event handler. A front end
+// (Qt window, terminal, test) shows the controls, forwards the person's
+// actions to the handlers and receives every effect through host::Ui.
+#pragma once
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "host/ui.h"
+#include "run/import_run.h"
+#include "run/run_context.h"
+#include "run/services.h"
+#include "run/steps_table.h"
+
+namespace host {
+
+struct Control {
+  enum class Kind { Label, TextBox, ComboBox, Button, Option, Check, Frame, ProgressBar, Image };
+  Kind kind = Kind::Label;
+  std::string name;
+  std::string parent;  // the frame holding it, "" for the form
+  std::string text;    // caption of labels, buttons, frames, options, check boxes; text of the others
+  bool enabled = true;
+  bool visible = true;
+  bool value = false;  // option buttons and check boxes
+  int progress = 0;    // progress bar, 0 to 100
+  int left = 0, top = 0, width = 0, height = 0;  // twips, relative to the parent
+  int foreColor = 0;                             // RGB as 0xBBGGRR; 255 is red
+  std::vector<std::string> items;                // combo boxes
+  int listIndex = -1;
+};
+
+class frmMain : public run::RunView {
+ public:
+  // `iniFile` is the full path of Marlin2KS.ini.
+  frmMain(Ui& ui, run::Services services, run::Steps steps, std::string iniFile);
+
+  // --- Form ------------------------------------------------------------------
+  std::string caption;
+  int width = 0, height = 0;  // twips
+  bool visible = false;
+  // The system's decimal separator; replaceable for tests.
+  std::function<std::string()> decimalSeparator;
+  // The wizard's own ExecutionDone event.
+  std::function<void()> ExecutionDone;
+  // Called when the wizard unloads, so a front end can close its window.
+  std::function<void()> onUnload;
+
+  // Form-level state shared with the run and the steps (dossier language,
+  // edition, source company code, run state).
+  run::RunContext ctx;
+
+  Control& control(const std::string& name);
+  const Control& control(const std::string& name) const;
+  const std::vector<std::string>& controlOrder() const { return order_; }
+
+  // Load sequence; the form may unload itself during it (decimal separator).
+  void Load();
+  bool isLoaded() const { return loaded_ && !unloaded_; }
+  bool isUnloaded() const { return unloaded_; }
+  void Unload();
+
+  // --- Routines ----------------------------------------------------------------
+  void langueInt(const std::string& code);
+  std::string LireINI(const std::string& section, const std::string& key) const;
+  bool EcrireINI(const std::string& section, const std::string& key, const std::string& value) const;
+  void ShowImportError(const std::string& message);
+  void EnableWizardControls(bool enabled);
+  std::string SysDec() const;
+
+  // --- Source selection ------------------------------------------------------------
+  void loadAccessCompanyList(const std::string& folder);
+  void loadSqlCompanyList();
+  int listServers();
+
+  // --- Event handlers --------------------------------------------------------------
+  void Option1_Click();
+  void Option2_Click();
+  void OptCompta_Click();
+  void OptSignal_Click();
+  void txtPathKestrel_Change();
+  void cmdCancel_Click();
+  void Command1_Click();
+  void cmdOk_Click();
+  void cmdPathMarlin_Click();
+  void cboCompany_Click();
+  void cboServeur_GotFocus();
+  void cboServeur_Change();
+  void txtLogin_Change();
+  void txtPw_Change();
+  void cmdConnect_Click();
+  void cboCompanySql_Click();
+
+  // --- What a person does, for the front ends ------------------------------------------
+  // Clicking a button, option button or check box (sets its value first, as
+  // the window would) and runs the handler.
+  void click(const std::string& name);
+  // Typing into a text box or the editable server list.
+  void type(const std::string& name, const std::string& text);
+  // Choosing a list item.
+  void choose(const std::string& name, int index);
+  void focus(const std::string& name);
+
+  // --- The run's view of the wizard ---------------------------------------------------
+  void enableWizardControls(bool enabled) override { EnableWizardControls(enabled); }
+  void showImportError(const std::string& message) override { ShowImportError(message); }
+  void setPhase(const std::string& text) override;
+  void setProgress(int value) override;
+  void clearStepLabel() override;
+  void raiseExecutionDone() override;
+  void unload() override { Unload(); }
+
+  Ui& ui() { return ui_; }
+
+ private:
+  void addControls();
+  void applyEditionLayout();
+  void languageFromOptions();
+  void resetSqlCompanyList();
+  std::string msg(const char* fr, const char* nl) const { return ctx.french() ? fr : nl; }
+
+  Ui& ui_;
+  run::Services services_;
+  run::Steps steps_;
+  std::string iniFile_;
+  std::map<std::string, Control, std::less<>> controls_;
+  std::vector<std::string> order_;
+  bool loaded_ = false, unloaded_ = false;
+};
+
+// The INI file beside the component's own file.
+std::string defaultIniFile();
+
+}  // namespace host

@@ -1,0 +1,142 @@
+// Choosing the source company: the Access folder and its company list, or
+// the SQL server, login and password and the list of the server's PWCOMMON.
+#include <exception>
+
+#include "host/wizard.h"
+#include "convert/master/text.h"
+#include "run/path_lookup.h"
+#include "run/source_discovery.h"
+
+namespace host {
+
+void frmMain::loadAccessCompanyList(const std::string& folder) {
+  Control& list = control("cboCompany");
+  auto common = run::findPathAnyCase(run::joinPath(folder, "Common.mdb"));
+  list.items.clear();
+  list.listIndex = -1;
+  list.text.clear();
+  if (!common) {
+    ctx.companyCode.clear();
+    return;
+  }
+  try {
+    auto source = services_.openAccess(*common);
+    list.items = run::companyListItems(*source);
+  } catch (const std::exception& e) {
+    // A damaged or foreign Common.mdb leaves the list empty, so no import can start from it.
+    ctx.companyCode.clear();
+    showMessage(ui_, msg("Le fichier ", "Het bestand ") + *common + msg(" ne peut pas être lu : ", " kan niet gelezen worden: ") + e.what(),
+                MsgIcon::None);
+    return;
+  }
+  if (list.items.empty()) {
+    ctx.companyCode.clear();
+    return;
+  }
+  list.listIndex = 0;
+  list.text = list.items.front();
+  cboCompany_Click();
+}
+
+void frmMain::cboCompany_Click() {
+  const std::string code = run::companyCodeOfItem(control("cboCompany").text);
+  ctx.companyCode = code;
+  if (run::pathExistsAnyCase(run::joinPath(control("txtPathMarlin").text, "E" + code + "Soc.MDB")))
+    ctx.companyCode = "E" + code;
+}
+
+void frmMain::cmdPathMarlin_Click() {
+  auto folder = ui_.browseFolder(msg("Récupérer les signalétiques Marlin", "Te recupereren signalementgegevens"),
+                                 control("txtPathMarlin").text);
+  if (!folder || folder->empty()) return;
+  control("txtPathMarlin").text = *folder;
+  EcrireINI("Marlin2Kestrel", "PathMarlin", *folder);
+  loadAccessCompanyList(*folder);
+}
+
+int frmMain::listServers() {
+  auto servers = ui_.listServers();
+  Control& list = control("cboServeur");
+  // No servers at all means the platform's discovery found nothing to offer;
+  // "(local)" is only added next to a list the discovery produced.
+  if (servers.empty()) return 0;
+  list.items.push_back("(local)");
+  for (auto& s : servers) list.items.push_back(s);
+  return static_cast<int>(servers.size());
+}
+
+void frmMain::cboServeur_GotFocus() {
+  Control& list = control("cboServeur");
+  if (!list.items.empty()) return;
+  Control& label = control("Label12");
+  const bool french = ctx.language != "N";
+  label.text = french ? "(Recherche serveurs ...)" : "(Zoeken van servers ...)";
+  label.foreColor = 255;
+  ui_.processEvents();
+  ui_.setBusy(true);
+  listServers();
+  ui_.setBusy(false);
+  if (!list.items.empty()) {
+    list.listIndex = 0;
+    list.text = list.items.front();
+    cboServeur_Change();
+  }
+  label.text = french ? "Nom du serveur" : "Naam van de server";
+  label.foreColor = 0;
+}
+
+void frmMain::resetSqlCompanyList() {
+  control("cmdConnect").enabled = true;
+  Control& list = control("cboCompanySql");
+  list.enabled = false;
+  list.items.clear();
+  list.listIndex = -1;
+  list.text.clear();
+  // The code chosen from the old list no longer matches the connection fields.
+  ctx.companyCode.clear();
+}
+
+void frmMain::cboServeur_Change() { resetSqlCompanyList(); }
+void frmMain::txtLogin_Change() { resetSqlCompanyList(); }
+void frmMain::txtPw_Change() { resetSqlCompanyList(); }
+
+void frmMain::cmdConnect_Click() {
+  ui_.setBusy(true);
+  if (convert::Trim(control("cboServeur").text).empty()) {
+    showMessage(ui_, msg("Le nom du serveur est obligatoire", "De naam van de server is verplicht"), MsgIcon::None);
+  } else if (!convert::Trim(control("txtPw").text).empty() && convert::Trim(control("txtLogin").text).empty()) {
+    showMessage(ui_, msg("Le login est obligatoire", "De login is verplicht"), MsgIcon::None);
+  } else {
+    loadSqlCompanyList();
+  }
+  ui_.setBusy(false);
+}
+
+void frmMain::loadSqlCompanyList() {
+  Control& list = control("cboCompanySql");
+  try {
+    run::SqlLogin login{convert::Trim(control("cboServeur").text), convert::Trim(control("txtLogin").text),
+                        convert::Trim(control("txtPw").text)};
+    auto common = services_.openSql(login, "PWCOMMON");
+    auto items = run::companyListItems(*common);
+    list.items = items;
+    list.listIndex = -1;
+    list.text.clear();
+    if (items.empty()) {
+      showMessage(ui_, msg("Aucune société n'est définie dans Sql server", "Geen enkel bedrijf werd bepaald in de Sql server"),
+                  MsgIcon::None);
+      return;
+    }
+    control("cmdConnect").enabled = false;
+    list.enabled = true;
+    list.listIndex = 0;
+    list.text = items.front();
+    cboCompanySql_Click();
+  } catch (const std::exception& e) {
+    showMessage(ui_, "Connection error : " + convert::Trim(e.what()), MsgIcon::None);
+  }
+}
+
+void frmMain::cboCompanySql_Click() { ctx.companyCode = run::companyCodeOfItem(control("cboCompanySql").text); }
+
+}  // namespace host

@@ -1,0 +1,39 @@
+// The real components behind the run's table of services.
+#include "run/access_source.h"
+#include "run/odbc_source.h"
+#include "run/services.h"
+#include "run/source_discovery.h"
+#include "store/dossier_template.h"
+#include "store/engine/sx.h"
+
+namespace run {
+
+Services defaultServices() {
+  Services s;
+  s.prepareEngine = [] {
+    store::sx_SetDateFormat(3);
+    store::sx_SetCentury(-1);
+    store::sx_SetEpoch(1960);
+    store::sx_CloseAll();
+  };
+  s.closeAllTables = [] { store::sx_CloseAll(); };
+  s.createTemplateDossier = store::CreateTemplateDossier;
+  s.prepareWorkingDossier = [](host::Ui* ui, const std::string& folder, int index) {
+    store::PrepareWorkingDossier(ui, folder, index);
+  };
+  s.placeDossier = store::PlaceDossier;
+  s.openAccess = [](const std::string& file) { return openAccessSource(file); };
+  s.openSql = [](const SqlLogin& login, const std::string& database) {
+    return openSqlServerSource(login.server, login.login, login.password, database);
+  };
+  s.lastBookYearIndex = [](Source* company, bool sqlEdition, bool prefixedLayout, const std::string& sourceKey) {
+    if (sqlEdition) return lastBookYearIndexSql(*company);
+    if (prefixedLayout) return lastBookYearIndexPrefixed(company->tableNames());
+    return lastBookYearIndexOlder(sourceKey);
+  };
+  s.checkVersionSe = [](Source& company) { return CheckVersionSe(company); };
+  s.perYearDatabasePath = [](const std::string& sourceKey, int index) { return run::perYearDatabasePath(sourceKey, index); };
+  return s;
+}
+
+}  // namespace run

@@ -1,0 +1,59 @@
+// Finding a Marlin source: which layout a company database has, how many book
+// years it holds, where the per-year databases are, and the company lists the
+// wizard offers (Access: Common.mdb of the folder; SQL Server: PWCOMMON).
+#pragma once
+#include <string>
+#include <vector>
+
+#include "run/source.h"
+
+namespace run {
+
+// True when a table name of the company database begins with "D_" (the
+// prefixed layout), false otherwise, also for a database without tables.
+bool CheckVersionSe(Source& companyDatabase);
+
+// Highest book-year index, 0 when none is found.
+// SQL Server: from "SELECT name, xtype FROM sys.sysobjects WHERE xtype = 'U'
+// ORDER BY name", the last name A_nn_... whose nn is numeric.
+int lastBookYearIndexSql(Source& connection);
+// Access, prefixed layout: the largest numeric value of the two characters
+// after "A_" over the table names.
+int lastBookYearIndexPrefixed(const std::vector<std::string>& tableNames);
+// Access, older layout: the largest i in 0..99 for which {sourceKey}A{ii}.mdb
+// exists, `sourceKey` being "{folder}\{company code}".
+int lastBookYearIndexOlder(const std::string& sourceKey);
+
+// {sourceKey}A{ii}.mdb (ii two digits below 10, the plain number above) when
+// that file exists in any letter case, else "".
+std::string perYearDatabasePath(const std::string& sourceKey, int index);
+
+// Company list item of a SOCIETYLIST row: "007 - Acme", "012 - ...",
+// "123 - ...", and id and name run together outside 1..999 ("1234Acme").
+std::string companyItemText(const Value& id, const Value& name);
+// The first three characters of the trimmed item text.
+std::string companyCodeOfItem(const std::string& item);
+// Items of "SELECT * FROM SOCIETYLIST ORDER BY SOCIETYID", rows with an empty
+// SOCIETYID or NAME left out.
+std::vector<std::string> companyListItems(Source& common);
+
+struct CompanyList {
+  std::vector<std::string> items;
+  std::string code;  // code of the first item ("" when there is none)
+};
+
+// The Access list of {folder}\Common.mdb; empty items and code when the file
+// does not exist. Throws SourceError when it exists but cannot be read.
+CompanyList loadAccessCompanyList(const std::string& folder);
+// Code of an Access item: "E" + code when {folder}\E{code}Soc.MDB exists.
+std::string accessCompanyCode(const std::string& folder, const std::string& item);
+// The SQL Server list from PWCOMMON. Throws SourceError "Connection error : ..."
+// (password never included) on any failure.
+std::vector<std::string> loadSqlCompanyList(const std::string& server, const std::string& login,
+                                            const std::string& password);
+
+// True when a file exists at the path text (backslashes or slashes), its
+// components matched in any letter case.
+bool sourceFileExists(const std::string& pathText);
+
+}  // namespace run

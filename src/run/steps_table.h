@@ -1,0 +1,50 @@
+// The conversion steps the import run calls, as a table of calls, so that a
+// run can be driven with the real steps or with recording ones in tests.
+#pragma once
+#include <functional>
+#include <string>
+
+#include "run/run_context.h"
+#include "run/source.h"
+
+namespace run {
+
+struct Steps {
+  using PrefixStep = std::function<bool(RunContext&, const std::string& prefix)>;
+  using RowsStep = std::function<bool(RunContext&, RowSet& rows, const std::string& prefix)>;
+  using Completion = std::function<void(RunContext&, const std::string& prefix)>;
+
+  // --- Master data --------------------------------------------------------------
+  PrefixStep categories;
+  PrefixStep paymentCodes;
+  // Company identity: parameter rows and the working dossier's "..._PARAM.DBF".
+  RowsStep companyIdentity;
+  // Longest general account number of the source (column xLenGen), unclamped.
+  std::function<std::string(RunContext&)> queryGeneralAccountLength;
+  RowsStep customers;
+  RowsStep suppliers;
+  RowsStep generalAccounts;
+  RowsStep bookYear;  // period rows
+  Completion dossierLanguages;
+
+  // --- History (full import) ----------------------------------------------------
+  RowsStep journals;
+  PrefixStep openingEntries;  // runs its own queries for the three source forms
+  RowsStep yearDocuments;     // one row per document
+  Completion completeDocumentAccounts;
+  Completion completeCurrencyAmounts;
+  // Merges the newer year dossier VIDE{newer} into VIDE{older} in the working
+  // folder and adds the second journal table; the run then puts VIDE{older} in place.
+  std::function<void(RunContext&, const std::string& workingFolder, int olderIndex, int newerIndex)> mergeYears;
+
+  // The full import is offered only once every history step exists.
+  bool historyAvailable() const {
+    return journals && openingEntries && yearDocuments && completeDocumentAccounts && completeCurrencyAmounts &&
+           mergeYears;
+  }
+};
+
+// The conversion steps of the system.
+Steps defaultSteps();
+
+}  // namespace run

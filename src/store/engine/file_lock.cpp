@@ -1,0 +1,113 @@
+#include "store/engine/file_lock.h"
+
+#include <mutex>
+#include <set>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <sys/locking.h>
+#include <share.h>
+#include <sys/stat.h>
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
+
+namespace store {
+namespace {
+
+std::mutex gMutex;
+std::set<std::string>& heldFiles() {
+  static std::set<std::string> files;
+  return files;
+}
+
+intptr_t lockOs(const std::filesystem::path& file) {
+#ifdef _WIN32
+  // A byte locked far beyond the end, as xBase engines do: other programs
+  // and other handles of this one see the file as taken.
+  int fd = -1;
+  if (_wsopen_s(&fd, file.wstring().c_str(), _O_RDONLY | _O_BINARY, _SH_DENYNO, _S_IREAD) != 0) return -1;
+  if (_lseek(fd, 0x7FFFFFFEL, SEEK_SET) < 0 || _locking(fd, _LK_NBLCK, 1) != 0) {
+    _close(fd);
+    return -1;
+  }
+  return fd;
+#else
+  int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+#endif
+}
+
+void unlockOs(intptr_t handle) {
+#ifdef _WIN32
+  _lseek(static_cast<int>(handle), 0x7FFFFFFEL, SEEK_SET);
+  _locking(static_cast<int>(handle), _LK_UNLCK, 1);
+  _close(static_cast<int>(handle));
+#else
+  ::close(static_cast<int>(handle));
+#endif
+}
+
+}  // namespace
+
+std::FILE* openFile(const std::filesystem::path& file, const char* mode) {
+#ifdef _WIN32
+  std::wstring wmode(mode, mode + std::char_traits<char>::length(mode));
+  return _wfopen(file.wstring().c_str(), wmode.c_str());
+#else
+  return std::fopen(file.c_str(), mode);
+#endif
+}
+
+namespace {
+std::string keyOf(const std::filesystem::path& file) {
+  std::error_code ec;
+  std::string key = std::filesystem::weakly_canonical(file, ec).string();
+  return ec ? std::filesystem::absolute(file).string() : key;
+}
+}  // namespace
+
+bool FileLock::heldHere(const std::filesystem::path& file) {
+  std::lock_guard<std::mutex> guard(gMutex);
+  return heldFiles().count(keyOf(file)) > 0;
+}
+
+FileLock::~FileLock() { release(); }
+
+bool FileLock::acquire(const std::filesystem::path& file, std::string& error) {
+  release();
+  std::string key = keyOf(file);
+  std::lock_guard<std::mutex> guard(gMutex);
+  if (heldFiles().count(key)) {
+    error = "already open: " + file.string();
+    return false;
+  }
+  intptr_t h = lockOs(file);
+  if (h < 0) {
+    error = "cannot open exclusively (in use or unreadable): " + file.string();
+    return false;
+  }
+  heldFiles().insert(key);
+  key_ = key;
+  handle_ = h;
+  return true;
+}
+
+void FileLock::release() {
+  if (key_.empty()) return;
+  std::lock_guard<std::mutex> guard(gMutex);
+  heldFiles().erase(key_);
+  unlockOs(handle_);
+  key_.clear();
+  handle_ = -1;
+}
+
+}  // namespace store

@@ -1,0 +1,31 @@
+// Exclusive use of a file by one open table at a time, across processes too.
+// The only platform-specific code of the engine lives behind this interface.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+namespace store {
+
+// fopen for a path in any script (Windows needs the wide-character call).
+std::FILE* openFile(const std::filesystem::path& file, const char* mode);
+
+class FileLock {
+ public:
+  FileLock() = default;
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  ~FileLock();
+  // False (with a reason) when this or another process already holds the file.
+  bool acquire(const std::filesystem::path& file, std::string& error);
+  void release();
+  // True while a table of this process holds the file.
+  static bool heldHere(const std::filesystem::path& file);
+
+ private:
+  std::string key_;
+  intptr_t handle_ = -1;
+};
+
+}  // namespace store

@@ -1,0 +1,78 @@
+#include "store/engine/index_check.h"
+
+#include "store/engine/cdx_file.h"
+#include "store/engine/codepage.h"
+#include "store/engine/table.h"
+
+namespace store {
+namespace {
+
+std::string printable(std::string_view key) {
+  std::string out;
+  for (unsigned char c : key) {
+    if (c >= 0x20 && c != 0x7F) {
+      out += static_cast<char>(c);
+    } else {
+      static const char hex[] = "0123456789ABCDEF";
+      out += "\\x";
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    }
+  }
+  return "\"" + fromCp1252(out) + "\"";
+}
+
+std::string compare(const cdx::TagKeys& file, const cdx::TagKeys& want) {
+  const cdx::TagSpec& a = file.spec;
+  const cdx::TagSpec& b = want.spec;
+  if (a.keyLength != b.keyLength)
+    return "key length " + std::to_string(a.keyLength) + ", expression gives " + std::to_string(b.keyLength);
+  if (a.keyType != b.keyType) return "key type differs from the expression's";
+  if (a.unique != b.unique) return "unique flag differs";
+  if (a.descending != b.descending) return "sort order differs";
+  size_t n = std::min(file.count(), want.count());
+  for (size_t i = 0; i < n; ++i) {
+    if (file.key(i) != want.key(i) || file.recnos[i] != want.recnos[i])
+      return "entry " + std::to_string(i + 1) + ": file has " + printable(file.key(i)) + " record " +
+             std::to_string(file.recnos[i]) + ", records give " + printable(want.key(i)) + " record " +
+             std::to_string(want.recnos[i]);
+  }
+  if (file.count() != want.count())
+    return std::to_string(file.count()) + " keys in the file, " + std::to_string(want.count()) + " from the records";
+  return {};
+}
+
+}  // namespace
+
+std::vector<TagCheck> checkIndexes(const std::filesystem::path& dbfPath) {
+  std::vector<TagCheck> out;
+  std::string error;
+  auto table = Table::open(dbfPath, error, Table::OpenMode::ReadOnly);
+  if (!table) {
+    out.push_back(TagCheck{"", 0, false, error});
+    return out;
+  }
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(table->indexPath(), ec)) return out;
+  std::vector<cdx::TagKeys> tags;
+  if (!cdx::readCdxKeys(table->indexPath(), tags, error)) {
+    out.push_back(TagCheck{"", 0, false, error});
+    return out;
+  }
+  for (const cdx::TagKeys& tk : tags) {
+    TagCheck c;
+    c.tag = tk.spec.name;
+    c.keyCount = tk.count();
+    TagDef def{tk.spec.name, tk.spec.keyExpr, tk.spec.forExpr, tk.spec.unique, tk.spec.descending};
+    if (!table->addTag(def, error)) {
+      c.problem = error;
+    } else {
+      c.problem = compare(tk, table->computeKeys(table->tagIndex(tk.spec.name)));
+    }
+    c.ok = c.problem.empty();
+    out.push_back(std::move(c));
+  }
+  return out;
+}
+
+}  // namespace store

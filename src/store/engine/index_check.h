@@ -1,0 +1,22 @@
+// Checks a table's CDX against its records: every tag is read back from the
+// file (walking each B-tree from its root) and compared, key by key, with the
+// keys the live records give.
+#pragma once
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace store {
+
+struct TagCheck {
+  std::string tag;       // empty when the file as a whole fails
+  size_t keyCount = 0;   // keys found in the file
+  bool ok = false;
+  std::string problem;   // empty when ok
+};
+
+// One result per tag of the table's structural CDX (none for a table without one).
+std::vector<TagCheck> checkIndexes(const std::filesystem::path& dbfPath);
+
+}  // namespace store

@@ -1,0 +1,50 @@
+#include "store/engine/path_case.h"
+
+#include <system_error>
+
+namespace store {
+
+bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+    if (x >= 'a' && x <= 'z') x -= 0x20;
+    if (y >= 'a' && y <= 'z') y -= 0x20;
+    if (x != y) return false;
+  }
+  return true;
+}
+
+std::filesystem::path resolveCase(const std::filesystem::path& path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (path.empty() || fs::exists(path, ec)) return path;
+  fs::path result = path.root_path();
+  fs::path rel = path.relative_path();
+  bool walking = true;  // false once a component could not be found
+  for (const fs::path& part : rel) {
+    fs::path candidate = result / part;
+    if (!walking || part == "." || part == ".." || fs::exists(candidate, ec)) {
+      result = candidate;
+      continue;
+    }
+    fs::path dir = result.empty() ? fs::path(".") : result;
+    fs::path found;
+    const std::string want = part.string();
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+      if (sameNameIgnoringCase(it->path().filename().string(), want)) {
+        found = it->path().filename();
+        break;
+      }
+    }
+    if (found.empty()) {
+      walking = false;
+      result = candidate;
+    } else {
+      result /= found;
+    }
+  }
+  return result;
+}
+
+}  // namespace store

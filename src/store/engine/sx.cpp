@@ -1,0 +1,515 @@
+// The flat sx_ interface over store::Table: one process-wide set of work
+// areas, a current area, and the date settings of the run.
+#include "store/engine/sx.h"
+
+#include <cstdio>
+#include <map>
+#include <memory>
+
+#include "store/engine/cdx_file.h"
+#include "store/engine/path_case.h"
+#include "store/engine/table.h"
+
+namespace store {
+namespace {
+
+struct Area {
+  std::unique_ptr<Table> table;
+  std::string alias;
+  int order = 0;  // 0 record order, else tag index + 1
+  bool found = false;
+  bool eof = true;
+  bool indexesClosed = false;
+};
+
+struct PendingCreate {
+  bool active = false;
+  std::string file, alias;
+  TableLayout layout;
+};
+
+struct State {
+  std::map<int16_t, Area> areas;
+  int16_t current = 0;
+  std::string lastError;
+  int dateFormat = 3;
+  bool century = true;
+  int epoch = 1960;
+  PendingCreate create;
+};
+
+State& S() {
+  static State s;
+  return s;
+}
+
+Area* cur() {
+  auto it = S().areas.find(S().current);
+  if (it == S().areas.end()) {
+    S().lastError = "no table selected";
+    return nullptr;
+  }
+  return &it->second;
+}
+
+void fail(const std::string& why) { S().lastError = why; }
+
+int16_t freeArea() {
+  int16_t n = 1;
+  while (S().areas.count(n)) ++n;
+  return n;
+}
+
+int fieldOf(Area& a, const std::string& name) {
+  int f = a.table->fieldIndex(name);
+  if (f < 0) fail("unknown field " + name + " in " + a.table->path().string());
+  return f;
+}
+
+// "dd/mm/yyyy" (or "mm/dd/yyyy" under format 0); two-digit years follow the epoch.
+int32_t parseDateText(const std::string& text) {
+  int a = 0, b = 0, y = 0;
+  if (!splitDateText(text, a, b, y)) return 0;
+  int d = a, m = b;
+  if (S().dateFormat == 0) std::swap(d, m);
+  if (y < 100) {
+    int century = S().epoch / 100 * 100;
+    y += (y >= S().epoch % 100) ? century : century + 100;
+  }
+  return validDate(y, m, d) ? julianDay(y, m, d) : 0;
+}
+
+std::string formatDateText(int32_t jd) {
+  int width = S().century ? 10 : 8;
+  if (!jd) return std::string(width, ' ');
+  int y, m, d;
+  civilDate(jd, y, m, d);
+  if (S().dateFormat == 0) std::swap(d, m);
+  char buf[32];
+  if (S().century)
+    std::snprintf(buf, sizeof buf, "%02d/%02d/%04d", d, m, y);
+  else
+    std::snprintf(buf, sizeof buf, "%02d/%02d/%02d", d, m, y % 100);
+  return buf;
+}
+
+void positionAt(Area& a, uint32_t recno) {
+  a.eof = recno == 0 || !a.table->go(recno);
+}
+
+int16_t openArea(std::unique_ptr<Table> t, const std::string& alias) {
+  int16_t n = freeArea();
+  Area& a = S().areas[n];
+  a.table = std::move(t);
+  a.alias = alias;
+  positionAt(a, a.table->recordCount() ? 1 : 0);
+  S().current = n;
+  return n;
+}
+
+}  // namespace
+
+void sx_SetDateFormat(int format) { S().dateFormat = format; }
+void sx_SetCentury(int on) { S().century = on != 0; }
+void sx_SetEpoch(int year) { S().epoch = year; }
+
+int16_t sx_Use(const std::string& file, const std::string& alias, int, int) {
+  std::string error;
+  auto t = Table::open(file, error);
+  if (!t) {
+    fail(error);
+    return 0;
+  }
+  return openArea(std::move(t), alias);
+}
+
+void sx_Select(int16_t area) {
+  if (S().areas.count(area))
+    S().current = area;
+  else
+    fail("no work area " + std::to_string(area));
+}
+
+static void closeArea(int16_t n) {
+  auto it = S().areas.find(n);
+  if (it == S().areas.end()) return;
+  std::string error;
+  if (!it->second.table->close(error)) fail(error);
+  S().areas.erase(it);
+  if (S().current == n) S().current = 0;
+}
+
+void sx_Close() { closeArea(S().current); }
+
+void sx_CloseAll() {
+  while (!S().areas.empty()) closeArea(S().areas.begin()->first);
+  S().current = 0;
+}
+
+void sx_CloseIndexes() {
+  if (Area* a = cur()) {
+    a->order = 0;
+    a->indexesClosed = true;
+  }
+}
+
+void sx_GoTop() {
+  Area* a = cur();
+  if (!a) return;
+  uint32_t r = a->order ? a->table->firstInOrder(a->order - 1) : (a->table->recordCount() ? 1 : 0);
+  positionAt(*a, r);
+}
+
+void sx_Skip(int count) {
+  Area* a = cur();
+  if (!a || a->eof) return;
+  uint32_t r = a->table->recno();
+  if (count < 0 || !a->order) {
+    int64_t to = int64_t(r) + count;
+    positionAt(*a, to < 1 ? (count < 0 && a->table->recordCount() ? 1 : 0) : uint32_t(to));
+    return;
+  }
+  for (int i = 0; i < count && r; ++i) r = a->table->nextInOrder(a->order - 1, r);
+  positionAt(*a, r);
+}
+
+bool sx_Eof() {
+  Area* a = cur();
+  return !a || a->eof;
+}
+
+std::string sx_GetString(const std::string& field) {
+  Area* a = cur();
+  if (!a) return {};
+  int f = fieldOf(*a, field);
+  if (f < 0) return {};
+  const FieldDef& fd = a->table->fields()[f];
+  // Past the end reads as a blank record, as in xBase.
+  if (fd.type == 'D') return formatDateText(a->eof ? 0 : a->table->date(f));
+  if (a->eof) return fd.type == 'M' ? std::string() : std::string(fd.width, ' ');
+  return a->table->text(f);
+}
+
+double sx_GetDouble(const std::string& field) {
+  Area* a = cur();
+  if (!a || a->eof) return 0;
+  int f = fieldOf(*a, field);
+  return f < 0 ? 0 : a->table->number(f);
+}
+
+int32_t sx_RecNo() {
+  Area* a = cur();
+  if (!a) return 0;
+  return a->eof ? static_cast<int32_t>(a->table->recordCount() + 1) : static_cast<int32_t>(a->table->recno());
+}
+
+int32_t sx_QueryRecCount() {
+  Area* a = cur();
+  return a ? static_cast<int32_t>(a->table->recordCount()) : 0;
+}
+
+int16_t sx_TagArea(const std::string& tag) {
+  Area* a = cur();
+  if (!a || a->indexesClosed) return 0;
+  return static_cast<int16_t>(a->table->tagIndex(tag) + 1);
+}
+
+void sx_SetOrder(int16_t order) {
+  Area* a = cur();
+  if (!a) return;
+  if (order < 0 || order > static_cast<int>(a->table->tagCount()) || (order && a->indexesClosed)) {
+    fail("no index order " + std::to_string(order));
+    return;
+  }
+  a->order = order;
+}
+
+bool sx_Seek(const std::string& key) {
+  Area* a = cur();
+  if (!a) return false;
+  if (!a->order) {
+    fail("seek without an index order");
+    a->found = false;
+    return false;
+  }
+  size_t tag = a->order - 1;
+  uint32_t r = a->table->seek(tag, a->table->seekKey(tag, key));
+  a->found = r != 0;
+  positionAt(*a, r);
+  return a->found;
+}
+
+bool sx_Found() {
+  Area* a = cur();
+  return a && a->found;
+}
+
+int32_t sx_Locate(const std::string& condition, int direction, int continuing) {
+  Area* a = cur();
+  if (!a) return 0;
+  std::string error;
+  auto e = Expression::compile(condition, a->table->fields(), error);
+  if (!e || e->type() != ValueType::Logical) {
+    fail(e ? "condition is not logical: " + condition : error);
+    return 0;
+  }
+  Table& t = *a->table;
+  t.go(t.recno());  // settles a pending change before reading other records
+  uint32_t n = t.recordCount();
+  uint32_t r;
+  if (direction < 0)
+    r = continuing && !a->eof ? t.recno() - 1 : n;
+  else
+    r = continuing && !a->eof ? t.recno() + 1 : 1;
+  for (; r >= 1 && r <= n; r += direction < 0 ? -1 : 1) {
+    if (e->evalLogical(t.record(r))) {
+      positionAt(*a, r);
+      a->found = true;
+      return static_cast<int32_t>(r);
+    }
+  }
+  a->found = false;
+  positionAt(*a, 0);
+  return 0;
+}
+
+void sx_AppendBlank() {
+  Area* a = cur();
+  if (!a) return;
+  uint32_t r = a->table->appendBlank();
+  positionAt(*a, r);
+}
+
+void sx_Replace(const std::string& field, int type, const std::string& value) {
+  Area* a = cur();
+  if (!a || a->eof) return;
+  int f = fieldOf(*a, field);
+  if (f < 0) return;
+  Table& t = *a->table;
+  bool ok;
+  if (type == SX_DATE_TEXT || (type == SX_TEXT && t.fields()[f].type == 'D')) {
+    if (value.find_first_not_of(' ') == std::string::npos) {
+      ok = t.setBlank(f);
+    } else {
+      int32_t jd = parseDateText(value);
+      ok = jd ? t.setDate(f, jd) : t.setText(f, value);
+    }
+  } else {
+    ok = t.setText(f, value);  // logical fields take "TRUE"/"True" here
+  }
+  if (!ok) fail("cannot store \"" + value + "\" in " + field);
+}
+
+void sx_Replace(const std::string& field, int type, double value) {
+  Area* a = cur();
+  if (!a || a->eof) return;
+  int f = fieldOf(*a, field);
+  if (f < 0) return;
+  if (type == SX_LOGICAL)
+    a->table->setLogical(f, value != 0);
+  else
+    a->table->setNumber(f, value);
+}
+
+void sx_Replace(const std::string& field, int type, int32_t value) {
+  Area* a = cur();
+  if (!a || a->eof) return;
+  int f = fieldOf(*a, field);
+  if (f < 0) return;
+  if (type == SX_LOGICAL || a->table->fields()[f].type == 'L')
+    a->table->setLogical(f, value != 0);
+  else
+    a->table->setNumber(f, value);
+}
+
+void sx_Delete() {
+  Area* a = cur();
+  if (a && !a->eof) a->table->setDeleted(true);
+}
+
+bool sx_Rlock(int32_t record) {
+  Area* a = cur();
+  if (!a || record < 1 || static_cast<uint32_t>(record) > a->table->recordCount()) {
+    fail("cannot lock record " + std::to_string(record));
+    return false;
+  }
+  return true;  // tables are open exclusively: every record is already ours
+}
+
+void sx_Commit() {
+  Area* a = cur();
+  std::string error;
+  if (a && !a->table->commit(error)) fail(error);
+}
+
+void sx_Unlock(int32_t) {}
+
+bool sx_CopyFile(const std::string& targetFile) {
+  Area* a = cur();
+  if (!a) return false;
+  Table& src = *a->table;
+  uint32_t keep = src.recno();
+  std::string error;
+  if (!src.commit(error)) {
+    fail(error);
+    return false;
+  }
+  TableLayout layout;
+  layout.fields = src.fields();
+  layout.flags = 0x00;
+  layout.codePage = src.codePage();
+  auto dst = Table::create(targetFile, layout, error);
+  if (!dst) {
+    fail(error);
+    return false;
+  }
+  const size_t nf = src.fields().size();
+  for (uint32_t r = 1; r <= src.recordCount(); ++r) {
+    src.go(r);
+    dst->appendBlank();
+    for (size_t f = 0; f < nf; ++f) {
+      if (src.fields()[f].type == 'M')
+        dst->setText(static_cast<int>(f), src.text(static_cast<int>(f)));
+      else
+        dst->setRaw(static_cast<int>(f), src.raw(static_cast<int>(f)));
+    }
+    if (src.deleted()) dst->setDeleted(true);
+  }
+  if (keep) src.go(keep);
+  if (!dst->close(error)) {
+    fail(error);
+    return false;
+  }
+  return true;
+}
+
+bool sx_AppendFrom(const std::string& sourceFile, int, const std::string&) {
+  Area* a = cur();
+  if (!a) return false;
+  std::string error;
+  auto src = Table::open(sourceFile, error, Table::OpenMode::ReadOnly);
+  if (!src) {
+    fail(error);
+    return false;
+  }
+  Table& dst = *a->table;
+  struct Map {
+    int from, to;
+    bool sameKind;
+  };
+  std::vector<Map> map;
+  for (size_t f = 0; f < dst.fields().size(); ++f) {
+    int s = src->fieldIndex(dst.fields()[f].name);
+    if (s < 0) continue;
+    const FieldDef& sf = src->fields()[s];
+    const FieldDef& df = dst.fields()[f];
+    bool same = sf.type == df.type && df.type != 'M' && df.type != 'N' && df.type != 'F';
+    map.push_back(Map{s, static_cast<int>(f), same});
+  }
+  for (uint32_t r = 1; r <= src->recordCount(); ++r) {
+    src->go(r);
+    if (src->deleted()) continue;
+    dst.appendBlank();
+    for (const Map& m : map) {
+      char type = dst.fields()[m.to].type;
+      if (m.sameKind)
+        dst.setRaw(m.to, src->raw(m.from));
+      else if ((type == 'N' || type == 'F') && src->fields()[m.from].type != 'C')
+        dst.setNumber(m.to, src->number(m.from));
+      else
+        dst.setText(m.to, src->text(m.from));
+    }
+  }
+  positionAt(*a, dst.recno());
+  return true;
+}
+
+int16_t sx_CreateNew(const std::string& file, const std::string& alias, int, int) {
+  PendingCreate& c = S().create;
+  c = PendingCreate();
+  c.active = true;
+  c.file = file;
+  c.alias = alias;
+  c.layout.flags = 0x00;
+  c.layout.codePage = 0x03;
+  return freeArea();
+}
+
+bool sx_CreateField(const std::string& name, const std::string& type, int width, int decimals) {
+  PendingCreate& c = S().create;
+  if (!c.active || name.empty() || type.empty() || width < 1 || width > 254 || decimals < 0) {
+    fail("invalid field definition " + name);
+    return false;
+  }
+  FieldDef f;
+  f.name = name;
+  f.type = type[0];
+  f.width = static_cast<uint8_t>(width);
+  f.decimals = static_cast<uint8_t>(decimals);
+  c.layout.fields.push_back(f);
+  return true;
+}
+
+int16_t sx_CreateExec() {
+  PendingCreate& c = S().create;
+  if (!c.active) {
+    fail("no table definition started");
+    return 0;
+  }
+  std::string error;
+  auto t = Table::create(c.file, c.layout, error);
+  std::string alias = c.alias;
+  c = PendingCreate();
+  if (!t) {
+    fail(error);
+    return 0;
+  }
+  return openArea(std::move(t), alias);
+}
+
+bool sx_IndexTag(const std::string& indexFile, const std::string& tag, const std::string& keyExpr, int option,
+                 int descending, const std::string& condition) {
+  Area* a = cur();
+  if (!a) return false;
+  Table& t = *a->table;
+  if (!indexFile.empty()) {
+    auto p = resolveCase(indexFile);
+    if (p != t.indexPath()) t.setIndexPath(p);
+  }
+  TagDef def{tag, keyExpr, condition, option == 1, descending != 0};
+  std::string error;
+  if (!t.addTag(def, error)) {
+    fail(error);
+    return false;
+  }
+  a->indexesClosed = false;
+  return true;
+}
+
+int16_t sx_IndexOpen(const std::string& indexFile) {
+  Area* a = cur();
+  if (!a) return 0;
+  Table& t = *a->table;
+  auto p = resolveCase(indexFile);
+  if (p != t.indexPath() || t.tagCount() == 0) {
+    std::vector<cdx::TagSpec> specs;
+    std::string error;
+    if (!cdx::readCdxSpecs(p, specs, error)) {
+      fail("cannot open the index " + indexFile + ": " + error);
+      return 0;
+    }
+    t.setIndexPath(p);
+    for (const cdx::TagSpec& s : specs) {
+      if (!t.addTag(TagDef{s.name, s.keyExpr, s.forExpr, s.unique, s.descending}, error)) {
+        fail(error);
+        return 0;
+      }
+    }
+  }
+  a->indexesClosed = false;
+  return static_cast<int16_t>(t.tagCount());
+}
+
+std::string sx_LastError() { return S().lastError; }
+
+}  // namespace store

@@ -1,0 +1,876 @@
+#include "store/engine/table.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <thread>
+
+#include "store/engine/codepage.h"
+#include "store/engine/file_lock.h"
+#include "store/engine/ordered_keys.h"
+#include "store/engine/path_case.h"
+
+namespace store {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uint32_t kChunkRecords = 4096;
+constexpr uint16_t kMemoBlockSize = 1024;
+
+void put16(unsigned char* p, uint32_t v) {
+  p[0] = v & 0xFF;
+  p[1] = (v >> 8) & 0xFF;
+}
+void put32(unsigned char* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = (v >> (8 * i)) & 0xFF;
+}
+uint32_t get16(const unsigned char* p) { return p[0] | (p[1] << 8); }
+uint32_t get32(const unsigned char* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
+uint32_t get32be(const unsigned char* p) { return (uint32_t(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3]; }
+void put32be(unsigned char* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = (v >> (24 - 8 * i)) & 0xFF;
+}
+
+void todayYmd(unsigned char* out) {
+  std::time_t now = std::time(nullptr);
+  std::tm tm = *std::localtime(&now);
+  out[0] = static_cast<unsigned char>(tm.tm_year);  // years since 1900
+  out[1] = static_cast<unsigned char>(tm.tm_mon + 1);
+  out[2] = static_cast<unsigned char>(tm.tm_mday);
+}
+
+// A sibling file with another extension, in the letter case of the table's own.
+fs::path sibling(const fs::path& table, const char* upperExt) {
+  std::string ext = table.extension().string();
+  bool lower = !ext.empty() && std::islower(static_cast<unsigned char>(ext.back()));
+  std::string e = upperExt;
+  if (lower)
+    for (char& c : e) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  fs::path p = table;
+  p.replace_extension(e);
+  return resolveCase(p);
+}
+
+std::string damaged(const std::string& fr, const std::string& nl, const fs::path& file) {
+  return "Table endommagée (" + fr + ") / Beschadigde tabel (" + nl + "): " + file.string();
+}
+
+uint64_t prefix8(const char* k, uint16_t len) {
+  uint64_t v = 0;
+  for (uint16_t i = 0; i < 8; ++i) v = (v << 8) | (i < len ? static_cast<unsigned char>(k[i]) : 0);
+  return v;
+}
+
+}  // namespace
+
+struct Table::Tag {
+  TagDef def;
+  cdx::TagSpec spec;
+  std::unique_ptr<Expression> key, filter;
+  std::unique_ptr<OrderedKeys> keys;  // null until a seek or walk needs it
+};
+
+struct Table::Files {
+  FileLock lock;
+  std::FILE* dbf = nullptr;
+  std::FILE* fpt = nullptr;
+  uint32_t nextBlock = 1;
+  uint32_t blockSize = kMemoBlockSize;
+  ~Files() {
+    if (dbf) std::fclose(dbf);
+    if (fpt) std::fclose(fpt);
+  }
+};
+
+Table::Table() : files_(std::make_unique<Files>()) {}
+
+Table::~Table() {
+  std::string ignored;
+  close(ignored);
+}
+
+std::unique_ptr<Table> Table::create(const fs::path& requested, const TableLayout& layout, std::string& error) {
+  if (layout.fields.empty() || layout.fields.size() > 255) {
+    error = "a table needs between 1 and 255 fields";
+    return nullptr;
+  }
+  std::vector<FieldDef> fields = layout.fields;
+  uint32_t offset = 1;
+  bool memo = false;
+  for (FieldDef& f : fields) {
+    for (char& c : f.name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    f.type = static_cast<char>(std::toupper(static_cast<unsigned char>(f.type)));
+    if (f.name.empty() || f.name.size() > 10) {
+      error = "field name must have 1 to 10 characters: " + f.name;
+      return nullptr;
+    }
+    switch (f.type) {
+      case 'C': break;
+      case 'N':
+        if (f.decimals + (f.decimals ? 2 : 1) > f.width) {
+          error = "numeric field " + f.name + " too narrow for its decimals";
+          return nullptr;
+        }
+        break;
+      case 'D': f.width = 8; f.decimals = 0; break;
+      case 'L': f.width = 1; f.decimals = 0; break;
+      case 'M': f.width = 10; f.decimals = 0; memo = true; break;
+      default:
+        error = std::string("unsupported field type ") + f.type + " for " + f.name;
+        return nullptr;
+    }
+    if (f.width == 0) {
+      error = "field " + f.name + " has no width";
+      return nullptr;
+    }
+    f.offset = offset;
+    offset += f.width;
+  }
+  if (offset > 65535) {
+    error = "record too long";
+    return nullptr;
+  }
+  fs::path file = resolveCase(requested);
+  if (FileLock::heldHere(file)) {
+    error = "already open: " + file.string();
+    return nullptr;
+  }
+  std::string header(32 + 32 * fields.size() + 2, '\0');
+  auto* h = reinterpret_cast<unsigned char*>(header.data());
+  h[0] = memo ? 0xF5 : 0x03;
+  todayYmd(h + 1);
+  put16(h + 8, static_cast<uint32_t>(header.size()));
+  put16(h + 10, offset);
+  h[28] = layout.flags;
+  h[29] = layout.codePage;
+  for (size_t i = 0; i < fields.size(); ++i) {
+    unsigned char* d = h + 32 + 32 * i;
+    std::memcpy(d, fields[i].name.data(), fields[i].name.size());
+    d[11] = static_cast<unsigned char>(fields[i].type);
+    put32(d + 12, fields[i].offset);
+    d[16] = fields[i].width;
+    d[17] = fields[i].decimals;
+  }
+  header[header.size() - 2] = 0x0D;
+  header += '\x1A';
+  std::FILE* f = openFile(file, "wb");
+  if (!f || std::fwrite(header.data(), 1, header.size(), f) != header.size() || std::fclose(f) != 0) {
+    error = "cannot write " + file.string();
+    return nullptr;
+  }
+  if (memo) {
+    unsigned char fpt[512] = {};
+    put32be(fpt, 1);
+    fpt[6] = kMemoBlockSize >> 8;
+    fpt[7] = kMemoBlockSize & 0xFF;
+    fs::path fptPath = sibling(file, ".FPT");
+    std::FILE* m = openFile(fptPath, "wb");
+    if (!m || std::fwrite(fpt, 1, sizeof fpt, m) != sizeof fpt || std::fclose(m) != 0) {
+      error = "cannot write " + fptPath.string();
+      return nullptr;
+    }
+  }
+  fs::path cdx = sibling(file, ".CDX");
+  std::error_code ec;
+  fs::remove(cdx, ec);  // an old index of another table of that name
+  auto t = open(file, error);
+  if (!t) return nullptr;
+  for (const TagDef& def : layout.tags)
+    if (!t->addTag(def, error)) return nullptr;
+  t->cdxPath_ = cdx;
+  return t;
+}
+
+std::unique_ptr<Table> Table::open(const fs::path& requested, std::string& error, OpenMode mode) {
+  fs::path file = resolveCase(requested);
+  std::error_code ec;
+  if (!fs::is_regular_file(file, ec)) {
+    error = "Le fichier " + requested.string() + " n'existe pas / Het bestand " + requested.string() + " bestaat niet";
+    return nullptr;
+  }
+  std::unique_ptr<Table> t(new Table());
+  t->path_ = file;
+  t->readOnly_ = mode == OpenMode::ReadOnly;
+  if (!t->files_->lock.acquire(file, error)) return nullptr;
+  t->files_->dbf = openFile(file, t->readOnly_ ? "rb" : "r+b");
+  if (!t->files_->dbf) {
+    error = "cannot open " + file.string();
+    return nullptr;
+  }
+  if (!t->readAll(error)) return nullptr;
+  t->cdxPath_ = sibling(file, ".CDX");
+  if (!t->readOnly_ && !t->loadIndex(error)) return nullptr;
+  return t;
+}
+
+bool Table::readAll(std::string& error) {
+  std::FILE* f = files_->dbf;
+  std::error_code ec;
+  uint64_t size = fs::file_size(path_, ec);
+  unsigned char h[32];
+  if (ec || size < 32 + 2 || std::fread(h, 1, 32, f) != 32) {
+    error = damaged("fichier tronqué", "bestand afgekapt", path_);
+    return false;
+  }
+  version_ = h[0];
+  static const unsigned char known[] = {0x03, 0x83, 0xF5, 0x8B, 0x30, 0x31, 0x04, 0x7B};
+  if (std::find(std::begin(known), std::end(known), version_) == std::end(known)) {
+    error = damaged("pas une table DBF", "geen DBF-tabel", path_);
+    return false;
+  }
+  count_ = get32(h + 4);
+  headerLen_ = static_cast<uint16_t>(get16(h + 8));
+  recLen_ = static_cast<uint16_t>(get16(h + 10));
+  flags_ = h[28];
+  codePage_ = h[29];
+  if (headerLen_ < 32 + 32 + 1 || headerLen_ > size) {
+    error = damaged("longueur d'en-tête invalide", "ongeldige koplengte", path_);
+    return false;
+  }
+  std::string rest(headerLen_ - 32, '\0');
+  if (std::fread(rest.data(), 1, rest.size(), f) != rest.size()) {
+    error = damaged("fichier tronqué", "bestand afgekapt", path_);
+    return false;
+  }
+  const auto* d = reinterpret_cast<const unsigned char*>(rest.data());
+  size_t pos = 0;
+  uint32_t offset = 1;
+  while (pos < rest.size() && d[pos] != 0x0D) {
+    if (pos + 32 > rest.size()) {
+      error = damaged("descripteurs de champs incomplets", "onvolledige veldbeschrijvingen", path_);
+      return false;
+    }
+    FieldDef fd;
+    const char* name = reinterpret_cast<const char*>(d + pos);
+    fd.name.assign(name, std::find(name, name + 11, '\0'));
+    fd.type = static_cast<char>(d[pos + 11]);
+    uint32_t stored = get32(d + pos + 12);
+    fd.width = d[pos + 16];
+    fd.decimals = d[pos + 17];
+    fd.offset = offset;
+    if (std::string("CNDLMF").find(fd.type) == std::string::npos || fd.width == 0 ||
+        (stored != 0 && stored != offset) || fd.name.empty()) {
+      error = damaged("champ " + fd.name + " invalide", "veld " + fd.name + " ongeldig", path_);
+      return false;
+    }
+    offset += fd.width;
+    fields_.push_back(std::move(fd));
+    pos += 32;
+  }
+  if (pos >= rest.size() || fields_.empty()) {
+    error = damaged("fin d'en-tête absente", "einde van de kop ontbreekt", path_);
+    return false;
+  }
+  if (offset != recLen_) {
+    error = damaged("longueur d'enregistrement incohérente", "inconsistente recordlengte", path_);
+    return false;
+  }
+  uint64_t expected = uint64_t(headerLen_) + uint64_t(count_) * recLen_;
+  if (size < expected) {
+    error = damaged("fichier plus court que ses enregistrements", "bestand korter dan zijn records", path_);
+    return false;
+  }
+  if (size > expected + 1) {
+    error = damaged("taille différente de l'en-tête", "grootte verschilt van de kop", path_);
+    return false;
+  }
+  for (uint32_t done = 0; done < count_; done += kChunkRecords) {
+    uint32_t n = std::min(kChunkRecords, count_ - done);
+    chunks_.push_back(std::unique_ptr<char[]>(new char[size_t(kChunkRecords) * recLen_]));
+    if (std::fread(chunks_.back().get(), recLen_, n, f) != n) {
+      error = damaged("lecture impossible", "lezen onmogelijk", path_);
+      return false;
+    }
+  }
+  bool memo = std::any_of(fields_.begin(), fields_.end(), [](const FieldDef& x) { return x.type == 'M'; });
+  if (memo) {
+    fptPath_ = sibling(path_, ".FPT");
+    files_->fpt = openFile(fptPath_, readOnly_ ? "rb" : "r+b");
+    unsigned char mh[8];
+    if (!files_->fpt || std::fread(mh, 1, 8, files_->fpt) != 8) {
+      error = damaged("fichier mémo FPT absent ou illisible", "memobestand FPT ontbreekt of is onleesbaar", path_);
+      return false;
+    }
+    files_->nextBlock = get32be(mh);
+    files_->blockSize = (mh[6] << 8) | mh[7];
+    if (files_->blockSize == 0) {
+      error = damaged("taille de bloc mémo nulle", "memoblokgrootte nul", path_);
+      return false;
+    }
+  }
+  if (count_) cur_ = 1;
+  return true;
+}
+
+bool Table::loadIndex(std::string& error) {
+  std::error_code ec;
+  if (!fs::is_regular_file(cdxPath_, ec)) return true;  // a table without index (DIC)
+  std::vector<cdx::TagSpec> specs;
+  std::string why;
+  if (!cdx::readCdxSpecs(cdxPath_, specs, why)) {
+    error = "Index endommagé / Beschadigde index: " + cdxPath_.string() + " (" + why + ")";
+    return false;
+  }
+  for (const cdx::TagSpec& s : specs) {
+    TagDef def{s.name, s.keyExpr, s.forExpr, s.unique, s.descending};
+    if (!addTag(def, error)) {
+      error = cdxPath_.string() + ": " + error;
+      return false;
+    }
+  }
+  indexDirty_ = false;
+  return true;
+}
+
+int Table::fieldIndex(std::string_view n) const {
+  while (!n.empty() && n.back() == ' ') n.remove_suffix(1);
+  for (size_t i = 0; i < fields_.size(); ++i)
+    if (sameNameIgnoringCase(fields_[i].name, n)) return static_cast<int>(i);
+  return -1;
+}
+
+char* Table::recordPtr(uint32_t r) {
+  return chunks_[(r - 1) / kChunkRecords].get() + size_t((r - 1) % kChunkRecords) * recLen_;
+}
+const char* Table::recordPtr(uint32_t r) const {
+  return chunks_[(r - 1) / kChunkRecords].get() + size_t((r - 1) % kChunkRecords) * recLen_;
+}
+
+RecordRef Table::record(uint32_t r) const { return RecordRef{recordPtr(r), r}; }
+
+bool Table::go(uint32_t r) {
+  if (r < 1 || r > count_) {
+    settle();
+    cur_ = 0;
+    return false;
+  }
+  if (r != cur_) settle();
+  cur_ = r;
+  return true;
+}
+
+uint32_t Table::appendBlank() {
+  if (readOnly_) return 0;
+  settle();
+  if (count_ % kChunkRecords == 0)
+    chunks_.push_back(std::unique_ptr<char[]>(new char[size_t(kChunkRecords) * recLen_]));
+  ++count_;
+  std::memset(recordPtr(count_), ' ', recLen_);
+  cur_ = count_;
+  pending_ = count_;
+  pendingNew_ = true;
+  if (!firstDirty_ || firstDirty_ > count_) firstDirty_ = count_;
+  headerDirty_ = true;
+  indexDirty_ = true;
+  return count_;
+}
+
+void Table::touch() {
+  if (pending_ == cur_) return;
+  settle();
+  pending_ = cur_;
+  pendingNew_ = false;
+  before_.assign(recordPtr(cur_), recLen_);
+  if (!firstDirty_ || firstDirty_ > cur_) firstDirty_ = cur_;
+  indexDirty_ = true;
+}
+
+void Table::settle() {
+  if (!pending_) return;
+  uint32_t r = pending_;
+  pending_ = 0;
+  std::string oldKey, newKey;
+  for (size_t i = 0; i < tags_.size(); ++i) {
+    Tag& t = *tags_[i];
+    if (!t.keys) continue;
+    bool hasNew = keyOf(i, r, newKey);
+    bool hasOld = false;
+    if (!pendingNew_) {
+      // Evaluate the old image in place of the record, then put the new one back.
+      std::string now(recordPtr(r), recLen_);
+      std::memcpy(recordPtr(r), before_.data(), recLen_);
+      hasOld = keyOf(i, r, oldKey);
+      std::memcpy(recordPtr(r), now.data(), recLen_);
+      if (hasOld == hasNew && oldKey == newKey) continue;
+      if (hasOld) t.keys->remove(oldKey, r);
+    }
+    if (hasNew) t.keys->insert(newKey, r);
+  }
+}
+
+bool Table::deleted() const { return cur_ && recordPtr(cur_)[0] == '*'; }
+
+void Table::setDeleted(bool del) {
+  if (!cur_ || readOnly_) return;
+  touch();
+  recordPtr(cur_)[0] = del ? '*' : ' ';
+}
+
+std::string_view Table::raw(int field) const {
+  if (!cur_ || field < 0 || field >= static_cast<int>(fields_.size())) return {};
+  const FieldDef& f = fields_[field];
+  return std::string_view(recordPtr(cur_) + f.offset, f.width);
+}
+
+std::string Table::text(int field) const {
+  std::string_view r = raw(field);
+  if (r.empty()) return {};
+  if (fields_[field].type == 'M') {
+    uint32_t block = static_cast<uint32_t>(parseNumber(r));
+    return block ? fromCp1252(readMemo(block)) : std::string();
+  }
+  return fromCp1252(r);
+}
+
+double Table::number(int field) const {
+  std::string_view r = raw(field);
+  if (r.empty()) return 0;
+  switch (fields_[field].type) {
+    case 'L': return (r[0] == 'T' || r[0] == 't' || r[0] == 'Y' || r[0] == 'y') ? 1 : 0;
+    case 'D': return parseDateField(r);
+    case 'M': return 0;
+    default: return parseNumber(r);
+  }
+}
+
+int32_t Table::date(int field) const {
+  std::string_view r = raw(field);
+  return r.size() == 8 ? parseDateField(r) : 0;
+}
+
+bool Table::logical(int field) const { return number(field) != 0 && fields_[field].type == 'L'; }
+
+bool Table::setRaw(int field, std::string_view bytes) {
+  if (!cur_ || readOnly_ || field < 0 || field >= static_cast<int>(fields_.size())) return false;
+  const FieldDef& f = fields_[field];
+  if (f.type == 'M') return writeMemo(field, bytes);
+  touch();
+  char* p = recordPtr(cur_) + f.offset;
+  size_t n = std::min<size_t>(bytes.size(), f.width);
+  if (f.type == 'N' || f.type == 'F') {
+    std::memset(p, ' ', f.width);
+    std::memcpy(p + f.width - n, bytes.data(), n);  // numbers stand right-aligned
+  } else {
+    std::memcpy(p, bytes.data(), n);
+    std::memset(p + n, ' ', f.width - n);
+  }
+  return true;
+}
+
+bool Table::setText(int field, std::string_view utf8) {
+  if (field < 0 || field >= static_cast<int>(fields_.size())) return false;
+  const FieldDef& f = fields_[field];
+  switch (f.type) {
+    case 'N':
+    case 'F': {
+      if (utf8.find_first_not_of(' ') == std::string_view::npos) return setBlank(field);
+      return setNumber(field, parseNumber(utf8));
+    }
+    case 'D': {
+      std::string s(utf8);
+      if (s.find_first_not_of(' ') == std::string::npos) return setBlank(field);
+      int32_t jd = parseDateField(s);
+      if (!jd) jd = parseDayMonthYear(s);
+      if (!jd) return false;
+      return setDate(field, jd);
+    }
+    case 'L': {
+      std::string s(utf8);
+      for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      s.erase(0, s.find_first_not_of(' '));
+      if (s.empty()) return setBlank(field);
+      bool v = s == "T" || s == "TRUE" || s == ".T." || s == "Y" || s == "YES" || s == "-1" || s == "1";
+      return setLogical(field, v);
+    }
+    default:
+      return setRaw(field, toCp1252(utf8));
+  }
+}
+
+bool Table::setNumber(int field, double value) {
+  if (field < 0 || field >= static_cast<int>(fields_.size())) return false;
+  const FieldDef& f = fields_[field];
+  switch (f.type) {
+    case 'N':
+    case 'F': return setRaw(field, formatNumber(value, f.width, f.decimals));
+    case 'L': return setLogical(field, value != 0);
+    case 'D': return setDate(field, static_cast<int32_t>(value));
+    default: {
+      std::string s = formatNumber(value, 20, f.decimals);
+      s.erase(0, s.find_first_not_of(' '));
+      return setRaw(field, s);
+    }
+  }
+}
+
+bool Table::setDate(int field, int32_t julian) {
+  if (field < 0 || field >= static_cast<int>(fields_.size())) return false;
+  if (fields_[field].type != 'D') return setRaw(field, formatDateField(julian));
+  return setRaw(field, formatDateField(julian));
+}
+
+bool Table::setLogical(int field, bool value) {
+  if (field < 0 || field >= static_cast<int>(fields_.size())) return false;
+  return setRaw(field, value ? "T" : "F");
+}
+
+bool Table::setBlank(int field) {
+  if (field < 0 || field >= static_cast<int>(fields_.size())) return false;
+  if (fields_[field].type == 'M') return writeMemo(field, {});
+  return setRaw(field, "");
+}
+
+std::string Table::readMemo(uint32_t block) const {
+  std::FILE* f = files_->fpt;
+  if (!f) return {};
+  unsigned char h[8];
+  if (std::fseek(f, long(block) * long(files_->blockSize), SEEK_SET) != 0 || std::fread(h, 1, 8, f) != 8) return {};
+  uint32_t len = get32be(h + 4);
+  std::error_code ec;
+  uint64_t size = fs::file_size(fptPath_, ec);
+  if (ec || uint64_t(block) * files_->blockSize + 8 + len > size) return {};  // a damaged reference reads empty
+  std::string out(len, '\0');
+  if (std::fread(out.data(), 1, len, f) != len) return {};
+  return out;
+}
+
+bool Table::writeMemo(int field, std::string_view bytes) {
+  std::FILE* f = files_->fpt;
+  if (!f || readOnly_) return false;
+  const FieldDef& fd = fields_[field];
+  std::string ref(fd.width, ' ');
+  if (!bytes.empty()) {
+    uint32_t bs = files_->blockSize;
+    uint32_t blocks = static_cast<uint32_t>((8 + bytes.size() + bs - 1) / bs);
+    uint32_t old = static_cast<uint32_t>(parseNumber(raw(field)));
+    uint32_t at = files_->nextBlock;
+    if (old) {
+      // Reuse the old place when the new text fits in its blocks.
+      unsigned char h[8];
+      if (std::fseek(f, long(old) * long(bs), SEEK_SET) == 0 && std::fread(h, 1, 8, f) == 8) {
+        uint32_t oldBlocks = (8 + get32be(h + 4) + bs - 1) / bs;
+        if (blocks <= oldBlocks) at = old;
+      }
+    }
+    std::string data(size_t(blocks) * bs, '\0');
+    auto* p = reinterpret_cast<unsigned char*>(data.data());
+    put32be(p, 1);  // text
+    put32be(p + 4, static_cast<uint32_t>(bytes.size()));
+    std::memcpy(p + 8, bytes.data(), bytes.size());
+    if (std::fseek(f, long(at) * long(bs), SEEK_SET) != 0 || std::fwrite(data.data(), 1, data.size(), f) != data.size())
+      return false;
+    if (at == files_->nextBlock) {
+      files_->nextBlock += blocks;
+      unsigned char nb[4];
+      put32be(nb, files_->nextBlock);
+      if (std::fseek(f, 0, SEEK_SET) != 0 || std::fwrite(nb, 1, 4, f) != 4) return false;
+    }
+    std::fflush(f);
+    std::string num = std::to_string(at);
+    ref.replace(ref.size() - num.size(), num.size(), num);
+  }
+  touch();
+  std::memcpy(recordPtr(cur_) + fd.offset, ref.data(), fd.width);
+  return true;
+}
+
+// ---- tags ----
+
+const TagDef& Table::tagDef(size_t tag) const { return tags_[tag]->def; }
+const cdx::TagSpec& Table::tagSpec(size_t tag) const { return tags_[tag]->spec; }
+
+int Table::tagIndex(std::string_view n) const {
+  for (size_t i = 0; i < tags_.size(); ++i)
+    if (sameNameIgnoringCase(tags_[i]->def.name, n)) return static_cast<int>(i);
+  return -1;
+}
+
+bool Table::addTag(const TagDef& def, std::string& error) {
+  auto t = std::make_unique<Tag>();
+  t->def = def;
+  for (char& c : t->def.name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (t->def.name.empty() || t->def.name.size() > 10) {
+    error = "tag name must have 1 to 10 characters: " + def.name;
+    return false;
+  }
+  t->key = Expression::compile(def.keyExpr, fields_, error);
+  if (!t->key) return false;
+  if (!def.forExpr.empty()) {
+    t->filter = Expression::compile(def.forExpr, fields_, error);
+    if (!t->filter) return false;
+    if (t->filter->type() != ValueType::Logical) {
+      error = "FOR condition is not logical: " + def.forExpr;
+      return false;
+    }
+  }
+  cdx::TagSpec& s = t->spec;
+  s.name = t->def.name;
+  s.keyExpr = def.keyExpr;
+  s.forExpr = def.forExpr;
+  s.unique = def.unique;
+  s.descending = def.descending;
+  switch (t->key->type()) {
+    case ValueType::Character:
+      s.keyType = cdx::KeyType::Character;
+      s.keyLength = static_cast<uint16_t>(std::clamp(t->key->width(), 1, 240));
+      break;
+    case ValueType::Numeric: s.keyType = cdx::KeyType::Numeric; s.keyLength = 8; break;
+    case ValueType::Date: s.keyType = cdx::KeyType::Date; s.keyLength = 8; break;
+    case ValueType::Logical: s.keyType = cdx::KeyType::Logical; s.keyLength = 1; break;
+  }
+  settle();
+  int existing = tagIndex(t->def.name);
+  if (existing >= 0)
+    tags_[existing] = std::move(t);
+  else
+    tags_.push_back(std::move(t));
+  indexDirty_ = true;
+  return true;
+}
+
+void Table::dropTags() {
+  tags_.clear();
+  indexDirty_ = false;
+}
+
+bool Table::keyOf(size_t tag, uint32_t r, std::string& key) const {
+  const Tag& t = *tags_[tag];
+  RecordRef rec{recordPtr(r), r};
+  key.clear();
+  if (t.filter && !t.filter->evalLogical(rec)) return false;
+  switch (t.spec.keyType) {
+    case cdx::KeyType::Character:
+      t.key->evalText(rec, key);
+      key.resize(t.spec.keyLength, ' ');
+      break;
+    case cdx::KeyType::Numeric: key = cdx::encodeNumericKey(t.key->evalNumber(rec)); break;
+    case cdx::KeyType::Date: key = cdx::encodeDateKey(t.key->evalDate(rec)); break;
+    case cdx::KeyType::Logical: key = t.key->evalLogical(rec) ? "T" : "F"; break;
+  }
+  return true;
+}
+
+std::string Table::seekKey(size_t tag, std::string_view text) const {
+  const cdx::TagSpec& s = tags_[tag]->spec;
+  switch (s.keyType) {
+    case cdx::KeyType::Numeric: return cdx::encodeNumericKey(parseNumber(text));
+    case cdx::KeyType::Date: {
+      int32_t jd = parseDateField(text);
+      return cdx::encodeDateKey(jd ? jd : parseDayMonthYear(text));
+    }
+    case cdx::KeyType::Logical: {
+      std::string t(text);
+      return (t == "T" || t == ".T." || t == "TRUE" || t == "True") ? "T" : "F";
+    }
+    default: return toCp1252(text);
+  }
+}
+
+namespace {
+// Sorts keys (packed, one slot per entry, slots in record order) into index
+// order: by their first eight bytes as one number, then each run of equal
+// numbers by the next eight bytes, and so on; equal keys stay in record order.
+struct SortEntry {
+  uint64_t prefix;
+  uint32_t slot;
+};
+
+void refineRuns(std::vector<SortEntry>& es, size_t begin, size_t end, const std::string& keys, uint16_t len,
+                bool descending, uint16_t offset) {
+  auto byPrefix = [](const SortEntry& a, const SortEntry& b) {
+    return a.prefix != b.prefix ? a.prefix < b.prefix : a.slot < b.slot;
+  };
+  for (size_t i = begin; i < end; ++i) {
+    uint64_t p = prefix8(keys.data() + size_t(es[i].slot) * len + offset, uint16_t(len - offset));
+    es[i].prefix = descending ? ~p : p;
+  }
+  std::sort(es.begin() + begin, es.begin() + end, byPrefix);
+  if (offset + 8 >= len) return;
+  for (size_t i = begin; i < end;) {
+    size_t j = i + 1;
+    while (j < end && es[j].prefix == es[i].prefix) ++j;
+    if (j - i > 1) refineRuns(es, i, j, keys, len, descending, uint16_t(offset + 8));
+    i = j;
+  }
+}
+
+std::vector<uint32_t> sortedSlots(const std::string& keys, size_t count, uint16_t len, bool descending) {
+  std::vector<SortEntry> es(count);
+  for (uint32_t i = 0; i < count; ++i) es[i].slot = i;
+  refineRuns(es, 0, count, keys, len, descending, 0);
+  std::vector<uint32_t> order(count);
+  for (size_t i = 0; i < count; ++i) order[i] = es[i].slot;
+  return order;
+}
+
+void keepFirstOfEachKey(cdx::TagKeys& tk) {
+  uint16_t len = tk.spec.keyLength;
+  size_t out = 0;
+  for (size_t i = 0; i < tk.recnos.size(); ++i) {
+    if (out > 0 && std::memcmp(tk.keyBytes.data() + (out - 1) * len, tk.keyBytes.data() + i * len, len) == 0) continue;
+    if (out != i) {
+      std::memmove(tk.keyBytes.data() + out * len, tk.keyBytes.data() + i * len, len);
+      tk.recnos[out] = tk.recnos[i];
+    }
+    ++out;
+  }
+  tk.keyBytes.resize(out * len);
+  tk.recnos.resize(out);
+}
+}  // namespace
+
+cdx::TagKeys Table::computeKeys(size_t tag) const {
+  const Tag& t = *tags_[tag];
+  uint16_t len = t.spec.keyLength;
+  std::string keys;
+  std::vector<uint32_t> recnos;
+  keys.reserve(size_t(count_) * len);
+  recnos.reserve(count_);
+  std::string k;
+  for (uint32_t r = 1; r <= count_; ++r) {
+    if (!keyOf(tag, r, k)) continue;
+    keys += k;
+    recnos.push_back(r);
+  }
+  std::vector<uint32_t> order = sortedSlots(keys, recnos.size(), len, t.spec.descending);
+  cdx::TagKeys out;
+  out.spec = t.spec;
+  out.keyBytes.resize(keys.size());
+  out.recnos.resize(recnos.size());
+  for (size_t i = 0; i < order.size(); ++i) {
+    std::memcpy(out.keyBytes.data() + i * len, keys.data() + size_t(order[i]) * len, len);
+    out.recnos[i] = recnos[order[i]];
+  }
+  if (t.spec.unique) keepFirstOfEachKey(out);
+  return out;
+}
+
+Table::Tag& Table::builtTag(size_t tag) {
+  settle();
+  Tag& t = *tags_[tag];
+  if (!t.keys) {
+    // Every entry, duplicates included: a unique tag shows the first of each
+    // key, and the next one must take its place when that record changes.
+    bool unique = t.spec.unique;
+    t.spec.unique = false;
+    cdx::TagKeys all = computeKeys(tag);
+    t.spec.unique = unique;
+    t.keys = std::make_unique<OrderedKeys>(t.spec.keyLength, t.spec.descending);
+    t.keys->load(all.keyBytes, all.recnos);
+  }
+  return t;
+}
+
+uint32_t Table::seek(size_t tag, std::string_view key) {
+  Tag& t = builtTag(tag);
+  uint16_t len = t.spec.keyLength;
+  if (key.size() > len) {
+    if (key.substr(len).find_first_not_of(' ') != std::string_view::npos) return 0;
+    key = key.substr(0, len);
+  }
+  OrderedKeys::Pos p = t.keys->lowerBound(key);
+  if (t.keys->atEnd(p) || std::memcmp(t.keys->key(p).data(), key.data(), key.size()) != 0) return 0;
+  return t.keys->recno(p);
+}
+
+uint32_t Table::firstInOrder(size_t tag) {
+  Tag& t = builtTag(tag);
+  OrderedKeys::Pos p = t.keys->begin();
+  return t.keys->atEnd(p) ? 0 : t.keys->recno(p);
+}
+
+uint32_t Table::nextInOrder(size_t tag, uint32_t r) {
+  Tag& t = builtTag(tag);
+  std::string key;
+  if (r < 1 || r > count_ || !keyOf(tag, r, key)) return 0;
+  OrderedKeys::Pos p = t.keys->find(key, r);
+  if (t.keys->atEnd(p)) return 0;
+  p = t.keys->next(p);
+  if (t.spec.unique)
+    while (!t.keys->atEnd(p) && t.keys->key(p) == key) p = t.keys->next(p);
+  return t.keys->atEnd(p) ? 0 : t.keys->recno(p);
+}
+
+// ---- writing back ----
+
+bool Table::commit(std::string& error) {
+  settle();
+  if (readOnly_ || !files_->dbf) return true;
+  if (!firstDirty_ && !headerDirty_) return true;
+  std::FILE* f = files_->dbf;
+  unsigned char h[12];
+  if (std::fseek(f, 0, SEEK_SET) != 0 || std::fread(h, 1, 12, f) != 12) {
+    error = "cannot read back the header of " + path_.string();
+    return false;
+  }
+  todayYmd(h + 1);
+  put32(h + 4, count_);
+  bool ok = std::fseek(f, 0, SEEK_SET) == 0 && std::fwrite(h, 1, 12, f) == 12;
+  if (ok && firstDirty_) {
+    ok = std::fseek(f, long(headerLen_) + long(firstDirty_ - 1) * long(recLen_), SEEK_SET) == 0;
+    for (uint32_t r = firstDirty_; ok && r <= count_;) {
+      uint32_t inChunk = kChunkRecords - (r - 1) % kChunkRecords;
+      uint32_t n = std::min(inChunk, count_ - r + 1);
+      ok = std::fwrite(recordPtr(r), recLen_, n, f) == n;
+      r += n;
+    }
+    ok = ok && std::fputc(0x1A, f) != EOF;
+  }
+  ok = ok && std::fflush(f) == 0;
+  if (!ok) {
+    error = "cannot write " + path_.string();
+    return false;
+  }
+  firstDirty_ = 0;
+  headerDirty_ = false;
+  return true;
+}
+
+bool Table::writeIndex(std::string& error) {
+  std::vector<cdx::TagKeys> all(tags_.size());
+  for (size_t i = 0; i < tags_.size(); ++i) {
+    Tag& t = *tags_[i];
+    if (!t.keys) continue;
+    all[i].spec = t.spec;
+    t.keys->exportTo(all[i].keyBytes, all[i].recnos);
+    t.keys.reset();
+    if (t.spec.unique) keepFirstOfEachKey(all[i]);
+  }
+  // The other tags are computed from the records, two at a time: each tag
+  // evaluates its own expressions, so the workers share nothing they change.
+  std::atomic<size_t> nextTag{0};
+  auto worker = [&] {
+    for (size_t i; (i = nextTag++) < tags_.size();)
+      if (all[i].spec.name.empty()) all[i] = computeKeys(i);
+  };
+  if (count_ >= 50000) {
+    std::thread helper(worker);
+    worker();
+    helper.join();
+  } else {
+    worker();
+  }
+  std::string why;
+  if (!cdx::writeCdx(cdxPath_, all, why)) {
+    error = "cannot write the index " + cdxPath_.string() + ": " + why;
+    return false;
+  }
+  indexDirty_ = false;
+  return true;
+}
+
+bool Table::close(std::string& error) {
+  if (!files_ || !files_->dbf) return true;
+  bool ok = commit(error);
+  if (ok && indexDirty_ && !tags_.empty() && !readOnly_) ok = writeIndex(error);
+  tags_.clear();
+  chunks_.clear();
+  files_.reset();
+  return ok;
+}
+
+}  // namespace store

@@ -1,0 +1,83 @@
+#include "store/table_inspection.h"
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "store/engine/index_check.h"
+#include "store/engine/path_case.h"
+#include "store/engine/table.h"
+
+namespace fs = std::filesystem;
+
+namespace store {
+namespace {
+
+void writeCsvValue(std::ostream& out, const std::string& value) {
+  if (value.find_first_of(",\"\r\n") == std::string::npos) {
+    out << value;
+    return;
+  }
+  out << '"';
+  for (char c : value) out << (c == '"' ? "\"\"" : std::string(1, c));
+  out << '"';
+}
+
+bool isTableFile(const fs::path& p) {
+  std::string ext = p.extension().string();
+  return sameNameIgnoringCase(ext, ".dbf");
+}
+
+}  // namespace
+
+bool dumpTableCsv(const fs::path& dbf, std::ostream& out, std::string& error) {
+  std::unique_ptr<Table> table = Table::open(dbf, error, Table::OpenMode::ReadOnly);
+  if (!table) return false;
+  out << "_deleted";
+  for (const FieldDef& f : table->fields()) out << ',' << f.name;
+  out << '\n';
+  const int fields = static_cast<int>(table->fields().size());
+  for (uint32_t r = 1; r <= table->recordCount(); ++r) {
+    table->go(r);
+    out << (table->deleted() ? "*" : "");
+    for (int f = 0; f < fields; ++f) {
+      out << ',';
+      writeCsvValue(out, table->text(f));
+    }
+    out << '\n';
+  }
+  return table->close(error);
+}
+
+bool checkDossierIndexes(const fs::path& folder, std::ostream& out) {
+  std::vector<fs::path> tables;
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) {
+    out << "Le dossier " << folder.string() << " n'existe pas / De map " << folder.string() << " bestaat niet\n";
+    return false;
+  }
+  for (const auto& entry : fs::directory_iterator(folder, ec))
+    if (entry.is_regular_file(ec) && isTableFile(entry.path())) tables.push_back(entry.path());
+  if (tables.empty()) {
+    out << "Aucune table dans " << folder.string() << " / Geen tabellen in " << folder.string() << "\n";
+    return false;
+  }
+  std::sort(tables.begin(), tables.end());
+  bool allOk = true;
+  for (const fs::path& dbf : tables) {
+    const std::string name = dbf.stem().string();
+    for (const TagCheck& check : checkIndexes(dbf)) {
+      out << name;
+      if (!check.tag.empty()) out << ' ' << check.tag;
+      if (check.ok) {
+        out << ' ' << check.keyCount << " keys OK\n";
+      } else {
+        out << ' ' << check.problem << '\n';
+        allOk = false;
+      }
+    }
+  }
+  return allOk;
+}
+
+}  // namespace store

@@ -1,0 +1,21 @@
+// Looking into Kestrel tables for the people who support migrations: a table
+// as CSV text, and the index check of every table of a dossier folder.
+#pragma once
+#include <filesystem>
+#include <ostream>
+#include <string>
+
+namespace store {
+
+// Writes the table as CSV: a header line "_deleted" + the field names, then one
+// line per record with "*" for a deleted record, each value as stored (padding
+// kept; memo fields give their text), in UTF-8. False with the reason when the
+// table cannot be read.
+bool dumpTableCsv(const std::filesystem::path& dbf, std::ostream& out, std::string& error);
+
+// Checks the CDX of every table in `folder` and writes one line per tag:
+// "TABLE TAG n keys OK", or "TABLE TAG " + the fault. True when every tag is
+// sound; false, with a line saying why, when the folder holds no table.
+bool checkDossierIndexes(const std::filesystem::path& folder, std::ostream& out);
+
+}  // namespace store

@@ -1,0 +1,66 @@
+// A wizard on a recording UI, with its INI file in a fresh test folder.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "host/recording_ui.h"
+#include "host/wizard.h"
+#include "support/memory_source.h"
+
+namespace fs = std::filesystem;
+
+class WizardTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root = fs::temp_directory_path() / ("m2k_host_" + std::to_string(std::random_device{}()));
+    fs::create_directories(root);
+    ini = (root / "Marlin2KS.ini").string();
+  }
+  void TearDown() override { fs::remove_all(root); }
+
+  // The Access company list and SQL lists come from these.
+  run::Services services() {
+    run::Services s;
+    s.closeAllTables = [] {};
+    s.openAccess = [this](const std::string& file) -> std::unique_ptr<run::Source> {
+      openedFiles.push_back(file);
+      if (brokenCommon) throw run::SourceError("not an Access database");
+      return std::make_unique<testing_support::MemorySource>(common);
+    };
+    s.openSql = [this](const run::SqlLogin& login, const std::string& database) -> std::unique_ptr<run::Source> {
+      logins.push_back(login.server + "|" + login.login + "|" + login.password + "|" + database);
+      if (refuseLogin) throw run::SourceError("  Login failed for user 'sa'.  ");
+      return std::make_unique<testing_support::MemorySource>(common);
+    };
+    return s;
+  }
+
+  host::frmMain& load(const std::string& language, bool sql = false) {
+    form = std::make_unique<host::frmMain>(ui, services(), run::Steps{}, ini);
+    form->ctx.language = language;
+    form->ctx.isVersionSql = sql;
+    form->decimalSeparator = [this] { return separator; };
+    form->Load();
+    return *form;
+  }
+
+  void societies(std::vector<std::pair<run::Value, std::string>> rows) {
+    common.tables["SOCIETYLIST"] = {{"SOCIETYID", "NAME"}, {}};
+    for (auto& [id, name] : rows)
+      common.tables["SOCIETYLIST"].rows.push_back({id, name.empty() ? run::Value::null() : run::Value::ofText(name)});
+  }
+
+  fs::path root;
+  std::string ini;
+  std::string separator = ".";
+  host::RecordingUi ui;
+  testing_support::MemorySource common;
+  bool brokenCommon = false, refuseLogin = false;
+  std::vector<std::string> openedFiles, logins;
+  std::unique_ptr<host::frmMain> form;
+};

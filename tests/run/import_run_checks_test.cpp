@@ -1,0 +1,171 @@
+// The checks at the start of an import: each stops the run with its message,
+// leaves the wizard usable and writes nothing into the target dossier.
+#include "import_run_fixture.h"
+
+namespace {
+
+class StartChecks : public ImportRunTest {
+ protected:
+  // Runs the import and expects exactly one failure message, the wizard still
+  // loaded with its inputs enabled, and no target dossier.
+  void expectRefused(host::frmMain& w, const std::string& message) {
+    w.click("cmdOk");
+    ASSERT_EQ(messageTexts(), std::vector<std::string>{message});
+    EXPECT_EQ(ui.messages[0].icon, host::MsgIcon::Exclamation);
+    EXPECT_FALSE(w.isUnloaded());
+    EXPECT_TRUE(w.control("cmdOk").enabled);
+    EXPECT_TRUE(w.control("cboCompany").enabled);
+    EXPECT_EQ(executionDone, 0);
+    EXPECT_FALSE(targetWritten());
+    EXPECT_FALSE(ui.busy);
+  }
+};
+
+TEST_F(StartChecks, MissingSourceInEitherEditionAndLanguage) {
+  {
+    auto& w = accessWizard();
+    w.control("txtPathMarlin").text.clear();
+    expectRefused(w, "Le fichier Marlin à récupérer doit être spécifié.");
+    EXPECT_EQ(ui.messages[0].title, "Kestrel - Importation d'un dossier Marlin 5.01");
+  }
+  ui.messages.clear();
+  {
+    auto& w = accessWizard("N");
+    w.ctx.companyCode.clear();
+    expectRefused(w, "Het te recupereren Marlin bestand moet aangeduid worden.");
+    EXPECT_EQ(ui.messages[0].title, "Kestrel - Import van een Marlin Dossier 5.01");
+  }
+  ui.messages.clear();
+  {
+    // SQL edition: the server fields do not stand in for a chosen company.
+    auto& w = wizard(true);
+    w.type("cboServeur", "srv");
+    w.type("txtLogin", "sa");
+    w.control("txtPathKestrel").text = kestrel.string();
+    w.control("txtCompanyName").text = "ACME";
+    expectRefused(w, "Le fichier Marlin à récupérer doit être spécifié.");
+    EXPECT_EQ(ui.messages[0].title, "Kestrel - Importation d'un dossier Marlin Sql");
+  }
+}
+
+TEST_F(StartChecks, MissingDestination) {
+  auto& w = accessWizard();
+  w.control("txtCompanyName").text = "   ";
+  expectRefused(w, "Le chemin du dossier Kestrel de destination doit être spécifié.");
+  ui.messages.clear();
+  w.control("txtCompanyName").text = "ACME";
+  w.control("txtPathKestrel").text.clear();
+  expectRefused(w, "Le chemin du dossier Kestrel de destination doit être spécifié.");
+}
+
+TEST_F(StartChecks, ExistingTargetDossierIsRefusedButAnEmptyFolderIsAccepted) {
+  touch(kestrel / "ACME" / "acme_param.dbf");
+  auto& w = accessWizard("N");
+  w.click("cmdOk");
+  ASSERT_EQ(messageTexts(), std::vector<std::string>{"Het pad van het bestemmingsdossier in Kestrel moet leeg zijn."});
+  EXPECT_TRUE(trace.empty());
+  EXPECT_EQ(fs::directory_iterator(kestrel / "ACME")->path().filename(), "acme_param.dbf");
+  EXPECT_FALSE(fs::exists(kestrel / "VIDE")) << "nothing may be written before the checks passed";
+
+  fs::remove(kestrel / "ACME" / "acme_param.dbf");
+  ui.messages.clear();
+  w.click("cmdOk");
+  EXPECT_EQ(messageTexts().back(), "Import OK!");
+  EXPECT_TRUE(fs::exists(kestrel / "ACME" / "ACME_PARAM.DBF"));
+}
+
+TEST_F(StartChecks, MasterDataWithoutAnyTickAndFullImportWithoutHistory) {
+  auto& w = accessWizard();
+  for (const char* box : {"chkClients", "chkSuppliers", "chkGeneralLegders"}) w.click(box);
+  expectRefused(w, "Vous devez sélectionner le(s) signalétique(s) à récupérer.");
+
+  ui.messages.clear();
+  w.click("OptCompta");
+  w.click("cmdOk");
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_NE(ui.messages[0].text.find("n'est pas encore disponible"), std::string::npos);
+  EXPECT_TRUE(trace.empty());
+  EXPECT_FALSE(targetWritten());
+}
+
+TEST_F(StartChecks, SourceThatCannotBeReached) {
+  {
+    auto& w = accessWizard();
+    fs::remove(marlin / "001Soc.MDB");
+    expectRefused(w, "Le fichier " + (marlin / "001").string() + " n'existe pas");
+  }
+  ui.messages.clear();
+  {
+    auto& w = wizard(true, "N");
+    w.ctx.companyCode = "001";
+    w.control("txtPathKestrel").text = kestrel.string();
+    w.control("txtCompanyName").text = "ACME";
+    expectRefused(w, "De databestanden PW0001SOC bestaat niet");
+  }
+  ui.messages.clear();
+  {
+    // Reachable, but without book year 00.
+    MemorySource db = prefixedCompany(1);
+    db.tables.erase("A_00_Period");
+    sqlDatabases["PW0001SOC"] = db;
+    auto& w = wizard(true);
+    w.ctx.companyCode = "001";
+    w.control("txtPathKestrel").text = kestrel.string();
+    w.control("txtCompanyName").text = "ACME";
+    expectRefused(w, "Les tables contenant les données de l'exercice ne sont pas présentes dans la base de données");
+  }
+}
+
+TEST_F(StartChecks, TemplateThatCannotBeWritten) {
+  templateProblem = "Impossible d'écrire le modèle VIDE_ACF.DBF";
+  auto& w = accessWizard();
+  expectRefused(w, "Impossible d'écrire le modèle VIDE_ACF.DBF");
+}
+
+TEST_F(StartChecks, OlderLayoutWithoutTheBookYearDatabase) {
+  company = MemorySource{};
+  company.tables["version"] = versionTable(1, 60);
+  for (const char* t : {"dParam", "AcctCustomer", "AcctSupplier", "AcctGeneral"}) company.tables[t] = {{"X"}, {}};
+  lastIndex = 5;
+  auto& w = accessWizard("N");
+  expectRefused(w, "Onmogelijk om het bestand van Marlin te openen\r\n" + (marlin / "001").string() + "Axx.MDB");
+  EXPECT_TRUE(trace.empty());
+}
+
+TEST_F(StartChecks, FailingStepStopsTheRunWithItsMessageAndNothingReachesTheTarget) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"categories", "Une erreur est survenue dans le transfert des categories de clients/fournisseurs"},
+      {"paymentCodes", "Une erreur est survenue dans le transfert des codes de conditions de paiement"},
+      {"companyIdentity", "Une erreur est survenue dans l'importation des paramètres"},
+      {"customers", "Problème lors de la récupération des clients"},
+      {"suppliers", "Problème lors de la récupération des fournisseurs"},
+      {"generalAccounts", "Une erreur est survenue dans l'importation des comptes généraux."},
+      {"bookYear", "Une erreur est survenue dans la récupération des paramètres des périodes."},
+      {"journals", "Une erreur est survenue dans la création des journaux."},
+      {"openingEntries", "Une erreur est survenue dans l'importation de l'od d'ouverture d'exercice"},
+      {"yearDocuments", "Une erreur est survenue dans l'importation des documents de l'exercice."},
+  };
+  for (const auto& [step, message] : cases) {
+    SCOPED_TRACE(step);
+    failing = {step};
+    ui.messages.clear();
+    trace.clear();
+    auto& w = accessWizard("F", true);
+    w.click("OptCompta");
+    expectRefused(w, message);
+    EXPECT_EQ(trace.back(), step + ":00") << "the run stops at the first failing step";
+  }
+}
+
+TEST_F(StartChecks, SourceErrorInsideAStepIsReportedAndTheWizardStaysUsable) {
+  company.tables.erase("D_AcctSupplier");
+  auto& w = accessWizard();
+  w.click("cmdOk");
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_NE(ui.messages[0].text.find("Une erreur inattendue est survenue"), std::string::npos);
+  EXPECT_TRUE(w.control("cmdOk").enabled);
+  EXPECT_FALSE(ui.busy);
+  EXPECT_FALSE(targetWritten());
+}
+
+}  // namespace

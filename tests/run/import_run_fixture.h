@@ -1,0 +1,230 @@
+// A wizard wired to recording steps and to a source held in memory, with
+// real folders for the Kestrel data folder and the Marlin source folder.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <set>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/recording_ui.h"
+#include "host/wizard.h"
+#include "support/memory_source.h"
+
+namespace fs = std::filesystem;
+using testing_support::MemorySource;
+using testing_support::MemoryTable;
+
+class ImportRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root = fs::temp_directory_path() / ("m2k_run_" + std::to_string(std::random_device{}()) + "_" +
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(root);
+    kestrel = root / "kestrel";
+    marlin = root / "marlin";
+    fs::create_directories(kestrel);
+    fs::create_directories(marlin);
+    touch(marlin / "001Soc.MDB");
+    company = prefixedCompany(1);
+  }
+  void TearDown() override { fs::remove_all(root); }
+
+  static std::string twoDigits(int n) {
+    char nn[8];
+    std::snprintf(nn, sizeof nn, "%02d", n);
+    return nn;
+  }
+
+  static void touch(const fs::path& p) {
+    fs::create_directories(p.parent_path());
+    std::ofstream(p) << "x";
+  }
+
+  static MemoryTable versionTable(int major, int minor) {
+    return {{"Major", "Minor", "Build"}, {{run::Value::ofInt(major), run::Value::ofInt(minor), run::Value::ofInt(7)}}};
+  }
+
+  // A prefixed-layout company with book years 0..last.
+  static MemorySource prefixedCompany(int last) {
+    MemorySource s;
+    s.tables["version"] = versionTable(1, 60);
+    s.tables["D_Version"] = versionTable(2, 10);
+    for (const char* t : {"D_dParam", "D_AcctCustomer", "D_AcctSupplier", "D_AcctGeneral"}) s.tables[t] = {{"X"}, {}};
+    for (int y = 0; y <= last; ++y) {
+      char nn[8];
+      std::snprintf(nn, sizeof nn, "%02d", y);
+      s.tables[std::string("A_") + nn + "_Period"] = {{"PeriodId", "BeginDate"},
+                                                       {{run::Value::ofInt(0), testing_support::dateValue(2020 + y, 1, 1)}}};
+      s.tables[std::string("A_") + nn + "_journal"] = {{"JrnlID"}, {}};
+      const std::string fields =
+          "Historic.JrnlID, Historic.JrnlType, Historic.JrnlSubType, Historic.Doc, Historic.Period, Historic.DocDate";
+      const std::string q = "SELECT " + fields + " From A_" + nn + "_Historic AS Historic GROUP BY " + fields;
+      s.answers[q] = {{"JrnlID"}, {}};
+    }
+    return s;
+  }
+
+  run::Services services() {
+    run::Services s;
+    s.prepareEngine = [this] { calls.push_back("prepareEngine"); };
+    s.closeAllTables = [this] { calls.push_back("closeAllTables"); };
+    s.createTemplateDossier = [this](host::Ui* shown, const std::string& working, const std::string& language) {
+      calls.push_back("template:" + language);
+      if (templateProblem) {
+        shown->messageBox(*templateProblem, host::MsgButtons::Ok, host::MsgIcon::Exclamation, "");
+        return false;
+      }
+      touch(fs::path(working) / "VIDE" / "VIDE_PARAM.DBF");
+      touch(fs::path(working) / "VIDE" / "VIDE_ACF.DBF");
+      return true;
+    };
+    s.prepareWorkingDossier = [](host::Ui*, const std::string& working, int index) {
+      const std::string name = "VIDE" + twoDigits(index);
+      fs::path folder = fs::path(working) / name;
+      fs::remove_all(folder);
+      fs::create_directories(folder);
+      for (auto& e : fs::directory_iterator(fs::path(working) / "VIDE"))
+        fs::copy_file(e.path(), folder / (name + e.path().filename().string().substr(4)));
+    };
+    s.placeDossier = [](host::Ui*, const std::string& working, int index, const std::string& dossier) {
+      const std::string name = "VIDE" + twoDigits(index);
+      fs::create_directories(fs::path(working) / dossier);
+      for (auto& e : fs::directory_iterator(fs::path(working) / name))
+        fs::copy_file(e.path(), fs::path(working) / dossier / (dossier + e.path().filename().string().substr(6)),
+                      fs::copy_options::overwrite_existing);
+    };
+    s.openAccess = [this](const std::string& file) -> std::unique_ptr<run::Source> {
+      calls.push_back("openAccess:" + fs::path(file).filename().string());
+      std::string name = fs::path(file).filename().string();
+      if (auto it = yearDatabases.find(name); it != yearDatabases.end())
+        return std::make_unique<MemorySource>(it->second);
+      return std::make_unique<MemorySource>(company);
+    };
+    s.openSql = [this](const run::SqlLogin& login, const std::string& database) -> std::unique_ptr<run::Source> {
+      calls.push_back("openSql:" + login.server + "/" + login.login + "/" + database);
+      if (!sqlDatabases.count(database)) throw run::SourceError("Login failed");
+      return std::make_unique<MemorySource>(sqlDatabases[database]);
+    };
+    s.lastBookYearIndex = [this](run::Source*, bool, bool, const std::string&) { return lastIndex; };
+    s.checkVersionSe = [](run::Source& src) {
+      for (auto& n : src.tableNames())
+        if (n.rfind("D_", 0) == 0) return true;
+      return false;
+    };
+    s.perYearDatabasePath = [this](const std::string& key, int index) -> std::string {
+      char ii[8];
+      std::snprintf(ii, sizeof ii, "A%02d.mdb", index);
+      std::string path = key + ii;
+      return fs::exists(path) ? path : std::string();
+    };
+    return s;
+  }
+
+  // Steps that record "step:nn" and succeed unless told otherwise.
+  run::Steps steps(bool withHistory) {
+    run::Steps s;
+    auto prefixStep = [this](const char* name) {
+      return [this, name](run::RunContext& ctx, const std::string& prefix) {
+        record(name, ctx, prefix);
+        return !failing.count(name);
+      };
+    };
+    auto rowsStep = [this](const char* name) {
+      return [this, name](run::RunContext& ctx, run::RowSet&, const std::string& prefix) {
+        record(name, ctx, prefix);
+        return !failing.count(name);
+      };
+    };
+    auto completion = [this](const char* name) {
+      return [this, name](run::RunContext& ctx, const std::string& prefix) { record(name, ctx, prefix); };
+    };
+    s.categories = prefixStep("categories");
+    s.paymentCodes = prefixStep("paymentCodes");
+    s.companyIdentity = rowsStep("companyIdentity");
+    s.queryGeneralAccountLength = [this](run::RunContext& ctx) {
+      record("accountLength", ctx, "");
+      return longestAccount;
+    };
+    s.customers = rowsStep("customers");
+    s.suppliers = rowsStep("suppliers");
+    s.generalAccounts = rowsStep("generalAccounts");
+    s.bookYear = rowsStep("bookYear");
+    s.dossierLanguages = completion("dossierLanguages");
+    if (withHistory) {
+      s.journals = [this](run::RunContext& ctx, run::RowSet&, const std::string& prefix) {
+        record("journals", ctx, prefix);
+        if (foreignJournals) ctx.foreignCurrencyJournalList = "|USD|";
+        return !failing.count("journals");
+      };
+      s.openingEntries = prefixStep("openingEntries");
+      s.yearDocuments = rowsStep("yearDocuments");
+      s.completeDocumentAccounts = completion("completeDocumentAccounts");
+      s.completeCurrencyAmounts = completion("completeCurrencyAmounts");
+      s.mergeYears = [this](run::RunContext&, const std::string& working, int older, int newer) {
+        trace.push_back("merge:" + std::to_string(older) + "+" + std::to_string(newer));
+        // The merged result lives in the older year dossier.
+        touch(fs::path(working) / ("VIDE0" + std::to_string(older)) / ("VIDE0" + std::to_string(older) + "_DBK_02.DBF"));
+      };
+    }
+    return s;
+  }
+
+  void record(const std::string& name, run::RunContext& ctx, const std::string& prefix) {
+    char nn[8];
+    std::snprintf(nn, sizeof nn, "%02d", ctx.bookYearIndex);
+    trace.push_back(name + ":" + nn);
+    if (form) seen[name] = {form->control("ProgressBar1").progress, form->control("Label8").text};
+    if (!prefix.empty()) prefixes.push_back(prefix);
+  }
+
+  // The wizard, loaded in the given edition and language, with an INI file in the test folder.
+  host::frmMain& wizard(bool sql = false, const std::string& language = "F", bool withHistory = false) {
+    form = std::make_unique<host::frmMain>(ui, services(), steps(withHistory), (root / "Marlin2KS.ini").string());
+    form->ctx.language = language;
+    form->ctx.isVersionSql = sql;
+    form->ExecutionDone = [this] { ++executionDone; };
+    form->Load();
+    return *form;
+  }
+
+  // An Access wizard with the source folder and company chosen and the target named.
+  host::frmMain& accessWizard(const std::string& language = "F", bool withHistory = false) {
+    auto& w = wizard(false, language, withHistory);
+    w.control("txtPathMarlin").text = marlin.string();
+    w.control("cboCompany").text = "001 - Acme";
+    w.ctx.companyCode = "001";
+    w.control("txtPathKestrel").text = kestrel.string();
+    w.control("txtCompanyName").text = "ACME";
+    return w;
+  }
+
+  std::vector<std::string> messageTexts() const {
+    std::vector<std::string> texts;
+    for (auto& m : ui.messages) texts.push_back(m.text);
+    return texts;
+  }
+
+  bool targetWritten() const { return fs::exists(kestrel / "ACME"); }
+
+  fs::path root, kestrel, marlin;
+  MemorySource company;
+  std::map<std::string, MemorySource> sqlDatabases, yearDatabases;
+  int lastIndex = 1;
+  std::string longestAccount = "6";
+  std::optional<std::string> templateProblem;
+  std::set<std::string> failing;
+  bool foreignJournals = false;
+
+  host::RecordingUi ui;
+  std::unique_ptr<host::frmMain> form;
+  std::vector<std::string> calls, trace, prefixes;
+  // Progress bar and Label8 as each step found them.
+  std::map<std::string, std::pair<int, std::string>> seen;
+  int executionDone = 0;
+};

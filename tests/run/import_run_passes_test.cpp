@@ -1,0 +1,156 @@
+// Which steps a run calls, in which order and on which book years, and how
+// the finished dossier is put in place.
+#include <algorithm>
+
+#include "import_run_fixture.h"
+
+namespace {
+
+using Trace = std::vector<std::string>;
+
+class Passes : public ImportRunTest {};
+
+TEST_F(Passes, MasterDataOnlyMakesOnePassOnTheNewestYear) {
+  lastIndex = 3;
+  company = prefixedCompany(3);
+  auto& w = accessWizard();
+  w.click("cmdOk");
+  EXPECT_EQ(trace, (Trace{"categories:03", "paymentCodes:03", "accountLength:03", "companyIdentity:03",
+                          "customers:03", "suppliers:03", "generalAccounts:03", "bookYear:03",
+                          "dossierLanguages:03"}));
+  EXPECT_EQ(prefixes.front(), (kestrel / "VIDE03" / "VIDE03").string());
+  EXPECT_EQ(messageTexts(), Trace{"L'importation s'est déroulée correctement"});
+  EXPECT_EQ(ui.messages[0].icon, host::MsgIcon::None);
+  EXPECT_EQ(executionDone, 1);
+  EXPECT_TRUE(w.isUnloaded());
+  EXPECT_EQ(w.control("Label8").text, "Terminated...");
+  EXPECT_EQ(w.control("ProgressBar1").progress, 100);
+  // The working dossier is renamed to the dossier name in the target folder.
+  EXPECT_TRUE(fs::exists(kestrel / "ACME" / "ACME_PARAM.DBF"));
+  EXPECT_TRUE(fs::exists(kestrel / "ACME" / "ACME_ACF.DBF"));
+  EXPECT_TRUE(fs::exists(kestrel / "VIDE03" / "VIDE03_ACF.DBF")) << "working dossiers stay";
+}
+
+TEST_F(Passes, UntickedMasterDataIsSkipped) {
+  auto& w = accessWizard("N");
+  w.click("chkClients");
+  w.click("chkGeneralLegders");
+  w.click("cmdOk");
+  EXPECT_EQ(trace, (Trace{"categories:01", "paymentCodes:01", "accountLength:01", "companyIdentity:01",
+                          "suppliers:01", "bookYear:01", "dossierLanguages:01"}));
+  EXPECT_EQ(messageTexts(), Trace{"Import OK!"});
+
+  // Accounts only: no categories or payment codes either.
+  trace.clear();
+  fs::remove_all(kestrel / "ACME");
+  auto& again = accessWizard();
+  again.click("chkClients");
+  again.click("chkSuppliers");
+  again.click("cmdOk");
+  EXPECT_EQ(trace, (Trace{"accountLength:01", "companyIdentity:01", "generalAccounts:01", "bookYear:01",
+                          "dossierLanguages:01"}));
+}
+
+TEST_F(Passes, FullImportRunsTwoPassesThenMerges) {
+  lastIndex = 1;
+  foreignJournals = true;
+  auto& w = accessWizard("F", true);
+  w.click("OptCompta");
+  w.click("cmdOk");
+  EXPECT_EQ(trace, (Trace{"categories:00", "paymentCodes:00", "accountLength:00", "companyIdentity:00",
+                          "customers:00", "suppliers:00", "generalAccounts:00", "bookYear:00", "journals:00",
+                          "openingEntries:00", "yearDocuments:00", "dossierLanguages:00",
+                          "completeDocumentAccounts:00", "completeCurrencyAmounts:00",
+                          // master data of customers and suppliers only once; the length is settled once
+                          "companyIdentity:01", "generalAccounts:01", "bookYear:01", "journals:01",
+                          "openingEntries:01", "yearDocuments:01", "dossierLanguages:01",
+                          "completeDocumentAccounts:01", "completeCurrencyAmounts:01", "merge:0+1"}));
+  EXPECT_EQ(executionDone, 1);
+  // The merged older year becomes the dossier.
+  EXPECT_TRUE(fs::exists(kestrel / "ACME" / "ACME_DBK_02.DBF"));
+}
+
+TEST_F(Passes, FullImportOfASingleYearNeedsNoMerge) {
+  lastIndex = 0;
+  company = prefixedCompany(0);
+  auto& w = accessWizard("F", true);
+  w.click("OptCompta");
+  w.click("cmdOk");
+  EXPECT_EQ(trace.back(), "completeDocumentAccounts:00") << "no currency journals, no merge";
+  EXPECT_TRUE(fs::exists(kestrel / "ACME" / "ACME_PARAM.DBF"));
+  EXPECT_FALSE(fs::exists(kestrel / "ACME" / "ACME_DBK_02.DBF"));
+}
+
+TEST_F(Passes, GeneralAccountLengthIsClampedToFourToEight) {
+  for (auto [longest, expected] : std::vector<std::pair<std::string, std::string>>{
+           {"3", "4"}, {"10", "8"}, {"6", "6"}, {"", "4"}}) {
+    longestAccount = longest;
+    fs::remove_all(kestrel / "ACME");
+    auto& w = accessWizard();
+    w.click("cmdOk");
+    EXPECT_EQ(w.ctx.generalAccountLength, expected) << longest;
+  }
+}
+
+TEST_F(Passes, SqlEditionReadsItsVersionAndTablesThroughQueries) {
+  sqlDatabases["PW0001SOC"] = prefixedCompany(1);
+  auto& w = wizard(true, "N");
+  w.type("cboServeur", " srv ");
+  w.ctx.companyCode = "001";
+  w.control("txtPathKestrel").text = kestrel.string();
+  w.control("txtCompanyName").text = "ACME";
+  w.click("cmdOk");
+  EXPECT_EQ(messageTexts(), Trace{"Import OK!"});
+  EXPECT_EQ(w.ctx.sourceVersion, "2.10.7");
+  EXPECT_TRUE(w.ctx.prefixedLayout);
+  // Tested, then the template written, then opened for the run.
+  EXPECT_EQ((Trace{calls[1], calls[2], calls[3]}),
+            (Trace{"openSql:srv//PW0001SOC", "template:N", "openSql:srv//PW0001SOC"}));
+}
+
+TEST_F(Passes, OldAccessVersionWarnsAndGoesOn) {
+  company.tables["version"] = versionTable(1, 49);
+  auto& w = accessWizard();
+  w.click("cmdOk");
+  ASSERT_EQ(ui.messages.size(), 2u);
+  EXPECT_EQ(ui.messages[0].text, "Ce Programme n'a été testé qu'avec les fichier Marlin 1.50 et supérieurs.");
+  EXPECT_EQ(ui.messages[0].title, "MarlinToKestrel");
+  EXPECT_EQ(w.ctx.sourceVersion, "");
+  EXPECT_EQ(w.ctx.sourceMinorVersion, "49");
+  EXPECT_EQ(executionDone, 1);
+}
+
+TEST_F(Passes, OlderLayoutReadsEachYearFromItsOwnDatabase) {
+  company = MemorySource{};
+  company.tables["version"] = versionTable(1, 60);
+  for (const char* t : {"dParam", "AcctCustomer", "AcctSupplier", "AcctGeneral"}) company.tables[t] = {{"X"}, {}};
+  MemorySource year;
+  year.tables["Period"] = {{"BeginDate"}, {{testing_support::dateValue(2019, 4, 1)}}};
+  yearDatabases["001A01.mdb"] = year;
+  touch(marlin / "001A01.mdb");
+  auto& w = accessWizard();
+  w.click("cmdOk");
+  EXPECT_EQ(messageTexts(), Trace{"L'importation s'est déroulée correctement"});
+  EXPECT_FALSE(w.ctx.prefixedLayout);
+  EXPECT_NE(std::find(calls.begin(), calls.end(), "openAccess:001A01.mdb"), calls.end());
+}
+
+TEST_F(Passes, LabelsAndProgressFollowTheRun) {
+  auto& w = accessWizard();
+  w.click("cmdOk");
+  using Seen = std::pair<int, std::string>;
+  EXPECT_EQ(seen["categories"], (Seen{2, "Dossier Ex. 2021"}));
+  EXPECT_EQ(seen["paymentCodes"], (Seen{3, "Dossier Ex. 2021"}));
+  EXPECT_EQ(seen["companyIdentity"].first, 5);
+  EXPECT_EQ(seen["customers"].first, 10);
+  EXPECT_EQ(seen["suppliers"].first, 15);
+  EXPECT_EQ(seen["generalAccounts"].first, 20);
+  EXPECT_EQ(seen["bookYear"].first, 25);
+  EXPECT_EQ(seen["dossierLanguages"].first, 100);
+  EXPECT_EQ(w.control("Label9").text, "");
+  EXPECT_EQ(w.control("Label8").text, "Terminated...");
+  EXPECT_TRUE(ui.busyChanges.front());
+  EXPECT_FALSE(ui.busy);
+}
+
+}  // namespace

@@ -1,0 +1,235 @@
+// The Access edition against real files written by Access, checked against
+// mdb-export (an independent reader) and against results computed here.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <map>
+
+#include "run/access_source.h"
+#include "source_test_support.h"
+
+using namespace source_test;
+
+namespace {
+
+// The mdb-export form of a value: money with four decimals, dates as
+// "YYYY-MM-DD HH:MM:SS", Booleans 1/0, null empty.
+std::string exportForm(const run::Value& v) {
+  switch (v.kind) {
+    case run::Value::Kind::Null: return "";
+    case run::Value::Kind::Boolean: return v.integer ? "1" : "0";
+    case run::Value::Kind::Decimal: return v.text;
+    case run::Value::Kind::DateTime: {
+      char b[40];
+      std::snprintf(b, sizeof b, "%04d-%02d-%02d %02d:%02d:%02d", v.date.year, v.date.month, v.date.day, v.date.hour,
+                    v.date.minute, v.date.second);
+      return b;
+    }
+    default: return v.asText();
+  }
+}
+
+bool sameCell(const std::string& mine, const std::string& theirs) {
+  if (mine == theirs) return true;
+  char *e1 = nullptr, *e2 = nullptr;
+  double a = std::strtod(mine.c_str(), &e1), b = std::strtod(theirs.c_str(), &e2);
+  return !mine.empty() && !theirs.empty() && *e1 == 0 && *e2 == 0 && std::fabs(a - b) <= 1e-6 * std::max(1.0, std::fabs(a));
+}
+
+void expectTableMatchesExport(run::Source& src, const std::string& file, const std::string& table) {
+  auto expected = parseCsv(commandOutput("mdb-export -T '%Y-%m-%d %H:%M:%S' '" + file + "' '" + table + "'"));
+  ASSERT_GT(expected.size(), 1u) << table;
+  auto rows = src.openTable(table);
+  EXPECT_EQ(rows->columns(), expected[0]);
+  size_t r = 1;
+  for (; !rows->eof(); rows->moveNext(), ++r) {
+    ASSERT_LT(r, expected.size()) << table << ": more rows than mdb-export";
+    for (size_t c = 0; c < expected[0].size(); ++c) {
+      std::string mine = exportForm(rows->field(expected[0][c]));
+      EXPECT_TRUE(sameCell(mine, expected[r][c])) << table << " row " << r << " " << expected[0][c] << ": " << mine
+                                                  << " vs " << expected[r][c];
+    }
+  }
+  EXPECT_EQ(r, expected.size()) << table;
+}
+
+}  // namespace
+
+TEST(AccessSource, Jet3TablesReadAsMdbExportReadsThem) {
+  ScratchDir dir;
+  std::string file = copyFixture(dir, "nwind.mdb");
+  auto src = run::openAccessSource(file);
+  for (const char* t : {"Customers", "Orders", "Products", "Order Details", "Suppliers", "Shippers"})
+    expectTableMatchesExport(*src, file, t);
+}
+
+TEST(AccessSource, NonAsciiTableNameIsFoundAndReadInAnyLetterCase) {
+  ScratchDir dir;
+  std::string file = copyFixture(dir, "nwind.mdb", "NWIND.MDB");
+  auto src = run::openAccessSource(dir.file("nwind.mdb"));  // the file is found whatever the case of its name
+  auto names = src->tableNames();
+  ASSERT_NE(std::find(names.begin(), names.end(), "Umsätze"), names.end());
+  EXPECT_TRUE(src->hasTable("UMSäTZE"));
+  expectTableMatchesExport(*src, file, "Umsätze");
+  auto rows = src->query("SELECT Count(*) AS n, Sum(Freight) AS total FROM [Umsätze] WHERE ShipCountry = 'france'");
+  long n = 0;
+  double total = 0;
+  auto exported = exportTable(file, "Umsätze");
+  size_t country = std::find(exported[0].begin(), exported[0].end(), "ShipCountry") - exported[0].begin();
+  size_t freight = std::find(exported[0].begin(), exported[0].end(), "Freight") - exported[0].begin();
+  for (size_t r = 1; r < exported.size(); ++r)
+    if (exported[r][country] == "France") ++n, total += std::strtod(exported[r][freight].c_str(), nullptr);
+  ASSERT_GT(n, 0);
+  EXPECT_EQ(rows->field("N").asInt(), n);  // text compared without case, as Access does
+  EXPECT_NEAR(rows->field("total").asDouble(), total, 1e-6);
+  // A sum of currency values carries no binary noise.
+  EXPECT_LE(rows->field("total").text.size(), std::to_string(static_cast<long>(total)).size() + 5);
+}
+
+TEST(AccessSource, JetDialectQueryMatchesAnIndependentComputation) {
+  ScratchDir dir;
+  std::string file = copyFixture(dir, "nwind.mdb");
+  auto src = run::openAccessSource(file);
+  auto rows = src->query(
+      "SELECT c.CustomerID, First(test.OrderID) AS FirstOrder, Count(test.OrderID) AS N, Sum([test].[Freight]) AS Total "
+      "FROM Customers AS c LEFT JOIN [SELECT Orders.OrderID, Orders.CustomerID, Orders.Freight From Orders "
+      "WHERE (((Orders.Freight)>100))]. AS test ON c.CustomerID = test.CustomerID "
+      "WHERE c.Country Is Not Null GROUP BY c.CustomerID HAVING ((Count(test.OrderID))<2) AND ((c.CustomerID) > 'm') "
+      "ORDER BY c.CustomerID");
+
+  struct Agg {
+    std::string first;
+    long n = 0;
+    double total = 0;
+  };
+  auto customers = exportTable(file, "Customers");
+  auto orders = exportTable(file, "Orders");
+  std::map<std::string, Agg> expected;
+  for (size_t r = 1; r < customers.size(); ++r)
+    if (customers[r][0] > "M" && !customers[r][8].empty()) expected[customers[r][0]];  // [8] is Country
+  for (size_t r = 1; r < orders.size(); ++r) {
+    auto it = expected.find(orders[r][1]);
+    double freight = std::strtod(orders[r][7].c_str(), nullptr);
+    if (it == expected.end() || freight <= 100) continue;
+    if (it->second.n++ == 0) it->second.first = orders[r][0];
+    it->second.total += freight;
+  }
+  for (auto it = expected.begin(); it != expected.end();) it = it->second.n < 2 ? std::next(it) : expected.erase(it);
+  ASSERT_EQ(customers[0][8], "Country");
+  ASSERT_GE(expected.size(), 3u);
+  bool sawEmptyJoin = false;
+  for (const auto& [id, agg] : expected) {
+    ASSERT_FALSE(rows->eof()) << "missing " << id;
+    EXPECT_EQ(rows->field("CustomerID").asText(), id);
+    EXPECT_EQ(rows->field("N").asInt(), agg.n) << id;
+    if (agg.n == 0) {
+      sawEmptyJoin = true;
+      EXPECT_TRUE(rows->field("FirstOrder").isNull()) << id;
+      EXPECT_TRUE(rows->field("Total").isNull()) << id;
+    } else {
+      EXPECT_EQ(rows->field("FirstOrder").asText(), agg.first) << id;
+      EXPECT_NEAR(rows->field("Total").asDouble(), agg.total, 1e-6) << id;
+    }
+    rows->moveNext();
+  }
+  EXPECT_TRUE(rows->eof());
+  EXPECT_TRUE(sawEmptyJoin);
+}
+
+TEST(AccessSource, Jet4DatesBefore1900AndInYear9999) {
+  ScratchDir dir;
+  std::string file = copyFixture(dir, "DateTestDatabase.mdb");
+  auto src = run::openAccessSource(file);
+  auto rows = src->openTable("DateTest");
+  auto exported = exportTable(file, "DateTest");
+  std::map<std::string, run::DateTime> dates;
+  for (size_t r = 1; !rows->eof(); rows->moveNext(), ++r) {
+    ASSERT_LT(r, exported.size());
+    EXPECT_EQ(rows->field("IDCol").asText(), exported[r][0]);
+    EXPECT_EQ(rows->field("LongTextCol").asText(), exported[r][4]);
+    EXPECT_EQ(rows->field("ShortTextCol").asText(), exported[r][5]);
+    run::Value d = rows->field("datetimecol");
+    ASSERT_EQ(d.kind, run::Value::Kind::DateTime);
+    dates[rows->field("ShortTextCol").asText()] = d.date;
+  }
+  EXPECT_EQ(dates["Hello"].year, 2021);
+  EXPECT_EQ(dates["Hello"].month, 12);
+  EXPECT_EQ(dates["Hello"].day, 2);
+  EXPECT_EQ(dates["Year 1999"].year, 9999);
+  EXPECT_LT(dates["Pre-1900 years"].year, 1900);
+  EXPECT_LT(dates["Pre-1000 years"].year, 1000);
+  EXPECT_GT(dates["Pre-1000 years"].year, 99);
+  // Texts keep their line breaks.
+  auto lines = src->query("SELECT LongTextCol FROM DateTest WHERE ShortTextCol = 'No new line'");
+  EXPECT_EQ(lines->field("LongTextCol").asText(), "New line\r\nin field");
+}
+
+TEST(AccessSource, RowSetMovesAndCounts) {
+  ScratchDir dir;
+  auto src = run::openAccessSource(copyFixture(dir, "nwind.mdb"));
+  auto rows = src->query("SELECT ShipperID, CompanyName FROM Shippers WHERE ShipperID >= ? ORDER BY ShipperID",
+                         {run::Value::ofInt(2)});
+  EXPECT_EQ(rows->field("shipperid").asInt(), 2);
+  EXPECT_EQ(rows->recordCount(), 2);
+  EXPECT_EQ(rows->field("ShipperID").asInt(), 2);  // counting does not move
+  rows->moveLast();
+  EXPECT_EQ(rows->field("ShipperID").asInt(), 3);
+  rows->moveNext();
+  EXPECT_TRUE(rows->eof());
+  EXPECT_THROW(rows->moveNext(), run::SourceError);
+  rows->moveFirst();
+  EXPECT_EQ(rows->field("ShipperID").asInt(), 2);
+  EXPECT_TRUE(rows->hasField("COMPANYNAME"));
+  EXPECT_THROW(rows->field("NoSuchColumn"), run::SourceError);
+}
+
+TEST(AccessSource, BadFilesAndMissingTablesGiveClearErrors) {
+  ScratchDir dir;
+  auto expectError = [](const std::string& path, const std::string& fragment) {
+    try {
+      auto src = run::openAccessSource(path);
+      for (const auto& t : src->tableNames()) src->openTable(t);
+      ADD_FAILURE() << path << " opened";
+    } catch (const run::SourceError& e) {
+      EXPECT_NE(std::string(e.what()).find(fragment), std::string::npos) << e.what();
+    }
+  };
+  expectError(dir.file("absent.mdb"), "Impossible d'ouvrir");
+  { std::ofstream(dir.file("text.mdb")) << "Company;Name\n001;Acme\n"; }
+  expectError(dir.file("text.mdb"), "n'est pas une base de données Access");
+  { std::ofstream(dir.file("empty.mdb")); }
+  expectError(dir.file("empty.mdb"), "n'est pas une base de données Access");
+
+  std::string cut = copyFixture(dir, "nwind.mdb", "cut.mdb");
+  fs::resize_file(cut, 10000);
+  expectError(cut, "endommagée");
+
+  // Pages overwritten with noise behind a valid header: refused or read, never a crash.
+  for (int seed : {1, 2, 3}) {
+    std::string noisy = copyFixture(dir, "nwind.mdb", "noisy" + std::to_string(seed) + ".mdb");
+    std::fstream f(noisy, std::ios::in | std::ios::out | std::ios::binary);
+    std::mt19937 rng(seed);
+    f.seekp(2048 * seed);
+    for (int i = 0; i < 2048 * 40; ++i) f.put(static_cast<char>(rng()));
+    f.close();
+    try {
+      auto src = run::openAccessSource(noisy);
+      for (const auto& t : src->tableNames()) {
+        auto rows = src->openTable(t);
+        while (!rows->eof()) rows->moveNext();
+      }
+    } catch (const run::SourceError&) {
+    }
+  }
+
+  auto src = run::openAccessSource(copyFixture(dir, "nwind.mdb"));
+  EXPECT_FALSE(src->hasTable("D_AcctGeneral"));
+  EXPECT_THROW(src->openTable("D_AcctGeneral"), run::SourceError);
+  try {
+    src->query("SELECT * FROM D_AcctGeneral");
+    ADD_FAILURE() << "query on a missing table ran";
+  } catch (const run::SourceError& e) {
+    EXPECT_NE(std::string(e.what()).find("D_AcctGeneral"), std::string::npos) << e.what();
+  }
+}

@@ -1,0 +1,327 @@
+// Index keys: every key expression of the dossier templates compiled and
+// evaluated on telling records, and tags kept current while records change.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+
+#include "engine_support.h"
+#include "scratch_folder.h"
+#include "store/engine/codepage.h"
+#include "store/engine/expression.h"
+
+using enginetest::closeTable;
+using enginetest::createTable;
+using enginetest::layoutOf;
+using enginetest::set;
+using testing_support::ScratchFolder;
+
+namespace {
+
+std::string key(store::Table& t, const char* tag) {
+  int i = t.tagIndex(tag);
+  EXPECT_GE(i, 0) << tag;
+  std::string k;
+  EXPECT_TRUE(t.keyOf(size_t(i), t.recno(), k));
+  return store::fromCp1252(k);
+}
+
+}  // namespace
+
+TEST(EngineKeys, EveryTemplateKeyExpressionCompilesToItsKeyLength) {
+  size_t tags = 0;
+  for (const auto& def : store::templates::templateCatalog()) {
+    store::TableLayout layout = layoutOf(def.name);
+    for (const auto& tag : def.tags) {
+      std::string error;
+      auto e = store::Expression::compile(tag.keyExpr, layout.fields, error);
+      ASSERT_TRUE(e) << def.name << "." << tag.name << ": " << error;
+      EXPECT_EQ(e->type(), store::ValueType::Character) << def.name << "." << tag.name;
+      EXPECT_EQ(e->width(), tag.keyLength) << def.name << "." << tag.name;
+      ++tags;
+    }
+  }
+  EXPECT_GE(tags, 45u);
+}
+
+TEST(EngineKeys, EntryKeysOnTellingRecords) {
+  ScratchFolder dir;
+  auto t = createTable(dir.path() / "ACT.DBF", layoutOf("ACT"));
+  ASSERT_TRUE(t);
+  // 1: a sales invoice line, negative amount, not matched.
+  t->appendBlank();
+  set(*t, "DOCTYPE", "1");
+  set(*t, "DBKCODE", "VENTES");
+  set(*t, "DBKTYPE", "2");
+  set(*t, "DOCNUMBER", "12");
+  set(*t, "DOCORDER", "001");
+  set(*t, "OPCODE", "MAIN");
+  set(*t, "ACCOUNTGL", "400000");
+  set(*t, "ACCOUNTRP", "CLIENT1");
+  set(*t, "BOOKYEAR", "1");
+  set(*t, "PERIOD", "03");
+  set(*t, "DATE", "20090305");
+  set(*t, "AMOUNTEUR", "-1234.567");
+  set(*t, "CURRAMOUNT", "-50");
+  set(*t, "CURRCODE", "USD");
+  set(*t, "COMMENTEXT", "+++090/1234/56789+++ é");
+  set(*t, "ISMATCHED", "F");
+  EXPECT_EQ(key(*t, "GL"), "400000  10320090305     1");
+  EXPECT_EQ(key(*t, "GLCUSTSUPP"), "1CLIENT1   10320090305     1");
+  EXPECT_EQ(key(*t, "AMOUNT"), "0          1234.57");
+  EXPECT_EQ(key(*t, "CURRAMOUNT"), "0USD            50.00");
+  EXPECT_EQ(key(*t, "ALL"), "1CLIENT1   20090305        20090305");
+  EXPECT_EQ(key(*t, "OPEN"), key(*t, "ALL"));
+  EXPECT_EQ(key(*t, "JNL"), "VENTES103      12001MAIN ");
+  EXPECT_EQ(key(*t, "JNLACHVEN"), "VENTES103      12");
+  EXPECT_EQ(key(*t, "JNLFINOD"), "VENTES103      12001     1");
+  EXPECT_EQ(key(*t, "NUMFAC"), "       12VENTES     1");
+  EXPECT_EQ(key(*t, "ISCURCS"), "1CLIENT1   ");
+  EXPECT_EQ(key(*t, "ISCURGEN"), "400000  ");
+  EXPECT_EQ(key(*t, "ISMAJOK"), std::string(16, ' '));  // has a DOCORDER
+  EXPECT_EQ(key(*t, "VCS"), "+++090/1234/56789+++ é                  1");
+
+  // 2: the same line matched, with a match number and old date, and no DOCORDER.
+  t->appendBlank();
+  set(*t, "DOCTYPE", "3");
+  set(*t, "DBKCODE", "OPDIV");
+  set(*t, "DBKTYPE", "5");
+  set(*t, "DOCNUMBER", "ABC");  // val() of text is 0
+  set(*t, "OPCODE", "MATCH");
+  set(*t, "ACCOUNTGL", "550000");
+  set(*t, "BOOKYEAR", "2");
+  set(*t, "PERIOD", "12");
+  set(*t, "DATE", "20091231");
+  set(*t, "OLDDATE", "20090101");
+  set(*t, "MATCHNO", "10000001");
+  set(*t, "AMOUNTEUR", "99.995");
+  set(*t, "ISMATCHED", "T");
+  EXPECT_EQ(key(*t, "ALL"), "3550000    200901011000000120091231");
+  EXPECT_EQ(key(*t, "OPEN"), std::string(35, ' '));  // matched
+  EXPECT_EQ(key(*t, "AMOUNT"), "1           100.00");
+  EXPECT_EQ(key(*t, "ISMAJOK"), "2MISSINGDOCORDER");
+  EXPECT_EQ(key(*t, "JNLACHVEN"), std::string(17, ' '));  // journal type 5
+  EXPECT_EQ(key(*t, "NUMFAC"), "*" + std::string(20, ' '));
+  EXPECT_EQ(key(*t, "ISCURCS"), std::string(11, ' '));  // no currency
+  EXPECT_EQ(key(*t, "JNL"), "OPDIV 212       0   MATCH");
+
+  // 3: a carried-over line of REOPEN with a blank date: left out of the entry tags.
+  t->appendBlank();
+  set(*t, "DOCTYPE", "1");
+  set(*t, "DBKCODE", "REOPEN");
+  set(*t, "DBKTYPE", "5");
+  set(*t, "ACCOUNTGL", "400000");
+  set(*t, "AMOUNTEUR", "10");
+  EXPECT_EQ(key(*t, "ALL"), std::string(35, ' '));
+  EXPECT_EQ(key(*t, "AMOUNT"), "9             0.00");
+  EXPECT_EQ(key(*t, "CURRAMOUNT"), "9                0.00");
+  EXPECT_EQ(key(*t, "GL"), "400000  " + std::string(11, ' ') + "     3");  // blank date: 8 blanks
+  EXPECT_EQ(key(*t, "ISMAJOK"), std::string(16, ' '));                      // REOPEN
+  set(*t, "OPCODE", "MATCH");
+  EXPECT_EQ(key(*t, "AMOUNT"), "0            10.00");  // REOPEN lines of matching count
+
+  // Deleted: every tag falls back to its filler key.
+  t->go(1);
+  t->setDeleted(true);
+  EXPECT_EQ(key(*t, "GL"), std::string(25, ' '));
+  EXPECT_EQ(key(*t, "NUMFAC"), "*" + std::string(20, ' '));
+  EXPECT_EQ(key(*t, "VCS"), std::string(41, ' '));
+  closeTable(t);
+  enginetest::expectIndexesAgree(dir.path() / "ACT.DBF", 14);
+}
+
+TEST(EngineKeys, MasterDataKeysUpperCaseAccentsAndLogicalFields) {
+  ScratchFolder dir;
+  auto csf = createTable(dir.path() / "CSF.DBF", layoutOf("CSF"));
+  csf->appendBlank();
+  set(*csf, "TYPE", "1");
+  set(*csf, "NUMBER", "dupré");
+  set(*csf, "NAME1", "Éric Dupré œuvre ÿ");
+  set(*csf, "COUNTRY", "BE");
+  set(*csf, "VATNUMBER", "0123456789");
+  EXPECT_EQ(key(*csf, "NAME"), "1ÉRIC DUPRÉ ŒUVRE Ÿ                      ");
+  EXPECT_EQ(key(*csf, "NUMBER"), "1DUPRÉ     ");
+  EXPECT_EQ(key(*csf, "VAT"), "1BE0123456789       ");
+  EXPECT_EQ(key(*csf, "BNKNUM"), std::string(15, ' '));
+  EXPECT_EQ(key(*csf, "ARCHIVE"), std::string(12, ' '));
+  set(*csf, "KSMODIFIED", "T");
+  csf->setDeleted(true);
+  EXPECT_EQ(key(*csf, "ARCHIVE"), "1dupré     D");
+  closeTable(csf);
+
+  auto acf = createTable(dir.path() / "ACF.DBF", layoutOf("ACF"));
+  acf->appendBlank();
+  set(*acf, "TYPE", "3");
+  set(*acf, "NUMBER", "400000");
+  set(*acf, "NAME11", "Clients");
+  set(*acf, "CENTRALID", "CUST");
+  set(*acf, "ISINBY1", "T");
+  set(*acf, "ISINBY2", "F");
+  EXPECT_EQ(key(*acf, "GLCENTRAL1"), "CUST   ");
+  EXPECT_EQ(key(*acf, "GLCENTRAL2"), "       ");
+  EXPECT_EQ(key(*acf, "GLNUMBER1"), "3400000  ");
+  EXPECT_EQ(key(*acf, "GLNUMBER2"), std::string(9, ' '));
+  EXPECT_EQ(key(*acf, "GLNAME11"), "3CLIENTS" + std::string(33, ' '));
+  set(*acf, "TYPE", "9");
+  EXPECT_EQ(key(*acf, "GLCENTRAL1"), "       ");  // heading accounts stay out
+  closeTable(acf);
+
+  auto dictree = createTable(dir.path() / "DICTREE.DBF", layoutOf("DICTREE"));
+  dictree->appendBlank();
+  set(*dictree, "PARENTKEY", "ROOT");
+  set(*dictree, "PARENTNDX", "3");
+  EXPECT_EQ(key(*dictree, "DICORDER"), "ROOT" + std::string(26, ' ') + "   3");
+  closeTable(dictree);
+}
+
+TEST(EngineKeys, ExpressionSemantics) {
+  std::vector<store::FieldDef> fields = {{"CODE", 'C', 6, 0, 1}, {"AMT", 'N', 10, 2, 7}, {"D", 'D', 8, 0, 17},
+                                         {"FLAG", 'L', 1, 0, 25}};
+  std::string rec = " AB    " + std::string("   -12.50") + " " + "20240131" + "T";
+  ASSERT_EQ(rec.size(), 26u);
+  store::RecordRef r{rec.data(), 7};
+  auto text = [&](const char* src) {
+    std::string error, out;
+    auto e = store::Expression::compile(src, fields, error);
+    EXPECT_TRUE(e) << error;
+    if (e) e->evalText(r, out);
+    return store::fromCp1252(out);
+  };
+  auto logic = [&](const char* src) {
+    std::string error;
+    auto e = store::Expression::compile(src, fields, error);
+    EXPECT_TRUE(e && e->type() == store::ValueType::Logical) << src << " " << error;
+    return e && e->evalLogical(r);
+  };
+  // EXACT off: the right operand's length decides.
+  EXPECT_TRUE(logic("code = 'AB'"));
+  EXPECT_TRUE(logic("code = ''"));
+  EXPECT_FALSE(logic("'AB' = code"));
+  EXPECT_TRUE(logic("code <> 'ABC'"));
+  EXPECT_FALSE(logic("code == 'AB'"));
+  EXPECT_TRUE(logic("code = 'AB    '"));
+  EXPECT_TRUE(logic("CODE = 'AB' AND FLAG"));
+  EXPECT_TRUE(logic("Code = 'XX' or NOT (amt > 0)"));
+  EXPECT_TRUE(logic("amt < 0 .and. -1*(amt) = 12.5 .and. flag = .T. .and. recno() = 7"));
+  EXPECT_TRUE(logic(".not. empty(d) .and. empty(space(3)) .and. empty(0)"));
+  EXPECT_EQ(text("str(amt,10,2)"), "    -12.50");
+  EXPECT_EQ(text("str(12345.678,5,2)"), "12346");     // decimals give way first
+  EXPECT_EQ(text("str(123456,5)"), "*****");          // then the whole width
+  EXPECT_EQ(text("str(2.5)"), "         3");          // rounds half away from zero
+  EXPECT_EQ(text("str(val(' 42.7xyz'),6,1)"), "  42.7");
+  EXPECT_EQ(text("str(val('abc'),3)"), "  0");
+  EXPECT_EQ(text("dtos(d)+upper('àbç')"), "20240131ÀBÇ");
+  EXPECT_EQ(text("iif(flag,'Y','N')+space(2)+'|'"), "Y  |");
+  EXPECT_EQ(text("alias.code + act->code"), "AB    AB    ");
+
+  const char* bad[] = {"",         "iif(",           "code = ",      "nofield",        "upper(amt)",
+                       "iif(.t.,'a',1)", "code + 1", "'unterminated", "str(amt,",    "code = 'a' .and.",
+                       "foo(code)", "((code)",         "code )",        "amt .and. flag", "@"};
+  for (const char* b : bad) {
+    std::string error;
+    EXPECT_FALSE(store::Expression::compile(b, fields, error)) << b;
+    EXPECT_NE(error.find(std::string("\"") + b + "\""), std::string::npos) << error;
+  }
+}
+
+TEST(EngineKeys, UniqueDescendingAndFilteredTagsInTheWrittenIndex) {
+  ScratchFolder dir;
+  auto file = dir.path() / "CUR.DBF";
+  auto t = createTable(file, layoutOf("CURRENCY"));
+  const char* rows[][2] = {{"EUR", "19990101"}, {"USD", ""}, {"EUR", "20010101"}, {"BEF", "19990101"}};
+  for (auto& r : rows) {
+    t->appendBlank();
+    set(*t, "CURRENCYID", r[0]);
+    set(*t, "RATE_DATE", r[1]);
+  }
+  std::string error;
+  ASSERT_TRUE(t->addTag({"NOTUSD", "CURRENCYID", "CURRENCYID <> 'USD'", false, false}, error)) << error;
+  EXPECT_EQ(t->computeKeys(size_t(t->tagIndex("NOTUSD"))).count(), 3u);
+  auto id = t->computeKeys(size_t(t->tagIndex("ID")));
+  ASSERT_EQ(id.count(), 3u);  // unique: the second EUR is left out
+  EXPECT_EQ(id.key(0), "BEF");
+  EXPECT_EQ(id.recnos[1], 1u);
+  auto rate = t->computeKeys(size_t(t->tagIndex("RATE")));
+  ASSERT_EQ(rate.count(), 4u);
+  EXPECT_EQ(rate.key(0), "USD        ");  // descending
+  EXPECT_EQ(rate.key(1), "EUR20010101");
+  EXPECT_EQ(rate.key(3), "BEF19990101");
+  // Deleting the first EUR lets the second one take its place in the unique tag.
+  t->go(1);
+  t->setDeleted(true);
+  EXPECT_EQ(t->seek(size_t(t->tagIndex("ID")), "EUR"), 3u);
+  closeTable(t);
+  enginetest::expectIndexesAgree(file, 3);
+}
+
+// Appends, replaces and deletes interleaved with seeks, as the conversion
+// steps do; every seek is checked against a scan of the records.
+TEST(EngineKeys, TagsStayCurrentThroughInterleavedChanges) {
+  ScratchFolder dir;
+  auto file = dir.path() / "ACT.DBF";
+  auto t = createTable(file, layoutOf("ACT"));
+  std::mt19937 rng(7);
+  auto account = [&] { return std::to_string(400000 + rng() % 40); };
+  const size_t gl = size_t(t->tagIndex("GL"));
+  const size_t numfac = size_t(t->tagIndex("NUMFAC"));
+  const size_t iscurgen = size_t(t->tagIndex("ISCURGEN"));
+  for (int step = 0; step < 3000; ++step) {
+    int op = int(rng() % 10);
+    if (op < 6 || t->recordCount() == 0) {
+      t->appendBlank();
+      set(*t, "ACCOUNTGL", account());
+      set(*t, "DBKCODE", rng() % 5 ? "VENTES" : "REOPEN");
+      set(*t, "DBKTYPE", std::to_string(rng() % 6));
+      set(*t, "DOCNUMBER", std::to_string(rng() % 50));
+      set(*t, "CURRCODE", rng() % 3 ? "" : "USD");
+      set(*t, "DATE", "2009" + std::string(rng() % 2 ? "01" : "12") + "15");
+    } else if (op < 8) {
+      t->go(1 + uint32_t(rng() % t->recordCount()));
+      set(*t, "ACCOUNTGL", account());
+      set(*t, "CURRCODE", rng() % 2 ? "" : "EUR");
+    } else if (op < 9) {
+      t->go(1 + uint32_t(rng() % t->recordCount()));
+      t->setDeleted(rng() % 4 != 0);
+    } else {
+      std::string want = account();
+      uint32_t found = t->seek(gl, want);
+      // The first record in GL order with that account: lowest date, then record.
+      uint32_t best = 0;
+      std::string bestKey, k;
+      for (uint32_t r = 1; r <= t->recordCount(); ++r) {
+        t->keyOf(gl, r, k);
+        if (k.compare(0, want.size(), want) == 0 && (best == 0 || k < bestKey)) best = r, bestKey = k;
+      }
+      ASSERT_EQ(found, best) << "step " << step << " seek " << want;
+      uint32_t unique = t->seek(iscurgen, want);
+      uint32_t first = 0;
+      for (uint32_t r = 1; r <= t->recordCount() && !first; ++r)
+        if (t->keyOf(iscurgen, r, k) && k.compare(0, want.size(), want) == 0) first = r;
+      ASSERT_EQ(unique, first) << "step " << step;
+    }
+  }
+  // Walking a tag visits its keys in order.
+  std::string prev, k;
+  size_t n = 0;
+  for (uint32_t r = t->firstInOrder(numfac); r; r = t->nextInOrder(numfac, r), ++n) {
+    t->keyOf(numfac, r, k);
+    EXPECT_LE(prev, k);
+    prev = k;
+  }
+  EXPECT_EQ(n, t->computeKeys(numfac).count());
+  closeTable(t);
+  enginetest::expectIndexesAgree(file, 14);
+
+  // Reopened, changed again, closed: still in agreement.
+  std::string error;
+  t = store::Table::open(file, error);
+  ASSERT_TRUE(t) << error;
+  t->seek(gl, "400001");
+  t->go(5);
+  set(*t, "ACCOUNTGL", "999999");
+  t->appendBlank();
+  set(*t, "ACCOUNTGL", "100000");
+  EXPECT_EQ(t->seek(gl, "999999"), 5u);
+  closeTable(t);
+  enginetest::expectIndexesAgree(file, 14);
+}

@@ -1,0 +1,274 @@
+// DBF and FPT files written by the engine: exact header bytes, every field
+// type through close and reopen, exclusive use, damaged files refused.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "engine_support.h"
+#include "scratch_folder.h"
+#include "store/engine/field.h"
+
+using enginetest::closeTable;
+using enginetest::createTable;
+using enginetest::get;
+using enginetest::layoutOf;
+using enginetest::set;
+using testing_support::readText;
+using testing_support::ScratchFolder;
+using testing_support::writeText;
+
+namespace {
+
+store::TableLayout mixedLayout() {
+  store::TableLayout l;
+  l.fields = {{"NAME", 'C', 20, 0, 0}, {"AMOUNT", 'N', 12, 3, 0}, {"COUNT", 'N', 4, 0, 0},
+              {"WHEN", 'D', 8, 0, 0},  {"OK", 'L', 1, 0, 0},       {"NOTE", 'M', 10, 0, 0}};
+  l.tags = {{"NAME", "iif(.not. deleted(),upper(name),space(20))", "", false, false}};
+  l.codePage = 0x03;
+  return l;
+}
+
+uint32_t le(const std::string& b, size_t at, int bytes) {
+  uint32_t v = 0;
+  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | uint8_t(b[at + i]);
+  return v;
+}
+
+}  // namespace
+
+TEST(EngineTable, HeaderBytesOfATemplateLayout) {
+  ScratchFolder dir;
+  auto file = dir.path() / "VIDE_ACT.DBF";
+  auto t = createTable(file, layoutOf("ACT"));
+  ASSERT_TRUE(t);
+  t->appendBlank();
+  set(*t, "DBKCODE", "VENTES");
+  closeTable(t);
+  std::string b = readText(file);
+  EXPECT_EQ(uint8_t(b[0]), 0x03);
+  EXPECT_EQ(le(b, 4, 4), 1u);
+  EXPECT_EQ(le(b, 8, 2), 32u + 32 * 38 + 2);
+  EXPECT_EQ(le(b, 10, 2), 318u);
+  EXPECT_EQ(uint8_t(b[28]), 0x01);
+  EXPECT_EQ(uint8_t(b[29]), 0x00);
+  // Field descriptor of AMOUNTEUR (17th field): name, type, offset 162, width 17, 3 decimals.
+  size_t d = 32 + 32 * 16;
+  EXPECT_EQ(b.substr(d, 11), std::string("AMOUNTEUR\0\0", 11));
+  EXPECT_EQ(b[d + 11], 'N');
+  EXPECT_EQ(le(b, d + 12, 4), 162u);
+  EXPECT_EQ(uint8_t(b[d + 16]), 17);
+  EXPECT_EQ(uint8_t(b[d + 17]), 3);
+  size_t headerLen = le(b, 8, 2);
+  EXPECT_EQ(uint8_t(b[headerLen - 2]), 0x0D);
+  EXPECT_EQ(uint8_t(b[headerLen - 1]), 0x00);
+  EXPECT_EQ(b.size(), headerLen + 318 + 1);
+  EXPECT_EQ(uint8_t(b.back()), 0x1A);
+  EXPECT_EQ(b.substr(headerLen, 8), "  VENTES");  // deletion byte, blank DOCTYPE, DBKCODE
+  // The update date is today's.
+  std::time_t now = std::time(nullptr);
+  std::tm tm = *std::localtime(&now);
+  EXPECT_EQ(uint8_t(b[1]), tm.tm_year);
+  EXPECT_EQ(uint8_t(b[2]), tm.tm_mon + 1);
+  enginetest::expectIndexesAgree(file, 14);
+}
+
+TEST(EngineTable, MemoTableHasVersionF5AndAnEmptyFpt) {
+  ScratchFolder dir;
+  auto t = createTable(dir.path() / "VIDE_MEMO.DBF", layoutOf("MEMO"));
+  closeTable(t);
+  std::string b = readText(dir.path() / "VIDE_MEMO.DBF");
+  EXPECT_EQ(uint8_t(b[0]), 0xF5);
+  EXPECT_EQ(b.size(), 32u + 64 + 2 + 1);  // empty: the EOF mark follows the header
+  std::string fpt = readText(dir.path() / "VIDE_MEMO.FPT");
+  ASSERT_EQ(fpt.size(), 512u);
+  EXPECT_EQ(fpt.substr(0, 8), std::string("\0\0\0\1\0\0\x04\0", 8));
+  EXPECT_EQ(fpt.find_first_not_of('\0', 8), std::string::npos);
+}
+
+TEST(EngineTable, EveryFieldTypeSurvivesCloseAndReopen) {
+  ScratchFolder dir;
+  auto file = dir.path() / "mixed.dbf";
+  auto t = createTable(file, mixedLayout());
+  ASSERT_TRUE(t);
+  const std::string longMemo(3000, 'x');
+  struct Row {
+    std::string name, amount, count, when, ok, note;
+  } rows[] = {{"Français Œuvre €", "-1234.5", "12", "20091231", "T", "première ligne\r\nseconde"},
+              {"", "", "", "", "", ""},
+              {"Ω not in 1252", "0.0004", "99999", "19000101", "F", longMemo},
+              {"exactly twenty chars", "12345678.123", "-999", "99991231", "TRUE", "é"}};
+  for (const Row& r : rows) {
+    t->appendBlank();
+    set(*t, "NAME", r.name);
+    set(*t, "AMOUNT", r.amount);
+    set(*t, "COUNT", r.count);
+    set(*t, "WHEN", r.when);
+    set(*t, "OK", r.ok);
+    set(*t, "NOTE", r.note);
+  }
+  t->go(2);
+  t->setDeleted(true);
+  // A memo rewritten shorter stays in place; a longer one moves to new blocks.
+  t->go(1);
+  set(*t, "NOTE", "court");
+  closeTable(t);
+
+  std::string error;
+  t = store::Table::open(file, error);
+  ASSERT_TRUE(t) << error;
+  ASSERT_EQ(t->recordCount(), 4u);
+  t->go(1);
+  EXPECT_EQ(get(*t, "NAME"), "Français Œuvre €    ");
+  EXPECT_DOUBLE_EQ(t->number(t->fieldIndex("AMOUNT")), -1234.5);
+  EXPECT_EQ(t->raw(t->fieldIndex("AMOUNT")), "   -1234.500");
+  EXPECT_EQ(t->raw(t->fieldIndex("WHEN")), "20091231");
+  EXPECT_TRUE(t->logical(t->fieldIndex("OK")));
+  EXPECT_EQ(get(*t, "NOTE"), "court");
+  EXPECT_FALSE(t->deleted());
+  t->go(2);
+  EXPECT_TRUE(t->deleted());
+  EXPECT_EQ(t->raw(t->fieldIndex("AMOUNT")), std::string(12, ' '));
+  EXPECT_EQ(t->raw(t->fieldIndex("WHEN")), std::string(8, ' '));
+  EXPECT_EQ(t->raw(t->fieldIndex("OK")), " ");
+  EXPECT_EQ(get(*t, "NOTE"), "");
+  t->go(3);
+  EXPECT_EQ(get(*t, "NAME"), "? not in 1252       ");
+  EXPECT_EQ(t->raw(t->fieldIndex("AMOUNT")), "       0.000");
+  EXPECT_EQ(t->raw(t->fieldIndex("COUNT")), "****");  // too wide for its field
+  EXPECT_FALSE(t->logical(t->fieldIndex("OK")));
+  EXPECT_EQ(get(*t, "NOTE"), longMemo);
+  t->go(4);
+  EXPECT_EQ(get(*t, "NAME"), "exactly twenty chars");
+  EXPECT_EQ(t->raw(t->fieldIndex("AMOUNT")), "12345678.123");
+  EXPECT_EQ(t->raw(t->fieldIndex("COUNT")), "-999");
+  EXPECT_EQ(t->date(t->fieldIndex("WHEN")), store::julianDay(9999, 12, 31));
+  EXPECT_EQ(get(*t, "NOTE"), "é");
+  closeTable(t);
+  // 1252 bytes on disk, not UTF-8.
+  std::string b = readText(file);
+  EXPECT_NE(b.find("Fran\xE7" "ais \x8C" "uvre \x80"), std::string::npos);
+  enginetest::expectIndexesAgree(file, 1);
+}
+
+TEST(EngineTable, TextIsCutToTheFieldWidth) {
+  ScratchFolder dir;
+  auto t = createTable(dir.path() / "T.DBF", mixedLayout());
+  t->appendBlank();
+  set(*t, "NAME", "ééééééééééééééééééééààà");
+  EXPECT_EQ(get(*t, "NAME"), "éééééééééééééééééééé");
+  closeTable(t);
+}
+
+TEST(EngineTable, OpenIsExclusiveAndFindsTheFileInAnyCase) {
+  ScratchFolder dir;
+  auto t = createTable(dir.path() / "VIDE_DBK_01.DBF", layoutOf("DBK_01"));
+  std::string error;
+  EXPECT_FALSE(store::Table::open(dir.path() / "VIDE_DBK_01.DBF", error));
+  EXPECT_FALSE(error.empty());
+  closeTable(t);
+  auto again = store::Table::open(dir.path() / "vide_dbk_01.dbf", error);
+  ASSERT_TRUE(again) << error;
+  EXPECT_EQ(again->path().filename(), "VIDE_DBK_01.DBF");
+  EXPECT_EQ(again->tagCount(), 3u);  // the CDX is found too
+  EXPECT_FALSE(store::Table::open(dir.path() / "missing.dbf", error));
+  EXPECT_NE(error.find("n'existe pas"), std::string::npos);
+}
+
+TEST(EngineTable, DamagedTablesAreRefusedAndLeftUntouched) {
+  ScratchFolder dir;
+  auto good = dir.path() / "GOOD.DBF";
+  auto t = createTable(good, mixedLayout());
+  for (int i = 0; i < 3; ++i) {
+    t->appendBlank();
+    set(*t, "NAME", "row " + std::to_string(i));
+  }
+  closeTable(t);
+  const std::string bytes = readText(good);
+  const std::string fpt = readText(dir.path() / "GOOD.FPT");
+  const std::string cdx = readText(dir.path() / "GOOD.CDX");
+
+  struct Case {
+    const char* name;
+    std::string dbf;
+    std::string cdx;
+    bool keepFpt;
+  };
+  std::string wrongRecLen = bytes;
+  wrongRecLen[10] = char(uint8_t(wrongRecLen[10]) + 1);
+  std::string hugeHeader = bytes;
+  hugeHeader[9] = char(0x7F);
+  std::string moreRecords = bytes;
+  moreRecords[4] = 9;
+  std::string noTerminator = bytes;
+  noTerminator[32 + 32 * 6] = 'X';
+  std::string badType = bytes;
+  badType[32 + 11] = 'Q';
+  const Case cases[] = {
+      {"truncated", bytes.substr(0, bytes.size() - 40), cdx, true},
+      {"tiny", bytes.substr(0, 20), cdx, true},
+      {"record length", wrongRecLen, cdx, true},
+      {"header length", hugeHeader, cdx, true},
+      {"record count", moreRecords, cdx, true},
+      {"extra bytes", bytes + std::string(100, ' '), cdx, true},
+      {"terminator", noTerminator, cdx, true},
+      {"field type", badType, cdx, true},
+      {"cdx garbage", bytes, std::string(1536, 'z'), true},
+      {"cdx empty", bytes, std::string(), true},
+      {"no fpt", bytes, cdx, false},
+  };
+  for (const Case& c : cases) {
+    auto file = dir.path() / (std::string(c.name) + ".DBF");
+    auto base = file;
+    writeText(file, c.dbf);
+    writeText(base.replace_extension(".CDX"), c.cdx);
+    if (c.keepFpt) writeText(base.replace_extension(".FPT"), fpt);
+    std::string error;
+    EXPECT_FALSE(store::Table::open(file, error)) << c.name;
+    EXPECT_FALSE(error.empty()) << c.name;
+    EXPECT_EQ(readText(file), c.dbf) << c.name;  // nothing written
+    // The same file can be opened again afterwards: the refusal released it.
+    EXPECT_FALSE(store::Table::open(file, error)) << c.name;
+    EXPECT_EQ(error.find("already open"), std::string::npos) << c.name << ": " << error;
+  }
+}
+
+// An independent reader (Debian's python3-dbfread) sees the values we wrote.
+TEST(EngineTable, DbfreadReadsWhatTheEngineWrote) {
+  // Debian's interpreter, where python3-dbfread is installed (a pyenv python3 may come first in PATH).
+  const std::string python = std::filesystem::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
+  ScratchFolder dir;
+  auto file = dir.path() / "READ.DBF";
+  auto t = createTable(file, mixedLayout());
+  t->appendBlank();
+  set(*t, "NAME", "Élodie Dupré");
+  set(*t, "AMOUNT", "-42.125");
+  set(*t, "COUNT", "7");
+  set(*t, "WHEN", "20240229");
+  set(*t, "OK", "T");
+  set(*t, "NOTE", "mémo\ntexte");
+  t->appendBlank();
+  set(*t, "NAME", "effacé");
+  t->setDeleted(true);
+  t->appendBlank();
+  set(*t, "OK", "F");
+  closeTable(t);
+
+  auto script = dir.path() / "read.py";
+  auto out = dir.path() / "out.txt";
+  writeText(script,
+            "import sys\n"
+            "from dbfread import DBF\n"
+            "t = DBF(sys.argv[1], encoding='cp1252', load=True)\n"
+            "with open(sys.argv[2], 'w', encoding='utf-8') as o:\n"
+            "    for r in t.records:\n"
+            "        o.write('|'.join(repr(r[f]) for f in t.field_names) + '\\n')\n"
+            "    o.write('deleted %d\\n' % len(t.deleted))\n");
+  std::string cmd = python + " '" + script.string() + "' '" + file.string() + "' '" + out.string() + "'";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  EXPECT_EQ(readText(out),
+            "'Élodie Dupré'|-42.125|7|datetime.date(2024, 2, 29)|True|'mémo\\ntexte'\n"
+            "''|None|None|None|False|None\n"
+            "deleted 1\n")
+      << readText(out);
+}

@@ -1,0 +1,88 @@
+#include "support/memory_source.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace testing_support {
+
+namespace {
+
+std::string upper(std::string s) {
+  for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+class MemoryRows : public run::RowSet {
+ public:
+  explicit MemoryRows(MemoryTable table) : t_(std::move(table)) {}
+  bool eof() const override { return at_ >= t_.rows.size(); }
+  void moveNext() override { ++at_; }
+  void moveFirst() override { at_ = 0; }
+  void moveLast() override { at_ = t_.rows.empty() ? 0 : t_.rows.size() - 1; }
+  long recordCount() override { return static_cast<long>(t_.rows.size()); }
+  bool hasField(std::string_view name) const override { return column(name) >= 0; }
+  run::Value field(std::string_view name) const override {
+    int c = column(name);
+    if (c < 0) throw run::SourceError("column " + std::string(name) + " missing");
+    if (eof()) throw run::SourceError("no current row");
+    return t_.rows[at_][static_cast<std::size_t>(c)];
+  }
+  std::vector<std::string> columns() const override { return t_.columns; }
+
+ private:
+  int column(std::string_view name) const {
+    for (std::size_t i = 0; i < t_.columns.size(); ++i)
+      if (upper(t_.columns[i]) == upper(std::string(name))) return static_cast<int>(i);
+    return -1;
+  }
+  MemoryTable t_;
+  std::size_t at_ = 0;
+};
+
+}  // namespace
+
+const MemoryTable* MemorySource::find(const std::string& name) const {
+  for (const auto& [n, t] : tables)
+    if (upper(n) == upper(name)) return &t;
+  return nullptr;
+}
+
+std::unique_ptr<run::RowSet> MemorySource::query(const std::string& sql, const std::vector<run::Value>&) {
+  queries.push_back(sql);
+  if (failQueries) throw run::SourceError("query refused");
+  if (auto a = answers.find(sql); a != answers.end()) return std::make_unique<MemoryRows>(a->second);
+  const std::string prefix = "SELECT * FROM ";
+  if (sql.rfind(prefix, 0) == 0) {
+    std::string name = sql.substr(prefix.size());
+    name = name.substr(0, name.find(' '));
+    if (auto* t = find(name)) {
+      // An ORDER BY of a test table is the order the rows were given in.
+      return std::make_unique<MemoryRows>(*t);
+    }
+  }
+  throw run::SourceError("cannot run: " + sql);
+}
+
+std::unique_ptr<run::RowSet> MemorySource::openTable(const std::string& name) {
+  if (auto* t = find(name)) return std::make_unique<MemoryRows>(*t);
+  throw run::SourceError("no table " + name);
+}
+
+bool MemorySource::hasTable(const std::string& name) { return find(name) != nullptr; }
+
+std::vector<std::string> MemorySource::tableNames() {
+  std::vector<std::string> names;
+  for (const auto& [n, t] : tables) names.push_back(n);
+  return names;
+}
+
+run::Value dateValue(int year, int month, int day) {
+  run::Value v;
+  v.kind = run::Value::Kind::DateTime;
+  v.date.year = year;
+  v.date.month = month;
+  v.date.day = day;
+  return v;
+}
+
+}  // namespace testing_support
