@@ -119,6 +119,64 @@ std::string translateAccessSql(std::string_view s) {
   return out;
 }
 
+ParameterizedSql parameterizeLiterals(std::string_view s) {
+  ParameterizedSql out;
+  out.text.reserve(s.size());
+  bool afterComparison = false;  // only blanks and "(" since a comparison operator
+  size_t i = 0;
+  auto literal = [&](ParameterizedSql::Literal lit) {
+    out.slots.push_back(static_cast<int>(out.literals.size()));
+    out.literals.push_back(std::move(lit));
+    out.text += '?';
+  };
+  while (i < s.size()) {
+    char c = s[i];
+    if (c == '\'' && afterComparison) {
+      size_t e = endOfQuoted(s, i);
+      ParameterizedSql::Literal lit;
+      lit.isText = true;
+      for (size_t j = i + 1; j + 1 < e; ++j) {
+        if (s[j] == '\'' && s[j + 1] == '\'') ++j;
+        lit.text += s[j];
+      }
+      if (e <= s.size() && e > i + 1 && s[e - 1] == '\'') {
+        literal(std::move(lit));
+        i = e;
+        afterComparison = false;
+        continue;
+      }
+    }
+    if (afterComparison && std::isdigit(static_cast<unsigned char>(c))) {
+      size_t j = i;
+      while (j < s.size() && (std::isdigit(static_cast<unsigned char>(s[j])) || s[j] == '.')) ++j;
+      // A number running into letters ("12e3", "1x") stays as written.
+      if (j == s.size() || !isWordChar(static_cast<unsigned char>(s[j]))) {
+        ParameterizedSql::Literal lit;
+        lit.text = std::string(s.substr(i, j - i));
+        lit.isInteger = lit.text.find('.') == std::string::npos;
+        if (lit.isInteger && lit.text.size() > 18) lit.isInteger = false;
+        literal(std::move(lit));
+        i = j;
+        afterComparison = false;
+        continue;
+      }
+    }
+    if (c == '\'' || c == '"' || c == '`') {
+      size_t e = endOfQuoted(s, i);
+      out.text.append(s.substr(i, e - i));
+      i = e;
+      afterComparison = false;
+      continue;
+    }
+    if (c == '?') out.slots.push_back(-1);
+    out.text += c;
+    ++i;
+    if (c == '=' || c == '<' || c == '>') afterComparison = true;
+    else if (c != ' ' && c != '(' && c != '\t' && c != '\r' && c != '\n') afterComparison = false;
+  }
+  return out;
+}
+
 std::vector<std::string> mentionedNames(std::string_view s) {
   std::vector<std::string> names;
   size_t i = 0;

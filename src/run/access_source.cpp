@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <unordered_map>
 
 #include "run/access_dialect.h"
 #include "run/cursor_row_set.h"
@@ -86,33 +87,89 @@ Value dateValue(const char* s) {
   return v;
 }
 
+// What a declared column type says about its values; scale for decimals.
+struct ColumnKind {
+  enum { Plain, Boolean, Date, Scaled, Double } kind = Plain;
+  int scale = -1;
+};
+
+static ColumnKind kindOf(const char* decl) {
+  if (startsWith(decl, "BOOLEAN")) return {ColumnKind::Boolean};
+  if (startsWith(decl, "DATETIME")) return {ColumnKind::Date};
+  if (startsWith(decl, "CURRENCY")) return {ColumnKind::Scaled, 4};
+  if (startsWith(decl, "DECIMAL")) return {ColumnKind::Scaled, std::atoi(decl + 7)};
+  if (startsWith(decl, "DOUBLE")) return {ColumnKind::Double};
+  return {};
+}
+
+// Column names and value kinds of a prepared statement, worked out once.
+struct Shape {
+  std::vector<std::string> columns;
+  std::vector<ColumnKind> kinds;
+};
+
+// The engine's connection and the prepared statements no row set is using,
+// by text: the per-document queries differ only in their literals, which
+// become parameters, so each shape is prepared once.
 struct Database {
   sqlite3* db = nullptr;
+  std::unordered_map<std::string, std::vector<sqlite3_stmt*>> idle;
+  std::unordered_map<sqlite3_stmt*, std::shared_ptr<Shape>> shapes;
+  size_t idleCount = 0;
+  static constexpr size_t kIdleLimit = 256;
+
+  sqlite3_stmt* take(const std::string& text) {
+    auto it = idle.find(text);
+    if (it == idle.end() || it->second.empty()) return nullptr;
+    sqlite3_stmt* st = it->second.back();
+    it->second.pop_back();
+    --idleCount;
+    return st;
+  }
+  void giveBack(const std::string& text, sqlite3_stmt* st) {
+    sqlite3_reset(st);
+    sqlite3_clear_bindings(st);
+    if (idleCount >= kIdleLimit) {
+      shapes.erase(st);
+      sqlite3_finalize(st);
+      return;
+    }
+    idle[text].push_back(st);
+    ++idleCount;
+  }
   ~Database() {
+    for (auto& [text, list] : idle)
+      for (sqlite3_stmt* st : list) sqlite3_finalize(st);
     if (db) sqlite3_close_v2(db);
   }
 };
 
 class SqliteCursor : public Cursor {
  public:
-  SqliteCursor(std::shared_ptr<Database> db, sqlite3_stmt* stmt) : db_(std::move(db)), stmt_(stmt) {
-    int n = sqlite3_column_count(stmt_);
-    for (int i = 0; i < n; ++i) {
-      columns_.emplace_back(sqlite3_column_name(stmt_, i));
-      const char* decl = sqlite3_column_decltype(stmt_, i);
-      decl_.emplace_back(decl ? decl : "");
+  SqliteCursor(std::shared_ptr<Database> db, sqlite3_stmt* stmt, std::string key)
+      : db_(std::move(db)), stmt_(stmt), key_(std::move(key)) {
+    auto& shape = db_->shapes[stmt_];
+    if (!shape) {
+      shape = std::make_shared<Shape>();
+      int n = sqlite3_column_count(stmt_);
+      for (int i = 0; i < n; ++i) {
+        shape->columns.emplace_back(sqlite3_column_name(stmt_, i));
+        const char* decl = sqlite3_column_decltype(stmt_, i);
+        shape->kinds.push_back(kindOf(decl ? decl : ""));
+      }
     }
+    shape_ = shape;
   }
-  ~SqliteCursor() override { sqlite3_finalize(stmt_); }
-  const std::vector<std::string>& columns() const override { return columns_; }
+  ~SqliteCursor() override { db_->giveBack(key_, stmt_); }
+  const std::vector<std::string>& columns() const override { return shape_->columns; }
 
   bool fetch(std::vector<Value>& row) override {
     int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_DONE) return false;
     if (rc != SQLITE_ROW)
       throw SourceError("Erreur de lecture / Leesfout: " + std::string(sqlite3_errmsg(db_->db)));
-    row.resize(columns_.size());
-    for (size_t i = 0; i < columns_.size(); ++i) row[i] = valueAt(static_cast<int>(i));
+    row.resize(shape_->columns.size());
+    for (size_t i = 0; i < row.size(); ++i) row[i] = valueAt(static_cast<int>(i));
     return true;
   }
 
@@ -122,17 +179,19 @@ class SqliteCursor : public Cursor {
   Value valueAt(int i) const {
     int type = sqlite3_column_type(stmt_, i);
     if (type == SQLITE_NULL) return {};
-    const char* decl = decl_[static_cast<size_t>(i)].c_str();
-    if (startsWith(decl, "BOOLEAN")) {
-      Value v;
-      v.kind = Value::Kind::Boolean;
-      v.integer = sqlite3_column_int64(stmt_, i) != 0;
-      return v;
+    const ColumnKind& k = shape_->kinds[static_cast<size_t>(i)];
+    switch (k.kind) {
+      case ColumnKind::Boolean: {
+        Value v;
+        v.kind = Value::Kind::Boolean;
+        v.integer = sqlite3_column_int64(stmt_, i) != 0;
+        return v;
+      }
+      case ColumnKind::Date: return dateValue(reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i)));
+      case ColumnKind::Scaled:
+      case ColumnKind::Double: return decimalValue(sqlite3_column_double(stmt_, i), k.scale);
+      case ColumnKind::Plain: break;
     }
-    if (startsWith(decl, "DATETIME")) return dateValue(reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i)));
-    if (startsWith(decl, "CURRENCY")) return decimalValue(sqlite3_column_double(stmt_, i), 4);
-    if (startsWith(decl, "DECIMAL")) return decimalValue(sqlite3_column_double(stmt_, i), std::atoi(decl + 7));
-    if (startsWith(decl, "DOUBLE")) return decimalValue(sqlite3_column_double(stmt_, i), -1);
     switch (type) {
       case SQLITE_INTEGER: return Value::ofInt(sqlite3_column_int64(stmt_, i));
       case SQLITE_FLOAT: return decimalValue(sqlite3_column_double(stmt_, i), -1);
@@ -145,8 +204,8 @@ class SqliteCursor : public Cursor {
 
   std::shared_ptr<Database> db_;
   sqlite3_stmt* stmt_;
-  std::vector<std::string> columns_;
-  std::vector<std::string> decl_;
+  std::string key_;
+  std::shared_ptr<const Shape> shape_;
 };
 
 class AccessSource : public Source {
@@ -163,12 +222,30 @@ class AccessSource : public Source {
   }
 
   std::unique_ptr<RowSet> query(const std::string& sql, const std::vector<Value>& params) override {
-    std::string text = translateAccessSql(sql);
-    for (const auto& name : mentionedNames(text)) {
-      auto it = tables_.find(lower(name));
-      if (it != tables_.end()) load(it->second);
+    ParameterizedSql p = parameterizeLiterals(translateAccessSql(sql));
+    // A statement seen before had its tables loaded when it was first prepared.
+    sqlite3_stmt* stmt = db_->take(p.text);
+    if (!stmt) {
+      for (const auto& name : mentionedNames(p.text)) {
+        auto it = tables_.find(lower(name));
+        if (it != tables_.end()) load(it->second);
+      }
+      stmt = prepare(p.text, sql);
     }
-    return run(text, params, sql);
+    size_t next = 0;
+    for (size_t i = 0; i < p.slots.size(); ++i) {
+      const int at = static_cast<int>(i) + 1;
+      if (p.slots[i] < 0) {
+        if (next < params.size()) bind(stmt, at, params[next]);
+        ++next;
+        continue;
+      }
+      const auto& lit = p.literals[static_cast<size_t>(p.slots[i])];
+      if (lit.isText) sqlite3_bind_text(stmt, at, lit.text.data(), static_cast<int>(lit.text.size()), SQLITE_TRANSIENT);
+      else if (lit.isInteger) sqlite3_bind_int64(stmt, at, std::strtoll(lit.text.c_str(), nullptr, 10));
+      else sqlite3_bind_double(stmt, at, std::strtod(lit.text.c_str(), nullptr));
+    }
+    return std::make_unique<CursorRowSet>(std::make_unique<SqliteCursor>(db_, stmt, std::move(p.text)));
   }
 
   std::unique_ptr<RowSet> openTable(const std::string& name) override {
@@ -177,7 +254,10 @@ class AccessSource : public Source {
       throw SourceError("La table " + name + " n'existe pas dans " + file_.path() + " / De tabel " + name +
                         " bestaat niet in " + file_.path());
     load(it->second);
-    return run("SELECT * FROM " + quotedName(it->second.name) + " ORDER BY rowid", {}, name);
+    std::string text = "SELECT * FROM " + quotedName(it->second.name) + " ORDER BY rowid";
+    sqlite3_stmt* stmt = db_->take(text);
+    if (!stmt) stmt = prepare(text, name);
+    return std::make_unique<CursorRowSet>(std::make_unique<SqliteCursor>(db_, stmt, std::move(text)));
   }
 
   bool hasTable(const std::string& name) override { return tables_.count(lower(name)) != 0; }
@@ -198,15 +278,14 @@ class AccessSource : public Source {
     }
   }
 
-  std::unique_ptr<RowSet> run(const std::string& text, const std::vector<Value>& params, const std::string& shown) {
+  sqlite3_stmt* prepare(const std::string& text, const std::string& shown) {
     sqlite3_stmt* stmt = nullptr;
     if (sqlite3_prepare_v2(db_->db, text.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
       std::string msg = sqlite3_errmsg(db_->db);
       sqlite3_finalize(stmt);
       throw SourceError("Requête refusée / Query geweigerd (" + msg + "): " + shown);
     }
-    for (size_t i = 0; i < params.size(); ++i) bind(stmt, static_cast<int>(i) + 1, params[i]);
-    return std::make_unique<CursorRowSet>(std::make_unique<SqliteCursor>(db_, stmt));
+    return stmt;
   }
 
   static void bind(sqlite3_stmt* stmt, int at, const Value& v) {

@@ -242,7 +242,7 @@ class OdbcSource : public Source {
       std::string why = diagnostics(SQL_HANDLE_DBC, conn_->dbc, password);
       SQLFreeHandle(SQL_HANDLE_DBC, conn_->dbc);
       conn_->dbc = SQL_NULL_HDBC;
-      throw SourceError("Connection error : " + why);
+      throw SourceError(why);
     }
   }
 

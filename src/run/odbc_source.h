@@ -15,7 +15,8 @@ std::string sqlServerConnectionText(const std::string& server, const std::string
 
 // Opens a connection with client-side results (every row set is read whole on
 // execution, so several can be open at once). Throws SourceError with the
-// driver's message, the password blanked out.
+// driver's own message (the wizard puts "Connection error : " before it), the
+// password blanked out.
 std::unique_ptr<Source> openOdbcSource(const std::string& connectionText, const std::string& password = {});
 std::unique_ptr<Source> openSqlServerSource(const std::string& server, const std::string& login,
                                             const std::string& password, const std::string& database);

@@ -35,8 +35,8 @@ struct Value {
   // text as is, numbers without trailing zeros, dates "dd/mm/yyyy", Booleans
   // "True"/"False", null as "".
   std::string asText() const;
-  double asDouble() const;   // text parsed leniently, null 0
-  int64_t asInt() const;     // rounded like a conversion to a whole number
+  double asDouble() const;   // text parsed leniently, null 0, True -1, dates as day serials
+  int64_t asInt() const;     // rounded half to even like a conversion to a whole number; True -1
   bool asBool() const;
 };
 

@@ -4,8 +4,6 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "run/access_source.h"
-#include "run/odbc_source.h"
 #include "store/file_operations.h"
 
 namespace run {
@@ -33,11 +31,6 @@ int leadingValue(const std::string& s) {
 
 std::string yearFile(const std::string& sourceKey, int index) {
   return sourceKey + (index < 10 ? "A0" : "A") + std::to_string(index) + ".mdb";
-}
-
-std::string folderFile(const std::string& folder, const std::string& name) {
-  if (!folder.empty() && folder.back() != '\\' && folder.back() != '/') return folder + "\\" + name;
-  return folder + name;
 }
 
 }  // namespace
@@ -102,34 +95,6 @@ std::vector<std::string> companyListItems(Source& common) {
     if (id.present() && name.present()) items.push_back(companyItemText(id, name));
   }
   return items;
-}
-
-std::string accessCompanyCode(const std::string& folder, const std::string& item) {
-  std::string code = companyCodeOfItem(item);
-  if (sourceFileExists(folderFile(folder, "E" + code + "Soc.MDB"))) return "E" + code;
-  return code;
-}
-
-CompanyList loadAccessCompanyList(const std::string& folder) {
-  CompanyList list;
-  const std::string common = folderFile(folder, "Common.mdb");
-  if (!sourceFileExists(common)) return list;
-  auto source = openAccessSource(common);
-  list.items = companyListItems(*source);
-  if (!list.items.empty()) list.code = accessCompanyCode(folder, list.items.front());
-  return list;
-}
-
-std::vector<std::string> loadSqlCompanyList(const std::string& server, const std::string& login,
-                                            const std::string& password) {
-  static const std::string prefix = "Connection error : ";
-  try {
-    auto source = openSqlServerSource(server, login, password, "PWCOMMON");
-    return companyListItems(*source);
-  } catch (const SourceError& e) {
-    std::string m = e.what();
-    throw SourceError(m.rfind(prefix, 0) == 0 ? m : prefix + m);
-  }
 }
 
 }  // namespace run

@@ -37,21 +37,6 @@ std::string companyCodeOfItem(const std::string& item);
 // SOCIETYID or NAME left out.
 std::vector<std::string> companyListItems(Source& common);
 
-struct CompanyList {
-  std::vector<std::string> items;
-  std::string code;  // code of the first item ("" when there is none)
-};
-
-// The Access list of {folder}\Common.mdb; empty items and code when the file
-// does not exist. Throws SourceError when it exists but cannot be read.
-CompanyList loadAccessCompanyList(const std::string& folder);
-// Code of an Access item: "E" + code when {folder}\E{code}Soc.MDB exists.
-std::string accessCompanyCode(const std::string& folder, const std::string& item);
-// The SQL Server list from PWCOMMON. Throws SourceError "Connection error : ..."
-// (password never included) on any failure.
-std::vector<std::string> loadSqlCompanyList(const std::string& server, const std::string& login,
-                                            const std::string& password);
-
 // True when a file exists at the path text (backslashes or slashes), its
 // components matched in any letter case.
 bool sourceFileExists(const std::string& pathText);

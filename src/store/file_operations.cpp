@@ -69,7 +69,7 @@ std::vector<fs::path> matchingFiles(const fs::path& folder, const std::string& p
   return out;
 }
 
-// The source pattern split into its folder and last component, or one existing path.
+// The source pattern split into its folder and last component, or one path.
 struct Source {
   fs::path folder;
   std::string pattern;  // empty: `single` names one file or folder
@@ -136,7 +136,10 @@ bool moveAcross(const fs::path& from, const fs::path& to) {
 bool discard(const fs::path& item) {
   std::error_code ec;
   fs::path trash = trashHome();
-  if (trash.empty() || !fs::is_directory(trash, ec)) return fs::remove_all(item, ec) != static_cast<uintmax_t>(-1) && !ec;
+  if (trash.empty() || !fs::is_directory(trash, ec)) {
+    fs::remove_all(item, ec);
+    return !ec;
+  }
   fs::create_directories(trash / "files", ec);
   fs::create_directories(trash / "info", ec);
   std::string base = item.filename().string();

@@ -233,3 +233,36 @@ TEST(AccessSource, BadFilesAndMissingTablesGiveClearErrors) {
     EXPECT_NE(std::string(e.what()).find("D_AcctGeneral"), std::string::npos) << e.what();
   }
 }
+
+TEST(AccessSource, TextsDifferingOnlyInValuesGiveEachTheirOwnRows) {
+  ScratchDir dir;
+  std::string file = copyFixture(dir, "nwind.mdb");
+  auto src = run::openAccessSource(file);
+  auto orders = exportTable(file, "Orders");
+  std::map<std::string, long> perCustomer;
+  for (size_t r = 1; r < orders.size(); ++r) ++perCustomer[orders[r][1]];
+  auto count = [&](const std::string& id) {
+    return src->query("SELECT OrderID FROM Orders WHERE (((Orders.CustomerID)= '" + id + "') AND ((Orders.OrderID) > 0))");
+  };
+  // Row sets of the same shape open at once do not disturb each other.
+  auto a = count("ALFKI"), b = count("BONAP");
+  long na = 0, nb = 0;
+  for (; !a->eof() || !b->eof();) {
+    if (!a->eof()) ++na, a->moveNext();
+    if (!b->eof()) ++nb, b->moveNext();
+  }
+  EXPECT_EQ(na, perCustomer["ALFKI"]);
+  EXPECT_EQ(nb, perCustomer["BONAP"]);
+  for (const char* id : {"QUICK", "ALFKI", "WARTH"}) EXPECT_EQ(count(id)->recordCount(), perCustomer[id]) << id;
+}
+
+TEST(AccessSource, LargeSourcesLoadIntoATemporaryFileWithTheSameResults) {
+  ScratchDir dir;
+  std::string file = copyFixture(dir, "nwind.mdb");
+  run::AccessOptions onDisk;
+  onDisk.memoryLimitBytes = 0;  // every source counts as large
+  auto src = run::openAccessSource(file, onDisk);
+  expectTableMatchesExport(*src, file, "Orders");
+  auto rows = src->query("SELECT Count(*) AS n FROM [Order Details] WHERE Discount > 0");
+  EXPECT_GT(rows->field("n").asInt(), 0);
+}

@@ -38,3 +38,17 @@ TEST(AccessDialect, MentionedNamesSkipTextsAndNumbers) {
   EXPECT_EQ(names, expected);
   EXPECT_EQ(mentionedNames("SELECT * FROM Umsätze"), (std::vector<std::string>{"SELECT", "FROM", "Umsätze"}));
 }
+
+TEST(AccessDialect, ComparedLiteralsBecomeParametersInTextOrder) {
+  auto p = run::parameterizeLiterals(
+      "SELECT Left(a, 3) FROM t WHERE (((t.J)= 'it''s') AND ((t.D)=12) AND t.x <> 0.5 AND t.y = ? AND t.z > -1) ORDER BY 1");
+  EXPECT_EQ(p.text, "SELECT Left(a, 3) FROM t WHERE (((t.J)= ?) AND ((t.D)=?) AND t.x <> ? AND t.y = ? AND t.z > -1) ORDER BY 1");
+  ASSERT_EQ(p.slots, (std::vector<int>{0, 1, 2, -1}));
+  EXPECT_TRUE(p.literals[0].isText);
+  EXPECT_EQ(p.literals[0].text, "it's");
+  EXPECT_TRUE(p.literals[1].isInteger);
+  EXPECT_EQ(p.literals[1].text, "12");
+  EXPECT_FALSE(p.literals[2].isInteger);
+  // Two texts differing only in compared values share one shape.
+  EXPECT_EQ(run::parameterizeLiterals("WHERE a = 'X' AND b = 1").text, run::parameterizeLiterals("WHERE a = 'Y' AND b = 2").text);
+}

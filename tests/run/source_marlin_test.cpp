@@ -64,7 +64,6 @@ TEST(MarlinSource, BookYearsOfTheOlderAccessLayoutAreFoundByFileInAnyLetterCase)
 
 TEST(MarlinSource, AccessCompanyListItemsAndCodes) {
   ScratchDir dir;
-  EXPECT_TRUE(run::loadAccessCompanyList(dir.path.string()).items.empty());
   {
     jet4::Database db(dir.file("COMMON.MDB"));
     auto& t = db.addTable("SOCIETYLIST", {{"SOCIETYID", Type::Long}, {"NAME", Type::Text, 60}});
@@ -76,13 +75,12 @@ TEST(MarlinSource, AccessCompanyListItemsAndCodes) {
     t.addRow({int64_t{999}, std::string("Zeta")});
     db.close();
   }
-  auto list = run::loadAccessCompanyList(dir.path.string());
-  EXPECT_EQ(list.items, (std::vector<std::string>{"007 - Acme", "012 - Société Générale", "999 - Zeta", "1234Acme"}));
-  EXPECT_EQ(list.code, "007");
-  touch(dir.file("e007soc.mdb"));
-  EXPECT_EQ(run::loadAccessCompanyList(dir.path.string() + "/").code, "E007");
-  EXPECT_EQ(run::accessCompanyCode(dir.path.string(), "1234Acme"), "123");
-  EXPECT_EQ(run::accessCompanyCode(dir.path.string(), "  012 - Société Générale"), "012");
+  auto items = run::companyListItems(*run::openAccessSource(dir.file("Common.mdb")));
+  EXPECT_EQ(items, (std::vector<std::string>{"007 - Acme", "012 - Société Générale", "999 - Zeta", "1234Acme"}));
+  EXPECT_EQ(run::companyCodeOfItem(items.back()), "123");
+  EXPECT_EQ(run::companyCodeOfItem("  012 - Société Générale"), "012");
+  EXPECT_EQ(run::companyItemText(run::Value::ofText("7"), run::Value::ofText("Acme")), "007 - Acme");
+  EXPECT_EQ(run::companyItemText(run::Value::ofInt(0), run::Value::ofText("Acme")), "0Acme");
 }
 
 namespace {

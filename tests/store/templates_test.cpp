@@ -117,13 +117,13 @@ TEST_F(WrittenTemplates, EveryTagHasItsKeyExpressionFlagsAndLength) {
   for (const TemplateDef& t : templateCatalog()) {
     if (!t.hasCdx()) continue;
     SCOPED_TRACE(t.name);
-    std::vector<store::cdx::TagSpec> specs;
+    std::vector<store::cdx::TagSpec> stored;
     std::string error;
-    ASSERT_TRUE(store::cdx::readCdxSpecs(folder->path() / (t.name + ".CDX"), specs, error)) << error;
-    ASSERT_EQ(specs.size(), t.tags.size());
+    ASSERT_TRUE(store::cdx::readCdxSpecs(folder->path() / (t.name + ".CDX"), stored, error)) << error;
+    ASSERT_EQ(stored.size(), t.tags.size());
     for (const auto& tag : t.tags) {
-      auto it = std::find_if(specs.begin(), specs.end(), [&](const auto& s) { return s.name == tag.name; });
-      ASSERT_NE(it, specs.end()) << tag.name;
+      auto it = std::find_if(stored.begin(), stored.end(), [&](const auto& s) { return s.name == tag.name; });
+      ASSERT_NE(it, stored.end()) << tag.name;
       EXPECT_EQ(it->keyExpr, tag.keyExpr) << tag.name;
       EXPECT_EQ(it->forExpr, "") << tag.name;
       EXPECT_EQ(it->unique, tag.unique) << tag.name;

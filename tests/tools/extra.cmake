@@ -9,3 +9,8 @@ endforeach()
 if(TARGET kestrel-dump)
   add_dependencies(test_tools kestrel-dump)
 endif()
+
+# The query tool test runs the built marlin-query.
+if(TARGET marlin-query)
+  add_dependencies(test_tools marlin-query)
+endif()

@@ -8,7 +8,7 @@
 
 #include "host/ui.h"
 #include "store/dossier_template.h"
-#include "store/table_inspection.h"
+#include "store/table_report.h"
 
 namespace {
 

@@ -14,13 +14,13 @@ std::vector<FieldDef> fields(const std::string& list) {
   std::string item;
   while (std::getline(in, item, ',')) {
     std::stringstream parts(item);
-    std::string name, spec;
-    parts >> name >> spec;
-    if (name.empty() || spec.size() < 2) throw std::logic_error("bad field list item: " + item);
-    FieldDef f{name, spec[0], 0, 0};
-    auto dot = spec.find('.');
-    f.width = std::stoi(spec.substr(1, dot == std::string::npos ? std::string::npos : dot - 1));
-    if (dot != std::string::npos) f.decimals = std::stoi(spec.substr(dot + 1));
+    std::string name, form;
+    parts >> name >> form;
+    if (name.empty() || form.size() < 2) throw std::logic_error("bad field list item: " + item);
+    FieldDef f{name, form[0], 0, 0};
+    auto dot = form.find('.');
+    f.width = std::stoi(form.substr(1, dot == std::string::npos ? std::string::npos : dot - 1));
+    if (dot != std::string::npos) f.decimals = std::stoi(form.substr(dot + 1));
     out.push_back(f);
   }
   return out;

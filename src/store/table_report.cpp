@@ -1,4 +1,4 @@
-#include "store/table_inspection.h"
+#include "store/table_report.h"
 
 #include <algorithm>
 #include <memory>

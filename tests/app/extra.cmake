@@ -1,0 +1,15 @@
+# The front-end tests run the built programs on the generated sample dossiers,
+# load the SQL sample into the shared test server, and drive the Qt window.
+foreach(target marlin2kestrel kestrel-dump marlin-query marlin_samples)
+  if(TARGET ${target})
+    add_dependencies(test_app ${target})
+  endif()
+endforeach()
+target_link_libraries(test_app PRIVATE m2k_cli)
+if(TARGET m2k_qt)
+  target_link_libraries(test_app PRIVATE m2k_qt)
+  if(TARGET marlin2kestrel_host)
+    target_link_libraries(test_app PRIVATE marlin2kestrel_host)
+  endif()
+endif()
+set(M2K_TEST_PROPERTIES RESOURCE_LOCK sql_test_server)

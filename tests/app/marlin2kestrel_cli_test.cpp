@@ -1,0 +1,153 @@
+// marlin2kestrel end to end on the generated sample dossiers: the finished
+// dossier opens in python3-dbfread, its indexes pass the checker, and its
+// accounts are those of the source.
+#include <algorithm>
+#include <set>
+
+#include "cli_fixture.h"
+#include "convert/master/codes.h"
+
+namespace {
+
+// Splits one CSV line of marlin-query (quotes around fields with commas).
+std::vector<std::string> csvFields(const std::string& line) {
+  std::vector<std::string> fields(1);
+  bool quoted = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    char c = line[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') fields.back() += '"', ++i;
+      else if (c == '"') quoted = false;
+      else fields.back() += c;
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == ',') {
+      fields.emplace_back();
+    } else {
+      fields.back() += c;
+    }
+  }
+  return fields;
+}
+
+class Marlin2Kestrel : public CliTest {
+ protected:
+  // Source general accounts (TYPE 0) of a sample company database.
+  std::vector<std::string> sourceAccounts(const std::string& database, const std::string& table) {
+    Ran r = run(std::string(M2K_BIN_DIR) + "/marlin-query " + shellQuoted(database) + " --table " + table);
+    EXPECT_EQ(r.status, 0) << r.output;
+    std::stringstream in(r.output);
+    std::string line;
+    std::getline(in, line);
+    auto header = csvFields(line);
+    auto type = std::find(header.begin(), header.end(), "TYPE") - header.begin();
+    auto id = std::find(header.begin(), header.end(), "GENERALID") - header.begin();
+    std::vector<std::string> accounts;
+    while (std::getline(in, line)) {
+      auto f = csvFields(line);
+      if (f.size() == header.size() && f[static_cast<std::size_t>(type)] == "0")
+        accounts.push_back(f[static_cast<std::size_t>(id)]);
+    }
+    return accounts;
+  }
+
+  // The finished dossier: every file renamed, indexes sound, tables readable,
+  // the source's accounts at the dossier's account length.
+  void expectDossier(const std::vector<std::string>& source, const std::string& language) {
+    const fs::path dossier = kestrel / "ACME";
+    std::size_t files = 0;
+    for (auto& e : fs::directory_iterator(dossier)) {
+      ++files;
+      EXPECT_EQ(e.path().filename().string().rfind("ACME_", 0), 0u) << e.path();
+    }
+    EXPECT_EQ(files, 32u);
+    Ran check = run(std::string(M2K_BIN_DIR) + "/kestrel-dump --check " + shellQuoted(dossier.string()));
+    EXPECT_EQ(check.status, 0) << check.output;
+
+    auto counts = dbfreadCounts(dossier);
+    EXPECT_EQ(counts.size(), 16u);
+    EXPECT_GE(counts["ACME_ACF.DBF"], static_cast<long>(source.size()));
+
+    const auto ids = dbfreadColumn(dossier / "ACME_PARAM.DBF", "ID");
+    const auto values = dbfreadColumn(dossier / "ACME_PARAM.DBF", "VALUE");
+    auto param = [&](const std::string& id) {
+      auto at = std::find(ids.begin(), ids.end(), id);
+      return at == ids.end() ? std::string("(missing)") : values[static_cast<std::size_t>(at - ids.begin())];
+    };
+    EXPECT_EQ(param("LangCreation"), language);
+    EXPECT_EQ(param("Socname"), "Société Démo Marlin 001");
+    const std::string picture = param("AccountPicture");
+    const auto lengen = picture.find("LENGEN=");
+    ASSERT_NE(lengen, std::string::npos) << picture;
+    const int length = std::stoi(picture.substr(lengen + 7));
+    std::size_t longest = 0;
+    for (auto& a : source) longest = std::max(longest, a.size());
+    EXPECT_EQ(length, static_cast<int>(std::clamp<std::size_t>(longest, 4, 8)));
+
+    const auto numbers = dbfreadColumn(dossier / "ACME_ACF.DBF", "NUMBER");
+    std::set<std::string> inDossier(numbers.begin(), numbers.end());
+    for (auto& a : source)
+      EXPECT_TRUE(inDossier.count(convert::NormalizeAccount(a, static_cast<int16_t>(length)))) << a;
+  }
+};
+
+TEST_F(Marlin2Kestrel, AccessPrefixedLayoutInFrench) {
+  Ran r = import("--source-folder " + shellQuoted(sample("access-prefixed")) + " --company 001 --master-only --accounts");
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("L'importation s'est déroulée correctement"), std::string::npos);
+  EXPECT_NE(r.output.find("Terminated..."), std::string::npos);
+  expectDossier(sourceAccounts(sample("access-prefixed") + "/001Soc.MDB", "D_AcctGeneral"), "F");
+}
+
+TEST_F(Marlin2Kestrel, AccessOlderLayoutInDutch) {
+  Ran r = import("--language N --source-folder " + shellQuoted(sample("access-older")) +
+                 " --company 001 --master-only --accounts");
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("Import OK!"), std::string::npos);
+  expectDossier(sourceAccounts(sample("access-older") + "/001Soc.MDB", "AcctGeneral"), "N");
+}
+
+TEST_F(Marlin2Kestrel, ExistingDossierIsRefusedAndLeftAsItWas) {
+  const std::string args = "--source-folder " + shellQuoted(sample("access-prefixed")) + " --company 001 --master-only --accounts";
+  ASSERT_EQ(import(args).status, 0);
+  const fs::path param = kestrel / "ACME" / "ACME_PARAM.DBF";
+  const std::string before = readText(param);
+  const auto written = fs::last_write_time(param);
+  Ran again = import(args);
+  EXPECT_EQ(again.status, 1);
+  EXPECT_NE(again.output.find("Le chemin du dossier Kestrel de destination doit être vide, veuillez le supprimer via Kestrel."),
+            std::string::npos)
+      << again.output;
+  EXPECT_EQ(readText(param), before);
+  EXPECT_EQ(fs::last_write_time(param), written);
+}
+
+TEST_F(Marlin2Kestrel, FailedRunsLeaveNoTargetAndFailTheExitStatus) {
+  // A folder without Marlin data: no company list, so no import.
+  Ran none = import("--source-folder " + shellQuoted(root.string()) + " --company 001 --master-only");
+  EXPECT_EQ(none.status, 1);
+  // A company that is not in the list.
+  Ran missing = import("--language N --source-folder " + shellQuoted(sample("access-prefixed")) + " --company 042");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.output.find("Het bedrijf 042 staat niet in de lijst van Marlin bedrijven."), std::string::npos)
+      << missing.output;
+  EXPECT_FALSE(fs::exists(kestrel / "ACME"));
+}
+
+TEST_F(Marlin2Kestrel, CommandLineMistakesAreExplained) {
+  Ran noSource = import("--company 001");
+  EXPECT_EQ(noSource.status, 2);
+  EXPECT_NE(noSource.output.find("Indiquez la source"), std::string::npos) << noSource.output;
+  Ran both = import("--language N --source-folder x --sql-server y --login z --company 001");
+  EXPECT_EQ(both.status, 2);
+  EXPECT_NE(both.output.find("niet allebei"), std::string::npos) << both.output;
+  Ran stray = import("--customers --source-folder x --company 001");
+  EXPECT_EQ(stray.status, 2);
+  Ran unknown = import("--frobnicate");
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_NE(unknown.output.find("Option inconnue : --frobnicate"), std::string::npos);
+  EXPECT_FALSE(fs::exists(kestrel / "ACME"));
+  EXPECT_FALSE(fs::exists(kestrel / "VIDE"));
+}
+
+}  // namespace

@@ -1,0 +1,88 @@
+// marlin2kestrel on the SQL Server edition: the generated sample loaded into
+// the test server (scripts/sql-test-server.sh), reached through ODBC.
+#include <algorithm>
+
+#include "cli_fixture.h"
+
+namespace {
+
+class SqlEdition : public CliTest {
+ protected:
+  void SetUp() override {
+    CliTest::SetUp();
+    const char* dir = std::getenv("M2K_SQL_STATE_DIR");
+    std::ifstream in(std::string(dir ? dir : M2K_SOURCE_DIR "/build/sql-test-server") + "/env");
+    for (std::string line; std::getline(in, line);) {
+      auto eq = line.find('=');
+      if (eq == std::string::npos) continue;
+      env[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    if (env["M2K_SQL_SERVER"].empty()) GTEST_SKIP() << "SQL test server not running: scripts/sql-test-server.sh start";
+    for (auto& [k, v] : env) environment += k + "=" + shellQuoted(v) + " ";
+    loadSample();
+  }
+
+  // psql as the server's administrator, as the sample's own notes say.
+  void psql(const std::string& database, const std::string& file) {
+    Ran r = run("psql -q -v ON_ERROR_STOP=1 -h " + env["M2K_SQL_SERVER"] + " -U " + env["M2K_SQL_ADMIN"] + " -d " +
+                    database + " -f " + shellQuoted(file),
+                environment + "PGPASSWORD=" + shellQuoted(env["M2K_SQL_ADMIN_PASSWORD"]));
+    ASSERT_EQ(r.status, 0) << r.output;
+  }
+
+  void loadSample() {
+    const std::string dir = sample("sql");
+    for (const char* db : {"PWCOMMON", "PW0001SOC"}) {
+      psql("postgres", dir + "/" + db + ".create.sql");
+      psql(db, dir + "/" + db + ".sql");
+    }
+  }
+
+  Ran importSql(const std::string& arguments, const std::string& password) {
+    return import("--sql-server " + env["M2K_SQL_SERVER"] + " --login " + env["M2K_SQL_ADMIN"] + " " + arguments,
+                  environment + "MARLIN_SQL_PASSWORD=" + shellQuoted(password));
+  }
+
+  std::map<std::string, std::string> env;
+  std::string environment;
+};
+
+TEST_F(SqlEdition, MasterDataImportInFrenchAndDutch) {
+  Ran fr = importSql("--company 001 --master-only --accounts", env["M2K_SQL_ADMIN_PASSWORD"]);
+  ASSERT_EQ(fr.status, 0) << fr.output;
+  EXPECT_NE(fr.output.find("L'importation s'est déroulée correctement"), std::string::npos);
+  Ran check = run(std::string(M2K_BIN_DIR) + "/kestrel-dump --check " + shellQuoted((kestrel / "ACME").string()));
+  EXPECT_EQ(check.status, 0) << check.output;
+  auto counts = dbfreadCounts(kestrel / "ACME");
+  EXPECT_EQ(counts.size(), 16u);
+  const auto ids = dbfreadColumn(kestrel / "ACME" / "ACME_PARAM.DBF", "ID");
+  const auto values = dbfreadColumn(kestrel / "ACME" / "ACME_PARAM.DBF", "VALUE");
+  auto at = std::find(ids.begin(), ids.end(), "Socname");
+  ASSERT_NE(at, ids.end());
+  EXPECT_EQ(values[static_cast<std::size_t>(at - ids.begin())], "Société Démo Marlin 001");
+  // The same source gives the same accounts as the Access edition of the sample.
+  auto numbers = dbfreadColumn(kestrel / "ACME" / "ACME_ACF.DBF", "NUMBER");
+
+  fs::remove_all(kestrel);
+  fs::create_directories(kestrel);
+  Ran nl = importSql("--language N --company 001 --master-only --accounts", env["M2K_SQL_ADMIN_PASSWORD"]);
+  ASSERT_EQ(nl.status, 0) << nl.output;
+  EXPECT_NE(nl.output.find("Import OK!"), std::string::npos);
+  EXPECT_EQ(dbfreadColumn(kestrel / "ACME" / "ACME_ACF.DBF", "NUMBER"), numbers);
+
+  fs::remove_all(kestrel);
+  fs::create_directories(kestrel);
+  Ran access = import("--source-folder " + shellQuoted(sample("access-prefixed")) + " --company 001 --master-only --accounts");
+  ASSERT_EQ(access.status, 0) << access.output;
+  EXPECT_EQ(dbfreadColumn(kestrel / "ACME" / "ACME_ACF.DBF", "NUMBER"), numbers);
+}
+
+TEST_F(SqlEdition, RefusedLoginIsReportedWithoutThePassword) {
+  Ran r = importSql("--company 001 --master-only", "wrong-secret-123");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.output.find("Connection error : "), std::string::npos) << r.output;
+  EXPECT_EQ(r.output.find("wrong-secret-123"), std::string::npos);
+  EXPECT_FALSE(fs::exists(kestrel / "ACME"));
+}
+
+}  // namespace
