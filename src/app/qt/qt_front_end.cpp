@@ -1,5 +1,7 @@
 #include "app/qt/qt_front_end.h"
 
+#include <chrono>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -98,7 +100,8 @@ void QtFrontEnd::build() {
       switch (c.kind) {
         case K::Label: {
           auto* label = new QLabel(parent);
-          label->setWordWrap(true);
+          // Only the labels given room for several lines wrap.
+          label->setWordWrap(c.height > 300);
           made = label;
           break;
         }
@@ -149,9 +152,14 @@ void QtFrontEnd::build() {
           made = button;
           break;
         }
-        case K::Frame:
-          made = new QGroupBox(parent);
+        case K::Frame: {
+          // A frame covers what lies beneath it, as the SQL frame covers the
+          // introduction text it is moved over.
+          auto* frame = new QGroupBox(parent);
+          frame->setAutoFillBackground(true);
+          made = frame;
           break;
+        }
         case K::ProgressBar: {
           auto* bar = new QProgressBar(parent);
           bar->setRange(0, 100);
@@ -170,6 +178,8 @@ void QtFrontEnd::build() {
       widgets_[name] = made;
     }
   }
+  for (const auto& name : w.controlOrder())
+    if (w.control(name).kind == K::Frame) widgets_.at(name)->raise();
   if (auto* ok = qobject_cast<QPushButton*>(widget("cmdOk"))) ok->setDefault(true);
 }
 
@@ -272,6 +282,12 @@ host::MsgResult QtFrontEnd::messageBox(const std::string& text, host::MsgButtons
 }
 
 void QtFrontEnd::processEvents() {
+  // The steps ask for a repaint at every record; a screen needs far fewer.
+  // Whatever is skipped here is shown by the next repaint or at the end of
+  // the click that started the run.
+  const auto now = std::chrono::steady_clock::now();
+  if (now - lastRepaint_ < std::chrono::milliseconds(40)) return;
+  lastRepaint_ = now;
   sync();
   QApplication::processEvents();
 }
