@@ -1,12 +1,22 @@
 #!/usr/bin/env bash
-# Builds the project and runs the main job on the bundled sample dossier.
+# Builds the project and runs the main job: the master data of the bundled
+# sample Marlin dossier (Access, prefixed layout, company "001") imported into
+# a new Kestrel dossier in a fresh folder, then a short summary of the result.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/deps.sh"
 bash "$root/scripts/build.sh"
-if [ -x "$root/build/bin/kestrel-dump" ]; then
-  out=$(mktemp -d)
-  "$root/build/bin/kestrel-dump" --template "$out" --language F
-  "$root/build/bin/kestrel-dump" --check "$out/VIDE"
-  echo "Empty Kestrel dossier written to $out/VIDE"
-fi
+bin="$root/build/bin"
+out=$(mktemp -d)
+"$bin/marlin2kestrel" --kestrel-folder "$out" --dossier DEMO \
+  --source-folder "$root/build/samples/access-prefixed" --company 001 --master-only
+
+dossier="$out/DEMO"
+rows() { "$bin/kestrel-dump" "$dossier/DEMO_$1.DBF" | tail -n +2 | grep -vc '^\*' || true; }
+echo
+echo "Kestrel dossier written to $dossier"
+printf '  %-34s %s\n' "customers and suppliers (CSF)" "$(rows CSF)" \
+  "general accounts (ACF)" "$(rows ACF)" \
+  "codes: categories, payment (TABLE)" "$(rows TABLE)" \
+  "parameters (PARAM)" "$(rows PARAM)"
+"$bin/kestrel-dump" --check "$dossier" >/dev/null && echo "  every index checked: OK"

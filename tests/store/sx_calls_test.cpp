@@ -128,6 +128,11 @@ TEST_F(SxCalls, SeekFoundAndWalkingATag) {
   for (sx_GoTop(); !sx_Eof(); sx_Skip(1)) seen.push_back(sx_RecNo());
   EXPECT_EQ(seen, (std::vector<int32_t>{1, 2, 3, 4}));
   EXPECT_EQ(sx_QueryRecCount(), 4);
+  // Locate takes the first match in the current order, then continues from there.
+  sx_SetOrder(order);
+  sx_GoTop();
+  EXPECT_EQ(sx_Locate("VALUE = 'v:' AND .NOT. ID = 'Soc'", 0, 0), 4);
+  EXPECT_EQ(sx_Locate("VALUE = 'v:' AND .NOT. ID = 'Soc'", 0, 1), 3);
   sx_CloseAll();
   enginetest::expectIndexesAgree(file, 1);
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "jet4_writer.h"
+
 namespace mdbcli {
 
 // Runs a shell command and returns its standard output; throws when it fails.
@@ -21,5 +23,8 @@ Table exportTable(const std::string& file, const std::string& table);
 std::vector<std::string> tables(const std::string& file);
 std::string version(const std::string& file);
 std::string schema(const std::string& file);
+
+// How exportTable shows a value written with the Jet 4 writer.
+std::optional<std::string> exportText(const jet4::Value& v);
 
 }  // namespace mdbcli

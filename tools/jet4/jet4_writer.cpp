@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 namespace jet4 {
@@ -53,6 +54,13 @@ int fixedSize(Type t) {
 }
 
 bool isVariable(Type t) { return t == Type::Text || t == Type::Memo; }
+
+// Jet compares names without regard to case (ASCII letters here).
+std::string folded(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  return s;
+}
 
 std::u16string utf16(const std::string& s) {
   std::u16string out;
@@ -180,6 +188,20 @@ double toJetDate(const DateTime& d) {
   return days >= 0 ? double(days) + frac : double(days) - frac;
 }
 
+std::string decimalText(Currency c) {
+  const uint64_t a = c.units < 0 ? 0 - uint64_t(c.units) : uint64_t(c.units);
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%s%llu.%04llu", c.units < 0 ? "-" : "", (unsigned long long)(a / 10000),
+                (unsigned long long)(a % 10000));
+  return buf;
+}
+
+std::string isoText(const DateTime& d) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour, d.minute, d.second);
+  return buf;
+}
+
 // ---------------------------------------------------------------- Table
 
 Table::Table(Database& db, std::string name, std::vector<Column> columns, uint32_t tdefPage, bool system)
@@ -190,10 +212,7 @@ Table::Table(Database& db, std::string name, std::vector<Column> columns, uint32
     if (c.type == Type::Text && (c.size < 1 || c.size > 255))
       throw Error("table " + name_ + ", colonne " + c.name + ": taille de texte 1 à 255 / tekstlengte 1 tot 255");
     for (size_t j = 0; j < i; ++j) {
-      std::string a = c.name, b = columns_[j].name;
-      std::transform(a.begin(), a.end(), a.begin(), ::tolower);
-      std::transform(b.begin(), b.end(), b.begin(), ::tolower);
-      if (a == b) throw Error("table " + name_ + ": colonne en double " + c.name + " / dubbele kolom");
+      if (folded(c.name) == folded(columns_[j].name)) throw Error("table " + name_ + ": colonne en double " + c.name + " / dubbele kolom");
     }
     if (isVariable(c.type)) {
       fixedOffset_.push_back(-1);
@@ -345,12 +364,8 @@ Database::~Database() {
 
 Table& Database::addTable(const std::string& name, std::vector<Column> columns) {
   if (closed_) throw Error("base déjà fermée / databank al gesloten");
-  std::string lower = name;
-  std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
   for (auto& t : tables_) {
-    std::string other = t->name();
-    std::transform(other.begin(), other.end(), other.begin(), ::tolower);
-    if (other == lower) throw Error("table en double / dubbele tabel: " + name);
+    if (folded(t->name()) == folded(name)) throw Error("table en double / dubbele tabel: " + name);
   }
   tables_.push_back(std::unique_ptr<Table>(new Table(*this, name, std::move(columns), allocatePage(), false)));
   return *tables_.back();

@@ -48,6 +48,10 @@ class Error : public std::runtime_error {
 
 // Days since 30 December 1899 plus the fraction of the day, Jet's date form.
 double toJetDate(const DateTime& d);
+// "-1234.5600": the amount with its four decimals.
+std::string decimalText(Currency c);
+// "2024-02-29 13:45:07".
+std::string isoText(const DateTime& d);
 
 class Database;
 

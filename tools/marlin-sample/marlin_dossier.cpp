@@ -91,7 +91,7 @@ int TableData::column(std::string_view wanted) const {
   for (size_t i = 0; i < columns.size(); ++i) {
     const std::string& n = columns[i].name;
     if (n.size() == wanted.size() &&
-        std::equal(n.begin(), n.end(), wanted.begin(), [](char a, char b) { return std::tolower(a) == std::tolower(b); }))
+        std::equal(n.begin(), n.end(), wanted.begin(), [](unsigned char a, unsigned char b) { return std::tolower(a) == std::tolower(b); }))
       return int(i);
   }
   return -1;
@@ -100,7 +100,7 @@ int TableData::column(std::string_view wanted) const {
 Dossier::Dossier(Options options) : options_(std::move(options)) {
   const std::string& c = options_.company;
   const std::string digits = !c.empty() && c[0] == 'E' ? c.substr(1) : c;
-  if (digits.size() != 3 || !std::all_of(digits.begin(), digits.end(), ::isdigit) || digits == "000")
+  if (digits.size() != 3 || !std::all_of(digits.begin(), digits.end(), [](char ch) { return ch >= '0' && ch <= '9'; }) || digits == "000")
     throw std::invalid_argument("Code société invalide « " + c + " » : trois chiffres attendus (001 à 999). / "
                                 "Ongeldige bedrijfscode \"" + c + "\": drie cijfers verwacht (001 tot 999).");
   if (options_.years < 1 || options_.years > 99)

@@ -9,7 +9,8 @@
 //   and internal transfers on a 580 account;
 // - matching entries, one or several per line, and some of amount zero;
 // - documents whose lines fall into two periods, lines of information
-//   (AcctType 0), a journal used both for purchases and for sales;
+//   (AcctType 0), a journal used both for purchases and for sales, a journal
+//   code that Kestrel's template holds with another journal type;
 // - documents in the closing period in two journals.
 // The newest book year is monthly, the one before quarterly, the one before
 // that a single period, and so on.
@@ -96,6 +97,8 @@ const std::vector<Journal> kJournals = {
     {"ACH", 2, 1, "Achats", nullptr, nullptr},
     {"NCA", 2, 2, "Notes de crédit achats", nullptr, nullptr},
     {"MIX", 2, 1, "Achats et ventes divers", nullptr, nullptr},
+    // A purchase journal whose code Kestrel's template gives to sales credit notes.
+    {"NCVEN", 2, 2, "Notes de crédit fournisseurs", nullptr, nullptr},
     {"OD", 3, 0, "Opérations diverses", nullptr, nullptr},
     {"OUV", 3, 1, "Réouverture", nullptr, nullptr},
     {"REP", 3, 2, "Report", nullptr, nullptr},
@@ -333,7 +336,7 @@ class YearGenerator {
     invoice(j, j.type, creditNote);
   }
   void purchase(bool creditNote) {
-    const Journal& j = journal(creditNote ? "NCA" : "ACH");
+    const Journal& j = journal(creditNote ? (rng_.percent(50) ? "NCA" : "NCVEN") : "ACH");
     invoice(j, j.type, creditNote);
   }
   // Journal MIX holds purchases and, now and then, sales.
@@ -569,7 +572,7 @@ class YearGenerator {
   std::vector<int> spans_;  // days from the first to the last day of each period
   int currentPeriod_ = 1;
   int64_t written_ = 0, record_ = 0, check_ = 0;
-  int64_t docNumbers_[16] = {};
+  int64_t docNumbers_[32] = {};
   std::deque<OpenItem> openSales_, openPurchases_;
   std::vector<Row> extraChecks_;
 };

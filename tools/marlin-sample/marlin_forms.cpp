@@ -30,7 +30,8 @@ std::string yearTableName(Form form, int year, const std::string& bare) {
 std::string companyFileName(const Dossier& d) { return d.options().company + "Soc.MDB"; }
 
 std::string yearFileName(const Dossier& d, int year) {
-  return d.options().company + "A" + (year < 10 ? "0" + std::to_string(year) : std::to_string(year)) + ".mdb";
+  // Two digits below 10, the plain number above: the same text up to 99.
+  return d.options().company + "A" + twoDigits(year) + ".mdb";
 }
 
 std::string sqlDatabaseName(const Dossier& d) { return "PW0" + d.options().company + "SOC"; }

@@ -37,18 +37,8 @@ std::string literal(const Value& v) {
     case 1: return std::get<bool>(v) ? "true" : "false";
     case 2: return std::to_string(std::get<int64_t>(v));
     case 3: std::snprintf(buf, sizeof buf, "%.17g", std::get<double>(v)); return buf;
-    case 4: {
-      const int64_t u = std::get<jet4::Currency>(v).units;
-      const uint64_t a = u < 0 ? uint64_t(-u) : uint64_t(u);
-      std::snprintf(buf, sizeof buf, "%s%llu.%04llu", u < 0 ? "-" : "", (unsigned long long)(a / 10000),
-                    (unsigned long long)(a % 10000));
-      return buf;
-    }
-    case 5: {
-      const auto& d = std::get<jet4::DateTime>(v);
-      std::snprintf(buf, sizeof buf, "'%04d-%02d-%02d %02d:%02d:%02d'", d.year, d.month, d.day, d.hour, d.minute, d.second);
-      return buf;
-    }
+    case 4: return jet4::decimalText(std::get<jet4::Currency>(v));
+    case 5: return std::string(1, '\'').append(jet4::isoText(std::get<jet4::DateTime>(v))).append(1, '\'');
     default: {
       std::string out = "'";
       for (char c : std::get<std::string>(v)) out += c == '\'' ? std::string("''") : std::string(1, c);
@@ -78,8 +68,12 @@ class Script {
   void add(int table, const Row& row) {
     Pending& t = tables_[table];
     std::string values = "(";
-    for (size_t i = 0; i < row.size(); ++i) values += (i ? "," : "") + literal(row[i]);
-    t.batch.push_back(values + ")");
+    for (size_t i = 0; i < row.size(); ++i) {
+      if (i) values += ',';
+      values += literal(row[i]);
+    }
+    values += ')';
+    t.batch.push_back(std::move(values));
     ++file_.tables[table].rows;
     if (int(t.batch.size()) >= kRowsPerInsert) flush(t);
   }

@@ -98,7 +98,8 @@ void QtFrontEnd::build() {
       switch (c.kind) {
         case K::Label: {
           auto* label = new QLabel(parent);
-          label->setWordWrap(true);
+          // Only the labels given room for several lines wrap.
+          label->setWordWrap(c.height > 300);
           made = label;
           break;
         }
@@ -149,9 +150,14 @@ void QtFrontEnd::build() {
           made = button;
           break;
         }
-        case K::Frame:
-          made = new QGroupBox(parent);
+        case K::Frame: {
+          // A frame covers what lies beneath it, as the SQL frame covers the
+          // introduction text it is moved over.
+          auto* frame = new QGroupBox(parent);
+          frame->setAutoFillBackground(true);
+          made = frame;
           break;
+        }
         case K::ProgressBar: {
           auto* bar = new QProgressBar(parent);
           bar->setRange(0, 100);
@@ -170,6 +176,8 @@ void QtFrontEnd::build() {
       widgets_[name] = made;
     }
   }
+  for (const auto& name : w.controlOrder())
+    if (w.control(name).kind == K::Frame) widgets_.at(name)->raise();
   if (auto* ok = qobject_cast<QPushButton*>(widget("cmdOk"))) ok->setDefault(true);
 }
 

@@ -164,8 +164,10 @@ std::string formatDateField(int32_t julian) {
   if (julian <= 0) return std::string(8, ' ');
   int y, m, d;
   civilDate(julian, y, m, d);
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%04d%02d%02d", y, m, d);
+  if (y < 0 || y > 9999) return std::string(8, ' ');
+  char buf[8];
+  int v = y * 10000 + m * 100 + d;
+  for (int i = 7; i >= 0; --i, v /= 10) buf[i] = static_cast<char>('0' + v % 10);
   return std::string(buf, 8);
 }
 

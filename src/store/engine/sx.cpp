@@ -255,18 +255,26 @@ int32_t sx_Locate(const std::string& condition, int direction, int continuing) {
   }
   Table& t = *a->table;
   t.go(t.recno());  // settles a pending change before reading other records
-  uint32_t n = t.recordCount();
-  uint32_t r;
-  if (direction < 0)
-    r = continuing && !a->eof ? t.recno() - 1 : n;
-  else
-    r = continuing && !a->eof ? t.recno() + 1 : 1;
-  for (; r >= 1 && r <= n; r += direction < 0 ? -1 : 1) {
-    if (e->evalLogical(t.record(r))) {
-      positionAt(*a, r);
-      a->found = true;
-      return static_cast<int32_t>(r);
-    }
+  auto hit = [&](uint32_t r) {
+    positionAt(*a, r);
+    a->found = true;
+    return static_cast<int32_t>(r);
+  };
+  if (a->order && direction >= 0) {
+    // From the top of the current order, as the records are walked.
+    size_t tag = a->order - 1;
+    uint32_t r = continuing && !a->eof ? t.nextInOrder(tag, t.recno()) : t.firstInOrder(tag);
+    for (; r; r = t.nextInOrder(tag, r))
+      if (e->evalLogical(t.record(r))) return hit(r);
+  } else {
+    uint32_t n = t.recordCount();
+    uint32_t r;
+    if (direction < 0)
+      r = continuing && !a->eof ? t.recno() - 1 : n;
+    else
+      r = continuing && !a->eof ? t.recno() + 1 : 1;
+    for (; r >= 1 && r <= n; r += direction < 0 ? -1 : 1)
+      if (e->evalLogical(t.record(r))) return hit(r);
   }
   a->found = false;
   positionAt(*a, 0);

@@ -265,6 +265,11 @@ bool Table::readAll(std::string& error) {
     error = damaged("fin d'en-tête absente", "einde van de kop ontbreekt", path_);
     return false;
   }
+  for (size_t i = 0; i < fields_.size(); ++i) {
+    std::string upper = fields_[i].name;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    fieldByName_.emplace(upper, static_cast<int>(i));
+  }
   if (offset != recLen_) {
     error = damaged("longueur d'enregistrement incohérente", "inconsistente recordlengte", path_);
     return false;
@@ -328,9 +333,11 @@ bool Table::loadIndex(std::string& error) {
 
 int Table::fieldIndex(std::string_view n) const {
   while (!n.empty() && n.back() == ' ') n.remove_suffix(1);
-  for (size_t i = 0; i < fields_.size(); ++i)
-    if (sameNameIgnoringCase(fields_[i].name, n)) return static_cast<int>(i);
-  return -1;
+  if (n.size() > 11) return -1;
+  char upper[11];
+  for (size_t i = 0; i < n.size(); ++i) upper[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(n[i])));
+  auto it = fieldByName_.find(std::string_view(upper, n.size()));
+  return it == fieldByName_.end() ? -1 : it->second;
 }
 
 char* Table::recordPtr(uint32_t r) {
@@ -509,7 +516,6 @@ bool Table::setNumber(int field, double value) {
 
 bool Table::setDate(int field, int32_t julian) {
   if (field < 0 || field >= static_cast<int>(fields_.size())) return false;
-  if (fields_[field].type != 'D') return setRaw(field, formatDateField(julian));
   return setRaw(field, formatDateField(julian));
 }
 
@@ -688,7 +694,9 @@ void refineRuns(std::vector<SortEntry>& es, size_t begin, size_t end, const std:
     uint64_t p = prefix8(keys.data() + size_t(es[i].slot) * len + offset, uint16_t(len - offset));
     es[i].prefix = descending ? ~p : p;
   }
-  std::sort(es.begin() + begin, es.begin() + end, byPrefix);
+  // Runs of one repeated key (filler keys) are already in record order.
+  if (!std::is_sorted(es.begin() + begin, es.begin() + end, byPrefix))
+    std::sort(es.begin() + begin, es.begin() + end, byPrefix);
   if (offset + 8 >= len) return;
   for (size_t i = begin; i < end;) {
     size_t j = i + 1;

@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -123,6 +124,7 @@ class Table {
 
   std::filesystem::path path_, cdxPath_, fptPath_;
   std::vector<FieldDef> fields_;
+  std::map<std::string, int, std::less<>> fieldByName_;  // upper-case names
   uint8_t version_ = 0x03, flags_ = 0, codePage_ = 0;
   uint16_t headerLen_ = 0, recLen_ = 0;
   uint32_t count_ = 0, cur_ = 0;
