@@ -13,7 +13,12 @@ void objMarlin::Execute() {
   wizard.ctx.isVersionSql = isVersionSql_;
   wizard.Load();
   if (wizard.isUnloaded()) return;
-  wizard.control("txtPathKestrel").text = kestrelPath_;
+  // Setting the text is a change of the box like any other: the INI file
+  // then remembers the host's folder.
+  if (wizard.control("txtPathKestrel").text != kestrelPath_) {
+    wizard.control("txtPathKestrel").text = kestrelPath_;
+    wizard.txtPathKestrel_Change();
+  }
   wizard.control("txtCompanyName").text = kestrelDossierName_;
   wizard.visible = true;
   frontEnd_.showModal(wizard);

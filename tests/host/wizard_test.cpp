@@ -182,6 +182,7 @@ TEST_F(WizardTest, ExecuteShowsTheHostValuesAndPassesExecutionDoneOn) {
   marlin.Execute();
   EXPECT_EQ(front.shown, 1);
   EXPECT_EQ(front.seenPath, "/from/host");
+  EXPECT_EQ(host::readIniValue(ini, "Marlin2Kestrel", "PathDataKestrel"), "/from/host");
   EXPECT_EQ(front.seenName, "ACME");
   EXPECT_EQ(marlin.mainMarlin()->ctx.language, "N");
   EXPECT_TRUE(marlin.mainMarlin()->ctx.isVersionSql);

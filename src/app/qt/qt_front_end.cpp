@@ -1,5 +1,7 @@
 #include "app/qt/qt_front_end.h"
 
+#include <chrono>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -280,6 +282,12 @@ host::MsgResult QtFrontEnd::messageBox(const std::string& text, host::MsgButtons
 }
 
 void QtFrontEnd::processEvents() {
+  // The steps ask for a repaint at every record; a screen needs far fewer.
+  // Whatever is skipped here is shown by the next repaint or at the end of
+  // the click that started the run.
+  const auto now = std::chrono::steady_clock::now();
+  if (now - lastRepaint_ < std::chrono::milliseconds(40)) return;
+  lastRepaint_ = now;
   sync();
   QApplication::processEvents();
 }

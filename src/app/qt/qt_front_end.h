@@ -2,6 +2,7 @@
 // where the model says, refreshed from the model after every action and at
 // every repaint the run asks for.
 #pragma once
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -56,6 +57,7 @@ class QtFrontEnd : public host::FrontEnd, public host::Ui {
   QDialog* dialog_ = nullptr;
   std::map<std::string, QWidget*> widgets_;
   int busy_ = 0;
+  std::chrono::steady_clock::time_point lastRepaint_{};
   bool syncing_ = false;
 };
 
