@@ -47,4 +47,8 @@ TEST(EngineText, ResolveCaseFindsEachComponent) {
   EXPECT_EQ(found, dir.path() / "Kestrel" / "VIDE01" / "VIDE01_DBK_01.DBF");
   // A file still to be made keeps its name under the folder that exists.
   EXPECT_EQ(resolveCase(dir.path() / "kestrel" / "NEW" / "a.dbf"), dir.path() / "Kestrel" / "NEW" / "a.dbf");
+#ifndef _WIN32
+  EXPECT_EQ(resolveCase(dir.path().string() + "\\kestrel\\Vide01\\VIDE01_dbk_01.DBF"),
+            dir.path() / "Kestrel" / "VIDE01" / "VIDE01_DBK_01.DBF");
+#endif
 }

@@ -123,6 +123,11 @@ TEST_F(SxCalls, SeekFoundAndWalkingATag) {
   std::vector<int32_t> seen;
   for (sx_GoTop(); !sx_Eof(); sx_Skip(1)) seen.push_back(sx_RecNo());
   EXPECT_EQ(seen, (std::vector<int32_t>{4, 2, 3, 1}));
+  sx_Seek("SOCNAME");
+  sx_Skip(-2);
+  EXPECT_EQ(sx_RecNo(), 2);
+  sx_Skip(-5);
+  EXPECT_EQ(sx_RecNo(), 4);
   sx_SetOrder(0);
   seen.clear();
   for (sx_GoTop(); !sx_Eof(); sx_Skip(1)) seen.push_back(sx_RecNo());

@@ -137,6 +137,13 @@ OrderedKeys::Pos OrderedKeys::next(Pos p) const {
   return p;
 }
 
+OrderedKeys::Pos OrderedKeys::prev(Pos p) const {
+  if (atEnd(p)) return p;
+  if (p.index > 0) return Pos{p.block, p.index - 1};
+  if (p.block == 0) return end();
+  return Pos{p.block - 1, blocks_[p.block - 1]->recnos.size() - 1};
+}
+
 std::string_view OrderedKeys::key(const Pos& p) const {
   return std::string_view(blocks_[p.block]->keys).substr(p.index * keyLen_, keyLen_);
 }

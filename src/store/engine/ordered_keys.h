@@ -31,8 +31,10 @@ class OrderedKeys {
   // The entry of exactly this key and record; end() when absent.
   Pos find(std::string_view key, uint32_t recno) const;
   Pos begin() const { return Pos{}; }
+  Pos end() const { return Pos{blocks_.size(), 0}; }
   bool atEnd(const Pos& p) const { return p.block >= blocks_.size(); }
   Pos next(Pos p) const;
+  Pos prev(Pos p) const;  // end() before the first entry
   std::string_view key(const Pos& p) const;
   uint32_t recno(const Pos& p) const { return blocks_[p.block]->recnos[p.index]; }
 

@@ -15,10 +15,21 @@ bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-std::filesystem::path resolveCase(const std::filesystem::path& path) {
+std::filesystem::path resolveCase(const std::filesystem::path& given) {
   namespace fs = std::filesystem;
   std::error_code ec;
-  if (path.empty() || fs::exists(path, ec)) return path;
+  if (given.empty() || fs::exists(given, ec)) return given;
+  fs::path path = given;
+#ifndef _WIN32
+  // Dossier paths are built with backslashes the way Windows writes them.
+  std::string text = given.string();
+  if (text.find('\\') != std::string::npos) {
+    for (char& c : text)
+      if (c == '\\') c = '/';
+    path = text;
+    if (fs::exists(path, ec)) return path;
+  }
+#endif
   fs::path result = path.root_path();
   fs::path rel = path.relative_path();
   bool walking = true;  // false once a component could not be found

@@ -164,12 +164,18 @@ void sx_Skip(int count) {
   Area* a = cur();
   if (!a || a->eof) return;
   uint32_t r = a->table->recno();
-  if (count < 0 || !a->order) {
+  if (!a->order) {
     int64_t to = int64_t(r) + count;
     positionAt(*a, to < 1 ? (count < 0 && a->table->recordCount() ? 1 : 0) : uint32_t(to));
     return;
   }
-  for (int i = 0; i < count && r; ++i) r = a->table->nextInOrder(a->order - 1, r);
+  size_t tag = a->order - 1;
+  for (int i = 0; i < count && r; ++i) r = a->table->nextInOrder(tag, r);
+  for (int i = 0; i > count && r; --i) {
+    uint32_t before = a->table->previousInOrder(tag, r);
+    if (!before) break;  // stays on the first record, as xBase does at the top
+    r = before;
+  }
   positionAt(*a, r);
 }
 

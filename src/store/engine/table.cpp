@@ -685,6 +685,28 @@ struct SortEntry {
   uint32_t slot;
 };
 
+// Stable byte-wise radix sort on the prefix: linear, so a million keys cost
+// no more per key than a thousand; passes where every byte agrees are skipped.
+void radixSort(SortEntry* a, size_t n, std::vector<SortEntry>& tmp) {
+  tmp.resize(n);
+  SortEntry* src = a;
+  SortEntry* dst = tmp.data();
+  for (int shift = 0; shift < 64; shift += 8) {
+    size_t count[256] = {};
+    for (size_t i = 0; i < n; ++i) ++count[(src[i].prefix >> shift) & 0xFF];
+    if (count[(src[0].prefix >> shift) & 0xFF] == n) continue;
+    size_t pos = 0;
+    for (size_t& c : count) {
+      size_t here = c;
+      c = pos;
+      pos += here;
+    }
+    for (size_t i = 0; i < n; ++i) dst[count[(src[i].prefix >> shift) & 0xFF]++] = src[i];
+    std::swap(src, dst);
+  }
+  if (src != a) std::copy(src, src + n, a);
+}
+
 void refineRuns(std::vector<SortEntry>& es, size_t begin, size_t end, const std::string& keys, uint16_t len,
                 bool descending, uint16_t offset) {
   auto byPrefix = [](const SortEntry& a, const SortEntry& b) {
@@ -694,9 +716,16 @@ void refineRuns(std::vector<SortEntry>& es, size_t begin, size_t end, const std:
     uint64_t p = prefix8(keys.data() + size_t(es[i].slot) * len + offset, uint16_t(len - offset));
     es[i].prefix = descending ? ~p : p;
   }
-  // Runs of one repeated key (filler keys) are already in record order.
-  if (!std::is_sorted(es.begin() + begin, es.begin() + end, byPrefix))
-    std::sort(es.begin() + begin, es.begin() + end, byPrefix);
+  // Entries come in record order, so runs of one repeated key (filler keys)
+  // are already sorted, and a stable sort on the prefix alone is enough.
+  if (!std::is_sorted(es.begin() + begin, es.begin() + end, byPrefix)) {
+    if (end - begin >= 1024) {
+      std::vector<SortEntry> tmp;
+      radixSort(es.data() + begin, end - begin, tmp);
+    } else {
+      std::sort(es.begin() + begin, es.begin() + end, byPrefix);
+    }
+  }
   if (offset + 8 >= len) return;
   for (size_t i = begin; i < end;) {
     size_t j = i + 1;
@@ -801,6 +830,25 @@ uint32_t Table::nextInOrder(size_t tag, uint32_t r) {
   if (t.spec.unique)
     while (!t.keys->atEnd(p) && t.keys->key(p) == key) p = t.keys->next(p);
   return t.keys->atEnd(p) ? 0 : t.keys->recno(p);
+}
+
+uint32_t Table::previousInOrder(size_t tag, uint32_t r) {
+  Tag& t = builtTag(tag);
+  std::string key;
+  if (r < 1 || r > count_ || !keyOf(tag, r, key)) return 0;
+  OrderedKeys::Pos p = t.keys->find(key, r);
+  if (t.keys->atEnd(p)) return 0;
+  if (t.spec.unique)
+    while (!t.keys->atEnd(p) && t.keys->key(p) == key) p = t.keys->prev(p);
+  else
+    p = t.keys->prev(p);
+  if (t.keys->atEnd(p)) return 0;
+  if (t.spec.unique) {
+    // A unique tag shows the first record of each key.
+    const std::string shown(t.keys->key(p));
+    for (OrderedKeys::Pos q = t.keys->prev(p); !t.keys->atEnd(q) && t.keys->key(q) == shown; q = t.keys->prev(q)) p = q;
+  }
+  return t.keys->recno(p);
 }
 
 // ---- writing back ----

@@ -104,6 +104,7 @@ class Table {
   uint32_t seek(size_t tag, std::string_view key);
   uint32_t firstInOrder(size_t tag);
   uint32_t nextInOrder(size_t tag, uint32_t recno);
+  uint32_t previousInOrder(size_t tag, uint32_t recno);
   // Every key of a tag computed from the records, in index order (unique
   // tags keep the first record of each key).
   cdx::TagKeys computeKeys(size_t tag) const;
