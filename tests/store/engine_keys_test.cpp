@@ -222,6 +222,12 @@ TEST(EngineKeys, ExpressionSemantics) {
     EXPECT_FALSE(store::Expression::compile(b, fields, error)) << b;
     EXPECT_NE(error.find(std::string("\"") + b + "\""), std::string::npos) << error;
   }
+  // Nesting far beyond any real expression is refused, not a stack overflow.
+  std::string error;
+  EXPECT_FALSE(store::Expression::compile(std::string(100000, '(') + "1", fields, error));
+  EXPECT_FALSE(store::Expression::compile(std::string(100000, '-') + "1", fields, error));
+  EXPECT_TRUE(store::Expression::compile(std::string(50, '(') + "amt" + std::string(50, ')') + " > 0", fields, error))
+      << error;
 }
 
 TEST(EngineKeys, UniqueDescendingAndFilteredTagsInTheWrittenIndex) {

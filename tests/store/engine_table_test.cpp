@@ -272,3 +272,25 @@ TEST(EngineTable, DbfreadReadsWhatTheEngineWrote) {
             "deleted 1\n")
       << readText(out);
 }
+
+TEST(EngineTable, ReadingATableLeavesItsFilesAsTheyWere) {
+  ScratchFolder dir;
+  auto file = dir.path() / "VIDE_PARAM.DBF";
+  auto t = createTable(file, layoutOf("PARAM"));
+  t->appendBlank();
+  set(*t, "ID", "Socname");
+  closeTable(t);
+  // Back-date the header so that a rewrite would show.
+  std::string dbf = readText(file);
+  dbf[1] = char(99);
+  writeText(file, dbf);
+  const std::string cdx = readText(dir.path() / "VIDE_PARAM.CDX");
+  std::string error;
+  t = store::Table::open(file, error);
+  ASSERT_TRUE(t) << error;
+  EXPECT_EQ(t->seek(0, "SOCNAME"), 1u);
+  EXPECT_EQ(get(*t, "ID").substr(0, 7), "Socname");
+  closeTable(t);
+  EXPECT_EQ(readText(file), dbf);
+  EXPECT_EQ(readText(dir.path() / "VIDE_PARAM.CDX"), cdx);
+}

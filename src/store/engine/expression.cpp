@@ -518,7 +518,18 @@ class Parser {
     return -1;
   }
 
+  // Nesting is bounded so that no text, however deep, exhausts the stack.
+  struct Depth {
+    explicit Depth(Parser& p) : p_(p) {
+      if (++p_.depth_ > 200) p_.fail("expression nested too deeply");
+    }
+    ~Depth() { --p_.depth_; }
+    Parser& p_;
+  };
+
   NodeP parseOr() {
+    Depth guard(*this);
+    if (!ok()) return nullptr;
     NodeP a = parseAnd();
     while (ok() && cur_.kind == Tok::Or) {
       advance();
@@ -541,6 +552,8 @@ class Parser {
     return a;
   }
   NodeP parseNot() {
+    Depth guard(*this);
+    if (!ok()) return nullptr;
     if (cur_.kind == Tok::Not) {
       advance();
       NodeP a = parseNot();
@@ -618,6 +631,8 @@ class Parser {
     return a;
   }
   NodeP parseUnary() {
+    Depth guard(*this);
+    if (!ok()) return nullptr;
     if (isOp("-") || isOp("+")) {
       bool neg = cur_.text == "-";
       advance();
@@ -773,6 +788,7 @@ class Parser {
   Token cur_;
   size_t next_ = 0;
   size_t len_ = 1;
+  int depth_ = 0;
   std::string error_;
 };
 
