@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <stdexcept>
 
 namespace testing_support {
 
@@ -12,34 +13,35 @@ std::string upper(std::string s) {
   return s;
 }
 
-class MemoryRows : public run::RowSet {
- public:
-  explicit MemoryRows(MemoryTable table) : t_(std::move(table)) {}
-  bool eof() const override { return at_ >= t_.rows.size(); }
-  void moveNext() override { ++at_; }
-  void moveFirst() override { at_ = 0; }
-  void moveLast() override { at_ = t_.rows.empty() ? 0 : t_.rows.size() - 1; }
-  long recordCount() override { return static_cast<long>(t_.rows.size()); }
-  bool hasField(std::string_view name) const override { return column(name) >= 0; }
-  run::Value field(std::string_view name) const override {
-    int c = column(name);
-    if (c < 0) throw run::SourceError("column " + std::string(name) + " missing");
-    if (eof()) throw run::SourceError("no current row");
-    return t_.rows[at_][static_cast<std::size_t>(c)];
-  }
-  std::vector<std::string> columns() const override { return t_.columns; }
-
- private:
-  int column(std::string_view name) const {
-    for (std::size_t i = 0; i < t_.columns.size(); ++i)
-      if (upper(t_.columns[i]) == upper(std::string(name))) return static_cast<int>(i);
-    return -1;
-  }
-  MemoryTable t_;
-  std::size_t at_ = 0;
-};
-
 }  // namespace
+
+int MemoryRowSet::column(std::string_view name) const {
+  for (std::size_t i = 0; i < t_.columns.size(); ++i)
+    if (upper(t_.columns[i]) == upper(std::string(name))) return static_cast<int>(i);
+  return -1;
+}
+
+run::Value MemoryRowSet::field(std::string_view name) const {
+  int c = column(name);
+  if (c < 0) throw run::SourceError("column " + std::string(name) + " missing");
+  if (eof()) throw run::SourceError("no current row");
+  return t_.rows[at_][static_cast<std::size_t>(c)];
+}
+
+MemoryTable namedRows(std::vector<std::string> columns, const std::vector<Row>& rows) {
+  MemoryTable table{std::move(columns), {}};
+  for (const Row& row : rows) {
+    std::vector<run::Value> values(table.columns.size());
+    for (const auto& [name, value] : row) {
+      auto it = std::find_if(table.columns.begin(), table.columns.end(),
+                             [&](const std::string& c) { return upper(c) == upper(name); });
+      if (it == table.columns.end()) throw std::invalid_argument("no column " + name);
+      values[static_cast<std::size_t>(it - table.columns.begin())] = value;
+    }
+    table.rows.push_back(std::move(values));
+  }
+  return table;
+}
 
 const MemoryTable* MemorySource::find(const std::string& name) const {
   for (const auto& [n, t] : tables)
@@ -50,21 +52,21 @@ const MemoryTable* MemorySource::find(const std::string& name) const {
 std::unique_ptr<run::RowSet> MemorySource::query(const std::string& sql, const std::vector<run::Value>&) {
   queries.push_back(sql);
   if (failQueries) throw run::SourceError("query refused");
-  if (auto a = answers.find(sql); a != answers.end()) return std::make_unique<MemoryRows>(a->second);
+  if (auto a = answers.find(sql); a != answers.end()) return std::make_unique<MemoryRowSet>(a->second);
   const std::string prefix = "SELECT * FROM ";
   if (sql.rfind(prefix, 0) == 0) {
     std::string name = sql.substr(prefix.size());
     name = name.substr(0, name.find(' '));
     if (auto* t = find(name)) {
       // An ORDER BY of a test table is the order the rows were given in.
-      return std::make_unique<MemoryRows>(*t);
+      return std::make_unique<MemoryRowSet>(*t);
     }
   }
   throw run::SourceError("cannot run: " + sql);
 }
 
 std::unique_ptr<run::RowSet> MemorySource::openTable(const std::string& name) {
-  if (auto* t = find(name)) return std::make_unique<MemoryRows>(*t);
+  if (auto* t = find(name)) return std::make_unique<MemoryRowSet>(*t);
   throw run::SourceError("no table " + name);
 }
 

@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "run/source.h"
@@ -13,6 +14,31 @@ namespace testing_support {
 struct MemoryTable {
   std::vector<std::string> columns;
   std::vector<std::vector<run::Value>> rows;
+};
+
+// A row given by the columns it sets; the others are null.
+using Row = std::vector<std::pair<std::string, run::Value>>;
+// A table of `columns` from rows given by name (a name that is not one of the
+// columns throws, so a typing error in a test cannot go unnoticed).
+MemoryTable namedRows(std::vector<std::string> columns, const std::vector<Row>& rows);
+
+// Rows of one table read forward, as a step receives them.
+class MemoryRowSet : public run::RowSet {
+ public:
+  explicit MemoryRowSet(MemoryTable table) : t_(std::move(table)) {}
+  bool eof() const override { return at_ >= t_.rows.size(); }
+  void moveNext() override { ++at_; }
+  void moveFirst() override { at_ = 0; }
+  void moveLast() override { at_ = t_.rows.empty() ? 0 : t_.rows.size() - 1; }
+  long recordCount() override { return static_cast<long>(t_.rows.size()); }
+  bool hasField(std::string_view name) const override { return column(name) >= 0; }
+  run::Value field(std::string_view name) const override;
+  std::vector<std::string> columns() const override { return t_.columns; }
+
+ private:
+  int column(std::string_view name) const;
+  MemoryTable t_;
+  std::size_t at_ = 0;
 };
 
 class MemorySource : public run::Source {
@@ -32,5 +58,7 @@ class MemorySource : public run::Source {
 };
 
 run::Value dateValue(int year, int month, int day);
+inline run::Value Text(std::string s) { return run::Value::ofText(std::move(s)); }
+inline run::Value Int(int64_t i) { return run::Value::ofInt(i); }
 
 }  // namespace testing_support

@@ -1,6 +1,8 @@
 // Customer and supplier categories and payment conditions into TABLE. Codes
 // longer than TABLE.TID get a short code (first four characters and a digit),
 // paired with the long code in a temporary table for the step's duration.
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -76,15 +78,18 @@ int16_t CreatePairingTable(const CodeList& list, const std::string& table, const
   return area;
 }
 
-// First pass: a short code for every code longer than TID. A code that cannot
-// have a unique one (longer than LONGTYPE, or all ten digits taken) would be
-// cut into another code's row; the step stops and names it instead.
+// First pass: a short code for every code longer than TID. LONGTYPE keeps the
+// first 9 characters, which is what pairs a code with its short code. Two codes
+// sharing those 9 characters, or a code whose ten digits are all taken, would
+// end up in another code's row; the step stops and names the code instead.
 bool PairLongCodes(run::RunContext& ctx, const CodeList& list, int16_t pairs, const std::vector<SourceCode>& codes) {
+  std::map<std::string, std::string> codeOfPairingKey;
   for (const SourceCode& row : codes) {
     std::string trimmed = Trim(row.code);
     if (trimmed.empty() || CharCount(trimmed) <= kCodeWidth) continue;
+    auto [known, fresh] = codeOfPairingKey.emplace(Left(row.code, kLongCodeWidth), row.code);
     bool paired = false;
-    if (CharCount(row.code) <= kLongCodeWidth) {
+    if (fresh || known->second == row.code) {
       store::sx_Select(pairs);
       store::sx_SetOrder(store::sx_TagArea("SHORT_IDX"));
       for (char digit = list.firstDigit; digit <= '9' && !paired; ++digit) {
@@ -92,7 +97,7 @@ bool PairLongCodes(run::RunContext& ctx, const CodeList& list, int16_t pairs, co
         store::sx_Seek(Pad(shortCode, kCodeWidth));
         if (store::sx_Found()) continue;
         store::sx_AppendBlank();
-        store::sx_Replace("LONGTYPE", store::SX_TEXT, row.code);
+        store::sx_Replace("LONGTYPE", store::SX_TEXT, Left(row.code, kLongCodeWidth));
         store::sx_Replace("SHORTTYPE", store::SX_TEXT, shortCode);
         paired = true;
       }
@@ -115,7 +120,7 @@ void WriteCodes(const CodeList& list, int16_t pairs, int16_t table, const std::v
     if (CharCount(Trim(code)) > kCodeWidth) {
       store::sx_Select(pairs);
       store::sx_SetOrder(store::sx_TagArea("LONG_IDX"));
-      store::sx_Seek(Pad(code, kLongCodeWidth));
+      store::sx_Seek(Pad(Left(code, kLongCodeWidth), kLongCodeWidth));
       if (store::sx_Found()) code = Trim(store::sx_GetString("SHORTTYPE"));
     }
     std::string type = TypeOf(list, row.type);
@@ -133,8 +138,8 @@ void WriteCodes(const CodeList& list, int16_t pairs, int16_t table, const std::v
 }
 
 bool ConvertCodeList(run::RunContext& ctx, const std::string& prefix, const CodeList& list) {
-  std::string tempTable = prefix + list.tempSuffix + ".DBF";
-  std::string tempIndex = prefix + list.tempSuffix + ".CDX";
+  std::string tempTable = ExistingPath(prefix + list.tempSuffix + ".DBF");
+  std::string tempIndex = ExistingPath(prefix + list.tempSuffix + ".CDX");
   auto removeTemporary = [&] {
     RemoveFile(tempIndex);
     RemoveFile(tempTable);

@@ -5,28 +5,17 @@
 
 #include "convert/master/text.h"
 #include "store/engine/sx.h"
+#include "store/file_operations.h"
 
 namespace convert {
 
 namespace fs = std::filesystem;
 
-std::string ExistingPath(const std::string& path) {
-  std::error_code ec;
-  fs::path p(path);
-  if (fs::is_regular_file(p, ec)) return path;
-  fs::path folder = p.has_parent_path() ? p.parent_path() : fs::path(".");
-  std::string wanted = UpperCase(p.filename().string());
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    if (UpperCase(it->path().filename().string()) == wanted && it->is_regular_file(ec)) {
-      return (p.has_parent_path() ? p.parent_path() / it->path().filename() : it->path().filename()).string();
-    }
-  }
-  return path;
-}
+std::string ExistingPath(const std::string& path) { return store::nativePath(path).string(); }
 
 bool FileExists(const std::string& path) {
   std::error_code ec;
-  return fs::is_regular_file(fs::path(ExistingPath(path)), ec);
+  return fs::is_regular_file(store::nativePath(path), ec);
 }
 
 void RemoveFile(const std::string& path) {
@@ -68,7 +57,7 @@ int16_t GeneralAccountLength(const run::RunContext& ctx) {
 }
 
 int16_t OpenParamTable(run::RunContext& ctx, const std::string& paramFile) {
-  int16_t area = store::sx_Use(paramFile, "PARAM", 2, 2);
+  int16_t area = store::sx_Use(ExistingPath(paramFile), "PARAM", 2, 2);
   if (area == 0) {
     ReportError(ctx, CannotOpenMessage(ctx, "PARAM", false));
     return 0;

@@ -14,8 +14,8 @@ namespace convert {
 // True when a file of that path exists. The file name part is matched in any
 // letter case, as dossiers and sources may come from case-insensitive disks.
 bool FileExists(const std::string& path);
-// The path under which the file exists (name matched in any letter case), or
-// `path` itself when there is none.
+// The path of this platform under which the file exists (backslashes accepted,
+// names matched in any letter case); for a missing file, the path as given.
 std::string ExistingPath(const std::string& path);
 // Removes the file if it exists (any letter case of its name).
 void RemoveFile(const std::string& path);

@@ -1,0 +1,165 @@
+// Customers and suppliers into CSF and ZIPCODE of a real template dossier.
+#include <gtest/gtest.h>
+
+#include "convert/steps.h"
+#include "master_dossier.h"
+
+using namespace master_test;
+using testing_support::MemoryRowSet;
+using testing_support::MemoryTable;
+using testing_support::Row;
+using testing_support::Text;
+
+namespace {
+
+const std::vector<std::string> kPartyColumns = {
+    "COMPANY", "LASTNAME", "ADDRESS", "COUNTRYID", "PHONEBUSINESS", "PHONEFAX", "VATNUM", "BANKNUM", "BANKFORMAT",
+    "LANGID", "CITY", "ZIPCODEID", "PAYTYPE", "INPUTID", "CTRZACCTID"};
+
+MemoryTable Parties(const char* numberColumn, const std::vector<Row>& rows, bool withIban = true) {
+  std::vector<std::string> columns = kPartyColumns;
+  columns.push_back(numberColumn);
+  if (withIban) {
+    columns.push_back("IBAN1");
+    columns.push_back("BIC1");
+  }
+  return testing_support::namedRows(columns, rows);
+}
+
+const std::vector<std::string> kCsfFields = {"NUMBER", "TYPE", "NAME1", "NAME2", "ADRESS1", "VATCAT", "COUNTRY",
+                                             "VATNUMBER", "TELNUMBER", "BNKACCNT", "ZIPCODE", "CITY", "LANG",
+                                             "DEFLTPOST", "CENTRAL", "PAYCODE", "IBANAUTO", "BICAUTO", "CATEGORY"};
+
+class MasterCustomersSuppliers : public MasterDossier {};
+
+}  // namespace
+
+TEST_F(MasterCustomersSuppliers, ConvertsEveryValueAndSkipsNumbersAlreadyPresent) {
+  makeDossier("F", "6");
+  size_t zipRows = rows("ZIPCODE", {"ZIPCODEID"}).size();
+  MemoryRowSet customers(Parties(
+      "CustID",
+      {{{"CustID", Text("C1")}, {"COMPANY", Text("  Brasserie du Coin  ")}, {"LASTNAME", Text("Dupont")},
+        {"ADDRESS", Text("Rue Haute 1")}, {"VATNUM", Text("0123456789")}, {"BANKNUM", Text("123456789002")},
+        {"BANKFORMAT", Text("BE")}, {"LANGID", Text("1")}, {"CITY", Text("Bruxelles")}, {"ZIPCODEID", Text("1000")},
+        {"PAYTYPE", Text("30FDM")}, {"INPUTID", Text("700000")}, {"CTRZACCTID", Text("40001")},
+        {"IBAN1", Text("BE68539007547034")}, {"BIC1", Text("GKCCBEBB")}},
+       // Same number again: skipped, even with other values.
+       {{"CustID", Text("C1")}, {"COMPANY", Text("Autre")}},
+       {{"CustID", Text("C2")}, {"COMPANY", Text("Lux SA")}, {"COUNTRYID", Text("LU")},
+        {"VATNUM", Text(" LU12345678 ")}, {"BANKNUM", Text("123456789003")}, {"BANKFORMAT", Text("BE")},
+        {"LANGID", Text("7")}, {"CITY", Text("Wasserbillig")}, {"ZIPCODEID", Text("9999")},
+        {"PHONEBUSINESS", Text("+352 12 34 56 78 90 12")}},
+       {{"CustID", Text("C3")}, {"COUNTRYID", Text("  ")}, {"BANKNUM", Text("NL91ABNA0417164300")}},
+       {{"CustID", Text("C4")}, {"BANKNUM", Text("DE1234567")}, {"COMPANY", Text(std::string(45, 'x'))}},
+       // Without a number: written once with an empty NUMBER.
+       {{"COMPANY", Text("Sans numéro")}},
+       {{"COMPANY", Text("Sans numéro bis")}}}));
+  ASSERT_TRUE(convert::ConvertCustomers(ctx, customers, prefix));
+
+  MemoryRowSet suppliers(Parties(
+      "SUPPID",
+      {{{"SUPPID", Text("C1")}, {"COMPANY", Text("Fournisseur homonyme")}, {"CITY", Text("Autre ville")},
+        {"COUNTRYID", Text("LU")}, {"ZIPCODEID", Text("9999")}, {"LANGID", Text("0")}}},
+      false));
+  ASSERT_TRUE(convert::ConvertSuppliers(ctx, suppliers, prefix));
+  EXPECT_TRUE(errors.empty());
+  EXPECT_EQ(steps, (std::vector<std::string>{"Customers", "Suppliers"}));
+
+  std::vector<Record> csf = rows("CSF", kCsfFields);
+  ASSERT_EQ(csf.size(), 6u);
+  const Record& c1 = csf[0];
+  EXPECT_EQ(c1.at("NUMBER"), "C1");
+  EXPECT_EQ(c1.at("TYPE"), "1");
+  EXPECT_EQ(c1.at("NAME1"), "  Brasserie du Coin");  // fits: kept as read
+  EXPECT_EQ(c1.at("VATCAT"), "1");
+  EXPECT_EQ(c1.at("COUNTRY"), "BE");
+  EXPECT_EQ(c1.at("VATNUMBER"), "123.456.789");
+  EXPECT_EQ(c1.at("BNKACCNT"), "123-4567890-02");
+  EXPECT_EQ(c1.at("LANG"), "N");
+  EXPECT_EQ(c1.at("ZIPCODE"), "BE-1000");
+  EXPECT_EQ(c1.at("PAYCODE"), "30FD");
+  EXPECT_EQ(c1.at("DEFLTPOST"), "700000");
+  EXPECT_EQ(c1.at("CENTRAL"), "400010");
+  EXPECT_EQ(c1.at("IBANAUTO"), "BE68539007547034");
+  EXPECT_EQ(c1.at("BICAUTO"), "GKCCBEBB");
+  EXPECT_EQ(c1.at("CATEGORY"), "");
+
+  const Record& c2 = csf[1];
+  EXPECT_EQ(c2.at("VATNUMBER"), "LU12345678");
+  EXPECT_EQ(c2.at("BNKACCNT"), "");  // wrong check digits
+  EXPECT_EQ(c2.at("LANG"), "7");
+  EXPECT_EQ(c2.at("ZIPCODE"), "LU-9999");
+  EXPECT_EQ(c2.at("TELNUMBER"), "+352 12 34 56 78");
+  EXPECT_EQ(c2.at("CENTRAL"), "400000");
+
+  EXPECT_EQ(csf[2].at("COUNTRY"), "");  // two blanks are a present value
+  EXPECT_EQ(csf[2].at("BNKACCNT"), "NL91ABNA041716");
+  EXPECT_EQ(csf[2].at("VATCAT"), "3");
+  EXPECT_EQ(csf[3].at("BNKACCNT"), "");
+  EXPECT_EQ(csf[3].at("NAME1"), std::string(40, 'x'));
+  EXPECT_EQ(csf[4].at("NUMBER"), "");
+  EXPECT_EQ(csf[4].at("NAME1"), "Sans numéro");
+
+  const Record& s1 = csf[5];
+  EXPECT_EQ(s1.at("NUMBER"), "C1");
+  EXPECT_EQ(s1.at("TYPE"), "2");
+  EXPECT_EQ(s1.at("CENTRAL"), "440000");
+  EXPECT_EQ(s1.at("IBANAUTO"), "");
+
+  // BE-1000 is in the template; LU-9999 is added once, by the first that brings it.
+  std::vector<Record> zips = rows("ZIPCODE", {"ZIPCODEID", "CITY", "LANGUAGE"});
+  ASSERT_EQ(zips.size(), zipRows + 1);
+  EXPECT_EQ(zips.back().at("ZIPCODEID"), "LU-9999");
+  EXPECT_EQ(zips.back().at("CITY"), "Wasserbillig");
+  EXPECT_EQ(zips.back().at("LANGUAGE"), "7");
+  expectIndexesAgree("CSF");
+  expectIndexesAgree("ZIPCODE");
+  std::vector<std::string> independent = readIndependently("CSF", {"NUMBER", "TYPE", "NAME1", "BNKACCNT"});
+  ASSERT_EQ(independent.size(), csf.size());
+  for (size_t i = 0; i < csf.size(); ++i) {
+    EXPECT_EQ(independent[i], csf[i].at("NUMBER") + "|" + csf[i].at("TYPE") + "|" + csf[i].at("NAME1") + "|" +
+                                  csf[i].at("BNKACCNT"));
+  }
+}
+
+TEST_F(MasterCustomersSuppliers, GeneralAccountLengthShapesCentralAccounts) {
+  makeDossier("N", "4");
+  MemoryRowSet customers(Parties("CustID", {{{"CustID", Text("A")}}, {{"CustID", Text("B")}, {"CTRZACCTID", Text(" 400123 ")}}}));
+  ASSERT_TRUE(convert::ConvertCustomers(ctx, customers, prefix));
+  ctx.generalAccountLength = "8";
+  MemoryRowSet suppliers(Parties("SUPPID", {{{"SUPPID", Text("A")}}}));
+  ASSERT_TRUE(convert::ConvertSuppliers(ctx, suppliers, prefix));
+  std::vector<Record> csf = rows("CSF", {"CENTRAL"});
+  ASSERT_EQ(csf.size(), 3u);
+  EXPECT_EQ(csf[0].at("CENTRAL"), "4000");
+  EXPECT_EQ(csf[1].at("CENTRAL"), "4001");
+  EXPECT_EQ(csf[2].at("CENTRAL"), "44000000");
+}
+
+TEST_F(MasterCustomersSuppliers, MissingTablesAndOverlongNumbersStopWithTheirMessage) {
+  makeDossier("N");
+  std::filesystem::remove(root / "VIDE01" / "VIDE01_ZIPCODE.DBF");
+  MemoryRowSet none(Parties("CustID", {}));
+  EXPECT_FALSE(convert::ConvertCustomers(ctx, none, prefix));
+  MemoryRowSet noSuppliers(Parties("SUPPID", {}));
+  EXPECT_FALSE(convert::ConvertSuppliers(ctx, noSuppliers, prefix));
+  ASSERT_EQ(errors.size(), 2u);
+  EXPECT_EQ(errors[0], "Het bestand " + prefix + "_ZIPCODE.DBF bestaat niet.");
+  EXPECT_EQ(errors[1], "Het bestand " + prefix + "_ZIPCODE.DBF bestaat niet");
+
+  ctx.language = "F";
+  std::filesystem::remove(root / "VIDE01" / "VIDE01_CSF.DBF");
+  MemoryRowSet again(Parties("CustID", {}));
+  EXPECT_FALSE(convert::ConvertCustomers(ctx, again, prefix));
+  EXPECT_EQ(errors.back(), "Le fichier " + prefix + "_CSF.DBF n'existe pas");
+}
+
+TEST_F(MasterCustomersSuppliers, NumberLongerThanCsfHoldsStopsTheStepUnchanged) {
+  makeDossier("F");
+  MemoryRowSet customers(Parties("CustID", {{{"CustID", Text("12345678901")}}}));
+  EXPECT_FALSE(convert::ConvertCustomers(ctx, customers, prefix));
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].find("12345678901"), std::string::npos);
+  EXPECT_TRUE(rows("CSF", {"NUMBER"}).empty());
+}

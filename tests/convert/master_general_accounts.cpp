@@ -1,0 +1,138 @@
+// The chart of general accounts into ACF of a real template dossier.
+#include <gtest/gtest.h>
+
+#include "convert/steps.h"
+#include "master_dossier.h"
+
+using namespace master_test;
+using testing_support::Int;
+using testing_support::MemoryRowSet;
+using testing_support::MemoryTable;
+using testing_support::Row;
+using testing_support::Text;
+
+namespace {
+
+const std::vector<std::string> kAcfFields = {"TYPE",    "NUMBER",  "NAME11",    "NAME21",  "NAME12",
+                                             "NAME22",  "ISINBY1", "ISINBY2",   "CENTRALID", "CURRENCY"};
+
+MemoryTable Accounts(const std::vector<Row>& rows, bool withCurrency = true) {
+  std::vector<std::string> columns = {"TYPE", "GENERALID", "WORDINGFR", "WORDINGNL", "FLAGDC"};
+  if (withCurrency) columns.push_back("CRCYID");
+  return testing_support::namedRows(columns, rows);
+}
+
+Row Account(int type, const std::string& id, const std::string& fr, const std::string& nl) {
+  return {{"TYPE", Int(type)}, {"GENERALID", Text(id)}, {"WORDINGFR", Text(fr)}, {"WORDINGNL", Text(nl)}};
+}
+
+class MasterGeneralAccounts : public MasterDossier {
+ protected:
+  std::map<std::string, Record> byNumber() {
+    std::map<std::string, Record> out;
+    for (const Record& r : rows("ACF", kAcfFields)) out.emplace(r.at("TYPE") + r.at("NUMBER"), r);
+    return out;
+  }
+};
+
+}  // namespace
+
+TEST_F(MasterGeneralAccounts, SourceAccountsTypesNamesAndSpecialCodes) {
+  makeDossier("F", "6");
+  Row usd = Account(4, "5500", "Banque USD", "Bank USD");
+  usd.push_back({"CRCYID", Text(" USD ")});
+  Row profit = Account(5, "754", "Gains de change", "Wisselwinst");
+  profit.push_back({"FLAGDC", Int(1)});
+  MemoryRowSet accounts(Accounts({
+      Account(3, "61", "Services et biens divers", "Diensten en diverse goederen"),
+      Account(0, "6100", "Loyers", "Huur"),
+      Account(1, "400000", "Clients", "Klanten"),
+      Account(1, "400100", "Clients douteux", "Dubieuze klanten"),
+      Account(2, "440000", "Fournisseurs", "Leveranciers"),
+      usd,
+      Account(4, "5510", "Banque EUR", "Bank EUR"),
+      profit,
+      Account(5, "654", "Pertes de change", "Wisselverlies"),
+      Account(6, "7541", "Gains euro", "Winst euro"),
+      {{"TYPE", Int(0)}, {"GENERALID", Text("6120000")}},
+      {{"GENERALID", Text("999")}},  // no type: skipped
+      Account(3, "62", "Rémunérations", "Bezoldigingen"),
+      Account(0, "620000", "Salaires", "Lonen"),
+      // A heading whose number, brought to length, is an account already written.
+      Account(3, "6200", "Titre qui renomme", "Titel"),
+  }));
+  ASSERT_TRUE(convert::ConvertGeneralAccounts(ctx, accounts, prefix));
+  EXPECT_TRUE(errors.empty());
+  EXPECT_EQ(steps.front(), "General Ledgers");
+
+  auto acf = byNumber();
+  EXPECT_EQ(acf.at("961").at("NAME11"), "Services et biens divers");
+  EXPECT_EQ(acf.at("961").at("NAME21"), "Diensten en diverse goederen");
+  EXPECT_EQ(acf.at("3610000").at("NAME12"), "Loyers");
+  EXPECT_EQ(acf.at("3610000").at("NAME22"), "Huur");
+  EXPECT_EQ(acf.at("3610000").at("ISINBY1"), "T");
+  EXPECT_EQ(acf.at("3610000").at("ISINBY2"), "T");
+  EXPECT_EQ(acf.at("3610000").at("CENTRALID"), "");
+  EXPECT_EQ(acf.at("3400000").at("CENTRALID"), "C1");
+  EXPECT_EQ(acf.at("3400100").at("CENTRALID"), "C2");
+  EXPECT_EQ(acf.at("3440000").at("CENTRALID"), "S1");
+  EXPECT_EQ(acf.at("3550000").at("CURRENCY"), "USD");
+  EXPECT_EQ(acf.at("3551000").at("CURRENCY"), "EUR");
+  EXPECT_EQ(acf.at("3610000").at("CURRENCY"), "");
+  EXPECT_EQ(acf.at("3754000").at("CENTRALID"), "PPROF");
+  EXPECT_EQ(acf.at("3654000").at("CENTRALID"), "PLOSS");
+  EXPECT_EQ(acf.at("3754100").at("CENTRALID"), "PLOSSE");
+  // Both wordings absent: every name is the number.
+  EXPECT_EQ(acf.at("3612000").at("NAME11"), "612000");
+  EXPECT_EQ(acf.at("3612000").at("NAME22"), "612000");
+  EXPECT_EQ(acf.count("3999000") + acf.count("3999"), 0u);
+  // The heading 6200 found the account 620000: only its first-language names changed.
+  EXPECT_EQ(acf.count("96200"), 0u);
+  EXPECT_EQ(acf.at("3620000").at("NAME11"), "Titre qui renomme");
+  EXPECT_EQ(acf.at("3620000").at("NAME12"), "Titre qui renomme");
+  EXPECT_EQ(acf.at("3620000").at("NAME21"), "Lonen");
+  EXPECT_EQ(acf.at("962").at("NAME11"), "Rémunérations");
+  expectIndexesAgree("ACF");
+}
+
+TEST_F(MasterGeneralAccounts, StandardAccountsFollowTheLengthAndKeepExistingNames) {
+  for (const char* length : {"4", "6", "8"}) {
+    SCOPED_TRACE(length);
+    makeDossier("N", length);
+    MemoryRowSet accounts(Accounts({Account(0, "451000", "TVA à payer (source)", "Te betalen btw (bron)")}, false));
+    ASSERT_TRUE(convert::ConvertGeneralAccounts(ctx, accounts, prefix));
+    auto acf = byNumber();
+    std::string vat = std::string("4510000000").substr(0, std::stoi(length));
+    EXPECT_EQ(acf.at("3" + vat).at("CENTRALID"), "V03");
+    EXPECT_EQ(acf.at("3" + vat).at("NAME11"), "Te betalen btw (bron)");
+    std::string transfer = std::string("5810000000").substr(0, std::stoi(length));
+    EXPECT_EQ(acf.at("3" + transfer).at("CENTRALID"), "BTRSF");
+    EXPECT_EQ(acf.at("3" + transfer).at("NAME11"), "UITGESCHREVEN OVERSCHRIJVINGEN");
+    EXPECT_EQ(acf.at("3" + transfer).at("NAME21"), "VIREMENTS EMIS");
+    std::string internal = std::string("49999900").substr(0, std::stoi(length));
+    EXPECT_EQ(acf.at("3" + internal).at("CENTRALID"), "WAIT1");
+    // 18 standard accounts, one of them the source's own.
+    EXPECT_EQ(acf.size(), 18u);
+    expectIndexesAgree("ACF");
+    TearDown();
+  }
+}
+
+TEST_F(MasterGeneralAccounts, DossierLengthIsRewrittenOnceAtTheFirstAccount) {
+  makeDossier("F", "7");
+  ASSERT_NE(convert::ReadGeneralAccountLength(ctx, prefix), "7");
+  MemoryRowSet accounts(Accounts({Account(3, "1", "Titre", "Titel"), Account(0, "100", "Capital", "Kapitaal")}));
+  ASSERT_TRUE(convert::ConvertGeneralAccounts(ctx, accounts, prefix));
+  EXPECT_EQ(convert::ReadGeneralAccountLength(ctx, prefix), "7");
+  EXPECT_EQ(byNumber().count("31000000"), 1u);
+  EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(MasterGeneralAccounts, MissingChartIsReported) {
+  makeDossier("N");
+  std::filesystem::remove(root / "VIDE01" / "VIDE01_ACF.DBF");
+  MemoryRowSet accounts(Accounts({}));
+  EXPECT_FALSE(convert::ConvertGeneralAccounts(ctx, accounts, prefix));
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0], "Het bestand " + prefix + "_ACF.DBF bestaat niet");
+}

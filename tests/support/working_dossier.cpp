@@ -1,0 +1,19 @@
+#include "support/working_dossier.h"
+
+#include "store/engine/sx.h"
+
+namespace testing_support {
+
+store::WorkingDossier NewWorkingDossier(host::Ui& ui, const std::filesystem::path& folder,
+                                        const std::string& language, bool& ok) {
+  store::sx_CloseAll();
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  store::sx_SetDateFormat(3);
+  store::sx_SetCentury(-1);
+  store::sx_SetEpoch(1960);
+  ok = store::CreateTemplateDossier(&ui, folder.string(), language);
+  return ok ? store::PrepareWorkingDossier(&ui, folder.string(), 1) : store::WorkingDossier{};
+}
+
+}  // namespace testing_support
