@@ -14,7 +14,7 @@ namespace {
 
 constexpr int kRowOffsetMask = 0x1fff;  // row offsets carry flags in their top bits
 constexpr int kRowDeleted = 0x4000;
-constexpr size_t kMemoLimit = 1 << 20;  // longest memo text kept, in bytes
+constexpr int kMemoOverhead = 12;       // length and flags, page and row, unused
 
 std::string civilText(long daysSince1970, long secs) {
   // Civil date from a day count, proleptic Gregorian (valid far before 1900).
@@ -34,6 +34,39 @@ std::string civilText(long daysSince1970, long secs) {
 }
 
 [[noreturn]] void fail(const std::string& fr, const std::string& nl) { throw SourceError(fr + " / " + nl); }
+
+void textOf(MdbHandle* mdb, const void* src, size_t len, std::string& out) {
+  out.resize(len * 3 + 8);
+  int n = len ? mdb_unicode2ascii(mdb, static_cast<const char*>(src), len, out.data(), out.size()) : 0;
+  out.resize(static_cast<size_t>(n < 0 ? 0 : n));
+}
+
+// A memo value, whole: stored in the row, on one page of long values, or as a
+// chain of them. libmdb's own reader cuts memos at a fixed size.
+void memoText(MdbHandle* mdb, int start, int size, long pages, std::string& raw, std::string& out) {
+  out.clear();
+  if (size < kMemoOverhead) return;
+  const uint32_t head = static_cast<uint32_t>(mdb_get_int32(mdb->pg_buf, start));
+  const int32_t firstRow = static_cast<int32_t>(mdb_get_int32(mdb->pg_buf, start + 4));
+  void* buf = nullptr;
+  int rowStart = 0;
+  size_t len = 0;
+  if (head & 0x80000000u) return textOf(mdb, mdb->pg_buf + start + kMemoOverhead, static_cast<size_t>(size - kMemoOverhead), out);
+  if (head & 0x40000000u) {
+    if (mdb_find_pg_row(mdb, firstRow, &buf, &rowStart, &len) != 0) return;
+    return textOf(mdb, static_cast<char*>(buf) + rowStart, len, out);
+  }
+  const uint32_t total = head & 0x00ffffffu;
+  if ((head & 0xff000000u) != 0 || total > static_cast<uint64_t>(pages) * 4096) return;  // damaged
+  raw.clear();
+  int32_t pgRow = firstRow;
+  for (long hops = 0; pgRow && hops <= pages; ++hops) {
+    if (mdb_find_pg_row(mdb, pgRow, &buf, &rowStart, &len) != 0 || len < 4 || raw.size() + len - 4 > total) break;
+    raw.append(static_cast<char*>(buf) + rowStart + 4, len - 4);
+    pgRow = static_cast<int32_t>(mdb_get_int32(buf, rowStart));
+  }
+  textOf(mdb, raw.data(), raw.size(), out);
+}
 
 }  // namespace
 
@@ -72,14 +105,56 @@ File::File(const std::string& path) : path_(path) {
   MdbHandle* mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
   if (!mdb) fail("Impossible d'ouvrir la base de données Access " + path, "Onmogelijk om de Access-databank " + path + " te openen");
   handle_ = mdb;
-  mdb_set_bind_size(mdb, kMemoLimit);
-  if (!mdb_read_catalog(mdb, MDB_TABLE)) {
+  try {
+    readCatalog(mdb);
+  } catch (...) {
     mdb_close(mdb);
     handle_ = nullptr;
-    fail("La base de données Access " + path + " est endommagée", "De Access-databank " + path + " is beschadigd");
+    throw;
   }
-  for (unsigned i = 0; i < mdb->num_catalog; ++i) {
-    auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+}
+
+// The table list from MSysObjects, read with this reader rather than libmdb's
+// catalog routine: that one also decodes every object's property blob and
+// loops forever on a damaged one. Properties only serve display formats.
+void File::readCatalog(void* handle) {
+  auto* mdb = static_cast<MdbHandle*>(handle);
+  auto damaged = [&] {
+    fail("La base de données Access " + path_ + " est endommagée", "De Access-databank " + path_ + " is beschadigd");
+  };
+  if (mdb->catalog) mdb_free_catalog(mdb);
+  mdb->catalog = g_ptr_array_new();
+  mdb->num_catalog = 0;
+  MdbCatalogEntry sys{};
+  sys.mdb = mdb;
+  sys.object_type = MDB_TABLE;
+  sys.table_pg = 2;
+  std::snprintf(sys.object_name, sizeof sys.object_name, "%s", "MSysObjects");
+  MdbTableDef* table = mdb_read_table(&sys);
+  if (!table) damaged();
+  std::unique_ptr<TableReader> objects = readerOf(table);  // freed before `sys` goes
+  if (!objects) damaged();
+  int id = -1, name = -1, type = -1, flags = -1;
+  for (size_t i = 0; i < objects->columns().size(); ++i) {
+    const std::string& c = objects->columns()[i].name;
+    if (c == "Id") id = static_cast<int>(i);
+    if (c == "Name") name = static_cast<int>(i);
+    if (c == "Type") type = static_cast<int>(i);
+    if (c == "Flags") flags = static_cast<int>(i);
+  }
+  if (id < 0 || name < 0 || type < 0 || flags < 0) damaged();
+  while (objects->next()) {
+    const auto& cells = objects->cells();
+    if (cells[static_cast<size_t>(type)].integer != MDB_TABLE || cells[static_cast<size_t>(name)].kind != Cell::Kind::Text) continue;
+    auto* entry = static_cast<MdbCatalogEntry*>(g_malloc0(sizeof(MdbCatalogEntry)));
+    entry->mdb = mdb;
+    const std::string_view n = cells[static_cast<size_t>(name)].text;
+    std::snprintf(entry->object_name, sizeof entry->object_name, "%.*s", static_cast<int>(n.size()), n.data());
+    entry->object_type = MDB_TABLE;
+    entry->table_pg = static_cast<unsigned long>(cells[static_cast<size_t>(id)].integer & 0x00FFFFFF);
+    entry->flags = static_cast<int>(cells[static_cast<size_t>(flags)].integer);
+    g_ptr_array_add(mdb->catalog, entry);
+    ++mdb->num_catalog;
     if (mdb_is_user_table(entry)) tables_.emplace_back(entry->object_name);
   }
 }
@@ -90,11 +165,26 @@ File::~File() {
 
 std::unique_ptr<TableReader> File::open(const std::string& name) {
   auto* mdb = static_cast<MdbHandle*>(handle_);
-  MdbTableDef* table = mdb_read_table_by_name(mdb, const_cast<gchar*>(name.c_str()), MDB_TABLE);
+  // Looked up in the catalog read at opening (libmdb's own lookup reads it again).
+  MdbTableDef* table = nullptr;
+  for (unsigned i = 0; i < mdb->num_catalog && !table; ++i) {
+    auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+    if (name == entry->object_name) {
+      table = mdb_read_table(entry);
+      if (!table) fail("La table " + name + " de " + path_ + " est endommagée", "De tabel " + name + " van " + path_ + " is beschadigd");
+    }
+  }
   if (!table) fail("La table " + name + " n'existe pas dans " + path_, "De tabel " + name + " bestaat niet in " + path_);
+  std::unique_ptr<TableReader> r = readerOf(table);
+  if (!r) fail("La table " + name + " de " + path_ + " est endommagée", "De tabel " + name + " van " + path_ + " is beschadigd");
+  return r;
+}
+
+std::unique_ptr<TableReader> File::readerOf(void* tableDef) {
+  auto* table = static_cast<MdbTableDef*>(tableDef);
   if (!mdb_read_columns(table) || table->num_cols == 0) {
     mdb_free_tabledef(table);
-    fail("La table " + name + " de " + path_ + " est endommagée", "De tabel " + name + " van " + path_ + " is beschadigd");
+    return nullptr;
   }
   std::unique_ptr<TableReader> r(new TableReader);
   r->table_ = table;
@@ -119,6 +209,7 @@ std::unique_ptr<TableReader> File::open(const std::string& name) {
   r->cells_.resize(table->num_cols);
   r->buffers_.resize(table->num_cols);
   r->fieldStore_.resize(sizeof(MdbField) * table->num_cols);
+  r->pages_ = pages_;
   return r;
 }
 
@@ -167,6 +258,9 @@ bool TableReader::next() {
     }
     if (f.is_null) continue;
     const int at = f.start;
+    if (at < 0 || f.siz < 0 || at + f.siz > mdb->fmt->pg_size)
+      fail("Une ligne de la table " + std::string(t->name) + " est endommagée",
+           "Een rij van de tabel " + std::string(t->name) + " is beschadigd");
     switch (col->col_type) {
       case MDB_BYTE: cell.kind = Cell::Kind::Integer; cell.integer = pg[at]; break;
       case MDB_INT: cell.kind = Cell::Kind::Integer; cell.integer = static_cast<int16_t>(mdb_get_int16(mdb->pg_buf, at)); break;
@@ -211,6 +305,10 @@ bool TableReader::next() {
         break;
       }
       case MDB_MEMO:
+        memoText(mdb, at, f.siz, pages_, memoRaw_, buf);
+        cell.kind = Cell::Kind::Text;
+        cell.text = buf;
+        break;
       case MDB_REPID: {
         char* s = mdb_col_to_string(mdb, mdb->pg_buf, at, col->col_type, f.siz);
         buf.assign(s ? s : "");

@@ -47,6 +47,9 @@ class File {
   long pages() const { return pages_; }
 
  private:
+  void readCatalog(void* handle);
+  std::unique_ptr<TableReader> readerOf(void* tableDef);  // null when its columns cannot be read
+
   std::string path_;
   void* handle_ = nullptr;  // MdbHandle
   std::vector<std::string> tables_;
@@ -69,6 +72,8 @@ class TableReader {
   std::vector<Cell> cells_;
   std::vector<std::string> buffers_;       // one per column, reused row after row
   std::vector<unsigned char> fieldStore_;  // libmdb's per-row field table
+  std::string memoRaw_;                    // a memo's bytes gathered from its pages
+  long pages_ = 0;
   bool started_ = false;
   bool done_ = false;
 };

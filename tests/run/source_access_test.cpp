@@ -205,13 +205,22 @@ TEST(AccessSource, BadFilesAndMissingTablesGiveClearErrors) {
   fs::resize_file(cut, 10000);
   expectError(cut, "endommagée");
 
-  // Pages overwritten with noise behind a valid header: refused or read, never a crash.
-  for (int seed : {1, 2, 3}) {
+  // Pages overwritten with noise, or bytes changed here and there, behind a
+  // valid header: refused or read, never a crash or a hang.
+  for (int seed = 1; seed <= 40; ++seed) {
     std::string noisy = copyFixture(dir, "nwind.mdb", "noisy" + std::to_string(seed) + ".mdb");
     std::fstream f(noisy, std::ios::in | std::ios::out | std::ios::binary);
     std::mt19937 rng(seed);
-    f.seekp(2048 * seed);
-    for (int i = 0; i < 2048 * 40; ++i) f.put(static_cast<char>(rng()));
+    if (seed <= 3) {
+      f.seekp(2048 * seed);
+      for (int i = 0; i < 2048 * 40; ++i) f.put(static_cast<char>(rng()));
+    } else {
+      const long size = static_cast<long>(fs::file_size(noisy));
+      for (int i = 0; i < 20 * (seed % 4 + 1) * (seed % 4 + 1); ++i) {
+        f.seekp(0x80 + static_cast<long>(rng() % static_cast<unsigned>(size - 0x80)));
+        f.put(static_cast<char>(rng()));
+      }
+    }
     f.close();
     try {
       auto src = run::openAccessSource(noisy);

@@ -274,3 +274,27 @@ TEST(MarlinSource, QueryTextsOfTheConversionStepsRunUnchanged) {
   ASSERT_EQ(count->recordCount(), 1);
   EXPECT_EQ(count->field("Nombre").asInt(), 3);
 }
+
+TEST(MarlinSource, MemosComeBackWholeWhateverTheirLength) {
+  ScratchDir dir;
+  std::string big;
+  for (int i = 0; big.size() < 1200000; ++i) big += "Ligne " + std::to_string(i) + " : état réglé 100 € — ";
+  const std::string onePage(1500, 'x');
+  {
+    jet4::Database db(dir.file("memo.mdb"));
+    auto& t = db.addTable("Notes", {{"ID", Type::Long}, {"Body", Type::Memo}});
+    t.addRow({int64_t{1}, big});
+    t.addRow({int64_t{2}, std::string("court")});
+    t.addRow({int64_t{3}, onePage});
+    t.addRow({int64_t{4}, std::monostate{}});
+    db.close();
+  }
+  auto rows = run::openAccessSource(dir.file("memo.mdb"))->openTable("Notes");
+  EXPECT_EQ(rows->field("Body").asText(), big);
+  rows->moveNext();
+  EXPECT_EQ(rows->field("Body").asText(), "court");
+  rows->moveNext();
+  EXPECT_EQ(rows->field("Body").asText(), onePage);
+  rows->moveNext();
+  EXPECT_TRUE(rows->field("Body").isNull());
+}

@@ -45,12 +45,6 @@ struct SourceCode {
   std::string code, type, description;
 };
 
-std::string Pad(std::string text, size_t width) {
-  size_t count = CharCount(text);
-  if (count < width) text.append(width - count, ' ');
-  return text;
-}
-
 std::string TypeOf(const CodeList& list, const std::string& sourceType) {
   if (!list.typeColumn) return list.fixedType;
   if (sourceType == "10") return "CATCUS";
@@ -94,7 +88,7 @@ bool PairLongCodes(run::RunContext& ctx, const CodeList& list, int16_t pairs, co
       store::sx_SetOrder(store::sx_TagArea("SHORT_IDX"));
       for (char digit = list.firstDigit; digit <= '9' && !paired; ++digit) {
         std::string shortCode = Left(row.code, 4) + digit;
-        store::sx_Seek(Pad(shortCode, kCodeWidth));
+        store::sx_Seek(PadTo(shortCode, kCodeWidth));
         if (store::sx_Found()) continue;
         store::sx_AppendBlank();
         store::sx_Replace("LONGTYPE", store::SX_TEXT, Left(row.code, kLongCodeWidth));
@@ -120,7 +114,7 @@ void WriteCodes(const CodeList& list, int16_t pairs, int16_t table, const std::v
     if (CharCount(Trim(code)) > kCodeWidth) {
       store::sx_Select(pairs);
       store::sx_SetOrder(store::sx_TagArea("LONG_IDX"));
-      store::sx_Seek(Pad(Left(code, kLongCodeWidth), kLongCodeWidth));
+      store::sx_Seek(PadTo(Left(code, kLongCodeWidth), kLongCodeWidth));
       if (store::sx_Found()) code = Trim(store::sx_GetString("SHORTTYPE"));
     }
     std::string type = TypeOf(list, row.type);
@@ -128,7 +122,7 @@ void WriteCodes(const CodeList& list, int16_t pairs, int16_t table, const std::v
     store::sx_SetOrder(idcat);
     // The type is padded to its full width: a short type such as "30" is then
     // found again instead of being added once per run.
-    store::sx_Seek(Pad(type, kTypeWidth) + Pad(code, kCodeWidth));
+    store::sx_Seek(PadTo(type, kTypeWidth) + PadTo(code, kCodeWidth));
     if (store::sx_Found()) continue;
     store::sx_AppendBlank();
     store::sx_Replace("TTYPE", store::SX_TEXT, type);

@@ -25,14 +25,6 @@ struct Party {
 const Party kCustomers{"Customers", "CustID", "1", "400", true};
 const Party kSuppliers{"Suppliers", "SUPPID", "2", "440", false};
 
-// A key padded to the width of its index key, so a seek matches it exactly
-// whatever the engine does with shorter keys.
-std::string PadKey(std::string key, size_t width) {
-  size_t count = CharCount(key);
-  if (count < width) key.append(width - count, ' ');
-  return key;
-}
-
 std::string BankAccount(const run::RowSet& row) {
   run::Value number = row.field("BANKNUM");
   if (!number.present()) return {};
@@ -43,12 +35,6 @@ std::string BankAccount(const run::RowSet& row) {
     account = Left(account, 14);
   }
   return CharCount(Trim(account)) == 14 ? account : std::string();
-}
-
-std::string DefaultCentral(const Party& party, int16_t length) {
-  std::string account = party.centralPrefix;
-  if (length > 0 && CharCount(account) < static_cast<size_t>(length)) account.append(length - account.size(), '0');
-  return Left(account, length > 0 ? length : 0);
 }
 
 // Returns false (message shown) only for a number CSF cannot hold.
@@ -65,7 +51,7 @@ bool ConvertRow(run::RunContext& ctx, const run::RowSet& row, const Party& party
   }
   store::sx_Select(csf);
   store::sx_SetOrder(numberTag);
-  if (store::sx_Seek(party.type + PadKey(number, kNumberWidth)) && store::sx_Found()) return true;
+  if (store::sx_Seek(party.type + PadTo(number, kNumberWidth)) && store::sx_Found()) return true;
 
   std::string name1 = Clip(row.field("COMPANY").asText(), 40);
   std::string name2 = Clip(row.field("LASTNAME").asText(), 40);
@@ -87,7 +73,8 @@ bool ConvertRow(run::RunContext& ctx, const run::RowSet& row, const Party& party
   std::string posting = row.field("INPUTID").asText();
   run::Value centralId = row.field("CTRZACCTID");
   int16_t length = GeneralAccountLength(ctx);
-  std::string central = centralId.present() ? NormalizeAccount(centralId.asText(), length) : DefaultCentral(party, length);
+  // The default collective account is the prefix brought to the length (400000).
+  std::string central = NormalizeAccount(centralId.present() ? centralId.asText() : party.centralPrefix, length);
   // Older sources have no IBAN and BIC columns; they then stay empty.
   std::string iban = OptionalField(row, "IBAN1").asText();
   std::string bic = OptionalField(row, "BIC1").asText();
@@ -151,7 +138,7 @@ std::string EnsureZipCode(const std::string& postcode, const std::string& countr
   std::string key = Left(Trim(country) + "-" + Trim(postcode), kZipKeyWidth);
   store::sx_Select(zipArea);
   store::sx_SetOrder(store::sx_TagArea("ID"));
-  store::sx_Seek(PadKey(key, kZipKeyWidth));
+  store::sx_Seek(PadTo(key, kZipKeyWidth));
   if (!store::sx_Found()) {
     store::sx_AppendBlank();
     store::sx_Replace("ZIPCODEID", store::SX_TEXT, key);

@@ -85,11 +85,16 @@ std::string Clip(std::string_view s, size_t width) {
   return std::string(s);
 }
 
+std::string PadTo(std::string_view s, size_t width) {
+  std::string out(s);
+  size_t count = CharCount(out);
+  if (count < width) out.append(width - count, ' ');
+  return out;
+}
+
 std::string Padr(std::string_view StrString, int16_t nLen) {
   size_t width = nLen > 0 ? static_cast<size_t>(nLen) : 0;
-  std::string out = Left(Trim(StrString), width);
-  out.append(width - CharCount(out), ' ');
-  return out;
+  return PadTo(Left(Trim(StrString), width), width);
 }
 
 std::string Proper(std::string_view cString) {

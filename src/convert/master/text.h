@@ -26,6 +26,9 @@ std::string UpperCase(std::string_view s);
 // is kept exactly as read (blanks included).
 std::string Clip(std::string_view s, size_t width);
 
+// The text as is, padded with spaces to `width` characters when shorter (a
+// seek key of the full width of its index key).
+std::string PadTo(std::string_view s, size_t width);
 // `StrString` trimmed, then padded with spaces or cut to `nLen` characters.
 std::string Padr(std::string_view StrString, int16_t nLen);
 // First character upper case, the rest lower case.
