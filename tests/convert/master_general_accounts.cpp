@@ -3,6 +3,7 @@
 
 #include "convert/steps.h"
 #include "master_dossier.h"
+#include "store/engine/sx.h"
 
 using namespace master_test;
 using testing_support::Int;
@@ -135,4 +136,29 @@ TEST_F(MasterGeneralAccounts, MissingChartIsReported) {
   EXPECT_FALSE(convert::ConvertGeneralAccounts(ctx, accounts, prefix));
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_EQ(errors[0], "Het bestand " + prefix + "_ACF.DBF bestaat niet");
+}
+
+// A chart that already holds rows: the account found is the first TYPE "3" row
+// of that number in record order, as a scan from the top would find it.
+TEST_F(MasterGeneralAccounts, ExistingRowsAreFoundFirstMatchFromTheTop) {
+  makeDossier("F", "6");
+  int16_t area = store::sx_Use((root / "VIDE01" / "VIDE01_ACF.DBF").string(), "ACF", 2, 2);
+  ASSERT_NE(area, 0);
+  for (auto [type, name] : {std::pair{"9", "heading"}, std::pair{"3", "first"}, std::pair{"3", "second"}}) {
+    store::sx_AppendBlank();
+    store::sx_Replace("TYPE", store::SX_TEXT, std::string(type));
+    store::sx_Replace("NUMBER", store::SX_TEXT, std::string("610000"));
+    store::sx_Replace("NAME21", store::SX_TEXT, std::string(name));
+  }
+  store::sx_Close();
+  MemoryRowSet accounts(Accounts({Account(0, "61", "Renommé", "Hernoemd")}));
+  ASSERT_TRUE(convert::ConvertGeneralAccounts(ctx, accounts, prefix));
+  std::vector<Record> acf = rows("ACF", {"TYPE", "NAME11", "NAME21"});
+  ASSERT_GE(acf.size(), 3u);
+  EXPECT_EQ(acf[0].at("NAME11"), "");
+  EXPECT_EQ(acf[1].at("NAME11"), "Renommé");
+  EXPECT_EQ(acf[1].at("NAME21"), "first");
+  EXPECT_EQ(acf[2].at("NAME11"), "");
+  EXPECT_EQ(acf.size(), 3u + 18u);  // no new row for 610000; the standard accounts added
+  expectIndexesAgree("ACF");
 }
