@@ -11,7 +11,7 @@ namespace store::cdx {
 namespace {
 using namespace format;
 
-constexpr int kMaxDepth = 32;
+constexpr int kMaxDepth = 40;  // two keys per node at worst: 2^40 keys
 
 struct Fault {
   uint64_t page = 0;
