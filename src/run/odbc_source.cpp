@@ -250,13 +250,14 @@ class OdbcSource : public Source {
     return std::make_unique<CursorRowSet>(std::make_unique<OdbcCursor>(conn_, sql, params));
   }
   std::unique_ptr<RowSet> openTable(const std::string& name) override { return query("SELECT * FROM " + name, {}); }
+  // The presence test runs "SELECT * FROM name" but reads none of its rows.
   bool hasTable(const std::string& name) override {
-    try {
-      query("SELECT * FROM " + name, {});
-      return true;
-    } catch (const SourceError&) {
-      return false;
-    }
+    SQLHSTMT st = SQL_NULL_HSTMT;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, conn_->dbc, &st))) return false;
+    const std::string sql = "SELECT * FROM " + name;
+    SQLRETURN rc = SQLExecDirect(st, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())), SQL_NTS);
+    SQLFreeHandle(SQL_HANDLE_STMT, st);
+    return SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA;
   }
   std::vector<std::string> tableNames() override {
     std::vector<std::string> names;

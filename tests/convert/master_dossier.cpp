@@ -30,7 +30,12 @@ void MasterDossier::makeDossier(const std::string& language, const std::string& 
   ctx.setRecordLabel = [this](const std::string& t) { records.push_back(t); };
 }
 
-void MasterDossier::TearDown() { store::sx_CloseAll(); }
+void MasterDossier::TearDown() {
+  store::sx_CloseAll();
+  // A failing test leaves its dossier for inspection.
+  std::error_code ec;
+  if (!root.empty() && !HasFailure()) std::filesystem::remove_all(root, ec);
+}
 
 std::vector<Record> MasterDossier::rows(const std::string& table, const std::vector<std::string>& fields) {
   std::vector<Record> out;

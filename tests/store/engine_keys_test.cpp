@@ -364,3 +364,37 @@ TEST(EngineKeys, EveryTemplateTableWritesAnIndexThatAgrees) {
     enginetest::expectIndexesAgree(file, def.tags.size());
   }
 }
+
+// The checker notices an index that no longer matches the records.
+TEST(EngineKeys, CheckerReportsIndexesThatDisagree) {
+  ScratchFolder dir;
+  auto file = dir.path() / "VIDE_PARAM.DBF";
+  auto t = createTable(file, layoutOf("PARAM"));
+  for (const char* id : {"Alpha", "Beta", "Gamma"}) {
+    t->appendBlank();
+    set(*t, "ID", id);
+  }
+  closeTable(t);
+  enginetest::expectIndexesAgree(file, 1);
+  std::string dbf = testing_support::readText(file);
+  const std::string good = dbf;
+  size_t at = dbf.find("Beta");
+  ASSERT_NE(at, std::string::npos);
+  dbf[at] = 'Z';  // the record changes behind the index's back
+  testing_support::writeText(file, dbf);
+  auto checks = store::checkIndexes(file);
+  ASSERT_EQ(checks.size(), 1u);
+  EXPECT_FALSE(checks[0].ok);
+  EXPECT_EQ(checks[0].tag, "ID");
+  EXPECT_EQ(checks[0].keyCount, 3u);
+  EXPECT_NE(checks[0].problem.find("file has \"BETA "), std::string::npos) << checks[0].problem;
+
+  testing_support::writeText(file, good);
+  auto cdx = dir.path() / "VIDE_PARAM.CDX";
+  std::string bytes = testing_support::readText(cdx);
+  testing_support::writeText(cdx, bytes.substr(0, 1500));
+  checks = store::checkIndexes(file);
+  ASSERT_EQ(checks.size(), 1u);
+  EXPECT_FALSE(checks[0].ok);
+  EXPECT_FALSE(checks[0].problem.empty());
+}

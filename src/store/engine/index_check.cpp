@@ -14,12 +14,16 @@ std::string printable(std::string_view key) {
       out += static_cast<char>(c);
     } else {
       static const char hex[] = "0123456789ABCDEF";
-      out += "\\x";
+      out.push_back('\\');
+      out.push_back('x');
       out += hex[c >> 4];
       out += hex[c & 15];
     }
   }
-  return "\"" + fromCp1252(out) + "\"";
+  std::string quoted(1, '"');
+  quoted += fromCp1252(out);
+  quoted += '"';
+  return quoted;
 }
 
 std::string compare(const cdx::TagKeys& file, const cdx::TagKeys& want) {

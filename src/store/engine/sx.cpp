@@ -260,7 +260,6 @@ int32_t sx_Locate(const std::string& condition, int direction, int continuing) {
     return 0;
   }
   Table& t = *a->table;
-  t.go(t.recno());  // settles a pending change before reading other records
   auto hit = [&](uint32_t r) {
     positionAt(*a, r);
     a->found = true;
