@@ -42,6 +42,15 @@ std::string dateLiteral(std::string_view body) {
   return buf;
 }
 
+// True when the text so far ends with the keyword LIKE (and blanks).
+bool endsWithLike(const std::string& out) {
+  size_t e = out.find_last_not_of(" \t\r\n");
+  if (e == std::string::npos || e < 3) return false;
+  for (size_t k = 0; k < 4; ++k)
+    if (std::tolower(static_cast<unsigned char>(out[e - 3 + k])) != "like"[k]) return false;
+  return e == 3 || !isWordChar(static_cast<unsigned char>(out[e - 4]));
+}
+
 // Index just past the quote that closes the literal opened at `i`, with a
 // doubled quote standing for itself.
 size_t endOfQuoted(std::string_view s, size_t i) {
@@ -62,18 +71,18 @@ std::string translateAccessSql(std::string_view s) {
   size_t i = 0;
   while (i < s.size()) {
     char c = s[i];
-    if (c == '\'') {
+    if (c == '\'' || c == '"') {
+      // Jet takes double quotes as text delimiters too.
       size_t e = endOfQuoted(s, i);
-      out.append(s.substr(i, e - i));
-      i = e;
-    } else if (c == '"') {
-      // Jet takes double quotes as text delimiters.
-      size_t e = endOfQuoted(s, i);
-      size_t stop = (e > i + 1 && s[e - 1] == '"') ? e - 1 : e;
+      size_t stop = (e > i + 1 && s[e - 1] == c) ? e - 1 : e;
       std::string body;
       for (size_t j = i + 1; j < stop; ++j) {
-        if (s[j] == '"' && j + 1 < stop && s[j + 1] == '"') ++j;
+        if (s[j] == c && j + 1 < stop && s[j + 1] == c) ++j;
         body += s[j];
+      }
+      if (endsWithLike(out)) {
+        // Jet patterns: "*" any run of characters, "?" one character.
+        for (char& b : body) b = b == '*' ? '%' : b == '?' ? '_' : b;
       }
       out += quoted(body, '\'');
       i = e;

@@ -23,6 +23,8 @@ TEST(AccessDialect, NamesAndTextsTakeTheEnginesQuoting) {
 
 TEST(AccessDialect, OperatorsAndDateLiterals) {
   EXPECT_EQ(translateAccessSql("SELECT a & 'x' & b"), "SELECT a || 'x' || b");
+  EXPECT_EQ(translateAccessSql("WHERE Name Like \"A*\" AND b LIKE  'x?y' AND c = '*' AND unlike 'q*'"),
+            "WHERE Name Like 'A%' AND b LIKE  'x_y' AND c = '*' AND unlike 'q*'");
   EXPECT_EQ(translateAccessSql("WHERE d >= #12/31/2020# AND e < #1/2/2021 13:05:00#"),
             "WHERE d >= '2020-12-31 00:00:00' AND e < '2021-01-02 13:05:00'");
   // Characters inside texts are never touched.
