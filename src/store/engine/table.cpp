@@ -59,9 +59,12 @@ std::string damaged(const std::string& fr, const std::string& nl, const fs::path
   return "Table endommagée (" + fr + ") / Beschadigde tabel (" + nl + "): " + file.string();
 }
 
+// The first eight bytes of a key as one number that sorts like them.
 uint64_t prefix8(const char* k, uint16_t len) {
+  unsigned char b[8] = {};
+  std::memcpy(b, k, len < 8 ? len : 8);
   uint64_t v = 0;
-  for (uint16_t i = 0; i < 8; ++i) v = (v << 8) | (i < len ? static_cast<unsigned char>(k[i]) : 0);
+  for (int i = 0; i < 8; ++i) v = (v << 8) | b[i];
   return v;
 }
 
@@ -335,7 +338,7 @@ int Table::fieldIndex(std::string_view n) const {
   while (!n.empty() && n.back() == ' ') n.remove_suffix(1);
   if (n.size() > 11) return -1;
   char upper[11];
-  for (size_t i = 0; i < n.size(); ++i) upper[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(n[i])));
+  for (size_t i = 0; i < n.size(); ++i) upper[i] = (n[i] >= 'a' && n[i] <= 'z') ? static_cast<char>(n[i] - 32) : n[i];
   auto it = fieldByName_.find(std::string_view(upper, n.size()));
   return it == fieldByName_.end() ? -1 : it->second;
 }
