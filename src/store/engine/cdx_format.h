@@ -2,6 +2,7 @@
 // header and node offsets, node attributes, leaf entry bit widths, and the
 // little/big-endian helpers. Internal to the engine.
 #pragma once
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -76,11 +77,7 @@ struct LeafWidths {
   uint32_t trailMask() const { return (1u << trailBits) - 1; }
 };
 
-inline uint8_t bitsFor(uint32_t value) {
-  uint8_t bits = 0;
-  for (; value; value >>= 1) ++bits;
-  return bits;
-}
+inline uint8_t bitsFor(uint32_t value) { return static_cast<uint8_t>(std::bit_width(value)); }
 
 // Counts need bits for the key length; the record number takes the rest of
 // the smallest entry (at least 3 bytes, as the format's writers do) that

@@ -191,8 +191,12 @@ class IndexReader {
   bool readSpecs(std::vector<TagPlace>& places, std::string& error) {
     std::ifstream in(file_, std::ios::binary);
     if (!in) return report("fichier introuvable ou illisible", "bestand niet gevonden of onleesbaar", error);
-    image_.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) return report("lecture impossible", "lezen mislukt", error);
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    in.seekg(0, std::ios::beg);
+    if (size < 0) return report("lecture impossible", "lezen mislukt", error);
+    image_.bytes.resize(size_t(size));
+    if (!in.read(image_.bytes.data(), size)) return report("lecture impossible", "lezen mislukt", error);
     if (image_.bytes.size() < kHeaderSize + kPageSize || image_.bytes.size() % kPageSize != 0)
       return report("taille de fichier invalide (tronqué ?)", "ongeldige bestandsgrootte (afgekapt?)", error);
     image_.used.assign(image_.bytes.size() / kPageSize, false);
