@@ -217,3 +217,17 @@ TEST(CdxRoundTrip, InvalidTagsAreRefusedAndLeaveTheFileAlone) {
     EXPECT_EQ(readAll(file), before) << i;
   }
 }
+
+TEST(CdxRoundTrip, SharedPrefixesAndTrailingBlanksAreCompressed) {
+  // 100,000 keys of 40 bytes: 29 shared leading bytes and 6 trailing blanks,
+  // leaving about 5 bytes of key and 3 of entry per key, against 48 unpacked.
+  std::vector<std::string> keys;
+  for (int i = 0; i < 100000; ++i) keys.push_back("KESTREL MIGRATION ACCOUNT NO " + std::to_string(10000 + i));
+  const auto file = tempFile("compressed.cdx");
+  std::string error;
+  ASSERT_TRUE(writeCdx(file, {makeTag("PACKED", 40, keys)}, error)) << error;
+  EXPECT_LT(std::filesystem::file_size(file), 100000u * 10);
+  std::vector<TagKeys> back;
+  ASSERT_TRUE(readCdxKeys(file, back, error)) << error;
+  EXPECT_EQ(back.at(0).count(), keys.size());
+}
