@@ -1,7 +1,8 @@
-// The conversion steps of the system, in the run's table. The history steps
-// stay empty until they exist; the run then refuses the full import.
+// The conversion steps of the system, in the run's table.
+#include "convert/entries/history_steps.h"
 #include "convert/steps.h"
 #include "run/steps_table.h"
+#include "run/year_merge.h"
 
 namespace run {
 
@@ -16,6 +17,12 @@ Steps defaultSteps() {
   s.generalAccounts = convert::ConvertGeneralAccounts;
   s.bookYear = convert::WriteBookYear;
   s.dossierLanguages = convert::WriteDossierLanguages;
+  s.journals = convert::ConvertJournals;
+  s.openingEntries = convert::ImportOpeningEntriesFromSource;
+  s.yearDocuments = convert::ImportYearDocuments;
+  s.completeDocumentAccounts = convert::CompleteDocumentAccounts;
+  s.completeCurrencyAmounts = convert::CompleteCurrencyAmounts;
+  s.mergeYears = MergeBookYears;
   return s;
 }
 

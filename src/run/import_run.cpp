@@ -108,12 +108,6 @@ class ImportRun {
     if (!c_.fullImport && !c_.customers && !c_.suppliers && !c_.generalAccounts)
       stop(msg("Vous devez sélectionner le(s) signalétique(s) à récupérer.",
                "U moet de te recupereren signalementgegevens kiezen."));
-    if (c_.fullImport && !steps_.historyAvailable())
-      stop(msg("L'importation de l'historique n'est pas encore disponible dans cette version. "
-               "Choisissez \"Signalétiques (uniquement)\".",
-               "De import van de historieken is nog niet beschikbaar in deze versie. "
-               "Kies \"Identificatiegegevens (uitsluitend)\"."));
-
     std::string databaseName;
     if (sql_) {
       databaseName = sourceKey_;

@@ -45,7 +45,12 @@ struct RunContext {
   // --- Journal registry and entry state (journals and document steps) ---------
   std::string foreignCurrencyJournalList;  // "|J1||J2|"
   std::string financialAccountList;
-  std::vector<std::string> closingJournalList;
+  std::string journalPairList;             // "|" + Kestrel type + CODE + "|" per journal in DBK
+  std::string journalCodeList;             // "*/*" + CODE + "*/*" per code in use
+  std::vector<std::string> journalKeys;    // Kestrel type + source code of each renamed journal
+  std::vector<std::string> journalCodes;   // the new code, parallel to journalKeys
+  std::vector<std::string> addedJournals;  // Kestrel type + code, still to be written to DBK
+  std::vector<std::string> closingJournalList;  // source journal codes; KSCLO<position from 1>
   std::string sourceClosingPeriod;        // two-digit text
   std::string documentOrderCounter;       // three characters
 };

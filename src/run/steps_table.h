@@ -37,11 +37,6 @@ struct Steps {
   // folder and adds the second journal table; the run then puts VIDE{older} in place.
   std::function<void(RunContext&, const std::string& workingFolder, int olderIndex, int newerIndex)> mergeYears;
 
-  // The full import is offered only once every history step exists.
-  bool historyAvailable() const {
-    return journals && openingEntries && yearDocuments && completeDocumentAccounts && completeCurrencyAmounts &&
-           mergeYears;
-  }
 };
 
 // The conversion steps of the system.

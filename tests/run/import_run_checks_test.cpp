@@ -74,18 +74,10 @@ TEST_F(StartChecks, ExistingTargetDossierIsRefusedButAnEmptyFolderIsAccepted) {
   EXPECT_TRUE(fs::exists(kestrel / "ACME" / "ACME_PARAM.DBF"));
 }
 
-TEST_F(StartChecks, MasterDataWithoutAnyTickAndFullImportWithoutHistory) {
+TEST_F(StartChecks, MasterDataWithoutAnyTick) {
   auto& w = accessWizard();
   for (const char* box : {"chkClients", "chkSuppliers", "chkGeneralLegders"}) w.click(box);
   expectRefused(w, "Vous devez sélectionner le(s) signalétique(s) à récupérer.");
-
-  ui.messages.clear();
-  w.click("OptCompta");
-  w.click("cmdOk");
-  ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_NE(ui.messages[0].text.find("n'est pas encore disponible"), std::string::npos);
-  EXPECT_TRUE(trace.empty());
-  EXPECT_FALSE(targetWritten());
 }
 
 TEST_F(StartChecks, SourceThatCannotBeReached) {

@@ -1,0 +1,191 @@
+// bench_history [--lines N] [--runs R] [--folder DIR]
+//
+// Generates an Access dossier (prefixed layout, two book years of N lines
+// each, about one document per five lines) and imports it in full, R times
+// for N/4 and for N lines. Prints the time of each step of the import (from
+// its status label to the next), the peak memory of the import process, the
+// ratio of the two sizes' times, and the time mdb-export takes to read every
+// source table: the floor no import can go below.
+//
+// Each import runs in a child process of this program (--import), so its
+// peak memory is its own; /usr/bin/time reports it.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "marlin_dossier.h"
+#include "marlin_forms.h"
+#include "run/services.h"
+#include "run/import_run.h"
+#include "run/steps_table.h"
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[v.size() / 2];
+}
+
+struct NoUi : host::Ui {
+  host::MsgResult messageBox(const std::string& text, host::MsgButtons, host::MsgIcon, const std::string&) override {
+    std::fprintf(stderr, "message: %s\n", text.c_str());
+    return host::MsgResult::Ok;
+  }
+  void processEvents() override {}
+  void setBusy(bool) override {}
+  std::optional<std::string> browseFolder(const std::string&, const std::string&) override { return std::nullopt; }
+  std::vector<std::string> listServers() override { return {}; }
+};
+
+// Times each phase (book year) and step label of the run.
+struct TimingView : run::RunView {
+  Clock::time_point mark = Clock::now();
+  std::string current = "start";
+  std::vector<std::pair<std::string, double>> spans;
+  std::string phase;
+  void next(const std::string& label) {
+    auto now = Clock::now();
+    spans.emplace_back(current, seconds(mark, now));
+    mark = now;
+    current = label;
+  }
+  void enableWizardControls(bool) override {}
+  void showImportError(const std::string& m) override { std::fprintf(stderr, "error: %s\n", m.c_str()); }
+  void setPhase(const std::string& text) override {
+    phase = text;
+    next(text);
+  }
+  void setProgress(int) override {}
+  void clearStepLabel() override {}
+  void raiseExecutionDone() override {}
+  void unload() override {}
+};
+
+// The child: one full import, its step times on standard output.
+int importOnce(const std::string& sourceFolder, const std::string& kestrelFolder) {
+  NoUi ui;
+  run::RunContext ctx;
+  ctx.language = "F";
+  ctx.companyCode = "001";
+  ctx.ui = &ui;
+  TimingView view;
+  ctx.setStepLabel = [&](const std::string& label) { view.next(view.phase + " / " + label); };
+  ctx.setRecordLabel = [](const std::string&) {};
+  run::RunChoices choices;
+  choices.sourceFolder = sourceFolder;
+  choices.companyItem = "001 - sample";
+  choices.kestrelFolder = kestrelFolder;
+  choices.dossierName = "BENCH";
+  choices.fullImport = true;
+  const auto start = Clock::now();
+  const bool ok = run::runImport(ctx, choices, view, run::defaultSteps(), run::defaultServices());
+  view.next("end");
+  const double total = seconds(start, Clock::now());
+  std::map<std::string, double> byStep;
+  std::vector<std::string> order;
+  for (const auto& [label, s] : view.spans) {
+    if (!byStep.count(label)) order.push_back(label);
+    byStep[label] += s;
+  }
+  for (const auto& label : order) std::printf("step\t%s\t%.3f\n", label.c_str(), byStep[label]);
+  std::printf("total\t%.3f\n", total);
+  return ok ? 0 : 1;
+}
+
+// Standard output of a shell command.
+std::string run(const std::string& command) {
+  const fs::path out = fs::temp_directory_path() / "m2k-bench-history.out";
+  std::system((command + " > \"" + out.string() + "\"").c_str());
+  std::stringstream ss;
+  ss << std::ifstream(out).rdbuf();
+  return ss.str();
+}
+
+// mdb-export of every table of every source file, output thrown away.
+double exportFloor(const fs::path& folder) {
+  const auto start = Clock::now();
+  for (const auto& e : fs::directory_iterator(folder)) {
+    std::string ext = e.path().extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), ::tolower);
+    if (ext != ".mdb") continue;
+    std::stringstream tables(run("mdb-tables -1 \"" + e.path().string() + "\""));
+    for (std::string t; std::getline(tables, t);)
+      if (!t.empty()) std::system(("mdb-export \"" + e.path().string() + "\" \"" + t + "\" > /dev/null").c_str());
+  }
+  return seconds(start, Clock::now());
+}
+
+struct Result {
+  double total = 0, floor = 0;
+  long peakKb = 0;
+  std::string steps;
+};
+
+Result measure(const std::string& self, const fs::path& root, long long lines, int runs) {
+  const fs::path source = root / ("source-" + std::to_string(lines));
+  if (!fs::exists(source / "001Soc.MDB")) {
+    marlin::Options o;
+    o.company = "001";
+    o.years = 2;
+    o.lines = lines;
+    marlin::writeDossier(marlin::Dossier(o), marlin::Form::AccessPrefixed, source);
+  }
+  std::vector<double> totals, floors;
+  Result r;
+  for (int i = 0; i < runs; ++i) {
+    floors.push_back(exportFloor(source));
+    const fs::path kestrel = root / ("kestrel-" + std::to_string(lines));
+    fs::remove_all(kestrel);
+    fs::create_directories(kestrel);
+    const fs::path timeFile = root / "time.txt";
+    std::string out = run("/usr/bin/time -f %M -o \"" + timeFile.string() + "\" \"" + self + "\" --import \"" +
+                          source.string() + "\" \"" + kestrel.string() + "\"");
+    std::ifstream(timeFile) >> r.peakKb;
+    std::stringstream ss(out);
+    for (std::string line; std::getline(ss, line);)
+      if (line.rfind("total\t", 0) == 0) totals.push_back(std::stod(line.substr(6)));
+    r.steps = out;
+  }
+  r.total = median(totals);
+  r.floor = median(floors);
+  return r;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  long long lines = 500000;
+  int runs = 1;
+  fs::path root = fs::temp_directory_path() / "m2k-bench-history";
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--import" && i + 2 < argc) return importOnce(argv[i + 1], argv[i + 2]);
+    if (a == "--lines" && i + 1 < argc) lines = std::atoll(argv[++i]);
+    else if (a == "--runs" && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
+    else if (a == "--folder" && i + 1 < argc) root = argv[++i];
+  }
+  fs::create_directories(root);
+  const std::string self = fs::absolute(argv[0]).string();
+  std::printf("Full import, Access prefixed layout, 2 book years, median of %d run(s)\n", runs);
+  Result small = measure(self, root, lines / 4, runs);
+  Result big = measure(self, root, lines, runs);
+  std::printf("\nSteps of the import of %lld lines per year (seconds):\n%s", lines, big.steps.c_str());
+  std::printf("\n%-28s %12s %12s %12s\n", "lines per book year", "import s", "peak MiB", "mdb-export s");
+  std::printf("%-28lld %12.2f %12.1f %12.2f\n", lines / 4, small.total, small.peakKb / 1024.0, small.floor);
+  std::printf("%-28lld %12.2f %12.1f %12.2f\n", lines, big.total, big.peakKb / 1024.0, big.floor);
+  std::printf("\ntime(4x lines) / time(x) = %.2f (target <= 4.5)\n", small.total > 0 ? big.total / small.total : 0);
+  std::printf("import %.1f s (target < 120 s), peak %.0f MiB (target < 2048 MiB)\n", big.total, big.peakKb / 1024.0);
+  return 0;
+}

@@ -1,0 +1,135 @@
+#include "convert/entries/history_queries.h"
+
+namespace convert {
+
+SourceForm FormOf(const run::RunContext& ctx) {
+  if (ctx.isVersionSql) return SourceForm::Sql;
+  return ctx.prefixedLayout ? SourceForm::AccessPrefixed : SourceForm::AccessPlain;
+}
+
+run::Source* YearSource(const run::RunContext& ctx) {
+  return ctx.yearSource ? ctx.yearSource : ctx.source;
+}
+
+std::string YearDigits(const run::RunContext& ctx) {
+  std::string s = std::to_string(ctx.bookYearIndex);
+  return s.size() < 2 ? "0" + s : s;
+}
+
+namespace {
+
+// "FROM <historic> " for the FROM clauses that alias the table as historic.
+std::string historicFrom(SourceForm form, const std::string& nn) {
+  return form == SourceForm::AccessPlain ? "FROM historic " : "FROM A_" + nn + "_historic AS historic ";
+}
+
+// The Jet derived table of the matching entries, joined on the line: in
+// square brackets closed by "." (detail queries) or in parentheses.
+std::string accessCheckingJoin(SourceForm form, const std::string& nn, bool bracketed = true) {
+  std::string checking = form == SourceForm::AccessPlain ? "Checking" : "A_" + nn + "_Checking AS Checking";
+  return std::string("LEFT JOIN ") + (bracketed ? "[" : "(") +
+         "SELECT Checking.HistoRecordID, Checking.CheckID, Checking.AmntBase From " + checking +
+         " WHERE (((Checking.AmntBase)<>0))" + (bracketed ? "]. " : ")  ") +
+         "AS test ON historic.RecordID = test.HistoRecordID ";
+}
+
+std::string sqlCheckingJoin(const std::string& nn) {
+  return " LEFT JOIN A_" + nn +
+         "_Checking As Checking ON (historic.RecordID = Checking.HistoRecordID AND Checking.AmntBase <> 0)";
+}
+
+const char* kLineColumns =
+    "historic.RecordTag, historic.RecordID, historic.Period, historic.JrnlType, historic.JrnlID, "
+    "historic.JrnlSubType, historic.Doc, historic.ValidationType, historic.DocDate, historic.ValueDate, "
+    "historic.DueDate, historic.AcctType, historic.AcctID, historic.CompAcctType, historic.CompAcctID, "
+    "historic.AssocAcctType, historic.AssocAcctID, historic.Comment, historic.CrcyID, historic.CrcyAcctID, "
+    "historic.CrcyAssocAcctID, historic.CrcyChecking, historic.FlagDC, historic.AmntBase, historic.AmntBase2, "
+    "historic.AmntCrcy, ";
+const char* kLineColumnsTail =
+    "historic.AmntAssocAcctID, historic.TurnOverBase, historic.VATAmntBase, historic.VATAmntBase2, "
+    "historic.VATAmntCrcy, historic.VATNDAmntBase, historic.VATNDAmntBase2, historic.VATNDAmntCrcy, "
+    "historic.VCS, historic.Piece, historic.VATCode, historic.VATType";
+
+}  // namespace
+
+std::string OpeningEntriesQuery(SourceForm form, const std::string& nn) {
+  const std::string select = std::string("SELECT ") + kLineColumns + "historic.AmntBase AS AmntAcctID, " +
+                             kLineColumnsTail + ", ";
+  const std::string group = std::string(kLineColumns) + "historic.AmntBase, " + kLineColumnsTail;
+  if (form == SourceForm::Sql)
+    return select + "MIN(checking.CheckID) AS CheckID" + " FROM A_" + nn + "_historic AS historic" + " LEFT JOIN A_" +
+           nn + "_Checking AS Checking ON historic.RecordID = Checking.HistoRecordID and checking.AmntBase <> 0 " +
+           " WHERE historic.AcctType > 0 " + " GROUP BY " + group;
+  return select + "First(test.CheckID) " + "AS CheckID " + historicFrom(form, nn) +
+         accessCheckingJoin(form, nn, false) +
+         " WHERE historic.AcctType > 0 " + "GROUP BY " + group;
+}
+
+std::string DocumentListQuery(SourceForm form, const std::string& nn) {
+  const std::string fields =
+      "Historic.JrnlID, Historic.JrnlType, Historic.JrnlSubType, Historic.Doc, Historic.Period, Historic.DocDate";
+  if (form == SourceForm::AccessPlain) return "SELECT " + fields + " From Historic GROUP BY " + fields;
+  return "SELECT " + fields + " From A_" + nn + "_Historic AS Historic GROUP BY " + fields;
+}
+
+std::string GeneralDocumentQuery(SourceForm form, const std::string& nn) {
+  const std::string where =
+      "WHERE (((historic.JrnlID)= ?) AND ((historic.Doc)= ?) AND ((historic.JrnlType) = ?) and (historic.accttype > 0))";
+  if (form == SourceForm::Sql)
+    return "SELECT historic.*, Checking.CheckID AS CheckID" + std::string(" FROM A_") + nn + "_historic AS historic " +
+           sqlCheckingJoin(nn) + " " + where;
+  return "SELECT historic.*, test.CheckID AS CheckID " + historicFrom(form, nn) + accessCheckingJoin(form, nn) + where;
+}
+
+std::string VatDocumentQuery(SourceForm form, const std::string& nn, VatQuery which) {
+  const bool sql = form == SourceForm::Sql;
+  const std::string from = historicFrom(form, nn);
+  const std::string join = sql ? sqlCheckingJoin(nn) + " " : accessCheckingJoin(form, nn);
+  const std::string checkId = sql ? "Checking.CheckID" : "test.CheckID";
+  // Lines without VAT code: the SQL edition stores them as null or as ''.
+  const std::string noVat = sql ? "((historic.VATCode) Is Null or historic.vatcode = '')" : "((historic.VATCode) Is Null)";
+  switch (which) {
+    case VatQuery::MainLine:
+      return "SELECT historic.*, " + checkId + " AS CheckID, historic.ValidationType " + from + join +
+             "Where (((historic.JrnlID) = ?) And ((historic.Doc) = ?) And ((historic.ValidationType) = 2) And "
+             "((historic.JrnlType) = ?)and (historic.accttype > 0))";
+    case VatQuery::VatLines:
+      return "SELECT historic.*, " + checkId + " AS CheckID, historic.VATCode AS xVATCode " + from + join +
+             "Where (((historic.JrnlID) = ?) And ((historic.Doc) = ? )) And (((historic.VATCode) Is Not Null" +
+             (sql ? std::string(" and (historic.VATCode > '')") : std::string()) + ") OR ((historic.AcctID)>'6') AND " +
+             noVat + " and ((historic.JrnlType) = ?)and (historic.accttype > 0))";
+    // The document's conditions of queries 3 to 5 bear on grouped columns
+    // only, so they select the same groups in WHERE as in HAVING; in WHERE
+    // the source finds the document through its index instead of grouping
+    // the whole book year once per document.
+    case VatQuery::BalanceLines:
+      return "SELECT historic.Period, historic.JrnlID, historic.JrnlSubType, historic.JrnlType, historic.Doc, "
+             "historic.DocDate, historic.ValueDate, historic.DueDate, historic.AcctID, historic.CompAcctID, "
+             "historic.AssocAcctID, historic.CompAcctType, historic.AssocAcctType, " +
+             std::string(sql ? "Sum(historic.AmntBase * historic.flagdc)" : "Sum([historic].[AmntBase]*[historic].[flagdc])") +
+             " AS AmntBase " + from +
+             "where (historic.accttype > 0) AND (((historic.JrnlID)=?) AND ((historic.Doc)=?) AND "
+             "((historic.AcctID)<'6') AND " +
+             noVat + " AND ((historic.ValidationType)=0) AND ((historic.JrnlType) = ?)) "
+             "GROUP BY historic.Period, historic.JrnlID, historic.JrnlSubType, "
+             "historic.JrnlType, historic.Doc, historic.DocDate, historic.ValueDate, historic.DueDate, historic.AcctID, "
+             "historic.CompAcctID, historic.AssocAcctID, historic.CompAcctType, historic.AssocAcctType, "
+             "historic.VATCode, historic.ValidationType, historic.JrnlID, historic.Doc";
+    case VatQuery::VatTypes: {
+      const std::string vatCode = form == SourceForm::AccessPlain ? "VATCode" : "A_" + nn + "_VATCode AS VATCode";
+      const std::string hist = form == SourceForm::AccessPlain ? "Historic" : "A_" + nn + "_Historic AS historic";
+      return "SELECT Historic.JrnlID, Historic.Doc, historic.JrnlType, VATCode.VATType FROM " + hist +
+             " LEFT JOIN " + vatCode + " ON Historic.VATCode = VATCode.VATCode where (historic.accttype > 0) "
+             "AND (((historic.JrnlID)=?)) AND ((historic.Doc)=?) AND (((VATCode.VATType) Is Not Null) AND "
+             "((historic.JrnlType) = ?)) GROUP BY Historic.JrnlID, Historic.Doc, VATCode.VATType, historic.JrnlType";
+    }
+    case VatQuery::UncodedCount:
+      return "SELECT historic.JrnlID, historic.Doc, historic.JrnlType, Count(historic.CompAcctID) AS Nombre " + from +
+             "where (historic.accttype > 0) AND (((historic.JrnlID)=?) AND ((historic.Doc)=?) AND " + noVat +
+             " AND ((historic.ValidationType)=0) AND ((historic.JrnlType) = ?)) GROUP BY historic.JrnlID, "
+             "historic.Doc, historic.VATCode, historic.ValidationType, historic.JrnlType";
+  }
+  return std::string();
+}
+
+}  // namespace convert

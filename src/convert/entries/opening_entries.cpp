@@ -1,0 +1,71 @@
+// The opening balances of a book year (its period "00" lines) as one opening
+// document OPDOUV 1 in ACT.
+#include "convert/entries/act_line.h"
+#include "convert/entries/entry_helpers.h"
+#include "convert/entries/entry_table.h"
+#include "convert/entries/history_queries.h"
+#include "convert/entries/history_steps.h"
+#include "convert/master/codes.h"
+#include "convert/master/step_support.h"
+#include "convert/master/text.h"
+#include "convert/steps.h"
+#include "store/engine/sx.h"
+
+namespace convert {
+
+bool ImportOpeningEntries(run::RunContext& ctx, run::RowSet& rows, const std::string& prefix) {
+  ShowStep(ctx, "Historic");
+  if (OpenEntryTable(ctx, prefix) == 0) return false;
+  if (store::sx_QueryRecCount() > 0) {
+    ReportError(ctx, ctx.msg("Des transactions existent déjà dans ce dossier Kestrel. Pas de récupération possible.",
+                             "Er bestaan reeds verrichtingen in dit Kestrel dossier. Er is geen recuperatie."));
+    return false;
+  }
+  ctx.documentOrderCounter = "000";
+  const int16_t length = GeneralAccountLength(ctx);
+  ShowRecord(ctx, "OPDOUV 1");
+  for (; !rows.eof(); rows.moveNext()) {
+    if (PeriodText(rows.field("PERIOD"), ctx.sourceClosingPeriod) != "00") continue;
+    ctx.documentOrderCounter = GetNextDocOrder(ctx, ctx.documentOrderCounter);
+
+    ActLine line;
+    line.dbkCode = "OPDOUV";
+    line.dbkType = "5";
+    line.docNumber = "1";
+    line.docOrder = ctx.documentOrderCounter;
+    line.opCode = "MAIN";
+    line.period = "00";
+    line.matchNo = MatchNumber(rows.field("CHECKID"));
+    run::Value account = rows.field("ACCTID");
+    if (account.present()) line.accountGl = NormalizeAccount(account.asText(), length);
+    int64_t assocType = rows.field("ASSOCACCTTYPE").asInt();
+    line.docType = assocType == 10 ? "1" : assocType == 20 ? "2" : "3";
+    line.accountRp = rows.field("ASSOCACCTID").asText();
+    line.dateDoc = SourceDateText(rows.field("DOCDATE"));
+    line.date = SourceDateText(rows.field("VALUEDATE"));
+    line.dueDate = SourceDateText(rows.field("DUEDATE"));
+    line.comment = rows.field("COMMENT").asText();
+    // Opening lines flagged -1 keep their sign; every other line is negated.
+    Fixed4 amount = Fixed4::parse(rows.field("AmntBase").asText());
+    if (rows.field("FlagDC").asText() != "-1") amount = -amount;
+    line.amountEur = amount.round2();
+    AppendOpeningLine(line);
+  }
+  store::sx_Close();
+  return true;
+}
+
+bool ImportOpeningEntriesFromSource(run::RunContext& ctx, const std::string& prefix) {
+  run::Source* source = YearSource(ctx);
+  if (!source) return false;
+  std::unique_ptr<run::RowSet> rows;
+  try {
+    rows = source->query(OpeningEntriesQuery(FormOf(ctx), YearDigits(ctx)));
+  } catch (const run::SourceError& e) {
+    ReportError(ctx, e.what());
+    return false;
+  }
+  return ImportOpeningEntries(ctx, *rows, prefix);
+}
+
+}  // namespace convert

@@ -1,0 +1,14 @@
+// Two book years into one dossier: the newer year dossier VIDE{newer} is
+// merged into VIDE{older} in the working folder, which then holds both years
+// (accounts once, entries of year 2 with BOOKYEAR "2", BOOKYEAR2. parameters,
+// journals of year 2 in DBK_02). The newer dossier is only read.
+#pragma once
+#include <string>
+
+#include "run/run_context.h"
+
+namespace run {
+
+void MergeBookYears(RunContext& ctx, const std::string& workingFolder, int olderIndex, int newerIndex);
+
+}  // namespace run

@@ -1,0 +1,326 @@
+// The document step on small hand-made documents: each expected ACT line is
+// worked out by hand from the source lines below.
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "convert/entries/history_queries.h"
+#include "convert/master/journal_registry.h"
+#include "convert/steps.h"
+#include "support/history_dossier.h"
+#include "support/scripted_source.h"
+
+namespace {
+
+using testing_support::Dec;
+using testing_support::Int;
+using testing_support::Null;
+using testing_support::Record;
+using testing_support::Row;
+using testing_support::Text;
+
+// One source line of historic with the columns every path reads.
+struct Line {
+  Row row;
+  Line(int recordId, const std::string& journal, int doc, int type, int period, const std::string& account, int flag,
+       const std::string& amount) {
+    row = {{"RecordID", Int(recordId)}, {"JrnlID", Text(journal)},  {"Doc", Int(doc)},
+           {"JrnlType", Int(type)},     {"Period", Int(period)},    {"AcctID", Text(account)},
+           {"FlagDC", Int(flag)},       {"AmntBase", Dec(amount)},  {"DocDate", testing_support::dateValue(2024, 3, 15)},
+           {"ValueDate", testing_support::dateValue(2024, 3, 16)}, {"DueDate", testing_support::dateValue(2024, 4, 14)},
+           {"AssocAcctType", Int(0)},   {"CompAcctType", Int(0)},   {"ValidationType", Int(0)},
+           {"Comment", Text("line " + std::to_string(recordId))}, {"CheckID", Null()}, {"VATCode", Null()}};
+  }
+  Line& set(const std::string& column, run::Value v) {
+    for (auto& c : row)
+      if (c.first == column) return c.second = v, *this;
+    row.emplace_back(column, v);
+    return *this;
+  }
+  operator Row() const { return row; }
+};
+
+// A row of the summed balance-line query, with exactly its columns; the
+// amount is Sum(AmntBase x FlagDC), so a credit of 21 sums to 21.
+Row balanceRow(const std::string& journal, int doc, int type, int period, const std::string& account, int compType,
+               const std::string& compId, const std::string& sum) {
+  return {{"Period", Int(period)},        {"JrnlID", Text(journal)},     {"JrnlSubType", Int(1)},
+          {"JrnlType", Int(type)},        {"Doc", Int(doc)},             {"DocDate", testing_support::dateValue(2024, 3, 15)},
+          {"ValueDate", Null()},          {"DueDate", Null()},           {"AcctID", Text(account)},
+          {"CompAcctID", Text(compId)},   {"AssocAcctID", Null()},       {"CompAcctType", Int(compType)},
+          {"AssocAcctType", Int(0)},      {"AmntBase", Dec(sum)}};
+}
+
+testing_support::Row documentRow(const std::string& journal, int doc, int type, int subtype, int period) {
+  return {{"JrnlID", Text(journal)}, {"JrnlType", Int(type)}, {"JrnlSubType", Int(subtype)},
+          {"Doc", Int(doc)},         {"Period", Int(period)}, {"DocDate", testing_support::dateValue(2024, 3, 15)}};
+}
+
+class DocumentStep : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    prefix = testing_support::NewYearDossier(::testing::UnitTest::GetInstance()->current_test_info()->name(), 1);
+    step.ctx.source = &source;
+    step.ctx.bookYearIndex = 1;
+    step.ctx.prefixedLayout = true;
+    // The registry as the journals step leaves it for the French template.
+    for (auto [t, c] : std::vector<std::pair<std::string, std::string>>{
+             {"2", "VENTES"}, {"0", "ACHATS"}, {"3", "NCVEN"}, {"1", "NCACHA"}, {"5", "OPDIV"}, {"5", "OPDOUV"}})
+      convert::RegisterJournal(step.ctx, t, c);
+  }
+  void general(const std::string& j, int doc, int type, std::vector<Row> lines) {
+    source.answer(convert::GeneralDocumentQuery(convert::FormOf(step.ctx), "01"),
+                  {j, std::to_string(doc), std::to_string(type)}, std::move(lines));
+  }
+  void vat(convert::VatQuery q, const std::string& j, int doc, int type, std::vector<Row> rows) {
+    source.answer(convert::VatDocumentQuery(convert::FormOf(step.ctx), "01", q),
+                  {j, std::to_string(doc), std::to_string(type)}, std::move(rows));
+  }
+  std::vector<Record> run(std::vector<Row> documents) {
+    testing_support::MemoryRowSet list(testing_support::TableOf(std::move(documents)));
+    EXPECT_TRUE(convert::ImportYearDocuments(step.ctx, list, prefix)) << ::testing::PrintToString(step.errors);
+    return testing_support::ReadTable(prefix + "_ACT.DBF");
+  }
+  static double total(const std::vector<Record>& lines) {
+    return std::accumulate(lines.begin(), lines.end(), 0.0,
+                           [](double s, const Record& r) { return s + testing_support::Number(r, "AMOUNTEUR"); });
+  }
+
+  testing_support::StepContext step;
+  testing_support::ScriptedSource source;
+  std::string prefix;
+};
+
+TEST_F(DocumentStep, SalesInvoiceWithVat) {
+  vat(convert::VatQuery::MainLine, "VEN", 1, 1,
+      {Line(1, "VEN", 1, 1, 3, "400000", -1, "121.00")
+           .set("ValidationType", Int(2)).set("AssocAcctType", Int(10)).set("AssocAcctID", Text("C001"))
+           .set("TurnOverBase", Dec("100.00")).set("VATAmntBase", Dec("21.00")).set("VATNDAmntBase", Dec("0"))
+           .set("CheckID", Int(55))});
+  vat(convert::VatQuery::VatLines, "VEN", 1, 1,
+      {Line(2, "VEN", 1, 1, 3, "700000", 1, "100.00")
+           .set("CompAcctType", Int(10)).set("CompAcctID", Text("C001")).set("VATCode", Text("21"))
+           .set("xVATCode", Text("21")).set("VATType", Int(0))});
+  vat(convert::VatQuery::BalanceLines, "VEN", 1, 1, {balanceRow("VEN", 1, 1, 3, "451000", 10, "C001", "21.00")});
+  vat(convert::VatQuery::VatTypes, "VEN", 1, 1, {{{"VATType", Int(0)}}});
+  vat(convert::VatQuery::UncodedCount, "VEN", 1, 1, {{{"Nombre", Int(1)}}});
+
+  auto act = run({documentRow("VEN", 1, 1, 1, 3)});
+  ASSERT_EQ(act.size(), 3u);
+  const Record& main = act[0];
+  EXPECT_EQ(main.at("DOCTYPE"), "1");
+  EXPECT_EQ(main.at("DBKCODE"), "VEN");
+  EXPECT_EQ(main.at("DBKTYPE"), "2");
+  EXPECT_EQ(main.at("DOCNUMBER"), "1");
+  EXPECT_EQ(main.at("DOCORDER"), "");
+  EXPECT_EQ(main.at("ACCOUNTGL"), "400000");
+  EXPECT_EQ(main.at("ACCOUNTRP"), "C001");
+  EXPECT_EQ(main.at("PERIOD"), "03");
+  EXPECT_EQ(main.at("DATE"), "15/03/2024");
+  EXPECT_EQ(main.at("DUEDATE"), "14/04/2024");
+  EXPECT_EQ(main.at("MATCHNO"), "10000055");
+  EXPECT_EQ(testing_support::Number(main, "AMOUNTEUR"), 121);
+  EXPECT_EQ(testing_support::Number(main, "VATBASE"), 100);
+  EXPECT_EQ(testing_support::Number(main, "VATTAX"), 21);
+  EXPECT_EQ(main.at("ISIMPORTED"), "T");
+
+  const Record& revenue = act[1];
+  EXPECT_EQ(revenue.at("DOCTYPE"), "3");
+  EXPECT_EQ(revenue.at("ACCOUNTGL"), "700000");
+  EXPECT_EQ(revenue.at("ACCOUNTRP"), "C001");
+  EXPECT_EQ(revenue.at("VATIMPUT"), "244500");
+  EXPECT_EQ(testing_support::Number(revenue, "AMOUNTEUR"), -100);
+  EXPECT_EQ(testing_support::Number(revenue, "VATBASE"), 0);
+
+  const Record& vatLine = act[2];
+  EXPECT_EQ(vatLine.at("DOCTYPE"), "4");
+  EXPECT_EQ(vatLine.at("DOCORDER"), "VAT");
+  EXPECT_EQ(vatLine.at("OPCODE"), "FIXED");
+  EXPECT_EQ(vatLine.at("ACCOUNTGL"), "451000");
+  EXPECT_EQ(vatLine.at("VATCODE"), "244500");
+  EXPECT_EQ(testing_support::Number(vatLine, "AMOUNTEUR"), -21);
+  EXPECT_EQ(testing_support::Number(vatLine, "VATBASE"), 100);
+  EXPECT_EQ(total(act), 0);
+}
+
+TEST_F(DocumentStep, PurchaseCreditNoteWithNonDeductibleVat) {
+  vat(convert::VatQuery::MainLine, "ACH", 7, 2,
+      {Line(1, "ACH", 7, 2, 5, "440000", -1, "121.00")
+           .set("ValidationType", Int(2)).set("AssocAcctType", Int(20)).set("AssocAcctID", Text("S100"))
+           .set("TurnOverBase", Dec("100.00")).set("VATAmntBase", Dec("21.00")).set("VATNDAmntBase", Dec("5.00"))});
+  vat(convert::VatQuery::VatLines, "ACH", 7, 2,
+      {Line(2, "ACH", 7, 2, 5, "610000", 1, "100.00").set("VATCode", Text("21")).set("xVATCode", Text("21"))
+           .set("VATType", Int(0))});
+  vat(convert::VatQuery::BalanceLines, "ACH", 7, 2, {balanceRow("ACH", 7, 2, 5, "411000", 20, "S100", "21.00")});
+  vat(convert::VatQuery::VatTypes, "ACH", 7, 2, {{{"VATType", Int(0)}}});
+  vat(convert::VatQuery::UncodedCount, "ACH", 7, 2, {{{"Nombre", Int(1)}}});
+
+  auto act = run({documentRow("ACH", 7, 2, 2, 5)});
+  ASSERT_EQ(act.size(), 3u);
+  EXPECT_EQ(act[0].at("DBKTYPE"), "1");
+  EXPECT_EQ(act[0].at("DOCTYPE"), "2");
+  EXPECT_EQ(testing_support::Number(act[0], "VATBASE"), -100);
+  // VAT 21 negated on a purchase debit line: -21; with 5 non-deductible:
+  // -5 - (-21) = 16.
+  EXPECT_EQ(testing_support::Number(act[0], "VATTAX"), 16);
+  EXPECT_EQ(act[1].at("VATIMPUT"), "144500");
+  EXPECT_EQ(act[2].at("VATCODE"), "144500");
+  EXPECT_EQ(act[2].at("ACCOUNTRP"), "S100");
+  EXPECT_EQ(testing_support::Number(act[2], "VATBASE"), -100);
+  EXPECT_EQ(testing_support::Number(act[2], "AMOUNTEUR"), -21);
+  EXPECT_EQ(total(act), 0);
+}
+
+TEST_F(DocumentStep, SalesLineWithoutVatCodeGetsItsOwnVatLine) {
+  // Sales credit note: customer credited 50, revenue without VAT code debited.
+  vat(convert::VatQuery::MainLine, "NCV", 3, 1,
+      {Line(1, "NCV", 3, 1, 2, "400000", 1, "50.00").set("ValidationType", Int(2)).set("AssocAcctType", Int(10))
+           .set("AssocAcctID", Text("C002")).set("TurnOverBase", Dec("50.00")).set("VATAmntBase", Dec("0"))
+           .set("VATNDAmntBase", Dec("0"))});
+  vat(convert::VatQuery::VatLines, "NCV", 3, 1, {Line(2, "NCV", 3, 1, 2, "700000", -1, "50.00")});
+  auto act = run({documentRow("NCV", 3, 1, 2, 2)});
+  // Main line, VAT line for the uncoded revenue line, the revenue line, and
+  // (no uncoded balance line) the document's own VAT line.
+  ASSERT_EQ(act.size(), 4u);
+  EXPECT_EQ(act[0].at("DBKTYPE"), "3");
+  EXPECT_EQ(testing_support::Number(act[0], "VATBASE"), -50);
+  EXPECT_EQ(act[1].at("DOCORDER"), "VAT");
+  EXPECT_EQ(act[1].at("VATCODE"), "244300");
+  EXPECT_EQ(act[1].at("ACCOUNTRP"), "C002");
+  EXPECT_EQ(testing_support::Number(act[1], "VATBASE"), -50);
+  EXPECT_EQ(act[2].at("VATIMPUT"), "244300");
+  EXPECT_EQ(testing_support::Number(act[2], "AMOUNTEUR"), 50);
+  EXPECT_EQ(act[3].at("DOCORDER"), "VAT");
+  EXPECT_EQ(act[3].at("ACCOUNTGL"), "");
+  EXPECT_EQ(total(act), 0);
+}
+
+TEST_F(DocumentStep, GeneralOperationNumbersItsLinesAndSkipsOpeningLines) {
+  general("OD", 5, 3,
+          {Line(1, "OD", 5, 3, 4, "600000", -1, "50.00"), Line(2, "OD", 5, 3, 0, "100000", -1, "9.00"),
+           Line(3, "OD", 5, 3, 4, "550000", 1, "50.00").set("CheckID", Int(12))});
+  auto act = run({documentRow("OD", 5, 3, 0, 4)});
+  ASSERT_EQ(act.size(), 2u);
+  EXPECT_EQ(act[0].at("DOCORDER"), "001");
+  EXPECT_EQ(act[1].at("DOCORDER"), "003");  // the opening line used up 002
+  EXPECT_EQ(act[0].at("DBKTYPE"), "5");
+  EXPECT_EQ(act[0].at("OPCODE"), "MAIN");
+  EXPECT_EQ(act[1].at("MATCHNO"), "10000012");
+  EXPECT_EQ(testing_support::Number(act[1], "AMOUNTEUR"), -50);
+  EXPECT_EQ(act[0].at("COMMENT"), "line 1");
+  EXPECT_EQ(total(act), 0);
+}
+
+TEST_F(DocumentStep, FinancialLineInUsdAndItsCurrencyCompletion) {
+  step.ctx.financialAccountList = "|550000|";
+  step.ctx.foreignCurrencyJournalList = "|BQ1|";
+  general("BQ1", 9, 4,
+          {Line(1, "BQ1", 9, 4, 3, "400000", 1, "100.00").set("AssocAcctType", Int(10)).set("AssocAcctID", Text("C001")),
+           Line(2, "BQ1", 9, 4, 3, "550000", -1, "100.00").set("CrcyAcctID", Text("USD"))
+               .set("AmntCrcy", Dec("110.00")).set("AssocAcctType", Int(10)).set("AssocAcctID", Text("C001"))});
+  auto act = run({documentRow("BQ1", 9, 4, 0, 3)});
+  ASSERT_EQ(act.size(), 2u);
+  EXPECT_EQ(act[0].at("DOCORDER"), "001");
+  EXPECT_EQ(act[0].at("OPCODE"), "MAIN");
+  EXPECT_EQ(act[0].at("CURRCODE"), "");
+  EXPECT_EQ(act[1].at("DOCORDER"), "999");
+  EXPECT_EQ(act[1].at("ACCOUNTRP"), "");
+  EXPECT_EQ(act[1].at("OPCODE"), "");
+  EXPECT_EQ(act[1].at("CURRCODE"), "USD");
+  EXPECT_EQ(testing_support::Number(act[1], "CURRAMOUNT"), 110);
+  EXPECT_DOUBLE_EQ(testing_support::Number(act[1], "CURRATE"), 1.1);
+
+  convert::CompleteCurrencyAmounts(step.ctx, prefix);
+  act = testing_support::ReadTable(prefix + "_ACT.DBF");
+  // The euro line before the first currency line has no rate yet; a second
+  // document's euro line after it takes the journal's currency.
+  EXPECT_EQ(act[0].at("CURRCODE"), "");
+  general("BQ1", 10, 4, {Line(3, "BQ1", 10, 4, 3, "400000", 1, "50.00")});
+  testing_support::MemoryRowSet list(testing_support::TableOf({documentRow("BQ1", 10, 4, 0, 3)}));
+  ASSERT_TRUE(convert::ImportYearDocuments(step.ctx, list, prefix));
+  convert::CompleteCurrencyAmounts(step.ctx, prefix);
+  act = testing_support::ReadTable(prefix + "_ACT.DBF");
+  ASSERT_EQ(act.size(), 3u);
+  EXPECT_EQ(act[2].at("CURRCODE"), "USD");
+  EXPECT_EQ(testing_support::Number(act[2], "CURRAMOUNT"), -55);
+  EXPECT_DOUBLE_EQ(testing_support::Number(act[2], "CURRATE"), 1.1);
+}
+
+TEST_F(DocumentStep, ClosingPeriodLinesGoToOneClosingJournalPerSourceJournal) {
+  general("J1", 1, 3, {Line(1, "J1", 1, 3, 13, "600000", -1, "10.00"), Line(2, "J1", 1, 3, 13, "550000", 1, "10.00")});
+  general("J2", 2, 3, {Line(3, "J2", 2, 3, 13, "600000", -1, "20.00")});
+  general("J1", 3, 3, {Line(4, "J1", 3, 3, 13, "550000", 1, "20.00")});
+  auto act = run({documentRow("J1", 1, 3, 0, 13), documentRow("J2", 2, 3, 0, 13), documentRow("J1", 3, 3, 0, 13)});
+  ASSERT_EQ(act.size(), 4u);
+  EXPECT_EQ(act[0].at("PERIOD"), "99");
+  EXPECT_EQ(act[0].at("DBKCODE"), "KSCLO1");
+  EXPECT_EQ(act[2].at("DBKCODE"), "KSCLO2");
+  EXPECT_EQ(act[3].at("DBKCODE"), "KSCLO1");
+  EXPECT_EQ(step.ctx.closingJournalList, (std::vector<std::string>{"J1", "J2"}));
+  auto dbk = testing_support::ReadTable(prefix + "_DBK_01.DBF");
+  auto it = std::find_if(dbk.begin(), dbk.end(), [](const Record& r) { return r.at("DBKID") == "KSCLO2"; });
+  ASSERT_NE(it, dbk.end());
+  EXPECT_EQ(it->at("DBKDESC"), "J2 - PERIOD 99");
+  EXPECT_EQ(it->at("DBKTYPE"), "5");
+  EXPECT_EQ(it->at("DBKTYPE2"), "2");
+}
+
+TEST_F(DocumentStep, DocumentInTwoPeriodsIsWrittenOnce) {
+  general("OD", 6, 3, {Line(1, "OD", 6, 3, 3, "600000", -1, "10.00"), Line(2, "OD", 6, 3, 4, "550000", 1, "10.00")});
+  auto act = run({documentRow("OD", 6, 3, 0, 3), documentRow("OD", 6, 3, 0, 4)});
+  ASSERT_EQ(act.size(), 2u);
+  EXPECT_EQ(act[0].at("PERIOD"), "03");
+  EXPECT_EQ(act[1].at("PERIOD"), "04");
+}
+
+TEST_F(DocumentStep, LineWithTwoMatchingEntriesIsWrittenOnceInTheSqlEdition) {
+  step.ctx.isVersionSql = true;
+  general("OD", 8, 3,
+          {Line(1, "OD", 8, 3, 3, "400000", -1, "10.00").set("CheckID", Int(1)),
+           Line(1, "OD", 8, 3, 3, "400000", -1, "10.00").set("CheckID", Int(2)),
+           Line(2, "OD", 8, 3, 3, "700000", 1, "10.00")});
+  auto act = run({documentRow("OD", 8, 3, 0, 3)});
+  ASSERT_EQ(act.size(), 2u);
+  EXPECT_EQ(act[0].at("MATCHNO"), "10000001");
+  EXPECT_EQ(act[1].at("DOCORDER"), "002");
+  EXPECT_TRUE(step.boxes.empty());
+}
+
+TEST_F(DocumentStep, MainLineWithTwoMatchingEntriesIsReportedInTheAccessEdition) {
+  Line main = Line(1, "VEN", 4, 1, 3, "400000", -1, "10.00");
+  main.set("ValidationType", Int(2)).set("AssocAcctType", Int(10)).set("AssocAcctID", Text("C001"))
+      .set("TurnOverBase", Dec("10")).set("VATAmntBase", Dec("0")).set("VATNDAmntBase", Dec("0"));
+  Line second = main;
+  vat(convert::VatQuery::MainLine, "VEN", 4, 1, {main.set("CheckID", Int(1)), second.set("CheckID", Int(2))});
+  vat(convert::VatQuery::VatLines, "VEN", 4, 1,
+      {Line(2, "VEN", 4, 1, 3, "700000", 1, "10.00").set("VATCode", Text("0")).set("xVATCode", Text("0"))
+           .set("VATType", Int(1))});
+  auto act = run({documentRow("VEN", 4, 1, 1, 3)});
+  ASSERT_EQ(act.size(), 3u);  // main, revenue, the document's VAT line
+  EXPECT_EQ(act[0].at("MATCHNO"), "10000001");
+  ASSERT_EQ(step.boxes.size(), 1u);
+  EXPECT_EQ(step.boxes[0], "Il y a plus matching sur cette opération (VEN 4) seule la premier matching sera récupéré!");
+  EXPECT_EQ(total(act), 0);
+}
+
+TEST_F(DocumentStep, SourceJournalUsedForTwoKindsIsSplit) {
+  general("MIX", 1, 3, {Line(1, "MIX", 1, 3, 3, "600000", -1, "10.00"), Line(2, "MIX", 1, 3, 3, "550000", 1, "10.00")});
+  general("MIX", 2, 4, {Line(3, "MIX", 2, 4, 3, "600000", -1, "10.00"), Line(4, "MIX", 2, 4, 3, "550000", 1, "10.00")});
+  auto act = run({documentRow("MIX", 1, 3, 0, 3), documentRow("MIX", 2, 4, 0, 3)});
+  ASSERT_EQ(act.size(), 4u);
+  EXPECT_EQ(act[0].at("DBKCODE"), "MIX");
+  EXPECT_EQ(act[2].at("DBKCODE"), "MIX4");
+  auto dbk = testing_support::ReadTable(prefix + "_DBK_01.DBF");
+  auto it = std::find_if(dbk.begin(), dbk.end(), [](const Record& r) { return r.at("DBKID") == "MIX4"; });
+  ASSERT_NE(it, dbk.end());
+  EXPECT_EQ(it->at("DBKTYPE"), "4");
+}
+
+TEST_F(DocumentStep, CodesWithQuotesReachTheSourceAsValues) {
+  general("O'D", 1, 3, {Line(1, "O'D", 1, 3, 3, "600000", -1, "10.00")});
+  auto act = run({documentRow("O'D", 1, 3, 0, 3)});
+  ASSERT_EQ(act.size(), 1u);
+  for (const auto& call : source.calls()) EXPECT_EQ(call.sql.find("O'D"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,114 @@
+// Line-order codes, dates, document numbers, periods, matching numbers and
+// the fixed-point money of the entry steps.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "convert/entries/entry_helpers.h"
+#include "convert/entries/fixed_point.h"
+#include "support/scripted_source.h"
+
+namespace {
+
+using convert::Fixed4;
+
+struct RecordingUi : host::Ui {
+  std::vector<std::string> messages;
+  host::MsgResult messageBox(const std::string& text, host::MsgButtons, host::MsgIcon, const std::string&) override {
+    messages.push_back(text);
+    return host::MsgResult::Ok;
+  }
+  void processEvents() override {}
+  void setBusy(bool) override {}
+  std::optional<std::string> browseFolder(const std::string&, const std::string&) override { return std::nullopt; }
+  std::vector<std::string> listServers() override { return {}; }
+};
+
+TEST(DocOrder, DecimalSeriesThenAlphanumericSeries) {
+  EXPECT_EQ(convert::NextDocOrderCode(""), "001");
+  EXPECT_EQ(convert::NextDocOrderCode("000"), "001");
+  EXPECT_EQ(convert::NextDocOrderCode(" 7 "), "008");
+  EXPECT_EQ(convert::NextDocOrderCode("12"), "013");
+  EXPECT_EQ(convert::NextDocOrderCode("996"), "997");
+  EXPECT_EQ(convert::NextDocOrderCode("997"), "A00");
+  EXPECT_EQ(convert::NextDocOrderCode("999"), "A00");
+  EXPECT_EQ(convert::NextDocOrderCode("A09"), "A0A");
+  EXPECT_EQ(convert::NextDocOrderCode("A0Z"), "A10");
+  EXPECT_EQ(convert::NextDocOrderCode("AZZ"), "B00");
+  EXPECT_EQ(convert::NextDocOrderCode("ZZZ"), "");
+}
+
+TEST(DocOrder, WholeSeriesIsDistinctAndEndsWithOverflowMessage) {
+  RecordingUi ui;
+  run::RunContext ctx;
+  ctx.ui = &ui;
+  std::set<std::string> seen;
+  std::string code = "000";
+  for (;;) {
+    code = convert::GetNextDocOrder(ctx, code);
+    if (code.empty()) break;
+    ASSERT_EQ(code.size(), 3u);
+    ASSERT_TRUE(seen.insert(code).second) << code;
+    ASSERT_NE(code, "998");
+  }
+  // 001..997, then A00..ZZZ: 26 x 36 x 36.
+  EXPECT_EQ(seen.size(), 997u + 26u * 36u * 36u);
+  EXPECT_EQ(ui.messages, std::vector<std::string>{"overflow"});
+}
+
+TEST(Dates, WrittenDayMonthYearFromDatesAndTexts) {
+  EXPECT_EQ(convert::FormatDateText({2005, 3, 3}), "03/03/2005");
+  EXPECT_EQ(convert::FormatDateText({1999, 12, 25}), "25/12/1999");
+  EXPECT_EQ(convert::SourceDateText(testing_support::dateValue(2004, 1, 5)), "05/01/2004");
+  EXPECT_EQ(convert::SourceDateText(testing_support::Text(" 2004-01-05 00:00:00 ")), "05/01/2004");
+  EXPECT_EQ(convert::SourceDateText(testing_support::Text("5/1/2004")), "05/01/2004");
+  EXPECT_EQ(convert::SourceDateText(testing_support::Null()), "");
+  EXPECT_EQ(convert::SourceDateText(testing_support::Text("")), "");
+  EXPECT_EQ(convert::SourceDateText(testing_support::Text("not a date")), "");
+}
+
+TEST(DocumentNumbers, FittedIntoEightCharacters) {
+  EXPECT_EQ(convert::FitDocNumber("12345678"), "12345678");
+  EXPECT_EQ(convert::FitDocNumber("  42 "), "42");
+  EXPECT_EQ(convert::FitDocNumber("123456789"), "93456789");
+  EXPECT_EQ(convert::FitDocNumber("2004000123"), "94000123");
+}
+
+TEST(LineValues, PeriodsAndMatchingNumbers) {
+  EXPECT_EQ(convert::PeriodText(testing_support::Int(0), "13"), "00");
+  EXPECT_EQ(convert::PeriodText(testing_support::Int(3), "13"), "03");
+  EXPECT_EQ(convert::PeriodText(testing_support::Int(13), "13"), "99");
+  EXPECT_EQ(convert::PeriodText(testing_support::Text("13"), "13"), "99");
+  EXPECT_EQ(convert::PeriodText(testing_support::Null(), "13"), "");
+  EXPECT_EQ(convert::MatchNumber(testing_support::Null()), "");
+  EXPECT_EQ(convert::MatchNumber(testing_support::Int(7)), "10000007");
+  EXPECT_EQ(convert::MatchNumber(testing_support::Int(1234)), "10001234");
+}
+
+TEST(LineValues, VatTranslationAndLargerValue) {
+  EXPECT_EQ(convert::TranslateVat("21", "400000"), "");
+  EXPECT_EQ(convert::TranslateVat("", ""), "");
+  EXPECT_EQ(convert::ValMax(3, 10), 10);
+  EXPECT_EQ(convert::ValMax(10, 3), 10);
+  EXPECT_EQ(convert::ValMax(-1, -1), -1);
+}
+
+TEST(FixedPoint, ReadsRoundsAndMultipliesWithoutBinaryDrift) {
+  EXPECT_EQ(Fixed4::parse("-12.3400").units(), -123400);
+  EXPECT_EQ(Fixed4::parse(" 125.5abc").units(), 1255000);
+  EXPECT_EQ(Fixed4::parse("1.5E2").units(), 1500000);
+  EXPECT_EQ(Fixed4::parse("").units(), 0);
+  EXPECT_EQ(Fixed4::parse("0.00005").units(), 1);   // half away from zero
+  EXPECT_EQ(Fixed4::parse("-0.00005").units(), -1);
+  EXPECT_EQ(Fixed4::fromDouble(1.1).units(), 11000);
+  EXPECT_EQ(Fixed4::fromDouble(0.1 + 0.2).units(), 3000);
+  EXPECT_EQ((Fixed4::parse("50") * Fixed4::parse("1.1")).round2().toDouble(), 55.0);
+  EXPECT_EQ(Fixed4::parse("1.005").round2().units(), 10100);
+  EXPECT_EQ(Fixed4::parse("-1.005").round2().units(), -10100);
+  EXPECT_EQ(Fixed4::parse("33.3333").round2().text(), "33.33");
+  EXPECT_EQ(Fixed4::parse("110").dividedBy(Fixed4::parse("100"))->text(), "1.1");
+  EXPECT_EQ(Fixed4::parse("100").dividedBy(Fixed4::parse("3"))->text(), "33.3333");
+  EXPECT_FALSE(Fixed4::parse("5").dividedBy(Fixed4()).has_value());
+}
+
+}  // namespace

@@ -1,0 +1,109 @@
+// The journals of a source book year into DBK, with bank options and the
+// central accounts of financial journals in ACF.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "convert/master/journal_registry.h"
+#include "convert/steps.h"
+#include "support/history_dossier.h"
+#include "support/scripted_source.h"
+
+namespace {
+
+using testing_support::Int;
+using testing_support::Null;
+using testing_support::Record;
+using testing_support::Row;
+using testing_support::Text;
+
+Row journal(const std::string& code, int type, int subtype, run::Value account = Null(), run::Value bank = Null(),
+            run::Value wording = Text("Journal")) {
+  return {{"JrnlID", Text(code)}, {"Type", Int(type)}, {"SubType", Int(subtype)},
+          {"Wording", wording},   {"AcctID", account}, {"BankNum", bank}};
+}
+
+const Record* find(const std::vector<Record>& rows, const std::string& field, const std::string& value) {
+  auto it = std::find_if(rows.begin(), rows.end(), [&](const Record& r) { return r.at(field) == value; });
+  return it == rows.end() ? nullptr : &*it;
+}
+
+TEST(JournalsStep, TypesRenamesBankOptionsAndCentralAccounts) {
+  testing_support::StepContext step;
+  step.ctx.generalAccountLength = "6";
+  const std::string prefix = testing_support::NewYearDossier("JournalsStep", 1);
+  testing_support::AppendRecords(prefix + "_ACF.DBF", {{{"TYPE", "3"}, {"NUMBER", "550000"}, {"CURRENCY", "USD"}},
+                                            {{"TYPE", "3"}, {"NUMBER", "570000"}, {"CURRENCY", ""}}});
+  const size_t accountsBefore = testing_support::ReadTable(prefix + "_ACF.DBF").size();
+  testing_support::MemoryRowSet rows(testing_support::TableOf({journal("VEN", 1, 0), journal("VENTES", 1, 0), journal("VENTES", 2, 0),
+                           journal("BQ1", 4, 1, Text("550000"), Text("123456789002")),
+                           journal("BQ2", 4, 0, Text("5510"), Null(), Null()),
+                           journal("CAI", 4, 0, Text("580000"), Text("BE12 3456")),
+                           journal("OD2", 3, 3), journal("ODX", 9, 0)}));
+  ASSERT_TRUE(convert::ConvertJournals(step.ctx, rows, prefix)) << ::testing::PrintToString(step.errors);
+
+  auto dbk = testing_support::ReadTable(prefix + "_DBK_01.DBF");
+  EXPECT_EQ(dbk.size(), 9u + 7u);  // template + all but the second VENTES
+  ASSERT_TRUE(find(dbk, "DBKID", "VEN"));
+  EXPECT_EQ(find(dbk, "DBKID", "VEN")->at("DBKTYPE"), "2");
+  EXPECT_EQ(std::count_if(dbk.begin(), dbk.end(), [](const Record& r) { return r.at("DBKID") == "VENTES"; }), 1);
+  const Record* renamed = find(dbk, "DBKID", "VENTE0");
+  ASSERT_TRUE(renamed);
+  EXPECT_EQ(renamed->at("DBKTYPE"), "0");
+  EXPECT_EQ(step.ctx.journalKeys, std::vector<std::string>{"0VENTES"});
+  EXPECT_EQ(step.ctx.journalCodes, std::vector<std::string>{"VENTE0"});
+
+  const Record* bq1 = find(dbk, "DBKID", "BQ1");
+  ASSERT_TRUE(bq1);
+  EXPECT_EQ(bq1->at("DBKOPT"), "BKCPT=123-4567890-02,BIC=NUL,LIMCRED=0,DEV=USD");
+  EXPECT_EQ(bq1->at("DBKTYPE"), "4");
+  EXPECT_EQ(bq1->at("DBKTYPE2"), "1");
+  const Record* bq2 = find(dbk, "DBKID", "BQ2");
+  ASSERT_TRUE(bq2);
+  EXPECT_EQ(bq2->at("DBKOPT"), "BKCPT=,BIC=NUL,LIMCRED=0,DEV=EUR");
+  EXPECT_EQ(bq2->at("DBKDESC"), "0");
+  EXPECT_EQ(find(dbk, "DBKID", "CAI")->at("DBKOPT"), "BKCPT=BE12 3456,BIC=NUL,LIMCRED=0,DEV=EUR");
+  EXPECT_EQ(find(dbk, "DBKID", "OD2")->at("DBKTYPE2"), "3");
+  EXPECT_EQ(find(dbk, "DBKID", "ODX")->at("DBKTYPE"), "5");
+  EXPECT_EQ(step.ctx.foreignCurrencyJournalList, "|BQ1|");
+
+  auto acf = testing_support::ReadTable(prefix + "_ACF.DBF");
+  EXPECT_EQ(acf.size(), accountsBefore + 1);  // 551000 added, 580000 left alone
+  EXPECT_EQ(find(acf, "NUMBER", "550000")->at("CENTRALID"), "FBQ1");
+  const Record* added = find(acf, "NUMBER", "551000");
+  ASSERT_TRUE(added);
+  EXPECT_EQ(added->at("TYPE"), "3");
+  EXPECT_EQ(added->at("NAME11"), "551000");
+  EXPECT_EQ(added->at("ISINBY1"), "T");
+  EXPECT_EQ(added->at("CENTRALID"), "FBQ2");
+  EXPECT_EQ(added->at("CURRENCY"), "EUR");
+  EXPECT_EQ(find(acf, "NUMBER", "580000"), nullptr);
+  EXPECT_EQ(step.ctx.financialAccountList, "|550000||551000|");
+}
+
+TEST(JournalsStep, MissingJournalTableIsReported) {
+  testing_support::StepContext step;
+  testing_support::MemoryRowSet rows(testing_support::TableOf({}));
+  EXPECT_FALSE(convert::ConvertJournals(step.ctx, rows, "/nonexistent/VIDE01/VIDE01"));
+  ASSERT_EQ(step.errors.size(), 1u);
+  EXPECT_EQ(step.errors[0], "Le fichier /nonexistent/VIDE01/VIDE01_ACF.DBF n'existe pas");
+}
+
+TEST(JournalsStep, AddedAndClosingJournalsAreWrittenAfterTheDocuments) {
+  testing_support::StepContext step;
+  const std::string prefix = testing_support::NewYearDossier("AddedJournals", 1);
+  step.ctx.addedJournals = {"5MIX4", " ", "2VEN2"};
+  step.ctx.closingJournalList = {"J1", "J2"};
+  convert::AddDocumentJournals(step.ctx, prefix);
+  convert::AddClosingJournals(step.ctx, prefix);
+  auto dbk = testing_support::ReadTable(prefix + "_DBK_01.DBF");
+  ASSERT_EQ(dbk.size(), 9u + 4u);
+  EXPECT_EQ(dbk[9].at("DBKID"), "MIX4");
+  EXPECT_EQ(dbk[9].at("DBKDESC"), "MIX4");
+  EXPECT_EQ(dbk[9].at("DBKTYPE"), "5");
+  EXPECT_EQ(dbk[10].at("DBKTYPE"), "2");
+  EXPECT_EQ(dbk[11].at("DBKID"), "KSCLO1");
+  EXPECT_EQ(dbk[12].at("DBKDESC"), "J2 - PERIOD 99");
+}
+
+}  // namespace

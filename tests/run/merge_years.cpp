@@ -1,0 +1,97 @@
+// Two year dossiers merged into one: accounts once, year-2 entries and
+// parameters, the second journal table.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "run/year_merge.h"
+#include "store/engine/index_check.h"
+#include "store/file_operations.h"
+#include "support/history_dossier.h"
+
+namespace {
+
+using testing_support::Record;
+
+const Record* find(const std::vector<Record>& rows, const std::string& field, const std::string& value) {
+  auto it = std::find_if(rows.begin(), rows.end(), [&](const Record& r) { return r.at(field) == value; });
+  return it == rows.end() ? nullptr : &*it;
+}
+
+TEST(YearMerge, NewerYearJoinsTheOlderDossier) {
+  const std::string first = testing_support::NewYearDossier("YearMerge", 3);
+  const std::string folder = store::nativePath(first).parent_path().parent_path().string();
+  const std::string second = testing_support::NewYearDossier("YearMerge", 4, "F", folder);
+
+  testing_support::AppendRecords(first + "_ACF.DBF", {{{"TYPE", "3"}, {"NUMBER", "400000"}, {"CENTRALID", "C"}},
+                                           {{"TYPE", "3"}, {"NUMBER", "550000"}, {"CENTRALID", "FBQ1"}},
+                                           {{"TYPE", "3"}, {"NUMBER", "600000"}}});
+  testing_support::AppendRecords(second + "_ACF.DBF", {{{"TYPE", "3"}, {"NUMBER", "400000"}, {"CENTRALID", ""}},
+                                            {{"TYPE", "3"}, {"NUMBER", "600000"}, {"CENTRALID", "X"}},
+                                            {{"TYPE", "9"}, {"NUMBER", "600000"}},
+                                            {{"TYPE", "3"}, {"NUMBER", "700000"}}});
+  const size_t accounts1 = testing_support::ReadTable(first + "_ACF.DBF").size();
+  const size_t accounts2 = testing_support::ReadTable(second + "_ACF.DBF").size();
+  testing_support::AppendRecords(first + "_ACT.DBF", {{{"PERIOD", "00"}, {"MATCHNO", "10000001"}, {"BOOKYEAR", "1"}}});
+  testing_support::AppendRecords(second + "_ACT.DBF", {{{"PERIOD", "00"}, {"MATCHNO", ""}, {"BOOKYEAR", "1"}},
+                                            {{"PERIOD", "03"}, {"MATCHNO", "10000001"}, {"BOOKYEAR", "1"}},
+                                            {{"PERIOD", "04"}, {"MATCHNO", ""}, {"BOOKYEAR", "1"}}});
+  testing_support::AppendRecords(second + "_PARAM.DBF", {{{"ID", "BOOKYEAR1.LASTDOC"}, {"VALUE", "42"}},
+                                                      {{"ID", "COMPANYNAME"}, {"VALUE", "newer"}}});
+  const auto params1 = testing_support::ReadTable(first + "_PARAM.DBF");
+  const auto params2 = testing_support::ReadTable(second + "_PARAM.DBF");
+  const auto dbk2 = testing_support::ReadTable(second + "_DBK_01.DBF");
+
+  run::RunContext ctx;
+  run::MergeBookYears(ctx, folder, 3, 4);
+
+  auto acf = testing_support::ReadTable(first + "_ACF.DBF");
+  // Matched on number and type: 400000 and type-3 600000 merge, type-9
+  // 600000 and 700000 are added.
+  EXPECT_EQ(acf.size(), accounts1 + accounts2 - 2);
+  EXPECT_EQ(std::count_if(acf.begin(), acf.end(), [](const Record& r) { return r.at("NUMBER") == "400000"; }), 1);
+  EXPECT_EQ(find(acf, "NUMBER", "400000")->at("CENTRALID"), "C");
+  auto it = std::find_if(acf.begin(), acf.end(),
+                         [](const Record& r) { return r.at("NUMBER") == "600000" && r.at("TYPE") == "3"; });
+  EXPECT_EQ(it->at("CENTRALID"), "X");
+  EXPECT_TRUE(std::any_of(acf.begin(), acf.end(),
+                          [](const Record& r) { return r.at("NUMBER") == "600000" && r.at("TYPE") == "9"; }));
+  EXPECT_TRUE(find(acf, "NUMBER", "700000"));
+
+  auto act = testing_support::ReadTable(first + "_ACT.DBF");
+  ASSERT_EQ(act.size(), 3u);
+  EXPECT_EQ(act[0].at("BOOKYEAR"), "1");
+  EXPECT_EQ(act[0].at("MATCHNO"), "10000001");
+  EXPECT_EQ(act[1].at("PERIOD"), "03");
+  EXPECT_EQ(act[1].at("BOOKYEAR"), "2");
+  EXPECT_EQ(act[1].at("MATCHNO"), "20000001");
+  EXPECT_EQ(act[2].at("MATCHNO"), "");
+
+  auto params = testing_support::ReadTable(first + "_PARAM.DBF");
+  const size_t year1Params = std::count_if(params2.begin(), params2.end(), [](const Record& r) {
+    return r.at("ID").rfind("BOOKYEAR1.", 0) == 0;
+  });
+  EXPECT_EQ(params.size(), params1.size() + year1Params);
+  EXPECT_EQ(find(params, "ID", "BOOKYEARCOUNT")->at("VALUE"), "2");
+  // The template's matching counter 10000001 continues in series 2.
+  EXPECT_EQ(find(params, "ID", "BOOKYEAR2.MATCHNUMBER")->at("VALUE"), "20000001");
+  EXPECT_EQ(find(params, "ID", "BOOKYEAR2.LASTDOC")->at("VALUE"), "42");
+  EXPECT_EQ(find(params, "ID", "COMPANYNAME") ? find(params, "ID", "COMPANYNAME")->at("VALUE") : "", 
+            find(params1, "ID", "COMPANYNAME") ? find(params1, "ID", "COMPANYNAME")->at("VALUE") : "");
+  for (const auto& r : params2)
+    if (r.at("ID").rfind("BOOKYEAR1.", 0) == 0) EXPECT_TRUE(find(params, "ID", "BOOKYEAR2." + r.at("ID").substr(10)));
+
+  EXPECT_EQ(testing_support::ReadTable(first + "_DBK_02.DBF").size(), dbk2.size());
+  for (const char* table : {"_ACF.DBF", "_ACT.DBF", "_PARAM.DBF", "_DBK_02.DBF"})
+    for (const store::TagCheck& check : store::checkIndexes(store::nativePath(first + table)))
+      EXPECT_TRUE(check.ok) << table << " " << check.tag << ": " << check.problem;
+  EXPECT_FALSE(std::filesystem::exists(first + "_ACTTEMP.DBF"));
+  EXPECT_FALSE(std::filesystem::exists(first + "_ACFTEMP.DBF"));
+  EXPECT_FALSE(std::filesystem::exists(first + "_PARAMTEMP.DBF"));
+  // The newer dossier is only read.
+  EXPECT_EQ(testing_support::ReadTable(second + "_ACT.DBF").size(), 3u);
+  EXPECT_EQ(testing_support::ReadTable(second + "_ACT.DBF")[1].at("BOOKYEAR"), "1");
+}
+
+}  // namespace

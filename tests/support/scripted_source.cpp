@@ -1,0 +1,48 @@
+#include "support/scripted_source.h"
+
+#include <algorithm>
+
+#include "convert/master/text.h"
+
+namespace testing_support {
+
+run::Value Dec(const std::string& exact) {
+  run::Value v;
+  v.kind = run::Value::Kind::Decimal;
+  v.text = exact;
+  v.number = std::stod(exact);
+  return v;
+}
+
+MemoryTable TableOf(std::vector<Row> rows) {
+  std::vector<std::string> columns;
+  for (const Row& r : rows)
+    for (const auto& c : r) {
+      std::string upper = convert::UpperCase(c.first);
+      if (std::none_of(columns.begin(), columns.end(),
+                       [&](const std::string& n) { return convert::UpperCase(n) == upper; }))
+        columns.push_back(c.first);
+    }
+  return namedRows(std::move(columns), rows);
+}
+
+void ScriptedSource::answer(const std::string& sql, std::vector<std::string> params, std::vector<Row> rows) {
+  answers_.push_back({sql, std::move(params), TableOf(std::move(rows))});
+}
+
+std::unique_ptr<run::RowSet> ScriptedSource::query(const std::string& sql, const std::vector<run::Value>& params) {
+  calls_.push_back({sql, params});
+  for (const Answer& a : answers_) {
+    if (a.sql != sql || a.params.size() != params.size()) continue;
+    bool same = true;
+    for (size_t i = 0; i < params.size() && same; ++i) same = params[i].asText() == a.params[i];
+    if (same) return std::make_unique<MemoryRowSet>(a.table);
+  }
+  return std::make_unique<MemoryRowSet>(MemoryTable{});
+}
+
+std::unique_ptr<run::RowSet> ScriptedSource::openTable(const std::string& name) {
+  throw run::SourceError("no table " + name);
+}
+
+}  // namespace testing_support
