@@ -163,6 +163,14 @@ TEST(SqlServerSource, RefusedLoginGivesAMessageWithoutThePassword) {
   }
   EXPECT_THROW(run::openSqlServerSource(server().host, server().admin, server().adminPassword, "PW0NOSUCHSOC"),
                run::SourceError);
+  // A connection text typed whole (as marlin-query takes it) keeps its password out too.
+  try {
+    run::openOdbcSource("driver={SQL Server};server=" + server().host + ";uid=" + server().admin +
+                        ";pwd={Br}}aced;Secret};database=postgres");
+    FAIL() << "a wrong password was accepted";
+  } catch (const run::SourceError& e) {
+    EXPECT_EQ(std::string(e.what()).find("Secret"), std::string::npos) << e.what();
+  }
 }
 
 TEST(SqlServerSource, CompanyListFromPwcommon) {
