@@ -16,7 +16,7 @@
 #include "convert/steps.h"
 #include "store/engine/sx.h"
 #include "support/memory_source.h"
-#include "store/recording_ui.h"
+#include "host/recording_ui.h"
 #include "support/working_dossier.h"
 
 namespace {
@@ -114,7 +114,7 @@ std::map<std::string, double> ImportOnce(const std::filesystem::path& folder, co
   }
   source.answers["select * from D_PayType order by paytype"] = namedRows({"PayType", "Wording"}, payments);
 
-  testing_support::RecordingUi ui;
+  host::RecordingUi ui;
   bool created = false;
   store::WorkingDossier dossier = testing_support::NewWorkingDossier(ui, folder, "F", created);
   if (!created) std::exit(1);

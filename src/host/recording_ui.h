@@ -38,6 +38,13 @@ class RecordingUi : public Ui {
   }
   std::vector<std::string> listServers() override { return servers; }
 
+  // The texts of the messages shown, in order.
+  std::vector<std::string> texts() const {
+    std::vector<std::string> all;
+    for (const auto& m : messages) all.push_back(m.text);
+    return all;
+  }
+
   std::vector<Message> messages;
   std::vector<bool> busyChanges;
   std::vector<std::string> browseTitles;

@@ -6,23 +6,12 @@
 
 #include "convert/entries/entry_helpers.h"
 #include "convert/entries/fixed_point.h"
+#include "host/recording_ui.h"
 #include "support/scripted_source.h"
 
 namespace {
 
 using convert::Fixed4;
-
-struct RecordingUi : host::Ui {
-  std::vector<std::string> messages;
-  host::MsgResult messageBox(const std::string& text, host::MsgButtons, host::MsgIcon, const std::string&) override {
-    messages.push_back(text);
-    return host::MsgResult::Ok;
-  }
-  void processEvents() override {}
-  void setBusy(bool) override {}
-  std::optional<std::string> browseFolder(const std::string&, const std::string&) override { return std::nullopt; }
-  std::vector<std::string> listServers() override { return {}; }
-};
 
 TEST(DocOrder, DecimalSeriesThenAlphanumericSeries) {
   EXPECT_EQ(convert::NextDocOrderCode(""), "001");
@@ -39,7 +28,7 @@ TEST(DocOrder, DecimalSeriesThenAlphanumericSeries) {
 }
 
 TEST(DocOrder, WholeSeriesIsDistinctAndEndsWithOverflowMessage) {
-  RecordingUi ui;
+  host::RecordingUi ui;
   run::RunContext ctx;
   ctx.ui = &ui;
   std::set<std::string> seen;
@@ -53,7 +42,7 @@ TEST(DocOrder, WholeSeriesIsDistinctAndEndsWithOverflowMessage) {
   }
   // 001..997, then A00..ZZZ: 26 x 36 x 36.
   EXPECT_EQ(seen.size(), 997u + 26u * 36u * 36u);
-  EXPECT_EQ(ui.messages, std::vector<std::string>{"overflow"});
+  EXPECT_EQ(ui.texts(), std::vector<std::string>{"overflow"});
 }
 
 TEST(Dates, WrittenDayMonthYearFromDatesAndTexts) {

@@ -10,7 +10,7 @@
 
 #include "run/run_context.h"
 #include "support/memory_source.h"
-#include "store/recording_ui.h"
+#include "host/recording_ui.h"
 #include "support/working_dossier.h"
 
 namespace master_test {
@@ -36,7 +36,7 @@ class MasterDossier : public ::testing::Test {
 
   std::filesystem::path root;
   std::string prefix;  // built with backslashes, as the run builds it
-  testing_support::RecordingUi ui;
+  host::RecordingUi ui;
   run::RunContext ctx;
   std::vector<std::string> errors;
   std::vector<std::string> records;  // Label6 texts

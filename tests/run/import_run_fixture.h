@@ -204,11 +204,7 @@ class ImportRunTest : public ::testing::Test {
     return w;
   }
 
-  std::vector<std::string> messageTexts() const {
-    std::vector<std::string> texts;
-    for (auto& m : ui.messages) texts.push_back(m.text);
-    return texts;
-  }
+  std::vector<std::string> messageTexts() const { return ui.texts(); }
 
   bool targetWritten() const { return fs::exists(kestrel / "ACME"); }
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "store/engine/sx.h"
-#include "store/recording_ui.h"
+#include "host/recording_ui.h"
 #include "store/scratch_folder.h"
 
 namespace fs = std::filesystem;
@@ -34,7 +34,7 @@ uint32_t recordCount(const fs::path& dbf) {
 class DossierTemplate : public ::testing::Test {
  protected:
   ScratchFolder d;
-  RecordingUi ui;
+  host::RecordingUi ui;
   ScratchFolder data;
   ScopedEnv xdg{"XDG_DATA_HOME", data.path().string()};
   void TearDown() override { store::sx_CloseAll(); }
@@ -106,14 +106,14 @@ TEST_F(DossierTemplate, TemplateThatCannotBeWrittenStopsWithAMessageInTheDossier
   fs::create_directories(d.path() / "VIDE" / "VIDE_ACF.CDX");
   EXPECT_FALSE(store::CreateTemplateDossier(&ui, d.text(), "F"));
   ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0],
+  EXPECT_EQ(ui.messages[0].text,
             "Impossible d'écrire le fichier " + (d.path() / "VIDE" / "VIDE_ACF.CDX").string() + " du dossier modèle");
 
   // The Kestrel data folder is a file: no template folder can be made.
   writeText(d.path() / "file", "x");
   EXPECT_FALSE(store::CreateTemplateDossier(&ui, d.text() + "\\file", "N"));
   ASSERT_EQ(ui.messages.size(), 2u);
-  EXPECT_EQ(ui.messages[1],
+  EXPECT_EQ(ui.messages[1].text,
             "Onmogelijk om het sjabloondossier " + (d.path() / "file" / "VIDE").string() + " voor te bereiden");
 }
 
