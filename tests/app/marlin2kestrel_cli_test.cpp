@@ -51,6 +51,20 @@ class Marlin2Kestrel : public CliTest {
     return accounts;
   }
 
+  // One column of a source table, by marlin-query.
+  std::vector<std::string> sourceColumn(const std::string& database, const std::string& table,
+                                        const std::string& column) {
+    Ran r = run(std::string(M2K_BIN_DIR) + "/marlin-query " + shellQuoted(database) + " " +
+                shellQuoted("SELECT " + column + " FROM " + table));
+    EXPECT_EQ(r.status, 0) << r.output;
+    std::stringstream in(r.output);
+    std::vector<std::string> values;
+    std::string line;
+    std::getline(in, line);  // header
+    while (std::getline(in, line)) values.push_back(line);
+    return values;
+  }
+
   // The finished dossier: every file renamed, indexes sound, tables readable,
   // the source's accounts at the dossier's account length.
   void expectDossier(const std::vector<std::string>& source, const std::string& language) {
@@ -105,6 +119,32 @@ TEST_F(Marlin2Kestrel, AccessOlderLayoutInDutch) {
   ASSERT_EQ(r.status, 0) << r.output;
   EXPECT_NE(r.output.find("Import OK!"), std::string::npos);
   expectDossier(sourceAccounts(sample("access-older") + "/001Soc.MDB", "AcctGeneral"), "N");
+}
+
+TEST_F(Marlin2Kestrel, AllMasterDataWithCategoryCodesShortened) {
+  Ran r = import("--source-folder " + shellQuoted(sample("access-prefixed")) + " --company 001 --master-only");
+  ASSERT_EQ(r.status, 0) << r.output;
+  const std::string db = sample("access-prefixed") + "/001Soc.MDB";
+  const fs::path dossier = kestrel / "ACME";
+  // One row per customer code (type 1) and per supplier code (type 2); a code
+  // given twice in the source is taken once.
+  std::set<std::string> expected, found;
+  for (auto& id : sourceColumn(db, "D_AcctCustomer", "CustID")) expected.insert("1/" + id);
+  for (auto& id : sourceColumn(db, "D_AcctSupplier", "SUPPID")) expected.insert("2/" + id);
+  const auto csfTypes = dbfreadColumn(dossier / "ACME_CSF.DBF", "TYPE");
+  const auto csfNumbers = dbfreadColumn(dossier / "ACME_CSF.DBF", "NUMBER");
+  for (std::size_t i = 0; i < csfTypes.size() && i < csfNumbers.size(); ++i) found.insert(csfTypes[i] + "/" + csfNumbers[i]);
+  EXPECT_EQ(found, expected);
+  EXPECT_EQ(csfNumbers.size(), expected.size());
+  // Long category codes get a short code of their first four characters and a digit.
+  const auto types = dbfreadColumn(dossier / "ACME_TABLE.DBF", "TTYPE");
+  const auto codes = dbfreadColumn(dossier / "ACME_TABLE.DBF", "TID");
+  std::set<std::string> rows;
+  for (std::size_t i = 0; i < types.size() && i < codes.size(); ++i) rows.insert(types[i] + "/" + codes[i]);
+  for (const char* row : {"CATCUS/GROS0", "CATCUS/GROS1", "CATCUS/PME", "CATSUP/TRAN0", "PAYCODE/CASH1", "PAYCODE/CASH2"})
+    EXPECT_TRUE(rows.count(row)) << row;
+  Ran check = run(std::string(M2K_BIN_DIR) + "/kestrel-dump --check " + shellQuoted(dossier.string()));
+  EXPECT_EQ(check.status, 0) << check.output;
 }
 
 TEST_F(Marlin2Kestrel, ExistingDossierIsRefusedAndLeftAsItWas) {
