@@ -16,23 +16,23 @@ namespace {
 
 TagKeys makeTag(int index, size_t count, std::mt19937& rng) {
   TagKeys t;
-  t.spec.name = "TAG" + std::to_string(index);
-  t.spec.keyExpr = "iif(.not. deleted(),accountgl+bookyear+period+DTOS(date)+str(recno(),6),space(25))";
-  t.spec.keyLength = uint16_t(6 + index * 3);  // 6 to 45 bytes
-  t.spec.unique = index % 5 == 0;
-  t.spec.descending = index == 13;
+  t.info.name = "TAG" + std::to_string(index);
+  t.info.keyExpr = "iif(.not. deleted(),accountgl+bookyear+period+DTOS(date)+str(recno(),6),space(25))";
+  t.info.keyLength = uint16_t(6 + index * 3);  // 6 to 45 bytes
+  t.info.unique = index % 5 == 0;
+  t.info.descending = index == 13;
   std::vector<std::pair<std::string, uint32_t>> rows(count);
   for (size_t i = 0; i < count; ++i) {
     std::string k = std::to_string(400000 + rng() % 5000) + "2024" + std::to_string(rng() % 12) + "D" + std::to_string(i);
-    k.resize(t.spec.keyLength, ' ');
+    k.resize(t.info.keyLength, ' ');
     rows[i] = {k, uint32_t(i + 1)};
   }
   std::sort(rows.begin(), rows.end());
-  if (t.spec.descending)
+  if (t.info.descending)
     std::stable_sort(rows.begin(), rows.end(), [](auto& a, auto& b) { return a.first > b.first; });
-  t.keyBytes.reserve(count * t.spec.keyLength);
+  t.keyBytes.reserve(count * t.info.keyLength);
   for (auto& [k, r] : rows) {
-    if (t.spec.unique && !t.recnos.empty() && t.key(t.count() - 1) == k) continue;
+    if (t.info.unique && !t.recnos.empty() && t.key(t.count() - 1) == k) continue;
     t.keyBytes += k;
     t.recnos.push_back(r);
   }

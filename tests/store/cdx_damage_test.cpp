@@ -106,10 +106,10 @@ TEST_F(CdxDamage, TruncatedAndForeignFilesAreRefused) {
   for (size_t size : {size_t(0), size_t(100), size_t(1024), bytes_.size() - 512, bytes_.size() - 100}) {
     const auto file = tempFile("truncated.cdx");
     writeAll(file, bytes_.substr(0, size));
-    std::vector<store::cdx::TagSpec> specs;
+    std::vector<store::cdx::TagSpec> infos;
     std::vector<store::cdx::TagKeys> tags;
     std::string error;
-    const bool specsRead = readCdxSpecs(file, specs, error);
+    const bool specsRead = readCdxSpecs(file, infos, error);
     EXPECT_FALSE(specsRead && readCdxKeys(file, tags, error)) << size;
     EXPECT_FALSE(error.empty()) << size;
   }
@@ -117,10 +117,10 @@ TEST_F(CdxDamage, TruncatedAndForeignFilesAreRefused) {
   notIndex[14] = 0;
   const auto file = tempFile("foreign.cdx");
   writeAll(file, notIndex);
-  std::vector<store::cdx::TagSpec> specs;
+  std::vector<store::cdx::TagSpec> infos;
   std::string error;
-  EXPECT_FALSE(readCdxSpecs(file, specs, error));
-  EXPECT_FALSE(readCdxSpecs(tempFile("missing.cdx"), specs, error));
+  EXPECT_FALSE(readCdxSpecs(file, infos, error));
+  EXPECT_FALSE(readCdxSpecs(tempFile("missing.cdx"), infos, error));
 }
 
 TEST_F(CdxDamage, RandomCorruptionNeverCrashes) {

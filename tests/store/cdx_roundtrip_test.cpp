@@ -25,13 +25,13 @@ void expectRoundTrip(const std::vector<TagKeys>& tags, const std::string& fileNa
   ASSERT_TRUE(readCdxKeys(file, back, error, keyTypes)) << error;
   ASSERT_EQ(back.size(), tags.size());
   for (size_t i = 0; i < tags.size(); ++i) {
-    SCOPED_TRACE(tags[i].spec.name);
-    EXPECT_EQ(back[i].spec.name, tags[i].spec.name);
-    EXPECT_EQ(back[i].spec.keyExpr, tags[i].spec.keyExpr);
-    EXPECT_EQ(back[i].spec.forExpr, tags[i].spec.forExpr);
-    EXPECT_EQ(back[i].spec.keyLength, tags[i].spec.keyLength);
-    EXPECT_EQ(back[i].spec.unique, tags[i].spec.unique);
-    EXPECT_EQ(back[i].spec.descending, tags[i].spec.descending);
+    SCOPED_TRACE(tags[i].info.name);
+    EXPECT_EQ(back[i].info.name, tags[i].info.name);
+    EXPECT_EQ(back[i].info.keyExpr, tags[i].info.keyExpr);
+    EXPECT_EQ(back[i].info.forExpr, tags[i].info.forExpr);
+    EXPECT_EQ(back[i].info.keyLength, tags[i].info.keyLength);
+    EXPECT_EQ(back[i].info.unique, tags[i].info.unique);
+    EXPECT_EQ(back[i].info.descending, tags[i].info.descending);
     ASSERT_EQ(back[i].count(), tags[i].count());
     EXPECT_TRUE(back[i].keyBytes == tags[i].keyBytes);
     EXPECT_TRUE(back[i].recnos == tags[i].recnos);
@@ -68,7 +68,7 @@ TEST(CdxRoundTrip, TagsOfEverySizeComeBackUnchanged) {
   tags.push_back(makeTag("UNIQ", 9, accountKeys(30000, 9, 3), true));
   tags.push_back(makeTag("DESC", 11, accountKeys(30000, 11, 4), false, true));
   tags.push_back(makeTag("UDESC", 6, accountKeys(5000, 6, 5), true, true));
-  tags[3].spec.forExpr = "TYPE='3'";
+  tags[3].info.forExpr = "TYPE='3'";
   expectRoundTrip(tags, "sizes.cdx");
 }
 
@@ -112,18 +112,18 @@ TEST(CdxRoundTrip, NumericAndDateKeysSortByValueAndKeepZeroPadding) {
 
   // Keys ending in zero bytes must come back with zeros, not blanks.
   TagKeys amounts;
-  amounts.spec = {"AMOUNT", "AMOUNT", "", false, false, KeyType::Numeric, 8};
+  amounts.info = {"AMOUNT", "AMOUNT", "", false, false, KeyType::Numeric, 8};
   for (size_t i = 0; i < values.size(); ++i) {
     amounts.keyBytes += store::cdx::encodeNumericKey(values[i]);
     amounts.recnos.push_back(uint32_t(i + 1));
   }
   TagKeys dates;
-  dates.spec = {"DAY", "DATE", "", false, true, KeyType::Date, 8};
+  dates.info = {"DAY", "DATE", "", false, true, KeyType::Date, 8};
   for (int32_t day = 2460000; day > 2450000; day -= 7) {
     dates.keyBytes += store::cdx::encodeDateKey(day);
     dates.recnos.push_back(uint32_t(day - 2449999));
   }
-  expectRoundTrip({amounts, dates}, "numeric.cdx", {amounts.spec, dates.spec});
+  expectRoundTrip({amounts, dates}, "numeric.cdx", {amounts.info, dates.info});
 }
 
 TEST(CdxRoundTrip, HeaderBytesFollowTheFormat) {
@@ -161,8 +161,8 @@ TEST(CdxRoundTrip, HeaderBytesFollowTheFormat) {
   EXPECT_EQ(le16(b, name + 12), 3u);
   EXPECT_EQ(le16(b, name + 502), 1u);
   EXPECT_EQ(le16(b, id + 502), 0u);
-  EXPECT_EQ(std::string(b.c_str() + name + 512), tags[0].spec.keyExpr);
-  EXPECT_EQ(le16(b, name + 510), tags[0].spec.keyExpr.size() + 1);
+  EXPECT_EQ(std::string(b.c_str() + name + 512), tags[0].info.keyExpr);
+  EXPECT_EQ(le16(b, name + 510), tags[0].info.keyExpr.size() + 1);
   EXPECT_EQ(le16(b, name + 506), 1u);
 
   // A descending tag is stored ascending: the first key written at the end of
@@ -171,11 +171,11 @@ TEST(CdxRoundTrip, HeaderBytesFollowTheFormat) {
   EXPECT_EQ(le16(b, root), 3u);
   EXPECT_EQ(b.substr(root + 509, 3), "CBA");
 
-  std::vector<TagSpec> specs;
-  ASSERT_TRUE(readCdxSpecs(file, specs, error)) << error;
-  ASSERT_EQ(specs.size(), 2u);
-  EXPECT_EQ(specs[0].name, "NAME");
-  EXPECT_EQ(specs[1].name, "ID");
+  std::vector<TagSpec> infos;
+  ASSERT_TRUE(readCdxSpecs(file, infos, error)) << error;
+  ASSERT_EQ(infos.size(), 2u);
+  EXPECT_EQ(infos[0].name, "NAME");
+  EXPECT_EQ(infos[1].name, "ID");
 }
 
 TEST(CdxRoundTrip, InvalidTagsAreRefusedAndLeaveTheFileAlone) {
@@ -193,7 +193,7 @@ TEST(CdxRoundTrip, InvalidTagsAreRefusedAndLeaveTheFileAlone) {
   std::swap(equalRecnos.recnos[0], equalRecnos.recnos[1]);
   bad.push_back({equalRecnos});
   TagKeys duplicateInUnique = makeTag("T", 3, {"A", "A"});
-  duplicateInUnique.spec.unique = true;
+  duplicateInUnique.info.unique = true;
   bad.push_back({duplicateInUnique});
   bad.push_back({makeTag("TOOLONGNAME", 3, {"A"})});
   bad.push_back({makeTag("T", 3, {"A"}), makeTag("T", 3, {"B"})});
@@ -204,10 +204,10 @@ TEST(CdxRoundTrip, InvalidTagsAreRefusedAndLeaveTheFileAlone) {
   zeroRecno.recnos[0] = 0;
   bad.push_back({zeroRecno});
   TagKeys numericLength = makeTag("T", 3, {"A"});
-  numericLength.spec.keyType = KeyType::Numeric;
+  numericLength.info.keyType = KeyType::Numeric;
   bad.push_back({numericLength});
   TagKeys longExpr = makeTag("T", 3, {"A"});
-  longExpr.spec.keyExpr.assign(511, 'x');
+  longExpr.info.keyExpr.assign(511, 'x');
   bad.push_back({longExpr});
 
   for (size_t i = 0; i < bad.size(); ++i) {

@@ -41,11 +41,11 @@ inline std::filesystem::path tempFile(const std::string& name) {
 inline TagKeys makeTag(const std::string& name, uint16_t keyLength, std::vector<std::string> keys,
                        bool unique = false, bool descending = false) {
   TagKeys t;
-  t.spec.name = name;
-  t.spec.keyExpr = "iif(.not. deleted()," + name + ",space(" + std::to_string(keyLength) + "))";
-  t.spec.keyLength = keyLength;
-  t.spec.unique = unique;
-  t.spec.descending = descending;
+  t.info.name = name;
+  t.info.keyExpr = "iif(.not. deleted()," + name + ",space(" + std::to_string(keyLength) + "))";
+  t.info.keyLength = keyLength;
+  t.info.unique = unique;
+  t.info.descending = descending;
   std::vector<size_t> order(keys.size());
   std::iota(order.begin(), order.end(), 0);
   for (auto& k : keys) k.resize(keyLength, ' ');

@@ -29,12 +29,12 @@ struct TagSpec {
 // (On disk a descending tag is kept ascending, as every FoxPro reader expects,
 // and only flagged descending; writeCdx and readCdxKeys convert.)
 struct TagKeys {
-  TagSpec spec;
-  std::string keyBytes;            // count * spec.keyLength bytes
+  TagSpec info;
+  std::string keyBytes;            // count * info.keyLength bytes
   std::vector<uint32_t> recnos;    // one per key
   size_t count() const { return recnos.size(); }
   std::string_view key(size_t i) const {
-    return std::string_view(keyBytes).substr(i * spec.keyLength, spec.keyLength);
+    return std::string_view(keyBytes).substr(i * info.keyLength, info.keyLength);
   }
 };
 
@@ -50,7 +50,7 @@ bool readCdxSpecs(const std::filesystem::path& file, std::vector<TagSpec>& tags,
 // key order). False with a reason naming the tag and page of the first fault.
 // The file does not record key types and the blank or zero padding of a key
 // depends on it: tags are read as character keys (and readCdxSpecs reports
-// them so) unless `keyTypes` holds a spec of the same name with another type.
+// them so) unless `keyTypes` holds a tag of the same name with another type.
 bool readCdxKeys(const std::filesystem::path& file, std::vector<TagKeys>& tags, std::string& error,
                  const std::vector<TagSpec>& keyTypes = {});
 

@@ -177,7 +177,7 @@ std::string poolText(const unsigned char* header, size_t pos) {
 }
 
 struct TagPlace {
-  TagSpec spec;
+  TagSpec info;
   uint32_t header = 0;
   uint32_t root = 0;
 };
@@ -216,7 +216,7 @@ class IndexReader {
       TagPlace place;
       std::string name = names.substr(i * kTagNameLength, kTagNameLength);
       while (!name.empty() && (name.back() == ' ' || name.back() == '\0')) name.pop_back();
-      place.spec.name = name;
+      place.info.name = name;
       place.header = headers[i];
       if (!image_.claim(headers[i], kHeaderSize / kPageSize, f)) return reportAt(name, f, error);
       if (!readHeader(place, f)) return reportAt(name, f, error);
@@ -227,20 +227,20 @@ class IndexReader {
   }
 
   bool readKeys(const TagPlace& place, TagKeys& tag, std::string& error) {
-    tag.spec = place.spec;
+    tag.info = place.info;
     tag.keyBytes.clear();
     tag.recnos.clear();
     std::string keys;
     std::vector<uint32_t> recnos;
     Fault f;
-    TreeWalker walker(image_, tag.spec.keyLength, fillerFor(tag.spec.keyType), tag.spec.unique, keys, recnos);
-    if (!walker.walk(place.root, f)) return reportAt(tag.spec.name, f, error);
-    if (!tag.spec.descending) {
+    TreeWalker walker(image_, tag.info.keyLength, fillerFor(tag.info.keyType), tag.info.unique, keys, recnos);
+    if (!walker.walk(place.root, f)) return reportAt(tag.info.name, f, error);
+    if (!tag.info.descending) {
       tag.keyBytes = std::move(keys);
       tag.recnos = std::move(recnos);
       return true;
     }
-    const uint16_t len = tag.spec.keyLength;
+    const uint16_t len = tag.info.keyLength;
     tag.keyBytes.reserve(keys.size());
     tag.recnos.reserve(recnos.size());
     forEachRunReversed(
@@ -255,7 +255,7 @@ class IndexReader {
  private:
   bool readHeader(TagPlace& place, Fault& f) {
     const unsigned char* h = image_.at(place.header);
-    TagSpec& s = place.spec;
+    TagSpec& s = place.info;
     s.keyLength = getLE16(h + kHdrKeyLength);
     if (s.keyLength == 0 || s.keyLength > kMaxKeyLength)
       return fail(f, place.header, "longueur de clé invalide", "ongeldige sleutellengte");
@@ -300,7 +300,7 @@ bool readCdxSpecs(const std::filesystem::path& file, std::vector<TagSpec>& tags,
   std::vector<TagPlace> places;
   if (!reader.readSpecs(places, error)) return false;
   tags.clear();
-  for (TagPlace& p : places) tags.push_back(std::move(p.spec));
+  for (TagPlace& p : places) tags.push_back(std::move(p.info));
   return true;
 }
 
@@ -312,7 +312,7 @@ bool readCdxKeys(const std::filesystem::path& file, std::vector<TagKeys>& tags, 
   std::vector<TagKeys> result(places.size());
   for (size_t i = 0; i < places.size(); ++i) {
     for (const TagSpec& typed : keyTypes)
-      if (typed.name == places[i].spec.name) places[i].spec.keyType = typed.keyType;
+      if (typed.name == places[i].info.name) places[i].info.keyType = typed.keyType;
     if (!reader.readKeys(places[i], result[i], error)) return false;
   }
   tags = std::move(result);

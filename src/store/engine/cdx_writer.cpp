@@ -192,8 +192,8 @@ class TreeBuilder {
 // Feeds a tag's keys to the builder in file order.
 void buildTag(TreeBuilder& builder, const TagKeys& tag) {
   const auto keyAt = [&](size_t i) { return tag.key(i); };
-  const auto visit = [&](size_t i) { builder.add(tag.keyBytes.data() + i * tag.spec.keyLength, tag.recnos[i]); };
-  if (tag.spec.descending)
+  const auto visit = [&](size_t i) { builder.add(tag.keyBytes.data() + i * tag.info.keyLength, tag.recnos[i]); };
+  if (tag.info.descending)
     forEachRunReversed(tag.count(), keyAt, visit);
   else
     for (size_t i = 0; i < tag.count(); ++i) visit(i);
@@ -217,7 +217,7 @@ void writeHeader(unsigned char* h, uint32_t root, uint16_t keyLength, uint8_t op
 }
 
 std::string checkTag(const TagKeys& tag) {
-  const TagSpec& s = tag.spec;
+  const TagSpec& s = tag.info;
   const std::string who = "tag '" + s.name + "': ";
   if (s.name.empty() || s.name.size() > kTagNameLength)
     return who + "nom de 1 à 10 caractères requis / naam van 1 tot 10 tekens vereist";
@@ -262,8 +262,8 @@ bool writeCdx(const std::filesystem::path& file, const std::vector<TagKeys>& tag
       return false;
     }
     for (size_t j = 0; j < i; ++j)
-      if (tags[j].spec.name == tags[i].spec.name) {
-        error = where + "tag '" + tags[i].spec.name + "' en double / dubbele tag";
+      if (tags[j].info.name == tags[i].info.name) {
+        error = where + "tag '" + tags[i].info.name + "' en double / dubbele tag";
         return false;
       }
   }
@@ -272,10 +272,10 @@ bool writeCdx(const std::filesystem::path& file, const std::vector<TagKeys>& tag
   // the tag headers, which follow the directory's own pages in the given order.
   std::vector<size_t> byName(tags.size());
   for (size_t i = 0; i < tags.size(); ++i) byName[i] = i;
-  std::sort(byName.begin(), byName.end(), [&](size_t a, size_t b) { return tags[a].spec.name < tags[b].spec.name; });
+  std::sort(byName.begin(), byName.end(), [&](size_t a, size_t b) { return tags[a].info.name < tags[b].info.name; });
   std::string names(tags.size() * kTagNameLength, ' ');
   for (size_t i = 0; i < tags.size(); ++i)
-    tags[byName[i]].spec.name.copy(names.data() + i * kTagNameLength, kTagNameLength);
+    tags[byName[i]].info.name.copy(names.data() + i * kTagNameLength, kTagNameLength);
 
   std::string dirPages;
   size_t dirPageCount = 1;
@@ -315,7 +315,7 @@ bool writeCdx(const std::filesystem::path& file, const std::vector<TagKeys>& tag
   std::string pages;
   for (size_t i = 0; i < tags.size() && out; ++i) {
     const TagKeys& tag = tags[i];
-    const TagSpec& s = tag.spec;
+    const TagSpec& s = tag.info;
     pages.reserve(std::min<size_t>(tag.keyBytes.size() + tag.count() * 4 + (1u << 20), size_t(1) << 30));
     TreeBuilder tree(pages, offset, s.keyLength, fillerFor(s.keyType));
     buildTag(tree, tag);

@@ -27,8 +27,8 @@ std::string printable(std::string_view key) {
 }
 
 std::string compare(const cdx::TagKeys& file, const cdx::TagKeys& want) {
-  const cdx::TagSpec& a = file.spec;
-  const cdx::TagSpec& b = want.spec;
+  const cdx::TagSpec& a = file.info;
+  const cdx::TagSpec& b = want.info;
   if (a.keyLength != b.keyLength)
     return "key length " + std::to_string(a.keyLength) + ", expression gives " + std::to_string(b.keyLength);
   if (a.keyType != b.keyType) return "key type differs from the expression's";
@@ -65,13 +65,13 @@ std::vector<TagCheck> checkIndexes(const std::filesystem::path& dbfPath) {
   }
   for (const cdx::TagKeys& tk : tags) {
     TagCheck c;
-    c.tag = tk.spec.name;
+    c.tag = tk.info.name;
     c.keyCount = tk.count();
-    TagDef def{tk.spec.name, tk.spec.keyExpr, tk.spec.forExpr, tk.spec.unique, tk.spec.descending};
+    TagDef def{tk.info.name, tk.info.keyExpr, tk.info.forExpr, tk.info.unique, tk.info.descending};
     if (!table->addTag(def, error)) {
       c.problem = error;
     } else {
-      c.problem = compare(tk, table->computeKeys(table->tagIndex(tk.spec.name)));
+      c.problem = compare(tk, table->computeKeys(table->tagIndex(tk.info.name)));
     }
     c.ok = c.problem.empty();
     out.push_back(std::move(c));

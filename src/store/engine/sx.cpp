@@ -505,14 +505,14 @@ int16_t sx_IndexOpen(const std::string& indexFile) {
   Table& t = *a->table;
   auto p = resolveCase(indexFile);
   if (p != t.indexPath() || t.tagCount() == 0) {
-    std::vector<cdx::TagSpec> specs;
+    std::vector<cdx::TagSpec> infos;
     std::string error;
-    if (!cdx::readCdxSpecs(p, specs, error)) {
+    if (!cdx::readCdxSpecs(p, infos, error)) {
       fail("cannot open the index " + indexFile + ": " + error);
       return 0;
     }
     t.setIndexPath(p);
-    for (const cdx::TagSpec& s : specs) {
+    for (const cdx::TagSpec& s : infos) {
       if (!t.addTag(TagDef{s.name, s.keyExpr, s.forExpr, s.unique, s.descending}, error)) {
         fail(error);
         return 0;

@@ -72,7 +72,7 @@ uint64_t prefix8(const char* k, uint16_t len) {
 
 struct Table::Tag {
   TagDef def;
-  cdx::TagSpec spec;
+  cdx::TagSpec info;
   std::unique_ptr<Expression> key, filter;
   std::unique_ptr<OrderedKeys> keys;  // null until a seek or walk needs it
 };
@@ -317,13 +317,13 @@ bool Table::readAll(std::string& error) {
 bool Table::loadIndex(std::string& error) {
   std::error_code ec;
   if (!fs::is_regular_file(cdxPath_, ec)) return true;  // a table without index (DIC)
-  std::vector<cdx::TagSpec> specs;
+  std::vector<cdx::TagSpec> infos;
   std::string why;
-  if (!cdx::readCdxSpecs(cdxPath_, specs, why)) {
+  if (!cdx::readCdxSpecs(cdxPath_, infos, why)) {
     error = "Index endommagé / Beschadigde index: " + cdxPath_.string() + " (" + why + ")";
     return false;
   }
-  for (const cdx::TagSpec& s : specs) {
+  for (const cdx::TagSpec& s : infos) {
     TagDef def{s.name, s.keyExpr, s.forExpr, s.unique, s.descending};
     if (!addTag(def, error)) {
       error = cdxPath_.string() + ": " + error;
@@ -590,7 +590,7 @@ bool Table::writeMemo(int field, std::string_view bytes) {
 // ---- tags ----
 
 const TagDef& Table::tagDef(size_t tag) const { return tags_[tag]->def; }
-const cdx::TagSpec& Table::tagSpec(size_t tag) const { return tags_[tag]->spec; }
+const cdx::TagSpec& Table::tagSpec(size_t tag) const { return tags_[tag]->info; }
 
 int Table::tagIndex(std::string_view n) const {
   for (size_t i = 0; i < tags_.size(); ++i)
@@ -616,7 +616,7 @@ bool Table::addTag(const TagDef& def, std::string& error) {
       return false;
     }
   }
-  cdx::TagSpec& s = t->spec;
+  cdx::TagSpec& s = t->info;
   s.name = t->def.name;
   s.keyExpr = def.keyExpr;
   s.forExpr = def.forExpr;
@@ -651,10 +651,10 @@ bool Table::keyOf(size_t tag, uint32_t r, std::string& key) const {
   RecordRef rec{recordPtr(r), r};
   key.clear();
   if (t.filter && !t.filter->evalLogical(rec)) return false;
-  switch (t.spec.keyType) {
+  switch (t.info.keyType) {
     case cdx::KeyType::Character:
       t.key->evalText(rec, key);
-      key.resize(t.spec.keyLength, ' ');
+      key.resize(t.info.keyLength, ' ');
       break;
     case cdx::KeyType::Numeric: key = cdx::encodeNumericKey(t.key->evalNumber(rec)); break;
     case cdx::KeyType::Date: key = cdx::encodeDateKey(t.key->evalDate(rec)); break;
@@ -664,7 +664,7 @@ bool Table::keyOf(size_t tag, uint32_t r, std::string& key) const {
 }
 
 std::string Table::seekKey(size_t tag, std::string_view text) const {
-  const cdx::TagSpec& s = tags_[tag]->spec;
+  const cdx::TagSpec& s = tags_[tag]->info;
   switch (s.keyType) {
     case cdx::KeyType::Numeric: return cdx::encodeNumericKey(parseNumber(text));
     case cdx::KeyType::Date: {
@@ -748,7 +748,7 @@ std::vector<uint32_t> sortedSlots(const std::string& keys, size_t count, uint16_
 }
 
 void keepFirstOfEachKey(cdx::TagKeys& tk) {
-  uint16_t len = tk.spec.keyLength;
+  uint16_t len = tk.info.keyLength;
   size_t out = 0;
   for (size_t i = 0; i < tk.recnos.size(); ++i) {
     if (out > 0 && std::memcmp(tk.keyBytes.data() + (out - 1) * len, tk.keyBytes.data() + i * len, len) == 0) continue;
@@ -765,7 +765,7 @@ void keepFirstOfEachKey(cdx::TagKeys& tk) {
 
 cdx::TagKeys Table::computeKeys(size_t tag) const {
   const Tag& t = *tags_[tag];
-  uint16_t len = t.spec.keyLength;
+  uint16_t len = t.info.keyLength;
   std::string keys;
   std::vector<uint32_t> recnos;
   keys.reserve(size_t(count_) * len);
@@ -776,16 +776,16 @@ cdx::TagKeys Table::computeKeys(size_t tag) const {
     keys += k;
     recnos.push_back(r);
   }
-  std::vector<uint32_t> order = sortedSlots(keys, recnos.size(), len, t.spec.descending);
+  std::vector<uint32_t> order = sortedSlots(keys, recnos.size(), len, t.info.descending);
   cdx::TagKeys out;
-  out.spec = t.spec;
+  out.info = t.info;
   out.keyBytes.resize(keys.size());
   out.recnos.resize(recnos.size());
   for (size_t i = 0; i < order.size(); ++i) {
     std::memcpy(out.keyBytes.data() + i * len, keys.data() + size_t(order[i]) * len, len);
     out.recnos[i] = recnos[order[i]];
   }
-  if (t.spec.unique) keepFirstOfEachKey(out);
+  if (t.info.unique) keepFirstOfEachKey(out);
   return out;
 }
 
@@ -795,11 +795,11 @@ Table::Tag& Table::builtTag(size_t tag) {
   if (!t.keys) {
     // Every entry, duplicates included: a unique tag shows the first of each
     // key, and the next one must take its place when that record changes.
-    bool unique = t.spec.unique;
-    t.spec.unique = false;
+    bool unique = t.info.unique;
+    t.info.unique = false;
     cdx::TagKeys all = computeKeys(tag);
-    t.spec.unique = unique;
-    t.keys = std::make_unique<OrderedKeys>(t.spec.keyLength, t.spec.descending);
+    t.info.unique = unique;
+    t.keys = std::make_unique<OrderedKeys>(t.info.keyLength, t.info.descending);
     t.keys->load(all.keyBytes, all.recnos);
   }
   return t;
@@ -807,7 +807,7 @@ Table::Tag& Table::builtTag(size_t tag) {
 
 uint32_t Table::seek(size_t tag, std::string_view key) {
   Tag& t = builtTag(tag);
-  uint16_t len = t.spec.keyLength;
+  uint16_t len = t.info.keyLength;
   if (key.size() > len) {
     if (key.substr(len).find_first_not_of(' ') != std::string_view::npos) return 0;
     key = key.substr(0, len);
@@ -830,7 +830,7 @@ uint32_t Table::nextInOrder(size_t tag, uint32_t r) {
   OrderedKeys::Pos p = t.keys->find(key, r);
   if (t.keys->atEnd(p)) return 0;
   p = t.keys->next(p);
-  if (t.spec.unique)
+  if (t.info.unique)
     while (!t.keys->atEnd(p) && t.keys->key(p) == key) p = t.keys->next(p);
   return t.keys->atEnd(p) ? 0 : t.keys->recno(p);
 }
@@ -841,12 +841,12 @@ uint32_t Table::previousInOrder(size_t tag, uint32_t r) {
   if (r < 1 || r > count_ || !keyOf(tag, r, key)) return 0;
   OrderedKeys::Pos p = t.keys->find(key, r);
   if (t.keys->atEnd(p)) return 0;
-  if (t.spec.unique)
+  if (t.info.unique)
     while (!t.keys->atEnd(p) && t.keys->key(p) == key) p = t.keys->prev(p);
   else
     p = t.keys->prev(p);
   if (t.keys->atEnd(p)) return 0;
-  if (t.spec.unique) {
+  if (t.info.unique) {
     // A unique tag shows the first record of each key.
     const std::string shown(t.keys->key(p));
     for (OrderedKeys::Pos q = t.keys->prev(p); !t.keys->atEnd(q) && t.keys->key(q) == shown; q = t.keys->prev(q)) p = q;
@@ -894,17 +894,17 @@ bool Table::writeIndex(std::string& error) {
   for (size_t i = 0; i < tags_.size(); ++i) {
     Tag& t = *tags_[i];
     if (!t.keys) continue;
-    all[i].spec = t.spec;
+    all[i].info = t.info;
     t.keys->exportTo(all[i].keyBytes, all[i].recnos);
     t.keys.reset();
-    if (t.spec.unique) keepFirstOfEachKey(all[i]);
+    if (t.info.unique) keepFirstOfEachKey(all[i]);
   }
   // The other tags are computed from the records, two at a time: each tag
   // evaluates its own expressions, so the workers share nothing they change.
   std::atomic<size_t> nextTag{0};
   auto worker = [&] {
     for (size_t i; (i = nextTag++) < tags_.size();)
-      if (all[i].spec.name.empty()) all[i] = computeKeys(i);
+      if (all[i].info.name.empty()) all[i] = computeKeys(i);
   };
   if (count_ >= 50000) {
     std::thread helper(worker);
