@@ -8,6 +8,7 @@
 #include "host/platform.h"
 #include "convert/master/text.h"
 #include "run/path_lookup.h"
+#include "run/source_discovery.h"
 
 namespace host {
 
@@ -57,7 +58,7 @@ void frmMain::Load() {
   control("txtPathKestrel").text = LireINI(kSection, "PathDataKestrel");
   if (!ctx.isVersionSql) {
     const std::string folder = control("txtPathMarlin").text;
-    if (!folder.empty() && run::pathExistsAnyCase(run::joinPath(folder, "Common.mdb")))
+    if (!folder.empty() && run::sourceFileExists(run::joinPath(folder, "Common.mdb")))
       loadAccessCompanyList(folder);
   }
   if (SysDec() != ".") {

@@ -11,21 +11,21 @@ namespace host {
 
 void frmMain::loadAccessCompanyList(const std::string& folder) {
   Control& list = control("cboCompany");
-  auto common = run::findPathAnyCase(run::joinPath(folder, "Common.mdb"));
+  const std::string common = run::joinPath(folder, "Common.mdb");
   list.items.clear();
   list.listIndex = -1;
   list.text.clear();
-  if (!common) {
+  if (!run::sourceFileExists(common)) {
     ctx.companyCode.clear();
     return;
   }
   try {
-    auto source = services_.openAccess(*common);
+    auto source = services_.openAccess(common);
     list.items = run::companyListItems(*source);
   } catch (const std::exception& e) {
     // A damaged or foreign Common.mdb leaves the list empty, so no import can start from it.
     ctx.companyCode.clear();
-    showMessage(ui_, msg("Le fichier ", "Het bestand ") + *common + msg(" ne peut pas être lu : ", " kan niet gelezen worden: ") + e.what(),
+    showMessage(ui_, msg("Le fichier ", "Het bestand ") + common + msg(" ne peut pas être lu : ", " kan niet gelezen worden: ") + e.what(),
                 MsgIcon::None);
     return;
   }
@@ -41,7 +41,7 @@ void frmMain::loadAccessCompanyList(const std::string& folder) {
 void frmMain::cboCompany_Click() {
   const std::string code = run::companyCodeOfItem(control("cboCompany").text);
   ctx.companyCode = code;
-  if (run::pathExistsAnyCase(run::joinPath(control("txtPathMarlin").text, "E" + code + "Soc.MDB")))
+  if (run::sourceFileExists(run::joinPath(control("txtPathMarlin").text, "E" + code + "Soc.MDB")))
     ctx.companyCode = "E" + code;
 }
 

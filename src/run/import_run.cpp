@@ -7,6 +7,7 @@
 
 #include "convert/master/text.h"
 #include "run/path_lookup.h"
+#include "run/source_discovery.h"
 
 namespace run {
 
@@ -100,7 +101,7 @@ class ImportRun {
                "Het pad van het bestemmingsdossier in Kestrel moet aangeduid worden."));
 
     target_ = joinPath(c_.kestrelFolder, dossierName_);
-    if (pathExistsAnyCase(joinPath(target_, dossierName_ + "_PARAM.DBF")))
+    if (sourceFileExists(joinPath(target_, dossierName_ + "_PARAM.DBF")))
       stop(msg("Le chemin du dossier Kestrel de destination doit être vide, veuillez le supprimer via Kestrel.",
                "Het pad van het bestemmingsdossier in Kestrel moet leeg zijn."));
     working_ = c_.kestrelFolder;
@@ -122,7 +123,7 @@ class ImportRun {
       std::string item = c_.companyItem;
       auto dash = item.find('-');
       databaseName = joinPath(c_.sourceFolder, convert::Trim(item.substr(0, dash)) + "Soc.MDB");
-      if (!pathExistsAnyCase(databaseName))
+      if (!sourceFileExists(databaseName))
         stop(msg("Le fichier ", "Het bestand ") + sourceKey_ + msg(" n'existe pas", " bestaat niet"));
     }
 
@@ -142,7 +143,7 @@ class ImportRun {
                  "De bestanden met de gegevens van het boekjaar zijn niet aanwezig in de databank"));
     } else {
       try {
-        company_ = svc_.openAccess(*findPathAnyCase(databaseName));
+        company_ = svc_.openAccess(databaseName);
       } catch (const SourceError& e) {
         stop(msg("Le fichier ", "Het bestand ") + sourceKey_ +
              msg(" ne peut pas être ouvert : ", " kan niet geopend worden: ") + e.what());
@@ -259,7 +260,7 @@ class ImportRun {
       stop(msg("Impossible de trouver le fichier contenant les données comptables de Marlin: ",
                "Onmogelijk om het bestand van Marlin te openen") +
            "\r\n" + sourceKey_ + "Axx.MDB");
-    if (!pathExistsAnyCase(paramFile))
+    if (!sourceFileExists(paramFile))
       stop(msg("Le fichier ", "Het bestand ") + paramFile + msg(" n'existe pas", " bestaat niet"));
 
     readVersion();

@@ -1,20 +1,11 @@
-// Finding files and folders whatever the letter case of their names: Marlin
-// and Kestrel come from a platform where "Common.mdb" and "COMMON.MDB" are
-// the same file.
+// Paths the run and the wizard build from a folder and a name, with the
+// platform's separator. Files are looked up in any letter case by
+// run::sourceFileExists and store::nativePath.
 #pragma once
-#include <optional>
 #include <string>
 
 namespace run {
 
-// The existing path that matches `path` component by component, ignoring
-// case; nothing when there is none.
-std::optional<std::string> findPathAnyCase(const std::string& path);
-
-// True when a file or folder of that name exists.
-bool pathExistsAnyCase(const std::string& path);
-
-// Joins with the platform's separator.
 std::string joinPath(const std::string& folder, const std::string& name);
 
 }  // namespace run
