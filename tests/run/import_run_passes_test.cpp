@@ -154,3 +154,26 @@ TEST_F(Passes, LabelsAndProgressFollowTheRun) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Passes, RunStateOfAFailedRunDoesNotLeakIntoTheNext) {
+  auto& w = accessWizard("F", true);
+  w.click("OptCompta");
+  foreignJournals = true;
+  failing = {"yearDocuments"};
+  w.click("cmdOk");
+  ASSERT_EQ(executionDone, 0);
+  EXPECT_EQ(w.ctx.foreignCurrencyJournalList, "|USD|");
+
+  // The same wizard, pressed again: no currency journals this time.
+  foreignJournals = false;
+  failing.clear();
+  trace.clear();
+  w.click("cmdOk");
+  EXPECT_EQ(executionDone, 1);
+  EXPECT_EQ(std::count(trace.begin(), trace.end(), "completeCurrencyAmounts:00"), 0);
+  EXPECT_EQ(std::count(trace.begin(), trace.end(), "customers:00"), 1) << "master data again in the first pass";
+}
+
+}  // namespace
