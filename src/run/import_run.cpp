@@ -1,6 +1,5 @@
 #include "run/import_run.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <memory>
@@ -12,12 +11,6 @@
 namespace run {
 
 namespace {
-
-std::string twoDigits(int n) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%02d", n);
-  return buf;
-}
 
 // Stops the run: carries the message to the failure report.
 struct RunStopped {
@@ -253,7 +246,7 @@ class ImportRun {
   void pass(int index) {
     ctx_.bookYearIndex = static_cast<int16_t>(index);
     const std::string yearDbPath = olderLayout() ? svc_.perYearDatabasePath(sourceKey_, index) : std::string();
-    nn_ = twoDigits(index);
+    nn_ = convert::TwoDigits(index);
     const std::string yearName = "VIDE" + nn_;
     const std::string yearFolder = joinPath(working_, yearName);
     const std::string prefix = joinPath(yearFolder, yearName);
