@@ -227,16 +227,18 @@ bool DocumentWriter::writeVatDocument(const run::RowSet& document) {
 
   auto main = detail(VatDocumentQuery(form_, nn_, VatQuery::MainLine));
   if (!main->eof()) {
-    if (form_ != SourceForm::Sql && main->recordCount() > 1 && ctx_.ui) {
-      ctx_.ui->messageBox("Il y a plus matching sur cette opération (" + header.dbkCode + " " +
-                              document.field("Doc").asText() + ") seule la premier matching sera récupéré!",
-                          host::MsgButtons::Ok, host::MsgIcon::None, "Kestrel - Importation d'un dossier Marlin");
-    }
     // A main line that also carries a VAT code comes back in the VAT-coded
     // lines: it is written once, here.
     repeated(*main);
     ActLine line;
     if (fill(*main, line)) {
+      // Only a main line this step writes can lose its other matching
+      // entries; an opening-period one is the opening step's business.
+      if (form_ != SourceForm::Sql && main->recordCount() > 1 && ctx_.ui) {
+        ctx_.ui->messageBox("Il y a plus matching sur cette opération (" + line.dbkCode + " " +
+                                document.field("Doc").asText() + ") seule la premier matching sera récupéré!",
+                            host::MsgButtons::Ok, host::MsgIcon::None, "Kestrel - Importation d'un dossier Marlin");
+      }
       line.vatBase = Fixed4::parse(main->field("TurnOverBase").asText());
       if (creditNote(kind)) line.vatBase = -line.vatBase;
       const bool credit = main->field("FlagDC").asText() == "1";
@@ -270,7 +272,10 @@ bool DocumentWriter::writeVatDocument(const run::RowSet& document) {
   }
   lines.reset();
 
-  if (detail(VatDocumentQuery(form_, nn_, VatQuery::UncodedCount))->eof()) appendVatLine(header, documentBase);
+  // The document's own VAT line carries the header's period: none for an
+  // opening-period document, whose lines this step does not write either.
+  if (header.period != "00" && detail(VatDocumentQuery(form_, nn_, VatQuery::UncodedCount))->eof())
+    appendVatLine(header, documentBase);
 
   auto types = detail(VatDocumentQuery(form_, nn_, VatQuery::VatTypes));
   run::Value vatType = types->eof() ? run::Value::null() : types->field("VATType");
