@@ -63,8 +63,8 @@ class DocumentWriter {
   DocumentWriter(run::RunContext& ctx) : ctx_(ctx), form_(FormOf(ctx)), nn_(YearDigits(ctx)), source_(YearSource(ctx)),
                                          length_(GeneralAccountLength(ctx)) {}
 
-  // False when a source query failed (already reported).
-  bool write(const run::RowSet& document);
+  // A failed source query throws run::SourceError.
+  void write(const run::RowSet& document);
 
  private:
   std::unique_ptr<run::RowSet> detail(const std::string& sql);
@@ -74,9 +74,9 @@ class DocumentWriter {
   bool fill(const run::RowSet& row, ActLine& line);
   void showDocument(const std::string& code, const std::string& doc);
 
-  bool writeGeneral(run::RowSet& rows);
-  bool writeFinancial(run::RowSet& rows);
-  bool writeVatDocument(const run::RowSet& document);
+  void writeGeneral(run::RowSet& rows);
+  void writeFinancial(run::RowSet& rows);
+  void writeVatDocument(const run::RowSet& document);
   void appendVatLine(const ActLine& header, Fixed4 base);
 
   run::RunContext& ctx_;
@@ -147,7 +147,7 @@ bool DocumentWriter::fill(const run::RowSet& row, ActLine& line) {
   return true;
 }
 
-bool DocumentWriter::writeGeneral(run::RowSet& rows) {
+void DocumentWriter::writeGeneral(run::RowSet& rows) {
   std::string order = "000";
   for (; !rows.eof(); rows.moveNext()) {
     if (repeated(rows)) continue;
@@ -162,10 +162,9 @@ bool DocumentWriter::writeGeneral(run::RowSet& rows) {
     line.vatImput = TranslateVat(OptionalField(rows, "VATCODE").asText(), line.accountRp);
     AppendDocumentLine(line);
   }
-  return true;
 }
 
-bool DocumentWriter::writeFinancial(run::RowSet& rows) {
+void DocumentWriter::writeFinancial(run::RowSet& rows) {
   std::string order = "000";
   for (; !rows.eof(); rows.moveNext()) {
     if (repeated(rows)) continue;
@@ -191,7 +190,6 @@ bool DocumentWriter::writeFinancial(run::RowSet& rows) {
     }
     AppendDocumentLine(line);
   }
-  return true;
 }
 
 void DocumentWriter::appendVatLine(const ActLine& header, Fixed4 base) {
@@ -212,7 +210,7 @@ void DocumentWriter::appendVatLine(const ActLine& header, Fixed4 base) {
   AppendDocumentLine(vat);
 }
 
-bool DocumentWriter::writeVatDocument(const run::RowSet& document) {
+void DocumentWriter::writeVatDocument(const run::RowSet& document) {
   const std::string& kind = kind_.kind;
   // The document's own values stand in for its main line when that line is
   // missing or belongs to the opening period.
@@ -304,16 +302,18 @@ bool DocumentWriter::writeVatDocument(const run::RowSet& document) {
       if (!types->eof()) vatType = types->field("VATType");
     }
   }
-  return true;
 }
 
-bool DocumentWriter::write(const run::RowSet& document) {
+void DocumentWriter::write(const run::RowSet& document) {
   kind_ = documentKind(document.field("JrnlType").asInt(), document.field("JrnlSubType").asInt());
   params_ = {run::Value::ofText(document.field("JrnlID").asText()), document.field("Doc"), document.field("JrnlType")};
   records_.clear();
-  if (kind_.kind == "5") return writeGeneral(*detail(GeneralDocumentQuery(form_, nn_)));
-  if (kind_.kind == "4") return writeFinancial(*detail(GeneralDocumentQuery(form_, nn_)));
-  return writeVatDocument(document);
+  if (kind_.kind == "5")
+    writeGeneral(*detail(GeneralDocumentQuery(form_, nn_)));
+  else if (kind_.kind == "4")
+    writeFinancial(*detail(GeneralDocumentQuery(form_, nn_)));
+  else
+    writeVatDocument(document);
 }
 
 }  // namespace
