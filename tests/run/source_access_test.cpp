@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
 #include <map>
 
 #include "run/access_source.h"
@@ -38,7 +39,7 @@ bool sameCell(const std::string& mine, const std::string& theirs) {
 }
 
 void expectTableMatchesExport(run::Source& src, const std::string& file, const std::string& table) {
-  auto expected = parseCsv(commandOutput("mdb-export -T '%Y-%m-%d %H:%M:%S' '" + file + "' '" + table + "'"));
+  auto expected = exportTable(file, table);
   ASSERT_GT(expected.size(), 1u) << table;
   auto rows = src.openTable(table);
   EXPECT_EQ(rows->columns(), expected[0]);
