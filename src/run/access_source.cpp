@@ -10,6 +10,7 @@
 
 #include "run/access_dialect.h"
 #include "run/cursor_row_set.h"
+#include "run/date_text.h"
 #include "run/mdb_reader.h"
 #include "run/sqlite_functions.h"
 #include "store/file_operations.h"
@@ -296,10 +297,8 @@ class AccessSource : public Source {
       case Value::Kind::Boolean: sqlite3_bind_int64(stmt, at, v.integer); break;
       case Value::Kind::Decimal: sqlite3_bind_double(stmt, at, v.number); break;
       case Value::Kind::DateTime: {
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", v.date.year, v.date.month, v.date.day,
-                      v.date.hour, v.date.minute, v.date.second);
-        sqlite3_bind_text(stmt, at, buf, -1, SQLITE_TRANSIENT);
+        const std::string text = isoText(v.date);
+        sqlite3_bind_text(stmt, at, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
         break;
       }
     }
