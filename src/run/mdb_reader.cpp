@@ -239,9 +239,15 @@ bool TableReader::next() {
     int row = static_cast<int>(t->cur_row++);
     int start = 0;
     size_t len = 0;
-    if (mdb_find_row(mdb, row, &start, &len) == -1 || len == 0 || (start & kRowDeleted)) continue;
+    // A row whose place on the page or whose content cannot be decoded is
+    // damage, not an absent row: going on would import the table with that
+    // row silently missing.
+    const bool placed = mdb_find_row(mdb, row, &start, &len) != -1;
+    if (placed && (start & kRowDeleted)) continue;
     start &= kRowOffsetMask;
-    if (mdb_crack_row(t, start, len, fields) < 0) continue;
+    if (!placed || len == 0 || mdb_crack_row(t, start, len, fields) < 0)
+      fail("La table " + std::string(t->name) + " contient une ligne illisible (fichier endommagé)",
+           "De tabel " + std::string(t->name) + " bevat een onleesbare rij (beschadigd bestand)");
     break;
   }
   const unsigned char* pg = mdb->pg_buf;

@@ -280,3 +280,53 @@ TEST(AccessSource, LargeSourcesLoadIntoATemporaryFileWithTheSameResults) {
   auto rows = src->query("SELECT Count(*) AS n FROM [Order Details] WHERE Discount > 0");
   EXPECT_GT(rows->field("n").asInt(), 0);
 }
+
+// A row that cannot be decoded fails its table with a message naming it; it
+// is never skipped, which would import the table with the row missing.
+TEST(AccessSource, UndecodableRowsFailTheTableInsteadOfVanishing) {
+  ScratchDir dir;
+  const std::string clean = copyFixture(dir, "nwind.mdb", "clean.mdb");
+  auto original = run::openAccessSource(clean);
+  std::map<std::string, long> rowCount;
+  for (const char* t : {"Customers", "Orders", "Order Details", "Products", "Employees"}) {
+    auto rows = original->openTable(t);
+    for (; !rows->eof(); rows->moveNext()) ++rowCount[t];
+  }
+  int reported = 0;
+  for (int seed = 1; seed <= 120; ++seed) {
+    std::string noisy = copyFixture(dir, "nwind.mdb", "rows" + std::to_string(seed) + ".mdb");
+    {
+      std::fstream f(noisy, std::ios::in | std::ios::out | std::ios::binary);
+      std::mt19937 rng(static_cast<unsigned>(seed) * 7919u);
+      const long size = static_cast<long>(fs::file_size(noisy));
+      for (int i = 0; i < 60; ++i) {
+        f.seekp(0x80 + static_cast<long>(rng() % static_cast<unsigned>(size - 0x80)));
+        f.put(static_cast<char>(rng()));
+      }
+    }
+    std::unique_ptr<run::Source> src;
+    try {
+      src = run::openAccessSource(noisy);
+    } catch (const run::SourceError&) {
+      continue;
+    }
+    for (const auto& [table, expected] : rowCount) {
+      long read = 0;
+      try {
+        auto rows = src->openTable(table);
+        for (; !rows->eof(); rows->moveNext()) ++read;
+      } catch (const run::SourceError& e) {
+        const std::string what = e.what();
+        if (what.find("ligne illisible") != std::string::npos) {
+          ++reported;
+          EXPECT_NE(what.find(table), std::string::npos) << what;
+        }
+        continue;
+      }
+      // Damage to a row count or a deletion mark cannot be told from the
+      // real thing; what is read must still never exceed the table.
+      EXPECT_LE(read, expected) << "seed " << seed << ", table " << table;
+    }
+  }
+  EXPECT_GT(reported, 0) << "no undecodable row was reported";
+}
