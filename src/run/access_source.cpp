@@ -10,6 +10,7 @@
 
 #include "run/access_dialect.h"
 #include "run/cursor_row_set.h"
+#include "run/date_text.h"
 #include "run/mdb_reader.h"
 #include "run/sqlite_functions.h"
 #include "store/file_operations.h"
@@ -296,10 +297,8 @@ class AccessSource : public Source {
       case Value::Kind::Boolean: sqlite3_bind_int64(stmt, at, v.integer); break;
       case Value::Kind::Decimal: sqlite3_bind_double(stmt, at, v.number); break;
       case Value::Kind::DateTime: {
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", v.date.year, v.date.month, v.date.day,
-                      v.date.hour, v.date.minute, v.date.second);
-        sqlite3_bind_text(stmt, at, buf, -1, SQLITE_TRANSIENT);
+        const std::string text = isoText(v.date);
+        sqlite3_bind_text(stmt, at, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
         break;
       }
     }
@@ -317,13 +316,33 @@ class AccessSource : public Source {
       create += (i ? ", " : "") + quotedName(cols[i].name) + " " + declaredType(cols[i]);
       insert += i ? ",?" : "?";
     }
-    exec(create + ")");
+    // A table that fails half-way (a damaged row) leaves nothing behind, so
+    // the other tables still load and a retry meets the same damage again.
+    // Without a journal a rollback undoes nothing: the copy is dropped.
     exec("BEGIN");
+    try {
+      exec(create + ")");
+      copyRows(*reader, insert + ")");
+      indexForLookups(t.name, cols);
+    } catch (...) {
+      if (!sqlite3_get_autocommit(db_->db)) exec("COMMIT");
+      exec("DROP TABLE IF EXISTS " + quotedName(t.name));
+      throw;
+    }
+    exec("COMMIT");
+    t.loaded = true;
+  }
+
+  void copyRows(mdb::TableReader& reader, const std::string& insert) {
     sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db_->db, (insert + ")").c_str(), -1, &stmt, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(db_->db, insert.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
       throw SourceError("Erreur de la base de travail / Fout in de werkdatabank: " + std::string(sqlite3_errmsg(db_->db)));
-    while (reader->next()) {
-      const auto& cells = reader->cells();
+    struct Finalize {
+      sqlite3_stmt* st;
+      ~Finalize() { sqlite3_finalize(st); }
+    } finalize{stmt};
+    while (reader.next()) {
+      const auto& cells = reader.cells();
       for (size_t i = 0; i < cells.size(); ++i) {
         const mdb::Cell& c = cells[i];
         int at = static_cast<int>(i) + 1;
@@ -335,17 +354,10 @@ class AccessSource : public Source {
           case mdb::Cell::Kind::Blob: sqlite3_bind_blob(stmt, at, c.text.data(), static_cast<int>(c.text.size()), SQLITE_STATIC); break;
         }
       }
-      if (sqlite3_step(stmt) != SQLITE_DONE) {
-        std::string msg = sqlite3_errmsg(db_->db);
-        sqlite3_finalize(stmt);
-        throw SourceError("Erreur de la base de travail / Fout in de werkdatabank: " + msg);
-      }
+      if (sqlite3_step(stmt) != SQLITE_DONE)
+        throw SourceError("Erreur de la base de travail / Fout in de werkdatabank: " + std::string(sqlite3_errmsg(db_->db)));
       sqlite3_reset(stmt);
     }
-    sqlite3_finalize(stmt);
-    indexForLookups(t.name, cols);
-    exec("COMMIT");
-    t.loaded = true;
   }
 
   void indexForLookups(const std::string& table, const std::vector<mdb::Column>& cols) {

@@ -191,11 +191,8 @@ class ImportRun {
   std::unique_ptr<RowSet> documentRows() {
     const std::string fields =
         "Historic.JrnlID, Historic.JrnlType, Historic.JrnlSubType, Historic.Doc, Historic.Period, Historic.DocDate";
-    if (sql_)
-      return company_->query("SELECT " + fields + " From A_" + nn_ + "_Historic AS Historic GROUP BY " + fields);
-    if (ctx_.prefixedLayout)
-      return company_->query("SELECT " + fields + " From A_" + nn_ + "_Historic AS Historic GROUP BY " + fields);
-    return yearDb_->query("SELECT " + fields + " From Historic GROUP BY " + fields);
+    if (olderLayout()) return yearDb_->query("SELECT " + fields + " From Historic GROUP BY " + fields);
+    return company_->query("SELECT " + fields + " From A_" + nn_ + "_Historic AS Historic GROUP BY " + fields);
   }
 
   void readVersion() {

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "run/cursor_row_set.h"
+#include "run/date_text.h"
 
 namespace run {
 namespace {
@@ -103,7 +104,7 @@ class OdbcCursor : public Cursor {
     std::vector<SQLLEN> lens(params.size());
     for (size_t i = 0; i < params.size(); ++i) {
       const Value& v = params[i];
-      texts[i] = v.kind == Value::Kind::DateTime ? isoDate(v.date) : v.kind == Value::Kind::Decimal ? v.text : v.asText();
+      texts[i] = v.kind == Value::Kind::DateTime ? isoText(v.date) : v.kind == Value::Kind::Decimal ? v.text : v.asText();
       lens[i] = v.isNull() ? SQL_NULL_DATA : static_cast<SQLLEN>(texts[i].size());
       SQLBindParameter(st, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR,
                        texts[i].size() + 1, 0, texts[i].data(), static_cast<SQLLEN>(texts[i].size()), &lens[i]);
@@ -142,12 +143,6 @@ class OdbcCursor : public Cursor {
   void restart() override { next_ = 0; }
 
  private:
-  static std::string isoDate(const DateTime& d) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour, d.minute, d.second);
-    return buf;
-  }
-
   static Value read(SQLHSTMT st, SQLSMALLINT c, SQLSMALLINT type) {
     SQLLEN ind = 0;
     switch (type) {

@@ -4,20 +4,15 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "convert/master/text.h"
 #include "store/file_operations.h"
 
 namespace run {
 namespace {
 
-std::string trimmed(const std::string& s) {
-  size_t b = s.find_first_not_of(' ');
-  if (b == std::string::npos) return {};
-  return s.substr(b, s.find_last_not_of(' ') - b + 1);
-}
-
 // The original's IsNumeric on a short text: a whole number or decimal, blanks around.
 bool isNumeric(const std::string& s) {
-  std::string t = trimmed(s);
+  std::string t = convert::Trim(s);
   if (t.empty()) return false;
   char* end = nullptr;
   std::strtod(t.c_str(), &end);
@@ -26,7 +21,7 @@ bool isNumeric(const std::string& s) {
 
 // The original's Val: the leading number of a text, 0 when there is none.
 int leadingValue(const std::string& s) {
-  return static_cast<int>(std::strtol(trimmed(s).c_str(), nullptr, 10));
+  return static_cast<int>(std::strtol(convert::Trim(s).c_str(), nullptr, 10));
 }
 
 std::string yearFile(const std::string& sourceKey, int index) {
@@ -85,7 +80,7 @@ std::string companyItemText(const Value& id, const Value& name) {
   return idText + nameText;
 }
 
-std::string companyCodeOfItem(const std::string& item) { return trimmed(item).substr(0, 3); }
+std::string companyCodeOfItem(const std::string& item) { return convert::Trim(item).substr(0, 3); }
 
 std::vector<std::string> companyListItems(Source& common) {
   std::vector<std::string> items;

@@ -49,15 +49,26 @@ void appendTemp(int16_t temp, int16_t target, const std::string& tempFile) {
   removeFile(tempFile.substr(0, tempFile.size() - 4) + ".CDX");
 }
 
+// The newer year's `table` is never changed: a temporary copy of it is edited
+// record by record (`edit` gets the older table's area and must leave the
+// copy selected; deleting a record keeps it out) and its live records are
+// appended to the older year's table, whose area is returned.
+template <typename Edit>
+int16_t mergeTable(const std::string& first, const std::string& second, const std::string& table, Edit edit) {
+  int16_t older = use(first + "_" + table + ".DBF", table + "1");
+  int16_t newer = use(second + "_" + table + ".DBF", table + "2");
+  const std::string tempFile = first + "_" + table + "TEMP.DBF";
+  store::sx_Select(newer);
+  int16_t temp = copyToTemp(tempFile, table + "TEMP");
+  for (; !store::sx_Eof(); store::sx_Skip(1)) edit(older, temp);
+  appendTemp(temp, older, tempFile);
+  return older;
+}
+
 // Accounts of both years once: an account of the newer year that the older
 // one has gives it its special-account code, the others are added.
 void mergeAccounts(const std::string& first, const std::string& second) {
-  int16_t acf1 = use(first + "_ACF.DBF", "ACF1");
-  int16_t acf2 = use(second + "_ACF.DBF", "ACF2");
-  const std::string tempFile = first + "_ACFTEMP.DBF";
-  store::sx_Select(acf2);
-  int16_t temp = copyToTemp(tempFile, "ACFTEMP");
-  for (; !store::sx_Eof(); store::sx_Skip(1)) {
+  mergeTable(first, second, "ACF", [](int16_t acf1, int16_t temp) {
     const std::string number = store::sx_GetString("NUMBER");
     const std::string type = store::sx_GetString("TYPE");
     const std::string centralId = store::sx_GetString("CENTRALID");
@@ -67,44 +78,31 @@ void mergeAccounts(const std::string& first, const std::string& second) {
     if (found && !Trim(centralId).empty()) store::sx_Replace("CENTRALID", SX_TEXT, centralId);
     store::sx_Select(temp);
     if (found) store::sx_Delete();
-  }
-  appendTemp(temp, acf1, tempFile);
+  });
 }
 
 // Entries of the newer year as book year 2, without its opening document
 // (the older year's balances carry over), matching numbers in series 2.
 void mergeEntries(const std::string& first, const std::string& second) {
-  int16_t act1 = use(first + "_ACT.DBF", "ACT1");
-  int16_t act2 = use(second + "_ACT.DBF", "ACT2");
-  const std::string tempFile = first + "_ACTTEMP.DBF";
-  store::sx_Select(act2);
-  int16_t temp = copyToTemp(tempFile, "ACTTEMP");
-  for (; !store::sx_Eof(); store::sx_Skip(1)) {
+  mergeTable(first, second, "ACT", [](int16_t, int16_t) {
     if (UpperCase(Trim(store::sx_GetString("PERIOD"))) == "00") store::sx_Delete();
     store::sx_Replace("BOOKYEAR", SX_TEXT, std::string("2"));
     std::string matchNo = store::sx_GetString("MATCHNO");
     if (!matchNo.empty() && matchNo[0] == '1')
       store::sx_Replace("MATCHNO", SX_TEXT, "2" + convert::Right(matchNo, 7));
-  }
-  appendTemp(temp, act1, tempFile);
+  });
 }
 
 // Book-year parameters of the newer year as BOOKYEAR2.; everything else of
 // the older dossier stays as it is.
 void mergeParameters(const std::string& first, const std::string& second) {
-  int16_t param1 = use(first + "_PARAM.DBF", "PARAM1");
-  int16_t param2 = use(second + "_PARAM.DBF", "PARAM2");
-  const std::string tempFile = first + "_PARAMTEMP.DBF";
-  store::sx_Select(param2);
-  int16_t temp = copyToTemp(tempFile, "PARAMTEMP");
-  for (; !store::sx_Eof(); store::sx_Skip(1)) {
+  int16_t param1 = mergeTable(first, second, "PARAM", [](int16_t, int16_t) {
     const std::string id = store::sx_GetString("ID");
     if (convert::Left(UpperCase(Trim(id)), 10) != "BOOKYEAR1.")
       store::sx_Delete();
     else
       store::sx_Replace("ID", SX_TEXT, "BOOKYEAR2." + convert::Mid(id, 11));
-  }
-  appendTemp(temp, param1, tempFile);
+  });
   store::sx_Select(param1);
   for (store::sx_GoTop(); !store::sx_Eof(); store::sx_Skip(1)) {
     const std::string id = UpperCase(Trim(store::sx_GetString("ID")));

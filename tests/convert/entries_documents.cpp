@@ -76,6 +76,18 @@ class DocumentStep : public ::testing::Test {
     source.answer(convert::VatDocumentQuery(convert::FormOf(step.ctx), "01", q),
                   {j, std::to_string(doc), std::to_string(type)}, std::move(rows));
   }
+  // A sales invoice VEN `doc` of 10 in `period`: its main line (customer
+  // C001) joined to the matching entries 1 and 2, and its revenue line.
+  void twiceMatchedSale(int doc, int period) {
+    Line main = Line(doc * 10, "VEN", doc, 1, period, "400000", -1, "10.00");
+    main.set("ValidationType", Int(2)).set("AssocAcctType", Int(10)).set("AssocAcctID", Text("C001"))
+        .set("TurnOverBase", Dec("10")).set("VATAmntBase", Dec("0")).set("VATNDAmntBase", Dec("0"));
+    Line second = main;
+    vat(convert::VatQuery::MainLine, "VEN", doc, 1, {main.set("CheckID", Int(1)), second.set("CheckID", Int(2))});
+    vat(convert::VatQuery::VatLines, "VEN", doc, 1,
+        {Line(doc * 10 + 1, "VEN", doc, 1, period, "700000", 1, "10.00").set("VATCode", Text("0"))
+             .set("xVATCode", Text("0")).set("VATType", Int(1))});
+  }
   std::vector<Record> run(std::vector<Row> documents) {
     testing_support::MemoryRowSet list(testing_support::TableOf(std::move(documents)));
     EXPECT_TRUE(convert::ImportYearDocuments(step.ctx, list, prefix)) << ::testing::PrintToString(step.errors);
@@ -258,11 +270,11 @@ TEST_F(DocumentStep, ClosingPeriodLinesGoToOneClosingJournalPerSourceJournal) {
   EXPECT_EQ(act[3].at("DBKCODE"), "KSCLO1");
   EXPECT_EQ(step.ctx.closingJournalList, (std::vector<std::string>{"J1", "J2"}));
   auto dbk = testing_support::ReadTable(prefix + "_DBK_01.DBF");
-  auto it = std::find_if(dbk.begin(), dbk.end(), [](const Record& r) { return r.at("DBKID") == "KSCLO2"; });
-  ASSERT_NE(it, dbk.end());
-  EXPECT_EQ(it->at("DBKDESC"), "J2 - PERIOD 99");
-  EXPECT_EQ(it->at("DBKTYPE"), "5");
-  EXPECT_EQ(it->at("DBKTYPE2"), "2");
+  const Record* journal = testing_support::FindRecord(dbk, "DBKID", "KSCLO2");
+  ASSERT_TRUE(journal);
+  EXPECT_EQ(journal->at("DBKDESC"), "J2 - PERIOD 99");
+  EXPECT_EQ(journal->at("DBKTYPE"), "5");
+  EXPECT_EQ(journal->at("DBKTYPE2"), "2");
 }
 
 TEST_F(DocumentStep, DocumentInTwoPeriodsIsWrittenOnce) {
@@ -283,24 +295,37 @@ TEST_F(DocumentStep, LineWithTwoMatchingEntriesIsWrittenOnceInTheSqlEdition) {
   ASSERT_EQ(act.size(), 2u);
   EXPECT_EQ(act[0].at("MATCHNO"), "10000001");
   EXPECT_EQ(act[1].at("DOCORDER"), "002");
-  EXPECT_TRUE(step.boxes.empty());
+  EXPECT_TRUE(step.ui.messages.empty());
 }
 
 TEST_F(DocumentStep, MainLineWithTwoMatchingEntriesIsReportedInTheAccessEdition) {
-  Line main = Line(1, "VEN", 4, 1, 3, "400000", -1, "10.00");
-  main.set("ValidationType", Int(2)).set("AssocAcctType", Int(10)).set("AssocAcctID", Text("C001"))
-      .set("TurnOverBase", Dec("10")).set("VATAmntBase", Dec("0")).set("VATNDAmntBase", Dec("0"));
-  Line second = main;
-  vat(convert::VatQuery::MainLine, "VEN", 4, 1, {main.set("CheckID", Int(1)), second.set("CheckID", Int(2))});
-  vat(convert::VatQuery::VatLines, "VEN", 4, 1,
-      {Line(2, "VEN", 4, 1, 3, "700000", 1, "10.00").set("VATCode", Text("0")).set("xVATCode", Text("0"))
-           .set("VATType", Int(1))});
+  twiceMatchedSale(4, 3);
   auto act = run({documentRow("VEN", 4, 1, 1, 3)});
   ASSERT_EQ(act.size(), 3u);  // main, revenue, the document's VAT line
   EXPECT_EQ(act[0].at("MATCHNO"), "10000001");
-  ASSERT_EQ(step.boxes.size(), 1u);
-  EXPECT_EQ(step.boxes[0], "Il y a plus matching sur cette opération (VEN 4) seule la premier matching sera récupéré!");
+  ASSERT_EQ(step.ui.messages.size(), 1u);
+  EXPECT_EQ(step.ui.messages[0].text,
+            "Il y a plus matching sur cette opération (VEN 4) seule la premier matching sera récupéré!");
+  EXPECT_EQ(step.ui.messages[0].title, "Kestrel - Importation d'un dossier Marlin");
   EXPECT_EQ(total(act), 0);
+}
+
+// The opening step writes an opening-period document; this one neither writes
+// a line of it (not even the document's own VAT line) nor warns about its
+// matching entries.
+TEST_F(DocumentStep, OpeningPeriodVatDocumentIsLeftAloneAndWarningsNameTheWrittenJournal) {
+  twiceMatchedSale(5, 0);
+  EXPECT_TRUE(run({documentRow("VEN", 5, 1, 1, 0)}).empty());
+  EXPECT_TRUE(step.ui.messages.empty()) << step.ui.messages[0].text;
+
+  // A document listed first under the opening period whose lines lie in a
+  // later one is written, and the warning names the journal it went to.
+  twiceMatchedSale(6, 3);
+  auto act = run({documentRow("VEN", 6, 1, 1, 0), documentRow("VEN", 6, 1, 1, 3)});
+  ASSERT_EQ(act.size(), 3u);
+  EXPECT_EQ(act[2].at("DBKCODE"), "VEN");
+  ASSERT_EQ(step.ui.messages.size(), 1u);
+  EXPECT_EQ(step.ui.messages[0].text, "Il y a plus matching sur cette opération (VEN 6) seule la premier matching sera récupéré!");
 }
 
 TEST_F(DocumentStep, SourceJournalUsedForTwoKindsIsSplit) {
@@ -311,9 +336,9 @@ TEST_F(DocumentStep, SourceJournalUsedForTwoKindsIsSplit) {
   EXPECT_EQ(act[0].at("DBKCODE"), "MIX");
   EXPECT_EQ(act[2].at("DBKCODE"), "MIX4");
   auto dbk = testing_support::ReadTable(prefix + "_DBK_01.DBF");
-  auto it = std::find_if(dbk.begin(), dbk.end(), [](const Record& r) { return r.at("DBKID") == "MIX4"; });
-  ASSERT_NE(it, dbk.end());
-  EXPECT_EQ(it->at("DBKTYPE"), "4");
+  const Record* journal = testing_support::FindRecord(dbk, "DBKID", "MIX4");
+  ASSERT_TRUE(journal);
+  EXPECT_EQ(journal->at("DBKTYPE"), "4");
 }
 
 TEST_F(DocumentStep, CodesWithQuotesReachTheSourceAsValues) {

@@ -23,10 +23,7 @@ Row journal(const std::string& code, int type, int subtype, run::Value account =
           {"Wording", wording},   {"AcctID", account}, {"BankNum", bank}};
 }
 
-const Record* find(const std::vector<Record>& rows, const std::string& field, const std::string& value) {
-  auto it = std::find_if(rows.begin(), rows.end(), [&](const Record& r) { return r.at(field) == value; });
-  return it == rows.end() ? nullptr : &*it;
-}
+using testing_support::FindRecord;
 
 TEST(JournalsStep, TypesRenamesBankOptionsAndCentralAccounts) {
   testing_support::StepContext step;
@@ -44,40 +41,40 @@ TEST(JournalsStep, TypesRenamesBankOptionsAndCentralAccounts) {
 
   auto dbk = testing_support::ReadTable(prefix + "_DBK_01.DBF");
   EXPECT_EQ(dbk.size(), 9u + 7u);  // template + all but the second VENTES
-  ASSERT_TRUE(find(dbk, "DBKID", "VEN"));
-  EXPECT_EQ(find(dbk, "DBKID", "VEN")->at("DBKTYPE"), "2");
+  ASSERT_TRUE(FindRecord(dbk, "DBKID", "VEN"));
+  EXPECT_EQ(FindRecord(dbk, "DBKID", "VEN")->at("DBKTYPE"), "2");
   EXPECT_EQ(std::count_if(dbk.begin(), dbk.end(), [](const Record& r) { return r.at("DBKID") == "VENTES"; }), 1);
-  const Record* renamed = find(dbk, "DBKID", "VENTE0");
+  const Record* renamed = FindRecord(dbk, "DBKID", "VENTE0");
   ASSERT_TRUE(renamed);
   EXPECT_EQ(renamed->at("DBKTYPE"), "0");
   EXPECT_EQ(step.ctx.journalKeys, std::vector<std::string>{"0VENTES"});
   EXPECT_EQ(step.ctx.journalCodes, std::vector<std::string>{"VENTE0"});
 
-  const Record* bq1 = find(dbk, "DBKID", "BQ1");
+  const Record* bq1 = FindRecord(dbk, "DBKID", "BQ1");
   ASSERT_TRUE(bq1);
   EXPECT_EQ(bq1->at("DBKOPT"), "BKCPT=123-4567890-02,BIC=NUL,LIMCRED=0,DEV=USD");
   EXPECT_EQ(bq1->at("DBKTYPE"), "4");
   EXPECT_EQ(bq1->at("DBKTYPE2"), "1");
-  const Record* bq2 = find(dbk, "DBKID", "BQ2");
+  const Record* bq2 = FindRecord(dbk, "DBKID", "BQ2");
   ASSERT_TRUE(bq2);
   EXPECT_EQ(bq2->at("DBKOPT"), "BKCPT=,BIC=NUL,LIMCRED=0,DEV=EUR");
   EXPECT_EQ(bq2->at("DBKDESC"), "0");
-  EXPECT_EQ(find(dbk, "DBKID", "CAI")->at("DBKOPT"), "BKCPT=BE12 3456,BIC=NUL,LIMCRED=0,DEV=EUR");
-  EXPECT_EQ(find(dbk, "DBKID", "OD2")->at("DBKTYPE2"), "3");
-  EXPECT_EQ(find(dbk, "DBKID", "ODX")->at("DBKTYPE"), "5");
+  EXPECT_EQ(FindRecord(dbk, "DBKID", "CAI")->at("DBKOPT"), "BKCPT=BE12 3456,BIC=NUL,LIMCRED=0,DEV=EUR");
+  EXPECT_EQ(FindRecord(dbk, "DBKID", "OD2")->at("DBKTYPE2"), "3");
+  EXPECT_EQ(FindRecord(dbk, "DBKID", "ODX")->at("DBKTYPE"), "5");
   EXPECT_EQ(step.ctx.foreignCurrencyJournalList, "|BQ1|");
 
   auto acf = testing_support::ReadTable(prefix + "_ACF.DBF");
   EXPECT_EQ(acf.size(), accountsBefore + 1);  // 551000 added, 580000 left alone
-  EXPECT_EQ(find(acf, "NUMBER", "550000")->at("CENTRALID"), "FBQ1");
-  const Record* added = find(acf, "NUMBER", "551000");
+  EXPECT_EQ(FindRecord(acf, "NUMBER", "550000")->at("CENTRALID"), "FBQ1");
+  const Record* added = FindRecord(acf, "NUMBER", "551000");
   ASSERT_TRUE(added);
   EXPECT_EQ(added->at("TYPE"), "3");
   EXPECT_EQ(added->at("NAME11"), "551000");
   EXPECT_EQ(added->at("ISINBY1"), "T");
   EXPECT_EQ(added->at("CENTRALID"), "FBQ2");
   EXPECT_EQ(added->at("CURRENCY"), "EUR");
-  EXPECT_EQ(find(acf, "NUMBER", "580000"), nullptr);
+  EXPECT_EQ(FindRecord(acf, "NUMBER", "580000"), nullptr);
   EXPECT_EQ(step.ctx.financialAccountList, "|550000||551000|");
 }
 

@@ -62,13 +62,13 @@ TEST_F(MasterCompanyParameters, IdentityRowsAndTheMigrationMarks) {
 
 TEST_F(MasterCompanyParameters, DossierLanguagesFollowTheLanguage) {
   makeDossier("N");
-  convert::WriteDossierLanguages(ctx, prefix);
-  EXPECT_EQ(param("LangCreation"), "N");
-  EXPECT_EQ(param("OrderLanguage"), "NFE");
-  ctx.language = "F";
-  convert::WriteDossierLanguages(ctx, prefix);
-  EXPECT_EQ(param("LangCreation"), "F");
-  EXPECT_EQ(param("OrderLanguage"), "FNE");
+  // The second language rewrites the rows the first one wrote.
+  for (auto [language, order] : {std::pair{"N", "NFE"}, std::pair{"F", "FNE"}}) {
+    ctx.language = language;
+    convert::WriteDossierLanguages(ctx, prefix);
+    EXPECT_EQ(param("LangCreation"), language);
+    EXPECT_EQ(param("OrderLanguage"), order);
+  }
   EXPECT_TRUE(errors.empty());
 }
 

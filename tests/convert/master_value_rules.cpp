@@ -2,25 +2,42 @@
 // implementation from a plausible wrong one.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "convert/master/codes.h"
 #include "convert/master/text.h"
 
 using namespace convert;
 
+namespace {
+
+// One input and the text a conversion must give for it.
+struct Case {
+  std::string in, out;
+};
+
+template <typename Convert>
+void expectAll(Convert convert, const std::vector<Case>& cases) {
+  for (const Case& c : cases) EXPECT_EQ(convert(c.in), c.out) << "input \"" << c.in << '"';
+}
+
+}  // namespace
+
 TEST(MasterValueRules, AccountsAreTrimmedCutToEightThenPaddedOrCut) {
-  EXPECT_EQ(NormalizeAccount("4001", 6), "400100");
-  EXPECT_EQ(NormalizeAccount("123456789", 6), "123456");
+  auto six = [](const std::string& a) { return NormalizeAccount(a, 6); };
+  expectAll(six, {{"4001", "400100"},
+                  {"123456789", "123456"},
+                  // Blanks inside the first eight characters are trimmed again.
+                  {" 6100     9", "610000"}});
   EXPECT_EQ(NormalizeAccount("  40  ", 4), "4000");
   // The cut to 8 comes before padding: a ninth digit never reaches length 8+.
   EXPECT_EQ(NormalizeAccount("1234567891", 8), "12345678");
-  // Blanks inside the first eight characters are trimmed again.
-  EXPECT_EQ(NormalizeAccount(" 6100     9", 6), "610000");
 }
 
 TEST(MasterValueRules, BelgianVatNumbersKeepTheirLastNineDigits) {
-  EXPECT_EQ(FormatVatNumber("0123456789", "BE"), "123.456.789");
-  EXPECT_EQ(FormatVatNumber(" BE0123456789 ", "BE"), "123.456.789");
-  EXPECT_EQ(FormatVatNumber("123456789", "BE"), "123.456.789");
+  auto belgian = [](const std::string& n) { return FormatVatNumber(n, "BE"); };
+  expectAll(belgian, {{"0123456789", "123.456.789"}, {" BE0123456789 ", "123.456.789"}, {"123456789", "123.456.789"}});
   // Only the exact country "BE" is Belgian.
   EXPECT_EQ(FormatVatNumber(" FR12345678901 ", "FR"), "FR12345678901");
   EXPECT_EQ(FormatVatNumber(" 0123456789 ", "be"), "0123456789");
@@ -40,32 +57,27 @@ TEST(MasterValueRules, BelgianBankAccountsNeedTheirCheckDigits) {
   // Ten digits exceed 32 bits; a multiple of 97 checks with 97, not 0.
   EXPECT_EQ(BankAccountCheckDigits("9999999999"), 9999999999LL % 97);
   EXPECT_EQ(BankAccountCheckDigits("0000000097"), 97);
-  EXPECT_EQ(FormatBelgianBankAccount("123456789002"), "123-4567890-02");
-  EXPECT_EQ(FormatBelgianBankAccount(" 123456789002 "), "123-4567890-02");
-  EXPECT_EQ(FormatBelgianBankAccount("123456789003"), "");
-  EXPECT_EQ(FormatBelgianBankAccount("000000009797"), "000-0000097-97");
-  EXPECT_EQ(FormatBelgianBankAccount("000000009700"), "");
-  EXPECT_EQ(FormatBelgianBankAccount("12345678900"), "");
-  EXPECT_EQ(FormatBelgianBankAccount("12A456789002"), "");
+  expectAll(FormatBelgianBankAccount, {{"123456789002", "123-4567890-02"},
+                                       {" 123456789002 ", "123-4567890-02"},
+                                       {"123456789003", ""},
+                                       {"000000009797", "000-0000097-97"},
+                                       {"000000009700", ""},
+                                       {"12345678900", ""},
+                                       {"12A456789002", ""}});
 }
 
 TEST(MasterValueRules, LanguageIdsMapToLettersOthersPassThrough) {
-  EXPECT_EQ(MapLanguageCode("0"), "F");
-  EXPECT_EQ(MapLanguageCode("1"), "N");
-  EXPECT_EQ(MapLanguageCode("2"), "E");
-  EXPECT_EQ(MapLanguageCode("3"), "G");
-  EXPECT_EQ(MapLanguageCode("7"), "7");
-  EXPECT_EQ(MapLanguageCode(" 1"), " 1");
+  expectAll(MapLanguageCode, {{"0", "F"}, {"1", "N"}, {"2", "E"}, {"3", "G"}, {"7", "7"}, {" 1", " 1"}});
 }
 
 TEST(MasterValueRules, PeriodLabelsCompareWholeTrimmedLowerCaseTexts) {
-  EXPECT_EQ(ProperFR("  JAN "), "Jan");
-  EXPECT_EQ(ProperFR("01"), "Jan");
-  EXPECT_EQ(ProperFR("q 3"), "Tr3");
-  EXPECT_EQ(ProperFR("FÉV"), "Fév");
-  EXPECT_EQ(ProperFR("12"), "Déc");
-  EXPECT_EQ(ProperFR("janvier"), "");
-  EXPECT_EQ(ProperFR("13"), "");
+  expectAll(ProperFR, {{"  JAN ", "Jan"},
+                       {"01", "Jan"},
+                       {"q 3", "Tr3"},
+                       {"FÉV", "Fév"},
+                       {"12", "Déc"},
+                       {"janvier", ""},
+                       {"13", ""}});
 
   std::string label = "Fév";
   EXPECT_EQ(FR2NL(label), "Feb");

@@ -14,10 +14,7 @@ namespace {
 
 using testing_support::Record;
 
-const Record* find(const std::vector<Record>& rows, const std::string& field, const std::string& value) {
-  auto it = std::find_if(rows.begin(), rows.end(), [&](const Record& r) { return r.at(field) == value; });
-  return it == rows.end() ? nullptr : &*it;
-}
+using testing_support::FindRecord;
 
 TEST(YearMerge, NewerYearJoinsTheOlderDossier) {
   const std::string first = testing_support::NewYearDossier("YearMerge", 3);
@@ -51,13 +48,13 @@ TEST(YearMerge, NewerYearJoinsTheOlderDossier) {
   // 600000 and 700000 are added.
   EXPECT_EQ(acf.size(), accounts1 + accounts2 - 2);
   EXPECT_EQ(std::count_if(acf.begin(), acf.end(), [](const Record& r) { return r.at("NUMBER") == "400000"; }), 1);
-  EXPECT_EQ(find(acf, "NUMBER", "400000")->at("CENTRALID"), "C");
+  EXPECT_EQ(FindRecord(acf, "NUMBER", "400000")->at("CENTRALID"), "C");
   auto it = std::find_if(acf.begin(), acf.end(),
                          [](const Record& r) { return r.at("NUMBER") == "600000" && r.at("TYPE") == "3"; });
   EXPECT_EQ(it->at("CENTRALID"), "X");
   EXPECT_TRUE(std::any_of(acf.begin(), acf.end(),
                           [](const Record& r) { return r.at("NUMBER") == "600000" && r.at("TYPE") == "9"; }));
-  EXPECT_TRUE(find(acf, "NUMBER", "700000"));
+  EXPECT_TRUE(FindRecord(acf, "NUMBER", "700000"));
 
   auto act = testing_support::ReadTable(first + "_ACT.DBF");
   ASSERT_EQ(act.size(), 3u);
@@ -73,14 +70,14 @@ TEST(YearMerge, NewerYearJoinsTheOlderDossier) {
     return r.at("ID").rfind("BOOKYEAR1.", 0) == 0;
   });
   EXPECT_EQ(params.size(), params1.size() + year1Params);
-  EXPECT_EQ(find(params, "ID", "BOOKYEARCOUNT")->at("VALUE"), "2");
+  EXPECT_EQ(FindRecord(params, "ID", "BOOKYEARCOUNT")->at("VALUE"), "2");
   // The template's matching counter 10000001 continues in series 2.
-  EXPECT_EQ(find(params, "ID", "BOOKYEAR2.MATCHNUMBER")->at("VALUE"), "20000001");
-  EXPECT_EQ(find(params, "ID", "BOOKYEAR2.LASTDOC")->at("VALUE"), "42");
-  EXPECT_EQ(find(params, "ID", "COMPANYNAME") ? find(params, "ID", "COMPANYNAME")->at("VALUE") : "", 
-            find(params1, "ID", "COMPANYNAME") ? find(params1, "ID", "COMPANYNAME")->at("VALUE") : "");
+  EXPECT_EQ(FindRecord(params, "ID", "BOOKYEAR2.MATCHNUMBER")->at("VALUE"), "20000001");
+  EXPECT_EQ(FindRecord(params, "ID", "BOOKYEAR2.LASTDOC")->at("VALUE"), "42");
+  EXPECT_EQ(FindRecord(params, "ID", "COMPANYNAME") ? FindRecord(params, "ID", "COMPANYNAME")->at("VALUE") : "", 
+            FindRecord(params1, "ID", "COMPANYNAME") ? FindRecord(params1, "ID", "COMPANYNAME")->at("VALUE") : "");
   for (const auto& r : params2)
-    if (r.at("ID").rfind("BOOKYEAR1.", 0) == 0) EXPECT_TRUE(find(params, "ID", "BOOKYEAR2." + r.at("ID").substr(10)));
+    if (r.at("ID").rfind("BOOKYEAR1.", 0) == 0) EXPECT_TRUE(FindRecord(params, "ID", "BOOKYEAR2." + r.at("ID").substr(10)));
 
   EXPECT_EQ(testing_support::ReadTable(first + "_DBK_02.DBF").size(), dbk2.size());
   for (const char* table : {"_ACF.DBF", "_ACT.DBF", "_PARAM.DBF", "_DBK_02.DBF"})

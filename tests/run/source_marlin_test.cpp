@@ -3,6 +3,8 @@
 // run, exactly as they are written there.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "jet4_writer.h"
 #include "run/access_source.h"
 #include "run/source_discovery.h"

@@ -1,17 +1,12 @@
 // Helpers of the source tests: scratch folders, copies of the shared Access
-// files, the output of the mdbtools command-line tools, CSV parsing.
+// files, tables as the mdbtools command-line tools read them.
 #pragma once
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#define popen _popen
-#define pclose _pclose
-#endif
+#include "support/mdb_cli.h"
 
 namespace source_test {
 
@@ -39,55 +34,16 @@ inline std::string copyFixture(const ScratchDir& dir, const std::string& name, c
   return to.string();
 }
 
-inline std::string commandOutput(const std::string& command) {
-  std::string out;
-  if (FILE* p = popen(command.c_str(), "r")) {
-    char buf[65536];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
-  }
-  return out;
-}
-
-// RFC 4180 records (quoted fields may hold commas, quotes and line breaks).
-inline std::vector<std::vector<std::string>> parseCsv(const std::string& text) {
-  std::vector<std::vector<std::string>> rows;
-  std::vector<std::string> row;
-  std::string field;
-  bool quoted = false, any = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (quoted) {
-      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') field += text[++i];
-      else if (c == '"') quoted = false;
-      else field += c;
-    } else if (c == '"') {
-      quoted = any = true;
-    } else if (c == ',') {
-      row.push_back(field);
-      field.clear();
-    } else if (c == '\n') {
-      row.push_back(field);
-      rows.push_back(row);
-      row.clear();
-      field.clear();
-      any = false;
-    } else if (c != '\r') {
-      field += c;
-      any = true;
-    }
-  }
-  if (any || !row.empty()) {
-    row.push_back(field);
-    rows.push_back(row);
+// A table as mdb-export prints it: header row first, null as empty text,
+// dates as "YYYY-MM-DD HH:MM:SS".
+inline std::vector<std::vector<std::string>> exportTable(const std::string& file, const std::string& table) {
+  mdbcli::Table t = mdbcli::exportTable(file, table);
+  std::vector<std::vector<std::string>> rows{t.header};
+  for (const auto& r : t.rows) {
+    auto& row = rows.emplace_back();
+    for (const auto& v : r) row.push_back(v.value_or(""));
   }
   return rows;
-}
-
-// A table as mdb-export prints it (header row first).
-inline std::vector<std::vector<std::string>> exportTable(const std::string& file, const std::string& table) {
-  return parseCsv(commandOutput("mdb-export '" + file + "' '" + table + "'"));
 }
 
 }  // namespace source_test

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -26,7 +27,7 @@ std::string NewYearDossier(const std::string& testName, int index, const std::st
     fs::create_directories(p);
     root = p.string();
   }
-  CollectingUi ui;
+  host::RecordingUi ui;
   if (!fs::exists(fs::path(root) / "VIDE")) EXPECT_TRUE(store::CreateTemplateDossier(&ui, root, language));
   return store::PrepareWorkingDossier(&ui, root, index).prefix;
 }
@@ -80,6 +81,11 @@ void AppendRecords(const std::string& file, const std::vector<Record>& records) 
     for (const auto& [name, value] : r) store::sx_Replace(name, store::SX_TEXT, value);
   }
   store::sx_Close();
+}
+
+const Record* FindRecord(const std::vector<Record>& rows, const std::string& field, const std::string& value) {
+  auto it = std::find_if(rows.begin(), rows.end(), [&](const Record& r) { return r.at(field) == value; });
+  return it == rows.end() ? nullptr : &*it;
 }
 
 StepContext::StepContext(const std::string& language) {

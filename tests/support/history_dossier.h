@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "host/ui.h"
+#include "host/recording_ui.h"
 #include "run/run_context.h"
 
 namespace testing_support {
@@ -25,30 +25,19 @@ std::string NewYearDossier(const std::string& testName, int index, const std::st
 using Record = std::map<std::string, std::string>;
 std::vector<Record> ReadTable(const std::string& file);
 double Number(const Record& r, const std::string& field);
+// The first record whose `field` holds `value`; null when there is none.
+const Record* FindRecord(const std::vector<Record>& rows, const std::string& field, const std::string& value);
 // Appends records (text fields only).
 void AppendRecords(const std::string& file, const std::vector<Record>& records);
 
-struct CollectingUi : host::Ui {
-  std::vector<std::string> boxes;
-  host::MsgResult messageBox(const std::string& text, host::MsgButtons, host::MsgIcon, const std::string&) override {
-    boxes.push_back(text);
-    return host::MsgResult::Ok;
-  }
-  void processEvents() override {}
-  void setBusy(bool) override {}
-  std::optional<std::string> browseFolder(const std::string&, const std::string&) override { return std::nullopt; }
-  std::vector<std::string> listServers() override { return {}; }
-};
-
 // A run context for one step: account length 6, closing period "13", the
 // failure reports in `errors` (tables closed as the run does), message boxes
-// in `ui.boxes`.
+// in `ui`.
 struct StepContext {
   explicit StepContext(const std::string& language = "F");
   run::RunContext ctx;
   std::vector<std::string> errors;
-  CollectingUi ui;
-  std::vector<std::string>& boxes = ui.boxes;
+  host::RecordingUi ui;
 };
 
 }  // namespace testing_support

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "jet4_writer.h"
-#include "mdb_cli.h"
+#include "support/mdb_cli.h"
 
 namespace fs = std::filesystem;
 using namespace jet4;

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "mdb_cli.h"
+#include "support/mdb_cli.h"
 #include "sample_support.h"
 
 using namespace sample_test;

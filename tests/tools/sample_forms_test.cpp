@@ -10,7 +10,7 @@
 #include <set>
 
 #include "marlin_forms.h"
-#include "mdb_cli.h"
+#include "support/mdb_cli.h"
 #include "run/access_source.h"
 #include "run/odbc_source.h"
 #include "sample_support.h"
@@ -65,7 +65,7 @@ void expectAccessFile(const fs::path& file, const std::vector<std::pair<std::str
     ASSERT_EQ(got.rows.size(), t.rows.size()) << name;
     for (size_t r = 0; r < t.rows.size(); ++r)
       for (size_t c = 0; c < header.size(); ++c)
-        ASSERT_EQ(got.rows[r][c], mdbcli::exportText(t.rows[r][c])) << name << " row " << r << " column " << header[c];
+        ASSERT_EQ(got.rows[r][c], exportText(t.rows[r][c])) << name << " row " << r << " column " << header[c];
   }
 }
 
@@ -96,7 +96,7 @@ size_t documentCount(const Dossier& d, int year) {
   for (const auto& r : tables[0].rows) {
     std::vector<std::string> key;
     for (const char* n : {"JrnlID", "JrnlType", "JrnlSubType", "Doc", "Period", "DocDate"})
-      key.push_back(mdbcli::exportText(r[at(n)]).value_or(""));
+      key.push_back(exportText(r[at(n)]).value_or(""));
     docs.insert(key);
   }
   return docs.size();

@@ -67,4 +67,21 @@ void expectSourceTable(run::Source& source, const std::string& name, const marli
       ASSERT_EQ(got[r][c], expected[r][c]) << name << " row " << r << " column " << want.columns[c].name;
 }
 
+std::optional<std::string> exportText(const jet4::Value& v) {
+  char buf[64];
+  switch (v.index()) {
+    case 0: return std::nullopt;
+    case 1: return std::get<bool>(v) ? "1" : "0";
+    case 2: return std::to_string(std::get<int64_t>(v));
+    case 3: std::snprintf(buf, sizeof buf, "%.16g", std::get<double>(v)); return buf;
+    case 4: return jet4::decimalText(std::get<jet4::Currency>(v));
+    case 5: return jet4::isoText(std::get<jet4::DateTime>(v));
+    default: {
+      const std::string& s = std::get<std::string>(v);
+      if (s.empty()) return std::nullopt;  // mdbtools reads empty text as null
+      return s;
+    }
+  }
+}
+
 }  // namespace sample_test

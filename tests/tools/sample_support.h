@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,9 @@ inline std::string textOf(const marlin::Row& r, int column) {
 // project's source layer (empty text and null are the same, as for mdbtools).
 std::string canonical(const jet4::Value& v);
 std::string canonical(const run::Value& v, jet4::Type type);
+
+// How mdbcli::exportTable shows a value written with the Jet 4 writer.
+std::optional<std::string> exportText(const jet4::Value& v);
 
 // Compares every row and column of a source table with the generated table;
 // rows in stored order, or in any order where the store keeps none (SQL).

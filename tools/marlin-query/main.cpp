@@ -5,12 +5,12 @@
 //   marlin-query FILE.mdb --table NAME
 //   marlin-query FILE.mdb --tables
 //   marlin-query --odbc 'CONNECTION TEXT' 'QUERY TEXT' | --table NAME | --tables
-#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <string>
 
 #include "run/access_source.h"
+#include "run/date_text.h"
 #include "run/odbc_source.h"
 
 namespace {
@@ -20,12 +20,7 @@ std::string csvField(const run::Value& v) {
   switch (v.kind) {
     case run::Value::Kind::Null: return "";
     case run::Value::Kind::Decimal: return v.text;
-    case run::Value::Kind::DateTime: {
-      char buf[64];
-      std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", v.date.year, v.date.month, v.date.day,
-                    v.date.hour, v.date.minute, v.date.second);
-      return buf;
-    }
+    case run::Value::Kind::DateTime: return run::isoText(v.date);
     default: s = v.asText();
   }
   if (s.find_first_of(",\"\r\n") == std::string::npos) return s;

@@ -1,7 +1,6 @@
 #include "convert/entries/fixed_point.h"
 
-#include <cmath>
-#include <cstdlib>
+#include <cstdio>
 
 namespace convert {
 

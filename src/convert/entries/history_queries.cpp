@@ -1,5 +1,7 @@
 #include "convert/entries/history_queries.h"
 
+#include "convert/master/text.h"
+
 namespace convert {
 
 SourceForm FormOf(const run::RunContext& ctx) {
@@ -11,10 +13,7 @@ run::Source* YearSource(const run::RunContext& ctx) {
   return ctx.yearSource ? ctx.yearSource : ctx.source;
 }
 
-std::string YearDigits(const run::RunContext& ctx) {
-  std::string s = std::to_string(ctx.bookYearIndex);
-  return s.size() < 2 ? "0" + s : s;
-}
+std::string YearDigits(const run::RunContext& ctx) { return TwoDigits(ctx.bookYearIndex); }
 
 namespace {
 

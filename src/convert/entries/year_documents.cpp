@@ -63,8 +63,8 @@ class DocumentWriter {
   DocumentWriter(run::RunContext& ctx) : ctx_(ctx), form_(FormOf(ctx)), nn_(YearDigits(ctx)), source_(YearSource(ctx)),
                                          length_(GeneralAccountLength(ctx)) {}
 
-  // False when a source query failed (already reported).
-  bool write(const run::RowSet& document);
+  // A failed source query throws run::SourceError.
+  void write(const run::RowSet& document);
 
  private:
   std::unique_ptr<run::RowSet> detail(const std::string& sql);
@@ -74,9 +74,9 @@ class DocumentWriter {
   bool fill(const run::RowSet& row, ActLine& line);
   void showDocument(const std::string& code, const std::string& doc);
 
-  bool writeGeneral(run::RowSet& rows);
-  bool writeFinancial(run::RowSet& rows);
-  bool writeVatDocument(const run::RowSet& document);
+  void writeGeneral(run::RowSet& rows);
+  void writeFinancial(run::RowSet& rows);
+  void writeVatDocument(const run::RowSet& document);
   void appendVatLine(const ActLine& header, Fixed4 base);
 
   run::RunContext& ctx_;
@@ -147,7 +147,7 @@ bool DocumentWriter::fill(const run::RowSet& row, ActLine& line) {
   return true;
 }
 
-bool DocumentWriter::writeGeneral(run::RowSet& rows) {
+void DocumentWriter::writeGeneral(run::RowSet& rows) {
   std::string order = "000";
   for (; !rows.eof(); rows.moveNext()) {
     if (repeated(rows)) continue;
@@ -162,10 +162,9 @@ bool DocumentWriter::writeGeneral(run::RowSet& rows) {
     line.vatImput = TranslateVat(OptionalField(rows, "VATCODE").asText(), line.accountRp);
     AppendDocumentLine(line);
   }
-  return true;
 }
 
-bool DocumentWriter::writeFinancial(run::RowSet& rows) {
+void DocumentWriter::writeFinancial(run::RowSet& rows) {
   std::string order = "000";
   for (; !rows.eof(); rows.moveNext()) {
     if (repeated(rows)) continue;
@@ -191,7 +190,6 @@ bool DocumentWriter::writeFinancial(run::RowSet& rows) {
     }
     AppendDocumentLine(line);
   }
-  return true;
 }
 
 void DocumentWriter::appendVatLine(const ActLine& header, Fixed4 base) {
@@ -212,7 +210,7 @@ void DocumentWriter::appendVatLine(const ActLine& header, Fixed4 base) {
   AppendDocumentLine(vat);
 }
 
-bool DocumentWriter::writeVatDocument(const run::RowSet& document) {
+void DocumentWriter::writeVatDocument(const run::RowSet& document) {
   const std::string& kind = kind_.kind;
   // The document's own values stand in for its main line when that line is
   // missing or belongs to the opening period.
@@ -227,16 +225,18 @@ bool DocumentWriter::writeVatDocument(const run::RowSet& document) {
 
   auto main = detail(VatDocumentQuery(form_, nn_, VatQuery::MainLine));
   if (!main->eof()) {
-    if (form_ != SourceForm::Sql && main->recordCount() > 1 && ctx_.ui) {
-      ctx_.ui->messageBox("Il y a plus matching sur cette opération (" + header.dbkCode + " " +
-                              document.field("Doc").asText() + ") seule la premier matching sera récupéré!",
-                          host::MsgButtons::Ok, host::MsgIcon::None, "Kestrel - Importation d'un dossier Marlin");
-    }
     // A main line that also carries a VAT code comes back in the VAT-coded
     // lines: it is written once, here.
     repeated(*main);
     ActLine line;
     if (fill(*main, line)) {
+      // Only a main line this step writes can lose its other matching
+      // entries; an opening-period one is the opening step's business.
+      if (form_ != SourceForm::Sql && main->recordCount() > 1 && ctx_.ui) {
+        ctx_.ui->messageBox("Il y a plus matching sur cette opération (" + line.dbkCode + " " +
+                                document.field("Doc").asText() + ") seule la premier matching sera récupéré!",
+                            host::MsgButtons::Ok, host::MsgIcon::None, "Kestrel - Importation d'un dossier Marlin");
+      }
       line.vatBase = Fixed4::parse(main->field("TurnOverBase").asText());
       if (creditNote(kind)) line.vatBase = -line.vatBase;
       const bool credit = main->field("FlagDC").asText() == "1";
@@ -270,7 +270,10 @@ bool DocumentWriter::writeVatDocument(const run::RowSet& document) {
   }
   lines.reset();
 
-  if (detail(VatDocumentQuery(form_, nn_, VatQuery::UncodedCount))->eof()) appendVatLine(header, documentBase);
+  // The document's own VAT line carries the header's period: none for an
+  // opening-period document, whose lines this step does not write either.
+  if (header.period != "00" && detail(VatDocumentQuery(form_, nn_, VatQuery::UncodedCount))->eof())
+    appendVatLine(header, documentBase);
 
   auto types = detail(VatDocumentQuery(form_, nn_, VatQuery::VatTypes));
   run::Value vatType = types->eof() ? run::Value::null() : types->field("VATType");
@@ -299,16 +302,18 @@ bool DocumentWriter::writeVatDocument(const run::RowSet& document) {
       if (!types->eof()) vatType = types->field("VATType");
     }
   }
-  return true;
 }
 
-bool DocumentWriter::write(const run::RowSet& document) {
+void DocumentWriter::write(const run::RowSet& document) {
   kind_ = documentKind(document.field("JrnlType").asInt(), document.field("JrnlSubType").asInt());
   params_ = {run::Value::ofText(document.field("JrnlID").asText()), document.field("Doc"), document.field("JrnlType")};
   records_.clear();
-  if (kind_.kind == "5") return writeGeneral(*detail(GeneralDocumentQuery(form_, nn_)));
-  if (kind_.kind == "4") return writeFinancial(*detail(GeneralDocumentQuery(form_, nn_)));
-  return writeVatDocument(document);
+  if (kind_.kind == "5")
+    writeGeneral(*detail(GeneralDocumentQuery(form_, nn_)));
+  else if (kind_.kind == "4")
+    writeFinancial(*detail(GeneralDocumentQuery(form_, nn_)));
+  else
+    writeVatDocument(document);
 }
 
 }  // namespace

@@ -1,11 +1,9 @@
-// Reads .mdb files back through the mdbtools command line programs, the
-// independent reader the sample files are checked against.
+// Reads .mdb files through the mdbtools command line programs, the independent
+// reader that the source layer and the sample files are checked against.
 #pragma once
 #include <optional>
 #include <string>
 #include <vector>
-
-#include "jet4_writer.h"
 
 namespace mdbcli {
 
@@ -23,8 +21,5 @@ Table exportTable(const std::string& file, const std::string& table);
 std::vector<std::string> tables(const std::string& file);
 std::string version(const std::string& file);
 std::string schema(const std::string& file);
-
-// How exportTable shows a value written with the Jet 4 writer.
-std::optional<std::string> exportText(const jet4::Value& v);
 
 }  // namespace mdbcli
