@@ -6,24 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "host/ui.h"
+#include "host/console_ui.h"
 #include "store/dossier_template.h"
 #include "store/table_report.h"
 
 namespace {
-
-// Messages of the dossier code go to the terminal.
-class TerminalUi : public host::Ui {
- public:
-  host::MsgResult messageBox(const std::string& text, host::MsgButtons, host::MsgIcon, const std::string&) override {
-    std::cerr << text << "\n";
-    return host::MsgResult::Ok;
-  }
-  void processEvents() override {}
-  void setBusy(bool) override {}
-  std::optional<std::string> browseFolder(const std::string&, const std::string&) override { return std::nullopt; }
-  std::vector<std::string> listServers() override { return {}; }
-};
 
 int usage() {
   std::cerr << "Usage / Gebruik:\n"
@@ -47,7 +34,8 @@ int main(int argc, char** argv) {
   }
   if (args.size() == 2 && args[0] == "--check") return store::checkDossierIndexes(args[1], std::cout) ? 0 : 1;
   if (args.size() == 4 && args[0] == "--template" && args[2] == "--language" && (args[3] == "F" || args[3] == "N")) {
-    TerminalUi ui;
+    // Messages of the dossier code go to the terminal, beside the usage text.
+    host::ConsoleUi ui(std::cerr, false);
     return store::CreateTemplateDossier(&ui, args[1], args[3]) ? 0 : 1;
   }
   return usage();

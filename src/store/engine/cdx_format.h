@@ -1,12 +1,12 @@
 // Byte layout of a FoxPro compound index shared by its writer and reader:
-// header and node offsets, node attributes, leaf entry bit widths, and the
-// little/big-endian helpers. Internal to the engine.
+// header and node offsets, node attributes, leaf entry bit widths. Internal to the engine.
 #pragma once
 #include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
 
+#include "store/engine/byte_order.h"
 #include "store/engine/cdx_file.h"
 
 namespace store::cdx::format {
@@ -97,24 +97,6 @@ inline LeafWidths leafWidths(uint16_t keyLength, uint32_t maxRecno) {
   }
   w.recBits = static_cast<uint8_t>(recBits);
   return w;
-}
-
-inline uint16_t getLE16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint32_t getLE32(const unsigned char* p) {
-  return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-inline uint32_t getBE32(const unsigned char* p) {
-  return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
-}
-inline void putLE16(unsigned char* p, uint16_t v) {
-  p[0] = static_cast<unsigned char>(v);
-  p[1] = static_cast<unsigned char>(v >> 8);
-}
-inline void putLE32(unsigned char* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
-inline void putBE32(unsigned char* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (24 - 8 * i));
 }
 
 // Byte-wise (unsigned) order of two keys of equal length, then record number.

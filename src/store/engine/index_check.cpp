@@ -1,5 +1,7 @@
 #include "store/engine/index_check.h"
 
+#include <map>
+
 #include "store/engine/cdx_file.h"
 #include "store/engine/codepage.h"
 #include "store/engine/table.h"
@@ -58,8 +60,20 @@ std::vector<TagCheck> checkIndexes(const std::filesystem::path& dbfPath) {
   }
   std::error_code ec;
   if (!std::filesystem::is_regular_file(table->indexPath(), ec)) return out;
+  std::vector<cdx::TagSpec> specs;
+  if (!cdx::readCdxSpecs(table->indexPath(), specs, error)) {
+    out.push_back(TagCheck{"", 0, false, error});
+    return out;
+  }
+  // The tags from their expressions first: the key type each one gives decides
+  // how the stored keys read back (numeric and date keys are not text).
+  std::map<std::string, std::string> notCompiled;
+  for (const cdx::TagSpec& s : specs)
+    if (!table->addTag(TagDef{s.name, s.keyExpr, s.forExpr, s.unique, s.descending}, error)) notCompiled[s.name] = error;
+  std::vector<cdx::TagSpec> typed;
+  for (size_t i = 0; i < table->tagCount(); ++i) typed.push_back(table->tagSpec(i));
   std::vector<cdx::TagKeys> tags;
-  if (!cdx::readCdxKeys(table->indexPath(), tags, error)) {
+  if (!cdx::readCdxKeys(table->indexPath(), tags, error, typed)) {
     out.push_back(TagCheck{"", 0, false, error});
     return out;
   }
@@ -67,12 +81,9 @@ std::vector<TagCheck> checkIndexes(const std::filesystem::path& dbfPath) {
     TagCheck c;
     c.tag = tk.info.name;
     c.keyCount = tk.count();
-    TagDef def{tk.info.name, tk.info.keyExpr, tk.info.forExpr, tk.info.unique, tk.info.descending};
-    if (!table->addTag(def, error)) {
-      c.problem = error;
-    } else {
-      c.problem = compare(tk, table->computeKeys(table->tagIndex(tk.info.name)));
-    }
+    auto failed = notCompiled.find(tk.info.name);
+    c.problem = failed != notCompiled.end() ? failed->second
+                                            : compare(tk, table->computeKeys(table->tagIndex(tk.info.name)));
     c.ok = c.problem.empty();
     out.push_back(std::move(c));
   }

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <thread>
 
+#include "store/engine/byte_order.h"
 #include "store/engine/codepage.h"
 #include "store/engine/file_lock.h"
 #include "store/engine/ordered_keys.h"
@@ -20,20 +21,6 @@ namespace {
 
 constexpr uint32_t kChunkRecords = 4096;
 constexpr uint16_t kMemoBlockSize = 1024;
-
-void put16(unsigned char* p, uint32_t v) {
-  p[0] = v & 0xFF;
-  p[1] = (v >> 8) & 0xFF;
-}
-void put32(unsigned char* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = (v >> (8 * i)) & 0xFF;
-}
-uint32_t get16(const unsigned char* p) { return p[0] | (p[1] << 8); }
-uint32_t get32(const unsigned char* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
-uint32_t get32be(const unsigned char* p) { return (uint32_t(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3]; }
-void put32be(unsigned char* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = (v >> (24 - 8 * i)) & 0xFF;
-}
 
 void todayYmd(unsigned char* out) {
   std::time_t now = std::time(nullptr);
@@ -146,15 +133,15 @@ std::unique_ptr<Table> Table::create(const fs::path& requested, const TableLayou
   auto* h = reinterpret_cast<unsigned char*>(header.data());
   h[0] = memo ? 0xF5 : 0x03;
   todayYmd(h + 1);
-  put16(h + 8, static_cast<uint32_t>(header.size()));
-  put16(h + 10, offset);
+  putLE16(h + 8, static_cast<uint16_t>(header.size()));
+  putLE16(h + 10, static_cast<uint16_t>(offset));
   h[28] = layout.flags;
   h[29] = layout.codePage;
   for (size_t i = 0; i < fields.size(); ++i) {
     unsigned char* d = h + 32 + 32 * i;
     std::memcpy(d, fields[i].name.data(), fields[i].name.size());
     d[11] = static_cast<unsigned char>(fields[i].type);
-    put32(d + 12, fields[i].offset);
+    putLE32(d + 12, fields[i].offset);
     d[16] = fields[i].width;
     d[17] = fields[i].decimals;
   }
@@ -167,7 +154,7 @@ std::unique_ptr<Table> Table::create(const fs::path& requested, const TableLayou
   }
   if (memo) {
     unsigned char fpt[512] = {};
-    put32be(fpt, 1);
+    putBE32(fpt, 1);
     fpt[6] = kMemoBlockSize >> 8;
     fpt[7] = kMemoBlockSize & 0xFF;
     fs::path fptPath = sibling(file, ".FPT");
@@ -225,9 +212,9 @@ bool Table::readAll(std::string& error) {
     error = damaged("pas une table DBF", "geen DBF-tabel", path_);
     return false;
   }
-  count_ = get32(h + 4);
-  headerLen_ = static_cast<uint16_t>(get16(h + 8));
-  recLen_ = static_cast<uint16_t>(get16(h + 10));
+  count_ = getLE32(h + 4);
+  headerLen_ = static_cast<uint16_t>(getLE16(h + 8));
+  recLen_ = static_cast<uint16_t>(getLE16(h + 10));
   flags_ = h[28];
   codePage_ = h[29];
   if (headerLen_ < 32 + 32 + 1 || headerLen_ > size) {
@@ -251,7 +238,7 @@ bool Table::readAll(std::string& error) {
     const char* name = reinterpret_cast<const char*>(d + pos);
     fd.name.assign(name, std::find(name, name + 11, '\0'));
     fd.type = static_cast<char>(d[pos + 11]);
-    uint32_t stored = get32(d + pos + 12);
+    uint32_t stored = getLE32(d + pos + 12);
     fd.width = d[pos + 16];
     fd.decimals = d[pos + 17];
     fd.offset = offset;
@@ -303,7 +290,7 @@ bool Table::readAll(std::string& error) {
       error = damaged("fichier mémo FPT absent ou illisible", "memobestand FPT ontbreekt of is onleesbaar", path_);
       return false;
     }
-    files_->nextBlock = get32be(mh);
+    files_->nextBlock = getBE32(mh);
     files_->blockSize = (mh[6] << 8) | mh[7];
     if (files_->blockSize == 0) {
       error = damaged("taille de bloc mémo nulle", "memoblokgrootte nul", path_);
@@ -538,7 +525,7 @@ std::string Table::readMemo(uint32_t block) const {
   if (!f) return {};
   unsigned char h[8];
   if (std::fseek(f, long(block) * long(files_->blockSize), SEEK_SET) != 0 || std::fread(h, 1, 8, f) != 8) return {};
-  uint32_t len = get32be(h + 4);
+  uint32_t len = getBE32(h + 4);
   std::error_code ec;
   uint64_t size = fs::file_size(fptPath_, ec);
   if (ec || uint64_t(block) * files_->blockSize + 8 + len > size) return {};  // a damaged reference reads empty
@@ -561,21 +548,21 @@ bool Table::writeMemo(int field, std::string_view bytes) {
       // Reuse the old place when the new text fits in its blocks.
       unsigned char h[8];
       if (std::fseek(f, long(old) * long(bs), SEEK_SET) == 0 && std::fread(h, 1, 8, f) == 8) {
-        uint32_t oldBlocks = (8 + get32be(h + 4) + bs - 1) / bs;
+        uint32_t oldBlocks = (8 + getBE32(h + 4) + bs - 1) / bs;
         if (blocks <= oldBlocks) at = old;
       }
     }
     std::string data(size_t(blocks) * bs, '\0');
     auto* p = reinterpret_cast<unsigned char*>(data.data());
-    put32be(p, 1);  // text
-    put32be(p + 4, static_cast<uint32_t>(bytes.size()));
+    putBE32(p, 1);  // text
+    putBE32(p + 4, static_cast<uint32_t>(bytes.size()));
     std::memcpy(p + 8, bytes.data(), bytes.size());
     if (std::fseek(f, long(at) * long(bs), SEEK_SET) != 0 || std::fwrite(data.data(), 1, data.size(), f) != data.size())
       return false;
     if (at == files_->nextBlock) {
       files_->nextBlock += blocks;
       unsigned char nb[4];
-      put32be(nb, files_->nextBlock);
+      putBE32(nb, files_->nextBlock);
       if (std::fseek(f, 0, SEEK_SET) != 0 || std::fwrite(nb, 1, 4, f) != 4) return false;
     }
     std::fflush(f);
@@ -867,7 +854,7 @@ bool Table::commit(std::string& error) {
     return false;
   }
   todayYmd(h + 1);
-  put32(h + 4, count_);
+  putLE32(h + 4, count_);
   bool ok = std::fseek(f, 0, SEEK_SET) == 0 && std::fwrite(h, 1, 12, f) == 12;
   if (ok && firstDirty_) {
     ok = std::fseek(f, long(headerLen_) + long(firstDirty_ - 1) * long(recLen_), SEEK_SET) == 0;
