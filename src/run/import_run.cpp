@@ -161,12 +161,7 @@ class ImportRun {
     ctx_.sourceMinorVersion.clear();
     ctx_.foreignCurrencyJournalList.clear();
     ctx_.financialAccountList.clear();
-    ctx_.journalPairList.clear();
-    ctx_.journalCodeList.clear();
-    ctx_.journalKeys.clear();
-    ctx_.journalCodes.clear();
-    ctx_.addedJournals.clear();
-    ctx_.closingJournalList.clear();
+    ctx_.clearJournalRegistry();
     ctx_.sourceClosingPeriod.clear();
     ctx_.documentOrderCounter.clear();
   }

@@ -53,6 +53,16 @@ struct RunContext {
   std::vector<std::string> closingJournalList;  // source journal codes; KSCLO<position from 1>
   std::string sourceClosingPeriod;        // two-digit text
   std::string documentOrderCounter;       // three characters
+
+  // The journals a dossier knows: empty before each book year's journals step.
+  void clearJournalRegistry() {
+    journalPairList.clear();
+    journalCodeList.clear();
+    journalKeys.clear();
+    journalCodes.clear();
+    addedJournals.clear();
+    closingJournalList.clear();
+  }
 };
 
 }  // namespace run

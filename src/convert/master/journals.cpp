@@ -71,12 +71,7 @@ bool ConvertJournals(run::RunContext& ctx, run::RowSet& rows, const std::string&
   // Each book year is filled into a dossier made fresh from the template, so
   // the registry starts again from that dossier's DBK: a journal registered
   // for the older year must still be written into the newer year's DBK.
-  ctx.journalPairList.clear();
-  ctx.journalCodeList.clear();
-  ctx.journalKeys.clear();
-  ctx.journalCodes.clear();
-  ctx.addedJournals.clear();
-  ctx.closingJournalList.clear();
+  ctx.clearJournalRegistry();
   if (dbk == 0) {
     ReportError(ctx, CannotOpenMessage(ctx, "DBK_01", false));
     store::sx_CloseAll();
