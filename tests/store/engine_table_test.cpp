@@ -294,3 +294,44 @@ TEST(EngineTable, ReadingATableLeavesItsFilesAsTheyWere) {
   EXPECT_EQ(readText(file), dbf);
   EXPECT_EQ(readText(dir.path() / "VIDE_PARAM.CDX"), cdx);
 }
+
+// A memo whose stored length was damaged must not make a rewrite spill over
+// the memos that follow it in the file.
+TEST(EngineTable, DamagedMemoLengthNeverLetsARewriteOverwriteTheNextMemo) {
+  ScratchFolder dir;
+  auto file = dir.path() / "notes.dbf";
+  auto t = createTable(file, mixedLayout());
+  ASSERT_TRUE(t);
+  t->appendBlank();
+  set(*t, "NOTE", "one");
+  t->appendBlank();
+  set(*t, "NOTE", "two");
+  closeTable(t);
+
+  std::filesystem::path fpt;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+    if (entry.path().extension() == ".fpt" || entry.path().extension() == ".FPT") fpt = entry.path();
+  ASSERT_FALSE(fpt.empty());
+  {
+    // The first memo sits in block 1 (file offset 1024); claim 3000 bytes for it.
+    std::fstream f(fpt, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(1024 + 4);
+    const char claimed[4] = {0, 0, 0x0B, static_cast<char>(0xB8)};
+    f.write(claimed, 4);
+  }
+
+  std::string error;
+  t = store::Table::open(file, error);
+  ASSERT_TRUE(t) << error;
+  t->go(1);
+  set(*t, "NOTE", std::string(2000, 'y'));
+  closeTable(t);
+
+  t = store::Table::open(file, error);
+  ASSERT_TRUE(t) << error;
+  t->go(1);
+  EXPECT_EQ(get(*t, "NOTE"), std::string(2000, 'y'));
+  t->go(2);
+  EXPECT_EQ(get(*t, "NOTE"), "two");
+  closeTable(t);
+}

@@ -544,12 +544,14 @@ bool Table::writeMemo(int field, std::string_view bytes) {
     uint32_t blocks = static_cast<uint32_t>((8 + bytes.size() + bs - 1) / bs);
     uint32_t old = static_cast<uint32_t>(parseNumber(raw(field)));
     uint32_t at = files_->nextBlock;
-    if (old) {
-      // Reuse the old place when the new text fits in its blocks.
+    if (old && old < files_->nextBlock) {
+      // Reuse the old place when the new text fits in its blocks, and only
+      // when those blocks lie inside the used part of the file: a damaged
+      // length must not let the text run over the memos that follow.
       unsigned char h[8];
       if (std::fseek(f, long(old) * long(bs), SEEK_SET) == 0 && std::fread(h, 1, 8, f) == 8) {
-        uint32_t oldBlocks = (8 + getBE32(h + 4) + bs - 1) / bs;
-        if (blocks <= oldBlocks) at = old;
+        uint64_t oldBlocks = (8 + uint64_t(getBE32(h + 4)) + bs - 1) / bs;
+        if (blocks <= oldBlocks && old + oldBlocks <= files_->nextBlock) at = old;
       }
     }
     std::string data(size_t(blocks) * bs, '\0');
