@@ -229,7 +229,7 @@ TEST(EngineTable, DamagedTablesAreRefusedAndLeftUntouched) {
     EXPECT_EQ(readText(file), c.dbf) << c.name;  // nothing written
     // The same file can be opened again afterwards: the refusal released it.
     EXPECT_FALSE(store::Table::open(file, error)) << c.name;
-    EXPECT_EQ(error.find("already open"), std::string::npos) << c.name << ": " << error;
+    EXPECT_EQ(error.find("déjà ouverte"), std::string::npos) << c.name << ": " << error;
   }
 }
 

@@ -804,7 +804,7 @@ std::unique_ptr<Expression> Expression::compile(std::string_view text, const std
   expr::Parser parser(text, fields);
   expr::NodeP root = parser.parseAll();
   if (!root) {
-    error = "invalid expression \"" + std::string(text) + "\": " + parser.error();
+    error = "expression invalide / ongeldige expressie \"" + std::string(text) + "\": " + parser.error();
     return nullptr;
   }
   std::unique_ptr<Expression> e(new Expression());

@@ -87,12 +87,12 @@ bool FileLock::acquire(const std::filesystem::path& file, std::string& error) {
   std::string key = keyOf(file);
   std::lock_guard<std::mutex> guard(gMutex);
   if (heldFiles().count(key)) {
-    error = "already open: " + file.string();
+    error = "table déjà ouverte / tabel is al geopend: " + file.string();
     return false;
   }
   intptr_t h = lockOs(file);
   if (h < 0) {
-    error = "cannot open exclusively (in use or unreadable): " + file.string();
+    error = "ouverture exclusive impossible (fichier utilisé ou illisible) / kan niet exclusief openen (bestand in gebruik of onleesbaar): " + file.string();
     return false;
   }
   heldFiles().insert(key);

@@ -85,7 +85,7 @@ Table::~Table() {
 
 std::unique_ptr<Table> Table::create(const fs::path& requested, const TableLayout& layout, std::string& error) {
   if (layout.fields.empty() || layout.fields.size() > 255) {
-    error = "a table needs between 1 and 255 fields";
+    error = "une table doit avoir de 1 à 255 champs / een tabel moet 1 tot 255 velden hebben";
     return nullptr;
   }
   std::vector<FieldDef> fields = layout.fields;
@@ -95,14 +95,14 @@ std::unique_ptr<Table> Table::create(const fs::path& requested, const TableLayou
     for (char& c : f.name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     f.type = static_cast<char>(std::toupper(static_cast<unsigned char>(f.type)));
     if (f.name.empty() || f.name.size() > 10) {
-      error = "field name must have 1 to 10 characters: " + f.name;
+      error = "un nom de champ a de 1 à 10 caractères / een veldnaam heeft 1 tot 10 tekens: " + f.name;
       return nullptr;
     }
     switch (f.type) {
       case 'C': break;
       case 'N':
         if (f.decimals + (f.decimals ? 2 : 1) > f.width) {
-          error = "numeric field " + f.name + " too narrow for its decimals";
+          error = "champ numérique trop étroit pour ses décimales / numeriek veld te smal voor zijn decimalen: " + f.name;
           return nullptr;
         }
         break;
@@ -114,19 +114,19 @@ std::unique_ptr<Table> Table::create(const fs::path& requested, const TableLayou
         return nullptr;
     }
     if (f.width == 0) {
-      error = "field " + f.name + " has no width";
+      error = "champ sans largeur / veld zonder breedte: " + f.name;
       return nullptr;
     }
     f.offset = offset;
     offset += f.width;
   }
   if (offset > 65535) {
-    error = "record too long";
+    error = "enregistrement trop long / record te lang";
     return nullptr;
   }
   fs::path file = resolveCase(requested);
   if (FileLock::heldHere(file)) {
-    error = "already open: " + file.string();
+    error = "table déjà ouverte / tabel is al geopend: " + file.string();
     return nullptr;
   }
   std::string header(32 + 32 * fields.size() + 2, '\0');
@@ -149,7 +149,7 @@ std::unique_ptr<Table> Table::create(const fs::path& requested, const TableLayou
   header += '\x1A';
   std::FILE* f = openFile(file, "wb");
   if (!f || std::fwrite(header.data(), 1, header.size(), f) != header.size() || std::fclose(f) != 0) {
-    error = "cannot write " + file.string();
+    error = "écriture impossible / kan niet schrijven: " + file.string();
     return nullptr;
   }
   if (memo) {
@@ -160,7 +160,7 @@ std::unique_ptr<Table> Table::create(const fs::path& requested, const TableLayou
     fs::path fptPath = sibling(file, ".FPT");
     std::FILE* m = openFile(fptPath, "wb");
     if (!m || std::fwrite(fpt, 1, sizeof fpt, m) != sizeof fpt || std::fclose(m) != 0) {
-      error = "cannot write " + fptPath.string();
+      error = "écriture impossible / kan niet schrijven: " + fptPath.string();
       return nullptr;
     }
   }
@@ -188,7 +188,7 @@ std::unique_ptr<Table> Table::open(const fs::path& requested, std::string& error
   if (!t->files_->lock.acquire(file, error)) return nullptr;
   t->files_->dbf = openFile(file, t->readOnly_ ? "rb" : "r+b");
   if (!t->files_->dbf) {
-    error = "cannot open " + file.string();
+    error = "ouverture impossible / kan niet openen: " + file.string();
     return nullptr;
   }
   if (!t->readAll(error)) return nullptr;
@@ -592,7 +592,7 @@ bool Table::addTag(const TagDef& def, std::string& error) {
   t->def = def;
   for (char& c : t->def.name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   if (t->def.name.empty() || t->def.name.size() > 10) {
-    error = "tag name must have 1 to 10 characters: " + def.name;
+    error = "un nom d'index a de 1 à 10 caractères / een indexnaam heeft 1 tot 10 tekens: " + def.name;
     return false;
   }
   t->key = Expression::compile(def.keyExpr, fields_, error);
@@ -601,7 +601,7 @@ bool Table::addTag(const TagDef& def, std::string& error) {
     t->filter = Expression::compile(def.forExpr, fields_, error);
     if (!t->filter) return false;
     if (t->filter->type() != ValueType::Logical) {
-      error = "FOR condition is not logical: " + def.forExpr;
+      error = "la condition FOR n'est pas logique / de FOR-voorwaarde is niet logisch: " + def.forExpr;
       return false;
     }
   }
@@ -852,7 +852,7 @@ bool Table::commit(std::string& error) {
   std::FILE* f = files_->dbf;
   unsigned char h[12];
   if (std::fseek(f, 0, SEEK_SET) != 0 || std::fread(h, 1, 12, f) != 12) {
-    error = "cannot read back the header of " + path_.string();
+    error = "relecture de l'en-tête impossible / kan de kop niet teruglezen: " + path_.string();
     return false;
   }
   todayYmd(h + 1);
@@ -870,7 +870,7 @@ bool Table::commit(std::string& error) {
   }
   ok = ok && std::fflush(f) == 0;
   if (!ok) {
-    error = "cannot write " + path_.string();
+    error = "écriture impossible / kan niet schrijven: " + path_.string();
     return false;
   }
   firstDirty_ = 0;
@@ -904,7 +904,7 @@ bool Table::writeIndex(std::string& error) {
   }
   std::string why;
   if (!cdx::writeCdx(cdxPath_, all, why)) {
-    error = "cannot write the index " + cdxPath_.string() + ": " + why;
+    error = "écriture de l'index impossible / kan de index niet schrijven: " + cdxPath_.string() + ": " + why;
     return false;
   }
   indexDirty_ = false;
