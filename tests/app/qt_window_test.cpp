@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QGroupBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTimer>
@@ -77,6 +78,12 @@ TEST_F(QtWindow, ShowsTheWizardAndSwitchesLanguage) {
     seen.push_back(find<QLabel>(*window, "LabelLng")->text().toStdString());
     seen.push_back(find<QAbstractButton>(*window, "cmdCancel")->text().toStdString());
     EXPECT_FALSE(find<QAbstractButton>(*window, "Option1")->isChecked());
+    // The Dutch captions are longer than the French ones: none of the
+    // one-line labels may be cut off by its box.
+    for (const char* name : {"Label2", "Label3", "Label4", "Label5", "Label10", "Label12", "Label14"}) {
+      auto* label = find<QLabel>(*window, name);
+      EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(label->text()), label->width()) << name;
+    }
     find<QAbstractButton>(*window, "OptCompta")->click();
     EXPECT_FALSE(find<QAbstractButton>(*window, "chkClients")->isEnabled());
     EXPECT_TRUE(find<QAbstractButton>(*window, "chkClients")->isChecked());

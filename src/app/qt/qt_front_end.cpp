@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -49,6 +50,18 @@ class FocusWatcher : public QObject {
  private:
   std::function<void()> onFocus_;
 };
+
+// The dialog keeps the classic fixed boxes of its controls; a caption wider
+// than its box (the Dutch ones, in fonts wider than the classic dialog font)
+// gets a smaller font instead of being cut.
+void fitToWidth(QLabel* label) {
+  if (label->wordWrap()) return;
+  QFont font = QApplication::font(label);
+  if (font.pointSizeF() <= 0) return;
+  while (font.pointSizeF() > 6 && QFontMetrics(font).horizontalAdvance(label->text()) > label->width())
+    font.setPointSizeF(font.pointSizeF() - 0.5);
+  label->setFont(font);
+}
 
 }  // namespace
 
@@ -202,6 +215,7 @@ void QtFrontEnd::sync() {
         auto* label = static_cast<QLabel*>(widget);
         label->setText(q(c.text));
         label->setStyleSheet(c.foreColor == 255 ? "color: red;" : "");
+        fitToWidth(label);
         break;
       }
       case K::TextBox: {
