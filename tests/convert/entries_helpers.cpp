@@ -2,6 +2,7 @@
 // the fixed-point money of the entry steps.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <set>
 
 #include "convert/entries/entry_helpers.h"
@@ -98,6 +99,37 @@ TEST(FixedPoint, ReadsRoundsAndMultipliesWithoutBinaryDrift) {
   EXPECT_EQ(Fixed4::parse("110").dividedBy(Fixed4::parse("100"))->text(), "1.1");
   EXPECT_EQ(Fixed4::parse("100").dividedBy(Fixed4::parse("3"))->text(), "33.3333");
   EXPECT_FALSE(Fixed4::parse("5").dividedBy(Fixed4()).has_value());
+}
+
+
+// Products and quotients of large amounts go through 128-bit magnitudes;
+// they must round exactly as the decimal arithmetic does, for every sign.
+TEST(FixedPoint, LargeProductsAndQuotientsRoundExactly) {
+  EXPECT_EQ(Fixed4::parse("0.000049").units(), 0);
+  EXPECT_EQ(Fixed4::parse("0.0000501").units(), 1);
+  EXPECT_EQ(Fixed4::parse("5E-6").units(), 0);      // 0.05 of a unit: down
+  EXPECT_EQ(Fixed4::parse("123456789012.34565").units(), 1234567890123457);
+  EXPECT_EQ(Fixed4::parse("-123456789012.34565").units(), -1234567890123457);
+  EXPECT_EQ(Fixed4::parse("1E-400").units(), 0);
+  // 922337203685477.5807 is the largest amount ten-thousandths can hold.
+  EXPECT_EQ(Fixed4::parse("1E30").units(), INT64_MAX);
+#if defined(__SIZEOF_INT128__)
+  std::mt19937_64 rng(42);
+  for (int i = 0; i < 20000; ++i) {
+    const int64_t a = static_cast<int64_t>(rng() % 20000000000000ull) - 10000000000000ll;  // up to 1e9 in units
+    const int64_t b = static_cast<int64_t>(rng() % 2000001ull) - 1000000ll;  // a rate up to 100
+    auto reference = [](__int128 num, __int128 den) {
+      if (den < 0) { num = -num; den = -den; }
+      __int128 q = num / den, r = num % den;
+      if (2 * (r < 0 ? -r : r) >= den) q += (num < 0 ? -1 : 1);
+      return static_cast<int64_t>(q);
+    };
+    const Fixed4 x = Fixed4::fromUnits(a), y = Fixed4::fromUnits(b);
+    ASSERT_EQ((x * y).units(), reference(__int128(a) * b, Fixed4::kScale)) << a << " * " << b;
+    if (b != 0) ASSERT_EQ(x.dividedBy(y)->units(), reference(__int128(a) * Fixed4::kScale, b)) << a << " / " << b;
+    ASSERT_EQ(x.round2().units(), reference(a, 100) * 100) << a;
+  }
+#endif
 }
 
 }  // namespace

@@ -1,18 +1,80 @@
 #include "convert/entries/fixed_point.h"
 
+#include <cstdint>
 #include <cstdio>
 
 namespace convert {
 
 namespace {
-// Divides with the remainder rounded half away from zero.
-int64_t divRound(__int128 num, __int128 den) {
-  if (den < 0) { num = -num; den = -den; }
-  __int128 q = num / den;
-  __int128 r = num % den;
-  if (2 * (r < 0 ? -r : r) >= den) q += (num < 0 ? -1 : 1);
-  return static_cast<int64_t>(q);
+
+// Unsigned 128-bit magnitudes for products of two amounts before their
+// rounding, written out because not every compiler has a 128-bit integer.
+struct Wide {
+  uint64_t hi = 0, lo = 0;
+};
+
+Wide multiply(uint64_t a, uint64_t b) {
+  const uint64_t a0 = a & 0xFFFFFFFFu, a1 = a >> 32, b0 = b & 0xFFFFFFFFu, b1 = b >> 32;
+  const uint64_t p00 = a0 * b0, p01 = a0 * b1, p10 = a1 * b0, p11 = a1 * b1;
+  const uint64_t mid = (p00 >> 32) + (p01 & 0xFFFFFFFFu) + (p10 & 0xFFFFFFFFu);
+  return {p11 + (p01 >> 32) + (p10 >> 32) + (mid >> 32), (mid << 32) | (p00 & 0xFFFFFFFFu)};
 }
+
+// n / d rounded half up (d > 0), long division bit by bit; a quotient beyond
+// 64 bits saturates.
+uint64_t divideRounded(Wide n, uint64_t d) {
+  Wide q;
+  uint64_t r = 0;
+  for (int i = 127; i >= 0; --i) {
+    const uint64_t bit = i >= 64 ? (n.hi >> (i - 64)) & 1u : (n.lo >> i) & 1u;
+    const bool carry = (r >> 63) != 0;
+    r = (r << 1) | bit;
+    if (carry || r >= d) {
+      r -= d;
+      if (i >= 64) q.hi |= uint64_t(1) << (i - 64); else q.lo |= uint64_t(1) << i;
+    }
+  }
+  if (q.hi) return UINT64_MAX;
+  return q.lo + (r >= d - r ? 1u : 0u);
+}
+
+uint64_t magnitude(int64_t v) { return v < 0 ? uint64_t(0) - uint64_t(v) : uint64_t(v); }
+
+int64_t withSign(uint64_t m, bool negative) {
+  const uint64_t limit = uint64_t(INT64_MAX);
+  if (m > limit) m = limit;
+  return negative ? -int64_t(m) : int64_t(m);
+}
+
+// a * b / d, rounded half away from zero.
+int64_t scaleRounded(int64_t a, int64_t b, int64_t d) {
+  const bool negative = ((a < 0) != (b < 0)) != (d < 0);
+  return withSign(divideRounded(multiply(magnitude(a), magnitude(b)), magnitude(d)), negative);
+}
+
+// Decimal digits read into a magnitude, and scaled by powers of ten.
+constexpr uint64_t kDigitCap = uint64_t(1) << 36;  // keeps the value below 2^100
+
+void timesTenPlus(Wide& w, unsigned digit) {
+  const Wide high = multiply(w.hi, 10);
+  Wide low = multiply(w.lo, 10);
+  low.lo += digit;
+  if (low.lo < digit) ++low.hi;
+  w = {high.lo + low.hi, low.lo};
+}
+
+// w / 10 with the remainder returned.
+unsigned divideByTen(Wide& w) {
+  const uint64_t qh = w.hi / 10, rh = w.hi % 10;
+  // (rh * 2^64 + lo) / 10, with rh < 10: split lo into 32-bit halves.
+  const uint64_t upper = (rh << 32) | (w.lo >> 32);
+  const uint64_t qu = upper / 10, ru = upper % 10;
+  const uint64_t lower = (ru << 32) | (w.lo & 0xFFFFFFFFu);
+  const uint64_t ql = lower / 10, rl = lower % 10;
+  w = {qh, (qu << 32) | ql};
+  return static_cast<unsigned>(rl);
+}
+
 }  // namespace
 
 Fixed4 Fixed4::fromDouble(double d) {
@@ -27,15 +89,15 @@ Fixed4 Fixed4::parse(std::string_view t) {
   while (i < t.size() && (t[i] == ' ' || t[i] == '\t')) ++i;
   bool neg = false;
   if (i < t.size() && (t[i] == '-' || t[i] == '+')) { neg = t[i] == '-'; ++i; }
-  __int128 mant = 0;
+  Wide mant;
   int fracDigits = 0;
   bool seenDot = false, any = false;
   for (; i < t.size(); ++i) {
     char c = t[i];
     if (c >= '0' && c <= '9') {
       any = true;
-      if (mant < (__int128(1) << 100)) {
-        mant = mant * 10 + (c - '0');
+      if (mant.hi < kDigitCap) {
+        timesTenPlus(mant, static_cast<unsigned>(c - '0'));
         if (seenDot) ++fracDigits;
       }
     } else if (c == '.' && !seenDot) {
@@ -56,25 +118,31 @@ Fixed4 Fixed4::parse(std::string_view t) {
     if (edigits) exp10 = eneg ? -e : e;
   }
   int shift = 4 - fracDigits + exp10;  // multiply mant by 10^shift
-  int64_t units;
   if (shift >= 0) {
-    for (int k = 0; k < shift && mant < (__int128(1) << 100); ++k) mant *= 10;
-    units = static_cast<int64_t>(mant);
+    for (int k = 0; k < shift && mant.hi < kDigitCap; ++k) timesTenPlus(mant, 0);
   } else {
-    __int128 den = 1;
-    for (int k = 0; k < -shift && den < (__int128(1) << 100); ++k) den *= 10;
-    units = divRound(mant, den);
+    // Rounded half away from zero on the last digit dropped.
+    unsigned dropped = 0;
+    for (int k = 0; k < -shift; ++k) {
+      if (!mant.hi && !mant.lo) {
+        dropped = 0;  // nothing left: the digits dropped from here on are zeros
+        break;
+      }
+      dropped = divideByTen(mant);
+    }
+    if (dropped >= 5 && ++mant.lo == 0) ++mant.hi;
   }
-  return fromUnits(neg ? -units : units);
+  const uint64_t units = mant.hi ? UINT64_MAX : mant.lo;
+  return fromUnits(withSign(units, neg));
 }
 
-Fixed4 Fixed4::round2() const { return fromUnits(divRound(v_, 100) * 100); }
+Fixed4 Fixed4::round2() const { return fromUnits(scaleRounded(v_, 1, 100) * 100); }
 
-Fixed4 Fixed4::operator*(Fixed4 o) const { return fromUnits(divRound(__int128(v_) * o.v_, kScale)); }
+Fixed4 Fixed4::operator*(Fixed4 o) const { return fromUnits(scaleRounded(v_, o.v_, kScale)); }
 
 std::optional<Fixed4> Fixed4::dividedBy(Fixed4 o) const {
   if (o.v_ == 0) return std::nullopt;
-  return fromUnits(divRound(__int128(v_) * kScale, o.v_));
+  return fromUnits(scaleRounded(v_, kScale, o.v_));
 }
 
 std::string Fixed4::text() const {
