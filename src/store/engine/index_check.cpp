@@ -60,15 +60,15 @@ std::vector<TagCheck> checkIndexes(const std::filesystem::path& dbfPath) {
   }
   std::error_code ec;
   if (!std::filesystem::is_regular_file(table->indexPath(), ec)) return out;
-  std::vector<cdx::TagSpec> specs;
-  if (!cdx::readCdxSpecs(table->indexPath(), specs, error)) {
+  std::vector<cdx::TagSpec> stored;
+  if (!cdx::readCdxSpecs(table->indexPath(), stored, error)) {
     out.push_back(TagCheck{"", 0, false, error});
     return out;
   }
   // The tags from their expressions first: the key type each one gives decides
   // how the stored keys read back (numeric and date keys are not text).
   std::map<std::string, std::string> notCompiled;
-  for (const cdx::TagSpec& s : specs)
+  for (const cdx::TagSpec& s : stored)
     if (!table->addTag(TagDef{s.name, s.keyExpr, s.forExpr, s.unique, s.descending}, error)) notCompiled[s.name] = error;
   std::vector<cdx::TagSpec> typed;
   for (size_t i = 0; i < table->tagCount(); ++i) typed.push_back(table->tagSpec(i));
