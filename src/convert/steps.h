@@ -5,36 +5,36 @@
 #pragma once
 #include <string>
 
-#include "run/run_context.h"
-#include "run/source.h"
+#include "base/run_context.h"
+#include "base/source.h"
 
 namespace convert {
 
 // Categories and payment conditions of customers and suppliers.
-bool ConvertCategories(run::RunContext& ctx, const std::string& prefix);
-bool ConvertPaymentCodes(run::RunContext& ctx, const std::string& prefix);
+bool ConvertCategories(base::RunContext& ctx, const std::string& prefix);
+bool ConvertPaymentCodes(base::RunContext& ctx, const std::string& prefix);
 
 // Company parameters. `paramFile` is the working dossier's "..._PARAM.DBF".
-bool WriteCompanyIdentity(run::RunContext& ctx, run::RowSet& params, const std::string& paramFile);
-void WriteDossierLanguages(run::RunContext& ctx, const std::string& prefix);
-std::string ReadGeneralAccountLength(run::RunContext& ctx, const std::string& prefix);
-void WriteGeneralAccountLength(run::RunContext& ctx, const std::string& prefix, const std::string& length);
+bool WriteCompanyIdentity(base::RunContext& ctx, base::RowSet& params, const std::string& paramFile);
+void WriteDossierLanguages(base::RunContext& ctx, const std::string& prefix);
+std::string ReadGeneralAccountLength(base::RunContext& ctx, const std::string& prefix);
+void WriteGeneralAccountLength(base::RunContext& ctx, const std::string& prefix, const std::string& length);
 
 // The longest general account number of the source, as the run's query
 // returns it (column xLenGen of the first row), before the run clamps it to 4..8.
-std::string QueryGeneralAccountLength(run::RunContext& ctx);
+std::string QueryGeneralAccountLength(base::RunContext& ctx);
 
 // Master data.
-bool ConvertCustomers(run::RunContext& ctx, run::RowSet& rows, const std::string& prefix);
-bool ConvertSuppliers(run::RunContext& ctx, run::RowSet& rows, const std::string& prefix);
-bool ConvertGeneralAccounts(run::RunContext& ctx, run::RowSet& rows, const std::string& prefix);
-bool WriteBookYear(run::RunContext& ctx, run::RowSet& periods, const std::string& prefix);
-bool ConvertJournals(run::RunContext& ctx, run::RowSet& rows, const std::string& prefix);
+bool ConvertCustomers(base::RunContext& ctx, base::RowSet& rows, const std::string& prefix);
+bool ConvertSuppliers(base::RunContext& ctx, base::RowSet& rows, const std::string& prefix);
+bool ConvertGeneralAccounts(base::RunContext& ctx, base::RowSet& rows, const std::string& prefix);
+bool WriteBookYear(base::RunContext& ctx, base::RowSet& periods, const std::string& prefix);
+bool ConvertJournals(base::RunContext& ctx, base::RowSet& rows, const std::string& prefix);
 
 // History.
-bool ImportOpeningEntries(run::RunContext& ctx, run::RowSet& rows, const std::string& prefix);
-bool ImportYearDocuments(run::RunContext& ctx, run::RowSet& documents, const std::string& prefix);
-void CompleteDocumentAccounts(run::RunContext& ctx, const std::string& prefix);
-void CompleteCurrencyAmounts(run::RunContext& ctx, const std::string& prefix);
+bool ImportOpeningEntries(base::RunContext& ctx, base::RowSet& rows, const std::string& prefix);
+bool ImportYearDocuments(base::RunContext& ctx, base::RowSet& documents, const std::string& prefix);
+void CompleteDocumentAccounts(base::RunContext& ctx, const std::string& prefix);
+void CompleteCurrencyAmounts(base::RunContext& ctx, const std::string& prefix);
 
 }  // namespace convert

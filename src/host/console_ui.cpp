@@ -4,6 +4,7 @@
 #include <ostream>
 
 namespace host {
+using namespace base;
 
 namespace {
 

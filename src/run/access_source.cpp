@@ -16,6 +16,7 @@
 #include "store/file_operations.h"
 
 namespace run {
+using namespace base;
 namespace {
 
 std::string lower(std::string_view s) {

@@ -3,6 +3,7 @@
 #include <cctype>
 
 namespace run {
+using namespace base;
 
 bool sameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;

@@ -7,6 +7,7 @@
 #include "store/engine/sx.h"
 
 namespace run {
+using namespace base;
 
 Services defaultServices() {
   Services s;
@@ -18,7 +19,7 @@ Services defaultServices() {
   };
   s.closeAllTables = [] { store::sx_CloseAll(); };
   s.createTemplateDossier = store::CreateTemplateDossier;
-  s.prepareWorkingDossier = [](host::Ui* ui, const std::string& folder, int index) {
+  s.prepareWorkingDossier = [](base::Ui* ui, const std::string& folder, int index) {
     store::PrepareWorkingDossier(ui, folder, index);
   };
   s.placeDossier = store::PlaceDossier;

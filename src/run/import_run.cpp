@@ -4,11 +4,12 @@
 #include <exception>
 #include <memory>
 
-#include "convert/master/text.h"
-#include "run/path_lookup.h"
+#include "base/text.h"
+#include "base/path.h"
 #include "run/source_discovery.h"
 
 namespace run {
+using namespace base;
 
 namespace {
 
@@ -88,7 +89,7 @@ class ImportRun {
 
     // A name of blanks only counts as empty: it would make the Kestrel data
     // folder itself the target.
-    dossierName_ = convert::Trim(c_.dossierName);
+    dossierName_ = base::Trim(c_.dossierName);
     if (c_.kestrelFolder.empty() || dossierName_.empty())
       stop(msg("Le chemin du dossier Kestrel de destination doit être spécifié.",
                "Het pad van het bestemmingsdossier in Kestrel moet aangeduid worden."));
@@ -115,7 +116,7 @@ class ImportRun {
     } else {
       std::string item = c_.companyItem;
       auto dash = item.find('-');
-      databaseName = joinPath(c_.sourceFolder, convert::Trim(item.substr(0, dash)) + "Soc.MDB");
+      databaseName = joinPath(c_.sourceFolder, base::Trim(item.substr(0, dash)) + "Soc.MDB");
       if (!sourceFileExists(databaseName))
         stop(msg("Le fichier ", "Het bestand ") + sourceKey_ + msg(" n'existe pas", " bestaat niet"));
     }
@@ -203,7 +204,7 @@ class ImportRun {
     if (major.asInt() == 1 && minor.asInt() < 50) {
       ctx_.ui->messageBox(msg("Ce Programme n'a été testé qu'avec les fichier Marlin 1.50 et supérieurs.",
                               "Dit programma recupereert enkel de Marlin bestanden van de versie 1.50 en hoger."),
-                          host::MsgButtons::Ok, host::MsgIcon::Exclamation, "MarlinToKestrel");
+                          base::MsgButtons::Ok, base::MsgIcon::Exclamation, "MarlinToKestrel");
     } else {
       ctx_.sourceVersion = joined;
     }
@@ -228,7 +229,7 @@ class ImportRun {
 
   void settleGeneralAccountLength() {
     const std::string found = steps_.queryGeneralAccountLength(ctx_);
-    long length = std::strtol(convert::Trim(found).c_str(), nullptr, 10);
+    long length = std::strtol(base::Trim(found).c_str(), nullptr, 10);
     if (length < 4) length = 4;
     if (length > 8) length = 8;
     ctx_.generalAccountLength = std::to_string(length);
@@ -238,7 +239,7 @@ class ImportRun {
   void pass(int index) {
     ctx_.bookYearIndex = static_cast<int16_t>(index);
     const std::string yearDbPath = olderLayout() ? svc_.perYearDatabasePath(sourceKey_, index) : std::string();
-    nn_ = convert::TwoDigits(index);
+    nn_ = base::TwoDigits(index);
     const std::string yearName = "VIDE" + nn_;
     const std::string yearFolder = joinPath(working_, yearName);
     const std::string prefix = joinPath(yearFolder, yearName);
@@ -365,8 +366,8 @@ class ImportRun {
     svc_.placeDossier(ctx_.ui, working_, placed, dossierName_);
 
     view_.setPhase("Terminated...");
-    ctx_.ui->messageBox(msg("L'importation s'est déroulée correctement", "Import OK!"), host::MsgButtons::Ok,
-                        host::MsgIcon::None, "");
+    ctx_.ui->messageBox(msg("L'importation s'est déroulée correctement", "Import OK!"), base::MsgButtons::Ok,
+                        base::MsgIcon::None, "");
     view_.raiseExecutionDone();
     ctx_.ui->setBusy(false);
     busy_ = false;

@@ -12,6 +12,7 @@
 #include "run/date_text.h"
 
 namespace run {
+using namespace base;
 namespace {
 
 std::string trimmed(const std::string& s) {

@@ -43,8 +43,8 @@ bool isLanguageBound(const std::string& name) {
   return false;
 }
 
-void report(host::Ui* ui, const std::string& language, const std::string& fr, const std::string& nl) {
-  if (ui) host::showMessage(*ui, language == "F" ? fr : nl, host::MsgIcon::Critical);
+void report(base::Ui* ui, const std::string& language, const std::string& fr, const std::string& nl) {
+  if (ui) base::showMessage(*ui, language == "F" ? fr : nl, base::MsgIcon::Critical);
 }
 
 bool writeFile(const fs::path& file, std::string_view bytes) {
@@ -76,7 +76,7 @@ std::vector<std::string> templateNamesFor(const std::string& language) {
   return names;
 }
 
-bool CreateTemplateDossier(host::Ui* ui, const std::string& kestrelFolder, const std::string& language) {
+bool CreateTemplateDossier(base::Ui* ui, const std::string& kestrelFolder, const std::string& language) {
   const std::string folderText = join(kestrelFolder, "VIDE");
   const fs::path folder = nativePath(folderText);
   if (!emptyOrCreate(folder)) {
@@ -114,7 +114,7 @@ WorkingDossier workingDossier(const std::string& kestrelFolder, int bookYearInde
   return w;
 }
 
-WorkingDossier PrepareWorkingDossier(host::Ui* ui, const std::string& kestrelFolder, int bookYearIndex) {
+WorkingDossier PrepareWorkingDossier(base::Ui* ui, const std::string& kestrelFolder, int bookYearIndex) {
   WorkingDossier w = workingDossier(kestrelFolder, bookYearIndex);
   std::error_code ec;
   if (fs::is_directory(nativePath(w.folder), ec)) MyFileDelete(ui, w.folder);
@@ -123,13 +123,13 @@ WorkingDossier PrepareWorkingDossier(host::Ui* ui, const std::string& kestrelFol
   return w;
 }
 
-void CopySecondJournalTable(host::Ui* ui, const std::string& kestrelFolder, int bookYearIndex) {
+void CopySecondJournalTable(base::Ui* ui, const std::string& kestrelFolder, int bookYearIndex) {
   WorkingDossier from = workingDossier(kestrelFolder, bookYearIndex);
   WorkingDossier to = workingDossier(kestrelFolder, bookYearIndex - 1);
   for (const char* ext : {".DBF", ".CDX"}) MyFileCopy(ui, from.prefix + "_DBK_01" + ext, to.prefix + "_DBK_02" + ext);
 }
 
-void PlaceDossier(host::Ui* ui, const std::string& kestrelFolder, int bookYearIndex, const std::string& dossierName) {
+void PlaceDossier(base::Ui* ui, const std::string& kestrelFolder, int bookYearIndex, const std::string& dossierName) {
   WorkingDossier w = workingDossier(kestrelFolder, bookYearIndex);
   const std::string target = join(kestrelFolder, dossierName);
   MyFileCopy(ui, join(w.folder, "*.*"), target);

@@ -22,8 +22,8 @@ std::string lower(std::string s) {
   return s;
 }
 
-void fail(host::Ui* ui) {
-  if (ui) host::showMessage(*ui, kFileOperationError, host::MsgIcon::Exclamation);
+void fail(base::Ui* ui) {
+  if (ui) base::showMessage(*ui, kFileOperationError, base::MsgIcon::Exclamation);
 }
 
 // Windows wildcard match, letter case ignored; "*.*" also matches names without a dot.
@@ -173,7 +173,7 @@ fs::path freeName(const fs::path& wanted) {
 
 // Moves `source` to `destination`, or beside it under a free name when that
 // exists; the path it ended at, empty after a failure (message shown).
-fs::path renameToFreeName(host::Ui* ui, const std::string& source, const std::string& destination) {
+fs::path renameToFreeName(base::Ui* ui, const std::string& source, const std::string& destination) {
   fs::path from = nativePath(source);
   fs::path to = nativePath(destination);
   std::error_code ec;
@@ -206,7 +206,7 @@ fs::path nativePath(const std::string& text) {
   return resolveCase(fs::path(s));
 }
 
-bool MyFileCopy(host::Ui* ui, const std::string& source, const std::string& destination, bool /*overwrite*/) {
+bool MyFileCopy(base::Ui* ui, const std::string& source, const std::string& destination, bool /*overwrite*/) {
   Source src = splitSource(source);
   fs::path dest = nativePath(destination);
   std::error_code ec;
@@ -237,7 +237,7 @@ bool MyFileCopy(host::Ui* ui, const std::string& source, const std::string& dest
   return ok;
 }
 
-bool MyFileDelete(host::Ui* ui, const std::string& source) {
+bool MyFileDelete(base::Ui* ui, const std::string& source) {
   Source src = splitSource(source);
   std::error_code ec;
   bool ok = true;
@@ -250,11 +250,11 @@ bool MyFileDelete(host::Ui* ui, const std::string& source) {
   return ok;
 }
 
-bool MyFileRename(host::Ui* ui, const std::string& source, const std::string& destination, bool /*overwrite*/) {
+bool MyFileRename(base::Ui* ui, const std::string& source, const std::string& destination, bool /*overwrite*/) {
   return !renameToFreeName(ui, source, destination).empty();
 }
 
-void PwhFileRename(host::Ui* ui, const std::string& path, const std::string& oldPrefix,
+void PwhFileRename(base::Ui* ui, const std::string& path, const std::string& oldPrefix,
                    const std::string& newPrefix) {
   if (oldPrefix.empty()) return;
   fs::path folder = nativePath(path);

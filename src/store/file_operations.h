@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-#include "host/ui.h"
+#include "base/ui.h"
 
 namespace store {
 
@@ -17,22 +17,22 @@ namespace store {
 // component; "*.*" matches every file), into the destination folder, which is
 // created when missing. A single source file copied to a path that is not an
 // existing folder takes that path as its new name. Existing targets are overwritten.
-bool MyFileCopy(host::Ui* ui, const std::string& source, const std::string& destination, bool overwrite = true);
+bool MyFileCopy(base::Ui* ui, const std::string& source, const std::string& destination, bool overwrite = true);
 
 // Deletes one file, every file matching a pattern (files only), or a whole folder
 // with its content. Goes to the freedesktop trash when the user has one, else the
 // files are removed.
-bool MyFileDelete(host::Ui* ui, const std::string& source);
+bool MyFileDelete(base::Ui* ui, const std::string& source);
 
 // Moves or renames a file or folder. When the destination exists the moved item
 // gets a free name beside it ("NAME (2).EXT").
-bool MyFileRename(host::Ui* ui, const std::string& source, const std::string& destination,
+bool MyFileRename(base::Ui* ui, const std::string& source, const std::string& destination,
                   bool overwrite = false);
 
 // In folder `path`, renames every file whose name starts with `oldPrefix` (letter
 // case ignored) by replacing each exact occurrence of `oldPrefix` with `newPrefix`.
 // Stops when a pass changes nothing; a file is renamed at most once.
-void PwhFileRename(host::Ui* ui, const std::string& path, const std::string& oldPrefix,
+void PwhFileRename(base::Ui* ui, const std::string& path, const std::string& oldPrefix,
                    const std::string& newPrefix);
 
 // The message every failing operation shows.

@@ -31,7 +31,7 @@ struct Line {
            {"AssocAcctType", Int(0)},   {"CompAcctType", Int(0)},   {"ValidationType", Int(0)},
            {"Comment", Text("line " + std::to_string(recordId))}, {"CheckID", Null()}, {"VATCode", Null()}};
   }
-  Line& set(const std::string& column, run::Value v) {
+  Line& set(const std::string& column, base::Value v) {
     for (auto& c : row)
       if (c.first == column) return c.second = v, *this;
     row.emplace_back(column, v);

@@ -6,8 +6,9 @@
 #include <vector>
 
 #include "convert/master/codes.h"
-#include "convert/master/text.h"
+#include "base/text.h"
 
+using namespace base;
 using namespace convert;
 
 namespace {

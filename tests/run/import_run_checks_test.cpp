@@ -11,7 +11,7 @@ class StartChecks : public ImportRunTest {
   void expectRefused(host::frmMain& w, const std::string& message) {
     w.click("cmdOk");
     ASSERT_EQ(messageTexts(), std::vector<std::string>{message});
-    EXPECT_EQ(ui.messages[0].icon, host::MsgIcon::Exclamation);
+    EXPECT_EQ(ui.messages[0].icon, base::MsgIcon::Exclamation);
     EXPECT_FALSE(w.isUnloaded());
     EXPECT_TRUE(w.control("cmdOk").enabled);
     EXPECT_TRUE(w.control("cboCompany").enabled);

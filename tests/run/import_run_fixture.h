@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "host/recording_ui.h"
+#include "base/recording_ui.h"
 #include "host/wizard.h"
 #include "support/memory_source.h"
 
@@ -47,7 +47,7 @@ class ImportRunTest : public ::testing::Test {
   }
 
   static MemoryTable versionTable(int major, int minor) {
-    return {{"Major", "Minor", "Build"}, {{run::Value::ofInt(major), run::Value::ofInt(minor), run::Value::ofInt(7)}}};
+    return {{"Major", "Minor", "Build"}, {{base::Value::ofInt(major), base::Value::ofInt(minor), base::Value::ofInt(7)}}};
   }
 
   // A prefixed-layout company with book years 0..last.
@@ -60,7 +60,7 @@ class ImportRunTest : public ::testing::Test {
       char nn[8];
       std::snprintf(nn, sizeof nn, "%02d", y);
       s.tables[std::string("A_") + nn + "_Period"] = {{"PeriodId", "BeginDate"},
-                                                       {{run::Value::ofInt(0), testing_support::dateValue(2020 + y, 1, 1)}}};
+                                                       {{base::Value::ofInt(0), testing_support::dateValue(2020 + y, 1, 1)}}};
       s.tables[std::string("A_") + nn + "_journal"] = {{"JrnlID"}, {}};
       const std::string fields =
           "Historic.JrnlID, Historic.JrnlType, Historic.JrnlSubType, Historic.Doc, Historic.Period, Historic.DocDate";
@@ -74,17 +74,17 @@ class ImportRunTest : public ::testing::Test {
     run::Services s;
     s.prepareEngine = [this] { calls.push_back("prepareEngine"); };
     s.closeAllTables = [this] { calls.push_back("closeAllTables"); };
-    s.createTemplateDossier = [this](host::Ui* shown, const std::string& working, const std::string& language) {
+    s.createTemplateDossier = [this](base::Ui* shown, const std::string& working, const std::string& language) {
       calls.push_back("template:" + language);
       if (templateProblem) {
-        shown->messageBox(*templateProblem, host::MsgButtons::Ok, host::MsgIcon::Exclamation, "");
+        shown->messageBox(*templateProblem, base::MsgButtons::Ok, base::MsgIcon::Exclamation, "");
         return false;
       }
       touch(fs::path(working) / "VIDE" / "VIDE_PARAM.DBF");
       touch(fs::path(working) / "VIDE" / "VIDE_ACF.DBF");
       return true;
     };
-    s.prepareWorkingDossier = [](host::Ui*, const std::string& working, int index) {
+    s.prepareWorkingDossier = [](base::Ui*, const std::string& working, int index) {
       const std::string name = "VIDE" + twoDigits(index);
       fs::path folder = fs::path(working) / name;
       fs::remove_all(folder);
@@ -92,27 +92,27 @@ class ImportRunTest : public ::testing::Test {
       for (auto& e : fs::directory_iterator(fs::path(working) / "VIDE"))
         fs::copy_file(e.path(), folder / (name + e.path().filename().string().substr(4)));
     };
-    s.placeDossier = [](host::Ui*, const std::string& working, int index, const std::string& dossier) {
+    s.placeDossier = [](base::Ui*, const std::string& working, int index, const std::string& dossier) {
       const std::string name = "VIDE" + twoDigits(index);
       fs::create_directories(fs::path(working) / dossier);
       for (auto& e : fs::directory_iterator(fs::path(working) / name))
         fs::copy_file(e.path(), fs::path(working) / dossier / (dossier + e.path().filename().string().substr(6)),
                       fs::copy_options::overwrite_existing);
     };
-    s.openAccess = [this](const std::string& file) -> std::unique_ptr<run::Source> {
+    s.openAccess = [this](const std::string& file) -> std::unique_ptr<base::Source> {
       calls.push_back("openAccess:" + fs::path(file).filename().string());
       std::string name = fs::path(file).filename().string();
       if (auto it = yearDatabases.find(name); it != yearDatabases.end())
         return std::make_unique<MemorySource>(it->second);
       return std::make_unique<MemorySource>(company);
     };
-    s.openSql = [this](const run::SqlLogin& login, const std::string& database) -> std::unique_ptr<run::Source> {
+    s.openSql = [this](const run::SqlLogin& login, const std::string& database) -> std::unique_ptr<base::Source> {
       calls.push_back("openSql:" + login.server + "/" + login.login + "/" + database);
-      if (!sqlDatabases.count(database)) throw run::SourceError("Login failed");
+      if (!sqlDatabases.count(database)) throw base::SourceError("Login failed");
       return std::make_unique<MemorySource>(sqlDatabases[database]);
     };
-    s.lastBookYearIndex = [this](run::Source*, bool, bool, const std::string&) { return lastIndex; };
-    s.checkVersionSe = [](run::Source& src) {
+    s.lastBookYearIndex = [this](base::Source*, bool, bool, const std::string&) { return lastIndex; };
+    s.checkVersionSe = [](base::Source& src) {
       for (auto& n : src.tableNames())
         if (n.rfind("D_", 0) == 0) return true;
       return false;
@@ -130,24 +130,24 @@ class ImportRunTest : public ::testing::Test {
   run::Steps steps(bool withHistory) {
     run::Steps s;
     auto prefixStep = [this](const char* name) {
-      return [this, name](run::RunContext& ctx, const std::string& prefix) {
+      return [this, name](base::RunContext& ctx, const std::string& prefix) {
         record(name, ctx, prefix);
         return !failing.count(name);
       };
     };
     auto rowsStep = [this](const char* name) {
-      return [this, name](run::RunContext& ctx, run::RowSet&, const std::string& prefix) {
+      return [this, name](base::RunContext& ctx, base::RowSet&, const std::string& prefix) {
         record(name, ctx, prefix);
         return !failing.count(name);
       };
     };
     auto completion = [this](const char* name) {
-      return [this, name](run::RunContext& ctx, const std::string& prefix) { record(name, ctx, prefix); };
+      return [this, name](base::RunContext& ctx, const std::string& prefix) { record(name, ctx, prefix); };
     };
     s.categories = prefixStep("categories");
     s.paymentCodes = prefixStep("paymentCodes");
     s.companyIdentity = rowsStep("companyIdentity");
-    s.queryGeneralAccountLength = [this](run::RunContext& ctx) {
+    s.queryGeneralAccountLength = [this](base::RunContext& ctx) {
       record("accountLength", ctx, "");
       return longestAccount;
     };
@@ -157,7 +157,7 @@ class ImportRunTest : public ::testing::Test {
     s.bookYear = rowsStep("bookYear");
     s.dossierLanguages = completion("dossierLanguages");
     if (withHistory) {
-      s.journals = [this](run::RunContext& ctx, run::RowSet&, const std::string& prefix) {
+      s.journals = [this](base::RunContext& ctx, base::RowSet&, const std::string& prefix) {
         record("journals", ctx, prefix);
         if (foreignJournals) ctx.foreignCurrencyJournalList = "|USD|";
         return !failing.count("journals");
@@ -166,7 +166,7 @@ class ImportRunTest : public ::testing::Test {
       s.yearDocuments = rowsStep("yearDocuments");
       s.completeDocumentAccounts = completion("completeDocumentAccounts");
       s.completeCurrencyAmounts = completion("completeCurrencyAmounts");
-      s.mergeYears = [this](run::RunContext&, const std::string& working, int older, int newer) {
+      s.mergeYears = [this](base::RunContext&, const std::string& working, int older, int newer) {
         trace.push_back("merge:" + std::to_string(older) + "+" + std::to_string(newer));
         // The merged result lives in the older year dossier.
         touch(fs::path(working) / ("VIDE0" + std::to_string(older)) / ("VIDE0" + std::to_string(older) + "_DBK_02.DBF"));
@@ -175,7 +175,7 @@ class ImportRunTest : public ::testing::Test {
     return s;
   }
 
-  void record(const std::string& name, run::RunContext& ctx, const std::string& prefix) {
+  void record(const std::string& name, base::RunContext& ctx, const std::string& prefix) {
     char nn[8];
     std::snprintf(nn, sizeof nn, "%02d", ctx.bookYearIndex);
     trace.push_back(name + ":" + nn);
@@ -217,7 +217,7 @@ class ImportRunTest : public ::testing::Test {
   std::set<std::string> failing;
   bool foreignJournals = false;
 
-  host::RecordingUi ui;
+  base::RecordingUi ui;
   std::unique_ptr<host::frmMain> form;
   std::vector<std::string> calls, trace, prefixes;
   // Progress bar and Label8 as each step found them.

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "store/engine/sx.h"
-#include "host/recording_ui.h"
+#include "base/recording_ui.h"
 #include "store/scratch_folder.h"
 
 namespace fs = std::filesystem;
@@ -34,7 +34,7 @@ uint32_t recordCount(const fs::path& dbf) {
 class DossierTemplate : public ::testing::Test {
  protected:
   ScratchFolder d;
-  host::RecordingUi ui;
+  base::RecordingUi ui;
   ScratchFolder data;
   ScopedEnv xdg{"XDG_DATA_HOME", data.path().string()};
   void TearDown() override { store::sx_CloseAll(); }

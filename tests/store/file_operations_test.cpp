@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/recording_ui.h"
+#include "base/recording_ui.h"
 #include "store/scratch_folder.h"
 
 namespace fs = std::filesystem;
@@ -13,7 +13,7 @@ namespace {
 class FileOperations : public ::testing::Test {
  protected:
   ScratchFolder dir;
-  host::RecordingUi ui;
+  base::RecordingUi ui;
   // A trash of our own, so no test touches the user's.
   ScratchFolder data;
   ScopedEnv xdg{"XDG_DATA_HOME", data.path().string()};
@@ -58,7 +58,7 @@ TEST_F(FileOperations, FailuresShowTheShellMessageAndChangeNothing) {
   ASSERT_EQ(ui.messages.size(), 4u);
   for (size_t i = 0; i < ui.messages.size(); ++i) {
     EXPECT_EQ(ui.messages[i].text, "Erreur API SHFileOperation()");
-    EXPECT_EQ(ui.messages[i].icon, host::MsgIcon::Exclamation);
+    EXPECT_EQ(ui.messages[i].icon, base::MsgIcon::Exclamation);
   }
   // Without a UI the failure is only the result.
   EXPECT_FALSE(store::MyFileDelete(nullptr, dir.text() + "\\MISSING"));

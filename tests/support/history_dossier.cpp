@@ -27,7 +27,7 @@ std::string NewYearDossier(const std::string& testName, int index, const std::st
     fs::create_directories(p);
     root = p.string();
   }
-  host::RecordingUi ui;
+  base::RecordingUi ui;
   if (!fs::exists(fs::path(root) / "VIDE")) EXPECT_TRUE(store::CreateTemplateDossier(&ui, root, language));
   return store::PrepareWorkingDossier(&ui, root, index).prefix;
 }

@@ -4,7 +4,7 @@
 
 namespace testing_support {
 
-store::WorkingDossier NewWorkingDossier(host::Ui& ui, const std::filesystem::path& folder,
+store::WorkingDossier NewWorkingDossier(base::Ui& ui, const std::filesystem::path& folder,
                                         const std::string& language, bool& ok) {
   store::sx_CloseAll();
   std::filesystem::remove_all(folder);

@@ -102,7 +102,7 @@ size_t documentCount(const Dossier& d, int year) {
   return docs.size();
 }
 
-size_t rowCount(run::RowSet& rows) {
+size_t rowCount(base::RowSet& rows) {
   size_t n = 0;
   for (; !rows.eof(); rows.moveNext()) ++n;
   return n;

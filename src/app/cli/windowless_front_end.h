@@ -14,7 +14,7 @@ class WindowlessFrontEnd : public host::FrontEnd {
  public:
   WindowlessFrontEnd(const CliOptions& options, std::string password, std::ostream& out, bool terminal);
 
-  host::Ui& ui() override { return ui_; }
+  base::Ui& ui() override { return ui_; }
   void showModal(host::frmMain& wizard) override;
 
  private:

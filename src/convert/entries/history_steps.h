@@ -3,11 +3,11 @@
 #pragma once
 #include <string>
 
-#include "run/run_context.h"
+#include "base/run_context.h"
 
 namespace convert {
 
 // Runs the opening-lines query of the pass's source form and imports them.
-bool ImportOpeningEntriesFromSource(run::RunContext& ctx, const std::string& prefix);
+bool ImportOpeningEntriesFromSource(base::RunContext& ctx, const std::string& prefix);
 
 }  // namespace convert

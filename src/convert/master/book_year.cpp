@@ -5,10 +5,11 @@
 
 #include "convert/master/codes.h"
 #include "convert/master/step_support.h"
-#include "convert/master/text.h"
+#include "base/text.h"
 #include "convert/steps.h"
 
 namespace convert {
+using namespace base;
 
 namespace {
 
@@ -18,9 +19,9 @@ std::string Year(int year) {
   return buffer;
 }
 
-std::string DayMonthYear(const run::DateTime& d) { return TwoDigits(d.day) + TwoDigits(d.month) + Year(d.year); }
+std::string DayMonthYear(const base::DateTime& d) { return TwoDigits(d.day) + TwoDigits(d.month) + Year(d.year); }
 
-bool SameDay(const run::DateTime& a, const run::DateTime& b) {
+bool SameDay(const base::DateTime& a, const base::DateTime& b) {
   return a.year == b.year && a.month == b.month && a.day == b.day;
 }
 
@@ -89,7 +90,7 @@ BookYearRows BuildBookYear(const std::vector<Period>& periods, const std::string
   return lists.rows;
 }
 
-bool WriteBookYear(run::RunContext& ctx, run::RowSet& periods, const std::string& prefix) {
+bool WriteBookYear(base::RunContext& ctx, base::RowSet& periods, const std::string& prefix) {
   return GuardStep(ctx, [&] {
     std::vector<Period> records;
     for (; !periods.eof(); periods.moveNext()) {

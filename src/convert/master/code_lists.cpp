@@ -7,11 +7,12 @@
 #include <vector>
 
 #include "convert/master/step_support.h"
-#include "convert/master/text.h"
+#include "base/text.h"
 #include "convert/steps.h"
 #include "store/engine/sx.h"
 
 namespace convert {
+using namespace base;
 
 namespace {
 
@@ -76,7 +77,7 @@ int16_t CreatePairingTable(const CodeList& list, const std::string& table, const
 // first 9 characters, which is what pairs a code with its short code. Two codes
 // sharing those 9 characters, or a code whose ten digits are all taken, would
 // end up in another code's row; the step stops and names the code instead.
-bool PairLongCodes(run::RunContext& ctx, const CodeList& list, int16_t pairs, const std::vector<SourceCode>& codes) {
+bool PairLongCodes(base::RunContext& ctx, const CodeList& list, int16_t pairs, const std::vector<SourceCode>& codes) {
   std::map<std::string, std::string> codeOfPairingKey;
   for (const SourceCode& row : codes) {
     std::string trimmed = Trim(row.code);
@@ -131,7 +132,7 @@ void WriteCodes(const CodeList& list, int16_t pairs, int16_t table, const std::v
   }
 }
 
-bool ConvertCodeList(run::RunContext& ctx, const std::string& prefix, const CodeList& list) {
+bool ConvertCodeList(base::RunContext& ctx, const std::string& prefix, const CodeList& list) {
   std::string tempTable = ExistingPath(prefix + list.tempSuffix + ".DBF");
   std::string tempIndex = ExistingPath(prefix + list.tempSuffix + ".CDX");
   auto removeTemporary = [&] {
@@ -147,7 +148,7 @@ bool ConvertCodeList(run::RunContext& ctx, const std::string& prefix, const Code
     const char* sql = ctx.isVersionSql ? list.sqlQuery : ctx.prefixedLayout ? list.prefixedQuery : list.olderQuery;
     std::vector<SourceCode> codes;
     {
-      std::unique_ptr<run::RowSet> rows = ctx.source->query(sql);
+      std::unique_ptr<base::RowSet> rows = ctx.source->query(sql);
       for (; !rows->eof(); rows->moveNext()) {
         codes.push_back({rows->field(list.codeColumn).asText(),
                          list.typeColumn ? rows->field(list.typeColumn).asText() : std::string(),
@@ -177,11 +178,11 @@ bool ConvertCodeList(run::RunContext& ctx, const std::string& prefix, const Code
 
 }  // namespace
 
-bool ConvertCategories(run::RunContext& ctx, const std::string& prefix) {
+bool ConvertCategories(base::RunContext& ctx, const std::string& prefix) {
   return ConvertCodeList(ctx, prefix, kCategories);
 }
 
-bool ConvertPaymentCodes(run::RunContext& ctx, const std::string& prefix) {
+bool ConvertPaymentCodes(base::RunContext& ctx, const std::string& prefix) {
   return ConvertCodeList(ctx, prefix, kPaymentCodes);
 }
 

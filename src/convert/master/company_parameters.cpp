@@ -5,11 +5,12 @@
 
 #include "convert/master/codes.h"
 #include "convert/master/step_support.h"
-#include "convert/master/text.h"
+#include "base/text.h"
 #include "convert/steps.h"
 #include "store/engine/sx.h"
 
 namespace convert {
+using namespace base;
 
 namespace {
 
@@ -31,10 +32,10 @@ void AppendParam(const std::string& id, const std::string& value) {
 
 }  // namespace
 
-bool WriteCompanyIdentity(run::RunContext& ctx, run::RowSet& params, const std::string& paramFile) {
+bool WriteCompanyIdentity(base::RunContext& ctx, base::RowSet& params, const std::string& paramFile) {
   return GuardStep(ctx, [&] {
-    auto column = [&](const char* name) { return params.eof() ? run::Value::null() : params.field(name); };
-    run::Value name = column("NAME"), address = column("ADDRESS"), zip = column("ZIPCODEID"),
+    auto column = [&](const char* name) { return params.eof() ? base::Value::null() : params.field(name); };
+    base::Value name = column("NAME"), address = column("ADDRESS"), zip = column("ZIPCODEID"),
                city = column("CITY"), country = column("CountryID"), vatFormat = column("VATFORMAT"),
                vatNumber = column("VATNUM");
 
@@ -60,13 +61,13 @@ bool WriteCompanyIdentity(run::RunContext& ctx, run::RowSet& params, const std::
   });
 }
 
-void WriteDossierLanguages(run::RunContext& ctx, const std::string& prefix) {
+void WriteDossierLanguages(base::RunContext& ctx, const std::string& prefix) {
   RewriteParamRows(ctx, prefix + "_PARAM.DBF",
                    {{"LANGCREATION", ctx.language},
                     {"ORDERLANGUAGE", UpperCase(ctx.language) == "F" ? "FNE" : "NFE"}});
 }
 
-std::string ReadGeneralAccountLength(run::RunContext& ctx, const std::string& prefix) {
+std::string ReadGeneralAccountLength(base::RunContext& ctx, const std::string& prefix) {
   int16_t area = OpenParamTable(ctx, prefix + "_PARAM.DBF");
   if (area == 0) return {};
   std::string picture = FindAccountPicture() ? Trim(store::sx_GetString("VALUE")) : "";
@@ -80,7 +81,7 @@ std::string ReadGeneralAccountLength(run::RunContext& ctx, const std::string& pr
   return NumberText(Val(ListValue(picture, "LENGEN")));
 }
 
-void WriteGeneralAccountLength(run::RunContext& ctx, const std::string& prefix, const std::string& length) {
+void WriteGeneralAccountLength(base::RunContext& ctx, const std::string& prefix, const std::string& length) {
   int16_t area = OpenParamTable(ctx, prefix + "_PARAM.DBF");
   if (area == 0) return;
   if (FindAccountPicture()) {

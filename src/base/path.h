@@ -4,8 +4,8 @@
 #pragma once
 #include <string>
 
-namespace run {
+namespace base {
 
 std::string joinPath(const std::string& folder, const std::string& name);
 
-}  // namespace run
+}  // namespace base

@@ -1,8 +1,8 @@
-#include "run/path_lookup.h"
+#include "base/path.h"
 
 #include <filesystem>
 
-namespace run {
+namespace base {
 
 std::string joinPath(const std::string& folder, const std::string& name) {
   constexpr char separator = static_cast<char>(std::filesystem::path::preferred_separator);
@@ -11,4 +11,4 @@ std::string joinPath(const std::string& folder, const std::string& name) {
   return folder + separator + name;
 }
 
-}  // namespace run
+}  // namespace base

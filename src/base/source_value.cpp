@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "run/source.h"
+#include "base/source.h"
 
-namespace run {
+namespace base {
 namespace {
 
 // "-12.3400" -> "-12.34", "5.000" -> "5", "-0.00" -> "0".
@@ -119,4 +119,4 @@ bool Value::asBool() const {
   return false;
 }
 
-}  // namespace run
+}  // namespace base

@@ -1,4 +1,4 @@
-// Text rules shared by the master-data steps. Text is UTF-8 everywhere in the
+// Text rules shared by every layer. Text is UTF-8 everywhere in the
 // program; lengths and cuts count characters, not bytes, because the target
 // fields hold one Windows-1252 byte per character.
 #pragma once
@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace convert {
+namespace base {
 
 // Leading and trailing spaces removed (spaces only, like the original's Trim).
 std::string Trim(std::string_view s);
@@ -42,4 +42,4 @@ std::string NumberText(double value);
 // A whole number with at least two digits ("07", "12", "103").
 std::string TwoDigits(int64_t value);
 
-}  // namespace convert
+}  // namespace base

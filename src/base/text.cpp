@@ -1,10 +1,10 @@
-#include "convert/master/text.h"
+#include "base/text.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
-namespace convert {
+namespace base {
 
 namespace {
 
@@ -137,4 +137,4 @@ std::string TwoDigits(int64_t value) {
   return buffer;
 }
 
-}  // namespace convert
+}  // namespace base
