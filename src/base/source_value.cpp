@@ -1,11 +1,13 @@
 // Conversions of a source value, as the original program's implicit
 // conversions (VB-style CStr, CDbl, CLng, CBool) would give them.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "base/source.h"
+#include "base/text.h"
 
 namespace base {
 namespace {
@@ -105,8 +107,8 @@ bool Value::asBool() const {
   switch (kind) {
     case Kind::Null: return false;
     case Kind::Text: {
-      std::string t;
-      for (char c : text) if (c != ' ') t += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      std::string t = LowerCase(text);
+      t.erase(std::remove(t.begin(), t.end(), ' '), t.end());
       if (t == "true" || t == "vrai" || t == "waar") return true;
       if (t == "false" || t == "faux" || t == "onwaar" || t.empty()) return false;
       return leadingNumber(text) != 0;

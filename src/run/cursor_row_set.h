@@ -46,7 +46,4 @@ class CursorRowSet : public base::RowSet {
   long consumed_ = 0;  // rows moved onto so far, the current one included
 };
 
-// Letter-case-insensitive equality of ASCII names.
-bool sameName(std::string_view a, std::string_view b);
-
 }  // namespace run

@@ -10,17 +10,13 @@
 #include <system_error>
 #include <vector>
 
+#include "base/text.h"
 #include "store/engine/path_case.h"
 
 namespace fs = std::filesystem;
 
 namespace store {
 namespace {
-
-std::string lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-  return s;
-}
 
 void fail(base::Ui* ui) {
   if (ui) base::showMessage(*ui, kFileOperationError, base::MsgIcon::Exclamation);
@@ -29,7 +25,7 @@ void fail(base::Ui* ui) {
 // Windows wildcard match, letter case ignored; "*.*" also matches names without a dot.
 bool wildcardMatch(const std::string& pattern, const std::string& name) {
   if (pattern == "*.*" || pattern == "*") return true;
-  std::string p = lower(pattern), n = lower(name);
+  std::string p = base::LowerCase(pattern), n = base::LowerCase(name);
   size_t pi = 0, ni = 0, star = std::string::npos, mark = 0;
   while (ni < n.size()) {
     if (pi < p.size() && (p[pi] == '?' || p[pi] == n[ni])) {
