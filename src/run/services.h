@@ -56,4 +56,8 @@ struct Services {
 // The real components.
 Services defaultServices();
 
+// The dossier store reports its failures as text; the run shows each one as a
+// message box on `ui` with `icon` (nothing without a UI).
+std::function<void(const std::string& message)> messagesOn(base::Ui* ui, base::MsgIcon icon);
+
 }  // namespace run
