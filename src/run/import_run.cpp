@@ -4,9 +4,10 @@
 #include <exception>
 #include <memory>
 
-#include "base/text.h"
 #include "base/path.h"
+#include "base/text.h"
 #include "run/source_discovery.h"
+#include "store/dossier_template.h"
 
 namespace run {
 using namespace base;
@@ -240,10 +241,9 @@ class ImportRun {
     ctx_.bookYearIndex = static_cast<int16_t>(index);
     const std::string yearDbPath = olderLayout() ? svc_.perYearDatabasePath(sourceKey_, index) : std::string();
     nn_ = base::TwoDigits(index);
-    const std::string yearName = "VIDE" + nn_;
-    const std::string yearFolder = joinPath(working_, yearName);
-    const std::string prefix = joinPath(yearFolder, yearName);
-    const std::string paramFile = prefix + "_PARAM.DBF";
+    const store::WorkingDossier dossier = store::workingDossier(working_, index);
+    const std::string& prefix = dossier.prefix;
+    const std::string& paramFile = dossier.paramFile;
 
     svc_.prepareWorkingDossier(ctx_.ui, working_, index);
 

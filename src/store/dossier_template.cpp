@@ -1,10 +1,11 @@
 #include "store/dossier_template.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 
+#include "base/path.h"
+#include "base/text.h"
 #include "store/file_operations.h"
 #include "store/templates/template_resources.h"
 
@@ -16,25 +17,12 @@ namespace {
 const char* const kTemplateOrder[] = {"ACF",     "ACT", "BPAYBENEF", "CODENAE", "CODEVAT", "CODFOR",
                                       "COUNTRY", "CSF", "CURRENCY",  "DBK_01",  "DIC",     "DICTREE",
                                       "MEMO",    "PARAM", "TABLE",   "ZIPCODE"};
-constexpr char kSeparator = static_cast<char>(fs::path::preferred_separator);
 const char* const kLanguageBound[] = {"COUNTRY", "CURRENCY", "DBK_01", "DICTREE", "TABLE"};
 
-// Folder text + separator + name, without doubling a separator the folder
-// already ends with. The text uses this platform's separator throughout, so the
-// strings handed to the conversion steps open as they are.
+// The text uses this platform's separator throughout, so the strings handed
+// to the conversion steps open as they are.
 std::string join(const std::string& folder, const std::string& name) {
-  std::string text = folder;
-  if (!text.empty() && text.back() != '\\' && text.back() != '/') text += kSeparator;
-  text += name;
-  for (char& c : text)
-    if (c == '\\' || c == '/') c = kSeparator;
-  return text;
-}
-
-std::string twoDigits(int n) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%02d", n);
-  return text;
+  return base::withNativeSeparators(base::joinPath(folder, name));
 }
 
 bool isLanguageBound(const std::string& name) {
@@ -108,7 +96,7 @@ bool CreateTemplateDossier(const FailureReport& report, const std::string& kestr
 
 WorkingDossier workingDossier(const std::string& kestrelFolder, int bookYearIndex) {
   WorkingDossier w;
-  w.name = "VIDE" + twoDigits(bookYearIndex);
+  w.name = "VIDE" + base::TwoDigits(bookYearIndex);
   w.folder = join(kestrelFolder, w.name);
   w.prefix = join(w.folder, w.name);
   w.paramFile = w.prefix + "_PARAM.DBF";
