@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "base/ui.h"
 #include "base/source.h"
+#include "base/ui.h"
 
 namespace base {
 

@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "base/ui.h"
 #include "base/source.h"
+#include "base/ui.h"
 
 namespace run {
 

@@ -3,11 +3,11 @@
 // financial journals on all their lines.
 #include <string>
 
+#include "base/text.h"
 #include "convert/entries/entry_table.h"
 #include "convert/entries/fixed_point.h"
+#include "convert/entries/history_steps.h"
 #include "convert/master/step_support.h"
-#include "base/text.h"
-#include "convert/steps.h"
 #include "store/engine/sx.h"
 
 namespace convert {

@@ -1,5 +1,6 @@
 // The opening balances of a book year (its period "00" lines) as one opening
 // document OPDOUV 1 in ACT.
+#include "base/text.h"
 #include "convert/entries/act_line.h"
 #include "convert/entries/entry_helpers.h"
 #include "convert/entries/entry_table.h"
@@ -7,8 +8,6 @@
 #include "convert/entries/history_steps.h"
 #include "convert/master/codes.h"
 #include "convert/master/step_support.h"
-#include "base/text.h"
-#include "convert/steps.h"
 #include "store/engine/sx.h"
 
 namespace convert {

@@ -5,15 +5,15 @@
 #include <string>
 #include <unordered_set>
 
+#include "base/text.h"
 #include "convert/entries/act_line.h"
 #include "convert/entries/entry_helpers.h"
 #include "convert/entries/entry_table.h"
 #include "convert/entries/history_queries.h"
+#include "convert/entries/history_steps.h"
 #include "convert/master/codes.h"
 #include "convert/master/journal_registry.h"
 #include "convert/master/step_support.h"
-#include "base/text.h"
-#include "convert/steps.h"
 #include "store/engine/sx.h"
 
 namespace convert {

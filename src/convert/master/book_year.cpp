@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <map>
 
-#include "convert/master/codes.h"
-#include "convert/master/step_support.h"
 #include "base/text.h"
-#include "convert/steps.h"
+#include "convert/master/codes.h"
+#include "convert/master/master_steps.h"
+#include "convert/master/step_support.h"
 
 namespace convert {
 using namespace base;

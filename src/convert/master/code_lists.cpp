@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "convert/master/step_support.h"
 #include "base/text.h"
-#include "convert/steps.h"
+#include "convert/master/master_steps.h"
+#include "convert/master/step_support.h"
 #include "store/engine/sx.h"
 
 namespace convert {

@@ -1,9 +1,9 @@
 #include "convert/master/customers_suppliers.h"
 
-#include "convert/master/codes.h"
-#include "convert/master/step_support.h"
 #include "base/text.h"
-#include "convert/steps.h"
+#include "convert/master/codes.h"
+#include "convert/master/master_steps.h"
+#include "convert/master/step_support.h"
 #include "store/engine/sx.h"
 
 namespace convert {

@@ -4,10 +4,10 @@
 #include <utility>
 #include <vector>
 
-#include "convert/master/codes.h"
-#include "convert/master/step_support.h"
 #include "base/text.h"
-#include "convert/steps.h"
+#include "convert/master/codes.h"
+#include "convert/master/master_steps.h"
+#include "convert/master/step_support.h"
 #include "store/engine/sx.h"
 
 namespace convert {
