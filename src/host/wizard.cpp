@@ -1,6 +1,5 @@
 #include "host/wizard.h"
 
-#include <locale>
 #include <stdexcept>
 
 #include "base/path.h"
@@ -32,13 +31,9 @@ frmMain::frmMain(Ui& ui, run::Services services, run::Steps steps, std::string i
     control("Label6").text = text;
     ui_.processEvents();
   };
-  decimalSeparator = [] {
-    try {
-      return std::string(1, std::use_facet<std::numpunct<char>>(std::locale("")).decimal_point());
-    } catch (const std::exception&) {
-      return std::string(".");  // an unusable locale setting falls back to the C locale
-    }
-  };
+  // The point the program itself writes into number texts, not the desktop's
+  // regional setting, which it does not use.
+  decimalSeparator = [] { return base::NumberText(0.5).substr(1, 1); };
   addControls();
 }
 
@@ -153,7 +148,7 @@ void frmMain::cmdOk_Click() {
   run::RunChoices choices;
   choices.sourceFolder = control("txtPathMarlin").text;
   choices.companyItem = control("cboCompany").text;
-  choices.sql = {base::Trim(control("cboServeur").text), base::Trim(control("txtLogin").text), base::Trim(control("txtPw").text)};
+  choices.sql = sqlLogin();
   choices.kestrelFolder = control("txtPathKestrel").text;
   choices.dossierName = control("txtCompanyName").text;
   choices.fullImport = control("OptCompta").value;

@@ -41,7 +41,7 @@ class frmMain : public run::RunView {
   std::string caption;
   int width = 0, height = 0;  // twips
   bool visible = false;
-  // The system's decimal separator; replaceable for tests.
+  // The decimal separator of the program's number texts; replaceable for tests.
   std::function<std::string()> decimalSeparator;
   // The wizard's own ExecutionDone event.
   std::function<void()> ExecutionDone;
@@ -119,6 +119,9 @@ class frmMain : public run::RunView {
   void applyEditionLayout();
   void languageFromOptions();
   void resetSqlCompanyList();
+  // The server and login trimmed; the password exactly as typed, blanks
+  // included, since blanks can be part of it.
+  run::SqlLogin sqlLogin() const;
   std::string msg(const char* fr, const char* nl) const { return ctx.french() ? fr : nl; }
 
   base::Ui& ui_;

@@ -26,7 +26,7 @@ void frmMain::loadAccessCompanyList(const std::string& folder) {
   } catch (const std::exception& e) {
     // A damaged or foreign Common.mdb leaves the list empty, so no import can start from it.
     ctx.companyCode.clear();
-    showMessage(ui_, msg("Le fichier ", "Het bestand ") + common + msg(" ne peut pas être lu : ", " kan niet gelezen worden: ") + e.what(),
+    showMessage(ui_, msg("Le fichier ", "Het bestand ") + common + msg(" ne peut pas être lu : ", " kan niet gelezen worden: ") + errorText(e, ctx.french()),
                 MsgIcon::None);
     return;
   }
@@ -116,9 +116,7 @@ void frmMain::cmdConnect_Click() {
 void frmMain::loadSqlCompanyList() {
   Control& list = control("cboCompanySql");
   try {
-    run::SqlLogin login{base::Trim(control("cboServeur").text), base::Trim(control("txtLogin").text),
-                        base::Trim(control("txtPw").text)};
-    auto common = services_.openSql(login, "PWCOMMON");
+    auto common = services_.openSql(sqlLogin(), "PWCOMMON");
     auto items = run::companyListItems(*common);
     list.items = items;
     list.listIndex = -1;
@@ -134,8 +132,12 @@ void frmMain::loadSqlCompanyList() {
     list.text = items.front();
     cboCompanySql_Click();
   } catch (const std::exception& e) {
-    showMessage(ui_, "Connection error : " + base::Trim(e.what()), MsgIcon::None);
+    showMessage(ui_, "Connection error : " + base::Trim(errorText(e, ctx.french())), MsgIcon::None);
   }
+}
+
+run::SqlLogin frmMain::sqlLogin() const {
+  return {base::Trim(control("cboServeur").text), base::Trim(control("txtLogin").text), control("txtPw").text};
 }
 
 void frmMain::cboCompanySql_Click() { ctx.companyCode = run::companyCodeOfItem(control("cboCompanySql").text); }

@@ -40,7 +40,7 @@ class ImportRun {
     } catch (const std::exception& e) {
       // A source or engine error outside a tested result: report it like any
       // other failure, so the wizard stays usable and the target untouched.
-      fail(msg("Une erreur inattendue est survenue : ", "Er is een onverwachte fout opgetreden: ") + e.what());
+      fail(msg("Une erreur inattendue est survenue : ", "Er is een onverwachte fout opgetreden: ") + errorText(e, ctx_.french()));
     }
     return false;
   }
@@ -119,7 +119,7 @@ class ImportRun {
       auto dash = item.find('-');
       databaseName = joinPath(c_.sourceFolder, base::Trim(item.substr(0, dash)) + "Soc.MDB");
       if (!sourceFileExists(databaseName))
-        stop(msg("Le fichier ", "Het bestand ") + sourceKey_ + msg(" n'existe pas", " bestaat niet"));
+        stop(msg("Le fichier ", "Het bestand ") + databaseName + msg(" n'existe pas", " bestaat niet"));
     }
 
     if (!svc_.createTemplateDossier(ctx_.ui, working_, ctx_.language)) stop("");
@@ -140,8 +140,8 @@ class ImportRun {
       try {
         company_ = svc_.openAccess(databaseName);
       } catch (const SourceError& e) {
-        stop(msg("Le fichier ", "Het bestand ") + sourceKey_ +
-             msg(" ne peut pas être ouvert : ", " kan niet geopend worden: ") + e.what());
+        stop(msg("Le fichier ", "Het bestand ") + databaseName +
+             msg(" ne peut pas être ouvert : ", " kan niet geopend worden: ") + e.text(ctx_.french()));
       }
       ctx_.prefixedLayout = svc_.checkVersionSe(*company_);
     }
@@ -247,10 +247,12 @@ class ImportRun {
 
     svc_.prepareWorkingDossier(ctx_.ui, working_, index);
 
+    // The message names the book year's own file, where a fixed "Axx" would
+    // leave the person guessing which one is missing.
     if (olderLayout() && yearDbPath.empty())
       stop(msg("Impossible de trouver le fichier contenant les données comptables de Marlin: ",
                "Onmogelijk om het bestand van Marlin te openen") +
-           "\r\n" + sourceKey_ + "Axx.MDB");
+           "\r\n" + sourceKey_ + "A" + nn_ + ".MDB");
     if (!sourceFileExists(paramFile))
       stop(msg("Le fichier ", "Het bestand ") + paramFile + msg(" n'existe pas", " bestaat niet"));
 

@@ -13,7 +13,8 @@
 
 namespace run {
 
-// The SQL fields of the wizard, trimmed by the caller.
+// The SQL fields of the wizard: server and login trimmed by the caller, the
+// password exactly as typed.
 struct SqlLogin {
   std::string server, login, password;
 };

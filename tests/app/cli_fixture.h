@@ -28,6 +28,33 @@ inline std::string readText(const fs::path& p) {
 
 inline std::string shellQuoted(const std::string& s) { return "'" + s + "'"; }
 
+// The regional setting of a Belgian French desktop (decimal comma). When the
+// machine lacks it, it is generated into a private folder that LOCPATH names
+// (the machine's own locales are left alone); `name` is empty when it cannot be had.
+struct TestLocale {
+  std::string name = "fr_BE.UTF-8";
+  std::string folder;  // for LOCPATH; empty for an installed locale
+  ~TestLocale() {
+    std::error_code ec;
+    if (!folder.empty()) fs::remove_all(folder, ec);
+  }
+  std::string environment() const { return (folder.empty() ? "" : "LOCPATH=" + folder + " ") + "LC_ALL=" + name; }
+};
+
+inline const TestLocale& belgianFrenchLocale() {
+  static const TestLocale locale = [] {
+    TestLocale l;
+    if (std::system("locale -a 2>/dev/null | grep -qix 'fr_BE.utf-\\?8'") == 0) return l;
+    l.folder = (fs::temp_directory_path() / ("m2k_locale_" + std::to_string(std::random_device{}()))).string();
+    fs::create_directories(l.folder);
+    const std::string made = l.folder + "/" + l.name;
+    std::system(("localedef -i fr_BE -f UTF-8 '" + made + "' >/dev/null 2>&1").c_str());
+    if (!fs::exists(fs::path(made) / "LC_NUMERIC")) l.name.clear();
+    return l;
+  }();
+  return locale;
+}
+
 class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -1,6 +1,8 @@
 // The wizard window on Qt's offscreen platform, driven through its widgets,
 // and the C interface that shows it.
 #ifdef M2K_WITH_QT
+#include <clocale>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -48,11 +50,11 @@ class QtWindow : public CliTest {
     };
   }
 
-  std::unique_ptr<host::objMarlin> marlin(const std::string& language) {
+  std::unique_ptr<host::objMarlin> marlin(const std::string& language, const fs::path& folder = {}) {
     auto m = std::make_unique<host::objMarlin>(*window, run::defaultServices(), run::defaultSteps(),
                                                (root / "Marlin2KS.ini").string());
     m->Language(language);
-    m->KestrelPath(kestrel.string());
+    m->KestrelPath((folder.empty() ? kestrel : folder).string());
     m->KestrelDossierName("ACME");
     m->ExecutionDone = [this] { ++done; };
     return m;
@@ -114,6 +116,43 @@ TEST_F(QtWindow, MasterDataImportThroughClicks) {
   EXPECT_EQ(done, 1);
   EXPECT_TRUE(fs::exists(kestrel / "ACME" / "ACME_ACF.DBF"));
   EXPECT_EQ(m->mainMarlin()->control("ProgressBar1").progress, 100);
+}
+
+TEST_F(QtWindow, ABelgianDesktopLocaleChangesNoAmount) {
+  const TestLocale& locale = belgianFrenchLocale();
+  if (locale.name.empty()) GTEST_SKIP() << "no fr_BE.UTF-8 locale and none can be generated (localedef, Debian package locales)";
+  window->folderHook = [](const std::string&) { return std::optional<std::string>(sample("access-prefixed")); };
+  window->onShown = [&](QDialog&) {
+    find<QAbstractButton>(*window, "cmdPathMarlin")->click();
+    find<QAbstractButton>(*window, "OptCompta")->click();
+    find<QAbstractButton>(*window, "cmdOk")->click();
+  };
+  // Every table of a finished dossier as kestrel-dump reads it.
+  auto dump = [this](const fs::path& dossier) {
+    std::map<std::string, std::string> tables;
+    for (auto& e : fs::directory_iterator(dossier))
+      if (e.path().extension() == ".DBF")
+        tables[e.path().filename().string()] =
+            run(std::string(M2K_BIN_DIR) + "/kestrel-dump " + shellQuoted(e.path().string())).output;
+    return tables;
+  };
+  marlin("F")->Execute();
+  ASSERT_EQ(done, 1) << (messages.empty() ? "" : messages.back());
+  const auto classic = dump(kestrel / "ACME");
+
+  // What the window toolkit does on a desktop set to Belgian French.
+  const std::string before = std::setlocale(LC_ALL, nullptr);
+  if (!locale.folder.empty()) setenv("LOCPATH", locale.folder.c_str(), 1);
+  ASSERT_NE(std::setlocale(LC_ALL, locale.name.c_str()), nullptr);
+  const fs::path belgian = root / "belgian";
+  fs::create_directories(belgian);
+  marlin("F", belgian)->Execute();
+  const std::string numericAfter = std::setlocale(LC_NUMERIC, nullptr);
+  std::setlocale(LC_ALL, before.c_str());
+  unsetenv("LOCPATH");
+  ASSERT_EQ(done, 2) << (messages.empty() ? "" : messages.back());
+  EXPECT_EQ(dump(belgian / "ACME"), classic);
+  EXPECT_EQ(numericAfter, locale.name) << "the host's own setting is given back";
 }
 
 TEST_F(QtWindow, FailedRunKeepsTheWindowOpenWithItsInputs) {

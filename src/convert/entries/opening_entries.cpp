@@ -61,7 +61,7 @@ bool ImportOpeningEntriesFromSource(base::RunContext& ctx, const std::string& pr
   try {
     rows = source->query(OpeningEntriesQuery(FormOf(ctx), YearDigits(ctx)));
   } catch (const base::SourceError& e) {
-    ReportError(ctx, e.what());
+    ReportError(ctx, e.text(ctx.french()));
     return false;
   }
   return ImportOpeningEntries(ctx, *rows, prefix);

@@ -335,7 +335,7 @@ bool ImportYearDocuments(base::RunContext& ctx, base::RowSet& documents, const s
     }
   } catch (const base::SourceError& e) {
     store::sx_CloseAll();
-    ReportError(ctx, e.what());
+    ReportError(ctx, e.text(ctx.french()));
     return false;
   }
   ShowRecord(ctx, "");

@@ -66,7 +66,7 @@ bool GuardStep(base::RunContext& ctx, Body&& body) {
     return body();
   } catch (const base::SourceError& e) {
     CloseAllTables();
-    ReportError(ctx, e.what());
+    ReportError(ctx, e.text(ctx.french()));
     return false;
   }
 }
