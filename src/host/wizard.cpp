@@ -145,6 +145,12 @@ void frmMain::cmdCancel_Click() { Unload(); }
 void frmMain::Command1_Click() { raiseExecutionDone(); }
 
 void frmMain::cmdOk_Click() {
+  if (running_) return;
+  running_ = true;
+  struct EndOfRun {
+    bool& running;
+    ~EndOfRun() { running = false; }
+  } endOfRun{running_};
   run::RunChoices choices;
   choices.sourceFolder = control("txtPathMarlin").text;
   choices.companyItem = control("cboCompany").text;
@@ -178,9 +184,20 @@ void frmMain::raiseExecutionDone() {
 
 // --- Front-end actions ---------------------------------------------------------------
 
+bool frmMain::isLocked(const std::string& name) const {
+  using K = Control::Kind;
+  const K kind = control(name).kind;
+  return running_ && kind != K::Label && kind != K::Frame && kind != K::ProgressBar && kind != K::Image;
+}
+
+bool frmMain::isUsable(const std::string& name) const {
+  const Control& c = control(name);
+  return c.enabled && c.visible && !isLocked(name);
+}
+
 void frmMain::click(const std::string& name) {
+  if (!isUsable(name)) return;
   Control& c = control(name);
-  if (!c.enabled || !c.visible) return;
   if (c.kind == Control::Kind::Option) {
     // Option buttons of one container exclude each other.
     for (auto& [other, oc] : controls_)
@@ -201,7 +218,7 @@ void frmMain::click(const std::string& name) {
 
 void frmMain::type(const std::string& name, const std::string& text) {
   Control& c = control(name);
-  if (!c.enabled || c.text == text) return;
+  if (!isUsable(name) || c.text == text) return;
   c.text = text;
   if (name == "txtPathKestrel") txtPathKestrel_Change();
   else if (name == "cboServeur") cboServeur_Change();
@@ -211,7 +228,7 @@ void frmMain::type(const std::string& name, const std::string& text) {
 
 void frmMain::choose(const std::string& name, int index) {
   Control& c = control(name);
-  if (!c.enabled || index < 0 || index >= static_cast<int>(c.items.size())) return;
+  if (!isUsable(name) || index < 0 || index >= static_cast<int>(c.items.size())) return;
   c.listIndex = index;
   c.text = c.items[static_cast<std::size_t>(index)];
   if (name == "cboCompany") cboCompany_Click();
@@ -220,7 +237,11 @@ void frmMain::choose(const std::string& name, int index) {
 }
 
 void frmMain::focus(const std::string& name) {
-  if (name == "cboServeur") cboServeur_GotFocus();
+  if (name == "cboServeur" && isUsable(name)) cboServeur_GotFocus();
+}
+
+void frmMain::leave(const std::string& name) {
+  if (name == "txtPathMarlin" && isUsable(name)) txtPathMarlin_LostFocus();
 }
 
 }  // namespace host

@@ -11,12 +11,15 @@ namespace host {
 using namespace base;
 
 void frmMain::loadAccessCompanyList(const std::string& folder) {
+  // Remembered before anything is shown, so that the focus moving to a
+  // message box does not read the same folder again.
+  listFolder_ = folder;
   Control& list = control("cboCompany");
   const std::string common = base::joinPath(folder, "Common.mdb");
   list.items.clear();
   list.listIndex = -1;
   list.text.clear();
-  if (!run::sourceFileExists(common)) {
+  if (folder.empty() || !run::sourceFileExists(common)) {
     ctx.companyCode.clear();
     return;
   }
@@ -51,8 +54,25 @@ void frmMain::cmdPathMarlin_Click() {
                                  control("txtPathMarlin").text);
   if (!folder || folder->empty()) return;
   control("txtPathMarlin").text = *folder;
-  EcrireINI("Marlin2Kestrel", "PathMarlin", *folder);
-  loadAccessCompanyList(*folder);
+  useMarlinFolder(*folder);
+}
+
+void frmMain::useMarlinFolder(const std::string& folder) {
+  EcrireINI("Marlin2Kestrel", "PathMarlin", folder);
+  loadAccessCompanyList(folder);
+}
+
+// A typed or pasted path counts once the person leaves the box: read on every
+// keystroke, a half-typed path would load wrong lists and repeat messages.
+void frmMain::txtPathMarlin_LostFocus() {
+  const std::string folder = control("txtPathMarlin").text;
+  if (folder == listFolder_) return;
+  if (!folder.empty() && run::sourceFileExists(base::joinPath(folder, "Common.mdb"))) {
+    useMarlinFolder(folder);
+  } else {
+    // The list of another folder must not stay next to this path.
+    loadAccessCompanyList(folder);
+  }
 }
 
 int frmMain::listServers() {
