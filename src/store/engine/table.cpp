@@ -549,7 +549,7 @@ bool Table::setNumber(int field, double value) {
     case 'N':
     case 'F': return setRaw(field, formatNumber(value, f.width, f.decimals));
     case 'L': return setLogical(field, value != 0);
-    case 'D': return setDate(field, static_cast<int32_t>(value));
+    case 'D': return setDate(field, value >= 1 && value <= kLastJulianDay ? static_cast<int32_t>(value) : 0);
     default: {
       std::string s = formatNumber(value, 20, f.decimals);
       s.erase(0, s.find_first_not_of(' '));
