@@ -249,6 +249,10 @@ class IndexReader {
       TagPlace place;
       std::string name = names.substr(i * kTagNameLength, kTagNameLength);
       while (!name.empty() && (name.back() == ' ' || name.back() == '\0')) name.pop_back();
+      if (!validTagName(name)) {
+        fail(f, headers[i], "nom de tag invalide", "ongeldige tagnaam");
+        return reportAt("(répertoire/overzicht)", f, error);
+      }
       place.info.name = name;
       place.header = headers[i];
       unsigned char header[kHeaderSize];

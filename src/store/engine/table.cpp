@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "store/engine/byte_order.h"
+#include "store/engine/cdx_format.h"
 #include "store/engine/codepage.h"
 #include "store/engine/dbf_format.h"
 #include "store/engine/file_lock.h"
@@ -601,10 +602,11 @@ bool Table::writeMemo(int field, std::string_view bytes) {
     uint32_t blocks = static_cast<uint32_t>((kBlockHeaderSize + bytes.size() + bs - 1) / bs);
     const uint32_t old = memoBlock(raw(field));
     uint32_t at = files_->nextBlock;
-    if (old && old < files_->nextBlock) {
+    if (old && old < files_->nextBlock && uint64_t(old) * bs >= kMemoHeaderSize) {
       // Reuse the old place when the new text fits in its blocks, and only
       // when those blocks lie inside the used part of the file: a damaged
-      // length must not let the text run over the memos that follow.
+      // length must not let the text run over the memos that follow, nor a
+      // damaged reference put it in the header.
       unsigned char h[kBlockHeaderSize];
       if (seekFile(f, uint64_t(old) * bs) && std::fread(h, 1, sizeof h, f) == sizeof h) {
         uint64_t oldBlocks = (kBlockHeaderSize + uint64_t(getBE32(h + kBlockLength)) + bs - 1) / bs;
@@ -650,8 +652,9 @@ bool Table::addTag(const TagDef& def, std::string& error) {
   auto t = std::make_unique<Tag>();
   t->def = def;
   for (char& c : t->def.name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  if (t->def.name.empty() || t->def.name.size() > 10) {
-    error = "un nom d'index a de 1 à 10 caractères / een indexnaam heeft 1 tot 10 tekens: " + def.name;
+  if (!cdx::format::validTagName(t->def.name)) {
+    error = "un nom d'index a de 1 à 10 lettres, chiffres ou _ / een indexnaam heeft 1 tot 10 letters, cijfers of _: " +
+            def.name;
     return false;
   }
   t->key = Expression::compile(def.keyExpr, fields_, error);
