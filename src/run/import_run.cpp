@@ -4,11 +4,13 @@
 #include <exception>
 #include <memory>
 
-#include "convert/master/text.h"
-#include "run/path_lookup.h"
+#include "base/path.h"
+#include "base/text.h"
 #include "run/source_discovery.h"
+#include "store/dossier_template.h"
 
 namespace run {
+using namespace base;
 
 namespace {
 
@@ -36,9 +38,10 @@ class ImportRun {
     } catch (const RunStopped& stop) {
       fail(stop.message);
     } catch (const std::exception& e) {
-      // A source or engine error outside a tested result: report it like any
-      // other failure, so the wizard stays usable and the target untouched.
-      fail(msg("Une erreur inattendue est survenue : ", "Er is een onverwachte fout opgetreden: ") + e.what());
+      // The run's own reading of the source (version, periods, documents)
+      // failed: reported like any other failure, so the wizard stays usable
+      // and the target untouched.
+      fail(unexpected(e.what()));
     }
     return false;
   }
@@ -46,6 +49,35 @@ class ImportRun {
  private:
   std::string msg(const char* fr, const char* nl) const { return ctx_.french() ? fr : nl; }
   [[noreturn]] void stop(const std::string& message) const { throw RunStopped{message}; }
+  std::string unexpected(const std::string& what) const {
+    return msg("Une erreur inattendue est survenue : ", "Er is een onverwachte fout opgetreden: ") + what;
+  }
+
+  // The step boundary, the one place where a step's exceptions are caught.
+  // A step shows its own message and returns false; a source error escaping it
+  // (a table or column the source lacks, a lost connection) is shown with the
+  // source's message, anything else as an unexpected error. The run then stops
+  // with the step's fixed message (fr / nl), or silently for the steps that
+  // have none (post-processing, merge), whose failure was just shown.
+  template <class Body>
+  void step(const char* fr, const char* nl, Body&& body) {
+    bool ok = false;
+    try {
+      ok = body();
+    } catch (const SourceError& e) {
+      view_.showImportError(e.what());
+    } catch (const std::exception& e) {
+      view_.showImportError(unexpected(e.what()));
+    }
+    if (!ok) stop(fr ? msg(fr, nl) : std::string());
+  }
+  template <class Body>
+  void completion(Body&& body) {
+    step(nullptr, nullptr, [&] {
+      body();
+      return true;
+    });
+  }
 
   void fail(const std::string& message) {
     releaseSource();
@@ -88,7 +120,7 @@ class ImportRun {
 
     // A name of blanks only counts as empty: it would make the Kestrel data
     // folder itself the target.
-    dossierName_ = convert::Trim(c_.dossierName);
+    dossierName_ = base::Trim(c_.dossierName);
     if (c_.kestrelFolder.empty() || dossierName_.empty())
       stop(msg("Le chemin du dossier Kestrel de destination doit être spécifié.",
                "Het pad van het bestemmingsdossier in Kestrel moet aangeduid worden."));
@@ -115,7 +147,7 @@ class ImportRun {
     } else {
       std::string item = c_.companyItem;
       auto dash = item.find('-');
-      databaseName = joinPath(c_.sourceFolder, convert::Trim(item.substr(0, dash)) + "Soc.MDB");
+      databaseName = joinPath(c_.sourceFolder, base::Trim(item.substr(0, dash)) + "Soc.MDB");
       if (!sourceFileExists(databaseName))
         stop(msg("Le fichier ", "Het bestand ") + sourceKey_ + msg(" n'existe pas", " bestaat niet"));
     }
@@ -203,7 +235,7 @@ class ImportRun {
     if (major.asInt() == 1 && minor.asInt() < 50) {
       ctx_.ui->messageBox(msg("Ce Programme n'a été testé qu'avec les fichier Marlin 1.50 et supérieurs.",
                               "Dit programma recupereert enkel de Marlin bestanden van de versie 1.50 en hoger."),
-                          host::MsgButtons::Ok, host::MsgIcon::Exclamation, "MarlinToKestrel");
+                          base::MsgButtons::Ok, base::MsgIcon::Exclamation, "MarlinToKestrel");
     } else {
       ctx_.sourceVersion = joined;
     }
@@ -228,7 +260,7 @@ class ImportRun {
 
   void settleGeneralAccountLength() {
     const std::string found = steps_.queryGeneralAccountLength(ctx_);
-    long length = std::strtol(convert::Trim(found).c_str(), nullptr, 10);
+    long length = std::strtol(base::Trim(found).c_str(), nullptr, 10);
     if (length < 4) length = 4;
     if (length > 8) length = 8;
     ctx_.generalAccountLength = std::to_string(length);
@@ -238,11 +270,10 @@ class ImportRun {
   void pass(int index) {
     ctx_.bookYearIndex = static_cast<int16_t>(index);
     const std::string yearDbPath = olderLayout() ? svc_.perYearDatabasePath(sourceKey_, index) : std::string();
-    nn_ = convert::TwoDigits(index);
-    const std::string yearName = "VIDE" + nn_;
-    const std::string yearFolder = joinPath(working_, yearName);
-    const std::string prefix = joinPath(yearFolder, yearName);
-    const std::string paramFile = prefix + "_PARAM.DBF";
+    nn_ = base::TwoDigits(index);
+    const store::WorkingDossier dossier = store::workingDossier(working_, index);
+    const std::string& prefix = dossier.prefix;
+    const std::string& paramFile = dossier.paramFile;
 
     svc_.prepareWorkingDossier(ctx_.ui, working_, index);
 
@@ -261,80 +292,65 @@ class ImportRun {
     view_.setPhase(bookYearLabel());
 
     const bool master = !c_.fullImport;
-    auto required = [&](bool ok, const char* fr, const char* nl) {
-      if (!ok) stop(msg(fr, nl));
-    };
 
     if (!ctx_.masterDataDone && (!master || c_.customers || c_.suppliers)) {
       progress(2);
-      required(steps_.categories(ctx_, prefix),
-               "Une erreur est survenue dans le transfert des categories de clients/fournisseurs",
-               "Een foutje is ontstaan tijdens de overdracht van de klanten/leveranciers categories");
+      step("Une erreur est survenue dans le transfert des categories de clients/fournisseurs",
+           "Een foutje is ontstaan tijdens de overdracht van de klanten/leveranciers categories",
+           [&] { return steps_.categories(ctx_, prefix); });
       progress(3);
-      required(steps_.paymentCodes(ctx_, prefix),
-               "Une erreur est survenue dans le transfert des codes de conditions de paiement",
-               "Een foutje is ontstaan tijdens de overdracht van de codes voor de betalingsvoorwaarden");
+      step("Une erreur est survenue dans le transfert des codes de conditions de paiement",
+           "Een foutje is ontstaan tijdens de overdracht van de codes voor de betalingsvoorwaarden",
+           [&] { return steps_.paymentCodes(ctx_, prefix); });
     }
     if (std::strtol(ctx_.generalAccountLength.c_str(), nullptr, 10) == 0) settleGeneralAccountLength();
     progress(5);
 
-    {
-      auto params = dossierRows("dParam");
-      required(steps_.companyIdentity(ctx_, *params, paramFile),
-               "Une erreur est survenue dans l'importation des paramètres",
-               "Een foutje is ontstaan tijdens de import van de parameters");
-    }
+    step("Une erreur est survenue dans l'importation des paramètres",
+         "Een foutje is ontstaan tijdens de import van de parameters",
+         [&] { return steps_.companyIdentity(ctx_, *dossierRows("dParam"), paramFile); });
     progress(10);
 
     if (!ctx_.masterDataDone && (!master || c_.customers)) {
-      auto rows = dossierRows("AcctCustomer");
-      required(steps_.customers(ctx_, *rows, prefix), "Problème lors de la récupération des clients",
-               "Probleem tijdens het recupereren van het klantenbestand");
+      step("Problème lors de la récupération des clients", "Probleem tijdens het recupereren van het klantenbestand",
+           [&] { return steps_.customers(ctx_, *dossierRows("AcctCustomer"), prefix); });
     }
     progress(15);
     if (!ctx_.masterDataDone && (!master || c_.suppliers)) {
-      auto rows = dossierRows("AcctSupplier");
-      required(steps_.suppliers(ctx_, *rows, prefix), "Problème lors de la récupération des fournisseurs",
-               "Probleem bij het ophalen van de leveranciers");
+      step("Problème lors de la récupération des fournisseurs", "Probleem bij het ophalen van de leveranciers",
+           [&] { return steps_.suppliers(ctx_, *dossierRows("AcctSupplier"), prefix); });
     }
     progress(20);
     if (!master || c_.generalAccounts) {
-      auto rows = dossierRows("AcctGeneral");
-      required(steps_.generalAccounts(ctx_, *rows, prefix),
-               "Une erreur est survenue dans l'importation des comptes généraux.",
-               "Er is een fout ontstaan bij het importeren van de algemene rekeningen.");
+      step("Une erreur est survenue dans l'importation des comptes généraux.",
+           "Er is een fout ontstaan bij het importeren van de algemene rekeningen.",
+           [&] { return steps_.generalAccounts(ctx_, *dossierRows("AcctGeneral"), prefix); });
     }
     ctx_.masterDataDone = true;
     progress(22);
     progress(25);
 
-    {
-      auto rows = yearRows("Period");
-      required(steps_.bookYear(ctx_, *rows, prefix),
-               "Une erreur est survenue dans la récupération des paramètres des périodes.",
-               "Er is een fout ontstaan bij het recupereren van de instellingen (periodes).");
-    }
+    step("Une erreur est survenue dans la récupération des paramètres des périodes.",
+         "Er is een fout ontstaan bij het recupereren van de instellingen (periodes).",
+         [&] { return steps_.bookYear(ctx_, *yearRows("Period"), prefix); });
     progress(35);
 
     if (!master) {
-      {
-        auto rows = yearRows("journal");
-        required(steps_.journals(ctx_, *rows, prefix), "Une erreur est survenue dans la création des journaux.",
-                 "Er is een fout ontstaan bij het aanmaken van de dagboeken.");
-      }
+      step("Une erreur est survenue dans la création des journaux.",
+           "Er is een fout ontstaan bij het aanmaken van de dagboeken.",
+           [&] { return steps_.journals(ctx_, *yearRows("journal"), prefix); });
       progress(40);
-      required(steps_.openingEntries(ctx_, prefix),
-               "Une erreur est survenue dans l'importation de l'od d'ouverture d'exercice",
-               "Er is een fout ontstaan tijdens het importeren van de heropening DP");
+      step("Une erreur est survenue dans l'importation de l'od d'ouverture d'exercice",
+           "Er is een fout ontstaan tijdens het importeren van de heropening DP",
+           [&] { return steps_.openingEntries(ctx_, prefix); });
       progress(50);
-      {
-        auto documents = documentRows();
-        progress(70);
-        required(steps_.yearDocuments(ctx_, *documents, prefix),
-                 "Une erreur est survenue dans l'importation des documents de l'exercice.",
-                 "Er is een fout ontstaan tijdens het importeren van de boekstukken van het boekjaar");
-        progress(80);
-      }
+      step("Une erreur est survenue dans l'importation des documents de l'exercice.",
+           "Er is een fout ontstaan tijdens het importeren van de boekstukken van het boekjaar", [&] {
+             auto documents = documentRows();
+             progress(70);
+             return steps_.yearDocuments(ctx_, *documents, prefix);
+           });
+      progress(80);
       if (!sql_) progress(90);
     }
 
@@ -342,9 +358,9 @@ class ImportRun {
     view_.enableWizardControls(true);
     view_.clearStepLabel();
 
-    steps_.dossierLanguages(ctx_, prefix);
-    if (!master) steps_.completeDocumentAccounts(ctx_, prefix);
-    if (!ctx_.foreignCurrencyJournalList.empty()) steps_.completeCurrencyAmounts(ctx_, prefix);
+    completion([&] { steps_.dossierLanguages(ctx_, prefix); });
+    if (!master) completion([&] { steps_.completeDocumentAccounts(ctx_, prefix); });
+    if (!ctx_.foreignCurrencyJournalList.empty()) completion([&] { steps_.completeCurrencyAmounts(ctx_, prefix); });
 
     ctx_.yearSource = company_.get();
     yearDb_.reset();
@@ -356,7 +372,7 @@ class ImportRun {
     int placed = lastIndex_;
     if (c_.fullImport && lastIndex_ >= 1) {
       view_.setPhase("Fusion for 2 years");
-      steps_.mergeYears(ctx_, working_, lastIndex_ - 1, lastIndex_);
+      completion([&] { steps_.mergeYears(ctx_, working_, lastIndex_ - 1, lastIndex_); });
       placed = lastIndex_ - 1;
     } else {
       svc_.closeAllTables();
@@ -365,8 +381,8 @@ class ImportRun {
     svc_.placeDossier(ctx_.ui, working_, placed, dossierName_);
 
     view_.setPhase("Terminated...");
-    ctx_.ui->messageBox(msg("L'importation s'est déroulée correctement", "Import OK!"), host::MsgButtons::Ok,
-                        host::MsgIcon::None, "");
+    ctx_.ui->messageBox(msg("L'importation s'est déroulée correctement", "Import OK!"), base::MsgButtons::Ok,
+                        base::MsgIcon::None, "");
     view_.raiseExecutionDone();
     ctx_.ui->setBusy(false);
     busy_ = false;

@@ -7,9 +7,10 @@
 #include <cstring>
 #include <fstream>
 
-#include "run/source.h"
+#include "base/source.h"
 
 namespace run::mdb {
+using namespace base;
 namespace {
 
 constexpr int kRowOffsetMask = 0x1fff;  // row offsets carry flags in their top bits

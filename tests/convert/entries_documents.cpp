@@ -5,8 +5,8 @@
 #include <numeric>
 
 #include "convert/entries/history_queries.h"
+#include "convert/entries/history_steps.h"
 #include "convert/master/journal_registry.h"
-#include "convert/steps.h"
 #include "support/history_dossier.h"
 #include "support/scripted_source.h"
 
@@ -31,7 +31,7 @@ struct Line {
            {"AssocAcctType", Int(0)},   {"CompAcctType", Int(0)},   {"ValidationType", Int(0)},
            {"Comment", Text("line " + std::to_string(recordId))}, {"CheckID", Null()}, {"VATCode", Null()}};
   }
-  Line& set(const std::string& column, run::Value v) {
+  Line& set(const std::string& column, base::Value v) {
     for (auto& c : row)
       if (c.first == column) return c.second = v, *this;
     row.emplace_back(column, v);

@@ -7,8 +7,8 @@
 
 namespace {
 
-run::RunContext withTemplateJournals() {
-  run::RunContext ctx;
+base::RunContext withTemplateJournals() {
+  base::RunContext ctx;
   for (auto [type, code] : std::vector<std::pair<std::string, std::string>>{
            {"2", "VENTES"}, {"0", "ACHATS"}, {"3", "NCVEN"}, {"1", "NCACHA"}, {"5", "OPDIV"}})
     convert::RegisterJournal(ctx, type, code);
@@ -16,7 +16,7 @@ run::RunContext withTemplateJournals() {
 }
 
 TEST(JournalRename, FreeCodesFollowTheCounterSeries) {
-  run::RunContext ctx = withTemplateJournals();
+  base::RunContext ctx = withTemplateJournals();
   EXPECT_EQ(convert::RenameJournalCode(ctx, "VENTES", "0"), "VENTE0");
   convert::RegisterJournal(ctx, "2", "VENTE2");
   EXPECT_EQ(convert::RenameJournalCode(ctx, "VENTES", "2"), "VENT02");
@@ -27,7 +27,7 @@ TEST(JournalRename, FreeCodesFollowTheCounterSeries) {
 }
 
 TEST(JournalRename, ShortCodesGrowInsteadOfBeingCut) {
-  run::RunContext ctx;
+  base::RunContext ctx;
   convert::RegisterJournal(ctx, "2", "VEN");
   EXPECT_EQ(convert::RenameJournalCode(ctx, "VEN", "2"), "VEN2");
   EXPECT_EQ(convert::RenameJournalCode(ctx, "VEN", "2"), "VEN02");
@@ -35,7 +35,7 @@ TEST(JournalRename, ShortCodesGrowInsteadOfBeingCut) {
 }
 
 TEST(JournalResolution, SecondTypeOfOneJournalGetsOneNewJournal) {
-  run::RunContext ctx = withTemplateJournals();
+  base::RunContext ctx = withTemplateJournals();
   EXPECT_EQ(convert::ResolveDocumentJournal(ctx, "J1", "2"), "J1");
   EXPECT_EQ(convert::ResolveDocumentJournal(ctx, "j1", "2"), "j1");
   EXPECT_TRUE(ctx.addedJournals.empty());

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "convert/master/journal_registry.h"
-#include "convert/steps.h"
+#include "convert/master/master_steps.h"
 #include "support/history_dossier.h"
 #include "support/scripted_source.h"
 
@@ -17,8 +17,8 @@ using testing_support::Record;
 using testing_support::Row;
 using testing_support::Text;
 
-Row journal(const std::string& code, int type, int subtype, run::Value account = Null(), run::Value bank = Null(),
-            run::Value wording = Text("Journal")) {
+Row journal(const std::string& code, int type, int subtype, base::Value account = Null(), base::Value bank = Null(),
+            base::Value wording = Text("Journal")) {
   return {{"JrnlID", Text(code)}, {"Type", Int(type)}, {"SubType", Int(subtype)},
           {"Wording", wording},   {"AcctID", account}, {"BankNum", bank}};
 }

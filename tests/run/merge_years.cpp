@@ -40,7 +40,7 @@ TEST(YearMerge, NewerYearJoinsTheOlderDossier) {
   const auto params2 = testing_support::ReadTable(second + "_PARAM.DBF");
   const auto dbk2 = testing_support::ReadTable(second + "_DBK_01.DBF");
 
-  run::RunContext ctx;
+  base::RunContext ctx;
   run::MergeBookYears(ctx, folder, 3, 4);
 
   auto acf = testing_support::ReadTable(first + "_ACF.DBF");

@@ -49,11 +49,11 @@ std::string unique(const std::string& stem) {
   return stem + std::to_string(rd() % 100000000);
 }
 
-std::unique_ptr<run::Source> asAdmin(const std::string& database) {
+std::unique_ptr<base::Source> asAdmin(const std::string& database) {
   return run::openSqlServerSource(server().host, server().admin, server().adminPassword, database);
 }
 
-void exec(run::Source& s, const std::string& sql) { s.query(sql); }
+void exec(base::Source& s, const std::string& sql) { s.query(sql); }
 
 // A database made for one test, with the compatibility schema; dropped after.
 struct TestDatabase {
@@ -112,7 +112,7 @@ TEST(SqlServerSource, BookYearsTablesValuesAndQueriesOnARealServer) {
       }
     }
   } dropRole{login};
-  std::unique_ptr<run::Source> src;
+  std::unique_ptr<base::Source> src;
   {
     auto s = run::openSqlServerSource(server().host, " " + login + " ", " p;w d ", db.name);
     src = std::move(s);
@@ -128,11 +128,11 @@ TEST(SqlServerSource, BookYearsTablesValuesAndQueriesOnARealServer) {
   EXPECT_EQ(len->field("xLenGen").asText(), "7");  // trailing blanks do not count
   EXPECT_EQ(len->field("EXPR1").asText(), "60");
 
-  auto rows = src->query("SELECT * FROM D_AcctGeneral WHERE Type = ? ORDER BY GeneralID", {run::Value::ofInt(0)});
+  auto rows = src->query("SELECT * FROM D_AcctGeneral WHERE Type = ? ORDER BY GeneralID", {base::Value::ofInt(0)});
   EXPECT_EQ(rows->recordCount(), 3);
   EXPECT_EQ(rows->field("WordingFR").asText(), "Clients liégeois");
-  run::Value balance = rows->field("Balance");
-  EXPECT_EQ(balance.kind, run::Value::Kind::Decimal);
+  base::Value balance = rows->field("Balance");
+  EXPECT_EQ(balance.kind, base::Value::Kind::Decimal);
   EXPECT_EQ(balance.text, "12.3400");
   rows->moveNext();
   EXPECT_DOUBLE_EQ(rows->field("Balance").number, -0.5);
@@ -141,12 +141,12 @@ TEST(SqlServerSource, BookYearsTablesValuesAndQueriesOnARealServer) {
   EXPECT_FALSE(rows->field("WordingFR").present());
 
   auto periods = src->openTable("A_01_Period");
-  run::Value first = periods->field("BeginDate");
-  ASSERT_EQ(first.kind, run::Value::Kind::DateTime);
+  base::Value first = periods->field("BeginDate");
+  ASSERT_EQ(first.kind, base::Value::Kind::DateTime);
   EXPECT_EQ(first.date.year, 1899);
   periods->moveNext();
   EXPECT_EQ(periods->field("BeginDate").asText(), "29/02/2024 13:45:10");
-  EXPECT_THROW(src->query("SELECT * FROM A_07_Historic"), run::SourceError);
+  EXPECT_THROW(src->query("SELECT * FROM A_07_Historic"), base::SourceError);
 }
 
 TEST(SqlServerSource, RefusedLoginGivesAMessageWithoutThePassword) {
@@ -155,20 +155,20 @@ TEST(SqlServerSource, RefusedLoginGivesAMessageWithoutThePassword) {
   try {
     run::openSqlServerSource(server().host, server().admin, wrong, "postgres");
     FAIL() << "a wrong password was accepted";
-  } catch (const run::SourceError& e) {
+  } catch (const base::SourceError& e) {
     std::string m = e.what();
     EXPECT_NE(m.find("authentication failed"), std::string::npos) << m;
     EXPECT_EQ(m.find("Wr0ng"), std::string::npos) << m;
     EXPECT_EQ(m.find("Secret"), std::string::npos) << m;
   }
   EXPECT_THROW(run::openSqlServerSource(server().host, server().admin, server().adminPassword, "PW0NOSUCHSOC"),
-               run::SourceError);
+               base::SourceError);
   // A connection text typed whole (as marlin-query takes it) keeps its password out too.
   try {
     run::openOdbcSource("driver={SQL Server};server=" + server().host + ";uid=" + server().admin +
                         ";pwd={Br}}aced;Secret};database=postgres");
     FAIL() << "a wrong password was accepted";
-  } catch (const run::SourceError& e) {
+  } catch (const base::SourceError& e) {
     EXPECT_EQ(std::string(e.what()).find("Secret"), std::string::npos) << e.what();
   }
 }

@@ -10,10 +10,10 @@
 #include <set>
 
 #include "marlin_forms.h"
-#include "support/mdb_cli.h"
 #include "run/access_source.h"
 #include "run/odbc_source.h"
 #include "sample_support.h"
+#include "support/mdb_cli.h"
 
 using namespace sample_test;
 using marlin::Dossier;
@@ -102,7 +102,7 @@ size_t documentCount(const Dossier& d, int year) {
   return docs.size();
 }
 
-size_t rowCount(run::RowSet& rows) {
+size_t rowCount(base::RowSet& rows) {
   size_t n = 0;
   for (; !rows.eof(); rows.moveNext()) ++n;
   return n;

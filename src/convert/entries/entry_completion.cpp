@@ -3,18 +3,19 @@
 // financial journals on all their lines.
 #include <string>
 
+#include "base/text.h"
 #include "convert/entries/entry_table.h"
 #include "convert/entries/fixed_point.h"
+#include "convert/entries/history_steps.h"
 #include "convert/master/step_support.h"
-#include "convert/master/text.h"
-#include "convert/steps.h"
 #include "store/engine/sx.h"
 
 namespace convert {
+using namespace base;
 
 using store::sx_GetString;
 
-void CompleteDocumentAccounts(run::RunContext& ctx, const std::string& prefix) {
+void CompleteDocumentAccounts(base::RunContext& ctx, const std::string& prefix) {
   ShowStep(ctx, "AccountRp");
   if (OpenEntryTable(ctx, prefix) == 0) return;
   std::string dbkType, dbkCode, docNumber, bookYear, period, accountRp;
@@ -42,7 +43,7 @@ void CompleteDocumentAccounts(run::RunContext& ctx, const std::string& prefix) {
   store::sx_Close();
 }
 
-void CompleteCurrencyAmounts(run::RunContext& ctx, const std::string& prefix) {
+void CompleteCurrencyAmounts(base::RunContext& ctx, const std::string& prefix) {
   ShowStep(ctx, "Currency");
   if (OpenEntryTable(ctx, prefix) == 0) return;
   std::string lastCode, lastCurrency;

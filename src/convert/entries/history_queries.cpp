@@ -1,19 +1,20 @@
 #include "convert/entries/history_queries.h"
 
-#include "convert/master/text.h"
+#include "base/text.h"
 
 namespace convert {
+using namespace base;
 
-SourceForm FormOf(const run::RunContext& ctx) {
+SourceForm FormOf(const base::RunContext& ctx) {
   if (ctx.isVersionSql) return SourceForm::Sql;
   return ctx.prefixedLayout ? SourceForm::AccessPrefixed : SourceForm::AccessPlain;
 }
 
-run::Source* YearSource(const run::RunContext& ctx) {
+base::Source* YearSource(const base::RunContext& ctx) {
   return ctx.yearSource ? ctx.yearSource : ctx.source;
 }
 
-std::string YearDigits(const run::RunContext& ctx) { return TwoDigits(ctx.bookYearIndex); }
+std::string YearDigits(const base::RunContext& ctx) { return TwoDigits(ctx.bookYearIndex); }
 
 namespace {
 

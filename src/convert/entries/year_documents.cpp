@@ -5,18 +5,19 @@
 #include <string>
 #include <unordered_set>
 
+#include "base/text.h"
 #include "convert/entries/act_line.h"
 #include "convert/entries/entry_helpers.h"
 #include "convert/entries/entry_table.h"
 #include "convert/entries/history_queries.h"
+#include "convert/entries/history_steps.h"
 #include "convert/master/codes.h"
 #include "convert/master/journal_registry.h"
 #include "convert/master/step_support.h"
-#include "convert/master/text.h"
-#include "convert/steps.h"
 #include "store/engine/sx.h"
 
 namespace convert {
+using namespace base;
 
 namespace {
 
@@ -47,7 +48,7 @@ std::string vatLineCode(const std::string& kind) { return sales(kind) ? "244300"
 // The VAT code of a VAT type: ordinary rates take the document's code, 5 and
 // 6 their own. Types the program does not know are read as ordinary rates, so
 // the line still carries the document's VAT code rather than none.
-std::string vatCodeOfType(const run::Value& vatType, const std::string& vatConst) {
+std::string vatCodeOfType(const base::Value& vatType, const std::string& vatConst) {
   if (vatType.isNull()) return vatConst;
   switch (vatType.asInt()) {
     case 5: return "121100";
@@ -60,37 +61,37 @@ bool startsWith(const std::string& s, const char* p) { return s.rfind(p, 0) == 0
 
 class DocumentWriter {
  public:
-  DocumentWriter(run::RunContext& ctx) : ctx_(ctx), form_(FormOf(ctx)), nn_(YearDigits(ctx)), source_(YearSource(ctx)),
+  DocumentWriter(base::RunContext& ctx) : ctx_(ctx), form_(FormOf(ctx)), nn_(YearDigits(ctx)), source_(YearSource(ctx)),
                                          length_(GeneralAccountLength(ctx)) {}
 
-  // A failed source query throws run::SourceError.
-  void write(const run::RowSet& document);
+  // A failed source query throws base::SourceError.
+  void write(const base::RowSet& document);
 
  private:
-  std::unique_ptr<run::RowSet> detail(const std::string& sql);
+  std::unique_ptr<base::RowSet> detail(const std::string& sql);
   std::string journalCode(const std::string& period, const std::string& jrnlId);
-  bool repeated(const run::RowSet& row);
+  bool repeated(const base::RowSet& row);
   // The common rules of one detail line; false for an opening-period line.
-  bool fill(const run::RowSet& row, ActLine& line);
+  bool fill(const base::RowSet& row, ActLine& line);
   void showDocument(const std::string& code, const std::string& doc);
 
-  void writeGeneral(run::RowSet& rows);
-  void writeFinancial(run::RowSet& rows);
-  void writeVatDocument(const run::RowSet& document);
+  void writeGeneral(base::RowSet& rows);
+  void writeFinancial(base::RowSet& rows);
+  void writeVatDocument(const base::RowSet& document);
   void appendVatLine(const ActLine& header, Fixed4 base);
 
-  run::RunContext& ctx_;
+  base::RunContext& ctx_;
   SourceForm form_;
   std::string nn_;
-  run::Source* source_;
+  base::Source* source_;
   int16_t length_;
-  std::vector<run::Value> params_;
+  std::vector<base::Value> params_;
   DocumentKind kind_;
   std::unordered_set<std::string> records_;
   std::string label_;
 };
 
-std::unique_ptr<run::RowSet> DocumentWriter::detail(const std::string& sql) { return source_->query(sql, params_); }
+std::unique_ptr<base::RowSet> DocumentWriter::detail(const std::string& sql) { return source_->query(sql, params_); }
 
 std::string DocumentWriter::journalCode(const std::string& period, const std::string& jrnlId) {
   std::string code = jrnlId;
@@ -106,8 +107,8 @@ std::string DocumentWriter::journalCode(const std::string& period, const std::st
 
 // A line joined to several matching entries comes back once per entry; it is
 // written once, with the first of them.
-bool DocumentWriter::repeated(const run::RowSet& row) {
-  run::Value id = OptionalField(row, "RECORDID");
+bool DocumentWriter::repeated(const base::RowSet& row) {
+  base::Value id = OptionalField(row, "RECORDID");
   if (id.isNull()) return false;
   return !records_.insert(id.asText()).second;
 }
@@ -117,15 +118,15 @@ void DocumentWriter::showDocument(const std::string& code, const std::string& do
   if (label != label_) ShowRecord(ctx_, label_ = label);
 }
 
-bool DocumentWriter::fill(const run::RowSet& row, ActLine& line) {
+bool DocumentWriter::fill(const base::RowSet& row, ActLine& line) {
   line.period = PeriodText(row.field("PERIOD"), ctx_.sourceClosingPeriod);
   if (line.period == "00") return false;
   line.matchNo = MatchNumber(OptionalField(row, "CHECKID"));
-  run::Value account = row.field("ACCTID");
+  base::Value account = row.field("ACCTID");
   if (account.present()) line.accountGl = NormalizeAccount(account.asText(), length_);
   line.dbkCode = journalCode(line.period, row.field("JrnlID").asText());
   line.dbkType = kind_.kind;
-  run::Value assocType = row.field("ASSOCACCTTYPE");
+  base::Value assocType = row.field("ASSOCACCTTYPE");
   std::string assoc = Trim(assocType.asText()), comp = Trim(row.field("COMPACCTTYPE").asText());
   if (assoc == "10" || assoc == "20")
     line.accountRp = Trim(row.field("ASSOCACCTID").asText());
@@ -147,7 +148,7 @@ bool DocumentWriter::fill(const run::RowSet& row, ActLine& line) {
   return true;
 }
 
-void DocumentWriter::writeGeneral(run::RowSet& rows) {
+void DocumentWriter::writeGeneral(base::RowSet& rows) {
   std::string order = "000";
   for (; !rows.eof(); rows.moveNext()) {
     if (repeated(rows)) continue;
@@ -164,7 +165,7 @@ void DocumentWriter::writeGeneral(run::RowSet& rows) {
   }
 }
 
-void DocumentWriter::writeFinancial(run::RowSet& rows) {
+void DocumentWriter::writeFinancial(base::RowSet& rows) {
   std::string order = "000";
   for (; !rows.eof(); rows.moveNext()) {
     if (repeated(rows)) continue;
@@ -210,7 +211,7 @@ void DocumentWriter::appendVatLine(const ActLine& header, Fixed4 base) {
   AppendDocumentLine(vat);
 }
 
-void DocumentWriter::writeVatDocument(const run::RowSet& document) {
+void DocumentWriter::writeVatDocument(const base::RowSet& document) {
   const std::string& kind = kind_.kind;
   // The document's own values stand in for its main line when that line is
   // missing or belongs to the opening period.
@@ -235,7 +236,7 @@ void DocumentWriter::writeVatDocument(const run::RowSet& document) {
       if (form_ != SourceForm::Sql && main->recordCount() > 1 && ctx_.ui) {
         ctx_.ui->messageBox("Il y a plus matching sur cette opération (" + line.dbkCode + " " +
                                 document.field("Doc").asText() + ") seule la premier matching sera récupéré!",
-                            host::MsgButtons::Ok, host::MsgIcon::None, "Kestrel - Importation d'un dossier Marlin");
+                            base::MsgButtons::Ok, base::MsgIcon::None, "Kestrel - Importation d'un dossier Marlin");
       }
       line.vatBase = Fixed4::parse(main->field("TurnOverBase").asText());
       if (creditNote(kind)) line.vatBase = -line.vatBase;
@@ -257,7 +258,7 @@ void DocumentWriter::writeVatDocument(const run::RowSet& document) {
     ActLine line;
     if (!fill(*lines, line)) continue;
     line.docType = "3";
-    run::Value vatCode = lines->hasField("xVATCode") ? lines->field("xVATCode") : lines->field("VATCODE");
+    base::Value vatCode = lines->hasField("xVATCode") ? lines->field("xVATCode") : lines->field("VATCODE");
     if (!vatCode.present()) {
       line.vatImput = vatLineCode(kind);
       // Its base in the document's sense: an invoice's bases are positive,
@@ -276,7 +277,7 @@ void DocumentWriter::writeVatDocument(const run::RowSet& document) {
     appendVatLine(header, documentBase);
 
   auto types = detail(VatDocumentQuery(form_, nn_, VatQuery::VatTypes));
-  run::Value vatType = types->eof() ? run::Value::null() : types->field("VATType");
+  base::Value vatType = types->eof() ? base::Value::null() : types->field("VATType");
   auto balance = detail(VatDocumentQuery(form_, nn_, VatQuery::BalanceLines));
   for (; !balance->eof(); balance->moveNext()) {
     ActLine line;
@@ -304,9 +305,9 @@ void DocumentWriter::writeVatDocument(const run::RowSet& document) {
   }
 }
 
-void DocumentWriter::write(const run::RowSet& document) {
+void DocumentWriter::write(const base::RowSet& document) {
   kind_ = documentKind(document.field("JrnlType").asInt(), document.field("JrnlSubType").asInt());
-  params_ = {run::Value::ofText(document.field("JrnlID").asText()), document.field("Doc"), document.field("JrnlType")};
+  params_ = {base::Value::ofText(document.field("JrnlID").asText()), document.field("Doc"), document.field("JrnlType")};
   records_.clear();
   if (kind_.kind == "5")
     writeGeneral(*detail(GeneralDocumentQuery(form_, nn_)));
@@ -318,24 +319,18 @@ void DocumentWriter::write(const run::RowSet& document) {
 
 }  // namespace
 
-bool ImportYearDocuments(run::RunContext& ctx, run::RowSet& documents, const std::string& prefix) {
+bool ImportYearDocuments(base::RunContext& ctx, base::RowSet& documents, const std::string& prefix) {
   ShowStep(ctx, "Historic");
   if (OpenEntryTable(ctx, prefix) == 0) return false;
   DocumentWriter writer(ctx);
   // A document spread over two periods or dates is listed once per period or
   // date, but its lines are read by journal, number and type: write it once.
   std::unordered_set<std::string> done;
-  try {
-    for (; !documents.eof(); documents.moveNext()) {
-      std::string key = documents.field("JrnlID").asText() + '\x1f' + documents.field("Doc").asText() + '\x1f' +
-                        documents.field("JrnlType").asText();
-      if (!done.insert(key).second) continue;
-      writer.write(documents);
-    }
-  } catch (const run::SourceError& e) {
-    store::sx_CloseAll();
-    ReportError(ctx, e.what());
-    return false;
+  for (; !documents.eof(); documents.moveNext()) {
+    std::string key = documents.field("JrnlID").asText() + '\x1f' + documents.field("Doc").asText() + '\x1f' +
+                      documents.field("JrnlType").asText();
+    if (!done.insert(key).second) continue;
+    writer.write(documents);
   }
   ShowRecord(ctx, "");
   store::sx_Close();

@@ -3,12 +3,13 @@
 #include <cstdio>
 #include <map>
 
+#include "base/text.h"
 #include "convert/master/codes.h"
+#include "convert/master/master_steps.h"
 #include "convert/master/step_support.h"
-#include "convert/master/text.h"
-#include "convert/steps.h"
 
 namespace convert {
+using namespace base;
 
 namespace {
 
@@ -18,9 +19,9 @@ std::string Year(int year) {
   return buffer;
 }
 
-std::string DayMonthYear(const run::DateTime& d) { return TwoDigits(d.day) + TwoDigits(d.month) + Year(d.year); }
+std::string DayMonthYear(const base::DateTime& d) { return TwoDigits(d.day) + TwoDigits(d.month) + Year(d.year); }
 
-bool SameDay(const run::DateTime& a, const run::DateTime& b) {
+bool SameDay(const base::DateTime& a, const base::DateTime& b) {
   return a.year == b.year && a.month == b.month && a.day == b.day;
 }
 
@@ -89,36 +90,34 @@ BookYearRows BuildBookYear(const std::vector<Period>& periods, const std::string
   return lists.rows;
 }
 
-bool WriteBookYear(run::RunContext& ctx, run::RowSet& periods, const std::string& prefix) {
-  return GuardStep(ctx, [&] {
-    std::vector<Period> records;
-    for (; !periods.eof(); periods.moveNext()) {
-      records.push_back({periods.field("PeriodId").asInt(), periods.field("BeginDate").date,
-                         periods.field("EndDate").date});
-    }
-    // A book year without periods cannot be described; the run reports it.
-    if (records.empty()) return false;
-    BookYearRows rows = BuildBookYear(records, ctx.language);
-    const std::string* first = &rows.english;
-    const std::string* second = &rows.french;
-    const std::string* third = &rows.dutch;
-    if (ctx.language == "F") {
-      first = &rows.french, second = &rows.dutch, third = &rows.english;
-    } else if (ctx.language == "N") {
-      first = &rows.dutch, second = &rows.french, third = &rows.english;
-    }
-    if (!RewriteParamRows(ctx, prefix + "_PARAM.DBF",
-                          {{"BOOKYEAR1.LONGLABEL", rows.longLabel},
-                           {"BOOKYEAR1.SHORTLABEL", rows.shortLabel},
-                           {"BOOKYEAR1.PERLIB1", *first},
-                           {"BOOKYEAR1.PERLIB2", *second},
-                           {"BOOKYEAR1.PERLIB3", *third},
-                           {"BOOKYEAR1.PERDATE", rows.dates}})) {
-      return false;
-    }
-    ctx.sourceClosingPeriod = rows.closingPeriod;
-    return true;
-  });
+bool WriteBookYear(base::RunContext& ctx, base::RowSet& periods, const std::string& prefix) {
+  std::vector<Period> records;
+  for (; !periods.eof(); periods.moveNext()) {
+    records.push_back({periods.field("PeriodId").asInt(), periods.field("BeginDate").date,
+                       periods.field("EndDate").date});
+  }
+  // A book year without periods cannot be described; the run reports it.
+  if (records.empty()) return false;
+  BookYearRows rows = BuildBookYear(records, ctx.language);
+  const std::string* first = &rows.english;
+  const std::string* second = &rows.french;
+  const std::string* third = &rows.dutch;
+  if (ctx.language == "F") {
+    first = &rows.french, second = &rows.dutch, third = &rows.english;
+  } else if (ctx.language == "N") {
+    first = &rows.dutch, second = &rows.french, third = &rows.english;
+  }
+  if (!RewriteParamRows(ctx, prefix + "_PARAM.DBF",
+                        {{"BOOKYEAR1.LONGLABEL", rows.longLabel},
+                         {"BOOKYEAR1.SHORTLABEL", rows.shortLabel},
+                         {"BOOKYEAR1.PERLIB1", *first},
+                         {"BOOKYEAR1.PERLIB2", *second},
+                         {"BOOKYEAR1.PERLIB3", *third},
+                         {"BOOKYEAR1.PERDATE", rows.dates}})) {
+    return false;
+  }
+  ctx.sourceClosingPeriod = rows.closingPeriod;
+  return true;
 }
 
 }  // namespace convert

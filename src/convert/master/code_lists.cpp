@@ -6,12 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
+#include "convert/master/master_steps.h"
 #include "convert/master/step_support.h"
-#include "convert/master/text.h"
-#include "convert/steps.h"
 #include "store/engine/sx.h"
 
 namespace convert {
+using namespace base;
 
 namespace {
 
@@ -76,7 +77,7 @@ int16_t CreatePairingTable(const CodeList& list, const std::string& table, const
 // first 9 characters, which is what pairs a code with its short code. Two codes
 // sharing those 9 characters, or a code whose ten digits are all taken, would
 // end up in another code's row; the step stops and names the code instead.
-bool PairLongCodes(run::RunContext& ctx, const CodeList& list, int16_t pairs, const std::vector<SourceCode>& codes) {
+bool PairLongCodes(base::RunContext& ctx, const CodeList& list, int16_t pairs, const std::vector<SourceCode>& codes) {
   std::map<std::string, std::string> codeOfPairingKey;
   for (const SourceCode& row : codes) {
     std::string trimmed = Trim(row.code);
@@ -131,57 +132,64 @@ void WriteCodes(const CodeList& list, int16_t pairs, int16_t table, const std::v
   }
 }
 
-bool ConvertCodeList(run::RunContext& ctx, const std::string& prefix, const CodeList& list) {
+// The pairing table's files, removed when the step ends, however it ends.
+class TemporaryFiles {
+ public:
+  explicit TemporaryFiles(std::vector<std::string> files) : files_(std::move(files)) {}
+  TemporaryFiles(const TemporaryFiles&) = delete;
+  TemporaryFiles& operator=(const TemporaryFiles&) = delete;
+  ~TemporaryFiles() {
+    for (const std::string& file : files_) RemoveFile(file);
+  }
+
+ private:
+  std::vector<std::string> files_;
+};
+
+bool ConvertCodeList(base::RunContext& ctx, const std::string& prefix, const CodeList& list) {
   std::string tempTable = ExistingPath(prefix + list.tempSuffix + ".DBF");
   std::string tempIndex = ExistingPath(prefix + list.tempSuffix + ".CDX");
-  auto removeTemporary = [&] {
-    RemoveFile(tempIndex);
-    RemoveFile(tempTable);
-  };
-  bool ok = GuardStep(ctx, [&] {
-    int16_t pairs = CreatePairingTable(list, tempTable, tempIndex);
-    if (pairs == 0) {
-      CloseAllTables();
-      return false;
+  const TemporaryFiles temporary({tempIndex, tempTable});
+  int16_t pairs = CreatePairingTable(list, tempTable, tempIndex);
+  if (pairs == 0) {
+    CloseAllTables();
+    return false;
+  }
+  const char* sql = ctx.isVersionSql ? list.sqlQuery : ctx.prefixedLayout ? list.prefixedQuery : list.olderQuery;
+  std::vector<SourceCode> codes;
+  {
+    std::unique_ptr<base::RowSet> rows = ctx.source->query(sql);
+    for (; !rows->eof(); rows->moveNext()) {
+      codes.push_back({rows->field(list.codeColumn).asText(),
+                       list.typeColumn ? rows->field(list.typeColumn).asText() : std::string(),
+                       rows->field("Wording").asText()});
     }
-    const char* sql = ctx.isVersionSql ? list.sqlQuery : ctx.prefixedLayout ? list.prefixedQuery : list.olderQuery;
-    std::vector<SourceCode> codes;
-    {
-      std::unique_ptr<run::RowSet> rows = ctx.source->query(sql);
-      for (; !rows->eof(); rows->moveNext()) {
-        codes.push_back({rows->field(list.codeColumn).asText(),
-                         list.typeColumn ? rows->field(list.typeColumn).asText() : std::string(),
-                         rows->field("Wording").asText()});
-      }
-    }
-    if (!PairLongCodes(ctx, list, pairs, codes)) {
-      CloseAllTables();
-      return false;
-    }
-    int16_t table = store::sx_Use(ExistingPath(prefix + "_TABLE.DBF"), "TABLE", 2, 2);
-    if (table == 0) {
-      CloseAllTables();
-      ReportError(ctx, CannotOpenMessage(ctx, "TABLE", false));
-      return false;
-    }
-    WriteCodes(list, pairs, table, codes);
-    store::sx_Select(table);
-    store::sx_Close();
-    store::sx_Select(pairs);
-    store::sx_Close();
-    return true;
-  });
-  removeTemporary();
-  return ok;
+  }
+  if (!PairLongCodes(ctx, list, pairs, codes)) {
+    CloseAllTables();
+    return false;
+  }
+  int16_t table = store::sx_Use(ExistingPath(prefix + "_TABLE.DBF"), "TABLE", 2, 2);
+  if (table == 0) {
+    CloseAllTables();
+    ReportError(ctx, CannotOpenMessage(ctx, "TABLE", false));
+    return false;
+  }
+  WriteCodes(list, pairs, table, codes);
+  store::sx_Select(table);
+  store::sx_Close();
+  store::sx_Select(pairs);
+  store::sx_Close();
+  return true;
 }
 
 }  // namespace
 
-bool ConvertCategories(run::RunContext& ctx, const std::string& prefix) {
+bool ConvertCategories(base::RunContext& ctx, const std::string& prefix) {
   return ConvertCodeList(ctx, prefix, kCategories);
 }
 
-bool ConvertPaymentCodes(run::RunContext& ctx, const std::string& prefix) {
+bool ConvertPaymentCodes(base::RunContext& ctx, const std::string& prefix) {
   return ConvertCodeList(ctx, prefix, kPaymentCodes);
 }
 

@@ -2,9 +2,10 @@
 
 #include <initializer_list>
 
-#include "convert/master/text.h"
+#include "base/text.h"
 
 namespace convert {
+using namespace base;
 
 std::string NormalizeAccount(std::string_view account, int16_t length) {
   size_t width = length > 0 ? static_cast<size_t>(length) : 0;

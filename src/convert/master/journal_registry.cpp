@@ -1,23 +1,24 @@
 #include "convert/master/journal_registry.h"
 
-#include "convert/master/text.h"
+#include "base/text.h"
 
 namespace convert {
+using namespace base;
 
-bool JournalPairKnown(const run::RunContext& ctx, const std::string& type, const std::string& code) {
+bool JournalPairKnown(const base::RunContext& ctx, const std::string& type, const std::string& code) {
   return ctx.journalPairList.find("|" + Trim(type) + UpperCase(Trim(code)) + "|") != std::string::npos;
 }
 
-bool JournalCodeKnown(const run::RunContext& ctx, const std::string& code) {
+bool JournalCodeKnown(const base::RunContext& ctx, const std::string& code) {
   return ctx.journalCodeList.find("*/*" + UpperCase(Trim(code)) + "*/*") != std::string::npos;
 }
 
-void RegisterJournal(run::RunContext& ctx, const std::string& type, const std::string& code) {
+void RegisterJournal(base::RunContext& ctx, const std::string& type, const std::string& code) {
   ctx.journalCodeList += "*/*" + UpperCase(Trim(code)) + "*/*";
   ctx.journalPairList += "|" + Trim(type) + UpperCase(Trim(code)) + "|";
 }
 
-std::string RenameJournalCode(run::RunContext& ctx, const std::string& code, const std::string& type) {
+std::string RenameJournalCode(base::RunContext& ctx, const std::string& code, const std::string& type) {
   const std::string trimmed = Trim(code), t = Trim(type);
   std::string candidate = code;
   int counter = 0;

@@ -2,14 +2,15 @@
 // financial journals' bank options and central accounts in ACF.
 #include <string>
 
+#include "base/text.h"
 #include "convert/master/codes.h"
 #include "convert/master/journal_registry.h"
+#include "convert/master/master_steps.h"
 #include "convert/master/step_support.h"
-#include "convert/master/text.h"
-#include "convert/steps.h"
 #include "store/engine/sx.h"
 
 namespace convert {
+using namespace base;
 
 namespace {
 
@@ -34,7 +35,7 @@ JournalKind journalKind(int64_t type, int64_t subtype) {
   }
 }
 
-std::string bankAccountOption(const run::Value& bankNum) {
+std::string bankAccountOption(const base::Value& bankNum) {
   if (bankNum.isNull()) return std::string();
   std::string b = Trim(bankNum.asText());
   if (b.size() == 12 || b.size() == 15)
@@ -51,7 +52,7 @@ bool locatePostingAccount(int16_t acf, const std::string& account) {
 
 }  // namespace
 
-bool ConvertJournals(run::RunContext& ctx, run::RowSet& rows, const std::string& prefix) {
+bool ConvertJournals(base::RunContext& ctx, base::RowSet& rows, const std::string& prefix) {
   const std::string acfFile = prefix + "_ACF.DBF";
   if (!FileExists(acfFile)) {
     ReportError(ctx, FileMissingMessage(ctx, acfFile, false));
@@ -83,11 +84,11 @@ bool ConvertJournals(run::RunContext& ctx, run::RowSet& rows, const std::string&
 
   const int16_t length = GeneralAccountLength(ctx);
   for (; !rows.eof(); rows.moveNext()) {
-    run::Value acctId = rows.field("AcctID");
+    base::Value acctId = rows.field("AcctID");
     std::string account = acctId.present() ? NormalizeAccount(acctId.asText(), length) : std::string();
     JournalKind kind = journalKind(rows.field("Type").asInt(), rows.field("SubType").asInt());
     std::string code = rows.field("JrnlID").asText();
-    run::Value wording = rows.field("Wording");
+    base::Value wording = rows.field("Wording");
     std::string description = wording.isNull() ? std::string("0") : wording.asText();
     ShowRecord(ctx, code);
 
@@ -159,7 +160,7 @@ void appendJournal(const std::string& code, const std::string& description, cons
 }
 }  // namespace
 
-void AddDocumentJournals(run::RunContext& ctx, const std::string& prefix) {
+void AddDocumentJournals(base::RunContext& ctx, const std::string& prefix) {
   int16_t dbk = openJournalTable(prefix);
   if (dbk == 0) return;
   for (const std::string& added : ctx.addedJournals) {
@@ -171,7 +172,7 @@ void AddDocumentJournals(run::RunContext& ctx, const std::string& prefix) {
   store::sx_Close();
 }
 
-void AddClosingJournals(run::RunContext& ctx, const std::string& prefix) {
+void AddClosingJournals(base::RunContext& ctx, const std::string& prefix) {
   if (ctx.closingJournalList.empty()) return;
   int16_t dbk = openJournalTable(prefix);
   if (dbk == 0) return;

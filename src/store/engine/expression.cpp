@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/text.h"
 #include "store/engine/codepage.h"
-#include "store/engine/path_case.h"
 
 namespace store {
 namespace expr {
@@ -532,7 +532,7 @@ class Parser {
 
   int fieldIndex(const std::string& name) const {
     for (size_t i = 0; i < fields_.size(); ++i)
-      if (sameNameIgnoringCase(fields_[i].name, name)) return static_cast<int>(i);
+      if (base::equalsIgnoringCase(fields_[i].name, name)) return static_cast<int>(i);
     return -1;
   }
 

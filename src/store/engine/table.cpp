@@ -8,6 +8,7 @@
 #include <ctime>
 #include <thread>
 
+#include "base/text.h"
 #include "store/engine/byte_order.h"
 #include "store/engine/cdx_format.h"
 #include "store/engine/codepage.h"
@@ -644,7 +645,7 @@ const cdx::TagSpec& Table::tagSpec(size_t tag) const { return tags_[tag]->info; 
 
 int Table::tagIndex(std::string_view n) const {
   for (size_t i = 0; i < tags_.size(); ++i)
-    if (sameNameIgnoringCase(tags_[i]->def.name, n)) return static_cast<int>(i);
+    if (base::equalsIgnoringCase(tags_[i]->def.name, n)) return static_cast<int>(i);
   return -1;
 }
 

@@ -7,17 +7,17 @@
 #include <string>
 #include <vector>
 
-#include "host/ui.h"
-#include "run/source.h"
+#include "base/source.h"
+#include "base/ui.h"
 
-namespace run {
+namespace base {
 
 struct RunContext {
   // --- Set by the host object and the wizard --------------------------------
   std::string language = "F";     // dossier language: "F" French, anything else Dutch
   bool isVersionSql = false;
   std::string companyCode;        // source company code
-  host::Ui* ui = nullptr;
+  base::Ui* ui = nullptr;
 
   bool french() const { return language == "F"; }
   // The message text of the dossier language.
@@ -65,4 +65,4 @@ struct RunContext {
   }
 };
 
-}  // namespace run
+}  // namespace base

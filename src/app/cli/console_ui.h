@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "host/ui.h"
+#include "base/ui.h"
 
-namespace host {
+namespace app {
 
-class ConsoleUi : public Ui {
+class ConsoleUi : public base::Ui {
  public:
   struct Status {
     int progress = 0;
@@ -22,7 +22,7 @@ class ConsoleUi : public Ui {
 
   ConsoleUi(std::ostream& out, bool terminal);
 
-  MsgResult messageBox(const std::string& text, MsgButtons buttons, MsgIcon icon,
+  base::MsgResult messageBox(const std::string& text, base::MsgButtons buttons, base::MsgIcon icon,
                        const std::string& title) override;
   void processEvents() override;
   void setBusy(bool) override {}
@@ -44,4 +44,4 @@ class ConsoleUi : public Ui {
   bool lineOpen_ = false;
 };
 
-}  // namespace host
+}  // namespace app

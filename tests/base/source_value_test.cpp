@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "run/source.h"
+#include "base/source.h"
 
-using run::Value;
+using base::Value;
 
 namespace {
 Value decimal(const std::string& text) {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "host/ui.h"
+#include "base/ui.h"
 
-namespace host {
+namespace base {
 
 class RecordingUi : public Ui {
  public:
@@ -54,4 +54,4 @@ class RecordingUi : public Ui {
   int repaints = 0;
 };
 
-}  // namespace host
+}  // namespace base

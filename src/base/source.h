@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace run {
+namespace base {
 
 struct DateTime {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
@@ -22,7 +22,7 @@ struct Value {
   std::string text;      // Text: UTF-8; Decimal: exact digits like "-12.3400"
   int64_t integer = 0;   // Integer, Boolean (0 / 1)
   double number = 0;     // Decimal
-  run::DateTime date;    // DateTime
+  base::DateTime date;    // DateTime
 
   static Value null() { return {}; }
   static Value ofText(std::string s) { Value v; v.kind = Kind::Text; v.text = std::move(s); return v; }
@@ -76,4 +76,4 @@ class Source {
   virtual std::vector<std::string> tableNames() = 0;
 };
 
-}  // namespace run
+}  // namespace base

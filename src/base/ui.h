@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace host {
+namespace base {
 
 enum class MsgIcon { None, Information, Exclamation, Critical, Question };
 enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
@@ -33,4 +33,4 @@ inline void showMessage(Ui& ui, const std::string& text, MsgIcon icon = MsgIcon:
   ui.messageBox(text, MsgButtons::Ok, icon, title);
 }
 
-}  // namespace host
+}  // namespace base

@@ -1,4 +1,4 @@
-// Text rules shared by the master-data steps. Text is UTF-8 everywhere in the
+// Text rules shared by every layer. Text is UTF-8 everywhere in the
 // program; lengths and cuts count characters, not bytes, because the target
 // fields hold one Windows-1252 byte per character.
 #pragma once
@@ -6,10 +6,11 @@
 #include <string>
 #include <string_view>
 
-namespace convert {
+namespace base {
 
-// Leading and trailing spaces removed (spaces only, like the original's Trim).
-std::string Trim(std::string_view s);
+// Leading and trailing spaces removed (spaces only, like the original's Trim),
+// or the characters of `blanks` (" \t\r\n" for lines of a text file).
+std::string Trim(std::string_view s, std::string_view blanks = " ");
 // Number of characters of a UTF-8 text.
 size_t CharCount(std::string_view s);
 // The first n characters / the last n characters.
@@ -20,6 +21,9 @@ std::string Mid(std::string_view s, size_t start, size_t n = std::string::npos);
 // Case mapping of ASCII and the Latin-1 letters (é, Ç, ô ...).
 std::string LowerCase(std::string_view s);
 std::string UpperCase(std::string_view s);
+// Equal when letter case is ignored, with the case mapping above (names of
+// files, tables, columns, INI keys).
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
 
 // A value bound for a field of `width` characters: when the trimmed value is
 // longer than the field it becomes its first `width` characters, otherwise it
@@ -42,4 +46,4 @@ std::string NumberText(double value);
 // A whole number with at least two digits ("07", "12", "103").
 std::string TwoDigits(int64_t value);
 
-}  // namespace convert
+}  // namespace base

@@ -1,13 +1,15 @@
 // Conversions of a source value, as the original program's implicit
 // conversions (VB-style CStr, CDbl, CLng, CBool) would give them.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include "run/source.h"
+#include "base/source.h"
+#include "base/text.h"
 
-namespace run {
+namespace base {
 namespace {
 
 // "-12.3400" -> "-12.34", "5.000" -> "5", "-0.00" -> "0".
@@ -105,8 +107,8 @@ bool Value::asBool() const {
   switch (kind) {
     case Kind::Null: return false;
     case Kind::Text: {
-      std::string t;
-      for (char c : text) if (c != ' ') t += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      std::string t = LowerCase(text);
+      t.erase(std::remove(t.begin(), t.end(), ' '), t.end());
       if (t == "true" || t == "vrai" || t == "waar") return true;
       if (t == "false" || t == "faux" || t == "onwaar" || t.empty()) return false;
       return leadingNumber(text) != 0;
@@ -119,4 +121,4 @@ bool Value::asBool() const {
   return false;
 }
 
-}  // namespace run
+}  // namespace base

@@ -1,10 +1,10 @@
-#include "convert/master/text.h"
+#include "base/text.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
-namespace convert {
+namespace base {
 
 namespace {
 
@@ -50,10 +50,10 @@ std::string MapCase(std::string_view s) {
 
 }  // namespace
 
-std::string Trim(std::string_view s) {
-  size_t b = s.find_first_not_of(' ');
+std::string Trim(std::string_view s, std::string_view blanks) {
+  size_t b = s.find_first_not_of(blanks);
   if (b == std::string_view::npos) return {};
-  size_t e = s.find_last_not_of(' ');
+  size_t e = s.find_last_not_of(blanks);
   return std::string(s.substr(b, e - b + 1));
 }
 
@@ -78,6 +78,24 @@ std::string Mid(std::string_view s, size_t start, size_t n) {
 
 std::string LowerCase(std::string_view s) { return MapCase<false>(s); }
 std::string UpperCase(std::string_view s) { return MapCase<true>(s); }
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  // The case mapping keeps every byte in place, so the texts compare byte by byte.
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+    if (x != y) {
+      if (x >= 'A' && x <= 'Z') x += 32;
+      if (y >= 'A' && y <= 'Z') y += 32;
+      if (i > 0 && a[i - 1] == '\xC3' && b[i - 1] == '\xC3' && x >= 0x80 && y >= 0x80) {
+        if (x <= 0x9E && x != 0x97) x += 0x20;
+        if (y <= 0x9E && y != 0x97) y += 0x20;
+      }
+      if (x != y) return false;
+    }
+  }
+  return true;
+}
 
 std::string Clip(std::string_view s, size_t width) {
   std::string trimmed = Trim(s);
@@ -137,4 +155,4 @@ std::string TwoDigits(int64_t value) {
   return buffer;
 }
 
-}  // namespace convert
+}  // namespace base
