@@ -4,7 +4,7 @@
 
 #include "fuzz_support.h"
 #include "run/mdb_reader.h"
-#include "run/source.h"
+#include "base/source.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto file = fuzzing::scratch() / "F.mdb";
@@ -15,11 +15,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       try {
         auto table = mdb.open(name);
         for (long rows = 0; rows < 100000 && table->next(); ++rows) (void)table->cells();
-      } catch (const run::SourceError&) {
+      } catch (const base::SourceError&) {
         // one damaged table: the others are still read
       }
     }
-  } catch (const run::SourceError&) {
+  } catch (const base::SourceError&) {
   }
   return 0;
 }
