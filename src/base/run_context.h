@@ -40,7 +40,6 @@ struct RunContext {
 
   // --- Run state carried between passes --------------------------------------
   std::string generalAccountLength = "0";
-  bool masterDataDone = false;
 
   // --- Journal registry and entry state (journals and document steps) ---------
   std::string foreignCurrencyJournalList;  // "|J1||J2|"

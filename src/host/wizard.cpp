@@ -33,7 +33,7 @@ frmMain::frmMain(Ui& ui, run::Services services, run::Steps steps, std::string i
   };
   // The point the program itself writes into number texts, not the desktop's
   // regional setting, which it does not use.
-  decimalSeparator = [] { return base::NumberText(0.5).substr(1, 1); };
+  decimalSeparator = [] { return base::numberText(0.5).substr(1, 1); };
   addControls();
 }
 

@@ -326,17 +326,11 @@ bool ImportYearDocuments(base::RunContext& ctx, base::RowSet& documents, const s
   // A document spread over two periods or dates is listed once per period or
   // date, but its lines are read by journal, number and type: write it once.
   std::unordered_set<std::string> done;
-  try {
-    for (; !documents.eof(); documents.moveNext()) {
-      std::string key = documents.field("JrnlID").asText() + '\x1f' + documents.field("Doc").asText() + '\x1f' +
-                        documents.field("JrnlType").asText();
-      if (!done.insert(key).second) continue;
-      writer.write(documents);
-    }
-  } catch (const base::SourceError& e) {
-    store::sx_CloseAll();
-    ReportError(ctx, e.text(ctx.french()));
-    return false;
+  for (; !documents.eof(); documents.moveNext()) {
+    std::string key = documents.field("JrnlID").asText() + '\x1f' + documents.field("Doc").asText() + '\x1f' +
+                      documents.field("JrnlType").asText();
+    if (!done.insert(key).second) continue;
+    writer.write(documents);
   }
   ShowRecord(ctx, "");
   store::sx_Close();
