@@ -6,6 +6,7 @@
 
 #include "base/text.h"
 #include "base/path.h"
+#include "convert/entries/history_queries.h"
 #include "run/source_discovery.h"
 
 namespace run {
@@ -160,9 +161,7 @@ class ImportRun {
     ctx_.prefixedLayout = false;
     ctx_.sourceVersion.clear();
     ctx_.sourceMinorVersion.clear();
-    ctx_.foreignCurrencyJournalList.clear();
-    ctx_.financialAccountList.clear();
-    ctx_.clearJournalRegistry();
+    ctx_.journals.clear();
     ctx_.sourceClosingPeriod.clear();
     ctx_.documentOrderCounter.clear();
   }
@@ -185,10 +184,7 @@ class ImportRun {
   }
 
   std::unique_ptr<RowSet> documentRows() {
-    const std::string fields =
-        "Historic.JrnlID, Historic.JrnlType, Historic.JrnlSubType, Historic.Doc, Historic.Period, Historic.DocDate";
-    if (olderLayout()) return yearDb_->query("SELECT " + fields + " From Historic GROUP BY " + fields);
-    return company_->query("SELECT " + fields + " From A_" + nn_ + "_Historic AS Historic GROUP BY " + fields);
+    return ctx_.yearSource->query(convert::DocumentListQuery(convert::FormOf(ctx_), nn_));
   }
 
   void readVersion() {
@@ -345,7 +341,7 @@ class ImportRun {
 
     steps_.dossierLanguages(ctx_, prefix);
     if (!master) steps_.completeDocumentAccounts(ctx_, prefix);
-    if (!ctx_.foreignCurrencyJournalList.empty()) steps_.completeCurrencyAmounts(ctx_, prefix);
+    if (!ctx_.journals.foreignCurrency.empty()) steps_.completeCurrencyAmounts(ctx_, prefix);
 
     ctx_.yearSource = company_.get();
     yearDb_.reset();
