@@ -22,8 +22,8 @@
 
 #include "marlin_dossier.h"
 #include "marlin_forms.h"
-#include "run/services.h"
 #include "run/import_run.h"
+#include "run/services.h"
 #include "run/steps_table.h"
 
 namespace fs = std::filesystem;

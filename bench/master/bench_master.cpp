@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "convert/steps.h"
+#include "base/recording_ui.h"
+#include "convert/master/master_steps.h"
 #include "store/engine/sx.h"
 #include "support/memory_source.h"
-#include "base/recording_ui.h"
 #include "support/working_dossier.h"
 
 namespace {

@@ -3,11 +3,11 @@
 #include <locale>
 #include <stdexcept>
 
+#include "base/path.h"
+#include "base/text.h"
 #include "host/captions.h"
 #include "host/ini_file.h"
 #include "host/platform.h"
-#include "base/text.h"
-#include "base/path.h"
 #include "run/source_discovery.h"
 
 namespace host {

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "base/run_context.h"
 #include "base/ui.h"
 #include "run/import_run.h"
-#include "base/run_context.h"
 #include "run/services.h"
 #include "run/steps_table.h"
 

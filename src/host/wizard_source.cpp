@@ -2,9 +2,9 @@
 // the SQL server, login and password and the list of the server's PWCOMMON.
 #include <exception>
 
-#include "host/wizard.h"
-#include "base/text.h"
 #include "base/path.h"
+#include "base/text.h"
+#include "host/wizard.h"
 #include "run/source_discovery.h"
 
 namespace host {

@@ -4,10 +4,11 @@
 #include <exception>
 #include <memory>
 
-#include "base/text.h"
 #include "base/path.h"
+#include "base/text.h"
 #include "convert/entries/history_queries.h"
 #include "run/source_discovery.h"
+#include "store/dossier_template.h"
 
 namespace run {
 using namespace base;
@@ -38,9 +39,10 @@ class ImportRun {
     } catch (const RunStopped& stop) {
       fail(stop.message);
     } catch (const std::exception& e) {
-      // A source or engine error outside a tested result: report it like any
-      // other failure, so the wizard stays usable and the target untouched.
-      fail(msg("Une erreur inattendue est survenue : ", "Er is een onverwachte fout opgetreden: ") + e.what());
+      // The run's own reading of the source (version, periods, documents)
+      // failed: reported like any other failure, so the wizard stays usable
+      // and the target untouched.
+      fail(unexpected(e.what()));
     }
     return false;
   }
@@ -48,6 +50,35 @@ class ImportRun {
  private:
   std::string msg(const char* fr, const char* nl) const { return ctx_.french() ? fr : nl; }
   [[noreturn]] void stop(const std::string& message) const { throw RunStopped{message}; }
+  std::string unexpected(const std::string& what) const {
+    return msg("Une erreur inattendue est survenue : ", "Er is een onverwachte fout opgetreden: ") + what;
+  }
+
+  // The step boundary, the one place where a step's exceptions are caught.
+  // A step shows its own message and returns false; a source error escaping it
+  // (a table or column the source lacks, a lost connection) is shown with the
+  // source's message, anything else as an unexpected error. The run then stops
+  // with the step's fixed message (fr / nl), or silently for the steps that
+  // have none (post-processing, merge), whose failure was just shown.
+  template <class Body>
+  void step(const char* fr, const char* nl, Body&& body) {
+    bool ok = false;
+    try {
+      ok = body();
+    } catch (const SourceError& e) {
+      view_.showImportError(e.what());
+    } catch (const std::exception& e) {
+      view_.showImportError(unexpected(e.what()));
+    }
+    if (!ok) stop(fr ? msg(fr, nl) : std::string());
+  }
+  template <class Body>
+  void completion(Body&& body) {
+    step(nullptr, nullptr, [&] {
+      body();
+      return true;
+    });
+  }
 
   void fail(const std::string& message) {
     releaseSource();
@@ -236,10 +267,9 @@ class ImportRun {
     ctx_.bookYearIndex = static_cast<int16_t>(index);
     const std::string yearDbPath = olderLayout() ? svc_.perYearDatabasePath(sourceKey_, index) : std::string();
     nn_ = base::TwoDigits(index);
-    const std::string yearName = "VIDE" + nn_;
-    const std::string yearFolder = joinPath(working_, yearName);
-    const std::string prefix = joinPath(yearFolder, yearName);
-    const std::string paramFile = prefix + "_PARAM.DBF";
+    const store::WorkingDossier dossier = store::workingDossier(working_, index);
+    const std::string& prefix = dossier.prefix;
+    const std::string& paramFile = dossier.paramFile;
 
     svc_.prepareWorkingDossier(ctx_.ui, working_, index);
 
@@ -258,80 +288,65 @@ class ImportRun {
     view_.setPhase(bookYearLabel());
 
     const bool master = !c_.fullImport;
-    auto required = [&](bool ok, const char* fr, const char* nl) {
-      if (!ok) stop(msg(fr, nl));
-    };
 
     if (!ctx_.masterDataDone && (!master || c_.customers || c_.suppliers)) {
       progress(2);
-      required(steps_.categories(ctx_, prefix),
-               "Une erreur est survenue dans le transfert des categories de clients/fournisseurs",
-               "Een foutje is ontstaan tijdens de overdracht van de klanten/leveranciers categories");
+      step("Une erreur est survenue dans le transfert des categories de clients/fournisseurs",
+           "Een foutje is ontstaan tijdens de overdracht van de klanten/leveranciers categories",
+           [&] { return steps_.categories(ctx_, prefix); });
       progress(3);
-      required(steps_.paymentCodes(ctx_, prefix),
-               "Une erreur est survenue dans le transfert des codes de conditions de paiement",
-               "Een foutje is ontstaan tijdens de overdracht van de codes voor de betalingsvoorwaarden");
+      step("Une erreur est survenue dans le transfert des codes de conditions de paiement",
+           "Een foutje is ontstaan tijdens de overdracht van de codes voor de betalingsvoorwaarden",
+           [&] { return steps_.paymentCodes(ctx_, prefix); });
     }
     if (std::strtol(ctx_.generalAccountLength.c_str(), nullptr, 10) == 0) settleGeneralAccountLength();
     progress(5);
 
-    {
-      auto params = dossierRows("dParam");
-      required(steps_.companyIdentity(ctx_, *params, paramFile),
-               "Une erreur est survenue dans l'importation des paramètres",
-               "Een foutje is ontstaan tijdens de import van de parameters");
-    }
+    step("Une erreur est survenue dans l'importation des paramètres",
+         "Een foutje is ontstaan tijdens de import van de parameters",
+         [&] { return steps_.companyIdentity(ctx_, *dossierRows("dParam"), paramFile); });
     progress(10);
 
     if (!ctx_.masterDataDone && (!master || c_.customers)) {
-      auto rows = dossierRows("AcctCustomer");
-      required(steps_.customers(ctx_, *rows, prefix), "Problème lors de la récupération des clients",
-               "Probleem tijdens het recupereren van het klantenbestand");
+      step("Problème lors de la récupération des clients", "Probleem tijdens het recupereren van het klantenbestand",
+           [&] { return steps_.customers(ctx_, *dossierRows("AcctCustomer"), prefix); });
     }
     progress(15);
     if (!ctx_.masterDataDone && (!master || c_.suppliers)) {
-      auto rows = dossierRows("AcctSupplier");
-      required(steps_.suppliers(ctx_, *rows, prefix), "Problème lors de la récupération des fournisseurs",
-               "Probleem bij het ophalen van de leveranciers");
+      step("Problème lors de la récupération des fournisseurs", "Probleem bij het ophalen van de leveranciers",
+           [&] { return steps_.suppliers(ctx_, *dossierRows("AcctSupplier"), prefix); });
     }
     progress(20);
     if (!master || c_.generalAccounts) {
-      auto rows = dossierRows("AcctGeneral");
-      required(steps_.generalAccounts(ctx_, *rows, prefix),
-               "Une erreur est survenue dans l'importation des comptes généraux.",
-               "Er is een fout ontstaan bij het importeren van de algemene rekeningen.");
+      step("Une erreur est survenue dans l'importation des comptes généraux.",
+           "Er is een fout ontstaan bij het importeren van de algemene rekeningen.",
+           [&] { return steps_.generalAccounts(ctx_, *dossierRows("AcctGeneral"), prefix); });
     }
     ctx_.masterDataDone = true;
     progress(22);
     progress(25);
 
-    {
-      auto rows = yearRows("Period");
-      required(steps_.bookYear(ctx_, *rows, prefix),
-               "Une erreur est survenue dans la récupération des paramètres des périodes.",
-               "Er is een fout ontstaan bij het recupereren van de instellingen (periodes).");
-    }
+    step("Une erreur est survenue dans la récupération des paramètres des périodes.",
+         "Er is een fout ontstaan bij het recupereren van de instellingen (periodes).",
+         [&] { return steps_.bookYear(ctx_, *yearRows("Period"), prefix); });
     progress(35);
 
     if (!master) {
-      {
-        auto rows = yearRows("journal");
-        required(steps_.journals(ctx_, *rows, prefix), "Une erreur est survenue dans la création des journaux.",
-                 "Er is een fout ontstaan bij het aanmaken van de dagboeken.");
-      }
+      step("Une erreur est survenue dans la création des journaux.",
+           "Er is een fout ontstaan bij het aanmaken van de dagboeken.",
+           [&] { return steps_.journals(ctx_, *yearRows("journal"), prefix); });
       progress(40);
-      required(steps_.openingEntries(ctx_, prefix),
-               "Une erreur est survenue dans l'importation de l'od d'ouverture d'exercice",
-               "Er is een fout ontstaan tijdens het importeren van de heropening DP");
+      step("Une erreur est survenue dans l'importation de l'od d'ouverture d'exercice",
+           "Er is een fout ontstaan tijdens het importeren van de heropening DP",
+           [&] { return steps_.openingEntries(ctx_, prefix); });
       progress(50);
-      {
-        auto documents = documentRows();
-        progress(70);
-        required(steps_.yearDocuments(ctx_, *documents, prefix),
-                 "Une erreur est survenue dans l'importation des documents de l'exercice.",
-                 "Er is een fout ontstaan tijdens het importeren van de boekstukken van het boekjaar");
-        progress(80);
-      }
+      step("Une erreur est survenue dans l'importation des documents de l'exercice.",
+           "Er is een fout ontstaan tijdens het importeren van de boekstukken van het boekjaar", [&] {
+             auto documents = documentRows();
+             progress(70);
+             return steps_.yearDocuments(ctx_, *documents, prefix);
+           });
+      progress(80);
       if (!sql_) progress(90);
     }
 
@@ -339,9 +354,9 @@ class ImportRun {
     view_.enableWizardControls(true);
     view_.clearStepLabel();
 
-    steps_.dossierLanguages(ctx_, prefix);
-    if (!master) steps_.completeDocumentAccounts(ctx_, prefix);
-    if (!ctx_.journals.foreignCurrency.empty()) steps_.completeCurrencyAmounts(ctx_, prefix);
+    completion([&] { steps_.dossierLanguages(ctx_, prefix); });
+    if (!master) completion([&] { steps_.completeDocumentAccounts(ctx_, prefix); });
+    if (!ctx_.journals.foreignCurrency.empty()) completion([&] { steps_.completeCurrencyAmounts(ctx_, prefix); });
 
     ctx_.yearSource = company_.get();
     yearDb_.reset();
@@ -353,7 +368,7 @@ class ImportRun {
     int placed = lastIndex_;
     if (c_.fullImport && lastIndex_ >= 1) {
       view_.setPhase("Fusion for 2 years");
-      steps_.mergeYears(ctx_, working_, lastIndex_ - 1, lastIndex_);
+      completion([&] { steps_.mergeYears(ctx_, working_, lastIndex_ - 1, lastIndex_); });
       placed = lastIndex_ - 1;
     } else {
       svc_.closeAllTables();

@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "base/ui.h"
 #include "base/source.h"
+#include "base/ui.h"
 
 namespace run {
 
@@ -55,5 +55,9 @@ struct Services {
 
 // The real components.
 Services defaultServices();
+
+// The dossier store reports its failures as text; the run shows each one as a
+// message box on `ui` with `icon` (nothing without a UI).
+std::function<void(const std::string& message)> messagesOn(base::Ui* ui, base::MsgIcon icon);
 
 }  // namespace run

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "base/text.h"
+#include "run/services.h"
 #include "store/dossier_template.h"
 #include "store/engine/sx.h"
 #include "store/file_operations.h"
@@ -115,7 +116,7 @@ void mergeParameters(const std::string& first, const std::string& second) {
 }
 
 void copyFile(RunContext& ctx, const std::string& from, const std::string& to) {
-  store::MyFileCopy(ctx.ui, from, to, true);
+  store::MyFileCopy(messagesOn(ctx.ui, base::MsgIcon::Exclamation), from, to, true);
 }
 
 }  // namespace

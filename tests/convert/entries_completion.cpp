@@ -2,7 +2,7 @@
 // invoice on all its lines, currency of foreign financial journals.
 #include <gtest/gtest.h>
 
-#include "convert/steps.h"
+#include "convert/entries/history_steps.h"
 #include "support/history_dossier.h"
 
 namespace {

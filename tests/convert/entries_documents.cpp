@@ -5,8 +5,8 @@
 #include <numeric>
 
 #include "convert/entries/history_queries.h"
+#include "convert/entries/history_steps.h"
 #include "convert/master/journal_registry.h"
-#include "convert/steps.h"
 #include "support/history_dossier.h"
 #include "support/scripted_source.h"
 

@@ -5,9 +5,9 @@
 #include <random>
 #include <set>
 
+#include "base/recording_ui.h"
 #include "convert/entries/entry_helpers.h"
 #include "convert/entries/fixed_point.h"
-#include "base/recording_ui.h"
 #include "support/scripted_source.h"
 
 namespace {

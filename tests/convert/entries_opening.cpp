@@ -1,7 +1,7 @@
 // The opening document: period "00" lines of the book year as OPDOUV 1.
 #include <gtest/gtest.h>
 
-#include "convert/steps.h"
+#include "convert/entries/history_steps.h"
 #include "support/history_dossier.h"
 #include "support/scripted_source.h"
 

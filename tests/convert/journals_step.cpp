@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "convert/master/journal_registry.h"
-#include "convert/steps.h"
+#include "convert/master/master_steps.h"
 #include "support/history_dossier.h"
 #include "support/scripted_source.h"
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "base/recording_ui.h"
 #include "base/run_context.h"
 #include "support/memory_source.h"
-#include "base/recording_ui.h"
 #include "support/working_dossier.h"
 
 namespace master_test {

@@ -8,7 +8,8 @@
 #include <filesystem>
 
 #include "convert/entries/history_queries.h"
-#include "convert/steps.h"
+#include "convert/entries/history_steps.h"
+#include "convert/master/master_steps.h"
 #include "jet4_writer.h"
 #include "marlin_dossier.h"
 #include "marlin_forms.h"

@@ -12,8 +12,9 @@ store::WorkingDossier NewWorkingDossier(base::Ui& ui, const std::filesystem::pat
   store::sx_SetDateFormat(3);
   store::sx_SetCentury(-1);
   store::sx_SetEpoch(1960);
-  ok = store::CreateTemplateDossier(&ui, folder.string(), language);
-  return ok ? store::PrepareWorkingDossier(&ui, folder.string(), 1) : store::WorkingDossier{};
+  const auto report = [&ui](const std::string& message) { base::showMessage(ui, message); };
+  ok = store::CreateTemplateDossier(report, folder.string(), language);
+  return ok ? store::PrepareWorkingDossier(report, folder.string(), 1) : store::WorkingDossier{};
 }
 
 }  // namespace testing_support

@@ -10,10 +10,10 @@
 #include <set>
 
 #include "marlin_forms.h"
-#include "support/mdb_cli.h"
 #include "run/access_source.h"
 #include "run/odbc_source.h"
 #include "sample_support.h"
+#include "support/mdb_cli.h"
 
 using namespace sample_test;
 using marlin::Dossier;

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "marlin_dossier.h"
 #include "base/source.h"
+#include "marlin_dossier.h"
 
 namespace sample_test {
 

@@ -21,7 +21,7 @@ bool WindowlessFrontEnd::chooseCompany(host::frmMain& wizard, const std::string&
 
 void WindowlessFrontEnd::showModal(host::frmMain& wizard) {
   ui_.status = [&wizard] {
-    return host::ConsoleUi::Status{wizard.control("ProgressBar1").progress, wizard.control("Label8").text,
+    return ConsoleUi::Status{wizard.control("ProgressBar1").progress, wizard.control("Label8").text,
                                    wizard.control("Label9").text, wizard.control("Label6").text};
   };
   const bool french = wizard.ctx.french();

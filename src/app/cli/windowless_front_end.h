@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/cli/cli_options.h"
-#include "host/console_ui.h"
+#include "app/cli/console_ui.h"
 #include "host/obj_marlin.h"
 
 namespace app {
@@ -22,7 +22,7 @@ class WindowlessFrontEnd : public host::FrontEnd {
 
   const CliOptions& options_;
   std::string password_;
-  host::ConsoleUi ui_;
+  ConsoleUi ui_;
 };
 
 }  // namespace app

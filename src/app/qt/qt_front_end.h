@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "host/obj_marlin.h"
 #include "base/ui.h"
+#include "host/obj_marlin.h"
 
 class QApplication;
 class QDialog;

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "convert/entries/entry_table.h"
 #include "convert/entries/fixed_point.h"
+#include "convert/entries/history_steps.h"
 #include "convert/master/journal_kinds.h"
 #include "convert/master/step_support.h"
-#include "base/text.h"
-#include "convert/steps.h"
 #include "store/engine/sx.h"
 
 namespace convert {

@@ -4,8 +4,8 @@
 #include <cctype>
 #include <cstdio>
 
-#include "convert/master/journal_registry.h"
 #include "base/text.h"
+#include "convert/master/journal_registry.h"
 
 namespace convert {
 using namespace base;

@@ -1,5 +1,6 @@
 // The opening balances of a book year (its period "00" lines) as one opening
 // document OPDOUV 1 in ACT.
+#include "base/text.h"
 #include "convert/entries/act_line.h"
 #include "convert/entries/entry_helpers.h"
 #include "convert/entries/entry_table.h"
@@ -7,8 +8,6 @@
 #include "convert/entries/history_steps.h"
 #include "convert/master/codes.h"
 #include "convert/master/step_support.h"
-#include "base/text.h"
-#include "convert/steps.h"
 #include "store/engine/sx.h"
 
 namespace convert {
@@ -58,13 +57,7 @@ bool ImportOpeningEntries(base::RunContext& ctx, base::RowSet& rows, const std::
 bool ImportOpeningEntriesFromSource(base::RunContext& ctx, const std::string& prefix) {
   base::Source* source = YearSource(ctx);
   if (!source) return false;
-  std::unique_ptr<base::RowSet> rows;
-  try {
-    rows = source->query(OpeningEntriesQuery(FormOf(ctx), YearDigits(ctx)));
-  } catch (const base::SourceError& e) {
-    ReportError(ctx, e.what());
-    return false;
-  }
+  std::unique_ptr<base::RowSet> rows = source->query(OpeningEntriesQuery(FormOf(ctx), YearDigits(ctx)));
   return ImportOpeningEntries(ctx, *rows, prefix);
 }
 

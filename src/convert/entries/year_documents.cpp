@@ -14,11 +14,11 @@
 #include "convert/entries/entry_helpers.h"
 #include "convert/entries/entry_table.h"
 #include "convert/entries/history_queries.h"
+#include "convert/entries/history_steps.h"
 #include "convert/master/codes.h"
 #include "convert/master/journal_kinds.h"
 #include "convert/master/journal_registry.h"
 #include "convert/master/step_support.h"
-#include "convert/steps.h"
 #include "store/engine/sx.h"
 
 namespace convert {
@@ -447,17 +447,11 @@ bool ImportYearDocuments(base::RunContext& ctx, base::RowSet& documents, const s
   // A document spread over two periods or dates is listed once per period or
   // date, but its lines are read by journal, number and type: write it once.
   std::unordered_set<std::string> done;
-  try {
-    for (; !documents.eof(); documents.moveNext()) {
-      std::string key = documents.field("JrnlID").asText() + '\x1f' + documents.field("Doc").asText() + '\x1f' +
-                        documents.field("JrnlType").asText();
-      if (!done.insert(key).second) continue;
-      writer.write(documents);
-    }
-  } catch (const base::SourceError& e) {
-    store::sx_CloseAll();
-    ReportError(ctx, e.what());
-    return false;
+  for (; !documents.eof(); documents.moveNext()) {
+    std::string key = documents.field("JrnlID").asText() + '\x1f' + documents.field("Doc").asText() + '\x1f' +
+                      documents.field("JrnlType").asText();
+    if (!done.insert(key).second) continue;
+    writer.write(documents);
   }
   ShowRecord(ctx, "");
   store::sx_Close();

@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <map>
 
-#include "convert/master/codes.h"
-#include "convert/master/step_support.h"
 #include "base/text.h"
-#include "convert/steps.h"
+#include "convert/master/codes.h"
+#include "convert/master/master_steps.h"
+#include "convert/master/step_support.h"
 
 namespace convert {
 using namespace base;
@@ -91,35 +91,33 @@ BookYearRows BuildBookYear(const std::vector<Period>& periods, const std::string
 }
 
 bool WriteBookYear(base::RunContext& ctx, base::RowSet& periods, const std::string& prefix) {
-  return GuardStep(ctx, [&] {
-    std::vector<Period> records;
-    for (; !periods.eof(); periods.moveNext()) {
-      records.push_back({periods.field("PeriodId").asInt(), periods.field("BeginDate").date,
-                         periods.field("EndDate").date});
-    }
-    // A book year without periods cannot be described; the run reports it.
-    if (records.empty()) return false;
-    BookYearRows rows = BuildBookYear(records, ctx.language);
-    const std::string* first = &rows.english;
-    const std::string* second = &rows.french;
-    const std::string* third = &rows.dutch;
-    if (ctx.language == "F") {
-      first = &rows.french, second = &rows.dutch, third = &rows.english;
-    } else if (ctx.language == "N") {
-      first = &rows.dutch, second = &rows.french, third = &rows.english;
-    }
-    if (!RewriteParamRows(ctx, prefix + "_PARAM.DBF",
-                          {{"BOOKYEAR1.LONGLABEL", rows.longLabel},
-                           {"BOOKYEAR1.SHORTLABEL", rows.shortLabel},
-                           {"BOOKYEAR1.PERLIB1", *first},
-                           {"BOOKYEAR1.PERLIB2", *second},
-                           {"BOOKYEAR1.PERLIB3", *third},
-                           {"BOOKYEAR1.PERDATE", rows.dates}})) {
-      return false;
-    }
-    ctx.sourceClosingPeriod = rows.closingPeriod;
-    return true;
-  });
+  std::vector<Period> records;
+  for (; !periods.eof(); periods.moveNext()) {
+    records.push_back({periods.field("PeriodId").asInt(), periods.field("BeginDate").date,
+                       periods.field("EndDate").date});
+  }
+  // A book year without periods cannot be described; the run reports it.
+  if (records.empty()) return false;
+  BookYearRows rows = BuildBookYear(records, ctx.language);
+  const std::string* first = &rows.english;
+  const std::string* second = &rows.french;
+  const std::string* third = &rows.dutch;
+  if (ctx.language == "F") {
+    first = &rows.french, second = &rows.dutch, third = &rows.english;
+  } else if (ctx.language == "N") {
+    first = &rows.dutch, second = &rows.french, third = &rows.english;
+  }
+  if (!RewriteParamRows(ctx, prefix + "_PARAM.DBF",
+                        {{"BOOKYEAR1.LONGLABEL", rows.longLabel},
+                         {"BOOKYEAR1.SHORTLABEL", rows.shortLabel},
+                         {"BOOKYEAR1.PERLIB1", *first},
+                         {"BOOKYEAR1.PERLIB2", *second},
+                         {"BOOKYEAR1.PERLIB3", *third},
+                         {"BOOKYEAR1.PERDATE", rows.dates}})) {
+    return false;
+  }
+  ctx.sourceClosingPeriod = rows.closingPeriod;
+  return true;
 }
 
 }  // namespace convert

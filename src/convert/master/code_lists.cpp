@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "convert/master/step_support.h"
 #include "base/text.h"
-#include "convert/steps.h"
+#include "convert/master/master_steps.h"
+#include "convert/master/step_support.h"
 #include "store/engine/sx.h"
 
 namespace convert {
@@ -132,48 +132,55 @@ void WriteCodes(const CodeList& list, int16_t pairs, int16_t table, const std::v
   }
 }
 
+// The pairing table's files, removed when the step ends, however it ends.
+class TemporaryFiles {
+ public:
+  explicit TemporaryFiles(std::vector<std::string> files) : files_(std::move(files)) {}
+  TemporaryFiles(const TemporaryFiles&) = delete;
+  TemporaryFiles& operator=(const TemporaryFiles&) = delete;
+  ~TemporaryFiles() {
+    for (const std::string& file : files_) RemoveFile(file);
+  }
+
+ private:
+  std::vector<std::string> files_;
+};
+
 bool ConvertCodeList(base::RunContext& ctx, const std::string& prefix, const CodeList& list) {
   std::string tempTable = ExistingPath(prefix + list.tempSuffix + ".DBF");
   std::string tempIndex = ExistingPath(prefix + list.tempSuffix + ".CDX");
-  auto removeTemporary = [&] {
-    RemoveFile(tempIndex);
-    RemoveFile(tempTable);
-  };
-  bool ok = GuardStep(ctx, [&] {
-    int16_t pairs = CreatePairingTable(list, tempTable, tempIndex);
-    if (pairs == 0) {
-      CloseAllTables();
-      return false;
+  const TemporaryFiles temporary({tempIndex, tempTable});
+  int16_t pairs = CreatePairingTable(list, tempTable, tempIndex);
+  if (pairs == 0) {
+    CloseAllTables();
+    return false;
+  }
+  const char* sql = ctx.isVersionSql ? list.sqlQuery : ctx.prefixedLayout ? list.prefixedQuery : list.olderQuery;
+  std::vector<SourceCode> codes;
+  {
+    std::unique_ptr<base::RowSet> rows = ctx.source->query(sql);
+    for (; !rows->eof(); rows->moveNext()) {
+      codes.push_back({rows->field(list.codeColumn).asText(),
+                       list.typeColumn ? rows->field(list.typeColumn).asText() : std::string(),
+                       rows->field("Wording").asText()});
     }
-    const char* sql = ctx.isVersionSql ? list.sqlQuery : ctx.prefixedLayout ? list.prefixedQuery : list.olderQuery;
-    std::vector<SourceCode> codes;
-    {
-      std::unique_ptr<base::RowSet> rows = ctx.source->query(sql);
-      for (; !rows->eof(); rows->moveNext()) {
-        codes.push_back({rows->field(list.codeColumn).asText(),
-                         list.typeColumn ? rows->field(list.typeColumn).asText() : std::string(),
-                         rows->field("Wording").asText()});
-      }
-    }
-    if (!PairLongCodes(ctx, list, pairs, codes)) {
-      CloseAllTables();
-      return false;
-    }
-    int16_t table = store::sx_Use(ExistingPath(prefix + "_TABLE.DBF"), "TABLE", 2, 2);
-    if (table == 0) {
-      CloseAllTables();
-      ReportError(ctx, CannotOpenMessage(ctx, "TABLE", false));
-      return false;
-    }
-    WriteCodes(list, pairs, table, codes);
-    store::sx_Select(table);
-    store::sx_Close();
-    store::sx_Select(pairs);
-    store::sx_Close();
-    return true;
-  });
-  removeTemporary();
-  return ok;
+  }
+  if (!PairLongCodes(ctx, list, pairs, codes)) {
+    CloseAllTables();
+    return false;
+  }
+  int16_t table = store::sx_Use(ExistingPath(prefix + "_TABLE.DBF"), "TABLE", 2, 2);
+  if (table == 0) {
+    CloseAllTables();
+    ReportError(ctx, CannotOpenMessage(ctx, "TABLE", false));
+    return false;
+  }
+  WriteCodes(list, pairs, table, codes);
+  store::sx_Select(table);
+  store::sx_Close();
+  store::sx_Select(pairs);
+  store::sx_Close();
+  return true;
 }
 
 }  // namespace

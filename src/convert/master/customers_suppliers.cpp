@@ -1,9 +1,9 @@
 #include "convert/master/customers_suppliers.h"
 
-#include "convert/master/codes.h"
-#include "convert/master/step_support.h"
 #include "base/text.h"
-#include "convert/steps.h"
+#include "convert/master/codes.h"
+#include "convert/master/master_steps.h"
+#include "convert/master/step_support.h"
 #include "store/engine/sx.h"
 
 namespace convert {
@@ -99,37 +99,35 @@ bool ConvertRow(base::RunContext& ctx, const base::RowSet& row, const Party& par
 }
 
 bool ConvertParties(base::RunContext& ctx, base::RowSet& rows, const std::string& prefix, const Party& party) {
-  return GuardStep(ctx, [&] {
-    ShowStep(ctx, party.label);
-    std::string zipFile = prefix + "_ZIPCODE.DBF";
-    std::string csfFile = prefix + "_CSF.DBF";
-    for (const std::string& file : {csfFile, zipFile}) {
-      if (!FileExists(file)) {
-        ReportError(ctx, FileMissingMessage(ctx, file, party.dutchPoint));
-        return false;
-      }
-    }
-    int16_t csf = store::sx_Use(ExistingPath(csfFile), "CSF", 2, 2);
-    int16_t zip = store::sx_Use(ExistingPath(zipFile), "ZIPCODE", 2, 2);
-    if (zip == 0 || csf == 0) {
-      CloseAllTables();
-      ReportError(ctx, CannotOpenMessage(ctx, zip == 0 ? "ZIPCODE" : "CSF", true));
+  ShowStep(ctx, party.label);
+  std::string zipFile = prefix + "_ZIPCODE.DBF";
+  std::string csfFile = prefix + "_CSF.DBF";
+  for (const std::string& file : {csfFile, zipFile}) {
+    if (!FileExists(file)) {
+      ReportError(ctx, FileMissingMessage(ctx, file, party.dutchPoint));
       return false;
     }
-    store::sx_Select(csf);
-    int16_t numberTag = store::sx_TagArea("NUMBER");
-    for (; !rows.eof(); rows.moveNext()) {
-      if (!ConvertRow(ctx, rows, party, csf, numberTag, zip)) {
-        CloseAllTables();
-        return false;
-      }
+  }
+  int16_t csf = store::sx_Use(ExistingPath(csfFile), "CSF", 2, 2);
+  int16_t zip = store::sx_Use(ExistingPath(zipFile), "ZIPCODE", 2, 2);
+  if (zip == 0 || csf == 0) {
+    CloseAllTables();
+    ReportError(ctx, CannotOpenMessage(ctx, zip == 0 ? "ZIPCODE" : "CSF", true));
+    return false;
+  }
+  store::sx_Select(csf);
+  int16_t numberTag = store::sx_TagArea("NUMBER");
+  for (; !rows.eof(); rows.moveNext()) {
+    if (!ConvertRow(ctx, rows, party, csf, numberTag, zip)) {
+      CloseAllTables();
+      return false;
     }
-    store::sx_Select(zip);
-    store::sx_Close();
-    store::sx_Select(csf);
-    store::sx_Close();
-    return true;
-  });
+  }
+  store::sx_Select(zip);
+  store::sx_Close();
+  store::sx_Select(csf);
+  store::sx_Close();
+  return true;
 }
 
 }  // namespace

@@ -2,12 +2,12 @@
 // financial journals' bank options and central accounts in ACF.
 #include <string>
 
+#include "base/text.h"
 #include "convert/master/codes.h"
 #include "convert/master/journal_kinds.h"
 #include "convert/master/journal_registry.h"
+#include "convert/master/master_steps.h"
 #include "convert/master/step_support.h"
-#include "base/text.h"
-#include "convert/steps.h"
 #include "store/engine/sx.h"
 
 namespace convert {

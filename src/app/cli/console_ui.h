@@ -11,7 +11,7 @@
 
 #include "base/ui.h"
 
-namespace host {
+namespace app {
 
 class ConsoleUi : public base::Ui {
  public:
@@ -44,4 +44,4 @@ class ConsoleUi : public base::Ui {
   bool lineOpen_ = false;
 };
 
-}  // namespace host
+}  // namespace app

@@ -1,9 +1,9 @@
-#include "host/console_ui.h"
+#include "app/cli/console_ui.h"
 
 #include <chrono>
 #include <ostream>
 
-namespace host {
+namespace app {
 using namespace base;
 
 namespace {
@@ -81,4 +81,4 @@ std::optional<std::string> ConsoleUi::browseFolder(const std::string&, const std
   return answer;
 }
 
-}  // namespace host
+}  // namespace app

@@ -1,4 +1,4 @@
-// The conversion steps the import run calls, in the order of one pass. Each
+// The master-data steps the import run calls, in the order of one pass. Each
 // receives the open source rows the run chose and the dossier path prefix of
 // the working dossier ("...\VIDE01\VIDE01"), shows its own detail message on
 // failure through ctx.showImportError and returns false.
@@ -30,11 +30,5 @@ bool ConvertSuppliers(base::RunContext& ctx, base::RowSet& rows, const std::stri
 bool ConvertGeneralAccounts(base::RunContext& ctx, base::RowSet& rows, const std::string& prefix);
 bool WriteBookYear(base::RunContext& ctx, base::RowSet& periods, const std::string& prefix);
 bool ConvertJournals(base::RunContext& ctx, base::RowSet& rows, const std::string& prefix);
-
-// History.
-bool ImportOpeningEntries(base::RunContext& ctx, base::RowSet& rows, const std::string& prefix);
-bool ImportYearDocuments(base::RunContext& ctx, base::RowSet& documents, const std::string& prefix);
-void CompleteDocumentAccounts(base::RunContext& ctx, const std::string& prefix);
-void CompleteCurrencyAmounts(base::RunContext& ctx, const std::string& prefix);
 
 }  // namespace convert
