@@ -41,7 +41,6 @@ struct RunContext {
 
   // --- Run state carried between passes --------------------------------------
   std::string generalAccountLength = "0";
-  bool masterDataDone = false;
 
   // --- Journal registry and entry state (journals and document steps) ---------
   JournalRegistry journals;

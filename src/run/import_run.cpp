@@ -2,7 +2,9 @@
 
 #include <cstdlib>
 #include <exception>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "base/path.h"
 #include "base/text.h"
@@ -188,7 +190,6 @@ class ImportRun {
 
   void resetRunState() {
     ctx_.generalAccountLength = "0";
-    ctx_.masterDataDone = false;
     ctx_.prefixedLayout = false;
     ctx_.sourceVersion.clear();
     ctx_.sourceMinorVersion.clear();
@@ -254,15 +255,75 @@ class ImportRun {
     return "Dossier Ex. " + year;
   }
 
-  void settleGeneralAccountLength() {
+  bool settleGeneralAccountLength() {
     const std::string found = steps_.queryGeneralAccountLength(ctx_);
     long length = std::strtol(base::Trim(found).c_str(), nullptr, 10);
     if (length < 4) length = 4;
     if (length > 8) length = 8;
     ctx_.generalAccountLength = std::to_string(length);
+    return true;
   }
 
   // --- One pass ----------------------------------------------------------------
+  // One conversion step of a pass: whether this pass runs it, the progress bar
+  // while it runs, its fixed failure message (none for the run's own query),
+  // and the call with the source rows it needs.
+  struct PassStep {
+    bool wanted;
+    int progress;
+    const char* failureFr;
+    const char* failureNl;
+    std::function<bool()> call;
+  };
+
+  // The steps of a pass in their fixed order: master data (categories, payment
+  // codes, customers and suppliers in the first pass only), then the history
+  // of a full import. The account length is settled once, before the company
+  // parameters that store it.
+  std::vector<PassStep> passSteps(const store::WorkingDossier& dossier) {
+    const std::string& prefix = dossier.prefix;
+    const bool full = c_.fullImport, firstPass = !masterDataDone_;
+    const bool codeLists = firstPass && (full || c_.customers || c_.suppliers);
+    return {
+        {codeLists, 2, "Une erreur est survenue dans le transfert des categories de clients/fournisseurs",
+         "Een foutje is ontstaan tijdens de overdracht van de klanten/leveranciers categories",
+         [this, prefix] { return steps_.categories(ctx_, prefix); }},
+        {codeLists, 3, "Une erreur est survenue dans le transfert des codes de conditions de paiement",
+         "Een foutje is ontstaan tijdens de overdracht van de codes voor de betalingsvoorwaarden",
+         [this, prefix] { return steps_.paymentCodes(ctx_, prefix); }},
+        {std::strtol(ctx_.generalAccountLength.c_str(), nullptr, 10) == 0, 5, nullptr, nullptr,
+         [this] { return settleGeneralAccountLength(); }},
+        {true, 5, "Une erreur est survenue dans l'importation des paramètres",
+         "Een foutje is ontstaan tijdens de import van de parameters",
+         [this, &dossier] { return steps_.companyIdentity(ctx_, *dossierRows("dParam"), dossier.paramFile); }},
+        {firstPass && (full || c_.customers), 10, "Problème lors de la récupération des clients",
+         "Probleem tijdens het recupereren van het klantenbestand",
+         [this, prefix] { return steps_.customers(ctx_, *dossierRows("AcctCustomer"), prefix); }},
+        {firstPass && (full || c_.suppliers), 15, "Problème lors de la récupération des fournisseurs",
+         "Probleem bij het ophalen van de leveranciers",
+         [this, prefix] { return steps_.suppliers(ctx_, *dossierRows("AcctSupplier"), prefix); }},
+        {full || c_.generalAccounts, 20, "Une erreur est survenue dans l'importation des comptes généraux.",
+         "Er is een fout ontstaan bij het importeren van de algemene rekeningen.",
+         [this, prefix] { return steps_.generalAccounts(ctx_, *dossierRows("AcctGeneral"), prefix); }},
+        {true, 25, "Une erreur est survenue dans la récupération des paramètres des périodes.",
+         "Er is een fout ontstaan bij het recupereren van de instellingen (periodes).",
+         [this, prefix] { return steps_.bookYear(ctx_, *yearRows("Period"), prefix); }},
+        {full, 35, "Une erreur est survenue dans la création des journaux.",
+         "Er is een fout ontstaan bij het aanmaken van de dagboeken.",
+         [this, prefix] { return steps_.journals(ctx_, *yearRows("journal"), prefix); }},
+        {full, 40, "Une erreur est survenue dans l'importation de l'od d'ouverture d'exercice",
+         "Er is een fout ontstaan tijdens het importeren van de heropening DP",
+         [this, prefix] { return steps_.openingEntries(ctx_, prefix); }},
+        {full, 50, "Une erreur est survenue dans l'importation des documents de l'exercice.",
+         "Er is een fout ontstaan tijdens het importeren van de boekstukken van het boekjaar",
+         [this, prefix] {
+           auto documents = documentRows();
+           progress(70);
+           return steps_.yearDocuments(ctx_, *documents, prefix);
+         }},
+    };
+  }
+
   void pass(int index) {
     ctx_.bookYearIndex = static_cast<int16_t>(index);
     const std::string yearDbPath = olderLayout() ? svc_.perYearDatabasePath(sourceKey_, index) : std::string();
@@ -287,65 +348,13 @@ class ImportRun {
     }
     view_.setPhase(bookYearLabel());
 
-    const bool master = !c_.fullImport;
-
-    if (!ctx_.masterDataDone && (!master || c_.customers || c_.suppliers)) {
-      progress(2);
-      step("Une erreur est survenue dans le transfert des categories de clients/fournisseurs",
-           "Een foutje is ontstaan tijdens de overdracht van de klanten/leveranciers categories",
-           [&] { return steps_.categories(ctx_, prefix); });
-      progress(3);
-      step("Une erreur est survenue dans le transfert des codes de conditions de paiement",
-           "Een foutje is ontstaan tijdens de overdracht van de codes voor de betalingsvoorwaarden",
-           [&] { return steps_.paymentCodes(ctx_, prefix); });
+    for (const PassStep& row : passSteps(dossier)) {
+      if (!row.wanted) continue;
+      progress(row.progress);
+      step(row.failureFr, row.failureNl, row.call);
     }
-    if (std::strtol(ctx_.generalAccountLength.c_str(), nullptr, 10) == 0) settleGeneralAccountLength();
-    progress(5);
-
-    step("Une erreur est survenue dans l'importation des paramètres",
-         "Een foutje is ontstaan tijdens de import van de parameters",
-         [&] { return steps_.companyIdentity(ctx_, *dossierRows("dParam"), paramFile); });
-    progress(10);
-
-    if (!ctx_.masterDataDone && (!master || c_.customers)) {
-      step("Problème lors de la récupération des clients", "Probleem tijdens het recupereren van het klantenbestand",
-           [&] { return steps_.customers(ctx_, *dossierRows("AcctCustomer"), prefix); });
-    }
-    progress(15);
-    if (!ctx_.masterDataDone && (!master || c_.suppliers)) {
-      step("Problème lors de la récupération des fournisseurs", "Probleem bij het ophalen van de leveranciers",
-           [&] { return steps_.suppliers(ctx_, *dossierRows("AcctSupplier"), prefix); });
-    }
-    progress(20);
-    if (!master || c_.generalAccounts) {
-      step("Une erreur est survenue dans l'importation des comptes généraux.",
-           "Er is een fout ontstaan bij het importeren van de algemene rekeningen.",
-           [&] { return steps_.generalAccounts(ctx_, *dossierRows("AcctGeneral"), prefix); });
-    }
-    ctx_.masterDataDone = true;
-    progress(22);
-    progress(25);
-
-    step("Une erreur est survenue dans la récupération des paramètres des périodes.",
-         "Er is een fout ontstaan bij het recupereren van de instellingen (periodes).",
-         [&] { return steps_.bookYear(ctx_, *yearRows("Period"), prefix); });
-    progress(35);
-
-    if (!master) {
-      step("Une erreur est survenue dans la création des journaux.",
-           "Er is een fout ontstaan bij het aanmaken van de dagboeken.",
-           [&] { return steps_.journals(ctx_, *yearRows("journal"), prefix); });
-      progress(40);
-      step("Une erreur est survenue dans l'importation de l'od d'ouverture d'exercice",
-           "Er is een fout ontstaan tijdens het importeren van de heropening DP",
-           [&] { return steps_.openingEntries(ctx_, prefix); });
-      progress(50);
-      step("Une erreur est survenue dans l'importation des documents de l'exercice.",
-           "Er is een fout ontstaan tijdens het importeren van de boekstukken van het boekjaar", [&] {
-             auto documents = documentRows();
-             progress(70);
-             return steps_.yearDocuments(ctx_, *documents, prefix);
-           });
+    masterDataDone_ = true;
+    if (c_.fullImport) {
       progress(80);
       if (!sql_) progress(90);
     }
@@ -355,7 +364,7 @@ class ImportRun {
     view_.clearStepLabel();
 
     completion([&] { steps_.dossierLanguages(ctx_, prefix); });
-    if (!master) completion([&] { steps_.completeDocumentAccounts(ctx_, prefix); });
+    if (c_.fullImport) completion([&] { steps_.completeDocumentAccounts(ctx_, prefix); });
     if (!ctx_.journals.foreignCurrency.empty()) completion([&] { steps_.completeCurrencyAmounts(ctx_, prefix); });
 
     ctx_.yearSource = company_.get();
@@ -396,6 +405,7 @@ class ImportRun {
   std::string sourceKey_, dossierName_, target_, working_, nn_;
   int firstIndex_ = 0, lastIndex_ = 0;
   bool busy_ = false;
+  bool masterDataDone_ = false;  // customers, suppliers and code lists are taken once
 };
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/recording_ui.h"
+#include "base/text.h"
 #include "convert/entries/history_queries.h"
 #include "host/wizard.h"
 #include "support/memory_source.h"
@@ -37,12 +38,6 @@ class ImportRunTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(root); }
 
-  static std::string twoDigits(int n) {
-    char nn[8];
-    std::snprintf(nn, sizeof nn, "%02d", n);
-    return nn;
-  }
-
   static void touch(const fs::path& p) {
     fs::create_directories(p.parent_path());
     std::ofstream(p) << "x";
@@ -59,11 +54,10 @@ class ImportRunTest : public ::testing::Test {
     s.tables["D_Version"] = versionTable(2, 10);
     for (const char* t : {"D_dParam", "D_AcctCustomer", "D_AcctSupplier", "D_AcctGeneral"}) s.tables[t] = {{"X"}, {}};
     for (int y = 0; y <= last; ++y) {
-      char nn[8];
-      std::snprintf(nn, sizeof nn, "%02d", y);
-      s.tables[std::string("A_") + nn + "_Period"] = {{"PeriodId", "BeginDate"},
+      const std::string nn = base::TwoDigits(y);
+      s.tables["A_" + nn + "_Period"] = {{"PeriodId", "BeginDate"},
                                                        {{base::Value::ofInt(0), testing_support::dateValue(2020 + y, 1, 1)}}};
-      s.tables[std::string("A_") + nn + "_journal"] = {{"JrnlID"}, {}};
+      s.tables["A_" + nn + "_journal"] = {{"JrnlID"}, {}};
       s.answers[convert::DocumentListQuery(convert::SourceForm::AccessPrefixed, nn)] = {{"JrnlID"}, {}};
     }
     return s;
@@ -84,7 +78,7 @@ class ImportRunTest : public ::testing::Test {
       return true;
     };
     s.prepareWorkingDossier = [](base::Ui*, const std::string& working, int index) {
-      const std::string name = "VIDE" + twoDigits(index);
+      const std::string name = "VIDE" + base::TwoDigits(index);
       fs::path folder = fs::path(working) / name;
       fs::remove_all(folder);
       fs::create_directories(folder);
@@ -92,7 +86,7 @@ class ImportRunTest : public ::testing::Test {
         fs::copy_file(e.path(), folder / (name + e.path().filename().string().substr(4)));
     };
     s.placeDossier = [](base::Ui*, const std::string& working, int index, const std::string& dossier) {
-      const std::string name = "VIDE" + twoDigits(index);
+      const std::string name = "VIDE" + base::TwoDigits(index);
       fs::create_directories(fs::path(working) / dossier);
       for (auto& e : fs::directory_iterator(fs::path(working) / name))
         fs::copy_file(e.path(), fs::path(working) / dossier / (dossier + e.path().filename().string().substr(6)),
@@ -117,9 +111,7 @@ class ImportRunTest : public ::testing::Test {
       return false;
     };
     s.perYearDatabasePath = [this](const std::string& key, int index) -> std::string {
-      char ii[8];
-      std::snprintf(ii, sizeof ii, "A%02d.mdb", index);
-      std::string path = key + ii;
+      std::string path = key + "A" + base::TwoDigits(index) + ".mdb";
       return fs::exists(path) ? path : std::string();
     };
     return s;
@@ -175,9 +167,7 @@ class ImportRunTest : public ::testing::Test {
   }
 
   void record(const std::string& name, base::RunContext& ctx, const std::string& prefix) {
-    char nn[8];
-    std::snprintf(nn, sizeof nn, "%02d", ctx.bookYearIndex);
-    trace.push_back(name + ":" + nn);
+    trace.push_back(name + ":" + base::TwoDigits(ctx.bookYearIndex));
     if (auto it = throwing.find(name); it != throwing.end()) it->second();
     if (form) seen[name] = {form->control("ProgressBar1").progress, form->control("Label8").text};
     if (!prefix.empty()) prefixes.push_back(prefix);

@@ -15,9 +15,9 @@
 #include "marlin_dossier.h"
 
 #include <algorithm>
-#include <cctype>
 #include <stdexcept>
 
+#include "base/text.h"
 #include "sample_random.h"
 
 namespace marlin {
@@ -85,14 +85,9 @@ std::string belgianIban(const std::string& account) {
 
 }  // namespace
 
-std::string twoDigits(int n) { return padded(n, 2); }
-
 int TableData::column(std::string_view wanted) const {
   for (size_t i = 0; i < columns.size(); ++i) {
-    const std::string& n = columns[i].name;
-    if (n.size() == wanted.size() &&
-        std::equal(n.begin(), n.end(), wanted.begin(), [](unsigned char a, unsigned char b) { return std::tolower(a) == std::tolower(b); }))
-      return int(i);
+    if (base::equalsIgnoringCase(columns[i].name, wanted)) return int(i);
   }
   return -1;
 }

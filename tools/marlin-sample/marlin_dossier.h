@@ -92,7 +92,4 @@ class Dossier {
   int customerCount_ = 0, supplierCount_ = 0;
 };
 
-// Jet's text form of a two-digit book-year index ("00", "01", ...).
-std::string twoDigits(int n);
-
 }  // namespace marlin
