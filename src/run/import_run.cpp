@@ -327,7 +327,7 @@ class ImportRun {
   void pass(int index) {
     ctx_.bookYearIndex = static_cast<int16_t>(index);
     const std::string yearDbPath = olderLayout() ? svc_.perYearDatabasePath(sourceKey_, index) : std::string();
-    nn_ = base::TwoDigits(index);
+    nn_ = base::twoDigits(index);
     const store::WorkingDossier dossier = store::workingDossier(working_, index);
     const std::string& prefix = dossier.prefix;
     const std::string& paramFile = dossier.paramFile;

@@ -54,7 +54,7 @@ class ImportRunTest : public ::testing::Test {
     s.tables["D_Version"] = versionTable(2, 10);
     for (const char* t : {"D_dParam", "D_AcctCustomer", "D_AcctSupplier", "D_AcctGeneral"}) s.tables[t] = {{"X"}, {}};
     for (int y = 0; y <= last; ++y) {
-      const std::string nn = base::TwoDigits(y);
+      const std::string nn = base::twoDigits(y);
       s.tables["A_" + nn + "_Period"] = {{"PeriodId", "BeginDate"},
                                                        {{base::Value::ofInt(0), testing_support::dateValue(2020 + y, 1, 1)}}};
       s.tables["A_" + nn + "_journal"] = {{"JrnlID"}, {}};
@@ -78,7 +78,7 @@ class ImportRunTest : public ::testing::Test {
       return true;
     };
     s.prepareWorkingDossier = [](base::Ui*, const std::string& working, int index) {
-      const std::string name = "VIDE" + base::TwoDigits(index);
+      const std::string name = "VIDE" + base::twoDigits(index);
       fs::path folder = fs::path(working) / name;
       fs::remove_all(folder);
       fs::create_directories(folder);
@@ -86,7 +86,7 @@ class ImportRunTest : public ::testing::Test {
         fs::copy_file(e.path(), folder / (name + e.path().filename().string().substr(4)));
     };
     s.placeDossier = [](base::Ui*, const std::string& working, int index, const std::string& dossier) {
-      const std::string name = "VIDE" + base::TwoDigits(index);
+      const std::string name = "VIDE" + base::twoDigits(index);
       fs::create_directories(fs::path(working) / dossier);
       for (auto& e : fs::directory_iterator(fs::path(working) / name))
         fs::copy_file(e.path(), fs::path(working) / dossier / (dossier + e.path().filename().string().substr(6)),
@@ -111,7 +111,7 @@ class ImportRunTest : public ::testing::Test {
       return false;
     };
     s.perYearDatabasePath = [this](const std::string& key, int index) -> std::string {
-      std::string path = key + "A" + base::TwoDigits(index) + ".mdb";
+      std::string path = key + "A" + base::twoDigits(index) + ".mdb";
       return fs::exists(path) ? path : std::string();
     };
     return s;
@@ -167,7 +167,7 @@ class ImportRunTest : public ::testing::Test {
   }
 
   void record(const std::string& name, base::RunContext& ctx, const std::string& prefix) {
-    trace.push_back(name + ":" + base::TwoDigits(ctx.bookYearIndex));
+    trace.push_back(name + ":" + base::twoDigits(ctx.bookYearIndex));
     if (auto it = throwing.find(name); it != throwing.end()) it->second();
     if (form) seen[name] = {form->control("ProgressBar1").progress, form->control("Label8").text};
     if (!prefix.empty()) prefixes.push_back(prefix);

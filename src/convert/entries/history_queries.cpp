@@ -14,7 +14,7 @@ base::Source* YearSource(const base::RunContext& ctx) {
   return ctx.yearSource ? ctx.yearSource : ctx.source;
 }
 
-std::string YearDigits(const base::RunContext& ctx) { return TwoDigits(ctx.bookYearIndex); }
+std::string YearDigits(const base::RunContext& ctx) { return twoDigits(ctx.bookYearIndex); }
 
 namespace {
 

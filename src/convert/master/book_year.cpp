@@ -19,7 +19,7 @@ std::string Year(int year) {
   return buffer;
 }
 
-std::string DayMonthYear(const base::DateTime& d) { return TwoDigits(d.day) + TwoDigits(d.month) + Year(d.year); }
+std::string DayMonthYear(const base::DateTime& d) { return twoDigits(d.day) + twoDigits(d.month) + Year(d.year); }
 
 bool SameDay(const base::DateTime& a, const base::DateTime& b) {
   return a.year == b.year && a.month == b.month && a.day == b.day;
@@ -64,20 +64,20 @@ BookYearRows BuildBookYear(const std::vector<Period>& periods, const std::string
     if (single && p.id == 1) {
       // One period for the whole year: one monthly entry per calendar month.
       for (int y = p.begin.year, m = p.begin.month; y < p.end.year || (y == p.end.year && m <= p.end.month);) {
-        lists.add(std::to_string(m), y, "01" + TwoDigits(m) + Year(y));
+        lists.add(std::to_string(m), y, "01" + twoDigits(m) + Year(y));
         if (++m > 12) m = 1, ++y;
       }
     } else if (SameDay(p.begin, p.end) && p.id == 0) {
       int month = quarterly ? QuarterStart(p.begin.month) : p.begin.month;
-      lists.add("REP", p.begin.year, "01" + TwoDigits(month) + Year(p.begin.year));
+      lists.add("REP", p.begin.year, "01" + twoDigits(month) + Year(p.begin.year));
     } else if (SameDay(p.begin, p.end)) {
       lists.add("CLO", p.begin.year, DayMonthYear(p.begin));
-      lists.rows.closingPeriod = TwoDigits(p.id);
+      lists.rows.closingPeriod = twoDigits(p.id);
       closingFound = true;
     } else if (quarterly) {
       int quarter = (p.begin.month - 1) / 3 + 1;
       lists.add(std::to_string(quarter) + "TR", p.begin.year,
-                "01" + TwoDigits(QuarterStart(p.begin.month)) + Year(p.begin.year));
+                "01" + twoDigits(QuarterStart(p.begin.month)) + Year(p.begin.year));
     } else {
       lists.add(std::to_string(p.begin.month), p.begin.year, DayMonthYear(p.begin));
     }
@@ -85,7 +85,7 @@ BookYearRows BuildBookYear(const std::vector<Period>& periods, const std::string
   if (!closingFound) {
     const Period& last = periods.back();
     lists.add("CLO", last.begin.year, DayMonthYear(last.end));
-    lists.rows.closingPeriod = TwoDigits(last.id + 1);
+    lists.rows.closingPeriod = twoDigits(last.id + 1);
   }
   return lists.rows;
 }

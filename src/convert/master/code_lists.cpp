@@ -81,7 +81,7 @@ bool PairLongCodes(base::RunContext& ctx, const CodeList& list, int16_t pairs, c
   std::map<std::string, std::string> codeOfPairingKey;
   for (const SourceCode& row : codes) {
     std::string trimmed = Trim(row.code);
-    if (trimmed.empty() || CharCount(trimmed) <= kCodeWidth) continue;
+    if (trimmed.empty() || charCount(trimmed) <= kCodeWidth) continue;
     auto [known, fresh] = codeOfPairingKey.emplace(Left(row.code, kLongCodeWidth), row.code);
     bool paired = false;
     if (fresh || known->second == row.code) {
@@ -89,7 +89,7 @@ bool PairLongCodes(base::RunContext& ctx, const CodeList& list, int16_t pairs, c
       store::sx_SetOrder(store::sx_TagArea("SHORT_IDX"));
       for (char digit = list.firstDigit; digit <= '9' && !paired; ++digit) {
         std::string shortCode = Left(row.code, 4) + digit;
-        store::sx_Seek(PadTo(shortCode, kCodeWidth));
+        store::sx_Seek(padTo(shortCode, kCodeWidth));
         if (store::sx_Found()) continue;
         store::sx_AppendBlank();
         store::sx_Replace("LONGTYPE", store::SX_TEXT, Left(row.code, kLongCodeWidth));
@@ -112,10 +112,10 @@ void WriteCodes(const CodeList& list, int16_t pairs, int16_t table, const std::v
   int16_t idcat = store::sx_TagArea("IDCAT");
   for (const SourceCode& row : codes) {
     std::string code = row.code;
-    if (CharCount(Trim(code)) > kCodeWidth) {
+    if (charCount(Trim(code)) > kCodeWidth) {
       store::sx_Select(pairs);
       store::sx_SetOrder(store::sx_TagArea("LONG_IDX"));
-      store::sx_Seek(PadTo(Left(code, kLongCodeWidth), kLongCodeWidth));
+      store::sx_Seek(padTo(Left(code, kLongCodeWidth), kLongCodeWidth));
       if (store::sx_Found()) code = Trim(store::sx_GetString("SHORTTYPE"));
     }
     std::string type = TypeOf(list, row.type);
@@ -123,12 +123,12 @@ void WriteCodes(const CodeList& list, int16_t pairs, int16_t table, const std::v
     store::sx_SetOrder(idcat);
     // The type is padded to its full width: a short type such as "30" is then
     // found again instead of being added once per run.
-    store::sx_Seek(PadTo(type, kTypeWidth) + PadTo(code, kCodeWidth));
+    store::sx_Seek(padTo(type, kTypeWidth) + padTo(code, kCodeWidth));
     if (store::sx_Found()) continue;
     store::sx_AppendBlank();
     store::sx_Replace("TTYPE", store::SX_TEXT, type);
     store::sx_Replace("TID", store::SX_TEXT, code);
-    store::sx_Replace("TDESC", store::SX_TEXT, Clip(row.description, 35));
+    store::sx_Replace("TDESC", store::SX_TEXT, clip(row.description, 35));
   }
 }
 

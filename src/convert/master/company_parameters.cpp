@@ -76,7 +76,7 @@ std::string ReadGeneralAccountLength(base::RunContext& ctx, const std::string& p
                              "Probleem in het bestand PARAM in dit Kestrel dossier."));
     return {};
   }
-  return NumberText(Val(ListValue(picture, "LENGEN")));
+  return numberText(Val(ListValue(picture, "LENGEN")));
 }
 
 void WriteGeneralAccountLength(base::RunContext& ctx, const std::string& prefix, const std::string& length) {

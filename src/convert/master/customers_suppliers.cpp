@@ -35,7 +35,7 @@ std::string BankAccount(const base::RowSet& row) {
   } else {
     account = Left(account, 14);
   }
-  return CharCount(Trim(account)) == 14 ? account : std::string();
+  return charCount(Trim(account)) == 14 ? account : std::string();
 }
 
 // Returns false (message shown) only for a number CSF cannot hold.
@@ -46,7 +46,7 @@ bool ConvertRow(base::RunContext& ctx, const base::RowSet& row, const Party& par
   std::string number = row.field(party.numberColumn).asText();
   number.erase(number.find_last_not_of(' ') + 1);
   ShowRecord(ctx, number);
-  if (CharCount(number) > kNumberWidth) {
+  if (charCount(number) > kNumberWidth) {
     // Cutting the number could merge two accounts or attach entries to the
     // wrong one; the user must shorten it in the source first.
     ReportError(ctx, ctx.msg("Le numéro " + number + " est trop long pour le fichier CSF du dossier Kestrel (10 caractères au plus).",
@@ -55,25 +55,25 @@ bool ConvertRow(base::RunContext& ctx, const base::RowSet& row, const Party& par
   }
   store::sx_Select(csf);
   store::sx_SetOrder(numberTag);
-  if (store::sx_Seek(party.type + PadTo(number, kNumberWidth)) && store::sx_Found()) return true;
+  if (store::sx_Seek(party.type + padTo(number, kNumberWidth)) && store::sx_Found()) return true;
 
-  std::string name1 = Clip(row.field("COMPANY").asText(), 40);
-  std::string name2 = Clip(row.field("LASTNAME").asText(), 40);
-  std::string address = Clip(row.field("ADDRESS").asText(), 40);
+  std::string name1 = clip(row.field("COMPANY").asText(), 40);
+  std::string name2 = clip(row.field("LASTNAME").asText(), 40);
+  std::string address = clip(row.field("ADDRESS").asText(), 40);
   base::Value countryId = row.field("COUNTRYID");
-  std::string country = countryId.present() ? Clip(countryId.asText(), 2) : "BE";
-  std::string phone = Clip(row.field("PHONEBUSINESS").asText(), 17);
-  std::string fax = Clip(row.field("PHONEFAX").asText(), 17);
+  std::string country = countryId.present() ? clip(countryId.asText(), 2) : "BE";
+  std::string phone = clip(row.field("PHONEBUSINESS").asText(), 17);
+  std::string fax = clip(row.field("PHONEFAX").asText(), 17);
   base::Value vatNum = row.field("VATNUM");
   std::string vatNumber = vatNum.present() ? FormatVatNumber(vatNum.asText(), country) : "";
   std::string vatCategory = vatNum.present() ? "1" : "3";
   std::string bank = BankAccount(row);
   base::Value langId = row.field("LANGID");
   std::string language = langId.present() ? MapLanguageCode(langId.asText()) : "";
-  std::string city = Clip(row.field("CITY").asText(), 30);
+  std::string city = clip(row.field("CITY").asText(), 30);
   base::Value zipId = row.field("ZIPCODEID");
   std::string zipKey = zipId.present() ? EnsureZipCode(zipId.asText(), country, zip, city, language) : "";
-  std::string payCode = Clip(row.field("PAYTYPE").asText(), 4);
+  std::string payCode = clip(row.field("PAYTYPE").asText(), 4);
   std::string posting = row.field("INPUTID").asText();
   base::Value centralId = row.field("CTRZACCTID");
   int16_t length = GeneralAccountLength(ctx);
@@ -140,7 +140,7 @@ std::string EnsureZipCode(const std::string& postcode, const std::string& countr
   std::string key = Left(Trim(country) + "-" + Trim(postcode), kZipKeyWidth);
   store::sx_Select(zipArea);
   store::sx_SetOrder(store::sx_TagArea("ID"));
-  store::sx_Seek(PadTo(key, kZipKeyWidth));
+  store::sx_Seek(padTo(key, kZipKeyWidth));
   if (!store::sx_Found()) {
     store::sx_AppendBlank();
     store::sx_Replace("ZIPCODEID", store::SX_TEXT, key);

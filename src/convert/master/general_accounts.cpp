@@ -201,8 +201,8 @@ bool ConvertGeneralAccounts(base::RunContext& ctx, base::RowSet& rows, const std
     // An account without number has no length to teach; writing 0 would
     // break every account of the dossier.
     if (type != "3" && lengthUpdateArmed && !number.empty() &&
-        static_cast<double>(CharCount(number)) != Val(dossierLength)) {
-      WriteGeneralAccountLength(ctx, prefix, std::to_string(CharCount(number)));
+        static_cast<double>(charCount(number)) != Val(dossierLength)) {
+      WriteGeneralAccountLength(ctx, prefix, std::to_string(charCount(number)));
       lengthUpdateArmed = false;
     }
 
@@ -214,8 +214,8 @@ bool ConvertGeneralAccounts(base::RunContext& ctx, base::RowSet& rows, const std
     }
     if (Trim(name1).empty()) name1 = number;
     if (Trim(name2).empty()) name2 = number;
-    name1 = Clip(name1, 40);
-    name2 = Clip(name2, 40);
+    name1 = clip(name1, 40);
+    name2 = clip(name2, 40);
 
     std::string currency;
     if (typeValue.asDouble() == 4) {
