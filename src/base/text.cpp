@@ -57,7 +57,7 @@ std::string Trim(std::string_view s, std::string_view blanks) {
   return std::string(s.substr(b, e - b + 1));
 }
 
-size_t CharCount(std::string_view s) {
+size_t charCount(std::string_view s) {
   size_t n = 0;
   for (size_t pos = 0; pos < s.size(); pos += SequenceLength(static_cast<unsigned char>(s[pos]))) ++n;
   return n;
@@ -66,7 +66,7 @@ size_t CharCount(std::string_view s) {
 std::string Left(std::string_view s, size_t n) { return std::string(s.substr(0, ByteOffset(s, n))); }
 
 std::string Right(std::string_view s, size_t n) {
-  size_t count = CharCount(s);
+  size_t count = charCount(s);
   return count <= n ? std::string(s) : std::string(s.substr(ByteOffset(s, count - n)));
 }
 
@@ -97,22 +97,22 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-std::string Clip(std::string_view s, size_t width) {
+std::string clip(std::string_view s, size_t width) {
   std::string trimmed = Trim(s);
-  if (CharCount(trimmed) > width) return Left(trimmed, width);
+  if (charCount(trimmed) > width) return Left(trimmed, width);
   return std::string(s);
 }
 
-std::string PadTo(std::string_view s, size_t width) {
+std::string padTo(std::string_view s, size_t width) {
   std::string out(s);
-  size_t count = CharCount(out);
+  size_t count = charCount(out);
   if (count < width) out.append(width - count, ' ');
   return out;
 }
 
 std::string Padr(std::string_view StrString, int16_t nLen) {
   size_t width = nLen > 0 ? static_cast<size_t>(nLen) : 0;
-  return PadTo(Left(Trim(StrString), width), width);
+  return padTo(Left(Trim(StrString), width), width);
 }
 
 std::string Proper(std::string_view cString) {
@@ -140,7 +140,7 @@ double Val(std::string_view s) {
   return std::strtod(number.c_str(), nullptr);
 }
 
-std::string NumberText(double value) {
+std::string numberText(double value) {
   if (value == std::floor(value) && std::fabs(value) < 1e15) {
     return std::to_string(static_cast<long long>(value));
   }
@@ -149,7 +149,7 @@ std::string NumberText(double value) {
   return buffer;
 }
 
-std::string TwoDigits(int64_t value) {
+std::string twoDigits(int64_t value) {
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%02lld", static_cast<long long>(value));
   return buffer;

@@ -12,7 +12,7 @@ namespace base {
 // or the characters of `blanks` (" \t\r\n" for lines of a text file).
 std::string Trim(std::string_view s, std::string_view blanks = " ");
 // Number of characters of a UTF-8 text.
-size_t CharCount(std::string_view s);
+size_t charCount(std::string_view s);
 // The first n characters / the last n characters.
 std::string Left(std::string_view s, size_t n);
 std::string Right(std::string_view s, size_t n);
@@ -28,11 +28,11 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b);
 // A value bound for a field of `width` characters: when the trimmed value is
 // longer than the field it becomes its first `width` characters, otherwise it
 // is kept exactly as read (blanks included).
-std::string Clip(std::string_view s, size_t width);
+std::string clip(std::string_view s, size_t width);
 
 // The text as is, padded with spaces to `width` characters when shorter (a
 // seek key of the full width of its index key).
-std::string PadTo(std::string_view s, size_t width);
+std::string padTo(std::string_view s, size_t width);
 // `StrString` trimmed, then padded with spaces or cut to `nLen` characters.
 std::string Padr(std::string_view StrString, int16_t nLen);
 // First character upper case, the rest lower case.
@@ -42,8 +42,8 @@ std::string Proper(std::string_view cString);
 // decimal point); 0 when there is none.
 double Val(std::string_view s);
 // A number as text without trailing zeros ("6", "6.5", "-2").
-std::string NumberText(double value);
+std::string numberText(double value);
 // A whole number with at least two digits ("07", "12", "103").
-std::string TwoDigits(int64_t value);
+std::string twoDigits(int64_t value);
 
 }  // namespace base

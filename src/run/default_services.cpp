@@ -3,6 +3,7 @@
 #include "run/odbc_source.h"
 #include "run/services.h"
 #include "run/source_discovery.h"
+#include "store/dossier_placement.h"
 #include "store/dossier_template.h"
 #include "store/engine/sx.h"
 

@@ -10,7 +10,10 @@
 
 #include "base/source.h"
 #include "base/ui.h"
-#include "store/dossier_placement.h"
+
+namespace store {
+struct Placement;  // store/dossier_placement.h
+}
 
 namespace run {
 

@@ -37,7 +37,7 @@ bool isDeviceName(const std::string& upper) {
 // the run folder) and where it ends, and no file name may pass the limit of
 // the file systems.
 size_t longestName(const std::string& kestrelFolder) {
-  const size_t folder = base::CharCount(base::joinPath(kestrelFolder, ""));
+  const size_t folder = base::charCount(base::joinPath(kestrelFolder, ""));
   // Where it ends: {folder}{NAME}/{NAME}_BPAYBENEF.CDX.
   const size_t placed = folder + 1 + kLongestTableFile;
   const size_t placedRoom = kLongestPath > placed ? (kLongestPath - placed) / 2 : 0;
@@ -70,7 +70,7 @@ std::string dossierNameRefusal(const std::string& name, const std::string& kestr
   if (isWorkingDossierName(upper) || upper.rfind(base::UpperCase(kRunFolderPrefix), 0) == 0)
     return refuse("l'importation réserve ce nom à ses dossiers de travail", "de import reserveert deze naam voor zijn werkmappen");
   const size_t most = longestName(kestrelFolder);
-  if (base::CharCount(name) > most)
+  if (base::charCount(name) > most)
     return refuse("il compte plus de " + std::to_string(most) + " caractères, la limite de Windows dans ce dossier Kestrel",
                   "hij telt meer dan " + std::to_string(most) + " tekens, de grens van Windows in deze Kestrel map");
   return {};

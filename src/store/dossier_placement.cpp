@@ -14,6 +14,7 @@
 #include "base/path.h"
 #include "base/text.h"
 #include "store/dossier_template.h"
+#include "store/engine/file_lock.h"
 #include "store/engine/index_check.h"
 #include "store/run_folder.h"
 
@@ -72,8 +73,8 @@ class Placer {
     if (!nameFiles(w.name) || !checkComplete() || !checkTables()) return false;
     pauseForTest("checked");
 
-    KestrelFolderLock lock;
-    if (!lock.acquire(p_.kestrelFolder))
+    FolderLock lock;
+    if (!lockKestrelFolder(lock, p_.kestrelFolder))
       return fileFailed("move", FileError{p_.kestrelFolder, std::make_error_code(std::errc::no_such_file_or_directory)});
     // Another run may have placed a dossier of that name since this one started.
     if (std::string refusal = targetRefusal(p_.kestrelFolder, p_.dossierName, p_.language); !refusal.empty())

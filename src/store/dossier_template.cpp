@@ -118,7 +118,7 @@ bool CreateTemplateDossier(const FailureReport& report, const std::string& kestr
 
 WorkingDossier workingDossier(const std::string& kestrelFolder, int bookYearIndex) {
   WorkingDossier w;
-  w.name = "VIDE" + base::TwoDigits(bookYearIndex);
+  w.name = "VIDE" + base::twoDigits(bookYearIndex);
   w.folder = join(kestrelFolder, w.name);
   w.prefix = join(w.folder, w.name);
   w.paramFile = w.prefix + "_PARAM.DBF";

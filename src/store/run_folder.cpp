@@ -9,6 +9,7 @@
 #include "base/path.h"
 #include "base/text.h"
 #include "store/dossier_placement.h"
+#include "store/engine/file_lock.h"
 
 namespace fs = std::filesystem;
 
@@ -38,12 +39,16 @@ bool isRunFolderName(const std::string& name) {
   return true;
 }
 
-bool KestrelFolderLock::acquire(const std::string& kestrelFolder) { return lock_.acquire(nativePath(kestrelFolder), true); }
+bool lockKestrelFolder(FolderLock& lock, const std::string& kestrelFolder) {
+  return lock.acquire(nativePath(kestrelFolder), true);
+}
+
+RunFolder::RunFolder() : lock_(std::make_unique<FolderLock>()) {}
 
 std::unique_ptr<RunFolder> RunFolder::create(const std::string& kestrelFolder, FileError& error) {
   std::unique_ptr<RunFolder> folder(new RunFolder);
-  KestrelFolderLock kestrel;
-  if (!kestrel.acquire(kestrelFolder)) {
+  FolderLock kestrel;
+  if (!lockKestrelFolder(kestrel, kestrelFolder)) {
     error = FileError{kestrelFolder, std::make_error_code(std::errc::no_such_file_or_directory)};
     return nullptr;
   }
@@ -56,7 +61,7 @@ std::unique_ptr<RunFolder> RunFolder::create(const std::string& kestrelFolder, F
       return nullptr;
     }
     // Held before the Kestrel folder's lock is let go, so no sweep takes it for stale.
-    if (!folder->lock_.acquire(nativePath(path), false)) {
+    if (!folder->lock_->acquire(nativePath(path), false)) {
       fs::remove(nativePath(path), ec);
       error = FileError{path, std::make_error_code(std::errc::permission_denied)};
       return nullptr;
@@ -70,13 +75,13 @@ std::unique_ptr<RunFolder> RunFolder::create(const std::string& kestrelFolder, F
 
 RunFolder::~RunFolder() {
   std::error_code ec;
-  fs::remove_all(nativePath(path_), ec);
-  lock_.release();
+  if (!path_.empty()) fs::remove_all(nativePath(path_), ec);
+  lock_->release();
 }
 
 void sweepStaleRunFolders(const std::string& kestrelFolder) {
-  KestrelFolderLock kestrel;
-  if (!kestrel.acquire(kestrelFolder)) return;
+  FolderLock kestrel;
+  if (!lockKestrelFolder(kestrel, kestrelFolder)) return;
   std::error_code ec;
   std::vector<fs::path> stale;
   for (const auto& entry : fs::directory_iterator(nativePath(kestrelFolder), ec))

@@ -8,26 +8,22 @@
 #include <memory>
 #include <string>
 
-#include "store/engine/file_lock.h"
 #include "store/file_operations.h"
 
 namespace store {
+
+class FolderLock;
 
 // Run folders are named this prefix + 16 hexadecimal digits.
 inline constexpr const char* kRunFolderPrefix = ".marlin2kestrel-";
 size_t runFolderNameLength();
 bool isRunFolderName(const std::string& name);
 
-// Holds the lock of the Kestrel data folder for the short moments in which a
-// run clears stale run folders, creates its own or places its dossier: a
-// second run waits for the first. False when the folder cannot be opened.
-class KestrelFolderLock {
- public:
-  bool acquire(const std::string& kestrelFolder);
-
- private:
-  FolderLock lock_;
-};
+// Runs take the lock of the Kestrel data folder for the short moments in
+// which they clear stale run folders, create their own or place their
+// dossier: a second run waits for the first. False when the folder cannot be
+// opened.
+bool lockKestrelFolder(FolderLock& lock, const std::string& kestrelFolder);
 
 class RunFolder {
  public:
@@ -43,9 +39,9 @@ class RunFolder {
   const std::string& path() const { return path_; }
 
  private:
-  RunFolder() = default;
+  RunFolder();
   std::string path_;
-  FolderLock lock_;
+  std::unique_ptr<FolderLock> lock_;
 };
 
 // Sends every run folder of `kestrelFolder` that no live run holds to the

@@ -14,9 +14,9 @@ TEST(Text, PaddingAndClippingCountCharactersNotBytes) {
   EXPECT_EQ(Proper("jANVIER"), "Janvier");
   EXPECT_EQ(Proper("élan"), "Élan");
 
-  EXPECT_EQ(Clip("  Société  ", 40), "  Société  ");     // fits: kept with its blanks
-  EXPECT_EQ(Clip("  Société Générale  ", 7), "Société");  // too long: trimmed, then cut
-  EXPECT_EQ(Clip("ééé", 3), "ééé");
+  EXPECT_EQ(clip("  Société  ", 40), "  Société  ");     // fits: kept with its blanks
+  EXPECT_EQ(clip("  Société Générale  ", 7), "Société");  // too long: trimmed, then cut
+  EXPECT_EQ(clip("ééé", 3), "ééé");
 }
 
 TEST(Text, TrimTakesSpacesOrTheBlanksGiven) {
@@ -35,9 +35,9 @@ TEST(Text, CaseBlindComparisonFoldsAccentedLettersToo) {
 }
 
 TEST(Text, NumbersReadLenientlyAndWrittenShort) {
-  EXPECT_EQ(NumberText(Val(" 6 ")), "6");
-  EXPECT_EQ(NumberText(Val("")), "0");
-  EXPECT_EQ(NumberText(Val("-2.50x")), "-2.5");
-  EXPECT_EQ(TwoDigits(7), "07");
-  EXPECT_EQ(TwoDigits(103), "103");
+  EXPECT_EQ(numberText(Val(" 6 ")), "6");
+  EXPECT_EQ(numberText(Val("")), "0");
+  EXPECT_EQ(numberText(Val("-2.50x")), "-2.5");
+  EXPECT_EQ(twoDigits(7), "07");
+  EXPECT_EQ(twoDigits(103), "103");
 }

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <random>
 #include <set>
@@ -13,7 +14,10 @@
 #include <vector>
 
 #include "base/recording_ui.h"
+#include "base/text.h"
+#include "convert/entries/history_queries.h"
 #include "host/wizard.h"
+#include "store/dossier_placement.h"
 #include "support/memory_source.h"
 
 namespace fs = std::filesystem;
@@ -35,12 +39,6 @@ class ImportRunTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(root); }
 
-  static std::string twoDigits(int n) {
-    char nn[8];
-    std::snprintf(nn, sizeof nn, "%02d", n);
-    return nn;
-  }
-
   static void touch(const fs::path& p) {
     fs::create_directories(p.parent_path());
     std::ofstream(p) << "x";
@@ -57,15 +55,11 @@ class ImportRunTest : public ::testing::Test {
     s.tables["D_Version"] = versionTable(2, 10);
     for (const char* t : {"D_dParam", "D_AcctCustomer", "D_AcctSupplier", "D_AcctGeneral"}) s.tables[t] = {{"X"}, {}};
     for (int y = 0; y <= last; ++y) {
-      char nn[8];
-      std::snprintf(nn, sizeof nn, "%02d", y);
-      s.tables[std::string("A_") + nn + "_Period"] = {{"PeriodId", "BeginDate"},
+      const std::string nn = base::twoDigits(y);
+      s.tables["A_" + nn + "_Period"] = {{"PeriodId", "BeginDate"},
                                                        {{base::Value::ofInt(0), testing_support::dateValue(2020 + y, 1, 1)}}};
-      s.tables[std::string("A_") + nn + "_journal"] = {{"JrnlID"}, {}};
-      const std::string fields =
-          "Historic.JrnlID, Historic.JrnlType, Historic.JrnlSubType, Historic.Doc, Historic.Period, Historic.DocDate";
-      const std::string q = "SELECT " + fields + " From A_" + nn + "_Historic AS Historic GROUP BY " + fields;
-      s.answers[q] = {{"JrnlID"}, {}};
+      s.tables["A_" + nn + "_journal"] = {{"JrnlID"}, {}};
+      s.answers[convert::DocumentListQuery(convert::SourceForm::AccessPrefixed, nn)] = {{"JrnlID"}, {}};
     }
     return s;
   }
@@ -85,9 +79,9 @@ class ImportRunTest : public ::testing::Test {
       return true;
     };
     s.prepareWorkingDossier = [this](base::Ui*, const std::string& working, int index, const std::string& language) {
-      calls.push_back("prepare:" + twoDigits(index) + ":" + language);
+      calls.push_back("prepare:" + base::twoDigits(index) + ":" + language);
       workingFolders.insert(working);
-      const std::string name = "VIDE" + twoDigits(index);
+      const std::string name = "VIDE" + base::twoDigits(index);
       fs::path folder = fs::path(working) / name;
       fs::remove_all(folder);
       fs::create_directories(folder);
@@ -101,7 +95,7 @@ class ImportRunTest : public ::testing::Test {
         shown->messageBox(*placeProblem, base::MsgButtons::Ok, base::MsgIcon::Critical, "");
         return false;
       }
-      const std::string name = "VIDE" + twoDigits(p.bookYearIndex);
+      const std::string name = "VIDE" + base::twoDigits(p.bookYearIndex);
       const fs::path target = fs::path(p.kestrelFolder) / p.dossierName;
       fs::create_directories(target);
       for (auto& e : fs::directory_iterator(fs::path(p.workingFolder) / name))
@@ -127,9 +121,7 @@ class ImportRunTest : public ::testing::Test {
       return false;
     };
     s.perYearDatabasePath = [this](const std::string& key, int index) -> std::string {
-      char ii[8];
-      std::snprintf(ii, sizeof ii, "A%02d.mdb", index);
-      std::string path = key + ii;
+      std::string path = key + "A" + base::twoDigits(index) + ".mdb";
       return fs::exists(path) ? path : std::string();
     };
     return s;
@@ -168,7 +160,7 @@ class ImportRunTest : public ::testing::Test {
     if (withHistory) {
       s.journals = [this](base::RunContext& ctx, base::RowSet&, const std::string& prefix) {
         record("journals", ctx, prefix);
-        if (foreignJournals) ctx.foreignCurrencyJournalList = "|USD|";
+        if (foreignJournals) ctx.journals.foreignCurrency.insert("USD");
         return !failing.count("journals");
       };
       s.openingEntries = prefixStep("openingEntries");
@@ -186,9 +178,8 @@ class ImportRunTest : public ::testing::Test {
   }
 
   void record(const std::string& name, base::RunContext& ctx, const std::string& prefix) {
-    char nn[8];
-    std::snprintf(nn, sizeof nn, "%02d", ctx.bookYearIndex);
-    trace.push_back(name + ":" + nn);
+    trace.push_back(name + ":" + base::twoDigits(ctx.bookYearIndex));
+    if (auto it = throwing.find(name); it != throwing.end()) it->second();
     if (form) seen[name] = {form->control("ProgressBar1").progress, form->control("Label8").text};
     if (!prefix.empty()) prefixes.push_back(prefix);
   }
@@ -227,6 +218,8 @@ class ImportRunTest : public ::testing::Test {
   std::string longestAccount = "6";
   std::optional<std::string> templateProblem, placeProblem;
   std::set<std::string> failing;
+  // Steps that throw instead of returning, and how.
+  std::map<std::string, std::function<void()>> throwing;
   bool foreignJournals = false;
 
   base::RecordingUi ui;

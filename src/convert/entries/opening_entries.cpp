@@ -57,13 +57,7 @@ bool ImportOpeningEntries(base::RunContext& ctx, base::RowSet& rows, const std::
 bool ImportOpeningEntriesFromSource(base::RunContext& ctx, const std::string& prefix) {
   base::Source* source = YearSource(ctx);
   if (!source) return false;
-  std::unique_ptr<base::RowSet> rows;
-  try {
-    rows = source->query(OpeningEntriesQuery(FormOf(ctx), YearDigits(ctx)));
-  } catch (const base::SourceError& e) {
-    ReportError(ctx, e.what());
-    return false;
-  }
+  std::unique_ptr<base::RowSet> rows = source->query(OpeningEntriesQuery(FormOf(ctx), YearDigits(ctx)));
   return ImportOpeningEntries(ctx, *rows, prefix);
 }
 

@@ -164,80 +164,78 @@ std::string QueryGeneralAccountLength(base::RunContext& ctx) {
 }
 
 bool ConvertGeneralAccounts(base::RunContext& ctx, base::RowSet& rows, const std::string& prefix) {
-  return GuardStep(ctx, [&] {
-    ShowStep(ctx, "General Ledgers");
-    std::string file = prefix + "_ACF.DBF";
-    if (!FileExists(file)) {
-      ReportError(ctx, FileMissingMessage(ctx, file, false));
-      return false;
-    }
-    int16_t area = store::sx_Use(ExistingPath(file), "ACF", 2, 2);
-    if (area == 0) {
-      ReportError(ctx, CannotOpenMessage(ctx, "ACF", false));
-      CloseAllTables();
-      return false;
-    }
-    store::sx_Select(area);
-    store::sx_CloseIndexes();
-    // Without a readable LENGEN the dossier is damaged and the failure report
-    // has closed every table; going on would write into closed tables.
-    std::string dossierLength = ReadGeneralAccountLength(ctx, prefix);
-    if (dossierLength.empty()) {
-      CloseAllTables();
-      return false;
-    }
-    bool lengthUpdateArmed = true;
-    AccountChart acf(area);
-    Counters counters;
-    int16_t length = GeneralAccountLength(ctx);
-    bool french = ctx.french();
+  ShowStep(ctx, "General Ledgers");
+  std::string file = prefix + "_ACF.DBF";
+  if (!FileExists(file)) {
+    ReportError(ctx, FileMissingMessage(ctx, file, false));
+    return false;
+  }
+  int16_t area = store::sx_Use(ExistingPath(file), "ACF", 2, 2);
+  if (area == 0) {
+    ReportError(ctx, CannotOpenMessage(ctx, "ACF", false));
+    CloseAllTables();
+    return false;
+  }
+  store::sx_Select(area);
+  store::sx_CloseIndexes();
+  // Without a readable LENGEN the dossier is damaged and the failure report
+  // has closed every table; going on would write into closed tables.
+  std::string dossierLength = ReadGeneralAccountLength(ctx, prefix);
+  if (dossierLength.empty()) {
+    CloseAllTables();
+    return false;
+  }
+  bool lengthUpdateArmed = true;
+  AccountChart acf(area);
+  Counters counters;
+  int16_t length = GeneralAccountLength(ctx);
+  bool french = ctx.french();
 
-    for (; !rows.eof(); rows.moveNext()) {
-      base::Value typeValue = rows.field("TYPE");
-      if (!typeValue.present()) continue;
-      std::string type = typeValue.asText();
-      base::Value generalId = rows.field("GENERALID");
-      std::string number;
-      if (generalId.present()) number = type == "3" ? Trim(generalId.asText()) : NormalizeAccount(generalId.asText(), length);
-      // An account without number has no length to teach; writing 0 would
-      // break every account of the dossier.
-      if (type != "3" && lengthUpdateArmed && !number.empty() &&
-          static_cast<double>(CharCount(number)) != Val(dossierLength)) {
-        WriteGeneralAccountLength(ctx, prefix, std::to_string(CharCount(number)));
-        lengthUpdateArmed = false;
-      }
-
-      base::Value wordingFr = rows.field("WORDINGFR"), wordingNl = rows.field("WORDINGNL");
-      std::string name1, name2;
-      if (wordingFr.present() || wordingNl.present()) {
-        name1 = (french ? wordingFr : wordingNl).asText();
-        name2 = (french ? wordingNl : wordingFr).asText();
-      }
-      if (Trim(name1).empty()) name1 = number;
-      if (Trim(name2).empty()) name2 = number;
-      name1 = Clip(name1, 40);
-      name2 = Clip(name2, 40);
-
-      std::string currency;
-      if (typeValue.asDouble() == 4) {
-        currency = "EUR";
-        std::string sourceCurrency = Trim(OptionalField(rows, "CRCYID").asText());
-        if (!sourceCurrency.empty()) currency = Right(sourceCurrency, 3);
-      }
-      std::string special = SpecialCode(type, rows, counters);
-
-      ShowRecord(ctx, number);
-      if (AccountIsMissing(ctx, number, acf)) {
-        AppendAccount(acf, {type == "3" ? "9" : "3", number, name1, name2, special, currency});
-      } else {
-        UpdateCurrent({{"NAME11", name1}, {"NAME12", name1}});
-      }
+  for (; !rows.eof(); rows.moveNext()) {
+    base::Value typeValue = rows.field("TYPE");
+    if (!typeValue.present()) continue;
+    std::string type = typeValue.asText();
+    base::Value generalId = rows.field("GENERALID");
+    std::string number;
+    if (generalId.present()) number = type == "3" ? Trim(generalId.asText()) : NormalizeAccount(generalId.asText(), length);
+    // An account without number has no length to teach; writing 0 would
+    // break every account of the dossier.
+    if (type != "3" && lengthUpdateArmed && !number.empty() &&
+        static_cast<double>(charCount(number)) != Val(dossierLength)) {
+      WriteGeneralAccountLength(ctx, prefix, std::to_string(charCount(number)));
+      lengthUpdateArmed = false;
     }
-    for (const char* code : kEnsuredCodes) EnsureStandardAccount(ctx, acf, code);
-    store::sx_Select(area);
-    store::sx_Close();
-    return true;
-  });
+
+    base::Value wordingFr = rows.field("WORDINGFR"), wordingNl = rows.field("WORDINGNL");
+    std::string name1, name2;
+    if (wordingFr.present() || wordingNl.present()) {
+      name1 = (french ? wordingFr : wordingNl).asText();
+      name2 = (french ? wordingNl : wordingFr).asText();
+    }
+    if (Trim(name1).empty()) name1 = number;
+    if (Trim(name2).empty()) name2 = number;
+    name1 = clip(name1, 40);
+    name2 = clip(name2, 40);
+
+    std::string currency;
+    if (typeValue.asDouble() == 4) {
+      currency = "EUR";
+      std::string sourceCurrency = Trim(OptionalField(rows, "CRCYID").asText());
+      if (!sourceCurrency.empty()) currency = Right(sourceCurrency, 3);
+    }
+    std::string special = SpecialCode(type, rows, counters);
+
+    ShowRecord(ctx, number);
+    if (AccountIsMissing(ctx, number, acf)) {
+      AppendAccount(acf, {type == "3" ? "9" : "3", number, name1, name2, special, currency});
+    } else {
+      UpdateCurrent({{"NAME11", name1}, {"NAME12", name1}});
+    }
+  }
+  for (const char* code : kEnsuredCodes) EnsureStandardAccount(ctx, acf, code);
+  store::sx_Select(area);
+  store::sx_Close();
+  return true;
 }
 
 }  // namespace convert

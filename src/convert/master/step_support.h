@@ -54,21 +54,3 @@ bool RewriteParamRows(base::RunContext& ctx, const std::string& paramFile,
                       const std::map<std::string, std::string>& values);
 
 }  // namespace convert
-
-namespace convert {
-
-// Runs a step body; a source error (a column or table the source lacks, a lost
-// connection) closes every table, is reported with the source's own message
-// and makes the step fail instead of escaping the step.
-template <class Body>
-bool GuardStep(base::RunContext& ctx, Body&& body) {
-  try {
-    return body();
-  } catch (const base::SourceError& e) {
-    CloseAllTables();
-    ReportError(ctx, e.what());
-    return false;
-  }
-}
-
-}  // namespace convert
