@@ -29,7 +29,8 @@ std::string NewYearDossier(const std::string& testName, int index, const std::st
   }
   const auto report = [](const std::string& message) { ADD_FAILURE() << message; };
   if (!fs::exists(fs::path(root) / "VIDE")) EXPECT_TRUE(store::CreateTemplateDossier(report, root, language));
-  return store::PrepareWorkingDossier(report, root, index).prefix;
+  EXPECT_TRUE(store::PrepareWorkingDossier(report, root, index, language));
+  return store::workingDossier(root, index).prefix;
 }
 
 std::vector<Record> ReadTable(const std::string& file) {
