@@ -222,12 +222,14 @@ class BooksInThreeForms : public ::testing::Test {
     fs::create_directories(root);
   }
 
-  // Imports one form into a Kestrel folder of its own; the dossier folder.
+  // Imports one form into a Kestrel folder of its own, the working dossiers
+  // kept in root/work-{name}; the Kestrel folder.
   fs::path import(const std::string& name, const std::string& sourceArguments, const std::string& environment = "") {
     const fs::path kestrel = root / ("kestrel-" + name);
     fs::create_directories(kestrel);
     const fs::path log = root / (name + ".log");
-    EXPECT_EQ(run(environment + " " + std::string(M2K_BIN_DIR) + "/marlin2kestrel --kestrel-folder " +
+    EXPECT_EQ(run(environment + " MARLIN2KESTREL_KEEP_WORKING_DOSSIERS=" + quoted(root / ("work-" + name)) + " " +
+                      std::string(M2K_BIN_DIR) + "/marlin2kestrel --kestrel-folder " +
                       quoted(kestrel) + " --dossier " + kDossier + " --company " + kCompany + " " + sourceArguments,
                   log),
               0)
@@ -307,7 +309,7 @@ TEST_F(BooksInThreeForms, EveryFormBalancesAndAllGiveTheSameDossier) {
 
     dumps[i.form] = dumpTables(folder, root);
     expectNewerYearKeptAsWritten(dumps[i.form][std::string(kDossier) + "_ACT.DBF"],
-                                 dumpTable(i.kestrel / "VIDE01" / "VIDE01_ACT.DBF", root));
+                                 dumpTable(root / ("work-" + i.form) / "VIDE01" / "VIDE01_ACT.DBF", root));
   }
 
   const std::string param = std::string(kDossier) + "_PARAM.DBF";
