@@ -411,9 +411,6 @@ class ImportRun {
     if (!svc_.placeDossier(ctx_.ui, store::Placement{working_, placed, twoYears, c_.kestrelFolder, dossierName_,
                                                      ctx_.language}))
       stop("");
-    // Support staff may keep the working dossiers to look into a migration.
-    if (const char* keep = std::getenv("MARLIN2KESTREL_KEEP_WORKING_DOSSIERS"); keep && *keep)
-      runFolder_->keepIn(keep);
     runFolder_.reset();
 
     view_.setPhase("Terminated...");

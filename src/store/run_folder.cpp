@@ -73,16 +73,6 @@ std::unique_ptr<RunFolder> RunFolder::create(const std::string& kestrelFolder, F
   return nullptr;
 }
 
-bool RunFolder::keepIn(const std::string& folder) {
-  const fs::path from = nativePath(path_), to = nativePath(folder);
-  std::error_code ec;
-  if (fs::exists(to, ec)) return false;
-  fs::rename(from, to, ec);
-  if (!ec) return true;
-  fs::copy(from, to, fs::copy_options::recursive, ec);  // onto another file system
-  return !ec;
-}
-
 RunFolder::~RunFolder() {
   std::error_code ec;
   if (!path_.empty()) fs::remove_all(nativePath(path_), ec);

@@ -38,11 +38,6 @@ class RunFolder {
   // The folder as dossier path text ("D/.marlin2kestrel-0123456789abcdef").
   const std::string& path() const { return path_; }
 
-  // Leaves what the folder holds (the template and the working dossiers of
-  // the run) in `folder`, a folder that does not exist yet, for those who
-  // look into a migration afterwards. False when it cannot.
-  bool keepIn(const std::string& folder);
-
  private:
   RunFolder();
   std::string path_;
