@@ -7,10 +7,11 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "support/scratch_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -19,23 +20,17 @@ struct Ran {
   std::string output;
 };
 
-inline std::string readText(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using testing_support::readText;
 
 inline std::string shellQuoted(const std::string& s) { return "'" + s + "'"; }
 
 class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root = fs::temp_directory_path() / ("m2k_cli_" + std::to_string(std::random_device{}()));
+    root = scratch.path();
     kestrel = root / "kestrel";
     fs::create_directories(kestrel);
   }
-  void TearDown() override { fs::remove_all(root); }
 
   // Runs a command line; the exit status and everything it printed.
   Ran run(const std::string& command, const std::string& environment = "") {
@@ -96,5 +91,6 @@ for r in DBF(sys.argv[1], encoding='cp1252'):
   // Debian's interpreter, where python3-dbfread is installed.
   static std::string python() { return fs::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3"; }
 
+  testing_support::ScratchFolder scratch;
   fs::path root, kestrel;
 };

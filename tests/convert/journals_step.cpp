@@ -28,7 +28,7 @@ using testing_support::FindRecord;
 TEST(JournalsStep, TypesRenamesBankOptionsAndCentralAccounts) {
   testing_support::StepContext step;
   step.ctx.generalAccountLength = "6";
-  const std::string prefix = testing_support::NewYearDossier("JournalsStep", 1);
+  const std::string prefix = testing_support::NewYearDossier(step.folder.path(), 1);
   testing_support::AppendRecords(prefix + "_ACF.DBF", {{{"TYPE", "3"}, {"NUMBER", "550000"}, {"CURRENCY", "USD"}},
                                             {{"TYPE", "3"}, {"NUMBER", "570000"}, {"CURRENCY", ""}}});
   const size_t accountsBefore = testing_support::ReadTable(prefix + "_ACF.DBF").size();
@@ -88,7 +88,7 @@ TEST(JournalsStep, MissingJournalTableIsReported) {
 
 TEST(JournalsStep, AddedAndClosingJournalsAreWrittenAfterTheDocuments) {
   testing_support::StepContext step;
-  const std::string prefix = testing_support::NewYearDossier("AddedJournals", 1);
+  const std::string prefix = testing_support::NewYearDossier(step.folder.path(), 1);
   step.ctx.addedJournals = {"5MIX4", " ", "2VEN2"};
   step.ctx.closingJournalList = {"J1", "J2"};
   convert::AddDocumentJournals(step.ctx, prefix);

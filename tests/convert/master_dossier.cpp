@@ -10,8 +10,6 @@
 namespace master_test {
 
 void MasterDossier::makeDossier(const std::string& language, const std::string& length) {
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  root = std::filesystem::path(M2K_BUILD_DIR) / "test_dossiers" / (std::string(info->test_suite_name()) + "." + info->name());
   bool ok = false;
   prefix = testing_support::NewWorkingDossier(ui, root, language, ok).prefix;
   ASSERT_TRUE(ok);
@@ -30,12 +28,7 @@ void MasterDossier::makeDossier(const std::string& language, const std::string& 
   ctx.setRecordLabel = [this](const std::string& t) { records.push_back(t); };
 }
 
-void MasterDossier::TearDown() {
-  store::sx_CloseAll();
-  // A failing test leaves its dossier for inspection.
-  std::error_code ec;
-  if (!root.empty() && !HasFailure()) std::filesystem::remove_all(root, ec);
-}
+void MasterDossier::TearDown() { store::sx_CloseAll(); }
 
 std::vector<Record> MasterDossier::rows(const std::string& table, const std::vector<std::string>& fields) {
   std::vector<Record> out;

@@ -7,7 +7,6 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <random>
 #include <set>
 #include <memory>
 #include <string>
@@ -17,6 +16,7 @@
 #include "base/text.h"
 #include "host/wizard.h"
 #include "support/memory_source.h"
+#include "support/scratch_folder.h"
 
 namespace fs = std::filesystem;
 using testing_support::MemorySource;
@@ -25,9 +25,7 @@ using testing_support::MemoryTable;
 class ImportRunTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root = fs::temp_directory_path() / ("m2k_run_" + std::to_string(std::random_device{}()) + "_" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root);
+    root = scratch.path();
     kestrel = root / "kestrel";
     marlin = root / "marlin";
     fs::create_directories(kestrel);
@@ -35,7 +33,6 @@ class ImportRunTest : public ::testing::Test {
     touch(marlin / "001Soc.MDB");
     company = prefixedCompany(1);
   }
-  void TearDown() override { fs::remove_all(root); }
 
   static void touch(const fs::path& p) {
     fs::create_directories(p.parent_path());
@@ -200,6 +197,7 @@ class ImportRunTest : public ::testing::Test {
 
   bool targetWritten() const { return fs::exists(kestrel / "ACME"); }
 
+  testing_support::ScratchFolder scratch;
   fs::path root, kestrel, marlin;
   MemorySource company;
   std::map<std::string, MemorySource> sqlDatabases, yearDatabases;

@@ -17,6 +17,7 @@
 #include "run/access_source.h"
 #include "run/odbc_source.h"
 #include "store/engine/index_check.h"
+#include "support/scratch_folder.h"
 
 namespace {
 
@@ -56,12 +57,11 @@ void addSourceYear(base::Source& source, const std::string& table, const std::st
 }
 
 struct FullImport {
-  void importAndCheck(const std::string& sourceArgs, const std::string& form, base::Source& year0,
+  void importAndCheck(const std::string& sourceArgs, base::Source& year0,
                       base::Source& year1, const std::string& table0, const std::string& table1) {
     if (!fs::exists(fs::path(M2K_BIN_DIR) / "marlin2kestrel")) GTEST_SKIP() << "marlin2kestrel is not built";
-    const fs::path kestrel = fs::path(M2K_BUILD_DIR) / "test_dossiers" / ("full-import-" + form);
-    fs::remove_all(kestrel);
-    fs::create_directories(kestrel);
+    const testing_support::ScratchFolder scratch;
+    const fs::path kestrel = scratch.path();
     const std::string command = std::string("\"") + M2K_BIN_DIR + "/marlin2kestrel\" --kestrel-folder \"" +
                                 kestrel.string() + "\" --dossier TWOYEARS --company 001 " + sourceArgs;
     ASSERT_EQ(shell(command + " > \"" + (kestrel / "run.log").string() + "\" 2>&1"), 0)
@@ -114,7 +114,7 @@ TEST(FullImportEndToEnd, AccessPrefixedLayout) {
   const fs::path samples = fs::path(M2K_BUILD_DIR) / "samples" / "access-prefixed";
   auto source = run::openAccessSource((samples / "001Soc.MDB").string());
   FullImport check;
-  check.importAndCheck("--source-folder \"" + samples.string() + "\"", "access-prefixed", *source, *source,
+  check.importAndCheck("--source-folder \"" + samples.string() + "\"", *source, *source,
                        "A_00_Historic", "A_01_Historic");
 }
 
@@ -123,7 +123,7 @@ TEST(FullImportEndToEnd, AccessOlderLayout) {
   auto year0 = run::openAccessSource((samples / "001A00.mdb").string());
   auto year1 = run::openAccessSource((samples / "001A01.mdb").string());
   FullImport check;
-  check.importAndCheck("--source-folder \"" + samples.string() + "\"", "access-older", *year0, *year1, "Historic",
+  check.importAndCheck("--source-folder \"" + samples.string() + "\"", *year0, *year1, "Historic",
                        "Historic");
 }
 
@@ -143,7 +143,7 @@ TEST(FullImportEndToEnd, SqlServerEdition) {
   auto source = run::openSqlServerSource(env["M2K_SQL_SERVER"], env["M2K_SQL_ADMIN"], env["M2K_SQL_ADMIN_PASSWORD"],
                                          "PW0001SOC");
   FullImport check;
-  check.importAndCheck("--sql-server " + env["M2K_SQL_SERVER"] + " --login " + env["M2K_SQL_ADMIN"], "sql", *source,
+  check.importAndCheck("--sql-server " + env["M2K_SQL_SERVER"] + " --login " + env["M2K_SQL_ADMIN"], *source,
                        *source, "A_00_historic", "A_01_historic");
 }
 

@@ -17,9 +17,9 @@ using testing_support::Record;
 using testing_support::FindRecord;
 
 TEST(YearMerge, NewerYearJoinsTheOlderDossier) {
-  const std::string first = testing_support::NewYearDossier("YearMerge", 3);
-  const std::string folder = store::nativePath(first).parent_path().parent_path().string();
-  const std::string second = testing_support::NewYearDossier("YearMerge", 4, "F", folder);
+  const testing_support::ScratchFolder folder;
+  const std::string first = testing_support::NewYearDossier(folder.path(), 3);
+  const std::string second = testing_support::NewYearDossier(folder.path(), 4);
 
   testing_support::AppendRecords(first + "_ACF.DBF", {{{"TYPE", "3"}, {"NUMBER", "400000"}, {"CENTRALID", "C"}},
                                            {{"TYPE", "3"}, {"NUMBER", "550000"}, {"CENTRALID", "FBQ1"}},
@@ -41,7 +41,7 @@ TEST(YearMerge, NewerYearJoinsTheOlderDossier) {
   const auto dbk2 = testing_support::ReadTable(second + "_DBK_01.DBF");
 
   base::RunContext ctx;
-  run::MergeBookYears(ctx, folder, 3, 4);
+  run::MergeBookYears(ctx, folder.path().string(), 3, 4);
 
   auto acf = testing_support::ReadTable(first + "_ACF.DBF");
   // Matched on number and type: 400000 and type-3 600000 merge, type-9

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "store/engine/sx.h"
-#include "store/scratch_folder.h"
+#include "support/scratch_folder.h"
 
 namespace fs = std::filesystem;
 using namespace testing_support;

@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "engine_support.h"
-#include "scratch_folder.h"
+#include "support/scratch_folder.h"
 #include "store/engine/field.h"
 
 using enginetest::closeTable;

@@ -10,7 +10,7 @@
 
 #include "store/engine/cdx_file.h"
 #include "store/engine/index_check.h"
-#include "store/scratch_folder.h"
+#include "support/scratch_folder.h"
 #include "store/templates/template_catalog.h"
 #include "store/templates/template_resources.h"
 

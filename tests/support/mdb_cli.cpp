@@ -4,9 +4,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <stdexcept>
+#include <string>
+
+#include "support/scratch_folder.h"
 
 namespace mdbcli {
 namespace {
@@ -22,8 +24,9 @@ std::string quote(const std::string& s) {
 }  // namespace
 
 std::string run(const std::string& command) {
-  static std::mt19937_64 rng{std::random_device{}()};
-  auto out = std::filesystem::temp_directory_path() / ("mdbcli_" + std::to_string(rng()) + ".out");
+  static const testing_support::ScratchFolder folder("mdb-cli");
+  static int count = 0;
+  const auto out = folder.path() / ("command" + std::to_string(++count) + ".out");
   int rc = std::system((command + " > " + quote(out.string())).c_str());
   std::ifstream in(out, std::ios::binary);
   std::stringstream text;
