@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/journal_registry.h"
 #include "base/source.h"
 #include "base/ui.h"
 
@@ -42,26 +43,9 @@ struct RunContext {
   std::string generalAccountLength = "0";
 
   // --- Journal registry and entry state (journals and document steps) ---------
-  std::string foreignCurrencyJournalList;  // "|J1||J2|"
-  std::string financialAccountList;
-  std::string journalPairList;             // "|" + Kestrel type + CODE + "|" per journal in DBK
-  std::string journalCodeList;             // "*/*" + CODE + "*/*" per code in use
-  std::vector<std::string> journalKeys;    // Kestrel type + source code of each renamed journal
-  std::vector<std::string> journalCodes;   // the new code, parallel to journalKeys
-  std::vector<std::string> addedJournals;  // Kestrel type + code, still to be written to DBK
-  std::vector<std::string> closingJournalList;  // source journal codes; KSCLO<position from 1>
+  JournalRegistry journals;
   std::string sourceClosingPeriod;        // two-digit text
   std::string documentOrderCounter;       // three characters
-
-  // The journals a dossier knows: empty before each book year's journals step.
-  void clearJournalRegistry() {
-    journalPairList.clear();
-    journalCodeList.clear();
-    journalKeys.clear();
-    journalCodes.clear();
-    addedJournals.clear();
-    closingJournalList.clear();
-  }
 };
 
 }  // namespace base

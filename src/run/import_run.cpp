@@ -8,6 +8,7 @@
 
 #include "base/path.h"
 #include "base/text.h"
+#include "convert/entries/history_queries.h"
 #include "run/source_discovery.h"
 #include "store/dossier_template.h"
 
@@ -192,9 +193,7 @@ class ImportRun {
     ctx_.prefixedLayout = false;
     ctx_.sourceVersion.clear();
     ctx_.sourceMinorVersion.clear();
-    ctx_.foreignCurrencyJournalList.clear();
-    ctx_.financialAccountList.clear();
-    ctx_.clearJournalRegistry();
+    ctx_.journals.clear();
     ctx_.sourceClosingPeriod.clear();
     ctx_.documentOrderCounter.clear();
   }
@@ -217,10 +216,7 @@ class ImportRun {
   }
 
   std::unique_ptr<RowSet> documentRows() {
-    const std::string fields =
-        "Historic.JrnlID, Historic.JrnlType, Historic.JrnlSubType, Historic.Doc, Historic.Period, Historic.DocDate";
-    if (olderLayout()) return yearDb_->query("SELECT " + fields + " From Historic GROUP BY " + fields);
-    return company_->query("SELECT " + fields + " From A_" + nn_ + "_Historic AS Historic GROUP BY " + fields);
+    return ctx_.yearSource->query(convert::DocumentListQuery(convert::FormOf(ctx_), nn_));
   }
 
   void readVersion() {
@@ -369,7 +365,7 @@ class ImportRun {
 
     completion([&] { steps_.dossierLanguages(ctx_, prefix); });
     if (c_.fullImport) completion([&] { steps_.completeDocumentAccounts(ctx_, prefix); });
-    if (!ctx_.foreignCurrencyJournalList.empty()) completion([&] { steps_.completeCurrencyAmounts(ctx_, prefix); });
+    if (!ctx_.journals.foreignCurrency.empty()) completion([&] { steps_.completeCurrencyAmounts(ctx_, prefix); });
 
     ctx_.yearSource = company_.get();
     yearDb_.reset();

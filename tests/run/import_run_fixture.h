@@ -14,6 +14,7 @@
 
 #include "base/recording_ui.h"
 #include "base/text.h"
+#include "convert/entries/history_queries.h"
 #include "host/wizard.h"
 #include "support/memory_source.h"
 #include "support/scratch_folder.h"
@@ -54,10 +55,7 @@ class ImportRunTest : public ::testing::Test {
       s.tables["A_" + nn + "_Period"] = {{"PeriodId", "BeginDate"},
                                                        {{base::Value::ofInt(0), testing_support::dateValue(2020 + y, 1, 1)}}};
       s.tables["A_" + nn + "_journal"] = {{"JrnlID"}, {}};
-      const std::string fields =
-          "Historic.JrnlID, Historic.JrnlType, Historic.JrnlSubType, Historic.Doc, Historic.Period, Historic.DocDate";
-      const std::string q = "SELECT " + fields + " From A_" + nn + "_Historic AS Historic GROUP BY " + fields;
-      s.answers[q] = {{"JrnlID"}, {}};
+      s.answers[convert::DocumentListQuery(convert::SourceForm::AccessPrefixed, nn)] = {{"JrnlID"}, {}};
     }
     return s;
   }
@@ -149,7 +147,7 @@ class ImportRunTest : public ::testing::Test {
     if (withHistory) {
       s.journals = [this](base::RunContext& ctx, base::RowSet&, const std::string& prefix) {
         record("journals", ctx, prefix);
-        if (foreignJournals) ctx.foreignCurrencyJournalList = "|USD|";
+        if (foreignJournals) ctx.journals.foreignCurrency.insert("USD");
         return !failing.count("journals");
       };
       s.openingEntries = prefixStep("openingEntries");

@@ -164,7 +164,7 @@ TEST_F(Passes, RunStateOfAFailedRunDoesNotLeakIntoTheNext) {
   failing = {"yearDocuments"};
   w.click("cmdOk");
   ASSERT_EQ(executionDone, 0);
-  EXPECT_EQ(w.ctx.foreignCurrencyJournalList, "|USD|");
+  EXPECT_EQ(w.ctx.journals.foreignCurrency, std::set<std::string>{"USD"});
 
   // The same wizard, pressed again: no currency journals this time.
   foreignJournals = false;

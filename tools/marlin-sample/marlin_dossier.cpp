@@ -10,8 +10,8 @@
 // - categories and payment codes longer than five characters, sharing their
 //   first four characters, of an unknown type, without wording;
 // - general accounts of every type, headings, four-digit numbers, accounts
-//   without wording, a foreign-currency account without currency, standard
-//   VAT and bank-charge accounts already present.
+//   without wording, accounts in three foreign currencies and one without
+//   currency, standard VAT and bank-charge accounts already present.
 #include "marlin_dossier.h"
 
 #include <algorithm>
@@ -318,6 +318,8 @@ std::vector<TableData> Dossier::companyTables(bool withIban) const {
   acct(3, "55", text("Établissements de crédit"), text("Kredietinstellingen"));
   acct(0, "550000", text("Banque KBC"), text("Bank KBC"));
   acct(4, "550100", text("Banque compte USD"), text("Bank USD-rekening"), text("USD"));
+  acct(4, "550300", text("Banque compte GBP"), text("Bank GBP-rekening"), text("GBP"));
+  acct(4, "550400", text("Banque compte CHF"), text("Bank CHF-rekening"), text("CHF"));
   acct(4, "550200", text("Banque compte devise"), text("Bank deviezenrekening"));  // currency left empty
   acct(0, "570000", text("Caisse"), text("Kas"));
   acct(0, "580000", text("Virements internes"), text("Interne overboekingen"));

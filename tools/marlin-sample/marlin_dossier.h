@@ -36,6 +36,9 @@ struct Options {
   int years = 2;                // book years 00 .. years-1, the last the newest
   int64_t lines = 200;          // accounting lines per book year
   uint64_t seed = 1;
+  // The older Access layout with the IBAN1/BIC1 columns all the same, so that
+  // every form holds the same data (imports of the three forms compared).
+  bool olderLayoutIban = false;
 };
 
 // Receives the accounting lines of one book year in the order they are

@@ -85,18 +85,17 @@ std::string FitDocNumber(const std::string& number) {
 }
 
 std::string ResolveDocumentJournal(base::RunContext& ctx, const std::string& code, const std::string& kind) {
-  std::string c = UpperCase(Trim(code)), k = UpperCase(Trim(kind));
-  if (JournalPairKnown(ctx, k, c)) return code;
-  if (!JournalCodeKnown(ctx, c)) {
-    RegisterJournal(ctx, k, c);
+  base::JournalRegistry& journals = ctx.journals;
+  if (journals.knows(kind, code)) return code;
+  if (!journals.codeInUse(code)) {
+    journals.add(kind, code);
     return code;
   }
-  const std::string key = k + c;
-  for (size_t i = 0; i < ctx.journalKeys.size(); ++i)
-    if (UpperCase(ctx.journalKeys[i]) == key && i < ctx.journalCodes.size()) return ctx.journalCodes[i];
-  std::string renamed = RenameJournalCode(ctx, Trim(code), Trim(kind));
-  ctx.addedJournals.push_back(Trim(kind) + renamed);
-  return renamed;
+  auto renamed = journals.renamed.find(UpperCase(Trim(kind)) + UpperCase(Trim(code)));
+  if (renamed != journals.renamed.end()) return renamed->second;
+  std::string fresh = RenameJournalCode(ctx, Trim(code), Trim(kind));
+  journals.added.push_back(Trim(kind) + fresh);
+  return fresh;
 }
 
 std::string TranslateVat(const std::string&, const std::string&) { return std::string(); }

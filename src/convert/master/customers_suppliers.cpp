@@ -41,7 +41,10 @@ std::string BankAccount(const base::RowSet& row) {
 // Returns false (message shown) only for a number CSF cannot hold.
 bool ConvertRow(base::RunContext& ctx, const base::RowSet& row, const Party& party, int16_t csf,
                 int16_t numberTag, int16_t zip) {
+  // A fixed-width column (CHAR(12) on SQL Server) pads every number with
+  // blanks; they are no part of the number.
   std::string number = row.field(party.numberColumn).asText();
+  number.erase(number.find_last_not_of(' ') + 1);
   ShowRecord(ctx, number);
   if (charCount(number) > kNumberWidth) {
     // Cutting the number could merge two accounts or attach entries to the

@@ -3,26 +3,15 @@
 #include "base/text.h"
 
 namespace convert {
-using namespace base;
 
-bool JournalPairKnown(const base::RunContext& ctx, const std::string& type, const std::string& code) {
-  return ctx.journalPairList.find("|" + Trim(type) + UpperCase(Trim(code)) + "|") != std::string::npos;
-}
-
-bool JournalCodeKnown(const base::RunContext& ctx, const std::string& code) {
-  return ctx.journalCodeList.find("*/*" + UpperCase(Trim(code)) + "*/*") != std::string::npos;
-}
-
-void RegisterJournal(base::RunContext& ctx, const std::string& type, const std::string& code) {
-  ctx.journalCodeList += "*/*" + UpperCase(Trim(code)) + "*/*";
-  ctx.journalPairList += "|" + Trim(type) + UpperCase(Trim(code)) + "|";
-}
+using base::Trim;
 
 std::string RenameJournalCode(base::RunContext& ctx, const std::string& code, const std::string& type) {
+  base::JournalRegistry& journals = ctx.journals;
   const std::string trimmed = Trim(code), t = Trim(type);
   std::string candidate = code;
   int counter = 0;
-  while (JournalCodeKnown(ctx, candidate)) {
+  while (journals.codeInUse(candidate)) {
     if (candidate == code) {
       candidate = trimmed.size() < 6 ? trimmed + t : trimmed.substr(0, 5) + t;
     } else {
@@ -32,9 +21,8 @@ std::string RenameJournalCode(base::RunContext& ctx, const std::string& code, co
     }
   }
   if (candidate != code) {
-    RegisterJournal(ctx, t, candidate);
-    ctx.journalKeys.push_back(t + trimmed);
-    ctx.journalCodes.push_back(Trim(candidate));
+    journals.add(t, candidate);
+    journals.renamed.emplace(base::UpperCase(t + trimmed), Trim(candidate));
   }
   return candidate;
 }

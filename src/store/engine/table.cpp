@@ -10,6 +10,7 @@
 
 #include "base/text.h"
 #include "store/engine/byte_order.h"
+#include "store/engine/cdx_format.h"
 #include "store/engine/codepage.h"
 #include "store/engine/dbf_format.h"
 #include "store/engine/file_lock.h"
@@ -46,6 +47,18 @@ fs::path sibling(const fs::path& table, const char* upperExt) {
 
 std::string damaged(const std::string& fr, const std::string& nl, const fs::path& file) {
   return "Table endommagée (" + fr + ") / Beschadigde tabel (" + nl + "): " + file.string();
+}
+
+// The block number a memo field holds, right-aligned digits; 0 when blank or
+// when a damaged field holds no block number at all.
+uint32_t memoBlock(std::string_view field) {
+  size_t i = field.find_first_not_of(' ');
+  uint64_t block = 0;
+  for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
+    block = block * 10 + uint64_t(field[i] - '0');
+    if (block > UINT32_MAX) return 0;
+  }
+  return static_cast<uint32_t>(block);
 }
 
 // The first eight bytes of a key as one number that sorts like them.
@@ -299,12 +312,24 @@ bool Table::readRecords(uint64_t size, std::string& error) {
     error = damaged("taille différente de l'en-tête", "grootte verschilt van de kop", path_);
     return false;
   }
+  // Records are checked chunk by chunk as they are read: a file whose length
+  // agrees with a header claiming gigabytes may still be a hole (sparse file)
+  // of zero bytes, which must not be loaded whole before it is found out.
   for (uint32_t done = 0; done < count_; done += kChunkRecords) {
     const uint32_t n = std::min(kChunkRecords, count_ - done);
     chunks_.push_back(std::unique_ptr<char[]>(new char[size_t(kChunkRecords) * recLen_]));
+    const char* chunk = chunks_.back().get();
     if (std::fread(chunks_.back().get(), recLen_, n, files_->dbf) != n) {
       error = damaged("lecture impossible", "lezen onmogelijk", path_);
       return false;
+    }
+    for (uint32_t i = 0; i < n; ++i) {
+      const char mark = chunk[size_t(i) * recLen_];
+      if (mark != kLive && mark != kDeleted) {
+        const std::string recno = std::to_string(done + i + 1);
+        error = damaged("enregistrement " + recno + " illisible", "record " + recno + " onleesbaar", path_);
+        return false;
+      }
     }
   }
   return true;
@@ -322,6 +347,11 @@ bool Table::openMemo(std::string& error) {
   files_->blockSize = getBE16(mh + kMemoBlockSizeAt);
   if (files_->blockSize == 0) {
     error = damaged("taille de bloc mémo nulle", "memoblokgrootte nul", path_);
+    return false;
+  }
+  // New memos go after the header: a smaller next block would overwrite it.
+  if (uint64_t(files_->nextBlock) * files_->blockSize < kMemoHeaderSize) {
+    error = damaged("bloc mémo libre dans l'en-tête", "vrij memoblok in de kop", path_);
     return false;
   }
   return true;
@@ -443,7 +473,7 @@ std::string Table::text(int field) const {
   std::string_view r = raw(field);
   if (r.empty()) return {};
   if (fields_[field].type == 'M') {
-    uint32_t block = static_cast<uint32_t>(parseNumber(r));
+    const uint32_t block = memoBlock(r);
     return block ? fromCp1252(readMemo(block)) : std::string();
   }
   return fromCp1252(r);
@@ -521,7 +551,7 @@ bool Table::setNumber(int field, double value) {
     case 'N':
     case 'F': return setRaw(field, formatNumber(value, f.width, f.decimals));
     case 'L': return setLogical(field, value != 0);
-    case 'D': return setDate(field, static_cast<int32_t>(value));
+    case 'D': return setDate(field, value >= 1 && value <= kLastJulianDay ? static_cast<int32_t>(value) : 0);
     default: {
       std::string s = formatNumber(value, 20, f.decimals);
       s.erase(0, s.find_first_not_of(' '));
@@ -550,12 +580,14 @@ std::string Table::readMemo(uint32_t block) const {
   std::FILE* f = files_->fpt;
   if (!f) return {};
   unsigned char h[kBlockHeaderSize];
-  if (std::fseek(f, long(block) * long(files_->blockSize), SEEK_SET) != 0 || std::fread(h, 1, sizeof h, f) != sizeof h)
+  if (!seekFile(f, uint64_t(block) * files_->blockSize) || std::fread(h, 1, sizeof h, f) != sizeof h)
     return {};
   uint32_t len = getBE32(h + kBlockLength);
   std::error_code ec;
   uint64_t size = fs::file_size(fptPath_, ec);
-  if (ec || uint64_t(block) * files_->blockSize + kBlockHeaderSize + len > size) return {};  // a damaged reference reads empty
+  if (ec || uint64_t(block) * files_->blockSize < kMemoHeaderSize ||
+      uint64_t(block) * files_->blockSize + kBlockHeaderSize + len > size)
+    return {};  // a damaged reference reads empty
   std::string out(len, '\0');
   if (std::fread(out.data(), 1, len, f) != len) return {};
   return out;
@@ -569,14 +601,15 @@ bool Table::writeMemo(int field, std::string_view bytes) {
   if (!bytes.empty()) {
     uint32_t bs = files_->blockSize;
     uint32_t blocks = static_cast<uint32_t>((kBlockHeaderSize + bytes.size() + bs - 1) / bs);
-    uint32_t old = static_cast<uint32_t>(parseNumber(raw(field)));
+    const uint32_t old = memoBlock(raw(field));
     uint32_t at = files_->nextBlock;
-    if (old && old < files_->nextBlock) {
+    if (old && old < files_->nextBlock && uint64_t(old) * bs >= kMemoHeaderSize) {
       // Reuse the old place when the new text fits in its blocks, and only
       // when those blocks lie inside the used part of the file: a damaged
-      // length must not let the text run over the memos that follow.
+      // length must not let the text run over the memos that follow, nor a
+      // damaged reference put it in the header.
       unsigned char h[kBlockHeaderSize];
-      if (std::fseek(f, long(old) * long(bs), SEEK_SET) == 0 && std::fread(h, 1, sizeof h, f) == sizeof h) {
+      if (seekFile(f, uint64_t(old) * bs) && std::fread(h, 1, sizeof h, f) == sizeof h) {
         uint64_t oldBlocks = (kBlockHeaderSize + uint64_t(getBE32(h + kBlockLength)) + bs - 1) / bs;
         if (blocks <= oldBlocks && old + oldBlocks <= files_->nextBlock) at = old;
       }
@@ -586,7 +619,8 @@ bool Table::writeMemo(int field, std::string_view bytes) {
     putBE32(p + kBlockType, kBlockText);
     putBE32(p + kBlockLength, static_cast<uint32_t>(bytes.size()));
     std::memcpy(p + kBlockHeaderSize, bytes.data(), bytes.size());
-    if (std::fseek(f, long(at) * long(bs), SEEK_SET) != 0 || std::fwrite(data.data(), 1, data.size(), f) != data.size())
+    if (at == files_->nextBlock && uint64_t(at) + blocks > UINT32_MAX) return false;  // the file is full
+    if (!seekFile(f, uint64_t(at) * bs) || std::fwrite(data.data(), 1, data.size(), f) != data.size())
       return false;
     if (at == files_->nextBlock) {
       files_->nextBlock += blocks;
@@ -596,6 +630,7 @@ bool Table::writeMemo(int field, std::string_view bytes) {
     }
     std::fflush(f);
     std::string num = std::to_string(at);
+    if (num.size() > ref.size()) return false;  // a field too narrow for the block number
     ref.replace(ref.size() - num.size(), num.size(), num);
   }
   touch();
@@ -618,8 +653,9 @@ bool Table::addTag(const TagDef& def, std::string& error) {
   auto t = std::make_unique<Tag>();
   t->def = def;
   for (char& c : t->def.name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  if (t->def.name.empty() || t->def.name.size() > 10) {
-    error = "un nom d'index a de 1 à 10 caractères / een indexnaam heeft 1 tot 10 tekens: " + def.name;
+  if (!cdx::format::validTagName(t->def.name)) {
+    error = "un nom d'index a de 1 à 10 lettres, chiffres ou _ / een indexnaam heeft 1 tot 10 letters, cijfers of _: " +
+            def.name;
     return false;
   }
   t->key = Expression::compile(def.keyExpr, fields_, error);
@@ -887,7 +923,7 @@ bool Table::commit(std::string& error) {
   putLE32(h + kHdrRecordCount, count_);
   bool ok = std::fseek(f, 0, SEEK_SET) == 0 && std::fwrite(h, 1, sizeof h, f) == sizeof h;
   if (ok && firstDirty_) {
-    ok = std::fseek(f, long(headerLen_) + long(firstDirty_ - 1) * long(recLen_), SEEK_SET) == 0;
+    ok = seekFile(f, headerLen_ + uint64_t(firstDirty_ - 1) * recLen_);
     for (uint32_t r = firstDirty_; ok && r <= count_;) {
       uint32_t inChunk = kChunkRecords - (r - 1) % kChunkRecords;
       uint32_t n = std::min(inChunk, count_ - r + 1);
