@@ -107,8 +107,8 @@ TEST_F(DossierTemplate, TemplateThatCannotBeWrittenStopsWithAMessageInTheDossier
   fs::create_directories(d.path() / "VIDE" / "VIDE_ACF.CDX");
   EXPECT_FALSE(store::CreateTemplateDossier(report, d.text(), "F"));
   ASSERT_EQ(reported.size(), 1u);
-  EXPECT_EQ(reported[0],
-            "Impossible d'écrire le fichier " + (d.path() / "VIDE" / "VIDE_ACF.CDX").string() + " du dossier modèle");
+  EXPECT_EQ(reported[0], "Impossible d'écrire le fichier " + (d.path() / "VIDE" / "VIDE_ACF.CDX").string() +
+                            " du dossier modèle : un fichier ou un dossier du même nom est dans le chemin");
 
   // The Kestrel data folder is a file: no template folder can be made.
   writeText(d.path() / "file", "x");
@@ -125,7 +125,8 @@ TEST_F(DossierTemplate, WorkingDossierIsRebuiltWholeFromTheTemplate) {
   writeText(d.path() / "VIDE02" / "VIDE02_ACF.DBF", "stale");
   writeText(d.path() / "VIDE02" / "sub" / "x.txt", "old");
 
-  store::WorkingDossier w = store::PrepareWorkingDossier(report, d.text(), 2);
+  ASSERT_TRUE(store::PrepareWorkingDossier(report, d.text(), 2, "F"));
+  store::WorkingDossier w = store::workingDossier(d.text(), 2);
   EXPECT_EQ(w.name, "VIDE02");
   // Given with backslashes, the strings come back in this platform's form.
   EXPECT_EQ(w.folder, (d.path() / "VIDE02").string());
@@ -142,24 +143,27 @@ TEST_F(DossierTemplate, WorkingDossierIsRebuiltWholeFromTheTemplate) {
   EXPECT_EQ(store::sx_QueryRecCount(), 9);
 }
 
-TEST_F(DossierTemplate, FinishedTwoYearDossierGetsTheSecondJournalTableAndItsOwnName) {
+TEST_F(DossierTemplate, SecondJournalTableOfATwoYearDossier) {
   ASSERT_TRUE(store::CreateTemplateDossier(report, d.text(), "F"));
-  store::PrepareWorkingDossier(report, d.text(), 0);
-  store::PrepareWorkingDossier(report, d.text(), 1);
+  ASSERT_TRUE(store::PrepareWorkingDossier(report, d.text(), 0, "F"));
+  ASSERT_TRUE(store::PrepareWorkingDossier(report, d.text(), 1, "F"));
   writeText(d.path() / "VIDE01" / "VIDE01_DBK_01.DBF", "journals of year 1");
-  store::CopySecondJournalTable(report, d.text(), 1);
+  ASSERT_TRUE(store::CopySecondJournalTable(report, d.text(), 1, "F"));
   EXPECT_EQ(readText(d.path() / "VIDE00" / "VIDE00_DBK_02.DBF"), "journals of year 1");
   EXPECT_TRUE(fs::exists(d.path() / "VIDE00" / "VIDE00_DBK_02.CDX"));
-
-  store::PlaceDossier(report, d.text(), 0, "ACME");
-  std::set<std::string> expected = dossierFiles("ACME");
-  expected.insert("ACME_DBK_02.DBF");
-  expected.insert("ACME_DBK_02.CDX");
-  EXPECT_EQ(namesIn(d.path() / "ACME"), expected);
-  EXPECT_EQ(readText(d.path() / "ACME" / "ACME_DBK_02.DBF"), "journals of year 1");
-  // The template and working dossiers stay beside the finished one.
-  EXPECT_EQ(namesIn(d.path() / "VIDE"), dossierFiles("VIDE"));
+  std::set<std::string> twoYears = dossierFiles("VIDE00");
+  twoYears.insert({"VIDE00_DBK_02.DBF", "VIDE00_DBK_02.CDX"});
+  EXPECT_EQ(namesIn(d.path() / "VIDE00"), twoYears);
+  const auto listed = store::dossierFileNames("VIDE00", true);
+  EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()), twoYears);
   EXPECT_TRUE(reported.empty());
+
+  // A copy that fails names the file and the reason, in the dossier language.
+  fs::remove(d.path() / "VIDE01" / "VIDE01_DBK_01.CDX");
+  EXPECT_FALSE(store::CopySecondJournalTable(report, d.text(), 1, "N"));
+  ASSERT_EQ(reported.size(), 1u);
+  EXPECT_EQ(reported[0], "Het bestand " + (d.path() / "VIDE01" / "VIDE01_DBK_01.CDX").string() +
+                             " kan niet gekopieerd worden: het bestand bestaat niet.");
 }
 
 }  // namespace

@@ -22,7 +22,8 @@ std::string NewYearDossier(const std::filesystem::path& folder, int index, const
   const std::string root = folder.string();
   const auto report = [](const std::string& message) { ADD_FAILURE() << message; };
   if (!fs::exists(fs::path(root) / "VIDE")) EXPECT_TRUE(store::CreateTemplateDossier(report, root, language));
-  return store::PrepareWorkingDossier(report, root, index).prefix;
+  EXPECT_TRUE(store::PrepareWorkingDossier(report, root, index, language));
+  return store::workingDossier(root, index).prefix;
 }
 
 std::vector<Record> ReadTable(const std::string& file) {
