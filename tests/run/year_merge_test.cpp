@@ -14,6 +14,7 @@ namespace {
 
 using testing_support::Record;
 
+using testing_support::FieldOf;
 using testing_support::FindRecord;
 
 TEST(YearMerge, NewerYearJoinsTheOlderDossier) {
@@ -49,9 +50,10 @@ TEST(YearMerge, NewerYearJoinsTheOlderDossier) {
   // 600000 and 700000 are added.
   EXPECT_EQ(acf.size(), accounts1 + accounts2 - 2);
   EXPECT_EQ(std::count_if(acf.begin(), acf.end(), [](const Record& r) { return r.at("NUMBER") == "400000"; }), 1);
-  EXPECT_EQ(FindRecord(acf, "NUMBER", "400000")->at("CENTRALID"), "C");
+  EXPECT_EQ(FieldOf(acf, "NUMBER", "400000", "CENTRALID"), "C");
   auto it = std::find_if(acf.begin(), acf.end(),
                          [](const Record& r) { return r.at("NUMBER") == "600000" && r.at("TYPE") == "3"; });
+  ASSERT_NE(it, acf.end());
   EXPECT_EQ(it->at("CENTRALID"), "X");
   EXPECT_TRUE(std::any_of(acf.begin(), acf.end(),
                           [](const Record& r) { return r.at("NUMBER") == "600000" && r.at("TYPE") == "9"; }));
@@ -76,12 +78,13 @@ TEST(YearMerge, NewerYearJoinsTheOlderDossier) {
     return r.at("ID").rfind("BOOKYEAR1.", 0) == 0;
   });
   EXPECT_EQ(params.size(), params1.size() + year1Params);
-  EXPECT_EQ(FindRecord(params, "ID", "BOOKYEARCOUNT")->at("VALUE"), "2");
+  EXPECT_EQ(FieldOf(params, "ID", "BOOKYEARCOUNT", "VALUE"), "2");
   // The template's matching counter 10000001 continues in series 2.
-  EXPECT_EQ(FindRecord(params, "ID", "BOOKYEAR2.MATCHNUMBER")->at("VALUE"), "20000001");
-  EXPECT_EQ(FindRecord(params, "ID", "BOOKYEAR2.LASTDOC")->at("VALUE"), "42");
-  EXPECT_EQ(FindRecord(params, "ID", "COMPANYNAME") ? FindRecord(params, "ID", "COMPANYNAME")->at("VALUE") : "", 
-            FindRecord(params1, "ID", "COMPANYNAME") ? FindRecord(params1, "ID", "COMPANYNAME")->at("VALUE") : "");
+  EXPECT_EQ(FieldOf(params, "ID", "BOOKYEAR2.MATCHNUMBER", "VALUE"), "20000001");
+  EXPECT_EQ(FieldOf(params, "ID", "BOOKYEAR2.LASTDOC", "VALUE"), "42");
+  // Of the newer year's other rows none is carried.
+  ASSERT_FALSE(FindRecord(params1, "ID", "COMPANYNAME"));
+  EXPECT_FALSE(FindRecord(params, "ID", "COMPANYNAME"));
   for (const auto& r : params2)
     if (r.at("ID").rfind("BOOKYEAR1.", 0) == 0) EXPECT_TRUE(FindRecord(params, "ID", "BOOKYEAR2." + r.at("ID").substr(10)));
 

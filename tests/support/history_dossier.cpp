@@ -82,6 +82,16 @@ const Record* FindRecord(const std::vector<Record>& rows, const std::string& fie
   return it == rows.end() ? nullptr : &*it;
 }
 
+std::string FieldOf(const std::vector<Record>& rows, const std::string& field, const std::string& value,
+                    const std::string& wanted) {
+  const Record* r = FindRecord(rows, field, value);
+  if (!r) {
+    ADD_FAILURE() << "no record with " << field << " " << value;
+    return "<no record with " + field + " " + value + ">";
+  }
+  return r->at(wanted);
+}
+
 StepContext::StepContext(const std::string& language) {
   ctx.language = language;
   ctx.ui = &ui;

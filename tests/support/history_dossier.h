@@ -27,6 +27,10 @@ std::vector<Record> ReadTable(const std::string& file);
 double Number(const Record& r, const std::string& field);
 // The first record whose `field` holds `value`; null when there is none.
 const Record* FindRecord(const std::vector<Record>& rows, const std::string& field, const std::string& value);
+// `wanted` of the first record whose `field` holds `value`; when there is no
+// such record the test fails and the text says so.
+std::string FieldOf(const std::vector<Record>& rows, const std::string& field, const std::string& value,
+                    const std::string& wanted);
 // Appends records (text fields only).
 void AppendRecords(const std::string& file, const std::vector<Record>& records);
 
