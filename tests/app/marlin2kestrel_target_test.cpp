@@ -142,7 +142,9 @@ TEST_F(KestrelFolder, KilledRunLeavesNoDossierOrAWholeOneAndTheNextRunClearsUp) 
       fs::create_directories(kestrel / "ACME");
       std::ofstream(kestrel / "ACME" / "notes.txt") << "kept";
     }
-    const fs::path out = root / "killed.txt";
+    // A file of its own per moment: the shell looks into it before the
+    // process has opened it.
+    const fs::path out = root / ("killed-" + moment + ".txt");
     Ran killed = run("(MARLIN2KESTREL_TEST_PAUSE_AT=" + moment + " " + environment + " " + command(kestrel, "ACME") +
                      " > " + shellQuoted(out.string()) + " 2>&1 & pid=$!; i=0; until grep -q 'paused at' " +
                      shellQuoted(out.string()) + " || [ $i -gt 600 ]; do sleep 0.05; i=$((i+1)); done; kill -9 $pid; wait $pid)");

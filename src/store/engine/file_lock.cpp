@@ -4,6 +4,10 @@
 #include <set>
 
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #include <cwctype>
 #include <fcntl.h>
