@@ -103,14 +103,15 @@ class Placer {
   // VIDEnn_ACF.DBF becomes NAME_ACF.DBF, never over an existing file.
   bool nameFiles(const std::string& workingName) {
     std::error_code ec;
-    for (const std::string& file : namesIn(built_, ec)) {
+    const std::vector<std::string> files = namesIn(built_, ec);
+    if (ec) return fileFailed("rename", FileError{built_.string(), ec});
+    for (const std::string& file : files) {
       if (file.rfind(workingName + "_", 0) != 0) continue;
       const fs::path from = built_ / file, to = built_ / (p_.dossierName + file.substr(workingName.size()));
       if (fs::exists(to, ec)) return fileFailed("rename", FileError{to.string(), std::make_error_code(std::errc::file_exists)});
       fs::rename(from, to, ec);
       if (ec) return fileFailed("rename", FileError{from.string(), ec});
     }
-    if (ec) return fileFailed("rename", FileError{built_.string(), ec});
     return true;
   }
 
@@ -154,7 +155,8 @@ class Placer {
   bool moveFolder() {
     std::error_code ec;
     fs::rename(built_, target_, ec);  // takes the place of an empty folder on POSIX systems
-    if (ec && fs::is_directory(target_) && fs::is_empty(target_)) {
+    std::error_code probe;
+    if (ec && fs::is_directory(target_, probe) && fs::is_empty(target_, probe)) {
       // Windows moves no folder over another, even an empty one: the empty
       // folder gives way (no folder is as good as an empty one should the
       // process stop here) and comes back when the move fails.
@@ -184,7 +186,8 @@ class Placer {
     for (const std::string& file : files) {
       journal << file << '\n' << std::flush;
       if (!journal) {
-        failure = FileError{journalFile.string(), std::make_error_code(std::errc::no_space_on_device)};
+        const bool full = !fullDiskNote(journalFile.string(), p_.language).empty();
+        failure = FileError{journalFile.string(), std::make_error_code(full ? std::errc::no_space_on_device : std::errc::io_error)};
         break;
       }
       if (fs::exists(target_ / file, ec)) {

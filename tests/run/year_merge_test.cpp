@@ -43,7 +43,7 @@ TEST(YearMerge, NewerYearJoinsTheOlderDossier) {
   const auto dbk2 = testing_support::ReadTable(second + "_DBK_01.DBF");
 
   base::RunContext ctx;
-  run::MergeBookYears(ctx, folder.path().string(), 3, 4);
+  ASSERT_TRUE(run::MergeBookYears(ctx, folder.path().string(), 3, 4));
 
   auto acf = testing_support::ReadTable(first + "_ACF.DBF");
   // Matched on number and type: 400000 and type-3 600000 merge, type-9
@@ -98,6 +98,33 @@ TEST(YearMerge, NewerYearJoinsTheOlderDossier) {
   // The newer dossier is only read.
   EXPECT_EQ(testing_support::ReadTable(second + "_ACT.DBF").size(), 3u);
   EXPECT_EQ(testing_support::ReadTable(second + "_ACT.DBF")[1].at("BOOKYEAR"), "1");
+}
+
+// A table the merge cannot open or write stops it with a message naming the
+// table, where the original went on to its success message over a dossier
+// without the newer year.
+TEST(YearMerge, TableThatCannotBeOpenedFailsTheMerge) {
+  const testing_support::ScratchFolder scratch;
+  const std::string folder = scratch.path().string();
+  const std::string first = testing_support::NewYearDossier(folder, 0);
+  const std::string second = testing_support::NewYearDossier(folder, 1);
+  std::filesystem::remove(store::nativePath(second + "_ACT.DBF"));
+  std::vector<std::string> shown;
+  base::RunContext ctx;
+  ctx.language = "N";
+  ctx.showImportError = [&](const std::string& message) { shown.push_back(message); };
+  EXPECT_FALSE(run::MergeBookYears(ctx, folder, 0, 1));
+  EXPECT_EQ(shown, std::vector<std::string>{"Onmogelijk om het bestand ACT van Kestrel te openen."});
+  EXPECT_FALSE(std::filesystem::exists(store::nativePath(first + "_DBK_02.DBF"))) << "the merge stopped there";
+
+  // The second journal table that cannot be copied.
+  testing_support::NewYearDossier(folder, 2);
+  const std::string fourth = testing_support::NewYearDossier(folder, 3);
+  std::filesystem::remove(store::nativePath(fourth + "_DBK_01.CDX"));
+  shown.clear();
+  EXPECT_FALSE(run::MergeBookYears(ctx, folder, 2, 3));
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_NE(shown[0].find("_DBK_01.CDX kan niet gekopieerd worden: het bestand bestaat niet."), std::string::npos) << shown[0];
 }
 
 }  // namespace
