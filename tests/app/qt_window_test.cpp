@@ -208,7 +208,7 @@ TEST_F(QtWindow, ABelgianDesktopLocaleChangesNoAmount) {
 
   // What the window toolkit does on a desktop set to Belgian French.
   const std::string before = std::setlocale(LC_ALL, nullptr);
-  if (!locale.folder.empty()) setenv("LOCPATH", locale.folder.c_str(), 1);
+  if (locale.made) setenv("LOCPATH", locale.folder().c_str(), 1);
   ASSERT_NE(std::setlocale(LC_ALL, locale.name.c_str()), nullptr);
   const fs::path belgian = root / "belgian";
   fs::create_directories(belgian);
