@@ -25,7 +25,7 @@ void frmMain::loadAccessCompanyList(const std::string& folder) {
   } catch (const std::exception& e) {
     // A damaged or foreign Common.mdb leaves the list empty, so no import can start from it.
     ctx.companyCode.clear();
-    showMessage(ui_, msg("Le fichier ", "Het bestand ") + common + msg(" ne peut pas être lu : ", " kan niet gelezen worden: ") + e.what(),
+    showMessage(ui_, msg("Le fichier ", "Het bestand ") + common + msg(" ne peut pas être lu : ", " kan niet gelezen worden: ") + run::messageOf(e, ctx.french()),
                 MsgIcon::None);
     return;
   }

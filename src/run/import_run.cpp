@@ -38,7 +38,7 @@ class ImportRun {
     } catch (const std::exception& e) {
       // A source or engine error outside a tested result: report it like any
       // other failure, so the wizard stays usable and the target untouched.
-      fail(msg("Une erreur inattendue est survenue : ", "Er is een onverwachte fout opgetreden: ") + e.what());
+      fail(msg("Une erreur inattendue est survenue : ", "Er is een onverwachte fout opgetreden: ") + messageOf(e, ctx_.french()));
     }
     return false;
   }
@@ -139,7 +139,7 @@ class ImportRun {
         company_ = svc_.openAccess(databaseName);
       } catch (const SourceError& e) {
         stop(msg("Le fichier ", "Het bestand ") + sourceKey_ +
-             msg(" ne peut pas être ouvert : ", " kan niet geopend worden: ") + e.what());
+             msg(" ne peut pas être ouvert : ", " kan niet geopend worden: ") + e.message(ctx_.french()));
       }
       ctx_.prefixedLayout = svc_.checkVersionSe(*company_);
     }

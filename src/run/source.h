@@ -43,7 +43,21 @@ struct Value {
 class SourceError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+  // A message written in both languages: what() holds both, message() the
+  // one the user reads.
+  SourceError(const std::string& french, const std::string& dutch)
+      : std::runtime_error(french + " / " + dutch), french_(french), dutch_(dutch) {}
+  std::string message(bool french) const { return french_.empty() ? what() : french ? french_ : dutch_; }
+
+ private:
+  std::string french_, dutch_;
 };
+
+// The text of an error for the user: a source error's in the user's language.
+inline std::string messageOf(const std::exception& e, bool french) {
+  const auto* source = dynamic_cast<const SourceError*>(&e);
+  return source ? source->message(french) : e.what();
+}
 
 // A forward row set. Field names are matched in any letter case; asking for
 // a column that does not exist throws SourceError.

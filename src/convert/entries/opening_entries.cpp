@@ -62,7 +62,7 @@ bool ImportOpeningEntriesFromSource(run::RunContext& ctx, const std::string& pre
   try {
     rows = source->query(OpeningEntriesQuery(FormOf(ctx), YearDigits(ctx)));
   } catch (const run::SourceError& e) {
-    ReportError(ctx, e.what());
+    ReportError(ctx, e.message(ctx.french()));
     return false;
   }
   return ImportOpeningEntries(ctx, *rows, prefix);

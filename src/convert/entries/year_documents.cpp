@@ -334,7 +334,7 @@ bool ImportYearDocuments(run::RunContext& ctx, run::RowSet& documents, const std
     }
   } catch (const run::SourceError& e) {
     store::sx_CloseAll();
-    ReportError(ctx, e.what());
+    ReportError(ctx, e.message(ctx.french()));
     return false;
   }
   ShowRecord(ctx, "");

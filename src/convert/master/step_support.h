@@ -66,7 +66,7 @@ bool GuardStep(run::RunContext& ctx, Body&& body) {
     return body();
   } catch (const run::SourceError& e) {
     CloseAllTables();
-    ReportError(ctx, e.what());
+    ReportError(ctx, e.message(ctx.french()));
     return false;
   }
 }
