@@ -6,6 +6,7 @@ packages=(
   libsqlite3-dev mdbtools mdbtools-dev libglib2.0-dev
   unixodbc unixodbc-dev odbc-postgresql tdsodbc postgresql
   qt6-base-dev iso-codes python3 python3-dbfread
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -22,8 +22,8 @@
 
 #include "marlin_dossier.h"
 #include "marlin_forms.h"
-#include "run/services.h"
 #include "run/import_run.h"
+#include "run/services.h"
 #include "run/steps_table.h"
 
 namespace fs = std::filesystem;
@@ -38,10 +38,10 @@ double median(std::vector<double> v) {
   return v.empty() ? 0 : v[v.size() / 2];
 }
 
-struct NoUi : host::Ui {
-  host::MsgResult messageBox(const std::string& text, host::MsgButtons, host::MsgIcon, const std::string&) override {
+struct NoUi : base::Ui {
+  base::MsgResult messageBox(const std::string& text, base::MsgButtons, base::MsgIcon, const std::string&) override {
     std::fprintf(stderr, "message: %s\n", text.c_str());
-    return host::MsgResult::Ok;
+    return base::MsgResult::Ok;
   }
   void processEvents() override {}
   void setBusy(bool) override {}
@@ -76,7 +76,7 @@ struct TimingView : run::RunView {
 // The child: one full import, its step times on standard output.
 int importOnce(const std::string& sourceFolder, const std::string& kestrelFolder) {
   NoUi ui;
-  run::RunContext ctx;
+  base::RunContext ctx;
   ctx.language = "F";
   ctx.companyCode = "001";
   ctx.ui = &ui;

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "convert/steps.h"
+#include "base/recording_ui.h"
+#include "convert/master/master_steps.h"
 #include "store/engine/sx.h"
 #include "support/memory_source.h"
-#include "host/recording_ui.h"
 #include "support/working_dossier.h"
 
 namespace {
@@ -114,12 +114,12 @@ std::map<std::string, double> ImportOnce(const std::filesystem::path& folder, co
   }
   source.answers["select * from D_PayType order by paytype"] = namedRows({"PayType", "Wording"}, payments);
 
-  host::RecordingUi ui;
+  base::RecordingUi ui;
   bool created = false;
   store::WorkingDossier dossier = testing_support::NewWorkingDossier(ui, folder, "F", created);
   if (!created) std::exit(1);
 
-  run::RunContext ctx;
+  base::RunContext ctx;
   ctx.ui = &ui;
   ctx.source = ctx.yearSource = &source;
   ctx.prefixedLayout = true;

@@ -13,7 +13,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "host/recording_ui.h"
+#include "base/recording_ui.h"
 #include "host/wizard.h"
 #include "jet4_writer.h"
 #include "marlin_dossier.h"
@@ -110,7 +110,7 @@ Times importOnce(const fs::path& source, const fs::path& kestrel) {
 
   fs::remove_all(kestrel);
   fs::create_directories(kestrel);
-  host::RecordingUi ui;
+  base::RecordingUi ui;
   host::frmMain wizard(ui, run::defaultServices(), steps, (kestrel / "Marlin2KS.ini").string());
   wizard.ctx.language = "F";
   wizard.Load();

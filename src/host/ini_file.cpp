@@ -1,27 +1,17 @@
 #include "host/ini_file.h"
 
 #include <algorithm>
-#include <cctype>
 #include <fstream>
 #include <sstream>
 #include <vector>
+
+#include "base/text.h"
 
 namespace host {
 
 namespace {
 
-std::string trim(const std::string& s) {
-  auto b = s.find_first_not_of(" \t\r\n");
-  if (b == std::string::npos) return {};
-  auto e = s.find_last_not_of(" \t\r\n");
-  return s.substr(b, e - b + 1);
-}
-
-bool sameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
+std::string trim(const std::string& s) { return base::Trim(s, " \t\r\n"); }
 
 std::vector<std::string> readLines(const std::string& file) {
   std::vector<std::string> lines;
@@ -61,10 +51,10 @@ std::string readIniValue(const std::string& file, const std::string& section, co
   bool inSection = false;
   for (const auto& line : readLines(file)) {
     if (sectionHeader(line, current)) {
-      inSection = sameName(current, section);
+      inSection = base::equalsIgnoringCase(current, section);
       continue;
     }
-    if (inSection && keyLine(line, k, v) && sameName(k, key)) {
+    if (inSection && keyLine(line, k, v) && base::equalsIgnoringCase(k, key)) {
       // The profile call drops one pair of surrounding quotes.
       if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
         v = v.substr(1, v.size() - 2);
@@ -86,12 +76,12 @@ bool writeIniValue(const std::string& file, const std::string& section, const st
   for (std::size_t i = 0; i < lines.size() && !written; ++i) {
     if (sectionHeader(lines[i], current)) {
       if (inSection) break;
-      inSection = sameName(current, section);
+      inSection = base::equalsIgnoringCase(current, section);
       if (inSection) sectionEnd = i + 1;
       continue;
     }
     if (!inSection) continue;
-    if (keyLine(lines[i], k, v) && sameName(k, key)) {
+    if (keyLine(lines[i], k, v) && base::equalsIgnoringCase(k, key)) {
       lines[i] = k + "=" + flat;
       written = true;
     } else if (!trim(lines[i]).empty()) {

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "host/ui.h"
+#include "base/ui.h"
 #include "host/wizard.h"
 #include "run/services.h"
 #include "run/steps_table.h"
@@ -17,7 +17,7 @@ class FrontEnd {
  public:
   virtual ~FrontEnd() = default;
   // Every message box, pointer change and repaint of the wizard goes here.
-  virtual Ui& ui() = 0;
+  virtual base::Ui& ui() = 0;
   // Shows the loaded wizard modally; returns once it has been unloaded.
   virtual void showModal(frmMain& wizard) = 0;
 };

@@ -3,21 +3,22 @@
 #include <locale>
 #include <stdexcept>
 
+#include "base/path.h"
+#include "base/text.h"
 #include "host/captions.h"
 #include "host/ini_file.h"
 #include "host/platform.h"
-#include "convert/master/text.h"
-#include "run/path_lookup.h"
 #include "run/source_discovery.h"
 
 namespace host {
+using namespace base;
 
 namespace {
 const char* const kSection = "Marlin2Kestrel";
 
 }  // namespace
 
-std::string defaultIniFile() { return run::joinPath(componentDirectory(), "Marlin2KS.ini"); }
+std::string defaultIniFile() { return base::joinPath(componentDirectory(), "Marlin2KS.ini"); }
 
 frmMain::frmMain(Ui& ui, run::Services services, run::Steps steps, std::string iniFile)
     : ui_(ui), services_(std::move(services)), steps_(std::move(steps)), iniFile_(std::move(iniFile)) {
@@ -58,7 +59,7 @@ void frmMain::Load() {
   control("txtPathKestrel").text = LireINI(kSection, "PathDataKestrel");
   if (!ctx.isVersionSql) {
     const std::string folder = control("txtPathMarlin").text;
-    if (!folder.empty() && run::sourceFileExists(run::joinPath(folder, "Common.mdb")))
+    if (!folder.empty() && run::sourceFileExists(base::joinPath(folder, "Common.mdb")))
       loadAccessCompanyList(folder);
   }
   if (SysDec() != ".") {
@@ -152,7 +153,7 @@ void frmMain::cmdOk_Click() {
   run::RunChoices choices;
   choices.sourceFolder = control("txtPathMarlin").text;
   choices.companyItem = control("cboCompany").text;
-  choices.sql = {convert::Trim(control("cboServeur").text), convert::Trim(control("txtLogin").text), convert::Trim(control("txtPw").text)};
+  choices.sql = {base::Trim(control("cboServeur").text), base::Trim(control("txtLogin").text), base::Trim(control("txtPw").text)};
   choices.kestrelFolder = control("txtPathKestrel").text;
   choices.dossierName = control("txtCompanyName").text;
   choices.fullImport = control("OptCompta").value;

@@ -1,16 +1,16 @@
 // The import wizard frmMain as a model without a window: every control with
 // its state, the form-level run state, and every event handler. A front end
 // (Qt window, terminal, test) shows the controls, forwards the person's
-// actions to the handlers and receives every effect through host::Ui.
+// actions to the handlers and receives every effect through base::Ui.
 #pragma once
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "host/ui.h"
+#include "base/run_context.h"
+#include "base/ui.h"
 #include "run/import_run.h"
-#include "run/run_context.h"
 #include "run/services.h"
 #include "run/steps_table.h"
 
@@ -35,7 +35,7 @@ struct Control {
 class frmMain : public run::RunView {
  public:
   // `iniFile` is the full path of Marlin2KS.ini.
-  frmMain(Ui& ui, run::Services services, run::Steps steps, std::string iniFile);
+  frmMain(base::Ui& ui, run::Services services, run::Steps steps, std::string iniFile);
 
   // --- Form ------------------------------------------------------------------
   std::string caption;
@@ -50,7 +50,7 @@ class frmMain : public run::RunView {
 
   // Form-level state shared with the run and the steps (dossier language,
   // edition, source company code, run state).
-  run::RunContext ctx;
+  base::RunContext ctx;
 
   Control& control(const std::string& name);
   const Control& control(const std::string& name) const;
@@ -112,7 +112,7 @@ class frmMain : public run::RunView {
   void raiseExecutionDone() override;
   void unload() override { Unload(); }
 
-  Ui& ui() { return ui_; }
+  base::Ui& ui() { return ui_; }
 
  private:
   void addControls();
@@ -121,7 +121,7 @@ class frmMain : public run::RunView {
   void resetSqlCompanyList();
   std::string msg(const char* fr, const char* nl) const { return ctx.french() ? fr : nl; }
 
-  Ui& ui_;
+  base::Ui& ui_;
   run::Services services_;
   run::Steps steps_;
   std::string iniFile_;

@@ -2,16 +2,17 @@
 // the SQL server, login and password and the list of the server's PWCOMMON.
 #include <exception>
 
+#include "base/path.h"
+#include "base/text.h"
 #include "host/wizard.h"
-#include "convert/master/text.h"
-#include "run/path_lookup.h"
 #include "run/source_discovery.h"
 
 namespace host {
+using namespace base;
 
 void frmMain::loadAccessCompanyList(const std::string& folder) {
   Control& list = control("cboCompany");
-  const std::string common = run::joinPath(folder, "Common.mdb");
+  const std::string common = base::joinPath(folder, "Common.mdb");
   list.items.clear();
   list.listIndex = -1;
   list.text.clear();
@@ -25,7 +26,7 @@ void frmMain::loadAccessCompanyList(const std::string& folder) {
   } catch (const std::exception& e) {
     // A damaged or foreign Common.mdb leaves the list empty, so no import can start from it.
     ctx.companyCode.clear();
-    showMessage(ui_, msg("Le fichier ", "Het bestand ") + common + msg(" ne peut pas être lu : ", " kan niet gelezen worden: ") + run::messageOf(e, ctx.french()),
+    showMessage(ui_, msg("Le fichier ", "Het bestand ") + common + msg(" ne peut pas être lu : ", " kan niet gelezen worden: ") + base::messageOf(e, ctx.french()),
                 MsgIcon::None);
     return;
   }
@@ -41,7 +42,7 @@ void frmMain::loadAccessCompanyList(const std::string& folder) {
 void frmMain::cboCompany_Click() {
   const std::string code = run::companyCodeOfItem(control("cboCompany").text);
   ctx.companyCode = code;
-  if (run::sourceFileExists(run::joinPath(control("txtPathMarlin").text, "E" + code + "Soc.MDB")))
+  if (run::sourceFileExists(base::joinPath(control("txtPathMarlin").text, "E" + code + "Soc.MDB")))
     ctx.companyCode = "E" + code;
 }
 
@@ -102,9 +103,9 @@ void frmMain::txtPw_Change() { resetSqlCompanyList(); }
 
 void frmMain::cmdConnect_Click() {
   ui_.setBusy(true);
-  if (convert::Trim(control("cboServeur").text).empty()) {
+  if (base::Trim(control("cboServeur").text).empty()) {
     showMessage(ui_, msg("Le nom du serveur est obligatoire", "De naam van de server is verplicht"), MsgIcon::None);
-  } else if (!convert::Trim(control("txtPw").text).empty() && convert::Trim(control("txtLogin").text).empty()) {
+  } else if (!base::Trim(control("txtPw").text).empty() && base::Trim(control("txtLogin").text).empty()) {
     showMessage(ui_, msg("Le login est obligatoire", "De login is verplicht"), MsgIcon::None);
   } else {
     loadSqlCompanyList();
@@ -115,8 +116,8 @@ void frmMain::cmdConnect_Click() {
 void frmMain::loadSqlCompanyList() {
   Control& list = control("cboCompanySql");
   try {
-    run::SqlLogin login{convert::Trim(control("cboServeur").text), convert::Trim(control("txtLogin").text),
-                        convert::Trim(control("txtPw").text)};
+    run::SqlLogin login{base::Trim(control("cboServeur").text), base::Trim(control("txtLogin").text),
+                        base::Trim(control("txtPw").text)};
     auto common = services_.openSql(login, "PWCOMMON");
     auto items = run::companyListItems(*common);
     list.items = items;
@@ -133,7 +134,7 @@ void frmMain::loadSqlCompanyList() {
     list.text = items.front();
     cboCompanySql_Click();
   } catch (const std::exception& e) {
-    showMessage(ui_, "Connection error : " + convert::Trim(e.what()), MsgIcon::None);
+    showMessage(ui_, "Connection error : " + base::Trim(e.what()), MsgIcon::None);
   }
 }
 

@@ -8,6 +8,7 @@
 #include <map>
 #include <unordered_map>
 
+#include "base/text.h"
 #include "run/access_dialect.h"
 #include "run/cursor_row_set.h"
 #include "run/date_text.h"
@@ -16,13 +17,8 @@
 #include "store/file_operations.h"
 
 namespace run {
+using namespace base;
 namespace {
-
-std::string lower(std::string_view s) {
-  std::string r(s);
-  for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return r;
-}
 
 std::string quotedName(const std::string& s) {
   std::string r = "\"";
@@ -219,7 +215,7 @@ class AccessSource : public Source {
     exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE; PRAGMA temp_store=MEMORY;");
     if (large) exec("PRAGMA cache_size=-262144;");
     registerAccessFunctions(db_->db);
-    for (const auto& name : file_.tableNames()) tables_[lower(name)] = Table{name, false};
+    for (const auto& name : file_.tableNames()) tables_[LowerCase(name)] = Table{name, false};
   }
 
   std::unique_ptr<RowSet> query(const std::string& sql, const std::vector<Value>& params) override {
@@ -228,7 +224,7 @@ class AccessSource : public Source {
     sqlite3_stmt* stmt = db_->take(p.text);
     if (!stmt) {
       for (const auto& name : mentionedNames(p.text)) {
-        auto it = tables_.find(lower(name));
+        auto it = tables_.find(LowerCase(name));
         if (it != tables_.end()) load(it->second);
       }
       stmt = prepare(p.text, sql);
@@ -250,7 +246,7 @@ class AccessSource : public Source {
   }
 
   std::unique_ptr<RowSet> openTable(const std::string& name) override {
-    auto it = tables_.find(lower(name));
+    auto it = tables_.find(LowerCase(name));
     if (it == tables_.end())
       throw SourceError("La table " + name + " n'existe pas dans " + file_.path() + " / De tabel " + name +
                         " bestaat niet in " + file_.path());
@@ -261,7 +257,7 @@ class AccessSource : public Source {
     return std::make_unique<CursorRowSet>(std::make_unique<SqliteCursor>(db_, stmt, std::move(text)));
   }
 
-  bool hasTable(const std::string& name) override { return tables_.count(lower(name)) != 0; }
+  bool hasTable(const std::string& name) override { return tables_.count(LowerCase(name)) != 0; }
   std::vector<std::string> tableNames() override { return file_.tableNames(); }
 
  private:
@@ -363,7 +359,7 @@ class AccessSource : public Source {
   void indexForLookups(const std::string& table, const std::vector<mdb::Column>& cols) {
     auto has = [&](const char* name) {
       for (const auto& c : cols)
-        if (sameName(c.name, name)) return true;
+        if (equalsIgnoringCase(c.name, name)) return true;
       return false;
     };
     const std::string q = quotedName(table);

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "run/source.h"
+#include "base/source.h"
 
 namespace run {
 
@@ -17,6 +17,6 @@ struct AccessOptions {
 
 // Opens an Access database read only. Throws SourceError (French/Dutch) when
 // the file is missing, not an Access database or damaged.
-std::unique_ptr<Source> openAccessSource(const std::string& path, const AccessOptions& options = {});
+std::unique_ptr<base::Source> openAccessSource(const std::string& path, const AccessOptions& options = {});
 
 }  // namespace run

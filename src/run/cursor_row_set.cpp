@@ -1,15 +1,10 @@
 #include "run/cursor_row_set.h"
 
-#include <cctype>
+
+#include "base/text.h"
 
 namespace run {
-
-bool sameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  return true;
-}
+using namespace base;
 
 CursorRowSet::CursorRowSet(std::unique_ptr<Cursor> cursor) : cursor_(std::move(cursor)) { advance(); }
 
@@ -61,7 +56,7 @@ void CursorRowSet::moveLast() {
 int CursorRowSet::indexOf(std::string_view name) const {
   const auto& cols = cursor_->columns();
   for (size_t i = 0; i < cols.size(); ++i)
-    if (sameName(cols[i], name)) return static_cast<int>(i);
+    if (equalsIgnoringCase(cols[i], name)) return static_cast<int>(i);
   return -1;
 }
 

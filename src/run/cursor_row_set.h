@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "run/source.h"
+#include "base/source.h"
 
 namespace run {
 
@@ -18,11 +18,11 @@ class Cursor {
   virtual ~Cursor() = default;
   virtual const std::vector<std::string>& columns() const = 0;
   // Fills `row` with the next row; false at the end.
-  virtual bool fetch(std::vector<Value>& row) = 0;
+  virtual bool fetch(std::vector<base::Value>& row) = 0;
   virtual void restart() = 0;
 };
 
-class CursorRowSet : public RowSet {
+class CursorRowSet : public base::RowSet {
  public:
   explicit CursorRowSet(std::unique_ptr<Cursor> cursor);
   bool eof() const override { return !hasCurrent_; }
@@ -31,7 +31,7 @@ class CursorRowSet : public RowSet {
   void moveLast() override;
   long recordCount() override;
   bool hasField(std::string_view name) const override { return indexOf(name) >= 0; }
-  Value field(std::string_view name) const override;
+  base::Value field(std::string_view name) const override;
   std::vector<std::string> columns() const override { return cursor_->columns(); }
 
  private:
@@ -39,14 +39,11 @@ class CursorRowSet : public RowSet {
   bool advance();
 
   std::unique_ptr<Cursor> cursor_;
-  std::vector<Value> current_;
-  std::deque<std::vector<Value>> ahead_;  // rows read past the current one
+  std::vector<base::Value> current_;
+  std::deque<std::vector<base::Value>> ahead_;  // rows read past the current one
   bool hasCurrent_ = false;
   bool exhausted_ = false;
   long consumed_ = 0;  // rows moved onto so far, the current one included
 };
-
-// Letter-case-insensitive equality of ASCII names.
-bool sameName(std::string_view a, std::string_view b);
 
 }  // namespace run

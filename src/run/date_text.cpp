@@ -3,6 +3,7 @@
 #include <cstdio>
 
 namespace run {
+using namespace base;
 
 std::string isoText(const DateTime& d) {
   char buf[64];

@@ -3,10 +3,10 @@
 #pragma once
 #include <string>
 
-#include "run/source.h"
+#include "base/source.h"
 
 namespace run {
 
-std::string isoText(const DateTime& d);
+std::string isoText(const base::DateTime& d);
 
 }  // namespace run

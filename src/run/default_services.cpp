@@ -7,6 +7,13 @@
 #include "store/engine/sx.h"
 
 namespace run {
+using namespace base;
+
+std::function<void(const std::string& message)> messagesOn(Ui* ui, MsgIcon icon) {
+  return [ui, icon](const std::string& message) {
+    if (ui) showMessage(*ui, message, icon);
+  };
+}
 
 Services defaultServices() {
   Services s;
@@ -17,11 +24,17 @@ Services defaultServices() {
     store::sx_CloseAll();
   };
   s.closeAllTables = [] { store::sx_CloseAll(); };
-  s.createTemplateDossier = store::CreateTemplateDossier;
-  s.prepareWorkingDossier = [](host::Ui* ui, const std::string& folder, int index) {
-    store::PrepareWorkingDossier(ui, folder, index);
+  // A template dossier that cannot be written stops the run; the file operations
+  // around the working dossiers only warn.
+  s.createTemplateDossier = [](Ui* ui, const std::string& folder, const std::string& language) {
+    return store::CreateTemplateDossier(messagesOn(ui, MsgIcon::Critical), folder, language);
   };
-  s.placeDossier = store::PlaceDossier;
+  s.prepareWorkingDossier = [](Ui* ui, const std::string& folder, int index) {
+    store::PrepareWorkingDossier(messagesOn(ui, MsgIcon::Exclamation), folder, index);
+  };
+  s.placeDossier = [](Ui* ui, const std::string& folder, int index, const std::string& dossier) {
+    store::PlaceDossier(messagesOn(ui, MsgIcon::Exclamation), folder, index, dossier);
+  };
   s.openAccess = [](const std::string& file) { return openAccessSource(file); };
   s.openSql = [](const SqlLogin& login, const std::string& database) {
     return openSqlServerSource(login.server, login.login, login.password, database);

@@ -1,6 +1,6 @@
 // The conversion steps of the system, in the run's table.
 #include "convert/entries/history_steps.h"
-#include "convert/steps.h"
+#include "convert/master/master_steps.h"
 #include "run/steps_table.h"
 #include "run/year_merge.h"
 

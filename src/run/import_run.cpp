@@ -2,13 +2,18 @@
 
 #include <cstdlib>
 #include <exception>
+#include <functional>
 #include <memory>
+#include <vector>
 
-#include "convert/master/text.h"
-#include "run/path_lookup.h"
+#include "base/path.h"
+#include "base/text.h"
+#include "convert/entries/history_queries.h"
 #include "run/source_discovery.h"
+#include "store/dossier_template.h"
 
 namespace run {
+using namespace base;
 
 namespace {
 
@@ -36,9 +41,10 @@ class ImportRun {
     } catch (const RunStopped& stop) {
       fail(stop.message);
     } catch (const std::exception& e) {
-      // A source or engine error outside a tested result: report it like any
-      // other failure, so the wizard stays usable and the target untouched.
-      fail(msg("Une erreur inattendue est survenue : ", "Er is een onverwachte fout opgetreden: ") + messageOf(e, ctx_.french()));
+      // The run's own reading of the source (version, periods, documents)
+      // failed: reported like any other failure, so the wizard stays usable
+      // and the target untouched.
+      fail(unexpected(messageOf(e, ctx_.french())));
     }
     return false;
   }
@@ -46,6 +52,35 @@ class ImportRun {
  private:
   std::string msg(const char* fr, const char* nl) const { return ctx_.french() ? fr : nl; }
   [[noreturn]] void stop(const std::string& message) const { throw RunStopped{message}; }
+  std::string unexpected(const std::string& what) const {
+    return msg("Une erreur inattendue est survenue : ", "Er is een onverwachte fout opgetreden: ") + what;
+  }
+
+  // The step boundary, the one place where a step's exceptions are caught.
+  // A step shows its own message and returns false; a source error escaping it
+  // (a table or column the source lacks, a lost connection) is shown with the
+  // source's message, anything else as an unexpected error. The run then stops
+  // with the step's fixed message (fr / nl), or silently for the steps that
+  // have none (post-processing, merge), whose failure was just shown.
+  template <class Body>
+  void step(const char* fr, const char* nl, Body&& body) {
+    bool ok = false;
+    try {
+      ok = body();
+    } catch (const SourceError& e) {
+      view_.showImportError(e.message(ctx_.french()));
+    } catch (const std::exception& e) {
+      view_.showImportError(unexpected(e.what()));
+    }
+    if (!ok) stop(fr ? msg(fr, nl) : std::string());
+  }
+  template <class Body>
+  void completion(Body&& body) {
+    step(nullptr, nullptr, [&] {
+      body();
+      return true;
+    });
+  }
 
   void fail(const std::string& message) {
     releaseSource();
@@ -88,7 +123,7 @@ class ImportRun {
 
     // A name of blanks only counts as empty: it would make the Kestrel data
     // folder itself the target.
-    dossierName_ = convert::Trim(c_.dossierName);
+    dossierName_ = base::Trim(c_.dossierName);
     if (c_.kestrelFolder.empty() || dossierName_.empty())
       stop(msg("Le chemin du dossier Kestrel de destination doit être spécifié.",
                "Het pad van het bestemmingsdossier in Kestrel moet aangeduid worden."));
@@ -115,7 +150,7 @@ class ImportRun {
     } else {
       std::string item = c_.companyItem;
       auto dash = item.find('-');
-      databaseName = joinPath(c_.sourceFolder, convert::Trim(item.substr(0, dash)) + "Soc.MDB");
+      databaseName = joinPath(c_.sourceFolder, base::Trim(item.substr(0, dash)) + "Soc.MDB");
       if (!sourceFileExists(databaseName))
         stop(msg("Le fichier ", "Het bestand ") + sourceKey_ + msg(" n'existe pas", " bestaat niet"));
     }
@@ -155,13 +190,10 @@ class ImportRun {
 
   void resetRunState() {
     ctx_.generalAccountLength = "0";
-    ctx_.masterDataDone = false;
     ctx_.prefixedLayout = false;
     ctx_.sourceVersion.clear();
     ctx_.sourceMinorVersion.clear();
-    ctx_.foreignCurrencyJournalList.clear();
-    ctx_.financialAccountList.clear();
-    ctx_.clearJournalRegistry();
+    ctx_.journals.clear();
     ctx_.sourceClosingPeriod.clear();
     ctx_.documentOrderCounter.clear();
   }
@@ -184,10 +216,7 @@ class ImportRun {
   }
 
   std::unique_ptr<RowSet> documentRows() {
-    const std::string fields =
-        "Historic.JrnlID, Historic.JrnlType, Historic.JrnlSubType, Historic.Doc, Historic.Period, Historic.DocDate";
-    if (olderLayout()) return yearDb_->query("SELECT " + fields + " From Historic GROUP BY " + fields);
-    return company_->query("SELECT " + fields + " From A_" + nn_ + "_Historic AS Historic GROUP BY " + fields);
+    return ctx_.yearSource->query(convert::DocumentListQuery(convert::FormOf(ctx_), nn_));
   }
 
   void readVersion() {
@@ -203,7 +232,7 @@ class ImportRun {
     if (major.asInt() == 1 && minor.asInt() < 50) {
       ctx_.ui->messageBox(msg("Ce Programme n'a été testé qu'avec les fichier Marlin 1.50 et supérieurs.",
                               "Dit programma recupereert enkel de Marlin bestanden van de versie 1.50 en hoger."),
-                          host::MsgButtons::Ok, host::MsgIcon::Exclamation, "MarlinToKestrel");
+                          base::MsgButtons::Ok, base::MsgIcon::Exclamation, "MarlinToKestrel");
     } else {
       ctx_.sourceVersion = joined;
     }
@@ -226,23 +255,82 @@ class ImportRun {
     return "Dossier Ex. " + year;
   }
 
-  void settleGeneralAccountLength() {
+  bool settleGeneralAccountLength() {
     const std::string found = steps_.queryGeneralAccountLength(ctx_);
-    long length = std::strtol(convert::Trim(found).c_str(), nullptr, 10);
+    long length = std::strtol(base::Trim(found).c_str(), nullptr, 10);
     if (length < 4) length = 4;
     if (length > 8) length = 8;
     ctx_.generalAccountLength = std::to_string(length);
+    return true;
   }
 
   // --- One pass ----------------------------------------------------------------
+  // One conversion step of a pass: whether this pass runs it, the progress bar
+  // while it runs, its fixed failure message (none for the run's own query),
+  // and the call with the source rows it needs.
+  struct PassStep {
+    bool wanted;
+    int progress;
+    const char* failureFr;
+    const char* failureNl;
+    std::function<bool()> call;
+  };
+
+  // The steps of a pass in their fixed order: master data (categories, payment
+  // codes, customers and suppliers in the first pass only), then the history
+  // of a full import. The account length is settled once, before the company
+  // parameters that store it.
+  std::vector<PassStep> passSteps(const store::WorkingDossier& dossier) {
+    const std::string& prefix = dossier.prefix;
+    const bool full = c_.fullImport, firstPass = !masterDataDone_;
+    const bool codeLists = firstPass && (full || c_.customers || c_.suppliers);
+    return {
+        {codeLists, 2, "Une erreur est survenue dans le transfert des categories de clients/fournisseurs",
+         "Een foutje is ontstaan tijdens de overdracht van de klanten/leveranciers categories",
+         [this, prefix] { return steps_.categories(ctx_, prefix); }},
+        {codeLists, 3, "Une erreur est survenue dans le transfert des codes de conditions de paiement",
+         "Een foutje is ontstaan tijdens de overdracht van de codes voor de betalingsvoorwaarden",
+         [this, prefix] { return steps_.paymentCodes(ctx_, prefix); }},
+        {std::strtol(ctx_.generalAccountLength.c_str(), nullptr, 10) == 0, 5, nullptr, nullptr,
+         [this] { return settleGeneralAccountLength(); }},
+        {true, 5, "Une erreur est survenue dans l'importation des paramètres",
+         "Een foutje is ontstaan tijdens de import van de parameters",
+         [this, &dossier] { return steps_.companyIdentity(ctx_, *dossierRows("dParam"), dossier.paramFile); }},
+        {firstPass && (full || c_.customers), 10, "Problème lors de la récupération des clients",
+         "Probleem tijdens het recupereren van het klantenbestand",
+         [this, prefix] { return steps_.customers(ctx_, *dossierRows("AcctCustomer"), prefix); }},
+        {firstPass && (full || c_.suppliers), 15, "Problème lors de la récupération des fournisseurs",
+         "Probleem bij het ophalen van de leveranciers",
+         [this, prefix] { return steps_.suppliers(ctx_, *dossierRows("AcctSupplier"), prefix); }},
+        {full || c_.generalAccounts, 20, "Une erreur est survenue dans l'importation des comptes généraux.",
+         "Er is een fout ontstaan bij het importeren van de algemene rekeningen.",
+         [this, prefix] { return steps_.generalAccounts(ctx_, *dossierRows("AcctGeneral"), prefix); }},
+        {true, 25, "Une erreur est survenue dans la récupération des paramètres des périodes.",
+         "Er is een fout ontstaan bij het recupereren van de instellingen (periodes).",
+         [this, prefix] { return steps_.bookYear(ctx_, *yearRows("Period"), prefix); }},
+        {full, 35, "Une erreur est survenue dans la création des journaux.",
+         "Er is een fout ontstaan bij het aanmaken van de dagboeken.",
+         [this, prefix] { return steps_.journals(ctx_, *yearRows("journal"), prefix); }},
+        {full, 40, "Une erreur est survenue dans l'importation de l'od d'ouverture d'exercice",
+         "Er is een fout ontstaan tijdens het importeren van de heropening DP",
+         [this, prefix] { return steps_.openingEntries(ctx_, prefix); }},
+        {full, 50, "Une erreur est survenue dans l'importation des documents de l'exercice.",
+         "Er is een fout ontstaan tijdens het importeren van de boekstukken van het boekjaar",
+         [this, prefix] {
+           auto documents = documentRows();
+           progress(70);
+           return steps_.yearDocuments(ctx_, *documents, prefix);
+         }},
+    };
+  }
+
   void pass(int index) {
     ctx_.bookYearIndex = static_cast<int16_t>(index);
     const std::string yearDbPath = olderLayout() ? svc_.perYearDatabasePath(sourceKey_, index) : std::string();
-    nn_ = convert::TwoDigits(index);
-    const std::string yearName = "VIDE" + nn_;
-    const std::string yearFolder = joinPath(working_, yearName);
-    const std::string prefix = joinPath(yearFolder, yearName);
-    const std::string paramFile = prefix + "_PARAM.DBF";
+    nn_ = base::twoDigits(index);
+    const store::WorkingDossier dossier = store::workingDossier(working_, index);
+    const std::string& prefix = dossier.prefix;
+    const std::string& paramFile = dossier.paramFile;
 
     svc_.prepareWorkingDossier(ctx_.ui, working_, index);
 
@@ -260,81 +348,14 @@ class ImportRun {
     }
     view_.setPhase(bookYearLabel());
 
-    const bool master = !c_.fullImport;
-    auto required = [&](bool ok, const char* fr, const char* nl) {
-      if (!ok) stop(msg(fr, nl));
-    };
-
-    if (!ctx_.masterDataDone && (!master || c_.customers || c_.suppliers)) {
-      progress(2);
-      required(steps_.categories(ctx_, prefix),
-               "Une erreur est survenue dans le transfert des categories de clients/fournisseurs",
-               "Een foutje is ontstaan tijdens de overdracht van de klanten/leveranciers categories");
-      progress(3);
-      required(steps_.paymentCodes(ctx_, prefix),
-               "Une erreur est survenue dans le transfert des codes de conditions de paiement",
-               "Een foutje is ontstaan tijdens de overdracht van de codes voor de betalingsvoorwaarden");
+    for (const PassStep& row : passSteps(dossier)) {
+      if (!row.wanted) continue;
+      progress(row.progress);
+      step(row.failureFr, row.failureNl, row.call);
     }
-    if (std::strtol(ctx_.generalAccountLength.c_str(), nullptr, 10) == 0) settleGeneralAccountLength();
-    progress(5);
-
-    {
-      auto params = dossierRows("dParam");
-      required(steps_.companyIdentity(ctx_, *params, paramFile),
-               "Une erreur est survenue dans l'importation des paramètres",
-               "Een foutje is ontstaan tijdens de import van de parameters");
-    }
-    progress(10);
-
-    if (!ctx_.masterDataDone && (!master || c_.customers)) {
-      auto rows = dossierRows("AcctCustomer");
-      required(steps_.customers(ctx_, *rows, prefix), "Problème lors de la récupération des clients",
-               "Probleem tijdens het recupereren van het klantenbestand");
-    }
-    progress(15);
-    if (!ctx_.masterDataDone && (!master || c_.suppliers)) {
-      auto rows = dossierRows("AcctSupplier");
-      required(steps_.suppliers(ctx_, *rows, prefix), "Problème lors de la récupération des fournisseurs",
-               "Probleem bij het ophalen van de leveranciers");
-    }
-    progress(20);
-    if (!master || c_.generalAccounts) {
-      auto rows = dossierRows("AcctGeneral");
-      required(steps_.generalAccounts(ctx_, *rows, prefix),
-               "Une erreur est survenue dans l'importation des comptes généraux.",
-               "Er is een fout ontstaan bij het importeren van de algemene rekeningen.");
-    }
-    ctx_.masterDataDone = true;
-    progress(22);
-    progress(25);
-
-    {
-      auto rows = yearRows("Period");
-      required(steps_.bookYear(ctx_, *rows, prefix),
-               "Une erreur est survenue dans la récupération des paramètres des périodes.",
-               "Er is een fout ontstaan bij het recupereren van de instellingen (periodes).");
-    }
-    progress(35);
-
-    if (!master) {
-      {
-        auto rows = yearRows("journal");
-        required(steps_.journals(ctx_, *rows, prefix), "Une erreur est survenue dans la création des journaux.",
-                 "Er is een fout ontstaan bij het aanmaken van de dagboeken.");
-      }
-      progress(40);
-      required(steps_.openingEntries(ctx_, prefix),
-               "Une erreur est survenue dans l'importation de l'od d'ouverture d'exercice",
-               "Er is een fout ontstaan tijdens het importeren van de heropening DP");
-      progress(50);
-      {
-        auto documents = documentRows();
-        progress(70);
-        required(steps_.yearDocuments(ctx_, *documents, prefix),
-                 "Une erreur est survenue dans l'importation des documents de l'exercice.",
-                 "Er is een fout ontstaan tijdens het importeren van de boekstukken van het boekjaar");
-        progress(80);
-      }
+    masterDataDone_ = true;
+    if (c_.fullImport) {
+      progress(80);
       if (!sql_) progress(90);
     }
 
@@ -342,9 +363,9 @@ class ImportRun {
     view_.enableWizardControls(true);
     view_.clearStepLabel();
 
-    steps_.dossierLanguages(ctx_, prefix);
-    if (!master) steps_.completeDocumentAccounts(ctx_, prefix);
-    if (!ctx_.foreignCurrencyJournalList.empty()) steps_.completeCurrencyAmounts(ctx_, prefix);
+    completion([&] { steps_.dossierLanguages(ctx_, prefix); });
+    if (c_.fullImport) completion([&] { steps_.completeDocumentAccounts(ctx_, prefix); });
+    if (!ctx_.journals.foreignCurrency.empty()) completion([&] { steps_.completeCurrencyAmounts(ctx_, prefix); });
 
     ctx_.yearSource = company_.get();
     yearDb_.reset();
@@ -356,7 +377,7 @@ class ImportRun {
     int placed = lastIndex_;
     if (c_.fullImport && lastIndex_ >= 1) {
       view_.setPhase("Fusion for 2 years");
-      steps_.mergeYears(ctx_, working_, lastIndex_ - 1, lastIndex_);
+      completion([&] { steps_.mergeYears(ctx_, working_, lastIndex_ - 1, lastIndex_); });
       placed = lastIndex_ - 1;
     } else {
       svc_.closeAllTables();
@@ -365,8 +386,8 @@ class ImportRun {
     svc_.placeDossier(ctx_.ui, working_, placed, dossierName_);
 
     view_.setPhase("Terminated...");
-    ctx_.ui->messageBox(msg("L'importation s'est déroulée correctement", "Import OK!"), host::MsgButtons::Ok,
-                        host::MsgIcon::None, "");
+    ctx_.ui->messageBox(msg("L'importation s'est déroulée correctement", "Import OK!"), base::MsgButtons::Ok,
+                        base::MsgIcon::None, "");
     view_.raiseExecutionDone();
     ctx_.ui->setBusy(false);
     busy_ = false;
@@ -384,6 +405,7 @@ class ImportRun {
   std::string sourceKey_, dossierName_, target_, working_, nn_;
   int firstIndex_ = 0, lastIndex_ = 0;
   bool busy_ = false;
+  bool masterDataDone_ = false;  // customers, suppliers and code lists are taken once
 };
 
 }  // namespace

@@ -5,7 +5,7 @@
 #pragma once
 #include <string>
 
-#include "run/run_context.h"
+#include "base/run_context.h"
 #include "run/services.h"
 #include "run/steps_table.h"
 
@@ -39,7 +39,7 @@ class RunView {
 // Runs one import. ctx carries the language, the edition, the company code
 // and the UI; its run state is reset at the start. True when the run
 // succeeded (the wizard has then been unloaded).
-bool runImport(RunContext& ctx, const RunChoices& choices, RunView& view, const Steps& steps,
+bool runImport(base::RunContext& ctx, const RunChoices& choices, RunView& view, const Steps& steps,
                const Services& services);
 
 }  // namespace run

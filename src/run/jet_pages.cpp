@@ -4,7 +4,7 @@
 #include <cstring>
 #include <set>
 
-#include "run/cursor_row_set.h"
+#include "base/text.h"
 
 namespace run::jet {
 namespace {
@@ -113,7 +113,7 @@ void checkColumns(const TableDef& t, uint32_t maxColumns) {
     if (fixedSpans[i].first < fixedSpans[i - 1].second) badDefinition();
   for (size_t i = 0; i < t.columns.size(); ++i)
     for (size_t j = i + 1; j < t.columns.size(); ++j)
-      if (sameName(t.columns[i].name, t.columns[j].name)) badDefinition();
+      if (base::equalsIgnoringCase(t.columns[i].name, t.columns[j].name)) badDefinition();
 }
 
 // The pages a usage map marks: either a bitmap of pages from a first page on,

@@ -8,11 +8,12 @@
 #include <fstream>
 #include <set>
 
-#include "run/cursor_row_set.h"
+#include "base/source.h"
+#include "base/text.h"
 #include "run/jet_pages.h"
-#include "run/source.h"
 
 namespace run::mdb {
+using base::SourceError;
 
 struct OpenFile {
   MdbHandle* mdb = nullptr;  // decodes texts
@@ -184,7 +185,7 @@ void File::readCatalog() {
     // Two tables of one name or on one definition: a damaged entry would
     // have one table read in place of another.
     for (const auto& [other, where] : catalog_)
-      if (sameName(other, entry)) damaged();
+      if (base::equalsIgnoringCase(other, entry)) damaged();
     if (!definitions.insert(page).second) damaged();
     catalog_.emplace_back(entry, page);
     if (!(cells[static_cast<size_t>(flags)].integer & 0x80000002)) tables_.push_back(entry);

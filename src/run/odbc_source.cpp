@@ -8,18 +8,15 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/text.h"
 #include "run/cursor_row_set.h"
 #include "run/date_text.h"
 
 namespace run {
+using namespace base;
 namespace {
 
-std::string trimmed(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t\r\n");
-  if (b == std::string::npos) return {};
-  size_t e = s.find_last_not_of(" \t\r\n");
-  return s.substr(b, e - b + 1);
-}
+std::string trimmed(const std::string& s) { return Trim(s, " \t\r\n"); }
 
 std::string attributeValue(const std::string& raw) {
   std::string v = trimmed(raw);
@@ -276,8 +273,7 @@ std::string sqlServerConnectionText(const std::string& server, const std::string
 // The pwd= value of a connection text, braces removed, so it can be kept out
 // of messages even when the caller did not name it.
 std::string passwordIn(const std::string& text) {
-  std::string low = text;
-  for (char& c : low) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string low = LowerCase(text);
   size_t at = 0;
   while ((at = low.find("pwd=", at)) != std::string::npos && at > 0 && low[at - 1] != ';' && low[at - 1] != ' ') at += 4;
   if (at == std::string::npos) return {};

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "run/source.h"
+#include "base/source.h"
 
 namespace run {
 
@@ -17,8 +17,8 @@ std::string sqlServerConnectionText(const std::string& server, const std::string
 // execution, so several can be open at once). Throws SourceError with the
 // driver's own message (the wizard puts "Connection error : " before it), the
 // password blanked out.
-std::unique_ptr<Source> openOdbcSource(const std::string& connectionText, const std::string& password = {});
-std::unique_ptr<Source> openSqlServerSource(const std::string& server, const std::string& login,
+std::unique_ptr<base::Source> openOdbcSource(const std::string& connectionText, const std::string& password = {});
+std::unique_ptr<base::Source> openSqlServerSource(const std::string& server, const std::string& login,
                                             const std::string& password, const std::string& database);
 
 }  // namespace run

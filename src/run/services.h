@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "host/ui.h"
-#include "run/source.h"
+#include "base/source.h"
+#include "base/ui.h"
 
 namespace run {
 
@@ -27,33 +27,37 @@ struct Services {
   // --- Dossier store --------------------------------------------------------
   // Writes the empty-dossier template "VIDE" into the working folder. False,
   // after its own message, when it cannot: the run cannot go on.
-  std::function<bool(host::Ui* ui, const std::string& workingFolder, const std::string& language)>
+  std::function<bool(base::Ui* ui, const std::string& workingFolder, const std::string& language)>
       createTemplateDossier;
   // Rebuilds {workingFolder}/VIDE{nn} from the template (old folder removed,
   // files copied and renamed VIDE{nn}_*).
-  std::function<void(host::Ui* ui, const std::string& workingFolder, int bookYearIndex)> prepareWorkingDossier;
+  std::function<void(base::Ui* ui, const std::string& workingFolder, int bookYearIndex)> prepareWorkingDossier;
   // Copies {workingFolder}/VIDE{nn} into {kestrelFolder}/{dossier} and names
   // its files after the dossier.
-  std::function<void(host::Ui* ui, const std::string& kestrelFolder, int bookYearIndex, const std::string& dossier)>
+  std::function<void(base::Ui* ui, const std::string& kestrelFolder, int bookYearIndex, const std::string& dossier)>
       placeDossier;
 
   // --- Source ---------------------------------------------------------------
   // Open an Access database read only, or one database of a SQL server.
   // Both throw SourceError with a message fit for the user.
-  std::function<std::unique_ptr<Source>(const std::string& file)> openAccess;
-  std::function<std::unique_ptr<Source>(const SqlLogin& login, const std::string& database)> openSql;
+  std::function<std::unique_ptr<base::Source>(const std::string& file)> openAccess;
+  std::function<std::unique_ptr<base::Source>(const SqlLogin& login, const std::string& database)> openSql;
   // Highest book-year index of a company: SQL edition and prefixed layout
   // read the table names of `company`; the older layout looks for the
   // per-year files {sourceKey}A{ii}.mdb.
-  std::function<int(Source* company, bool sqlEdition, bool prefixedLayout, const std::string& sourceKey)>
+  std::function<int(base::Source* company, bool sqlEdition, bool prefixedLayout, const std::string& sourceKey)>
       lastBookYearIndex;
   // True when a table name of the company database begins with "D_".
-  std::function<bool(Source& company)> checkVersionSe;
+  std::function<bool(base::Source& company)> checkVersionSe;
   // {sourceKey}A{ii}.mdb when that file exists, else "".
   std::function<std::string(const std::string& sourceKey, int index)> perYearDatabasePath;
 };
 
 // The real components.
 Services defaultServices();
+
+// The dossier store reports its failures as text; the run shows each one as a
+// message box on `ui` with `icon` (nothing without a UI).
+std::function<void(const std::string& message)> messagesOn(base::Ui* ui, base::MsgIcon icon);
 
 }  // namespace run

@@ -4,15 +4,16 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "convert/master/text.h"
+#include "base/text.h"
 #include "store/file_operations.h"
 
 namespace run {
+using namespace base;
 namespace {
 
 // The original's IsNumeric on a short text: a whole number or decimal, blanks around.
 bool isNumeric(const std::string& s) {
-  std::string t = convert::Trim(s);
+  std::string t = base::Trim(s);
   if (t.empty()) return false;
   char* end = nullptr;
   std::strtod(t.c_str(), &end);
@@ -21,7 +22,7 @@ bool isNumeric(const std::string& s) {
 
 // The original's Val: the leading number of a text, 0 when there is none.
 int leadingValue(const std::string& s) {
-  return static_cast<int>(std::strtol(convert::Trim(s).c_str(), nullptr, 10));
+  return static_cast<int>(std::strtol(base::Trim(s).c_str(), nullptr, 10));
 }
 
 std::string yearFile(const std::string& sourceKey, int index) {
@@ -80,7 +81,7 @@ std::string companyItemText(const Value& id, const Value& name) {
   return idText + nameText;
 }
 
-std::string companyCodeOfItem(const std::string& item) { return convert::Trim(item).substr(0, 3); }
+std::string companyCodeOfItem(const std::string& item) { return base::Trim(item).substr(0, 3); }
 
 std::vector<std::string> companyListItems(Source& common) {
   std::vector<std::string> items;

@@ -4,15 +4,15 @@
 #include <functional>
 #include <string>
 
-#include "run/run_context.h"
-#include "run/source.h"
+#include "base/run_context.h"
+#include "base/source.h"
 
 namespace run {
 
 struct Steps {
-  using PrefixStep = std::function<bool(RunContext&, const std::string& prefix)>;
-  using RowsStep = std::function<bool(RunContext&, RowSet& rows, const std::string& prefix)>;
-  using Completion = std::function<void(RunContext&, const std::string& prefix)>;
+  using PrefixStep = std::function<bool(base::RunContext&, const std::string& prefix)>;
+  using RowsStep = std::function<bool(base::RunContext&, base::RowSet& rows, const std::string& prefix)>;
+  using Completion = std::function<void(base::RunContext&, const std::string& prefix)>;
 
   // --- Master data --------------------------------------------------------------
   PrefixStep categories;
@@ -20,7 +20,7 @@ struct Steps {
   // Company identity: parameter rows and the working dossier's "..._PARAM.DBF".
   RowsStep companyIdentity;
   // Longest general account number of the source (column xLenGen), unclamped.
-  std::function<std::string(RunContext&)> queryGeneralAccountLength;
+  std::function<std::string(base::RunContext&)> queryGeneralAccountLength;
   RowsStep customers;
   RowsStep suppliers;
   RowsStep generalAccounts;
@@ -35,7 +35,7 @@ struct Steps {
   Completion completeCurrencyAmounts;
   // Merges the newer year dossier VIDE{newer} into VIDE{older} in the working
   // folder and adds the second journal table; the run then puts VIDE{older} in place.
-  std::function<void(RunContext&, const std::string& workingFolder, int olderIndex, int newerIndex)> mergeYears;
+  std::function<void(base::RunContext&, const std::string& workingFolder, int olderIndex, int newerIndex)> mergeYears;
 
 };
 

@@ -3,18 +3,20 @@
 #include <filesystem>
 #include <system_error>
 
-#include "convert/master/text.h"
+#include "base/text.h"
+#include "run/services.h"
 #include "store/dossier_template.h"
 #include "store/engine/sx.h"
 #include "store/file_operations.h"
 
 namespace run {
+using namespace base;
 
 namespace {
 
 namespace fs = std::filesystem;
-using convert::Trim;
-using convert::UpperCase;
+using base::Trim;
+using base::UpperCase;
 using store::SX_TEXT;
 
 std::string yearPrefix(const std::string& workingFolder, int index) {
@@ -89,7 +91,7 @@ void mergeEntries(const std::string& first, const std::string& second) {
     store::sx_Replace("BOOKYEAR", SX_TEXT, std::string("2"));
     std::string matchNo = store::sx_GetString("MATCHNO");
     if (!matchNo.empty() && matchNo[0] == '1')
-      store::sx_Replace("MATCHNO", SX_TEXT, "2" + convert::Right(matchNo, 7));
+      store::sx_Replace("MATCHNO", SX_TEXT, "2" + base::Right(matchNo, 7));
   });
 }
 
@@ -98,10 +100,10 @@ void mergeEntries(const std::string& first, const std::string& second) {
 void mergeParameters(const std::string& first, const std::string& second) {
   int16_t param1 = mergeTable(first, second, "PARAM", [](int16_t, int16_t) {
     const std::string id = store::sx_GetString("ID");
-    if (convert::Left(UpperCase(Trim(id)), 10) != "BOOKYEAR1.")
+    if (base::Left(UpperCase(Trim(id)), 10) != "BOOKYEAR1.")
       store::sx_Delete();
     else
-      store::sx_Replace("ID", SX_TEXT, "BOOKYEAR2." + convert::Mid(id, 11));
+      store::sx_Replace("ID", SX_TEXT, "BOOKYEAR2." + base::Mid(id, 11));
   });
   store::sx_Select(param1);
   for (store::sx_GoTop(); !store::sx_Eof(); store::sx_Skip(1)) {
@@ -109,12 +111,12 @@ void mergeParameters(const std::string& first, const std::string& second) {
     if (id == "BOOKYEARCOUNT")
       store::sx_Replace("VALUE", SX_TEXT, std::string("2"));
     else if (id == "BOOKYEAR2.MATCHNUMBER")
-      store::sx_Replace("VALUE", SX_TEXT, "2" + convert::Right(Trim(store::sx_GetString("VALUE")), 7));
+      store::sx_Replace("VALUE", SX_TEXT, "2" + base::Right(Trim(store::sx_GetString("VALUE")), 7));
   }
 }
 
 void copyFile(RunContext& ctx, const std::string& from, const std::string& to) {
-  store::MyFileCopy(ctx.ui, from, to, true);
+  store::MyFileCopy(messagesOn(ctx.ui, base::MsgIcon::Exclamation), from, to, true);
 }
 
 }  // namespace

@@ -5,10 +5,10 @@
 #pragma once
 #include <string>
 
-#include "run/run_context.h"
+#include "base/run_context.h"
 
 namespace run {
 
-void MergeBookYears(RunContext& ctx, const std::string& workingFolder, int olderIndex, int newerIndex);
+void MergeBookYears(base::RunContext& ctx, const std::string& workingFolder, int olderIndex, int newerIndex);
 
 }  // namespace run

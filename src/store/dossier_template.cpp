@@ -1,10 +1,11 @@
 #include "store/dossier_template.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 
+#include "base/path.h"
+#include "base/text.h"
 #include "store/file_operations.h"
 #include "store/templates/template_resources.h"
 
@@ -16,25 +17,12 @@ namespace {
 const char* const kTemplateOrder[] = {"ACF",     "ACT", "BPAYBENEF", "CODENAE", "CODEVAT", "CODFOR",
                                       "COUNTRY", "CSF", "CURRENCY",  "DBK_01",  "DIC",     "DICTREE",
                                       "MEMO",    "PARAM", "TABLE",   "ZIPCODE"};
-constexpr char kSeparator = static_cast<char>(fs::path::preferred_separator);
 const char* const kLanguageBound[] = {"COUNTRY", "CURRENCY", "DBK_01", "DICTREE", "TABLE"};
 
-// Folder text + separator + name, without doubling a separator the folder
-// already ends with. The text uses this platform's separator throughout, so the
-// strings handed to the conversion steps open as they are.
+// The text uses this platform's separator throughout, so the strings handed
+// to the conversion steps open as they are.
 std::string join(const std::string& folder, const std::string& name) {
-  std::string text = folder;
-  if (!text.empty() && text.back() != '\\' && text.back() != '/') text += kSeparator;
-  text += name;
-  for (char& c : text)
-    if (c == '\\' || c == '/') c = kSeparator;
-  return text;
-}
-
-std::string twoDigits(int n) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%02d", n);
-  return text;
+  return base::withNativeSeparators(base::joinPath(folder, name));
 }
 
 bool isLanguageBound(const std::string& name) {
@@ -43,8 +31,9 @@ bool isLanguageBound(const std::string& name) {
   return false;
 }
 
-void report(host::Ui* ui, const std::string& language, const std::string& fr, const std::string& nl) {
-  if (ui) host::showMessage(*ui, language == "F" ? fr : nl, host::MsgIcon::Critical);
+void reportIn(const FailureReport& report, const std::string& language, const std::string& fr,
+              const std::string& nl) {
+  if (report) report(language == "F" ? fr : nl);
 }
 
 bool writeFile(const fs::path& file, std::string_view bytes) {
@@ -76,11 +65,11 @@ std::vector<std::string> templateNamesFor(const std::string& language) {
   return names;
 }
 
-bool CreateTemplateDossier(host::Ui* ui, const std::string& kestrelFolder, const std::string& language) {
+bool CreateTemplateDossier(const FailureReport& report, const std::string& kestrelFolder, const std::string& language) {
   const std::string folderText = join(kestrelFolder, "VIDE");
   const fs::path folder = nativePath(folderText);
   if (!emptyOrCreate(folder)) {
-    report(ui, language, "Impossible de préparer le dossier modèle " + folderText,
+    reportIn(report, language, "Impossible de préparer le dossier modèle " + folderText,
            "Onmogelijk om het sjabloondossier " + folderText + " voor te bereiden");
     return false;
   }
@@ -92,7 +81,7 @@ bool CreateTemplateDossier(host::Ui* ui, const std::string& kestrelFolder, const
       const std::string fileName = "VIDE_" + name + "." + type;  // template names are upper case
       if (!writeFile(folder / fileName, *bytes)) {
         const std::string shown = join(folderText, fileName);
-        report(ui, language, "Impossible d'écrire le fichier " + shown + " du dossier modèle",
+        reportIn(report, language, "Impossible d'écrire le fichier " + shown + " du dossier modèle",
                "Onmogelijk om het bestand " + shown + " van het sjabloondossier te schrijven");
         return false;
       }
@@ -100,40 +89,40 @@ bool CreateTemplateDossier(host::Ui* ui, const std::string& kestrelFolder, const
   }
   if (language == "N") {
     const std::string path = join(folderText, "");
-    for (const char* t : kLanguageBound) PwhFileRename(ui, path, std::string("VIDE_") + t + "NL", std::string("VIDE_") + t);
+    for (const char* t : kLanguageBound) PwhFileRename(report, path, std::string("VIDE_") + t + "NL", std::string("VIDE_") + t);
   }
   return true;
 }
 
 WorkingDossier workingDossier(const std::string& kestrelFolder, int bookYearIndex) {
   WorkingDossier w;
-  w.name = "VIDE" + twoDigits(bookYearIndex);
+  w.name = "VIDE" + base::twoDigits(bookYearIndex);
   w.folder = join(kestrelFolder, w.name);
   w.prefix = join(w.folder, w.name);
   w.paramFile = w.prefix + "_PARAM.DBF";
   return w;
 }
 
-WorkingDossier PrepareWorkingDossier(host::Ui* ui, const std::string& kestrelFolder, int bookYearIndex) {
+WorkingDossier PrepareWorkingDossier(const FailureReport& report, const std::string& kestrelFolder, int bookYearIndex) {
   WorkingDossier w = workingDossier(kestrelFolder, bookYearIndex);
   std::error_code ec;
-  if (fs::is_directory(nativePath(w.folder), ec)) MyFileDelete(ui, w.folder);
-  MyFileCopy(ui, join(join(kestrelFolder, "VIDE"), "*.*"), w.folder);
-  PwhFileRename(ui, join(w.folder, ""), "VIDE_", w.name + "_");
+  if (fs::is_directory(nativePath(w.folder), ec)) MyFileDelete(report, w.folder);
+  MyFileCopy(report, join(join(kestrelFolder, "VIDE"), "*.*"), w.folder);
+  PwhFileRename(report, join(w.folder, ""), "VIDE_", w.name + "_");
   return w;
 }
 
-void CopySecondJournalTable(host::Ui* ui, const std::string& kestrelFolder, int bookYearIndex) {
+void CopySecondJournalTable(const FailureReport& report, const std::string& kestrelFolder, int bookYearIndex) {
   WorkingDossier from = workingDossier(kestrelFolder, bookYearIndex);
   WorkingDossier to = workingDossier(kestrelFolder, bookYearIndex - 1);
-  for (const char* ext : {".DBF", ".CDX"}) MyFileCopy(ui, from.prefix + "_DBK_01" + ext, to.prefix + "_DBK_02" + ext);
+  for (const char* ext : {".DBF", ".CDX"}) MyFileCopy(report, from.prefix + "_DBK_01" + ext, to.prefix + "_DBK_02" + ext);
 }
 
-void PlaceDossier(host::Ui* ui, const std::string& kestrelFolder, int bookYearIndex, const std::string& dossierName) {
+void PlaceDossier(const FailureReport& report, const std::string& kestrelFolder, int bookYearIndex, const std::string& dossierName) {
   WorkingDossier w = workingDossier(kestrelFolder, bookYearIndex);
   const std::string target = join(kestrelFolder, dossierName);
-  MyFileCopy(ui, join(w.folder, "*.*"), target);
-  PwhFileRename(ui, join(target, ""), w.name, dossierName);
+  MyFileCopy(report, join(w.folder, "*.*"), target);
+  PwhFileRename(report, join(target, ""), w.name, dossierName);
 }
 
 }  // namespace store

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host/ui.h"
+#include "store/file_operations.h"
 
 namespace store {
 
@@ -27,24 +27,24 @@ std::vector<std::string> templateNamesFor(const std::string& language);
 // Writes the template dossier `kestrelFolder`\VIDE: an existing folder is first
 // emptied of its files (sub-folders stay), then every template file is written
 // and, for language "N", the Dutch editions take their plain names. False, after
-// a message in the dossier language, when the folder cannot be made or emptied
-// or a template cannot be written: the run cannot go on.
-bool CreateTemplateDossier(host::Ui* ui, const std::string& kestrelFolder, const std::string& language);
+// a message in the dossier language to `report`, when the folder cannot be made
+// or emptied or a template cannot be written: the run cannot go on.
+bool CreateTemplateDossier(const FailureReport& report, const std::string& kestrelFolder, const std::string& language);
 
 // The working dossier strings of book year `bookYearIndex` ("VIDE" + two digits).
 WorkingDossier workingDossier(const std::string& kestrelFolder, int bookYearIndex);
 
 // Rebuilds `kestrelFolder`\VIDEnn from the template dossier: an old folder goes to
 // the trash as a whole, the template files are copied and renamed VIDEnn_*.
-// File-operation failures show their own message and the preparation goes on.
-WorkingDossier PrepareWorkingDossier(host::Ui* ui, const std::string& kestrelFolder, int bookYearIndex);
+// File-operation failures are reported and the preparation goes on.
+WorkingDossier PrepareWorkingDossier(const FailureReport& report, const std::string& kestrelFolder, int bookYearIndex);
 
 // Two-year dossier: the journals of year `bookYearIndex` become the second journal
 // table DBK_02 of the working dossier of the year before.
-void CopySecondJournalTable(host::Ui* ui, const std::string& kestrelFolder, int bookYearIndex);
+void CopySecondJournalTable(const FailureReport& report, const std::string& kestrelFolder, int bookYearIndex);
 
 // Copies the working dossier of `bookYearIndex` into `kestrelFolder`\`dossierName`
 // and names its files after the dossier.
-void PlaceDossier(host::Ui* ui, const std::string& kestrelFolder, int bookYearIndex, const std::string& dossierName);
+void PlaceDossier(const FailureReport& report, const std::string& kestrelFolder, int bookYearIndex, const std::string& dossierName);
 
 }  // namespace store

@@ -10,6 +10,7 @@
 #include <system_error>
 #include <vector>
 
+#include "base/text.h"
 #include "store/engine/path_case.h"
 
 namespace fs = std::filesystem;
@@ -17,19 +18,14 @@ namespace fs = std::filesystem;
 namespace store {
 namespace {
 
-std::string lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-  return s;
-}
-
-void fail(host::Ui* ui) {
-  if (ui) host::showMessage(*ui, kFileOperationError, host::MsgIcon::Exclamation);
+void fail(const FailureReport& report) {
+  if (report) report(kFileOperationError);
 }
 
 // Windows wildcard match, letter case ignored; "*.*" also matches names without a dot.
 bool wildcardMatch(const std::string& pattern, const std::string& name) {
   if (pattern == "*.*" || pattern == "*") return true;
-  std::string p = lower(pattern), n = lower(name);
+  std::string p = base::LowerCase(pattern), n = base::LowerCase(name);
   size_t pi = 0, ni = 0, star = std::string::npos, mark = 0;
   while (ni < n.size()) {
     if (pi < p.size() && (p[pi] == '?' || p[pi] == n[ni])) {
@@ -172,13 +168,13 @@ fs::path freeName(const fs::path& wanted) {
 }
 
 // Moves `source` to `destination`, or beside it under a free name when that
-// exists; the path it ended at, empty after a failure (message shown).
-fs::path renameToFreeName(host::Ui* ui, const std::string& source, const std::string& destination) {
+// exists; the path it ended at, empty after a failure (reported).
+fs::path renameToFreeName(const FailureReport& report, const std::string& source, const std::string& destination) {
   fs::path from = nativePath(source);
   fs::path to = nativePath(destination);
   std::error_code ec;
   if (!fs::exists(from, ec)) {
-    fail(ui);
+    fail(report);
     return {};
   }
   if (fs::exists(to, ec) && fs::equivalent(from, to, ec)) {
@@ -190,7 +186,7 @@ fs::path renameToFreeName(host::Ui* ui, const std::string& source, const std::st
   if (!to.parent_path().empty()) fs::create_directories(to.parent_path(), ec);
   fs::rename(from, to, ec);
   if (ec) {
-    fail(ui);
+    fail(report);
     return {};
   }
   return to;
@@ -206,7 +202,7 @@ fs::path nativePath(const std::string& text) {
   return resolveCase(fs::path(s));
 }
 
-bool MyFileCopy(host::Ui* ui, const std::string& source, const std::string& destination, bool /*overwrite*/) {
+bool MyFileCopy(const FailureReport& report, const std::string& source, const std::string& destination, bool /*overwrite*/) {
   Source src = splitSource(source);
   fs::path dest = nativePath(destination);
   std::error_code ec;
@@ -214,7 +210,7 @@ bool MyFileCopy(host::Ui* ui, const std::string& source, const std::string& dest
   bool intoFolder = true;
   if (src.pattern.empty()) {
     if (!fs::is_regular_file(src.single, ec)) {
-      fail(ui);
+      fail(report);
       return false;
     }
     files.push_back(src.single);
@@ -222,7 +218,7 @@ bool MyFileCopy(host::Ui* ui, const std::string& source, const std::string& dest
   } else {
     files = matchingFiles(src.folder, src.pattern);
     if (files.empty()) {
-      fail(ui);
+      fail(report);
       return false;
     }
   }
@@ -233,11 +229,11 @@ bool MyFileCopy(host::Ui* ui, const std::string& source, const std::string& dest
     fs::path target = intoFolder ? dest / f.filename() : dest;
     if (!fs::copy_file(f, target, fs::copy_options::overwrite_existing, ec)) ok = false;
   }
-  if (!ok) fail(ui);
+  if (!ok) fail(report);
   return ok;
 }
 
-bool MyFileDelete(host::Ui* ui, const std::string& source) {
+bool MyFileDelete(const FailureReport& report, const std::string& source) {
   Source src = splitSource(source);
   std::error_code ec;
   bool ok = true;
@@ -246,15 +242,15 @@ bool MyFileDelete(host::Ui* ui, const std::string& source) {
   } else {
     for (const fs::path& f : matchingFiles(src.folder, src.pattern)) ok = discard(f) && ok;
   }
-  if (!ok) fail(ui);
+  if (!ok) fail(report);
   return ok;
 }
 
-bool MyFileRename(host::Ui* ui, const std::string& source, const std::string& destination, bool /*overwrite*/) {
-  return !renameToFreeName(ui, source, destination).empty();
+bool MyFileRename(const FailureReport& report, const std::string& source, const std::string& destination, bool /*overwrite*/) {
+  return !renameToFreeName(report, source, destination).empty();
 }
 
-void PwhFileRename(host::Ui* ui, const std::string& path, const std::string& oldPrefix,
+void PwhFileRename(const FailureReport& report, const std::string& path, const std::string& oldPrefix,
                    const std::string& newPrefix) {
   if (oldPrefix.empty()) return;
   fs::path folder = nativePath(path);
@@ -270,7 +266,7 @@ void PwhFileRename(host::Ui* ui, const std::string& path, const std::string& old
         newName += name.substr(at, hit - at) + newPrefix;
       if (at == 0) continue;  // only a case-insensitive match: nothing to replace
       newName += name.substr(at);
-      fs::path done = renameToFreeName(ui, (folder / name).string(), (folder / newName).string());
+      fs::path done = renameToFreeName(report, (folder / name).string(), (folder / newName).string());
       if (done.empty()) break;
       renamed.insert(done.filename().string());
       changed = true;

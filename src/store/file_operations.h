@@ -2,37 +2,40 @@
 // relies on: wildcards in the source name, folders created as needed, no
 // prompts, deletions to the user's trash, renames that never overwrite. Paths
 // arrive as text built with backslashes; both separators are accepted and
-// names are found regardless of letter case. A failure shows
-// "Erreur API SHFileOperation()" through the UI (when one is given) and the
-// caller goes on; the result says whether the operation succeeded.
+// names are found regardless of letter case. A failure hands
+// "Erreur API SHFileOperation()" to the caller's report (when one is given) and
+// the caller goes on; the result says whether the operation succeeded.
 #pragma once
 #include <filesystem>
+#include <functional>
 #include <string>
 
-#include "host/ui.h"
-
 namespace store {
+
+// Where the dossier store says what went wrong; the caller decides how it is
+// shown. An empty report keeps the failure silent.
+using FailureReport = std::function<void(const std::string& message)>;
 
 // Copies one file, or every file matching a pattern ("*" and "?" in the last
 // component; "*.*" matches every file), into the destination folder, which is
 // created when missing. A single source file copied to a path that is not an
 // existing folder takes that path as its new name. Existing targets are overwritten.
-bool MyFileCopy(host::Ui* ui, const std::string& source, const std::string& destination, bool overwrite = true);
+bool MyFileCopy(const FailureReport& report, const std::string& source, const std::string& destination, bool overwrite = true);
 
 // Deletes one file, every file matching a pattern (files only), or a whole folder
 // with its content. Goes to the freedesktop trash when the user has one, else the
 // files are removed.
-bool MyFileDelete(host::Ui* ui, const std::string& source);
+bool MyFileDelete(const FailureReport& report, const std::string& source);
 
 // Moves or renames a file or folder. When the destination exists the moved item
 // gets a free name beside it ("NAME (2).EXT").
-bool MyFileRename(host::Ui* ui, const std::string& source, const std::string& destination,
+bool MyFileRename(const FailureReport& report, const std::string& source, const std::string& destination,
                   bool overwrite = false);
 
 // In folder `path`, renames every file whose name starts with `oldPrefix` (letter
 // case ignored) by replacing each exact occurrence of `oldPrefix` with `newPrefix`.
 // Stops when a pass changes nothing; a file is renamed at most once.
-void PwhFileRename(host::Ui* ui, const std::string& path, const std::string& oldPrefix,
+void PwhFileRename(const FailureReport& report, const std::string& path, const std::string& oldPrefix,
                    const std::string& newPrefix);
 
 // The message every failing operation shows.

@@ -4,8 +4,8 @@
 #include <memory>
 #include <vector>
 
+#include "base/text.h"
 #include "store/engine/index_check.h"
-#include "store/engine/path_case.h"
 #include "store/engine/table.h"
 
 namespace fs = std::filesystem;
@@ -25,7 +25,7 @@ void writeCsvValue(std::ostream& out, const std::string& value) {
 
 bool isTableFile(const fs::path& p) {
   std::string ext = p.extension().string();
-  return sameNameIgnoringCase(ext, ".dbf");
+  return base::equalsIgnoringCase(ext, ".dbf");
 }
 
 }  // namespace

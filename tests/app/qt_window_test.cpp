@@ -42,9 +42,9 @@ class QtWindow : public CliTest {
     CliTest::SetUp();
     application();
     window = std::make_unique<app::QtFrontEnd>();
-    window->messageHook = [this](const std::string& text, host::MsgIcon, const std::string& title) {
+    window->messageHook = [this](const std::string& text, base::MsgIcon, const std::string& title) {
       messages.push_back(title + ": " + text);
-      return host::MsgResult::Ok;
+      return base::MsgResult::Ok;
     };
   }
 

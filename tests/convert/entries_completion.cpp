@@ -2,7 +2,7 @@
 // invoice on all its lines, currency of foreign financial journals.
 #include <gtest/gtest.h>
 
-#include "convert/steps.h"
+#include "convert/entries/history_steps.h"
 #include "support/history_dossier.h"
 
 namespace {
@@ -32,40 +32,56 @@ TEST(DocumentAccounts, MainLineAccountReachesTheOtherLinesOfItsDocumentOnly) {
   EXPECT_EQ(act[5].at("ACCOUNTRP"), "");      // general journals are left alone
 }
 
-Record bankLine(const std::string& code, const std::string& currency, const std::string& euro,
+Record bankLine(const std::string& code, const std::string& doc, const std::string& currency, const std::string& euro,
                 const std::string& rate, const std::string& currencyAmount) {
-  return {{"DBKTYPE", "4"}, {"DBKCODE", code}, {"CURRCODE", currency}, {"AMOUNTEUR", euro},
-          {"CURRATE", rate}, {"CURRAMOUNT", currencyAmount}};
+  return {{"DBKTYPE", "4"},   {"DBKCODE", code},     {"DOCNUMBER", doc},        {"BOOKYEAR", "1"}, {"PERIOD", "03"},
+          {"CURRCODE", currency}, {"AMOUNTEUR", euro}, {"CURRATE", rate}, {"CURRAMOUNT", currencyAmount}};
 }
 
-TEST(CurrencyAmounts, LinesOfAForeignJournalTakeItsCurrencyAndLastRate) {
+TEST(CurrencyAmounts, LinesOfAForeignJournalTakeTheRateOfTheirDocument) {
   testing_support::StepContext step;
-  step.ctx.foreignCurrencyJournalList = "|BQ2|";
+  step.ctx.journals.foreignCurrency = {"BQ2"};
   const std::string prefix = testing_support::NewYearDossier("CurrencyAmounts", 1);
   testing_support::AppendRecords(prefix + "_ACT.DBF",
-                                 {bankLine("BQ2", "USD", "100", "1.1", "110"),
-                                  bankLine("BQ2", "", "50", "0", "0"),
-                                  bankLine("BQ2", "USD", "-20", "0", "0"),
-                                  bankLine("BQ2", "USD", "0", "0", "3.5"),
-                                  bankLine("BQ2", "USD", "10", "1.2", "12"),
-                                  bankLine("BQ2", "", "33.33", "0", "0"),
-                                  bankLine("BQ1", "", "40", "0", "0")});
+                                 {bankLine("BQ2", "1", "USD", "100", "1.1", "110"),
+                                  bankLine("BQ2", "1", "", "-50", "0", "0"),
+                                  bankLine("BQ2", "1", "USD", "-20", "0", "0"),
+                                  bankLine("BQ2", "1", "USD", "0", "0", "3.5"),
+                                  bankLine("BQ2", "1", "EUR", "-30", "0", "0"),
+                                  // 116.67 dollars for 100 euro over three lines of a
+                                  // third each: 38.89, 38.89 and 38.90 (33.34 x 1.1667 =
+                                  // 38.8978), one cent too many, which the largest line gives back.
+                                  bankLine("BQ2", "2", "", "33.33", "0", "0"),
+                                  bankLine("BQ2", "2", "", "33.33", "0", "0"),
+                                  bankLine("BQ2", "2", "", "33.34", "0", "0"),
+                                  bankLine("BQ2", "2", "USD", "-100", "1.1667", "-116.67"),
+                                  // A document without a line in the currency has no rate.
+                                  bankLine("BQ2", "3", "", "40", "0", "0"),
+                                  bankLine("BQ2", "3", "", "-40", "0", "0"),
+                                  bankLine("BQ1", "1", "", "40", "0", "0")});
   convert::CompleteCurrencyAmounts(step.ctx, prefix);
   auto act = testing_support::ReadTable(prefix + "_ACT.DBF");
-  ASSERT_EQ(act.size(), 7u);
+  ASSERT_EQ(act.size(), 12u);
   EXPECT_EQ(act[1].at("CURRCODE"), "USD");
-  EXPECT_EQ(Number(act[1], "CURRAMOUNT"), 55);
+  EXPECT_EQ(Number(act[1], "CURRAMOUNT"), -55);
   EXPECT_DOUBLE_EQ(Number(act[1], "CURRATE"), 1.1);
   EXPECT_EQ(Number(act[2], "CURRAMOUNT"), -22);
   EXPECT_DOUBLE_EQ(Number(act[2], "CURRATE"), 1.1);
-  // An exchange difference (0 euro) keeps its own currency amount.
+  // An exchange difference (0 euro) keeps its own currency amount; the
+  // document is then 3.5 dollars off, which is the source's and stays.
   EXPECT_EQ(Number(act[3], "CURRAMOUNT"), 3.5);
   EXPECT_DOUBLE_EQ(Number(act[3], "CURRATE"), 1.1);
-  // A newer rate of the journal applies from its line on: 33.33 x 1.2 = 39.996.
-  EXPECT_EQ(Number(act[5], "CURRAMOUNT"), 40);
-  EXPECT_DOUBLE_EQ(Number(act[5], "CURRATE"), 1.2);
-  // A euro journal is not touched.
-  EXPECT_EQ(act[6].at("CURRCODE"), "");
+  EXPECT_EQ(act[4].at("CURRCODE"), "USD");
+  EXPECT_EQ(Number(act[4], "CURRAMOUNT"), -33);
+
+  EXPECT_EQ(Number(act[5], "CURRAMOUNT"), 38.89);
+  EXPECT_EQ(Number(act[6], "CURRAMOUNT"), 38.89);
+  EXPECT_EQ(Number(act[7], "CURRAMOUNT"), 38.89);
+  EXPECT_DOUBLE_EQ(Number(act[7], "CURRATE"), 1.1667);
+
+  EXPECT_EQ(act[9].at("CURRCODE"), "");
+  EXPECT_EQ(Number(act[9], "CURRATE"), 0);
+  EXPECT_EQ(act[11].at("CURRCODE"), "") << "a euro journal is not touched";
 }
 
 }  // namespace

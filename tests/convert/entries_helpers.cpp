@@ -5,9 +5,9 @@
 #include <random>
 #include <set>
 
+#include "base/recording_ui.h"
 #include "convert/entries/entry_helpers.h"
 #include "convert/entries/fixed_point.h"
-#include "host/recording_ui.h"
 #include "support/scripted_source.h"
 
 namespace {
@@ -29,8 +29,8 @@ TEST(DocOrder, DecimalSeriesThenAlphanumericSeries) {
 }
 
 TEST(DocOrder, WholeSeriesIsDistinctAndEndsWithOverflowMessage) {
-  host::RecordingUi ui;
-  run::RunContext ctx;
+  base::RecordingUi ui;
+  base::RunContext ctx;
   ctx.ui = &ui;
   std::set<std::string> seen;
   std::string code = "000";

@@ -1,7 +1,7 @@
 // The opening document: period "00" lines of the book year as OPDOUV 1.
 #include <gtest/gtest.h>
 
-#include "convert/steps.h"
+#include "convert/entries/history_steps.h"
 #include "support/history_dossier.h"
 #include "support/scripted_source.h"
 
@@ -14,7 +14,7 @@ using testing_support::Row;
 using testing_support::Text;
 
 Row opening(int period, const std::string& account, const std::string& flag, const std::string& amount,
-            int assocType = 0, run::Value checkId = Null()) {
+            int assocType = 0, base::Value checkId = Null()) {
   return {{"PERIOD", Int(period)},           {"CHECKID", checkId},
           {"ACCTID", Text(account)},         {"ASSOCACCTTYPE", Int(assocType)},
           {"ASSOCACCTID", assocType ? Text("K1") : Null()},

@@ -7,46 +7,46 @@
 
 namespace {
 
-run::RunContext withTemplateJournals() {
-  run::RunContext ctx;
+base::RunContext withTemplateJournals() {
+  base::RunContext ctx;
   for (auto [type, code] : std::vector<std::pair<std::string, std::string>>{
            {"2", "VENTES"}, {"0", "ACHATS"}, {"3", "NCVEN"}, {"1", "NCACHA"}, {"5", "OPDIV"}})
-    convert::RegisterJournal(ctx, type, code);
+    ctx.journals.add(type, code);
   return ctx;
 }
 
 TEST(JournalRename, FreeCodesFollowTheCounterSeries) {
-  run::RunContext ctx = withTemplateJournals();
+  base::RunContext ctx = withTemplateJournals();
   EXPECT_EQ(convert::RenameJournalCode(ctx, "VENTES", "0"), "VENTE0");
-  convert::RegisterJournal(ctx, "2", "VENTE2");
+  ctx.journals.add("2", "VENTE2");
   EXPECT_EQ(convert::RenameJournalCode(ctx, "VENTES", "2"), "VENT02");
   EXPECT_EQ(convert::RenameJournalCode(ctx, "VENTES", "2"), "VENT12");
-  EXPECT_EQ(ctx.journalKeys, (std::vector<std::string>{"0VENTES", "2VENTES", "2VENTES"}));
-  EXPECT_EQ(ctx.journalCodes, (std::vector<std::string>{"VENTE0", "VENT02", "VENT12"}));
-  EXPECT_TRUE(convert::JournalPairKnown(ctx, "2", "vent12"));
+  // A key keeps the first code given to it.
+  EXPECT_EQ(ctx.journals.renamed, (std::map<std::string, std::string>{{"0VENTES", "VENTE0"}, {"2VENTES", "VENT02"}}));
+  EXPECT_TRUE(ctx.journals.knows("2", "vent12"));
 }
 
 TEST(JournalRename, ShortCodesGrowInsteadOfBeingCut) {
-  run::RunContext ctx;
-  convert::RegisterJournal(ctx, "2", "VEN");
+  base::RunContext ctx;
+  ctx.journals.add("2", "VEN");
   EXPECT_EQ(convert::RenameJournalCode(ctx, "VEN", "2"), "VEN2");
   EXPECT_EQ(convert::RenameJournalCode(ctx, "VEN", "2"), "VEN02");
   EXPECT_EQ(convert::RenameJournalCode(ctx, "VEN", "2"), "VEN12");
 }
 
 TEST(JournalResolution, SecondTypeOfOneJournalGetsOneNewJournal) {
-  run::RunContext ctx = withTemplateJournals();
+  base::RunContext ctx = withTemplateJournals();
   EXPECT_EQ(convert::ResolveDocumentJournal(ctx, "J1", "2"), "J1");
   EXPECT_EQ(convert::ResolveDocumentJournal(ctx, "j1", "2"), "j1");
-  EXPECT_TRUE(ctx.addedJournals.empty());
+  EXPECT_TRUE(ctx.journals.added.empty());
   const std::string other = convert::ResolveDocumentJournal(ctx, "J1", "5");
   EXPECT_EQ(other, "J15");
   EXPECT_EQ(convert::ResolveDocumentJournal(ctx, "J1", "5"), other);
   EXPECT_EQ(convert::ResolveDocumentJournal(ctx, " J1 ", "5"), other);
-  EXPECT_EQ(ctx.addedJournals, std::vector<std::string>{"5J15"});
+  EXPECT_EQ(ctx.journals.added, std::vector<std::string>{"5J15"});
   // A template journal keeps its code for its own type.
   EXPECT_EQ(convert::ResolveDocumentJournal(ctx, "ACHATS", "0"), "ACHATS");
-  EXPECT_EQ(ctx.addedJournals.size(), 1u);
+  EXPECT_EQ(ctx.journals.added.size(), 1u);
 }
 
 }  // namespace

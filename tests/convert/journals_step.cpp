@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "convert/master/journal_registry.h"
-#include "convert/steps.h"
+#include "convert/master/master_steps.h"
 #include "support/history_dossier.h"
 #include "support/scripted_source.h"
 
@@ -17,8 +17,8 @@ using testing_support::Record;
 using testing_support::Row;
 using testing_support::Text;
 
-Row journal(const std::string& code, int type, int subtype, run::Value account = Null(), run::Value bank = Null(),
-            run::Value wording = Text("Journal")) {
+Row journal(const std::string& code, int type, int subtype, base::Value account = Null(), base::Value bank = Null(),
+            base::Value wording = Text("Journal")) {
   return {{"JrnlID", Text(code)}, {"Type", Int(type)}, {"SubType", Int(subtype)},
           {"Wording", wording},   {"AcctID", account}, {"BankNum", bank}};
 }
@@ -47,8 +47,7 @@ TEST(JournalsStep, TypesRenamesBankOptionsAndCentralAccounts) {
   const Record* renamed = FindRecord(dbk, "DBKID", "VENTE0");
   ASSERT_TRUE(renamed);
   EXPECT_EQ(renamed->at("DBKTYPE"), "0");
-  EXPECT_EQ(step.ctx.journalKeys, std::vector<std::string>{"0VENTES"});
-  EXPECT_EQ(step.ctx.journalCodes, std::vector<std::string>{"VENTE0"});
+  EXPECT_EQ(step.ctx.journals.renamed, (std::map<std::string, std::string>{{"0VENTES", "VENTE0"}}));
 
   const Record* bq1 = FindRecord(dbk, "DBKID", "BQ1");
   ASSERT_TRUE(bq1);
@@ -62,7 +61,7 @@ TEST(JournalsStep, TypesRenamesBankOptionsAndCentralAccounts) {
   EXPECT_EQ(FindRecord(dbk, "DBKID", "CAI")->at("DBKOPT"), "BKCPT=BE12 3456,BIC=NUL,LIMCRED=0,DEV=EUR");
   EXPECT_EQ(FindRecord(dbk, "DBKID", "OD2")->at("DBKTYPE2"), "3");
   EXPECT_EQ(FindRecord(dbk, "DBKID", "ODX")->at("DBKTYPE"), "5");
-  EXPECT_EQ(step.ctx.foreignCurrencyJournalList, "|BQ1|");
+  EXPECT_EQ(step.ctx.journals.foreignCurrency, std::set<std::string>{"BQ1"});
 
   auto acf = testing_support::ReadTable(prefix + "_ACF.DBF");
   EXPECT_EQ(acf.size(), accountsBefore + 1);  // 551000 added, 580000 left alone
@@ -75,7 +74,7 @@ TEST(JournalsStep, TypesRenamesBankOptionsAndCentralAccounts) {
   EXPECT_EQ(added->at("CENTRALID"), "FBQ2");
   EXPECT_EQ(added->at("CURRENCY"), "EUR");
   EXPECT_EQ(FindRecord(acf, "NUMBER", "580000"), nullptr);
-  EXPECT_EQ(step.ctx.financialAccountList, "|550000||551000|");
+  EXPECT_EQ(step.ctx.journals.financialAccounts, (std::set<std::string>{"550000", "551000"}));
 }
 
 TEST(JournalsStep, MissingJournalTableIsReported) {
@@ -89,8 +88,8 @@ TEST(JournalsStep, MissingJournalTableIsReported) {
 TEST(JournalsStep, AddedAndClosingJournalsAreWrittenAfterTheDocuments) {
   testing_support::StepContext step;
   const std::string prefix = testing_support::NewYearDossier("AddedJournals", 1);
-  step.ctx.addedJournals = {"5MIX4", " ", "2VEN2"};
-  step.ctx.closingJournalList = {"J1", "J2"};
+  step.ctx.journals.added = {"5MIX4", " ", "2VEN2"};
+  step.ctx.journals.closing = {"J1", "J2"};
   convert::AddDocumentJournals(step.ctx, prefix);
   convert::AddClosingJournals(step.ctx, prefix);
   auto dbk = testing_support::ReadTable(prefix + "_DBK_01.DBF");

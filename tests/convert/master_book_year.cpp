@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "convert/master/book_year.h"
-#include "convert/steps.h"
+#include "convert/master/master_steps.h"
 #include "master_dossier.h"
 
 using namespace master_test;

@@ -3,7 +3,7 @@
 
 #include <fstream>
 
-#include "convert/steps.h"
+#include "convert/master/master_steps.h"
 #include "master_dossier.h"
 #include "store/engine/sx.h"
 

@@ -1,7 +1,7 @@
 // Company identity, dossier languages and LENGEN in PARAM of a real template dossier.
 #include <gtest/gtest.h>
 
-#include "convert/steps.h"
+#include "convert/master/master_steps.h"
 #include "master_dossier.h"
 #include "store/engine/sx.h"
 

@@ -1,7 +1,7 @@
 // Customers and suppliers into CSF and ZIPCODE of a real template dossier.
 #include <gtest/gtest.h>
 
-#include "convert/steps.h"
+#include "convert/master/master_steps.h"
 #include "master_dossier.h"
 
 using namespace master_test;

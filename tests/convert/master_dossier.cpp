@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "convert/master/text.h"
+#include "base/text.h"
 #include "store/engine/index_check.h"
 #include "store/engine/sx.h"
 
@@ -58,7 +58,7 @@ std::vector<Record> MasterDossier::rows(const std::string& table, const std::vec
 
 std::string MasterDossier::param(const std::string& id) {
   for (const Record& r : rows("PARAM", {"ID", "VALUE"})) {
-    if (convert::UpperCase(r.at("ID")) == convert::UpperCase(id)) return r.at("VALUE");
+    if (base::UpperCase(r.at("ID")) == base::UpperCase(id)) return r.at("VALUE");
   }
   ADD_FAILURE() << "no PARAM row " << id;
   return {};

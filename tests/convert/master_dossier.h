@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "run/run_context.h"
+#include "base/recording_ui.h"
+#include "base/run_context.h"
 #include "support/memory_source.h"
-#include "host/recording_ui.h"
 #include "support/working_dossier.h"
 
 namespace master_test {
@@ -36,8 +36,8 @@ class MasterDossier : public ::testing::Test {
 
   std::filesystem::path root;
   std::string prefix;  // built with backslashes, as the run builds it
-  host::RecordingUi ui;
-  run::RunContext ctx;
+  base::RecordingUi ui;
+  base::RunContext ctx;
   std::vector<std::string> errors;
   std::vector<std::string> records;  // Label6 texts
   std::vector<std::string> steps;    // Label9 texts

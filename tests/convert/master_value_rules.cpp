@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "convert/master/codes.h"
-#include "convert/master/text.h"
 
 using namespace convert;
 
@@ -92,19 +91,6 @@ TEST(MasterValueRules, PeriodLabelsCompareWholeTrimmedLowerCaseTexts) {
   EXPECT_EQ(FR2UK(numeric), "1");  // no numeric inputs here
 }
 
-TEST(MasterValueRules, PaddingAndClippingCountCharactersNotBytes) {
-  EXPECT_EQ(Padr("Clô", 3), "Clô");
-  EXPECT_EQ(Padr("", 3), "   ");
-  EXPECT_EQ(Padr("  Jan  ", 5), "Jan  ");
-  EXPECT_EQ(Padr("Janvier", 3), "Jan");
-  EXPECT_EQ(Proper("jANVIER"), "Janvier");
-  EXPECT_EQ(Proper("élan"), "Élan");
-
-  EXPECT_EQ(Clip("  Société  ", 40), "  Société  ");     // fits: kept with its blanks
-  EXPECT_EQ(Clip("  Société Générale  ", 7), "Société");  // too long: trimmed, then cut
-  EXPECT_EQ(Clip("ééé", 3), "ééé");
-}
-
 TEST(MasterValueRules, ParameterListsFindAndReplaceOneEntry) {
   EXPECT_EQ(ListValue("CUST=X,SUP=X,LENGEN=6", "LENGEN"), "6");
   EXPECT_EQ(ListValue("CUST=X,SUP=X,lengen= 7 ,Z=1", "LenGen"), "7");
@@ -115,9 +101,4 @@ TEST(MasterValueRules, ParameterListsFindAndReplaceOneEntry) {
   EXPECT_EQ(ReplaceListValue("CUST=X,SUP=X,LENGEN=6", "LENGEN", "7"), "CUST=X,SUP=X,LENGEN=7");
   EXPECT_EQ(ReplaceListValue(" LENGEN=6,CUST=X ", "LENGEN", "8"), "LENGEN=8,CUST=X");
   EXPECT_EQ(ReplaceListValue("CUST=X", "LENGEN", "5"), "CUST=X,LENGEN=5");
-
-  EXPECT_EQ(NumberText(Val(" 6 ")), "6");
-  EXPECT_EQ(NumberText(Val("")), "0");
-  EXPECT_EQ(TwoDigits(7), "07");
-  EXPECT_EQ(TwoDigits(103), "103");
 }

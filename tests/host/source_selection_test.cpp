@@ -4,7 +4,7 @@
 
 namespace {
 
-using run::Value;
+using base::Value;
 
 TEST_F(WizardTest, AccessFolderChoiceLoadsTheCompanyList) {
   societies({{Value::ofInt(7), "Acme"}, {Value::ofInt(12), ""}, {Value::null(), "Nameless"}, {Value::ofInt(42), "Beta"}});
@@ -52,7 +52,7 @@ TEST_F(WizardTest, ConnectChecksTheFieldsThenLoadsTheServerList) {
   w.click("cmdConnect");
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].text, "Le nom du serveur est obligatoire");
-  EXPECT_EQ(ui.messages[0].icon, host::MsgIcon::None);
+  EXPECT_EQ(ui.messages[0].icon, base::MsgIcon::None);
 
   w.type("cboServeur", " srv ");
   w.type("txtPw", "p;w d");

@@ -8,7 +8,7 @@
 #include <random>
 #include <string>
 
-#include "host/recording_ui.h"
+#include "base/recording_ui.h"
 #include "host/wizard.h"
 #include "support/memory_source.h"
 
@@ -27,14 +27,14 @@ class WizardTest : public ::testing::Test {
   run::Services services() {
     run::Services s;
     s.closeAllTables = [] {};
-    s.openAccess = [this](const std::string& file) -> std::unique_ptr<run::Source> {
+    s.openAccess = [this](const std::string& file) -> std::unique_ptr<base::Source> {
       openedFiles.push_back(file);
-      if (brokenCommon) throw run::SourceError("not an Access database");
+      if (brokenCommon) throw base::SourceError("not an Access database");
       return std::make_unique<testing_support::MemorySource>(common);
     };
-    s.openSql = [this](const run::SqlLogin& login, const std::string& database) -> std::unique_ptr<run::Source> {
+    s.openSql = [this](const run::SqlLogin& login, const std::string& database) -> std::unique_ptr<base::Source> {
       logins.push_back(login.server + "|" + login.login + "|" + login.password + "|" + database);
-      if (refuseLogin) throw run::SourceError("  Login failed for user 'sa'.  ");
+      if (refuseLogin) throw base::SourceError("  Login failed for user 'sa'.  ");
       return std::make_unique<testing_support::MemorySource>(common);
     };
     return s;
@@ -49,16 +49,16 @@ class WizardTest : public ::testing::Test {
     return *form;
   }
 
-  void societies(std::vector<std::pair<run::Value, std::string>> rows) {
+  void societies(std::vector<std::pair<base::Value, std::string>> rows) {
     common.tables["SOCIETYLIST"] = {{"SOCIETYID", "NAME"}, {}};
     for (auto& [id, name] : rows)
-      common.tables["SOCIETYLIST"].rows.push_back({id, name.empty() ? run::Value::null() : run::Value::ofText(name)});
+      common.tables["SOCIETYLIST"].rows.push_back({id, name.empty() ? base::Value::null() : base::Value::ofText(name)});
   }
 
   fs::path root;
   std::string ini;
   std::string separator = ".";
-  host::RecordingUi ui;
+  base::RecordingUi ui;
   testing_support::MemorySource common;
   bool brokenCommon = false, refuseLogin = false;
   std::vector<std::string> openedFiles, logins;

@@ -91,9 +91,9 @@ TEST_F(WizardTest, WrongDecimalSeparatorEndsTheWizard) {
   auto& w = load("F");
   ASSERT_EQ(ui.messages.size(), 2u);
   EXPECT_EQ(ui.messages[0].text, "Le séparateur décimal doit être '.' et le séparateur des milliers doit être ','");
-  EXPECT_EQ(ui.messages[0].icon, host::MsgIcon::Critical);
+  EXPECT_EQ(ui.messages[0].icon, base::MsgIcon::Critical);
   EXPECT_EQ(ui.messages[0].title, "Marlin2Kestrel");
-  EXPECT_EQ(ui.messages[1].icon, host::MsgIcon::Information);
+  EXPECT_EQ(ui.messages[1].icon, base::MsgIcon::Information);
   EXPECT_TRUE(w.isUnloaded());
 
   ui.messages.clear();
@@ -146,8 +146,8 @@ TEST_F(WizardTest, DataOptionsAndEnabling) {
 
 class ScriptedFrontEnd : public host::FrontEnd {
  public:
-  explicit ScriptedFrontEnd(host::RecordingUi& ui) : ui_(ui) {}
-  host::Ui& ui() override { return ui_; }
+  explicit ScriptedFrontEnd(base::RecordingUi& ui) : ui_(ui) {}
+  base::Ui& ui() override { return ui_; }
   void showModal(host::frmMain& wizard) override {
     ++shown;
     seenPath = wizard.control("txtPathKestrel").text;
@@ -159,7 +159,7 @@ class ScriptedFrontEnd : public host::FrontEnd {
   std::string seenPath, seenName;
 
  private:
-  host::RecordingUi& ui_;
+  base::RecordingUi& ui_;
 };
 
 TEST_F(WizardTest, ExecuteShowsTheHostValuesAndPassesExecutionDoneOn) {

@@ -1,4 +1,4 @@
 # The source tests write small Marlin-shaped Access files with the Jet 4 writer.
-target_link_libraries(test_run PRIVATE jet4)
+target_link_libraries(test_run PRIVATE jet4 marlin_sample_model)
 # The SQL tests create databases (PWCOMMON among them) on the one test server.
 set(M2K_TEST_PROPERTIES RESOURCE_LOCK sql_test_server)

@@ -1,5 +1,7 @@
 // The checks at the start of an import: each stops the run with its message,
 // leaves the wizard usable and writes nothing into the target dossier.
+#include <stdexcept>
+
 #include "import_run_fixture.h"
 
 namespace {
@@ -11,7 +13,7 @@ class StartChecks : public ImportRunTest {
   void expectRefused(host::frmMain& w, const std::string& message) {
     w.click("cmdOk");
     ASSERT_EQ(messageTexts(), std::vector<std::string>{message});
-    EXPECT_EQ(ui.messages[0].icon, host::MsgIcon::Exclamation);
+    EXPECT_EQ(ui.messages[0].icon, base::MsgIcon::Exclamation);
     EXPECT_FALSE(w.isUnloaded());
     EXPECT_TRUE(w.control("cmdOk").enabled);
     EXPECT_TRUE(w.control("cboCompany").enabled);
@@ -149,12 +151,49 @@ TEST_F(StartChecks, FailingStepStopsTheRunWithItsMessageAndNothingReachesTheTarg
   }
 }
 
-TEST_F(StartChecks, SourceErrorInsideAStepIsReportedAndTheWizardStaysUsable) {
+// Whatever escapes a step is caught once, at the run's step boundary: the
+// source's own message or the unexpected-error message, then the step's fixed
+// message; the wizard stays usable and nothing reaches the target.
+TEST_F(StartChecks, ExceptionsEscapingAStepStopTheRunWithTheStepsMessage) {
+  struct Case {
+    std::string step;
+    std::function<void()> thrower;
+    std::vector<std::string> messages;
+  };
+  const std::vector<Case> cases = {
+      {"journals", [] { throw base::SourceError("La colonne JrnlType manque"); },
+       {"La colonne JrnlType manque", "Une erreur est survenue dans la création des journaux."}},
+      {"openingEntries", [] { throw std::runtime_error("disque plein"); },
+       {"Une erreur inattendue est survenue : disque plein",
+        "Une erreur est survenue dans l'importation de l'od d'ouverture d'exercice"}},
+      // Post-processing has no fixed message: its failure is the one shown.
+      {"completeDocumentAccounts", [] { throw std::out_of_range("index"); },
+       {"Une erreur inattendue est survenue : index"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.step);
+    throwing = {{c.step, c.thrower}};
+    ui.messages.clear();
+    trace.clear();
+    auto& w = accessWizard("F", true);
+    w.click("OptCompta");
+    w.click("cmdOk");
+    EXPECT_EQ(messageTexts(), c.messages);
+    EXPECT_EQ(trace.back(), c.step + ":00") << "the run stops at the failing step";
+    EXPECT_TRUE(w.control("cmdOk").enabled);
+    EXPECT_FALSE(ui.busy);
+    EXPECT_EQ(executionDone, 0);
+    EXPECT_FALSE(targetWritten());
+  }
+}
+
+TEST_F(StartChecks, SourceTableTheRunOpensForAStepFailsThatStep) {
   company.tables.erase("D_AcctSupplier");
   auto& w = accessWizard();
   w.click("cmdOk");
-  ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_NE(ui.messages[0].text.find("Une erreur inattendue est survenue"), std::string::npos);
+  ASSERT_EQ(ui.messages.size(), 2u);
+  EXPECT_NE(ui.messages[0].text.find("D_AcctSupplier"), std::string::npos);
+  EXPECT_EQ(ui.messages[1].text, "Problème lors de la récupération des fournisseurs");
   EXPECT_TRUE(w.control("cmdOk").enabled);
   EXPECT_FALSE(ui.busy);
   EXPECT_FALSE(targetWritten());

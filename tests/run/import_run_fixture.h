@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <random>
 #include <set>
@@ -12,7 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "host/recording_ui.h"
+#include "base/recording_ui.h"
+#include "base/text.h"
+#include "convert/entries/history_queries.h"
 #include "host/wizard.h"
 #include "support/memory_source.h"
 
@@ -35,19 +38,13 @@ class ImportRunTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(root); }
 
-  static std::string twoDigits(int n) {
-    char nn[8];
-    std::snprintf(nn, sizeof nn, "%02d", n);
-    return nn;
-  }
-
   static void touch(const fs::path& p) {
     fs::create_directories(p.parent_path());
     std::ofstream(p) << "x";
   }
 
   static MemoryTable versionTable(int major, int minor) {
-    return {{"Major", "Minor", "Build"}, {{run::Value::ofInt(major), run::Value::ofInt(minor), run::Value::ofInt(7)}}};
+    return {{"Major", "Minor", "Build"}, {{base::Value::ofInt(major), base::Value::ofInt(minor), base::Value::ofInt(7)}}};
   }
 
   // A prefixed-layout company with book years 0..last.
@@ -57,15 +54,11 @@ class ImportRunTest : public ::testing::Test {
     s.tables["D_Version"] = versionTable(2, 10);
     for (const char* t : {"D_dParam", "D_AcctCustomer", "D_AcctSupplier", "D_AcctGeneral"}) s.tables[t] = {{"X"}, {}};
     for (int y = 0; y <= last; ++y) {
-      char nn[8];
-      std::snprintf(nn, sizeof nn, "%02d", y);
-      s.tables[std::string("A_") + nn + "_Period"] = {{"PeriodId", "BeginDate"},
-                                                       {{run::Value::ofInt(0), testing_support::dateValue(2020 + y, 1, 1)}}};
-      s.tables[std::string("A_") + nn + "_journal"] = {{"JrnlID"}, {}};
-      const std::string fields =
-          "Historic.JrnlID, Historic.JrnlType, Historic.JrnlSubType, Historic.Doc, Historic.Period, Historic.DocDate";
-      const std::string q = "SELECT " + fields + " From A_" + nn + "_Historic AS Historic GROUP BY " + fields;
-      s.answers[q] = {{"JrnlID"}, {}};
+      const std::string nn = base::twoDigits(y);
+      s.tables["A_" + nn + "_Period"] = {{"PeriodId", "BeginDate"},
+                                                       {{base::Value::ofInt(0), testing_support::dateValue(2020 + y, 1, 1)}}};
+      s.tables["A_" + nn + "_journal"] = {{"JrnlID"}, {}};
+      s.answers[convert::DocumentListQuery(convert::SourceForm::AccessPrefixed, nn)] = {{"JrnlID"}, {}};
     }
     return s;
   }
@@ -74,53 +67,51 @@ class ImportRunTest : public ::testing::Test {
     run::Services s;
     s.prepareEngine = [this] { calls.push_back("prepareEngine"); };
     s.closeAllTables = [this] { calls.push_back("closeAllTables"); };
-    s.createTemplateDossier = [this](host::Ui* shown, const std::string& working, const std::string& language) {
+    s.createTemplateDossier = [this](base::Ui* shown, const std::string& working, const std::string& language) {
       calls.push_back("template:" + language);
       if (templateProblem) {
-        shown->messageBox(*templateProblem, host::MsgButtons::Ok, host::MsgIcon::Exclamation, "");
+        shown->messageBox(*templateProblem, base::MsgButtons::Ok, base::MsgIcon::Exclamation, "");
         return false;
       }
       touch(fs::path(working) / "VIDE" / "VIDE_PARAM.DBF");
       touch(fs::path(working) / "VIDE" / "VIDE_ACF.DBF");
       return true;
     };
-    s.prepareWorkingDossier = [](host::Ui*, const std::string& working, int index) {
-      const std::string name = "VIDE" + twoDigits(index);
+    s.prepareWorkingDossier = [](base::Ui*, const std::string& working, int index) {
+      const std::string name = "VIDE" + base::twoDigits(index);
       fs::path folder = fs::path(working) / name;
       fs::remove_all(folder);
       fs::create_directories(folder);
       for (auto& e : fs::directory_iterator(fs::path(working) / "VIDE"))
         fs::copy_file(e.path(), folder / (name + e.path().filename().string().substr(4)));
     };
-    s.placeDossier = [](host::Ui*, const std::string& working, int index, const std::string& dossier) {
-      const std::string name = "VIDE" + twoDigits(index);
+    s.placeDossier = [](base::Ui*, const std::string& working, int index, const std::string& dossier) {
+      const std::string name = "VIDE" + base::twoDigits(index);
       fs::create_directories(fs::path(working) / dossier);
       for (auto& e : fs::directory_iterator(fs::path(working) / name))
         fs::copy_file(e.path(), fs::path(working) / dossier / (dossier + e.path().filename().string().substr(6)),
                       fs::copy_options::overwrite_existing);
     };
-    s.openAccess = [this](const std::string& file) -> std::unique_ptr<run::Source> {
+    s.openAccess = [this](const std::string& file) -> std::unique_ptr<base::Source> {
       calls.push_back("openAccess:" + fs::path(file).filename().string());
       std::string name = fs::path(file).filename().string();
       if (auto it = yearDatabases.find(name); it != yearDatabases.end())
         return std::make_unique<MemorySource>(it->second);
       return std::make_unique<MemorySource>(company);
     };
-    s.openSql = [this](const run::SqlLogin& login, const std::string& database) -> std::unique_ptr<run::Source> {
+    s.openSql = [this](const run::SqlLogin& login, const std::string& database) -> std::unique_ptr<base::Source> {
       calls.push_back("openSql:" + login.server + "/" + login.login + "/" + database);
-      if (!sqlDatabases.count(database)) throw run::SourceError("Login failed");
+      if (!sqlDatabases.count(database)) throw base::SourceError("Login failed");
       return std::make_unique<MemorySource>(sqlDatabases[database]);
     };
-    s.lastBookYearIndex = [this](run::Source*, bool, bool, const std::string&) { return lastIndex; };
-    s.checkVersionSe = [](run::Source& src) {
+    s.lastBookYearIndex = [this](base::Source*, bool, bool, const std::string&) { return lastIndex; };
+    s.checkVersionSe = [](base::Source& src) {
       for (auto& n : src.tableNames())
         if (n.rfind("D_", 0) == 0) return true;
       return false;
     };
     s.perYearDatabasePath = [this](const std::string& key, int index) -> std::string {
-      char ii[8];
-      std::snprintf(ii, sizeof ii, "A%02d.mdb", index);
-      std::string path = key + ii;
+      std::string path = key + "A" + base::twoDigits(index) + ".mdb";
       return fs::exists(path) ? path : std::string();
     };
     return s;
@@ -130,24 +121,24 @@ class ImportRunTest : public ::testing::Test {
   run::Steps steps(bool withHistory) {
     run::Steps s;
     auto prefixStep = [this](const char* name) {
-      return [this, name](run::RunContext& ctx, const std::string& prefix) {
+      return [this, name](base::RunContext& ctx, const std::string& prefix) {
         record(name, ctx, prefix);
         return !failing.count(name);
       };
     };
     auto rowsStep = [this](const char* name) {
-      return [this, name](run::RunContext& ctx, run::RowSet&, const std::string& prefix) {
+      return [this, name](base::RunContext& ctx, base::RowSet&, const std::string& prefix) {
         record(name, ctx, prefix);
         return !failing.count(name);
       };
     };
     auto completion = [this](const char* name) {
-      return [this, name](run::RunContext& ctx, const std::string& prefix) { record(name, ctx, prefix); };
+      return [this, name](base::RunContext& ctx, const std::string& prefix) { record(name, ctx, prefix); };
     };
     s.categories = prefixStep("categories");
     s.paymentCodes = prefixStep("paymentCodes");
     s.companyIdentity = rowsStep("companyIdentity");
-    s.queryGeneralAccountLength = [this](run::RunContext& ctx) {
+    s.queryGeneralAccountLength = [this](base::RunContext& ctx) {
       record("accountLength", ctx, "");
       return longestAccount;
     };
@@ -157,16 +148,16 @@ class ImportRunTest : public ::testing::Test {
     s.bookYear = rowsStep("bookYear");
     s.dossierLanguages = completion("dossierLanguages");
     if (withHistory) {
-      s.journals = [this](run::RunContext& ctx, run::RowSet&, const std::string& prefix) {
+      s.journals = [this](base::RunContext& ctx, base::RowSet&, const std::string& prefix) {
         record("journals", ctx, prefix);
-        if (foreignJournals) ctx.foreignCurrencyJournalList = "|USD|";
+        if (foreignJournals) ctx.journals.foreignCurrency.insert("USD");
         return !failing.count("journals");
       };
       s.openingEntries = prefixStep("openingEntries");
       s.yearDocuments = rowsStep("yearDocuments");
       s.completeDocumentAccounts = completion("completeDocumentAccounts");
       s.completeCurrencyAmounts = completion("completeCurrencyAmounts");
-      s.mergeYears = [this](run::RunContext&, const std::string& working, int older, int newer) {
+      s.mergeYears = [this](base::RunContext&, const std::string& working, int older, int newer) {
         trace.push_back("merge:" + std::to_string(older) + "+" + std::to_string(newer));
         // The merged result lives in the older year dossier.
         touch(fs::path(working) / ("VIDE0" + std::to_string(older)) / ("VIDE0" + std::to_string(older) + "_DBK_02.DBF"));
@@ -175,10 +166,9 @@ class ImportRunTest : public ::testing::Test {
     return s;
   }
 
-  void record(const std::string& name, run::RunContext& ctx, const std::string& prefix) {
-    char nn[8];
-    std::snprintf(nn, sizeof nn, "%02d", ctx.bookYearIndex);
-    trace.push_back(name + ":" + nn);
+  void record(const std::string& name, base::RunContext& ctx, const std::string& prefix) {
+    trace.push_back(name + ":" + base::twoDigits(ctx.bookYearIndex));
+    if (auto it = throwing.find(name); it != throwing.end()) it->second();
     if (form) seen[name] = {form->control("ProgressBar1").progress, form->control("Label8").text};
     if (!prefix.empty()) prefixes.push_back(prefix);
   }
@@ -215,9 +205,11 @@ class ImportRunTest : public ::testing::Test {
   std::string longestAccount = "6";
   std::optional<std::string> templateProblem;
   std::set<std::string> failing;
+  // Steps that throw instead of returning, and how.
+  std::map<std::string, std::function<void()>> throwing;
   bool foreignJournals = false;
 
-  host::RecordingUi ui;
+  base::RecordingUi ui;
   std::unique_ptr<host::frmMain> form;
   std::vector<std::string> calls, trace, prefixes;
   // Progress bar and Label8 as each step found them.

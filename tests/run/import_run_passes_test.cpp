@@ -20,7 +20,7 @@ TEST_F(Passes, MasterDataOnlyMakesOnePassOnTheNewestYear) {
                           "dossierLanguages:03"}));
   EXPECT_EQ(prefixes.front(), (kestrel / "VIDE03" / "VIDE03").string());
   EXPECT_EQ(messageTexts(), Trace{"L'importation s'est déroulée correctement"});
-  EXPECT_EQ(ui.messages[0].icon, host::MsgIcon::None);
+  EXPECT_EQ(ui.messages[0].icon, base::MsgIcon::None);
   EXPECT_EQ(executionDone, 1);
   EXPECT_TRUE(w.isUnloaded());
   EXPECT_EQ(w.control("Label8").text, "Terminated...");
@@ -164,7 +164,7 @@ TEST_F(Passes, RunStateOfAFailedRunDoesNotLeakIntoTheNext) {
   failing = {"yearDocuments"};
   w.click("cmdOk");
   ASSERT_EQ(executionDone, 0);
-  EXPECT_EQ(w.ctx.foreignCurrencyJournalList, "|USD|");
+  EXPECT_EQ(w.ctx.journals.foreignCurrency, std::set<std::string>{"USD"});
 
   // The same wizard, pressed again: no currency journals this time.
   foreignJournals = false;

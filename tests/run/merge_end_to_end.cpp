@@ -42,7 +42,7 @@ int shell(const std::string& command) { return std::system(command.c_str()); }
 
 // The lines of one source book year, as the import must carry them over:
 // AcctType > 0, the newer year without its opening period.
-void addSourceYear(run::Source& source, const std::string& table, const std::string& bookYear, bool withOpening,
+void addSourceYear(base::Source& source, const std::string& table, const std::string& bookYear, bool withOpening,
                    AccountTotals& totals) {
   auto rows = source.query("SELECT AcctID, Period, FlagDC, AmntBase FROM " + table + " WHERE AcctType > 0");
   for (; !rows->eof(); rows->moveNext()) {
@@ -56,8 +56,8 @@ void addSourceYear(run::Source& source, const std::string& table, const std::str
 }
 
 struct FullImport {
-  void importAndCheck(const std::string& sourceArgs, const std::string& form, run::Source& year0,
-                      run::Source& year1, const std::string& table0, const std::string& table1) {
+  void importAndCheck(const std::string& sourceArgs, const std::string& form, base::Source& year0,
+                      base::Source& year1, const std::string& table0, const std::string& table1) {
     if (!fs::exists(fs::path(M2K_BIN_DIR) / "marlin2kestrel")) GTEST_SKIP() << "marlin2kestrel is not built";
     const fs::path kestrel = fs::path(M2K_BUILD_DIR) / "test_dossiers" / ("full-import-" + form);
     fs::remove_all(kestrel);

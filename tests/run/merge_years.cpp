@@ -32,7 +32,8 @@ TEST(YearMerge, NewerYearJoinsTheOlderDossier) {
   const size_t accounts2 = testing_support::ReadTable(second + "_ACF.DBF").size();
   testing_support::AppendRecords(first + "_ACT.DBF", {{{"PERIOD", "00"}, {"MATCHNO", "10000001"}, {"BOOKYEAR", "1"}}});
   testing_support::AppendRecords(second + "_ACT.DBF", {{{"PERIOD", "00"}, {"MATCHNO", ""}, {"BOOKYEAR", "1"}},
-                                            {{"PERIOD", "03"}, {"MATCHNO", "10000001"}, {"BOOKYEAR", "1"}},
+                                            {{"PERIOD", "03"}, {"MATCHNO", "10000001"}, {"BOOKYEAR", "1"},
+                                             {"REMINDLEV", "2"}, {"AMOUNTEUR", "-12.5"}},
                                             {{"PERIOD", "04"}, {"MATCHNO", ""}, {"BOOKYEAR", "1"}}});
   testing_support::AppendRecords(second + "_PARAM.DBF", {{{"ID", "BOOKYEAR1.LASTDOC"}, {"VALUE", "42"}},
                                                       {{"ID", "COMPANYNAME"}, {"VALUE", "newer"}}});
@@ -40,7 +41,7 @@ TEST(YearMerge, NewerYearJoinsTheOlderDossier) {
   const auto params2 = testing_support::ReadTable(second + "_PARAM.DBF");
   const auto dbk2 = testing_support::ReadTable(second + "_DBK_01.DBF");
 
-  run::RunContext ctx;
+  base::RunContext ctx;
   run::MergeBookYears(ctx, folder, 3, 4);
 
   auto acf = testing_support::ReadTable(first + "_ACF.DBF");
@@ -64,6 +65,11 @@ TEST(YearMerge, NewerYearJoinsTheOlderDossier) {
   EXPECT_EQ(act[1].at("BOOKYEAR"), "2");
   EXPECT_EQ(act[1].at("MATCHNO"), "20000001");
   EXPECT_EQ(act[2].at("MATCHNO"), "");
+  // Every other field as the newer year held it, a blank number included.
+  EXPECT_EQ(act[1].at("REMINDLEV"), "2");
+  EXPECT_EQ(act[1].at("AMOUNTEUR"), "-12.500");
+  EXPECT_EQ(act[2].at("REMINDLEV"), "");
+  EXPECT_EQ(act[2].at("AMOUNTEUR"), "");
 
   auto params = testing_support::ReadTable(first + "_PARAM.DBF");
   const size_t year1Params = std::count_if(params2.begin(), params2.end(), [](const Record& r) {

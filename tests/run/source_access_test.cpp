@@ -18,12 +18,12 @@ namespace {
 
 // The mdb-export form of a value: money with four decimals, dates as
 // "YYYY-MM-DD HH:MM:SS", Booleans 1/0, null empty.
-std::string exportForm(const run::Value& v) {
+std::string exportForm(const base::Value& v) {
   switch (v.kind) {
-    case run::Value::Kind::Null: return "";
-    case run::Value::Kind::Boolean: return v.integer ? "1" : "0";
-    case run::Value::Kind::Decimal: return v.text;
-    case run::Value::Kind::DateTime: return run::isoText(v.date);
+    case base::Value::Kind::Null: return "";
+    case base::Value::Kind::Boolean: return v.integer ? "1" : "0";
+    case base::Value::Kind::Decimal: return v.text;
+    case base::Value::Kind::DateTime: return run::isoText(v.date);
     default: return v.asText();
   }
 }
@@ -35,7 +35,7 @@ bool sameCell(const std::string& mine, const std::string& theirs) {
   return !mine.empty() && !theirs.empty() && *e1 == 0 && *e2 == 0 && std::fabs(a - b) <= 1e-6 * std::max(1.0, std::fabs(a));
 }
 
-void expectTableMatchesExport(run::Source& src, const std::string& file, const std::string& table) {
+void expectTableMatchesExport(base::Source& src, const std::string& file, const std::string& table) {
   auto expected = exportTable(file, table);
   ASSERT_GT(expected.size(), 1u) << table;
   auto rows = src.openTable(table);
@@ -141,14 +141,14 @@ TEST(AccessSource, Jet4DatesBefore1900AndInYear9999) {
   auto src = run::openAccessSource(file);
   auto rows = src->openTable("DateTest");
   auto exported = exportTable(file, "DateTest");
-  std::map<std::string, run::DateTime> dates;
+  std::map<std::string, base::DateTime> dates;
   for (size_t r = 1; !rows->eof(); rows->moveNext(), ++r) {
     ASSERT_LT(r, exported.size());
     EXPECT_EQ(rows->field("IDCol").asText(), exported[r][0]);
     EXPECT_EQ(rows->field("LongTextCol").asText(), exported[r][4]);
     EXPECT_EQ(rows->field("ShortTextCol").asText(), exported[r][5]);
-    run::Value d = rows->field("datetimecol");
-    ASSERT_EQ(d.kind, run::Value::Kind::DateTime);
+    base::Value d = rows->field("datetimecol");
+    ASSERT_EQ(d.kind, base::Value::Kind::DateTime);
     dates[rows->field("ShortTextCol").asText()] = d.date;
   }
   EXPECT_EQ(dates["Hello"].year, 2021);
@@ -198,7 +198,7 @@ TEST(AccessSource, RowSetMovesAndCounts) {
   ScratchDir dir;
   auto src = run::openAccessSource(copyFixture(dir, "nwind.mdb"));
   auto rows = src->query("SELECT ShipperID, CompanyName FROM Shippers WHERE ShipperID >= ? ORDER BY ShipperID",
-                         {run::Value::ofInt(2)});
+                         {base::Value::ofInt(2)});
   EXPECT_EQ(rows->field("shipperid").asInt(), 2);
   EXPECT_EQ(rows->recordCount(), 2);
   EXPECT_EQ(rows->field("ShipperID").asInt(), 2);  // counting does not move
@@ -206,11 +206,11 @@ TEST(AccessSource, RowSetMovesAndCounts) {
   EXPECT_EQ(rows->field("ShipperID").asInt(), 3);
   rows->moveNext();
   EXPECT_TRUE(rows->eof());
-  EXPECT_THROW(rows->moveNext(), run::SourceError);
+  EXPECT_THROW(rows->moveNext(), base::SourceError);
   rows->moveFirst();
   EXPECT_EQ(rows->field("ShipperID").asInt(), 2);
   EXPECT_TRUE(rows->hasField("COMPANYNAME"));
-  EXPECT_THROW(rows->field("NoSuchColumn"), run::SourceError);
+  EXPECT_THROW(rows->field("NoSuchColumn"), base::SourceError);
 }
 
 TEST(AccessSource, BadFilesAndMissingTablesGiveClearErrors) {
@@ -220,7 +220,7 @@ TEST(AccessSource, BadFilesAndMissingTablesGiveClearErrors) {
       auto src = run::openAccessSource(path);
       for (const auto& t : src->tableNames()) src->openTable(t);
       ADD_FAILURE() << path << " opened";
-    } catch (const run::SourceError& e) {
+    } catch (const base::SourceError& e) {
       EXPECT_NE(std::string(e.what()).find(fragment), std::string::npos) << e.what();
     }
   };
@@ -260,22 +260,22 @@ TEST(AccessSource, BadFilesAndMissingTablesGiveClearErrors) {
           try {
             auto rows = src->openTable(t);
             while (!rows->eof()) rows->moveNext();
-          } catch (const run::SourceError& e) {
+          } catch (const base::SourceError& e) {
             EXPECT_EQ(std::string(e.what()).find("werkdatabank"), std::string::npos) << seed << " " << t << ": " << e.what();
           }
         }
       }
-    } catch (const run::SourceError&) {
+    } catch (const base::SourceError&) {
     }
   }
 
   auto src = run::openAccessSource(copyFixture(dir, "nwind.mdb"));
   EXPECT_FALSE(src->hasTable("D_AcctGeneral"));
-  EXPECT_THROW(src->openTable("D_AcctGeneral"), run::SourceError);
+  EXPECT_THROW(src->openTable("D_AcctGeneral"), base::SourceError);
   try {
     src->query("SELECT * FROM D_AcctGeneral");
     ADD_FAILURE() << "query on a missing table ran";
-  } catch (const run::SourceError& e) {
+  } catch (const base::SourceError& e) {
     EXPECT_NE(std::string(e.what()).find("D_AcctGeneral"), std::string::npos) << e.what();
   }
 }
@@ -335,10 +335,10 @@ TEST(AccessSource, DamagedTablesStopTheReadInsteadOfLosingRows) {
         f.put(static_cast<char>(rng()));
       }
     }
-    std::unique_ptr<run::Source> src;
+    std::unique_ptr<base::Source> src;
     try {
       src = run::openAccessSource(noisy);
-    } catch (const run::SourceError&) {
+    } catch (const base::SourceError&) {
       continue;
     }
     for (const auto& [table, expected] : rowCount) {
@@ -346,7 +346,7 @@ TEST(AccessSource, DamagedTablesStopTheReadInsteadOfLosingRows) {
       try {
         auto rows = src->openTable(table);
         for (; !rows->eof(); rows->moveNext()) ++read;
-      } catch (const run::SourceError& e) {
+      } catch (const base::SourceError& e) {
         ++reported;
         for (bool french : {true, false}) {
           const std::string message = e.message(french);

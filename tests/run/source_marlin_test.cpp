@@ -81,8 +81,8 @@ TEST(MarlinSource, AccessCompanyListItemsAndCodes) {
   EXPECT_EQ(items, (std::vector<std::string>{"007 - Acme", "012 - Société Générale", "999 - Zeta", "1234Acme"}));
   EXPECT_EQ(run::companyCodeOfItem(items.back()), "123");
   EXPECT_EQ(run::companyCodeOfItem("  012 - Société Générale"), "012");
-  EXPECT_EQ(run::companyItemText(run::Value::ofText("7"), run::Value::ofText("Acme")), "007 - Acme");
-  EXPECT_EQ(run::companyItemText(run::Value::ofInt(0), run::Value::ofText("Acme")), "0Acme");
+  EXPECT_EQ(run::companyItemText(base::Value::ofText("7"), base::Value::ofText("Acme")), "007 - Acme");
+  EXPECT_EQ(run::companyItemText(base::Value::ofInt(0), base::Value::ofText("Acme")), "0Acme");
 }
 
 namespace {

@@ -4,78 +4,17 @@
 // (sys.sysobjects, len()) so the SQL Server texts run unchanged.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <random>
-
 #include "run/odbc_source.h"
 #include "run/source_discovery.h"
+#include "support/sql_test_server.h"
 
 namespace {
 
-struct Server {
-  bool running = false;
-  std::string host, admin, adminPassword;
-};
-
-// Reads the environment file the start script writes (ODBCSYSINI, PGPORT ...).
-const Server& server() {
-  static Server s = [] {
-    Server out;
-    const char* dir = std::getenv("M2K_SQL_STATE_DIR");
-    std::ifstream in(std::string(dir ? dir : M2K_SOURCE_DIR "/build/sql-test-server") + "/env");
-    std::string line;
-    while (std::getline(in, line)) {
-      size_t eq = line.find('=');
-      if (eq == std::string::npos) continue;
-      std::string key = line.substr(0, eq), value = line.substr(eq + 1);
-      setenv(key.c_str(), value.c_str(), 1);
-      if (key == "M2K_SQL_SERVER") out.host = value;
-      if (key == "M2K_SQL_ADMIN") out.admin = value;
-      if (key == "M2K_SQL_ADMIN_PASSWORD") out.adminPassword = value;
-    }
-    out.running = !out.host.empty();
-    return out;
-  }();
-  return s;
-}
-
-#define REQUIRE_SERVER()                                                                                   \
-  if (!server().running)                                                                                   \
-  GTEST_SKIP() << "SQL test server not running: start it with scripts/sql-test-server.sh start"
-
-std::string unique(const std::string& stem) {
-  std::random_device rd;
-  return stem + std::to_string(rd() % 100000000);
-}
-
-std::unique_ptr<run::Source> asAdmin(const std::string& database) {
-  return run::openSqlServerSource(server().host, server().admin, server().adminPassword, database);
-}
-
-void exec(run::Source& s, const std::string& sql) { s.query(sql); }
-
-// A database made for one test, with the compatibility schema; dropped after.
-struct TestDatabase {
-  std::string name;
-  explicit TestDatabase(std::string n) : name(std::move(n)) {
-    auto admin = asAdmin("postgres");
-    exec(*admin, "DROP DATABASE IF EXISTS \"" + name + "\" WITH (FORCE)");
-    exec(*admin, "CREATE DATABASE \"" + name + "\"");
-    auto db = asAdmin(name);
-    exec(*db, "CREATE SCHEMA sys");
-    exec(*db,
-         "CREATE VIEW sys.sysobjects AS SELECT upper(c.relname)::varchar(128) AS name, 'U'::varchar(2) AS xtype "
-         "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace WHERE n.nspname = 'public' AND c.relkind = 'r'");
-    exec(*db, "CREATE FUNCTION len(text) RETURNS integer LANGUAGE sql IMMUTABLE AS 'SELECT length(rtrim($1))'");
-  }
-  ~TestDatabase() {
-    try {
-      exec(*asAdmin("postgres"), "DROP DATABASE IF EXISTS \"" + name + "\" WITH (FORCE)");
-    } catch (...) {
-    }
-  }
-};
+using testing_support::execSql;
+using testing_support::openAsAdmin;
+using testing_support::sqlTestServer;
+using testing_support::TestDatabase;
+using testing_support::uniqueName;
 
 }  // namespace
 
@@ -88,33 +27,33 @@ TEST(SqlServerSource, ConnectionTextKeepsValuesAsTypedAndBracesSpecialOnes) {
 }
 
 TEST(SqlServerSource, BookYearsTablesValuesAndQueriesOnARealServer) {
-  REQUIRE_SERVER();
-  TestDatabase db(unique("PW0T") + "SOC");
-  auto admin = asAdmin(db.name);
+  REQUIRE_SQL_SERVER();
+  TestDatabase db(uniqueName("PW0T") + "SOC");
+  auto admin = openAsAdmin(db.name);
   for (const char* t : {"A_00_Period", "A_01_Period", "A_1X_Period", "A_02Period"})
-    exec(*admin, std::string("CREATE TABLE ") + t + " (PeriodID integer, BeginDate timestamp)");
-  exec(*admin, "CREATE TABLE D_AcctGeneral (Type integer, GeneralID varchar(20), WordingFR varchar(40), Balance numeric(19,4))");
-  exec(*admin, "INSERT INTO D_AcctGeneral VALUES (0, '400000', 'Clients liégeois', 12.34), (0, '5500001 ', 'Banque', -0.5),"
+    execSql(*admin, std::string("CREATE TABLE ") + t + " (PeriodID integer, BeginDate timestamp)");
+  execSql(*admin, "CREATE TABLE D_AcctGeneral (Type integer, GeneralID varchar(20), WordingFR varchar(40), Balance numeric(19,4))");
+  execSql(*admin, "INSERT INTO D_AcctGeneral VALUES (0, '400000', 'Clients liégeois', 12.34), (0, '5500001 ', 'Banque', -0.5),"
                " (3, '123456789', 'Titre', NULL), (0, '60', NULL, 0)");
-  exec(*admin, "INSERT INTO A_01_Period VALUES (1, '1899-12-30 00:00:00'), (2, '2024-02-29 13:45:10')");
+  execSql(*admin, "INSERT INTO A_01_Period VALUES (1, '1899-12-30 00:00:00'), (2, '2024-02-29 13:45:10')");
 
   // A login whose password needs braces in the connection text.
-  const std::string login = unique("m2k_reader");
-  exec(*admin, "CREATE ROLE " + login + " LOGIN PASSWORD 'p;w d'");
-  exec(*admin, "GRANT USAGE ON SCHEMA sys TO " + login);
-  exec(*admin, "GRANT SELECT ON ALL TABLES IN SCHEMA public, sys TO " + login);
+  const std::string login = uniqueName("m2k_reader");
+  execSql(*admin, "CREATE ROLE " + login + " LOGIN PASSWORD 'p;w d'");
+  execSql(*admin, "GRANT USAGE ON SCHEMA sys TO " + login);
+  execSql(*admin, "GRANT SELECT ON ALL TABLES IN SCHEMA public, sys TO " + login);
   struct DropRole {
     std::string name;
     ~DropRole() {
       try {
-        exec(*asAdmin("postgres"), "DROP ROLE IF EXISTS " + name);
+        execSql(*openAsAdmin("postgres"), "DROP ROLE IF EXISTS " + name);
       } catch (...) {
       }
     }
   } dropRole{login};
-  std::unique_ptr<run::Source> src;
+  std::unique_ptr<base::Source> src;
   {
-    auto s = run::openSqlServerSource(server().host, " " + login + " ", " p;w d ", db.name);
+    auto s = run::openSqlServerSource(sqlTestServer().host, " " + login + " ", " p;w d ", db.name);
     src = std::move(s);
   }
 
@@ -128,11 +67,11 @@ TEST(SqlServerSource, BookYearsTablesValuesAndQueriesOnARealServer) {
   EXPECT_EQ(len->field("xLenGen").asText(), "7");  // trailing blanks do not count
   EXPECT_EQ(len->field("EXPR1").asText(), "60");
 
-  auto rows = src->query("SELECT * FROM D_AcctGeneral WHERE Type = ? ORDER BY GeneralID", {run::Value::ofInt(0)});
+  auto rows = src->query("SELECT * FROM D_AcctGeneral WHERE Type = ? ORDER BY GeneralID", {base::Value::ofInt(0)});
   EXPECT_EQ(rows->recordCount(), 3);
   EXPECT_EQ(rows->field("WordingFR").asText(), "Clients liégeois");
-  run::Value balance = rows->field("Balance");
-  EXPECT_EQ(balance.kind, run::Value::Kind::Decimal);
+  base::Value balance = rows->field("Balance");
+  EXPECT_EQ(balance.kind, base::Value::Kind::Decimal);
   EXPECT_EQ(balance.text, "12.3400");
   rows->moveNext();
   EXPECT_DOUBLE_EQ(rows->field("Balance").number, -0.5);
@@ -141,45 +80,45 @@ TEST(SqlServerSource, BookYearsTablesValuesAndQueriesOnARealServer) {
   EXPECT_FALSE(rows->field("WordingFR").present());
 
   auto periods = src->openTable("A_01_Period");
-  run::Value first = periods->field("BeginDate");
-  ASSERT_EQ(first.kind, run::Value::Kind::DateTime);
+  base::Value first = periods->field("BeginDate");
+  ASSERT_EQ(first.kind, base::Value::Kind::DateTime);
   EXPECT_EQ(first.date.year, 1899);
   periods->moveNext();
   EXPECT_EQ(periods->field("BeginDate").asText(), "29/02/2024 13:45:10");
-  EXPECT_THROW(src->query("SELECT * FROM A_07_Historic"), run::SourceError);
+  EXPECT_THROW(src->query("SELECT * FROM A_07_Historic"), base::SourceError);
 }
 
 TEST(SqlServerSource, RefusedLoginGivesAMessageWithoutThePassword) {
-  REQUIRE_SERVER();
+  REQUIRE_SQL_SERVER();
   const std::string wrong = "Wr0ng;Secret";
   try {
-    run::openSqlServerSource(server().host, server().admin, wrong, "postgres");
+    run::openSqlServerSource(sqlTestServer().host, sqlTestServer().admin, wrong, "postgres");
     FAIL() << "a wrong password was accepted";
-  } catch (const run::SourceError& e) {
+  } catch (const base::SourceError& e) {
     std::string m = e.what();
     EXPECT_NE(m.find("authentication failed"), std::string::npos) << m;
     EXPECT_EQ(m.find("Wr0ng"), std::string::npos) << m;
     EXPECT_EQ(m.find("Secret"), std::string::npos) << m;
   }
-  EXPECT_THROW(run::openSqlServerSource(server().host, server().admin, server().adminPassword, "PW0NOSUCHSOC"),
-               run::SourceError);
+  EXPECT_THROW(run::openSqlServerSource(sqlTestServer().host, sqlTestServer().admin, sqlTestServer().adminPassword, "PW0NOSUCHSOC"),
+               base::SourceError);
   // A connection text typed whole (as marlin-query takes it) keeps its password out too.
   try {
-    run::openOdbcSource("driver={SQL Server};server=" + server().host + ";uid=" + server().admin +
+    run::openOdbcSource("driver={SQL Server};server=" + sqlTestServer().host + ";uid=" + sqlTestServer().admin +
                         ";pwd={Br}}aced;Secret};database=postgres");
     FAIL() << "a wrong password was accepted";
-  } catch (const run::SourceError& e) {
+  } catch (const base::SourceError& e) {
     EXPECT_EQ(std::string(e.what()).find("Secret"), std::string::npos) << e.what();
   }
 }
 
 TEST(SqlServerSource, CompanyListFromPwcommon) {
-  REQUIRE_SERVER();
+  REQUIRE_SQL_SERVER();
   TestDatabase common("PWCOMMON");
-  exec(*asAdmin(common.name), "CREATE TABLE SOCIETYLIST (SOCIETYID integer, NAME varchar(60));"
+  execSql(*openAsAdmin(common.name), "CREATE TABLE SOCIETYLIST (SOCIETYID integer, NAME varchar(60));"
                               "INSERT INTO SOCIETYLIST VALUES (1234, 'Acme'), (7, 'Acme'), (NULL, 'Nobody'), (5, ''),"
                               " (150, 'Gamma'), (12, 'Bêta')");
-  auto items = run::companyListItems(*asAdmin(common.name));
+  auto items = run::companyListItems(*openAsAdmin(common.name));
   EXPECT_EQ(items, (std::vector<std::string>{"007 - Acme", "012 - Bêta", "150 - Gamma", "1234Acme"}));
   EXPECT_EQ(run::companyCodeOfItem(items.back()), "123");
 }

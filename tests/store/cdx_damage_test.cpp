@@ -2,6 +2,7 @@
 // page where it was found, and no damage makes the reader crash.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 
 #include "store/cdx_support.h"
@@ -121,6 +122,30 @@ TEST_F(CdxDamage, TruncatedAndForeignFilesAreRefused) {
   std::string error;
   EXPECT_FALSE(readCdxSpecs(file, infos, error));
   EXPECT_FALSE(readCdxSpecs(tempFile("missing.cdx"), infos, error));
+}
+
+// A file 64 GiB long that holds only its first pages (sparse): read a page at
+// a time, it costs what its real pages cost. Loading it whole could not
+// succeed on any machine that runs the tests, so passing shows it is not.
+TEST_F(CdxDamage, SparseFileOfGigabytesIsReadPageByPage) {
+  const auto file = tempFile("sparse.cdx");
+  const uintmax_t huge = uintmax_t(64) << 30;
+  writeAll(file, bytes_);
+  std::filesystem::resize_file(file, huge);
+  std::vector<store::cdx::TagKeys> tags;
+  std::string error;
+  ASSERT_TRUE(readCdxKeys(file, tags, error)) << error;  // pages past the index are never visited
+  ASSERT_EQ(tags.size(), 1u);
+  EXPECT_EQ(tags[0].count(), 3000u);
+
+  // The directory's root moved into the hole: the zero page there is no node.
+  std::string intoHole = bytes_;
+  putLe32(intoHole, 0, 0xFFFFF000u);
+  writeAll(file, intoHole);
+  std::filesystem::resize_file(file, huge);
+  std::vector<store::cdx::TagSpec> infos;
+  EXPECT_FALSE(readCdxSpecs(file, infos, error));
+  EXPECT_NE(error.find("page 4294963200"), std::string::npos) << error;
 }
 
 TEST_F(CdxDamage, RandomCorruptionNeverCrashes) {

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "store/engine/sx.h"
-#include "host/recording_ui.h"
 #include "store/scratch_folder.h"
 
 namespace fs = std::filesystem;
@@ -34,33 +33,35 @@ uint32_t recordCount(const fs::path& dbf) {
 class DossierTemplate : public ::testing::Test {
  protected:
   ScratchFolder d;
-  host::RecordingUi ui;
+  // What the store reported, in order.
+  std::vector<std::string> reported;
+  store::FailureReport report = [this](const std::string& message) { reported.push_back(message); };
   ScratchFolder data;
   ScopedEnv xdg{"XDG_DATA_HOME", data.path().string()};
   void TearDown() override { store::sx_CloseAll(); }
 };
 
 TEST_F(DossierTemplate, FrenchTemplateDossierHoldsThe32Files) {
-  ASSERT_TRUE(store::CreateTemplateDossier(&ui, d.text(), "F"));
+  ASSERT_TRUE(store::CreateTemplateDossier(report, d.text(), "F"));
   EXPECT_EQ(namesIn(d.path() / "VIDE"), dossierFiles("VIDE"));
   EXPECT_EQ(recordCount(d.path() / "VIDE" / "VIDE_COUNTRY.DBF"), 243u);
   EXPECT_NE(readText(d.path() / "VIDE" / "VIDE_TABLE.DBF").find("Fran\xE7" "ais"), std::string::npos);
-  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_TRUE(reported.empty());
 }
 
 TEST_F(DossierTemplate, DutchTemplateDossierUsesTheDutchEditionsUnderPlainNames) {
-  ASSERT_TRUE(store::CreateTemplateDossier(&ui, d.text() + "\\", "N"));
+  ASSERT_TRUE(store::CreateTemplateDossier(report, d.text() + "\\", "N"));
   std::set<std::string> names = namesIn(d.path() / "VIDE");
   EXPECT_EQ(names, dossierFiles("VIDE"));
   for (const std::string& n : names) EXPECT_EQ(n.find("NL"), std::string::npos) << n;
   EXPECT_EQ(recordCount(d.path() / "VIDE" / "VIDE_COUNTRY.DBF"), 245u);
   EXPECT_NE(readText(d.path() / "VIDE" / "VIDE_COUNTRY.DBF").find("BELGI\xCB"), std::string::npos);
   EXPECT_NE(readText(d.path() / "VIDE" / "VIDE_DBK_01.DBF").find("VERKOOPDAGBOEK"), std::string::npos);
-  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_TRUE(reported.empty());
 }
 
 TEST_F(DossierTemplate, OtherLanguagesKeepTheDutchEditionNames) {
-  ASSERT_TRUE(store::CreateTemplateDossier(&ui, d.text(), "E"));
+  ASSERT_TRUE(store::CreateTemplateDossier(report, d.text(), "E"));
   std::set<std::string> names = namesIn(d.path() / "VIDE");
   EXPECT_EQ(names.size(), 32u);
   EXPECT_TRUE(names.count("VIDE_COUNTRYNL.DBF") && names.count("VIDE_TABLENL.CDX"));
@@ -68,7 +69,7 @@ TEST_F(DossierTemplate, OtherLanguagesKeepTheDutchEditionNames) {
 }
 
 TEST_F(DossierTemplate, ParameterKeysAreFoundThroughTheIdTagInAnyCase) {
-  ASSERT_TRUE(store::CreateTemplateDossier(&ui, d.text(), "F"));
+  ASSERT_TRUE(store::CreateTemplateDossier(report, d.text(), "F"));
   int16_t area = store::sx_Use((d.path() / "VIDE" / "vide_param.dbf").string(), "PARAM", 2, 2);
   ASSERT_NE(area, 0) << store::sx_LastError();
   store::sx_SetOrder(store::sx_TagArea("ID"));
@@ -93,7 +94,7 @@ TEST_F(DossierTemplate, LeftoverTemplateFolderLosesItsFilesButKeepsItsFolders) {
   writeText(d.path() / "VIDE" / "FOREIGN.TXT", "old");
   writeText(d.path() / "VIDE" / "VIDE_ACF.DBF", "stale");
   writeText(d.path() / "VIDE" / "backup" / "keep.txt", "kept");
-  ASSERT_TRUE(store::CreateTemplateDossier(&ui, d.text(), "F"));
+  ASSERT_TRUE(store::CreateTemplateDossier(report, d.text(), "F"));
   std::set<std::string> expected = dossierFiles("VIDE");
   expected.insert("backup");
   EXPECT_EQ(namesIn(d.path() / "VIDE"), expected);
@@ -104,27 +105,27 @@ TEST_F(DossierTemplate, LeftoverTemplateFolderLosesItsFilesButKeepsItsFolders) {
 TEST_F(DossierTemplate, TemplateThatCannotBeWrittenStopsWithAMessageInTheDossierLanguage) {
   // A folder where a template file should go.
   fs::create_directories(d.path() / "VIDE" / "VIDE_ACF.CDX");
-  EXPECT_FALSE(store::CreateTemplateDossier(&ui, d.text(), "F"));
-  ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0].text,
+  EXPECT_FALSE(store::CreateTemplateDossier(report, d.text(), "F"));
+  ASSERT_EQ(reported.size(), 1u);
+  EXPECT_EQ(reported[0],
             "Impossible d'écrire le fichier " + (d.path() / "VIDE" / "VIDE_ACF.CDX").string() + " du dossier modèle");
 
   // The Kestrel data folder is a file: no template folder can be made.
   writeText(d.path() / "file", "x");
-  EXPECT_FALSE(store::CreateTemplateDossier(&ui, d.text() + "\\file", "N"));
-  ASSERT_EQ(ui.messages.size(), 2u);
-  EXPECT_EQ(ui.messages[1].text,
+  EXPECT_FALSE(store::CreateTemplateDossier(report, d.text() + "\\file", "N"));
+  ASSERT_EQ(reported.size(), 2u);
+  EXPECT_EQ(reported[1],
             "Onmogelijk om het sjabloondossier " + (d.path() / "file" / "VIDE").string() + " voor te bereiden");
 }
 
 TEST_F(DossierTemplate, WorkingDossierIsRebuiltWholeFromTheTemplate) {
-  ASSERT_TRUE(store::CreateTemplateDossier(&ui, d.text(), "F"));
+  ASSERT_TRUE(store::CreateTemplateDossier(report, d.text(), "F"));
   fs::create_directories(data.path() / "Trash");
   writeText(d.path() / "VIDE02" / "FOREIGN.TXT", "old");
   writeText(d.path() / "VIDE02" / "VIDE02_ACF.DBF", "stale");
   writeText(d.path() / "VIDE02" / "sub" / "x.txt", "old");
 
-  store::WorkingDossier w = store::PrepareWorkingDossier(&ui, d.text(), 2);
+  store::WorkingDossier w = store::PrepareWorkingDossier(report, d.text(), 2);
   EXPECT_EQ(w.name, "VIDE02");
   // Given with backslashes, the strings come back in this platform's form.
   EXPECT_EQ(w.folder, (d.path() / "VIDE02").string());
@@ -134,7 +135,7 @@ TEST_F(DossierTemplate, WorkingDossierIsRebuiltWholeFromTheTemplate) {
   EXPECT_EQ(readText(d.path() / "VIDE02" / "VIDE02_ACF.DBF"), readText(d.path() / "VIDE" / "VIDE_ACF.DBF"));
   // The old folder went to the trash as a whole.
   EXPECT_EQ(readText(data.path() / "Trash" / "files" / "VIDE02" / "sub" / "x.txt"), "old");
-  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_TRUE(reported.empty());
 
   // The steps open the tables through the prefix text.
   ASSERT_NE(store::sx_Use(w.prefix + "_dbk_01.DBF", "DBK", 2, 2), 0) << store::sx_LastError();
@@ -142,15 +143,15 @@ TEST_F(DossierTemplate, WorkingDossierIsRebuiltWholeFromTheTemplate) {
 }
 
 TEST_F(DossierTemplate, FinishedTwoYearDossierGetsTheSecondJournalTableAndItsOwnName) {
-  ASSERT_TRUE(store::CreateTemplateDossier(&ui, d.text(), "F"));
-  store::PrepareWorkingDossier(&ui, d.text(), 0);
-  store::PrepareWorkingDossier(&ui, d.text(), 1);
+  ASSERT_TRUE(store::CreateTemplateDossier(report, d.text(), "F"));
+  store::PrepareWorkingDossier(report, d.text(), 0);
+  store::PrepareWorkingDossier(report, d.text(), 1);
   writeText(d.path() / "VIDE01" / "VIDE01_DBK_01.DBF", "journals of year 1");
-  store::CopySecondJournalTable(&ui, d.text(), 1);
+  store::CopySecondJournalTable(report, d.text(), 1);
   EXPECT_EQ(readText(d.path() / "VIDE00" / "VIDE00_DBK_02.DBF"), "journals of year 1");
   EXPECT_TRUE(fs::exists(d.path() / "VIDE00" / "VIDE00_DBK_02.CDX"));
 
-  store::PlaceDossier(&ui, d.text(), 0, "ACME");
+  store::PlaceDossier(report, d.text(), 0, "ACME");
   std::set<std::string> expected = dossierFiles("ACME");
   expected.insert("ACME_DBK_02.DBF");
   expected.insert("ACME_DBK_02.CDX");
@@ -158,7 +159,7 @@ TEST_F(DossierTemplate, FinishedTwoYearDossierGetsTheSecondJournalTableAndItsOwn
   EXPECT_EQ(readText(d.path() / "ACME" / "ACME_DBK_02.DBF"), "journals of year 1");
   // The template and working dossiers stay beside the finished one.
   EXPECT_EQ(namesIn(d.path() / "VIDE"), dossierFiles("VIDE"));
-  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_TRUE(reported.empty());
 }
 
 }  // namespace

@@ -230,6 +230,47 @@ TEST(EngineKeys, ExpressionSemantics) {
       << error;
 }
 
+// Numbers far outside any width or date: a constant out of range is refused
+// when compiling, a computed one gives a defined result (blank date, widths
+// brought into range), never an arbitrary one.
+TEST(EngineKeys, ExtremeNumbersGiveErrorsOrDefinedResults) {
+  std::vector<store::FieldDef> fields = {{"AMT", 'N', 10, 2, 1}, {"D", 'D', 8, 0, 11}};
+  std::string rec = std::string(" ") + "    -12.50" + "20240131";
+  store::RecordRef r{rec.data(), 1};
+  const std::string huge(400, '9');  // beyond the largest double: infinity
+  for (const std::string& bad : std::vector<std::string>{"space(2147483647)", "space(-1)", "str(amt, 4294967296)", "str(amt, 0)",
+                          "str(amt, 10, 99)", "space(" + huge + ")", "space(40000) + space(40000)"}) {
+    std::string error;
+    EXPECT_FALSE(store::Expression::compile(bad, fields, error)) << bad;
+    EXPECT_NE(error.find("out of range"), std::string::npos) << bad << ": " << error;
+  }
+  std::string chain = "amt";
+  for (int i = 0; i < 2000; ++i) chain += "+amt";
+  std::string error;
+  EXPECT_FALSE(store::Expression::compile(chain, fields, error));
+  EXPECT_NE(error.find("too long"), std::string::npos) << error;
+
+  auto eval = [&](const std::string& src) {
+    std::string err;
+    auto e = store::Expression::compile(src, fields, err);
+    EXPECT_TRUE(e) << src << ": " << err;
+    return e;
+  };
+  EXPECT_EQ(eval("d + " + huge)->evalDate(r), 0);
+  EXPECT_EQ(eval("d - 2147483648")->evalDate(r), 0);
+  EXPECT_EQ(eval("d - 2460341")->evalDate(r), 0);  // the day before the calendar starts
+  EXPECT_EQ(eval("(d + 1.9) - d")->evalNumber(r), 1);
+  std::string out;
+  eval("dtos(d + 29)")->evalText(r, out);
+  EXPECT_EQ(out, "20240229");
+  out.clear();
+  eval("str(amt, amt * " + huge + ")")->evalText(r, out);
+  EXPECT_EQ(out, "       -13");  // a computed width below 1 takes the default
+  out.clear();
+  eval("space(-amt * " + huge + ")")->evalText(r, out);
+  EXPECT_EQ(out.size(), 65535u);
+}
+
 TEST(EngineKeys, UniqueDescendingAndFilteredTagsInTheWrittenIndex) {
   ScratchFolder dir;
   auto file = dir.path() / "CUR.DBF";

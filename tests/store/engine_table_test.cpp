@@ -192,7 +192,7 @@ TEST(EngineTable, DamagedTablesAreRefusedAndLeftUntouched) {
     const char* name;
     std::string dbf;
     std::string cdx;
-    bool keepFpt;
+    std::string fpt;  // empty: no memo file
   };
   std::string wrongRecLen = bytes;
   wrongRecLen[10] = char(uint8_t(wrongRecLen[10]) + 1);
@@ -204,25 +204,31 @@ TEST(EngineTable, DamagedTablesAreRefusedAndLeftUntouched) {
   noTerminator[32 + 32 * 6] = 'X';
   std::string badType = bytes;
   badType[32 + 11] = 'Q';
+  std::string zeroMark = bytes;
+  zeroMark[bytes.size() - 1 - 2 * le(bytes, 10, 2)] = '\0';  // the second record's deletion byte
+  std::string fptFreeInHeader = fpt;
+  fptFreeInHeader[3] = 0;  // next free block 0: new memos would overwrite the header
   const Case cases[] = {
-      {"truncated", bytes.substr(0, bytes.size() - 40), cdx, true},
-      {"tiny", bytes.substr(0, 20), cdx, true},
-      {"record length", wrongRecLen, cdx, true},
-      {"header length", hugeHeader, cdx, true},
-      {"record count", moreRecords, cdx, true},
-      {"extra bytes", bytes + std::string(100, ' '), cdx, true},
-      {"terminator", noTerminator, cdx, true},
-      {"field type", badType, cdx, true},
-      {"cdx garbage", bytes, std::string(1536, 'z'), true},
-      {"cdx empty", bytes, std::string(), true},
-      {"no fpt", bytes, cdx, false},
+      {"truncated", bytes.substr(0, bytes.size() - 40), cdx, fpt},
+      {"tiny", bytes.substr(0, 20), cdx, fpt},
+      {"record length", wrongRecLen, cdx, fpt},
+      {"header length", hugeHeader, cdx, fpt},
+      {"record count", moreRecords, cdx, fpt},
+      {"extra bytes", bytes + std::string(100, ' '), cdx, fpt},
+      {"terminator", noTerminator, cdx, fpt},
+      {"field type", badType, cdx, fpt},
+      {"deletion byte", zeroMark, cdx, fpt},
+      {"cdx garbage", bytes, std::string(1536, 'z'), fpt},
+      {"cdx empty", bytes, std::string(), fpt},
+      {"no fpt", bytes, cdx, ""},
+      {"fpt free block", bytes, cdx, fptFreeInHeader},
   };
   for (const Case& c : cases) {
     auto file = dir.path() / (std::string(c.name) + ".DBF");
     auto base = file;
     writeText(file, c.dbf);
     writeText(base.replace_extension(".CDX"), c.cdx);
-    if (c.keepFpt) writeText(base.replace_extension(".FPT"), fpt);
+    if (!c.fpt.empty()) writeText(base.replace_extension(".FPT"), c.fpt);
     std::string error;
     EXPECT_FALSE(store::Table::open(file, error)) << c.name;
     EXPECT_FALSE(error.empty()) << c.name;
@@ -231,6 +237,30 @@ TEST(EngineTable, DamagedTablesAreRefusedAndLeftUntouched) {
     EXPECT_FALSE(store::Table::open(file, error)) << c.name;
     EXPECT_EQ(error.find("déjà ouverte"), std::string::npos) << c.name << ": " << error;
   }
+}
+
+// A header claiming 4 billion records in a file that is as long as they would
+// be (a terabyte, sparse) but holds only the first: refused at the first
+// empty record. Loading it first could not succeed on any test machine.
+TEST(EngineTable, SparseTableClaimingATerabyteIsRefusedWithoutLoadingIt) {
+  ScratchFolder dir;
+  auto file = dir.path() / "HUGE.DBF";
+  store::TableLayout layout;
+  layout.fields = {{"TEXT", 'C', 250, 0, 0}};
+  auto t = createTable(file, layout);
+  t->appendBlank();
+  set(*t, "TEXT", "the only real record");
+  closeTable(t);
+  std::string bytes = readText(file);
+  const uint32_t headerLen = le(bytes, 8, 2), recLen = le(bytes, 10, 2);
+  for (int i = 0; i < 4; ++i) bytes[4 + i] = char(0xFF);
+  writeText(file, bytes);
+  std::filesystem::resize_file(file, headerLen + uint64_t(0xFFFFFFFFu) * recLen + 1);
+
+  std::string error;
+  EXPECT_FALSE(store::Table::open(file, error, store::Table::OpenMode::ReadOnly));
+  EXPECT_NE(error.find("enregistrement 2 illisible"), std::string::npos) << error;
+  EXPECT_NE(error.find("record 2 onleesbaar"), std::string::npos) << error;
 }
 
 // An independent reader (Debian's python3-dbfread) sees the values we wrote.

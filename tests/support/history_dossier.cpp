@@ -27,9 +27,9 @@ std::string NewYearDossier(const std::string& testName, int index, const std::st
     fs::create_directories(p);
     root = p.string();
   }
-  host::RecordingUi ui;
-  if (!fs::exists(fs::path(root) / "VIDE")) EXPECT_TRUE(store::CreateTemplateDossier(&ui, root, language));
-  return store::PrepareWorkingDossier(&ui, root, index).prefix;
+  const auto report = [](const std::string& message) { ADD_FAILURE() << message; };
+  if (!fs::exists(fs::path(root) / "VIDE")) EXPECT_TRUE(store::CreateTemplateDossier(report, root, language));
+  return store::PrepareWorkingDossier(report, root, index).prefix;
 }
 
 std::vector<Record> ReadTable(const std::string& file) {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "host/recording_ui.h"
-#include "run/run_context.h"
+#include "base/recording_ui.h"
+#include "base/run_context.h"
 
 namespace testing_support {
 
@@ -35,9 +35,9 @@ void AppendRecords(const std::string& file, const std::vector<Record>& records);
 // in `ui`.
 struct StepContext {
   explicit StepContext(const std::string& language = "F");
-  run::RunContext ctx;
+  base::RunContext ctx;
   std::vector<std::string> errors;
-  host::RecordingUi ui;
+  base::RecordingUi ui;
 };
 
 }  // namespace testing_support

@@ -21,17 +21,17 @@ int MemoryRowSet::column(std::string_view name) const {
   return -1;
 }
 
-run::Value MemoryRowSet::field(std::string_view name) const {
+base::Value MemoryRowSet::field(std::string_view name) const {
   int c = column(name);
-  if (c < 0) throw run::SourceError("column " + std::string(name) + " missing");
-  if (eof()) throw run::SourceError("no current row");
+  if (c < 0) throw base::SourceError("column " + std::string(name) + " missing");
+  if (eof()) throw base::SourceError("no current row");
   return t_.rows[at_][static_cast<std::size_t>(c)];
 }
 
 MemoryTable namedRows(std::vector<std::string> columns, const std::vector<Row>& rows) {
   MemoryTable table{std::move(columns), {}};
   for (const Row& row : rows) {
-    std::vector<run::Value> values(table.columns.size());
+    std::vector<base::Value> values(table.columns.size());
     for (const auto& [name, value] : row) {
       auto it = std::find_if(table.columns.begin(), table.columns.end(),
                              [&](const std::string& c) { return upper(c) == upper(name); });
@@ -49,9 +49,9 @@ const MemoryTable* MemorySource::find(const std::string& name) const {
   return nullptr;
 }
 
-std::unique_ptr<run::RowSet> MemorySource::query(const std::string& sql, const std::vector<run::Value>&) {
+std::unique_ptr<base::RowSet> MemorySource::query(const std::string& sql, const std::vector<base::Value>&) {
   queries.push_back(sql);
-  if (failQueries) throw run::SourceError("query refused");
+  if (failQueries) throw base::SourceError("query refused");
   if (auto a = answers.find(sql); a != answers.end()) return std::make_unique<MemoryRowSet>(a->second);
   const std::string prefix = "SELECT * FROM ";
   if (sql.rfind(prefix, 0) == 0) {
@@ -62,12 +62,12 @@ std::unique_ptr<run::RowSet> MemorySource::query(const std::string& sql, const s
       return std::make_unique<MemoryRowSet>(*t);
     }
   }
-  throw run::SourceError("cannot run: " + sql);
+  throw base::SourceError("cannot run: " + sql);
 }
 
-std::unique_ptr<run::RowSet> MemorySource::openTable(const std::string& name) {
+std::unique_ptr<base::RowSet> MemorySource::openTable(const std::string& name) {
   if (auto* t = find(name)) return std::make_unique<MemoryRowSet>(*t);
-  throw run::SourceError("no table " + name);
+  throw base::SourceError("no table " + name);
 }
 
 bool MemorySource::hasTable(const std::string& name) { return find(name) != nullptr; }
@@ -78,9 +78,9 @@ std::vector<std::string> MemorySource::tableNames() {
   return names;
 }
 
-run::Value dateValue(int year, int month, int day) {
-  run::Value v;
-  v.kind = run::Value::Kind::DateTime;
+base::Value dateValue(int year, int month, int day) {
+  base::Value v;
+  v.kind = base::Value::Kind::DateTime;
   v.date.year = year;
   v.date.month = month;
   v.date.day = day;

@@ -7,23 +7,23 @@
 #include <utility>
 #include <vector>
 
-#include "run/source.h"
+#include "base/source.h"
 
 namespace testing_support {
 
 struct MemoryTable {
   std::vector<std::string> columns;
-  std::vector<std::vector<run::Value>> rows;
+  std::vector<std::vector<base::Value>> rows;
 };
 
 // A row given by the columns it sets; the others are null.
-using Row = std::vector<std::pair<std::string, run::Value>>;
+using Row = std::vector<std::pair<std::string, base::Value>>;
 // A table of `columns` from rows given by name (a name that is not one of the
 // columns throws, so a typing error in a test cannot go unnoticed).
 MemoryTable namedRows(std::vector<std::string> columns, const std::vector<Row>& rows);
 
 // Rows of one table read forward, as a step receives them.
-class MemoryRowSet : public run::RowSet {
+class MemoryRowSet : public base::RowSet {
  public:
   explicit MemoryRowSet(MemoryTable table) : t_(std::move(table)) {}
   bool eof() const override { return at_ >= t_.rows.size(); }
@@ -32,7 +32,7 @@ class MemoryRowSet : public run::RowSet {
   void moveLast() override { at_ = t_.rows.empty() ? 0 : t_.rows.size() - 1; }
   long recordCount() override { return static_cast<long>(t_.rows.size()); }
   bool hasField(std::string_view name) const override { return column(name) >= 0; }
-  run::Value field(std::string_view name) const override;
+  base::Value field(std::string_view name) const override;
   std::vector<std::string> columns() const override { return t_.columns; }
 
  private:
@@ -41,7 +41,7 @@ class MemoryRowSet : public run::RowSet {
   std::size_t at_ = 0;
 };
 
-class MemorySource : public run::Source {
+class MemorySource : public base::Source {
  public:
   // Tables by name (matched in any letter case) and answers to query texts.
   std::map<std::string, MemoryTable> tables;
@@ -49,16 +49,16 @@ class MemorySource : public run::Source {
   std::vector<std::string> queries;  // every query text run, in order
   bool failQueries = false;
 
-  std::unique_ptr<run::RowSet> query(const std::string& sql, const std::vector<run::Value>& params = {}) override;
-  std::unique_ptr<run::RowSet> openTable(const std::string& name) override;
+  std::unique_ptr<base::RowSet> query(const std::string& sql, const std::vector<base::Value>& params = {}) override;
+  std::unique_ptr<base::RowSet> openTable(const std::string& name) override;
   bool hasTable(const std::string& name) override;
   std::vector<std::string> tableNames() override;
 
   const MemoryTable* find(const std::string& name) const;
 };
 
-run::Value dateValue(int year, int month, int day);
-inline run::Value Text(std::string s) { return run::Value::ofText(std::move(s)); }
-inline run::Value Int(int64_t i) { return run::Value::ofInt(i); }
+base::Value dateValue(int year, int month, int day);
+inline base::Value Text(std::string s) { return base::Value::ofText(std::move(s)); }
+inline base::Value Int(int64_t i) { return base::Value::ofInt(i); }
 
 }  // namespace testing_support

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
-#include "convert/master/text.h"
+#include "base/text.h"
 
 namespace testing_support {
 
-run::Value Dec(const std::string& exact) {
-  run::Value v;
-  v.kind = run::Value::Kind::Decimal;
+base::Value Dec(const std::string& exact) {
+  base::Value v;
+  v.kind = base::Value::Kind::Decimal;
   v.text = exact;
   v.number = std::stod(exact);
   return v;
@@ -18,9 +18,9 @@ MemoryTable TableOf(std::vector<Row> rows) {
   std::vector<std::string> columns;
   for (const Row& r : rows)
     for (const auto& c : r) {
-      std::string upper = convert::UpperCase(c.first);
+      std::string upper = base::UpperCase(c.first);
       if (std::none_of(columns.begin(), columns.end(),
-                       [&](const std::string& n) { return convert::UpperCase(n) == upper; }))
+                       [&](const std::string& n) { return base::UpperCase(n) == upper; }))
         columns.push_back(c.first);
     }
   return namedRows(std::move(columns), rows);
@@ -30,7 +30,7 @@ void ScriptedSource::answer(const std::string& sql, std::vector<std::string> par
   answers_.push_back({sql, std::move(params), TableOf(std::move(rows))});
 }
 
-std::unique_ptr<run::RowSet> ScriptedSource::query(const std::string& sql, const std::vector<run::Value>& params) {
+std::unique_ptr<base::RowSet> ScriptedSource::query(const std::string& sql, const std::vector<base::Value>& params) {
   calls_.push_back({sql, params});
   for (const Answer& a : answers_) {
     if (a.sql != sql || a.params.size() != params.size()) continue;
@@ -41,8 +41,8 @@ std::unique_ptr<run::RowSet> ScriptedSource::query(const std::string& sql, const
   return std::make_unique<MemoryRowSet>(MemoryTable{});
 }
 
-std::unique_ptr<run::RowSet> ScriptedSource::openTable(const std::string& name) {
-  throw run::SourceError("no table " + name);
+std::unique_ptr<base::RowSet> ScriptedSource::openTable(const std::string& name) {
+  throw base::SourceError("no table " + name);
 }
 
 }  // namespace testing_support

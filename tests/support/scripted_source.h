@@ -10,23 +10,23 @@
 
 namespace testing_support {
 
-inline run::Value Null() { return run::Value::null(); }
+inline base::Value Null() { return base::Value::null(); }
 // An exact decimal as the sources give currency columns ("121.00").
-run::Value Dec(const std::string& exact);
+base::Value Dec(const std::string& exact);
 // A table whose columns are all those any of its rows names.
 MemoryTable TableOf(std::vector<Row> rows);
 
-class ScriptedSource : public run::Source {
+class ScriptedSource : public base::Source {
  public:
   struct Call {
     std::string sql;
-    std::vector<run::Value> params;
+    std::vector<base::Value> params;
   };
   // Queries whose text equals `sql` and whose parameters read as `params`
   // answer `rows`; any other query answers no row.
   void answer(const std::string& sql, std::vector<std::string> params, std::vector<Row> rows);
-  std::unique_ptr<run::RowSet> query(const std::string& sql, const std::vector<run::Value>& params = {}) override;
-  std::unique_ptr<run::RowSet> openTable(const std::string& name) override;
+  std::unique_ptr<base::RowSet> query(const std::string& sql, const std::vector<base::Value>& params = {}) override;
+  std::unique_ptr<base::RowSet> openTable(const std::string& name) override;
   bool hasTable(const std::string&) override { return false; }
   std::vector<std::string> tableNames() override { return {}; }
   const std::vector<Call>& calls() const { return calls_; }

@@ -4,7 +4,7 @@
 
 namespace testing_support {
 
-store::WorkingDossier NewWorkingDossier(host::Ui& ui, const std::filesystem::path& folder,
+store::WorkingDossier NewWorkingDossier(base::Ui& ui, const std::filesystem::path& folder,
                                         const std::string& language, bool& ok) {
   store::sx_CloseAll();
   std::filesystem::remove_all(folder);
@@ -12,8 +12,9 @@ store::WorkingDossier NewWorkingDossier(host::Ui& ui, const std::filesystem::pat
   store::sx_SetDateFormat(3);
   store::sx_SetCentury(-1);
   store::sx_SetEpoch(1960);
-  ok = store::CreateTemplateDossier(&ui, folder.string(), language);
-  return ok ? store::PrepareWorkingDossier(&ui, folder.string(), 1) : store::WorkingDossier{};
+  const auto report = [&ui](const std::string& message) { base::showMessage(ui, message); };
+  ok = store::CreateTemplateDossier(report, folder.string(), language);
+  return ok ? store::PrepareWorkingDossier(report, folder.string(), 1) : store::WorkingDossier{};
 }
 
 }  // namespace testing_support

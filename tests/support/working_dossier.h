@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-#include "host/ui.h"
+#include "base/ui.h"
 #include "store/dossier_template.h"
 
 namespace testing_support {
@@ -11,7 +11,7 @@ namespace testing_support {
 // Empties `folder`, sets the run's date handling, writes the template dossier
 // in `language` and prepares working dossier 1 from it. `ok` is false when the
 // templates could not be written.
-store::WorkingDossier NewWorkingDossier(host::Ui& ui, const std::filesystem::path& folder,
+store::WorkingDossier NewWorkingDossier(base::Ui& ui, const std::filesystem::path& folder,
                                         const std::string& language, bool& ok);
 
 }  // namespace testing_support

@@ -105,8 +105,11 @@ TEST(SampleDossier, BookYearsHoldEveryCaseTheConversionHandles) {
   std::set<std::string> closingJournals;
   std::set<int64_t> mixTypes, creditNoteTypes;
   std::map<std::pair<std::string, int64_t>, std::set<int64_t>> periodsOfDocument;
-  bool opening = false, foreignCurrency = false, nonDeductible = false, tenDigits = false, information = false,
-       mainLines = false;
+  std::set<std::string> currencies, spreadKinds;
+  std::set<std::pair<std::string, int64_t>> euroBeforeCurrency;  // foreign documents whose first line is in euro
+  std::map<std::pair<std::string, int64_t>, int64_t> firstLineOf;
+  bool opening = false, nonDeductible = false, tenDigits = false, information = false, mainLines = false,
+       blankLedExpense = false;
   for (const auto& r : e.lines) {
     const std::string journal = textOf(r, h["JrnlID"]);
     const int64_t period = integerOf(r, h["Period"]), type = integerOf(r, h["JrnlType"]);
@@ -115,8 +118,14 @@ TEST(SampleDossier, BookYearsHoldEveryCaseTheConversionHandles) {
     if (period == closing) closingJournals.insert(journal);
     if (journal == "MIX") mixTypes.insert(type);
     if (integerOf(r, h["JrnlSubType"]) == 2 && (type == 1 || type == 2)) creditNoteTypes.insert(type);
-    if (textOf(r, h["CrcyAcctID"]) == "USD")
-      foreignCurrency = foreignCurrency || unitsOf(r, h["AmntCrcy"]) != unitsOf(r, h["AmntBase"]);
+    const std::string currency = textOf(r, h["CrcyAcctID"]);
+    const std::pair<std::string, int64_t> document{journal, integerOf(r, h["Doc"])};
+    const bool first = firstLineOf.emplace(document, integerOf(r, h["RecordID"])).second;
+    if (!currency.empty() && currency != "EUR" && unitsOf(r, h["AmntCrcy"]) != unitsOf(r, h["AmntBase"])) {
+      currencies.insert(currency);
+      if (!first) euroBeforeCurrency.insert(document);
+    }
+    blankLedExpense = blankLedExpense || textOf(r, h["AcctID"]) == " 612000";
     if (auto nd = std::get_if<jet4::Currency>(&r[h["VATNDAmntBase"]])) nonDeductible = nonDeductible || nd->units > 0;
     tenDigits = tenDigits || integerOf(r, h["Doc"]) >= 1000000000;
     information = information || integerOf(r, h["AcctType"]) == 0;
@@ -128,9 +137,12 @@ TEST(SampleDossier, BookYearsHoldEveryCaseTheConversionHandles) {
   EXPECT_GE(closingJournals.size(), 2u);
   EXPECT_EQ(mixTypes, (std::set<int64_t>{1, 2})) << "one journal used for sales and purchases";
   EXPECT_EQ(creditNoteTypes, (std::set<int64_t>{1, 2}));
-  EXPECT_TRUE(foreignCurrency && nonDeductible && tenDigits && information && mainLines);
-  EXPECT_TRUE(std::any_of(periodsOfDocument.begin(), periodsOfDocument.end(), [](auto& p) { return p.second.size() == 2; }))
-      << "no document over two periods";
+  EXPECT_TRUE(nonDeductible && tenDigits && information && mainLines && blankLedExpense);
+  EXPECT_EQ(currencies, (std::set<std::string>{"CHF", "GBP", "USD"}));
+  EXPECT_FALSE(euroBeforeCurrency.empty()) << "no counterpart stored before its bank line";
+  for (const auto& [document, periods] : periodsOfDocument)
+    if (periods.size() == 2) spreadKinds.insert(document.first);
+  for (const char* journal : {"OD", "ACH", "BQ1", "BQ2"}) EXPECT_TRUE(spreadKinds.count(journal)) << journal << " in two periods";
 }
 
 TEST(SampleDossier, SameOptionsSameDossierOtherSeedOtherDossier) {

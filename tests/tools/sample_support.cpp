@@ -28,8 +28,8 @@ std::string canonical(const jet4::Value& v) {
   }
 }
 
-std::string canonical(const run::Value& v, jet4::Type type) {
-  using K = run::Value::Kind;
+std::string canonical(const base::Value& v, jet4::Type type) {
+  using K = base::Value::Kind;
   if (!v.present()) return type == jet4::Type::Boolean ? "0" : kNullText;
   char buf[40];
   switch (type) {
@@ -46,7 +46,7 @@ std::string canonical(const run::Value& v, jet4::Type type) {
   }
 }
 
-void expectSourceTable(run::Source& source, const std::string& name, const marlin::TableData& want, bool ordered) {
+void expectSourceTable(base::Source& source, const std::string& name, const marlin::TableData& want, bool ordered) {
   std::vector<std::vector<std::string>> got, expected;
   for (const auto& r : want.rows) {
     expected.emplace_back();

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/source.h"
 #include "marlin_dossier.h"
-#include "run/source.h"
 
 namespace sample_test {
 
@@ -48,13 +48,13 @@ inline std::string textOf(const marlin::Row& r, int column) {
 // One text for equal values, whether generated or read back through the
 // project's source layer (empty text and null are the same, as for mdbtools).
 std::string canonical(const jet4::Value& v);
-std::string canonical(const run::Value& v, jet4::Type type);
+std::string canonical(const base::Value& v, jet4::Type type);
 
 // How mdbcli::exportTable shows a value written with the Jet 4 writer.
 std::optional<std::string> exportText(const jet4::Value& v);
 
 // Compares every row and column of a source table with the generated table;
 // rows in stored order, or in any order where the store keeps none (SQL).
-void expectSourceTable(run::Source& source, const std::string& name, const marlin::TableData& want, bool ordered = true);
+void expectSourceTable(base::Source& source, const std::string& name, const marlin::TableData& want, bool ordered = true);
 
 }  // namespace sample_test

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "host/console_ui.h"
 #include "store/dossier_template.h"
 #include "store/table_report.h"
 
@@ -35,8 +34,8 @@ int main(int argc, char** argv) {
   if (args.size() == 2 && args[0] == "--check") return store::checkDossierIndexes(args[1], std::cout) ? 0 : 1;
   if (args.size() == 4 && args[0] == "--template" && args[2] == "--language" && (args[3] == "F" || args[3] == "N")) {
     // Messages of the dossier code go to the terminal, beside the usage text.
-    host::ConsoleUi ui(std::cerr, false);
-    return store::CreateTemplateDossier(&ui, args[1], args[3]) ? 0 : 1;
+    auto toTerminal = [](const std::string& message) { std::cerr << message << "\n"; };
+    return store::CreateTemplateDossier(toTerminal, args[1], args[3]) ? 0 : 1;
   }
   return usage();
 }

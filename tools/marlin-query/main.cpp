@@ -15,12 +15,12 @@
 
 namespace {
 
-std::string csvField(const run::Value& v) {
+std::string csvField(const base::Value& v) {
   std::string s;
   switch (v.kind) {
-    case run::Value::Kind::Null: return "";
-    case run::Value::Kind::Decimal: return v.text;
-    case run::Value::Kind::DateTime: return run::isoText(v.date);
+    case base::Value::Kind::Null: return "";
+    case base::Value::Kind::Decimal: return v.text;
+    case base::Value::Kind::DateTime: return run::isoText(v.date);
     default: s = v.asText();
   }
   if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
@@ -43,7 +43,7 @@ int usage() {
 int main(int argc, char** argv) {
   if (argc != 3 && argc != 4 && argc != 5) return usage();
   int a = 1;
-  std::unique_ptr<run::Source> source;
+  std::unique_ptr<base::Source> source;
   try {
     if (std::string(argv[a]) == "--odbc") {
       if (argc < 4) return usage();
@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
       for (const auto& name : source->tableNames()) std::cout << name << "\n";
       return 0;
     }
-    std::unique_ptr<run::RowSet> rows;
+    std::unique_ptr<base::RowSet> rows;
     if (what == "--table") {
       if (a + 1 >= argc) return usage();
       rows = source->openTable(argv[a + 1]);
@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
     }
     auto cols = rows->columns();
     std::string line;
-    for (size_t i = 0; i < cols.size(); ++i) line += (i ? "," : "") + csvField(run::Value::ofText(cols[i]));
+    for (size_t i = 0; i < cols.size(); ++i) line += (i ? "," : "") + csvField(base::Value::ofText(cols[i]));
     std::cout << line << "\n";
     for (; !rows->eof(); rows->moveNext()) {
       line.clear();

@@ -55,7 +55,7 @@ std::vector<WrittenFile> writeAccessForm(const Dossier& d, bool prefixed, const 
     const auto path = dir / companyFileName(d);
     jet4::Database db(path.string());
     std::vector<jet4::Table*> tables;
-    for (const TableData& t : d.companyTables(prefixed)) tables.push_back(&addTable(db, companyTableName(form, t.name), t));
+    for (const TableData& t : d.companyTables(prefixed || d.options().olderLayoutIban)) tables.push_back(&addTable(db, companyTableName(form, t.name), t));
     if (prefixed)
       for (int y = 0; y < d.options().years; ++y) writeYear(db, d, form, y, tables);
     db.close();

@@ -10,14 +10,14 @@
 // - categories and payment codes longer than five characters, sharing their
 //   first four characters, of an unknown type, without wording;
 // - general accounts of every type, headings, four-digit numbers, accounts
-//   without wording, a foreign-currency account without currency, standard
-//   VAT and bank-charge accounts already present.
+//   without wording, accounts in three foreign currencies and one without
+//   currency, standard VAT and bank-charge accounts already present.
 #include "marlin_dossier.h"
 
 #include <algorithm>
-#include <cctype>
 #include <stdexcept>
 
+#include "base/text.h"
 #include "sample_random.h"
 
 namespace marlin {
@@ -85,14 +85,9 @@ std::string belgianIban(const std::string& account) {
 
 }  // namespace
 
-std::string twoDigits(int n) { return padded(n, 2); }
-
 int TableData::column(std::string_view wanted) const {
   for (size_t i = 0; i < columns.size(); ++i) {
-    const std::string& n = columns[i].name;
-    if (n.size() == wanted.size() &&
-        std::equal(n.begin(), n.end(), wanted.begin(), [](unsigned char a, unsigned char b) { return std::tolower(a) == std::tolower(b); }))
-      return int(i);
+    if (base::equalsIgnoringCase(columns[i].name, wanted)) return int(i);
   }
   return -1;
 }
@@ -323,6 +318,8 @@ std::vector<TableData> Dossier::companyTables(bool withIban) const {
   acct(3, "55", text("Établissements de crédit"), text("Kredietinstellingen"));
   acct(0, "550000", text("Banque KBC"), text("Bank KBC"));
   acct(4, "550100", text("Banque compte USD"), text("Bank USD-rekening"), text("USD"));
+  acct(4, "550300", text("Banque compte GBP"), text("Bank GBP-rekening"), text("GBP"));
+  acct(4, "550400", text("Banque compte CHF"), text("Bank CHF-rekening"), text("CHF"));
   acct(4, "550200", text("Banque compte devise"), text("Bank deviezenrekening"));  // currency left empty
   acct(0, "570000", text("Caisse"), text("Kas"));
   acct(0, "580000", text("Virements internes"), text("Interne overboekingen"));

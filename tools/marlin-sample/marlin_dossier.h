@@ -36,6 +36,9 @@ struct Options {
   int years = 2;                // book years 00 .. years-1, the last the newest
   int64_t lines = 200;          // accounting lines per book year
   uint64_t seed = 1;
+  // The older Access layout with the IBAN1/BIC1 columns all the same, so that
+  // every form holds the same data (imports of the three forms compared).
+  bool olderLayoutIban = false;
 };
 
 // Receives the accounting lines of one book year in the order they are
@@ -88,8 +91,5 @@ class Dossier {
   std::vector<Party> customers_, suppliers_;
   int customerCount_ = 0, supplierCount_ = 0;
 };
-
-// Jet's text form of a two-digit book-year index ("00", "01", ...).
-std::string twoDigits(int n);
 
 }  // namespace marlin

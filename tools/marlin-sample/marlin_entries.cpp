@@ -5,12 +5,20 @@
 // - opening entries in period 0 whose open items are matched later;
 // - sales and purchase credit notes; VAT types 0, 1, 2, 3, 5 and 6;
 //   non-deductible VAT; ten-digit document numbers;
-// - bank documents in euro and in US dollars (with the dollar amount), cash
-//   and internal transfers on a 580 account;
+// - purchase charges without VAT code whose account was keyed with a leading
+//   blank, so that the source's text order puts an expense account among the
+//   balance-sheet lines (" 612000" sorts before "6");
+// - bank documents in euro and in three foreign currencies (US dollars,
+//   pounds, Swiss francs, with the amount in currency on the bank line), some
+//   with their counterparts stored before the bank line or with several
+//   counterparts; two of the foreign journals carry codes that Kestrel's
+//   French or Dutch template gives to another journal type, so they are
+//   renamed; cash and internal transfers on a 580 account;
 // - matching entries, one or several per line, and some of amount zero;
-// - documents whose lines fall into two periods, lines of information
-//   (AcctType 0), a journal used both for purchases and for sales, a journal
-//   code that Kestrel's template holds with another journal type;
+// - documents whose lines fall into two periods (general operations,
+//   invoices, bank documents), lines of information (AcctType 0), a journal
+//   used both for purchases and for sales, a journal code that Kestrel's
+//   template holds with another journal type;
 // - documents in the closing period in two journals.
 // The newest book year is monthly, the one before quarterly, the one before
 // that a single period, and so on.
@@ -105,9 +113,23 @@ const std::vector<Journal> kJournals = {
     {"VIR", 3, 3, "Virements", nullptr, nullptr},
     {"BQ1", 4, 1, "Banque KBC", "550000", "123456789002"},
     {"BQ2", 4, 1, "Banque USD", "550100", "737000123456789"},
+    // Foreign-currency banks whose codes the French (OPDIV) and the Dutch
+    // (DIVPOS) template give to miscellaneous operations.
+    {"OPDIV", 4, 1, "Banque compte GBP", "550300", nullptr},
+    {"DIVPOS", 4, 1, "Bank CHF-rekening", "550400", "310123456789"},
     {"CAI", 4, 0, nullptr, "570000", nullptr},
     {"VIRI", 4, 0, "Virements internes", "580000", nullptr},
 };
+
+// A bank journal kept in a foreign currency and its range of rates (units of
+// currency per euro, in ten-thousandths).
+struct ForeignBank {
+  const char* journal;
+  const char* currency;
+  int64_t lowRate, highRate;
+};
+const std::vector<ForeignBank> kForeignBanks = {
+    {"BQ2", "USD", 10500, 11500}, {"OPDIV", "GBP", 8300, 8800}, {"DIVPOS", "CHF", 9300, 9800}};
 
 struct VatCode {
   const char* code;
@@ -228,6 +250,12 @@ class YearGenerator {
     l.doc = doc;
     l.date = date;
     return l;
+  }
+  // The period of the lines after the first of a document: now and then the
+  // next ordinary period, so that the document lies in two periods (never in
+  // the closing period, whose documents are the year-end entries).
+  int laterPeriod(int period, int percent) {
+    return period + 1 < int(periods_.size()) - 1 && rng_.percent(percent) ? period + 1 : period;
   }
   const Dossier::Party& customer() { return d_.customers()[rng_.range(0, int64_t(d_.customers().size()) - 1)]; }
   const Dossier::Party& supplier() { return d_.suppliers()[rng_.range(0, int64_t(d_.suppliers().size()) - 1)]; }
@@ -350,6 +378,7 @@ class YearGenerator {
     const Dossier::Party& party = sales ? customer() : supplier();
     const std::string docText = std::string(creditNote ? "NC " : "Fact. ") + std::to_string(doc);
     const int debit = (sales != creditNote) ? -1 : 1;  // side of the party line
+    const int later = laterPeriod(period, 4);
     const int count = int(rng_.range(1, 3));
     std::vector<Line> lines;
     lines.reserve(count + 3);
@@ -368,7 +397,7 @@ class YearGenerator {
     int64_t base = 0, vatTotal = 0, vatNd = 0;
     const bool foreign = !party.country.empty();
     for (int i = 0; i < count; ++i) {
-      Line l = header(j, period, doc, date);
+      Line l = header(j, i == 0 ? period : later, doc, date);
       l.jrnlType = jrnlType;
       const VatCode* code;
       if (foreign) code = &vat(sales ? "ICL" : (rng_.percent(50) ? "A6" : "ICL"));
@@ -401,7 +430,7 @@ class YearGenerator {
       lines.push_back(l);
     }
     if (vatTotal > 0) {
-      Line l = header(j, period, doc, date);
+      Line l = header(j, later, doc, date);
       l.jrnlType = jrnlType;
       l.acct = sales ? "451000" : "411000";
       l.compType = sales ? 10 : 20;
@@ -410,7 +439,19 @@ class YearGenerator {
       l.cents = vatTotal;
       lines.push_back(l);
     }
-    lines[0].cents = base + vatTotal + vatNd;
+    int64_t unTaxed = 0;
+    if (!sales && !foreign && rng_.percent(8)) {
+      Line l = header(j, later, doc, date);
+      l.jrnlType = jrnlType;
+      l.acct = " 612000";  // keyed with a leading blank
+      l.compType = 20;
+      l.compId = party.id;
+      l.flag = -debit;
+      l.cents = unTaxed = amount(100, 20000);
+      l.comment = "Frais sans TVA";
+      lines.push_back(l);
+    }
+    lines[0].cents = base + vatTotal + vatNd + unTaxed;
     lines[0].turnover = base;
     lines[0].vat = vatTotal;
     lines[0].vatNd = vatNd;
@@ -469,12 +510,13 @@ class YearGenerator {
     const int period = currentPeriod_;
     const int64_t doc = nextDoc(j);
     const DateTime date = dayIn(period);
+    const int later = laterPeriod(period, 4);
     const int count = int(rng_.range(1, 3));
     std::vector<Line> lines;
     lines.push_back(header(j, period, doc, date));
     int64_t bal = 0;
     for (int i = 0; i < count; ++i) {
-      Line l = header(j, period, doc, date);
+      Line l = header(j, later, doc, date);
       l.currency = "EUR";
       const int64_t r = rng_.range(0, 9);
       if (r < 5 && !openSales_.empty()) settle(l, openSales_, 10, 1);
@@ -494,23 +536,39 @@ class YearGenerator {
     emitWithChecks(lines);
   }
 
+  // A statement line of a foreign-currency bank: the bank line carries the
+  // amount in currency, its counterparts only euros. The counterparts are
+  // now and then stored before the bank line, or several share one bank line.
   void foreignBank() {
-    const Journal& j = journal("BQ2");
+    const ForeignBank& bank = rng_.pick(kForeignBanks);
+    const Journal& j = journal(bank.journal);
     const int period = currentPeriod_;
     const int64_t doc = nextDoc(j);
     const DateTime date = dayIn(period);
-    std::vector<Line> lines{header(j, period, doc, date), header(j, period, doc, date)};
-    Line& c = lines[1];
-    c.currency = "EUR";
-    if (!openSales_.empty()) settle(c, openSales_, 10, 1);
-    else c.acct = "499000", c.flag = 1, c.cents = amount(1000, 90000);
-    Line& b = lines[0];
+    const int later = laterPeriod(period, 6);
+    const bool counterpartsFirst = rng_.percent(40);
+    const int count = rng_.percent(25) ? int(rng_.range(2, 3)) : 1;
+    std::vector<Line> counterparts;
+    int64_t bal = 0;
+    for (int i = 0; i < count; ++i) {
+      Line c = header(j, counterpartsFirst && i == 0 ? period : later, doc, date);
+      c.currency = "EUR";
+      if (!openSales_.empty() && rng_.percent(70)) settle(c, openSales_, 10, 1);
+      else c.acct = "499000", c.flag = 1, c.cents = amount(1000, 90000);
+      bal += c.flag == -1 ? c.cents : -c.cents;
+      counterparts.push_back(c);
+    }
+    Line b = header(j, counterpartsFirst ? later : period, doc, date);
     b.acct = j.account;
-    b.flag = -c.flag;
-    b.cents = c.cents;
-    b.currency = "USD";
-    b.crcyCents = (b.cents * rng_.range(1050, 1150) + 500) / 1000;  // dollars at 1.05 to 1.15
-    b.comment = "Encaissement en USD";
+    b.flag = bal <= 0 ? -1 : 1;
+    b.cents = bal <= 0 ? -bal : bal;
+    b.currency = bank.currency;
+    b.crcyCents = (b.cents * rng_.range(bank.lowRate, bank.highRate) + 5000) / 10000;
+    b.comment = std::string("Mouvement en ") + bank.currency;
+    std::vector<Line> lines;
+    if (!counterpartsFirst) lines.push_back(b);
+    lines.insert(lines.end(), counterparts.begin(), counterparts.end());
+    if (counterpartsFirst) lines.push_back(b);
     emitWithChecks(lines);
   }
 

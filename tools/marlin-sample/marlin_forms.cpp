@@ -3,6 +3,8 @@
 
 #include <stdexcept>
 
+#include "base/text.h"
+
 namespace marlin {
 
 std::vector<WrittenFile> writeAccessForm(const Dossier& d, bool prefixed, const std::filesystem::path& dir);
@@ -24,14 +26,14 @@ std::string companyTableName(Form form, const std::string& bare) {
 }
 
 std::string yearTableName(Form form, int year, const std::string& bare) {
-  return form == Form::AccessOlder ? bare : "A_" + twoDigits(year) + "_" + bare;
+  return form == Form::AccessOlder ? bare : "A_" + base::twoDigits(year) + "_" + bare;
 }
 
 std::string companyFileName(const Dossier& d) { return d.options().company + "Soc.MDB"; }
 
 std::string yearFileName(const Dossier& d, int year) {
   // Two digits below 10, the plain number above: the same text up to 99.
-  return d.options().company + "A" + twoDigits(year) + ".mdb";
+  return d.options().company + "A" + base::twoDigits(year) + ".mdb";
 }
 
 std::string sqlDatabaseName(const Dossier& d) { return "PW0" + d.options().company + "SOC"; }

@@ -39,6 +39,12 @@ std::string companyFileName(const Dossier& d);           // {code}Soc.MDB
 std::string yearFileName(const Dossier& d, int year);    // {code}Aii.mdb
 std::string sqlDatabaseName(const Dossier& d);           // PW0{code}SOC
 
+// The SQL edition's statements that create one table and fill it with rows
+// (at least one), as the scripts hold them; tests build small hand-made
+// sources with them.
+std::string sqlCreateTable(const std::string& name, const std::vector<jet4::Column>& columns);
+std::string sqlInsert(const std::string& name, const std::vector<jet4::Column>& columns, const std::vector<Row>& rows);
+
 // Creates `dir` when needed and writes the form's files into it, replacing
 // files of the same names. Throws jet4::Error or std::runtime_error.
 std::vector<WrittenFile> writeDossier(const Dossier& d, Form form, const std::filesystem::path& dir);

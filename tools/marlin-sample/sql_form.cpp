@@ -16,6 +16,9 @@ namespace {
 constexpr int kRowsPerInsert = 500;
 
 std::string sqlType(const jet4::Column& c) {
+  // The SQL edition keeps customer and supplier numbers in fixed-width
+  // columns: every number comes back padded with blanks to 12 characters.
+  if (c.name == "CustID" || c.name == "SUPPID") return "char(12)";
   switch (c.type) {
     case Type::Boolean: return "boolean";
     case Type::Byte:
@@ -47,6 +50,24 @@ std::string literal(const Value& v) {
   }
 }
 
+std::string rowValues(const Row& row) {
+  std::string values = "(";
+  for (size_t i = 0; i < row.size(); ++i) {
+    if (i) values += ',';
+    values += literal(row[i]);
+  }
+  return values + ')';
+}
+
+std::string insertStatement(const std::string& name, const std::vector<jet4::Column>& columns,
+                            const std::vector<std::string>& values) {
+  std::string out = "INSERT INTO " + name + " (";
+  for (size_t i = 0; i < columns.size(); ++i) out += (i ? ", " : "") + columns[i].name;
+  out += ") VALUES\n";
+  for (size_t i = 0; i < values.size(); ++i) out += values[i] + (i + 1 < values.size() ? ",\n" : "");
+  return out;
+}
+
 // One database script: table creation first, then rows in batches.
 class Script {
  public:
@@ -58,22 +79,14 @@ class Script {
          << "SET client_encoding = 'UTF8';\nSET standard_conforming_strings = on;\nBEGIN;\n";
   }
   int create(const std::string& name, const std::vector<jet4::Column>& columns) {
-    out_ << "CREATE TABLE " << name << " (";
-    for (size_t i = 0; i < columns.size(); ++i) out_ << (i ? ", " : "") << columns[i].name << " " << sqlType(columns[i]);
-    out_ << ");\n";
+    out_ << sqlCreateTable(name, columns) << ";\n";
     tables_.push_back({name, columns, {}});
     file_.tables.push_back({name, 0});
     return int(tables_.size()) - 1;
   }
   void add(int table, const Row& row) {
     Pending& t = tables_[table];
-    std::string values = "(";
-    for (size_t i = 0; i < row.size(); ++i) {
-      if (i) values += ',';
-      values += literal(row[i]);
-    }
-    values += ')';
-    t.batch.push_back(std::move(values));
+    t.batch.push_back(rowValues(row));
     ++file_.tables[table].rows;
     if (int(t.batch.size()) >= kRowsPerInsert) flush(t);
   }
@@ -86,9 +99,12 @@ class Script {
     out_ << ") AS t(name, xtype);\n"
          << "CREATE FUNCTION len(text) RETURNS integer LANGUAGE sql IMMUTABLE AS $$ SELECT length(rtrim($1)) $$;\n";
   }
+  // A statement run once every row is in (keys and indexes).
+  void after(const std::string& statement) { after_.push_back(statement); }
   WrittenFile finish() {
     for (Pending& t : tables_) flush(t);
-    out_ << "COMMIT;\n";
+    for (const std::string& statement : after_) out_ << statement << ";\n";
+    out_ << "COMMIT;\nANALYZE;\n";
     out_.close();
     if (!out_) throw std::runtime_error("Impossible d'écrire " + path_.string() + " / Kan " + path_.string() + " niet schrijven");
     return file_;
@@ -102,16 +118,14 @@ class Script {
   };
   void flush(Pending& t) {
     if (t.batch.empty()) return;
-    out_ << "INSERT INTO " << t.name << " (";
-    for (size_t i = 0; i < t.columns.size(); ++i) out_ << (i ? ", " : "") << t.columns[i].name;
-    out_ << ") VALUES\n";
-    for (size_t i = 0; i < t.batch.size(); ++i) out_ << t.batch[i] << (i + 1 < t.batch.size() ? ",\n" : ";\n");
+    out_ << insertStatement(t.name, t.columns, t.batch) << ";\n";
     t.batch.clear();
   }
   std::filesystem::path path_;
   std::ofstream out_;
   WrittenFile file_;
   std::vector<Pending> tables_;
+  std::vector<std::string> after_;
 };
 
 void writeCreate(const std::filesystem::path& dir, const std::string& database) {
@@ -131,6 +145,18 @@ struct ScriptSink : EntrySink {
 };
 
 }  // namespace
+
+std::string sqlCreateTable(const std::string& name, const std::vector<jet4::Column>& columns) {
+  std::string out = "CREATE TABLE " + name + " (";
+  for (size_t i = 0; i < columns.size(); ++i) out += (i ? ", " : "") + columns[i].name + " " + sqlType(columns[i]);
+  return out + ")";
+}
+
+std::string sqlInsert(const std::string& name, const std::vector<jet4::Column>& columns, const std::vector<Row>& rows) {
+  std::vector<std::string> values;
+  for (const Row& r : rows) values.push_back(rowValues(r));
+  return insertStatement(name, columns, values);
+}
 
 std::vector<WrittenFile> writeSqlForm(const Dossier& d, const std::filesystem::path& dir) {
   std::vector<WrittenFile> files;
@@ -156,10 +182,17 @@ std::vector<WrittenFile> writeSqlForm(const Dossier& d, const std::filesystem::p
         int id = s.create(yearTableName(Form::Sql, y, t.name), t.columns);
         for (const Row& r : t.rows) s.add(id, r);
       }
-      int h = s.create(yearTableName(Form::Sql, y, "Historic"), Dossier::historicColumns());
-      int c = s.create(yearTableName(Form::Sql, y, "Checking"), Dossier::checkingColumns());
+      const std::string historic = yearTableName(Form::Sql, y, "Historic");
+      const std::string checking = yearTableName(Form::Sql, y, "Checking");
+      int h = s.create(historic, Dossier::historicColumns());
+      int c = s.create(checking, Dossier::checkingColumns());
       ScriptSink sink(s, h, c);
       d.generateEntries(y, sink);
+      // The keys a SQL Server dossier has: the line's record id, and the
+      // look-ups of a document's lines and of a line's matching entries.
+      s.after("ALTER TABLE " + historic + " ADD PRIMARY KEY (RecordID)");
+      s.after("CREATE INDEX ON " + historic + " (JrnlID, Doc)");
+      s.after("CREATE INDEX ON " + checking + " (HistoRecordID)");
     }
     s.emulateSqlServer();
     files.push_back(s.finish());

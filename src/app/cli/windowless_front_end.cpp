@@ -21,7 +21,7 @@ bool WindowlessFrontEnd::chooseCompany(host::frmMain& wizard, const std::string&
 
 void WindowlessFrontEnd::showModal(host::frmMain& wizard) {
   ui_.status = [&wizard] {
-    return host::ConsoleUi::Status{wizard.control("ProgressBar1").progress, wizard.control("Label8").text,
+    return ConsoleUi::Status{wizard.control("ProgressBar1").progress, wizard.control("Label8").text,
                                    wizard.control("Label9").text, wizard.control("Label6").text};
   };
   const bool french = wizard.ctx.french();
@@ -41,10 +41,10 @@ void WindowlessFrontEnd::showModal(host::frmMain& wizard) {
   // read at all; otherwise the wizard has already said why there is none.
   if (!chooseCompany(wizard, list)) {
     if (!wizard.control(list).items.empty())
-      host::showMessage(ui_,
+      base::showMessage(ui_,
                         (french ? "La société " + options_.company + " n'est pas dans la liste des sociétés Marlin."
                                 : "Het bedrijf " + options_.company + " staat niet in de lijst van Marlin bedrijven."),
-                        host::MsgIcon::Exclamation, wizard.caption);
+                        base::MsgIcon::Exclamation, wizard.caption);
     wizard.Unload();
     return;
   }

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/cli/cli_options.h"
-#include "host/console_ui.h"
+#include "app/cli/console_ui.h"
 #include "host/obj_marlin.h"
 
 namespace app {
@@ -14,7 +14,7 @@ class WindowlessFrontEnd : public host::FrontEnd {
  public:
   WindowlessFrontEnd(const CliOptions& options, std::string password, std::ostream& out, bool terminal);
 
-  host::Ui& ui() override { return ui_; }
+  base::Ui& ui() override { return ui_; }
   void showModal(host::frmMain& wizard) override;
 
  private:
@@ -22,7 +22,7 @@ class WindowlessFrontEnd : public host::FrontEnd {
 
   const CliOptions& options_;
   std::string password_;
-  host::ConsoleUi ui_;
+  ConsoleUi ui_;
 };
 
 }  // namespace app

@@ -260,7 +260,7 @@ void QtFrontEnd::sync() {
   syncing_ = false;
 }
 
-host::MsgResult QtFrontEnd::messageBox(const std::string& text, host::MsgButtons buttons, host::MsgIcon icon,
+base::MsgResult QtFrontEnd::messageBox(const std::string& text, base::MsgButtons buttons, base::MsgIcon icon,
                                        const std::string& title) {
   const std::string shownTitle = title.empty() ? "MarlinToKestrel" : title;
   if (messageHook) return messageHook(text, icon, shownTitle);
@@ -268,17 +268,17 @@ host::MsgResult QtFrontEnd::messageBox(const std::string& text, host::MsgButtons
   box.setWindowTitle(q(shownTitle));
   box.setText(q(text));
   switch (icon) {
-    case host::MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
-    case host::MsgIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
-    case host::MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
-    case host::MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
-    case host::MsgIcon::None: break;
+    case base::MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
+    case base::MsgIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+    case base::MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
+    case base::MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
+    case base::MsgIcon::None: break;
   }
   switch (buttons) {
-    case host::MsgButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
-    case host::MsgButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-    case host::MsgButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
-    case host::MsgButtons::YesNoCancel:
+    case base::MsgButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+    case base::MsgButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case base::MsgButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case base::MsgButtons::YesNoCancel:
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
       break;
   }
@@ -288,10 +288,10 @@ host::MsgResult QtFrontEnd::messageBox(const std::string& text, host::MsgButtons
   const int answer = box.exec();
   if (restore) QApplication::restoreOverrideCursor();
   switch (answer) {
-    case QMessageBox::Cancel: return host::MsgResult::Cancel;
-    case QMessageBox::Yes: return host::MsgResult::Yes;
-    case QMessageBox::No: return host::MsgResult::No;
-    default: return host::MsgResult::Ok;
+    case QMessageBox::Cancel: return base::MsgResult::Cancel;
+    case QMessageBox::Yes: return base::MsgResult::Yes;
+    case QMessageBox::No: return base::MsgResult::No;
+    default: return base::MsgResult::Ok;
   }
 }
 

@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "base/ui.h"
 #include "host/obj_marlin.h"
-#include "host/ui.h"
 
 class QApplication;
 class QDialog;
@@ -17,17 +17,17 @@ class QWidget;
 
 namespace app {
 
-class QtFrontEnd : public host::FrontEnd, public host::Ui {
+class QtFrontEnd : public host::FrontEnd, public base::Ui {
  public:
   // Uses the running QApplication, or starts one.
   QtFrontEnd();
   QtFrontEnd(int& argc, char** argv);
   ~QtFrontEnd() override;
 
-  host::Ui& ui() override { return *this; }
+  base::Ui& ui() override { return *this; }
   void showModal(host::frmMain& wizard) override;
 
-  host::MsgResult messageBox(const std::string& text, host::MsgButtons buttons, host::MsgIcon icon,
+  base::MsgResult messageBox(const std::string& text, base::MsgButtons buttons, base::MsgIcon icon,
                              const std::string& title) override;
   void processEvents() override;
   void setBusy(bool busy) override;
@@ -36,7 +36,7 @@ class QtFrontEnd : public host::FrontEnd, public host::Ui {
 
   // When set, message boxes and the folder browser are answered here instead
   // of on screen (tests on the offscreen platform).
-  std::function<host::MsgResult(const std::string& text, host::MsgIcon icon, const std::string& title)> messageHook;
+  std::function<base::MsgResult(const std::string& text, base::MsgIcon icon, const std::string& title)> messageHook;
   std::function<std::optional<std::string>(const std::string& title)> folderHook;
   // Called once the dialog is on screen.
   std::function<void(QDialog& dialog)> onShown;

@@ -61,7 +61,7 @@ void AppendDocumentLine(const ActLine& l) {
   number("CUREURBASE", l.curEurBase);
   number("VATTAX", l.vatTax);
   text("VATIMPUT", l.vatImput);
-  number("CURRATE", l.curRate);
+  store::sx_Replace("CURRATE", SX_DOUBLE, l.curRate.toDouble());
   logical("ISMATCHED", false);
   logical("ISLOCKED", false);
   logical("ISIMPORTED", true);

@@ -12,7 +12,8 @@ struct ActLine {
   std::string accountGl, accountRp, bookYear = "1", period;
   std::string date, dateDoc, dueDate;  // "dd/mm/yyyy" or empty
   std::string comment, matchNo, vatCode, vatImput, currCode;
-  Fixed4 amountEur, vatBase, vatTax, currAmount, curEurBase, curRate;
+  Fixed4 amountEur, vatBase, vatTax, currAmount, curEurBase;
+  Rate curRate;
 };
 
 // Appends the line to the current table (ACT). Opening lines carry only the

@@ -4,10 +4,11 @@
 #include <cctype>
 #include <cstdio>
 
+#include "base/text.h"
 #include "convert/master/journal_registry.h"
-#include "convert/master/text.h"
 
 namespace convert {
+using namespace base;
 
 namespace {
 constexpr std::string_view kOrderAlphabet = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
@@ -45,22 +46,22 @@ std::string NextDocOrderCode(const std::string& current) {
   return "";
 }
 
-std::string GetNextDocOrder(run::RunContext& ctx, const std::string& current) {
+std::string GetNextDocOrder(base::RunContext& ctx, const std::string& current) {
   std::string next = NextDocOrderCode(current);
-  if (next.empty() && ctx.ui) host::showMessage(*ctx.ui, "overflow", host::MsgIcon::None);
+  if (next.empty() && ctx.ui) base::showMessage(*ctx.ui, "overflow", base::MsgIcon::None);
   return next;
 }
 
-std::string FormatDateText(const run::DateTime& d) {
+std::string FormatDateText(const base::DateTime& d) {
   return pad(d.day, 2) + "/" + pad(d.month, 2) + "/" + std::to_string(d.year);
 }
 
-std::optional<run::DateTime> SourceDate(const run::Value& v) {
-  if (v.kind == run::Value::Kind::DateTime) return v.date;
+std::optional<base::DateTime> SourceDate(const base::Value& v) {
+  if (v.kind == base::Value::Kind::DateTime) return v.date;
   if (!v.present()) return std::nullopt;
   std::string t = Trim(v.asText());
   int a = 0, b = 0, c = 0;
-  run::DateTime d;
+  base::DateTime d;
   if (std::sscanf(t.c_str(), "%d-%d-%d", &a, &b, &c) == 3) {
     d.year = a; d.month = b; d.day = c;
   } else if (std::sscanf(t.c_str(), "%d/%d/%d", &a, &b, &c) == 3) {
@@ -72,7 +73,7 @@ std::optional<run::DateTime> SourceDate(const run::Value& v) {
   return d;
 }
 
-std::string SourceDateText(const run::Value& v) {
+std::string SourceDateText(const base::Value& v) {
   auto d = SourceDate(v);
   return d ? FormatDateText(*d) : std::string();
 }
@@ -83,36 +84,35 @@ std::string FitDocNumber(const std::string& number) {
   return t;
 }
 
-std::string ResolveDocumentJournal(run::RunContext& ctx, const std::string& code, const std::string& kind) {
-  std::string c = UpperCase(Trim(code)), k = UpperCase(Trim(kind));
-  if (JournalPairKnown(ctx, k, c)) return code;
-  if (!JournalCodeKnown(ctx, c)) {
-    RegisterJournal(ctx, k, c);
+std::string ResolveDocumentJournal(base::RunContext& ctx, const std::string& code, const std::string& kind) {
+  base::JournalRegistry& journals = ctx.journals;
+  if (journals.knows(kind, code)) return code;
+  if (!journals.codeInUse(code)) {
+    journals.add(kind, code);
     return code;
   }
-  const std::string key = k + c;
-  for (size_t i = 0; i < ctx.journalKeys.size(); ++i)
-    if (UpperCase(ctx.journalKeys[i]) == key && i < ctx.journalCodes.size()) return ctx.journalCodes[i];
-  std::string renamed = RenameJournalCode(ctx, Trim(code), Trim(kind));
-  ctx.addedJournals.push_back(Trim(kind) + renamed);
-  return renamed;
+  auto renamed = journals.renamed.find(UpperCase(Trim(kind)) + UpperCase(Trim(code)));
+  if (renamed != journals.renamed.end()) return renamed->second;
+  std::string fresh = RenameJournalCode(ctx, Trim(code), Trim(kind));
+  journals.added.push_back(Trim(kind) + fresh);
+  return fresh;
 }
 
 std::string TranslateVat(const std::string&, const std::string&) { return std::string(); }
 
 int16_t ValMax(int16_t val1, int16_t val2) { return val1 <= val2 ? val2 : val1; }
 
-std::string PeriodText(const run::Value& period, const std::string& closingPeriod) {
+std::string PeriodText(const base::Value& period, const std::string& closingPeriod) {
   if (!period.present()) return std::string();
   std::string t = Trim(period.asText());
   bool numeric = !t.empty() && std::all_of(t.begin(), t.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
-  std::string p = numeric || period.kind == run::Value::Kind::Integer || period.kind == run::Value::Kind::Decimal
+  std::string p = numeric || period.kind == base::Value::Kind::Integer || period.kind == base::Value::Kind::Decimal
                       ? pad(period.asInt(), 2)
                       : t;
   return p == closingPeriod ? std::string("99") : p;
 }
 
-std::string MatchNumber(const run::Value& checkId) {
+std::string MatchNumber(const base::Value& checkId) {
   if (checkId.isNull()) return std::string();
   return "1" + pad(checkId.asInt(), 7);
 }

@@ -3,13 +3,13 @@
 #include <cstdint>
 #include <string>
 
-#include "run/run_context.h"
+#include "base/run_context.h"
 
 namespace convert {
 
 // Opens prefix + "_ACT.DBF" under the alias "ACT" and makes it current. A
 // missing file or a failed open is reported (after a failed open every table
 // is closed) and gives 0.
-int16_t OpenEntryTable(run::RunContext& ctx, const std::string& prefix);
+int16_t OpenEntryTable(base::RunContext& ctx, const std::string& prefix);
 
 }  // namespace convert

@@ -1,5 +1,6 @@
 #include "convert/entries/fixed_point.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 
@@ -143,6 +144,27 @@ Fixed4 Fixed4::operator*(Fixed4 o) const { return fromUnits(scaleRounded(v_, o.v
 std::optional<Fixed4> Fixed4::dividedBy(Fixed4 o) const {
   if (o.v_ == 0) return std::nullopt;
   return fromUnits(scaleRounded(v_, kScale, o.v_));
+}
+
+std::optional<Fixed4> Fixed4::timesRatioInCents(Fixed4 numerator, Fixed4 denominator) const {
+  if (denominator.v_ == 0) return std::nullopt;
+  // Cents are hundreds of units: divide by 100 x the denominator, then scale
+  // back, so that the exact product is rounded once.
+  const int64_t cents = scaleRounded(v_, numerator.v_, denominator.v_ * 100);
+  return fromUnits(cents * 100);
+}
+
+std::optional<Rate> Rate::of(Fixed4 currency, Fixed4 euro) {
+  if (euro.isZero()) return std::nullopt;
+  Rate r;
+  r.v_ = scaleRounded(currency.units(), kScale, euro.units());
+  return r;
+}
+
+Rate Rate::fromDouble(double d) {
+  Rate r;
+  r.v_ = std::llround(d * kScale);
+  return r;
 }
 
 std::string Fixed4::text() const {

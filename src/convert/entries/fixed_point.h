@@ -34,7 +34,32 @@ class Fixed4 {
   Fixed4 operator*(Fixed4 o) const;
   // Quotient rounded to four decimals; nullopt when dividing by zero.
   std::optional<Fixed4> dividedBy(Fixed4 o) const;
+  // This x numerator / denominator, computed exactly and rounded once to two
+  // decimals (an amount converted at the rate numerator / denominator);
+  // nullopt when the denominator is 0.
+  std::optional<Fixed4> timesRatioInCents(Fixed4 numerator, Fixed4 denominator) const;
   bool operator==(const Fixed4&) const = default;
+
+ private:
+  int64_t v_ = 0;
+};
+
+// A currency rate, units of currency per euro, to five decimals (ACT.CURRATE
+// is N 12,5).
+class Rate {
+ public:
+  static constexpr int64_t kScale = 100000;
+
+  constexpr Rate() = default;
+  // currency / euro rounded half away from zero; nullopt for 0 euro.
+  static std::optional<Rate> of(Fixed4 currency, Fixed4 euro);
+  // A rate as a table holds it (a double of at most five decimals).
+  static Rate fromDouble(double d);
+
+  int64_t units() const { return v_; }
+  bool isZero() const { return v_ == 0; }
+  double toDouble() const { return static_cast<double>(v_) / kScale; }
+  bool operator==(const Rate&) const = default;
 
  private:
   int64_t v_ = 0;

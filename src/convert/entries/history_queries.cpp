@@ -1,19 +1,20 @@
 #include "convert/entries/history_queries.h"
 
-#include "convert/master/text.h"
+#include "base/text.h"
 
 namespace convert {
+using namespace base;
 
-SourceForm FormOf(const run::RunContext& ctx) {
+SourceForm FormOf(const base::RunContext& ctx) {
   if (ctx.isVersionSql) return SourceForm::Sql;
   return ctx.prefixedLayout ? SourceForm::AccessPrefixed : SourceForm::AccessPlain;
 }
 
-run::Source* YearSource(const run::RunContext& ctx) {
+base::Source* YearSource(const base::RunContext& ctx) {
   return ctx.yearSource ? ctx.yearSource : ctx.source;
 }
 
-std::string YearDigits(const run::RunContext& ctx) { return TwoDigits(ctx.bookYearIndex); }
+std::string YearDigits(const base::RunContext& ctx) { return twoDigits(ctx.bookYearIndex); }
 
 namespace {
 
@@ -37,6 +38,14 @@ std::string sqlCheckingJoin(const std::string& nn) {
          "_Checking As Checking ON (historic.RecordID = Checking.HistoRecordID AND Checking.AmntBase <> 0)";
 }
 
+// Without an order a source returns rows as it likes (the SQL edition in
+// another order than the Access one): lines are read in the order the source
+// stored them, a line's matching entries lowest first, and documents in the
+// order of their first line.
+const char* kInRecordOrder = " ORDER BY historic.RecordID";
+std::string linesInOrder(const std::string& checkId) { return std::string(kInRecordOrder) + ", " + checkId; }
+const char* kGroupsInRecordOrder = " ORDER BY Min(historic.RecordID)";
+
 const char* kLineColumns =
     "historic.RecordTag, historic.RecordID, historic.Period, historic.JrnlType, historic.JrnlID, "
     "historic.JrnlSubType, historic.Doc, historic.ValidationType, historic.DocDate, historic.ValueDate, "
@@ -58,17 +67,18 @@ std::string OpeningEntriesQuery(SourceForm form, const std::string& nn) {
   if (form == SourceForm::Sql)
     return select + "MIN(checking.CheckID) AS CheckID" + " FROM A_" + nn + "_historic AS historic" + " LEFT JOIN A_" +
            nn + "_Checking AS Checking ON historic.RecordID = Checking.HistoRecordID and checking.AmntBase <> 0 " +
-           " WHERE historic.AcctType > 0 " + " GROUP BY " + group;
+           " WHERE historic.AcctType > 0 " + " GROUP BY " + group + kInRecordOrder;
   return select + "First(test.CheckID) " + "AS CheckID " + historicFrom(form, nn) +
          accessCheckingJoin(form, nn, false) +
-         " WHERE historic.AcctType > 0 " + "GROUP BY " + group;
+         " WHERE historic.AcctType > 0 " + "GROUP BY " + group + kInRecordOrder;
 }
 
 std::string DocumentListQuery(SourceForm form, const std::string& nn) {
   const std::string fields =
       "Historic.JrnlID, Historic.JrnlType, Historic.JrnlSubType, Historic.Doc, Historic.Period, Historic.DocDate";
-  if (form == SourceForm::AccessPlain) return "SELECT " + fields + " From Historic GROUP BY " + fields;
-  return "SELECT " + fields + " From A_" + nn + "_Historic AS Historic GROUP BY " + fields;
+  if (form == SourceForm::AccessPlain)
+    return "SELECT " + fields + " From Historic GROUP BY " + fields + kGroupsInRecordOrder;
+  return "SELECT " + fields + " From A_" + nn + "_Historic AS Historic GROUP BY " + fields + kGroupsInRecordOrder;
 }
 
 std::string GeneralDocumentQuery(SourceForm form, const std::string& nn) {
@@ -76,8 +86,9 @@ std::string GeneralDocumentQuery(SourceForm form, const std::string& nn) {
       "WHERE (((historic.JrnlID)= ?) AND ((historic.Doc)= ?) AND ((historic.JrnlType) = ?) and (historic.accttype > 0))";
   if (form == SourceForm::Sql)
     return "SELECT historic.*, Checking.CheckID AS CheckID" + std::string(" FROM A_") + nn + "_historic AS historic " +
-           sqlCheckingJoin(nn) + " " + where;
-  return "SELECT historic.*, test.CheckID AS CheckID " + historicFrom(form, nn) + accessCheckingJoin(form, nn) + where;
+           sqlCheckingJoin(nn) + " " + where + linesInOrder("Checking.CheckID");
+  return "SELECT historic.*, test.CheckID AS CheckID " + historicFrom(form, nn) + accessCheckingJoin(form, nn) + where +
+         linesInOrder("test.CheckID");
 }
 
 std::string VatDocumentQuery(SourceForm form, const std::string& nn, VatQuery which) {
@@ -91,12 +102,12 @@ std::string VatDocumentQuery(SourceForm form, const std::string& nn, VatQuery wh
     case VatQuery::MainLine:
       return "SELECT historic.*, " + checkId + " AS CheckID, historic.ValidationType " + from + join +
              "Where (((historic.JrnlID) = ?) And ((historic.Doc) = ?) And ((historic.ValidationType) = 2) And "
-             "((historic.JrnlType) = ?)and (historic.accttype > 0))";
+             "((historic.JrnlType) = ?)and (historic.accttype > 0))" + linesInOrder(checkId);
     case VatQuery::VatLines:
       return "SELECT historic.*, " + checkId + " AS CheckID, historic.VATCode AS xVATCode " + from + join +
              "Where (((historic.JrnlID) = ?) And ((historic.Doc) = ? )) And (((historic.VATCode) Is Not Null" +
              (sql ? std::string(" and (historic.VATCode > '')") : std::string()) + ") OR ((historic.AcctID)>'6') AND " +
-             noVat + " and ((historic.JrnlType) = ?)and (historic.accttype > 0))";
+             noVat + " and ((historic.JrnlType) = ?)and (historic.accttype > 0))" + linesInOrder(checkId);
     // The document's conditions of queries 3 to 5 bear on grouped columns
     // only, so they select the same groups in WHERE as in HAVING; in WHERE
     // the source finds the document through its index instead of grouping
@@ -106,21 +117,22 @@ std::string VatDocumentQuery(SourceForm form, const std::string& nn, VatQuery wh
              "historic.DocDate, historic.ValueDate, historic.DueDate, historic.AcctID, historic.CompAcctID, "
              "historic.AssocAcctID, historic.CompAcctType, historic.AssocAcctType, " +
              std::string(sql ? "Sum(historic.AmntBase * historic.flagdc)" : "Sum([historic].[AmntBase]*[historic].[flagdc])") +
-             " AS AmntBase " + from +
+             " AS AmntBase, Min(historic.RecordID) AS RecordID " + from +
              "where (historic.accttype > 0) AND (((historic.JrnlID)=?) AND ((historic.Doc)=?) AND "
              "((historic.AcctID)<'6') AND " +
              noVat + " AND ((historic.ValidationType)=0) AND ((historic.JrnlType) = ?)) "
              "GROUP BY historic.Period, historic.JrnlID, historic.JrnlSubType, "
              "historic.JrnlType, historic.Doc, historic.DocDate, historic.ValueDate, historic.DueDate, historic.AcctID, "
              "historic.CompAcctID, historic.AssocAcctID, historic.CompAcctType, historic.AssocAcctType, "
-             "historic.VATCode, historic.ValidationType, historic.JrnlID, historic.Doc";
+             "historic.VATCode, historic.ValidationType, historic.JrnlID, historic.Doc" + kGroupsInRecordOrder;
     case VatQuery::VatTypes: {
       const std::string vatCode = form == SourceForm::AccessPlain ? "VATCode" : "A_" + nn + "_VATCode AS VATCode";
       const std::string hist = form == SourceForm::AccessPlain ? "Historic" : "A_" + nn + "_Historic AS historic";
       return "SELECT Historic.JrnlID, Historic.Doc, historic.JrnlType, VATCode.VATType FROM " + hist +
              " LEFT JOIN " + vatCode + " ON Historic.VATCode = VATCode.VATCode where (historic.accttype > 0) "
              "AND (((historic.JrnlID)=?)) AND ((historic.Doc)=?) AND (((VATCode.VATType) Is Not Null) AND "
-             "((historic.JrnlType) = ?)) GROUP BY Historic.JrnlID, Historic.Doc, VATCode.VATType, historic.JrnlType";
+             "((historic.JrnlType) = ?)) GROUP BY Historic.JrnlID, Historic.Doc, VATCode.VATType, historic.JrnlType "
+             "ORDER BY VATCode.VATType";
     }
     case VatQuery::UncodedCount:
       return "SELECT historic.JrnlID, historic.Doc, historic.JrnlType, Count(historic.CompAcctID) AS Nombre " + from +

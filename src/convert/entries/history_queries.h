@@ -5,17 +5,17 @@
 #pragma once
 #include <string>
 
-#include "run/run_context.h"
+#include "base/run_context.h"
 
 namespace convert {
 
 enum class SourceForm { Sql, AccessPrefixed, AccessPlain };
 
-SourceForm FormOf(const run::RunContext& ctx);
+SourceForm FormOf(const base::RunContext& ctx);
 // The database that holds the book-year tables of the pass.
-run::Source* YearSource(const run::RunContext& ctx);
+base::Source* YearSource(const base::RunContext& ctx);
 // The book-year index as two digits.
-std::string YearDigits(const run::RunContext& ctx);
+std::string YearDigits(const base::RunContext& ctx);
 
 // One row per accounting line of the book year with its first matching entry.
 std::string OpeningEntriesQuery(SourceForm form, const std::string& nn);

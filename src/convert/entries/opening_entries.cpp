@@ -1,5 +1,6 @@
 // The opening balances of a book year (its period "00" lines) as one opening
 // document OPDOUV 1 in ACT.
+#include "base/text.h"
 #include "convert/entries/act_line.h"
 #include "convert/entries/entry_helpers.h"
 #include "convert/entries/entry_table.h"
@@ -7,13 +8,11 @@
 #include "convert/entries/history_steps.h"
 #include "convert/master/codes.h"
 #include "convert/master/step_support.h"
-#include "convert/master/text.h"
-#include "convert/steps.h"
 #include "store/engine/sx.h"
 
 namespace convert {
 
-bool ImportOpeningEntries(run::RunContext& ctx, run::RowSet& rows, const std::string& prefix) {
+bool ImportOpeningEntries(base::RunContext& ctx, base::RowSet& rows, const std::string& prefix) {
   ShowStep(ctx, "Historic");
   if (OpenEntryTable(ctx, prefix) == 0) return false;
   if (store::sx_QueryRecCount() > 0) {
@@ -36,7 +35,7 @@ bool ImportOpeningEntries(run::RunContext& ctx, run::RowSet& rows, const std::st
     line.opCode = "MAIN";
     line.period = "00";
     line.matchNo = MatchNumber(rows.field("CHECKID"));
-    run::Value account = rows.field("ACCTID");
+    base::Value account = rows.field("ACCTID");
     if (account.present()) line.accountGl = NormalizeAccount(account.asText(), length);
     int64_t assocType = rows.field("ASSOCACCTTYPE").asInt();
     line.docType = assocType == 10 ? "1" : assocType == 20 ? "2" : "3";
@@ -55,16 +54,10 @@ bool ImportOpeningEntries(run::RunContext& ctx, run::RowSet& rows, const std::st
   return true;
 }
 
-bool ImportOpeningEntriesFromSource(run::RunContext& ctx, const std::string& prefix) {
-  run::Source* source = YearSource(ctx);
+bool ImportOpeningEntriesFromSource(base::RunContext& ctx, const std::string& prefix) {
+  base::Source* source = YearSource(ctx);
   if (!source) return false;
-  std::unique_ptr<run::RowSet> rows;
-  try {
-    rows = source->query(OpeningEntriesQuery(FormOf(ctx), YearDigits(ctx)));
-  } catch (const run::SourceError& e) {
-    ReportError(ctx, e.message(ctx.french()));
-    return false;
-  }
+  std::unique_ptr<base::RowSet> rows = source->query(OpeningEntriesQuery(FormOf(ctx), YearDigits(ctx)));
   return ImportOpeningEntries(ctx, *rows, prefix);
 }
 

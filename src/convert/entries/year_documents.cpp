@@ -1,27 +1,35 @@
 // Every document of a book year into ACT: general and financial documents
 // line by line, VAT documents (invoices and credit notes) as their main line,
-// their result and VAT-coded lines, and their VAT lines.
-#include <memory>
+// their result and VAT-coded lines, and their VAT lines. Each document is
+// read whole from its detail queries before any line of it is written, so
+// that all its lines go into one period and one journal.
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
+#include "base/text.h"
 #include "convert/entries/act_line.h"
 #include "convert/entries/entry_helpers.h"
 #include "convert/entries/entry_table.h"
 #include "convert/entries/history_queries.h"
+#include "convert/entries/history_steps.h"
 #include "convert/master/codes.h"
+#include "convert/master/journal_kinds.h"
 #include "convert/master/journal_registry.h"
 #include "convert/master/step_support.h"
-#include "convert/master/text.h"
-#include "convert/steps.h"
 #include "store/engine/sx.h"
 
 namespace convert {
+using namespace base;
 
 namespace {
 
+using T = JournalType;
+
 struct DocumentKind {
-  std::string kind;      // Kestrel journal type ("A": reopening documents)
+  std::string kind;      // Kestrel journal type
   std::string vatConst;  // VAT code of the document's VAT-coded lines
 };
 
@@ -31,23 +39,23 @@ struct DocumentKind {
 // stays balanced and every line can be found again in Kestrel.
 DocumentKind documentKind(int64_t type, int64_t subtype) {
   switch (type) {
-    case 1: return {subtype == 1 ? "2" : "3", "244500"};
-    case 2: return {subtype == 1 ? "0" : "1", "144500"};
-    case 3: return {subtype == 1 ? "A" : "5", ""};
-    case 4: return {"4", ""};
-    default: return {"5", ""};
+    case 1: return {subtype == 1 ? T::kSales : T::kSalesCreditNotes, "244500"};
+    case 2: return {subtype == 1 ? T::kPurchases : T::kPurchaseCreditNotes, "144500"};
+    case 3: return {subtype == 1 ? T::kReopening : T::kMiscellaneous, ""};
+    case 4: return {T::kFinancial, ""};
+    default: return {T::kMiscellaneous, ""};
   }
 }
 
-bool creditNote(const std::string& kind) { return kind == "1" || kind == "3"; }
-bool purchases(const std::string& kind) { return kind == "0" || kind == "1"; }
-bool sales(const std::string& kind) { return kind == "2" || kind == "3"; }
+bool creditNote(const std::string& kind) { return kind == T::kPurchaseCreditNotes || kind == T::kSalesCreditNotes; }
+bool purchases(const std::string& kind) { return kind == T::kPurchases || kind == T::kPurchaseCreditNotes; }
+bool sales(const std::string& kind) { return kind == T::kSales || kind == T::kSalesCreditNotes; }
 std::string vatLineCode(const std::string& kind) { return sales(kind) ? "244300" : "144300"; }
 
 // The VAT code of a VAT type: ordinary rates take the document's code, 5 and
 // 6 their own. Types the program does not know are read as ordinary rates, so
 // the line still carries the document's VAT code rather than none.
-std::string vatCodeOfType(const run::Value& vatType, const std::string& vatConst) {
+std::string vatCodeOfType(const base::Value& vatType, const std::string& vatConst) {
   if (vatType.isNull()) return vatConst;
   switch (vatType.asInt()) {
     case 5: return "121100";
@@ -58,58 +66,154 @@ std::string vatCodeOfType(const run::Value& vatType, const std::string& vatConst
 
 bool startsWith(const std::string& s, const char* p) { return s.rfind(p, 0) == 0; }
 
+// One accounting line of a document as a detail query gives it. The summed
+// balance lines have no flag, matching entry, VAT or currency columns: these
+// read as null there.
+struct SourceLine {
+  base::Value recordId, period, validation, jrnlId, doc, checkId, account, assocType, assocId, compType, compId,
+      docDate, dueDate, comment, flag, amount, currency, currencyAmount, vatCode, vatType, turnover, vatAmount,
+      vatNonDeductible;
+};
+
+SourceLine readLine(const base::RowSet& row) {
+  SourceLine l;
+  l.recordId = OptionalField(row, "RECORDID");
+  l.period = row.field("PERIOD");
+  l.validation = OptionalField(row, "ValidationType");
+  l.jrnlId = row.field("JrnlID");
+  l.doc = row.field("DOC");
+  l.checkId = OptionalField(row, "CHECKID");
+  l.account = row.field("ACCTID");
+  l.assocType = row.field("ASSOCACCTTYPE");
+  l.assocId = row.field("ASSOCACCTID");
+  l.compType = row.field("COMPACCTTYPE");
+  l.compId = row.field("COMPACCTID");
+  l.docDate = row.field("DOCDATE");
+  l.dueDate = row.field("DUEDATE");
+  l.comment = OptionalField(row, "COMMENT");
+  l.flag = OptionalField(row, "FlagDC");
+  l.amount = row.field("AmntBase");
+  l.currency = OptionalField(row, "CRCYACCTID");
+  l.currencyAmount = OptionalField(row, "AmntCrcy");
+  // The VAT-coded lines' query names the code a second time, as xVATCode.
+  l.vatCode = row.hasField("xVATCode") ? row.field("xVATCode") : OptionalField(row, "VATCODE");
+  l.vatType = OptionalField(row, "VATTYPE");
+  l.turnover = OptionalField(row, "TurnOverBase");
+  l.vatAmount = OptionalField(row, "VATAmntBase");
+  l.vatNonDeductible = OptionalField(row, "VATNDAmntBase");
+  return l;
+}
+
+// Lines flagged 1 are credits and are negated; a negative source amount is
+// then negated as a number (never written as "--").
+Fixed4 signedAmount(const base::Value& amount, const base::Value& flag) {
+  const Fixed4 a = Fixed4::parse(amount.asText());
+  return flag.asText() == "1" ? -a : a;
+}
+
+// The lines of a VAT document, as its five detail queries give them.
+struct VatDocument {
+  std::optional<SourceLine> main;     // the line of validation type 2
+  size_t mainRows = 0;                // rows of its query: one per matching entry
+  std::vector<SourceLine> coded;      // VAT-coded lines and class 6/7 lines without code
+  std::vector<SourceLine> balance;    // balance lines without VAT code, summed per account
+  std::vector<base::Value> vatTypes;  // the VAT types present
+  bool uncoded = false;               // the document has lines without VAT code
+};
+
 class DocumentWriter {
  public:
-  DocumentWriter(run::RunContext& ctx) : ctx_(ctx), form_(FormOf(ctx)), nn_(YearDigits(ctx)), source_(YearSource(ctx)),
-                                         length_(GeneralAccountLength(ctx)) {}
+  explicit DocumentWriter(base::RunContext& ctx)
+      : ctx_(ctx), form_(FormOf(ctx)), nn_(YearDigits(ctx)), source_(YearSource(ctx)), length_(GeneralAccountLength(ctx)) {}
 
-  // A failed source query throws run::SourceError.
-  void write(const run::RowSet& document);
+  // A failed source query throws base::SourceError.
+  void write(const base::RowSet& document);
 
  private:
-  std::unique_ptr<run::RowSet> detail(const std::string& sql);
-  std::string journalCode(const std::string& period, const std::string& jrnlId);
-  bool repeated(const run::RowSet& row);
-  // The common rules of one detail line; false for an opening-period line.
-  bool fill(const run::RowSet& row, ActLine& line);
+  // Every row of a detail query, in the query's order.
+  std::vector<SourceLine> rows(const std::string& sql);
+  // Rows of lines not read before for this document. A line joined to
+  // several matching entries comes back once per entry, the lowest check id
+  // first: it is kept once, with that one.
+  std::vector<SourceLine> newLines(std::vector<SourceLine> lines);
+  VatDocument readVatDocument();
+
+  std::string periodOf(const SourceLine& l) const { return PeriodText(l.period, ctx_.sourceClosingPeriod); }
+  void settlePeriod(const SourceLine* main, std::vector<const SourceLine*> others);
+  std::string journalCode(const std::string& jrnlId);
+  // The common rules of one detail line; false for a line this step does not
+  // write (an opening-period line).
+  bool fill(const SourceLine& s, ActLine& line);
   void showDocument(const std::string& code, const std::string& doc);
 
-  void writeGeneral(run::RowSet& rows);
-  void writeFinancial(run::RowSet& rows);
-  void writeVatDocument(const run::RowSet& document);
+  void writeGeneral(const std::vector<SourceLine>& lines);
+  void writeFinancial(const std::vector<SourceLine>& lines);
+
+  void writeVatDocument(const base::RowSet& document);
+  void writeMainLine(const VatDocument& d, const base::RowSet& document, ActLine& header);
+  void writeCodedLines(const VatDocument& d, const ActLine& header);
+  void writeBalanceLines(const VatDocument& d, Fixed4 documentBase);
   void appendVatLine(const ActLine& header, Fixed4 base);
 
-  run::RunContext& ctx_;
+  base::RunContext& ctx_;
   SourceForm form_;
   std::string nn_;
-  run::Source* source_;
+  base::Source* source_;
   int16_t length_;
-  std::vector<run::Value> params_;
+  std::vector<base::Value> params_;
   DocumentKind kind_;
   std::unordered_set<std::string> records_;
+  // The document's period; none when every line of it is an opening line.
+  std::optional<std::string> period_;
   std::string label_;
 };
 
-std::unique_ptr<run::RowSet> DocumentWriter::detail(const std::string& sql) { return source_->query(sql, params_); }
-
-std::string DocumentWriter::journalCode(const std::string& period, const std::string& jrnlId) {
-  std::string code = jrnlId;
-  if (period == "99") {
-    auto& list = ctx_.closingJournalList;
-    size_t i = 0;
-    while (i < list.size() && list[i] != jrnlId) ++i;
-    if (i == list.size()) list.push_back(jrnlId);
-    code = "KSCLO" + std::to_string(i + 1);
-  }
-  return ResolveDocumentJournal(ctx_, code, kind_.kind);
+std::vector<SourceLine> DocumentWriter::rows(const std::string& sql) {
+  std::vector<SourceLine> out;
+  for (auto r = source_->query(sql, params_); !r->eof(); r->moveNext()) out.push_back(readLine(*r));
+  return out;
 }
 
-// A line joined to several matching entries comes back once per entry; it is
-// written once, with the first of them.
-bool DocumentWriter::repeated(const run::RowSet& row) {
-  run::Value id = OptionalField(row, "RECORDID");
-  if (id.isNull()) return false;
-  return !records_.insert(id.asText()).second;
+std::vector<SourceLine> DocumentWriter::newLines(std::vector<SourceLine> lines) {
+  std::vector<SourceLine> out;
+  for (SourceLine& l : lines)
+    if (l.recordId.isNull() || records_.insert(l.recordId.asText()).second) out.push_back(std::move(l));
+  return out;
+}
+
+// One period for every line of a document: that of its main line (validation
+// type 2), or of its first line in record order where it has none. Marlin
+// keeps a period per line, so a document may lie in two periods; Kestrel
+// finds a document by journal, book year, period and number, and would see
+// two halves that each do not balance and cannot be opened. Opening-period
+// lines stay the opening step's and do not decide the period of the others.
+void DocumentWriter::settlePeriod(const SourceLine* main, std::vector<const SourceLine*> others) {
+  period_.reset();
+  if (main && periodOf(*main) != "00") {
+    period_ = periodOf(*main);
+    return;
+  }
+  std::stable_sort(others.begin(), others.end(),
+                   [](const SourceLine* a, const SourceLine* b) { return a->recordId.asInt() < b->recordId.asInt(); });
+  for (const SourceLine* l : others) {
+    if (periodOf(*l) == "00") continue;
+    period_ = periodOf(*l);
+    return;
+  }
+}
+
+// The Kestrel journal of the document: its source journal, or the closing
+// journal of that source journal for a closing-period document.
+std::string DocumentWriter::journalCode(const std::string& jrnlId) {
+  std::string code = jrnlId;
+  if (*period_ == "99") {
+    auto& closing = ctx_.journals.closing;
+    const auto at = std::find(closing.begin(), closing.end(), jrnlId);
+    const size_t position = at - closing.begin() + 1;
+    if (at == closing.end()) closing.push_back(jrnlId);
+    code = "KSCLO" + std::to_string(position);
+  }
+  return ResolveDocumentJournal(ctx_, code, kind_.kind);
 }
 
 void DocumentWriter::showDocument(const std::string& code, const std::string& doc) {
@@ -117,60 +221,53 @@ void DocumentWriter::showDocument(const std::string& code, const std::string& do
   if (label != label_) ShowRecord(ctx_, label_ = label);
 }
 
-bool DocumentWriter::fill(const run::RowSet& row, ActLine& line) {
-  line.period = PeriodText(row.field("PERIOD"), ctx_.sourceClosingPeriod);
-  if (line.period == "00") return false;
-  line.matchNo = MatchNumber(OptionalField(row, "CHECKID"));
-  run::Value account = row.field("ACCTID");
-  if (account.present()) line.accountGl = NormalizeAccount(account.asText(), length_);
-  line.dbkCode = journalCode(line.period, row.field("JrnlID").asText());
+bool DocumentWriter::fill(const SourceLine& s, ActLine& line) {
+  if (!period_ || periodOf(s) == "00") return false;
+  line.period = *period_;
+  line.matchNo = MatchNumber(s.checkId);
+  if (s.account.present()) line.accountGl = NormalizeAccount(s.account.asText(), length_);
+  line.dbkCode = journalCode(s.jrnlId.asText());
   line.dbkType = kind_.kind;
-  run::Value assocType = row.field("ASSOCACCTTYPE");
-  std::string assoc = Trim(assocType.asText()), comp = Trim(row.field("COMPACCTTYPE").asText());
+  const std::string assoc = Trim(s.assocType.asText()), comp = Trim(s.compType.asText());
   if (assoc == "10" || assoc == "20")
-    line.accountRp = Trim(row.field("ASSOCACCTID").asText());
+    line.accountRp = Trim(s.assocId.asText());
   else if (comp == "10" || comp == "20")
-    line.accountRp = Trim(row.field("COMPACCTID").asText());
-  int64_t at = assocType.asInt();
+    line.accountRp = Trim(s.compId.asText());
+  const int64_t at = s.assocType.asInt();
   line.docType = at == 10 ? "1" : at == 20 ? "2" : "3";
-  line.date = line.dateDoc = SourceDateText(row.field("DOCDATE"));
-  line.dueDate = SourceDateText(row.field("DUEDATE"));
-  line.comment = OptionalField(row, "COMMENT").asText();
-  std::string doc = row.field("DOC").asText();
+  line.date = line.dateDoc = SourceDateText(s.docDate);
+  line.dueDate = SourceDateText(s.dueDate);
+  line.comment = s.comment.asText();
+  const std::string doc = s.doc.asText();
   showDocument(line.dbkCode, doc);
   line.docNumber = FitDocNumber(doc);
-  // Lines flagged 1 are credits and are negated; a negative source amount is
-  // then negated as a number (never written as "--").
-  line.amountEur = Fixed4::parse(row.field("AmntBase").asText());
   // (The summed balance lines have no flag: their sum is signed already.)
-  if (OptionalField(row, "FlagDC").asText() == "1") line.amountEur = -line.amountEur;
+  line.amountEur = signedAmount(s.amount, s.flag);
   return true;
 }
 
-void DocumentWriter::writeGeneral(run::RowSet& rows) {
+void DocumentWriter::writeGeneral(const std::vector<SourceLine>& lines) {
   std::string order = "000";
-  for (; !rows.eof(); rows.moveNext()) {
-    if (repeated(rows)) continue;
+  for (const SourceLine& s : lines) {
     // The number is used up even by a line the step does not write.
     order = GetNextDocOrder(ctx_, order);
     ActLine line;
-    if (!fill(rows, line)) continue;
+    if (!fill(s, line)) continue;
     line.docOrder = order;
     line.opCode = "MAIN";
     // Accounts 411/451 get no VAT code of their own: their VAT is told by
     // the VAT-coded lines of the purchase and sales journals.
-    line.vatImput = TranslateVat(OptionalField(rows, "VATCODE").asText(), line.accountRp);
+    line.vatImput = TranslateVat(s.vatCode.asText(), line.accountRp);
     AppendDocumentLine(line);
   }
 }
 
-void DocumentWriter::writeFinancial(run::RowSet& rows) {
+void DocumentWriter::writeFinancial(const std::vector<SourceLine>& lines) {
   std::string order = "000";
-  for (; !rows.eof(); rows.moveNext()) {
-    if (repeated(rows)) continue;
+  for (const SourceLine& s : lines) {
     ActLine line;
-    if (!fill(rows, line)) continue;
-    if (ctx_.financialAccountList.find("|" + line.accountGl + "|") != std::string::npos) {
+    if (!fill(s, line)) continue;
+    if (ctx_.journals.financialAccounts.count(line.accountGl)) {
       // The journal's own bank account line closes the document.
       line.docOrder = "999";
       line.accountRp.clear();
@@ -179,16 +276,99 @@ void DocumentWriter::writeFinancial(run::RowSet& rows) {
       line.docOrder = order;
     }
     line.opCode = startsWith(line.accountGl, "55") || startsWith(line.accountGl, "57") ? "" : "MAIN";
-    std::string currency = Trim(OptionalField(rows, "CRCYACCTID").asText());
+    const std::string currency = Trim(s.currency.asText());
     if (!currency.empty() && currency != "EUR") {
-      line.currAmount = Fixed4::parse(OptionalField(rows, "AmntCrcy").asText());
-      if (rows.field("FlagDC").asText() == "1") line.currAmount = -line.currAmount;
+      line.currAmount = signedAmount(s.currencyAmount, s.flag);
       line.currCode = currency;
       // A line of 0 euro (an exchange difference) has no rate of its own: it
       // keeps rate 0 and its currency amount, which the currency pass leaves.
-      line.curRate = line.currAmount.dividedBy(line.amountEur).value_or(Fixed4());
+      line.curRate = Rate::of(line.currAmount, line.amountEur).value_or(Rate());
     }
     AppendDocumentLine(line);
+  }
+}
+
+VatDocument DocumentWriter::readVatDocument() {
+  VatDocument d;
+  std::vector<SourceLine> main = rows(VatDocumentQuery(form_, nn_, VatQuery::MainLine));
+  d.mainRows = main.size();
+  // A main line that also carries a VAT code comes back among the VAT-coded
+  // lines: it is written once, as the main line.
+  main = newLines(std::move(main));
+  if (!main.empty()) d.main = std::move(main.front());
+  d.coded = newLines(rows(VatDocumentQuery(form_, nn_, VatQuery::VatLines)));
+  d.balance = rows(VatDocumentQuery(form_, nn_, VatQuery::BalanceLines));
+  // Of the count of lines without VAT code only whether it has a row counts.
+  d.uncoded = !source_->query(VatDocumentQuery(form_, nn_, VatQuery::UncodedCount), params_)->eof();
+  for (auto r = source_->query(VatDocumentQuery(form_, nn_, VatQuery::VatTypes), params_); !r->eof(); r->moveNext())
+    d.vatTypes.push_back(r->field("VATType"));
+  return d;
+}
+
+void DocumentWriter::writeMainLine(const VatDocument& d, const base::RowSet& document, ActLine& header) {
+  ActLine line;
+  if (!d.main || !fill(*d.main, line)) return;
+  const SourceLine& main = *d.main;
+  // Only a main line this step writes can lose its other matching entries;
+  // an opening-period one is the opening step's business.
+  if (form_ != SourceForm::Sql && d.mainRows > 1 && ctx_.ui) {
+    ctx_.ui->messageBox("Il y a plus matching sur cette opération (" + line.dbkCode + " " +
+                            document.field("Doc").asText() + ") seule la premier matching sera récupéré!",
+                        base::MsgButtons::Ok, base::MsgIcon::None, "Kestrel - Importation d'un dossier Marlin");
+  }
+  const std::string& kind = kind_.kind;
+  line.vatBase = Fixed4::parse(main.turnover.asText());
+  if (creditNote(kind)) line.vatBase = -line.vatBase;
+  const bool credit = main.flag.asText() == "1";
+  Fixed4 vat = Fixed4::parse(main.vatAmount.asText());
+  if (purchases(kind) ? !credit : credit) vat = -vat;
+  const Fixed4 nonDeductible = Fixed4::parse(main.vatNonDeductible.asText());
+  line.vatTax = nonDeductible.isZero() ? vat : -nonDeductible - vat;
+  header = line;
+  AppendDocumentLine(line);
+}
+
+void DocumentWriter::writeCodedLines(const VatDocument& d, const ActLine& header) {
+  for (const SourceLine& s : d.coded) {
+    ActLine line;
+    if (!fill(s, line)) continue;
+    line.docType = "3";
+    if (!s.vatCode.present()) {
+      line.vatImput = vatLineCode(kind_.kind);
+      // Its base in the document's sense: an invoice's bases are positive,
+      // a credit note's negative (like the main line's turnover).
+      appendVatLine(header, sales(kind_.kind) ? -line.amountEur : line.amountEur);
+    } else {
+      line.vatImput = vatCodeOfType(s.vatType, kind_.vatConst);
+    }
+    AppendDocumentLine(line);
+  }
+}
+
+// The balance lines take the VAT types present in turn, the n-th written
+// line the n-th type (the last one again when there are fewer types).
+void DocumentWriter::writeBalanceLines(const VatDocument& d, Fixed4 documentBase) {
+  size_t type = 0;
+  for (const SourceLine& s : d.balance) {
+    ActLine line;
+    if (!fill(s, line)) continue;
+    line.docType = "4";
+    line.docOrder = "VAT";
+    line.opCode = "FIXED";
+    // The query sums AmntBase x FlagDC, where a debit is -1: the line's euro
+    // amount is the opposite of that sum, which keeps the document balanced.
+    line.amountEur = -line.amountEur;
+    line.vatBase = documentBase;
+    const base::Value vatType = d.vatTypes.empty() ? base::Value::null() : d.vatTypes[type];
+    if (line.accountGl >= "6") {
+      line.docOrder.clear();
+      line.opCode.clear();
+      line.vatImput = kind_.vatConst;
+    } else {
+      line.vatCode = vatCodeOfType(vatType, kind_.vatConst);
+    }
+    AppendDocumentLine(line);
+    if (type + 1 < d.vatTypes.size()) ++type;
   }
 }
 
@@ -210,132 +390,68 @@ void DocumentWriter::appendVatLine(const ActLine& header, Fixed4 base) {
   AppendDocumentLine(vat);
 }
 
-void DocumentWriter::writeVatDocument(const run::RowSet& document) {
-  const std::string& kind = kind_.kind;
+void DocumentWriter::writeVatDocument(const base::RowSet& document) {
+  const VatDocument d = readVatDocument();
+  std::vector<const SourceLine*> others;
+  for (const auto* lines : {&d.coded, &d.balance})
+    for (const SourceLine& l : *lines) others.push_back(&l);
+  settlePeriod(d.main ? &*d.main : nullptr, others);
+  // A document of opening lines only is the opening step's: not even its VAT
+  // line is written here.
+  if (!period_) return;
+
   // The document's own values stand in for its main line when that line is
   // missing or belongs to the opening period.
   ActLine header;
-  header.period = PeriodText(document.field("Period"), ctx_.sourceClosingPeriod);
-  // (An opening-period document writes nothing here: no journal for it.)
-  if (header.period != "00") header.dbkCode = journalCode(header.period, document.field("JrnlID").asText());
-  header.dbkType = kind;
+  header.period = *period_;
+  header.dbkCode = journalCode(document.field("JrnlID").asText());
+  header.dbkType = kind_.kind;
   header.docNumber = FitDocNumber(document.field("Doc").asText());
   header.date = header.dateDoc = SourceDateText(document.field("DocDate"));
-  Fixed4 documentBase;
 
-  auto main = detail(VatDocumentQuery(form_, nn_, VatQuery::MainLine));
-  if (!main->eof()) {
-    // A main line that also carries a VAT code comes back in the VAT-coded
-    // lines: it is written once, here.
-    repeated(*main);
-    ActLine line;
-    if (fill(*main, line)) {
-      // Only a main line this step writes can lose its other matching
-      // entries; an opening-period one is the opening step's business.
-      if (form_ != SourceForm::Sql && main->recordCount() > 1 && ctx_.ui) {
-        ctx_.ui->messageBox("Il y a plus matching sur cette opération (" + line.dbkCode + " " +
-                                document.field("Doc").asText() + ") seule la premier matching sera récupéré!",
-                            host::MsgButtons::Ok, host::MsgIcon::None, "Kestrel - Importation d'un dossier Marlin");
-      }
-      line.vatBase = Fixed4::parse(main->field("TurnOverBase").asText());
-      if (creditNote(kind)) line.vatBase = -line.vatBase;
-      const bool credit = main->field("FlagDC").asText() == "1";
-      Fixed4 vat = Fixed4::parse(main->field("VATAmntBase").asText());
-      if (purchases(kind) ? !credit : credit) vat = -vat;
-      Fixed4 nonDeductible = Fixed4::parse(main->field("VATNDAmntBase").asText());
-      line.vatTax = nonDeductible.isZero() ? vat : -nonDeductible - vat;
-      documentBase = line.vatBase;
-      header = line;
-      AppendDocumentLine(line);
-    }
-  }
-  main.reset();
-
-  auto lines = detail(VatDocumentQuery(form_, nn_, VatQuery::VatLines));
-  for (; !lines->eof(); lines->moveNext()) {
-    if (repeated(*lines)) continue;
-    ActLine line;
-    if (!fill(*lines, line)) continue;
-    line.docType = "3";
-    run::Value vatCode = lines->hasField("xVATCode") ? lines->field("xVATCode") : lines->field("VATCODE");
-    if (!vatCode.present()) {
-      line.vatImput = vatLineCode(kind);
-      // Its base in the document's sense: an invoice's bases are positive,
-      // a credit note's negative (like the main line's turnover).
-      appendVatLine(header, sales(kind) ? -line.amountEur : line.amountEur);
-    } else {
-      line.vatImput = vatCodeOfType(OptionalField(*lines, "VATTYPE"), kind_.vatConst);
-    }
-    AppendDocumentLine(line);
-  }
-  lines.reset();
-
-  // The document's own VAT line carries the header's period: none for an
-  // opening-period document, whose lines this step does not write either.
-  if (header.period != "00" && detail(VatDocumentQuery(form_, nn_, VatQuery::UncodedCount))->eof())
-    appendVatLine(header, documentBase);
-
-  auto types = detail(VatDocumentQuery(form_, nn_, VatQuery::VatTypes));
-  run::Value vatType = types->eof() ? run::Value::null() : types->field("VATType");
-  auto balance = detail(VatDocumentQuery(form_, nn_, VatQuery::BalanceLines));
-  for (; !balance->eof(); balance->moveNext()) {
-    ActLine line;
-    if (!fill(*balance, line)) continue;
-    line.docType = "4";
-    line.docOrder = "VAT";
-    line.opCode = "FIXED";
-    // The query sums AmntBase x FlagDC, where a debit is -1: the line's euro
-    // amount is the opposite of that sum, which keeps the document balanced.
-    line.amountEur = -Fixed4::parse(balance->field("AmntBase").asText());
-    line.vatBase = documentBase;
-    std::string code = vatCodeOfType(vatType, kind_.vatConst);
-    if (line.accountGl >= "6") {
-      line.docOrder.clear();
-      line.opCode.clear();
-      line.vatImput = kind_.vatConst;
-    } else {
-      line.vatCode = code;
-    }
-    AppendDocumentLine(line);
-    if (!types->eof()) {
-      types->moveNext();
-      if (!types->eof()) vatType = types->field("VATType");
-    }
-  }
+  writeMainLine(d, document, header);
+  const Fixed4 documentBase = header.vatBase;
+  writeCodedLines(d, header);
+  if (!d.uncoded) appendVatLine(header, documentBase);
+  writeBalanceLines(d, documentBase);
 }
 
-void DocumentWriter::write(const run::RowSet& document) {
+void DocumentWriter::write(const base::RowSet& document) {
   kind_ = documentKind(document.field("JrnlType").asInt(), document.field("JrnlSubType").asInt());
-  params_ = {run::Value::ofText(document.field("JrnlID").asText()), document.field("Doc"), document.field("JrnlType")};
+  params_ = {base::Value::ofText(document.field("JrnlID").asText()), document.field("Doc"), document.field("JrnlType")};
   records_.clear();
-  if (kind_.kind == "5")
-    writeGeneral(*detail(GeneralDocumentQuery(form_, nn_)));
-  else if (kind_.kind == "4")
-    writeFinancial(*detail(GeneralDocumentQuery(form_, nn_)));
-  else
+  if (kind_.kind != T::kMiscellaneous && kind_.kind != T::kFinancial) {
     writeVatDocument(document);
+    return;
+  }
+  const std::vector<SourceLine> lines = newLines(rows(GeneralDocumentQuery(form_, nn_)));
+  std::vector<const SourceLine*> all;
+  const SourceLine* main = nullptr;
+  for (const SourceLine& l : lines) {
+    all.push_back(&l);
+    if (!main && l.validation.asInt() == 2 && periodOf(l) != "00") main = &l;
+  }
+  settlePeriod(main, all);
+  if (kind_.kind == T::kMiscellaneous)
+    writeGeneral(lines);
+  else
+    writeFinancial(lines);
 }
 
 }  // namespace
 
-bool ImportYearDocuments(run::RunContext& ctx, run::RowSet& documents, const std::string& prefix) {
+bool ImportYearDocuments(base::RunContext& ctx, base::RowSet& documents, const std::string& prefix) {
   ShowStep(ctx, "Historic");
   if (OpenEntryTable(ctx, prefix) == 0) return false;
   DocumentWriter writer(ctx);
   // A document spread over two periods or dates is listed once per period or
   // date, but its lines are read by journal, number and type: write it once.
   std::unordered_set<std::string> done;
-  try {
-    for (; !documents.eof(); documents.moveNext()) {
-      std::string key = documents.field("JrnlID").asText() + '\x1f' + documents.field("Doc").asText() + '\x1f' +
-                        documents.field("JrnlType").asText();
-      if (!done.insert(key).second) continue;
-      writer.write(documents);
-    }
-  } catch (const run::SourceError& e) {
-    store::sx_CloseAll();
-    ReportError(ctx, e.message(ctx.french()));
-    return false;
+  for (; !documents.eof(); documents.moveNext()) {
+    std::string key = documents.field("JrnlID").asText() + '\x1f' + documents.field("Doc").asText() + '\x1f' +
+                      documents.field("JrnlType").asText();
+    if (!done.insert(key).second) continue;
+    writer.write(documents);
   }
   ShowRecord(ctx, "");
   store::sx_Close();

@@ -3,12 +3,13 @@
 #include <cstdio>
 #include <map>
 
+#include "base/text.h"
 #include "convert/master/codes.h"
+#include "convert/master/master_steps.h"
 #include "convert/master/step_support.h"
-#include "convert/master/text.h"
-#include "convert/steps.h"
 
 namespace convert {
+using namespace base;
 
 namespace {
 
@@ -18,9 +19,9 @@ std::string Year(int year) {
   return buffer;
 }
 
-std::string DayMonthYear(const run::DateTime& d) { return TwoDigits(d.day) + TwoDigits(d.month) + Year(d.year); }
+std::string DayMonthYear(const base::DateTime& d) { return twoDigits(d.day) + twoDigits(d.month) + Year(d.year); }
 
-bool SameDay(const run::DateTime& a, const run::DateTime& b) {
+bool SameDay(const base::DateTime& a, const base::DateTime& b) {
   return a.year == b.year && a.month == b.month && a.day == b.day;
 }
 
@@ -63,20 +64,20 @@ BookYearRows BuildBookYear(const std::vector<Period>& periods, const std::string
     if (single && p.id == 1) {
       // One period for the whole year: one monthly entry per calendar month.
       for (int y = p.begin.year, m = p.begin.month; y < p.end.year || (y == p.end.year && m <= p.end.month);) {
-        lists.add(std::to_string(m), y, "01" + TwoDigits(m) + Year(y));
+        lists.add(std::to_string(m), y, "01" + twoDigits(m) + Year(y));
         if (++m > 12) m = 1, ++y;
       }
     } else if (SameDay(p.begin, p.end) && p.id == 0) {
       int month = quarterly ? QuarterStart(p.begin.month) : p.begin.month;
-      lists.add("REP", p.begin.year, "01" + TwoDigits(month) + Year(p.begin.year));
+      lists.add("REP", p.begin.year, "01" + twoDigits(month) + Year(p.begin.year));
     } else if (SameDay(p.begin, p.end)) {
       lists.add("CLO", p.begin.year, DayMonthYear(p.begin));
-      lists.rows.closingPeriod = TwoDigits(p.id);
+      lists.rows.closingPeriod = twoDigits(p.id);
       closingFound = true;
     } else if (quarterly) {
       int quarter = (p.begin.month - 1) / 3 + 1;
       lists.add(std::to_string(quarter) + "TR", p.begin.year,
-                "01" + TwoDigits(QuarterStart(p.begin.month)) + Year(p.begin.year));
+                "01" + twoDigits(QuarterStart(p.begin.month)) + Year(p.begin.year));
     } else {
       lists.add(std::to_string(p.begin.month), p.begin.year, DayMonthYear(p.begin));
     }
@@ -84,41 +85,39 @@ BookYearRows BuildBookYear(const std::vector<Period>& periods, const std::string
   if (!closingFound) {
     const Period& last = periods.back();
     lists.add("CLO", last.begin.year, DayMonthYear(last.end));
-    lists.rows.closingPeriod = TwoDigits(last.id + 1);
+    lists.rows.closingPeriod = twoDigits(last.id + 1);
   }
   return lists.rows;
 }
 
-bool WriteBookYear(run::RunContext& ctx, run::RowSet& periods, const std::string& prefix) {
-  return GuardStep(ctx, [&] {
-    std::vector<Period> records;
-    for (; !periods.eof(); periods.moveNext()) {
-      records.push_back({periods.field("PeriodId").asInt(), periods.field("BeginDate").date,
-                         periods.field("EndDate").date});
-    }
-    // A book year without periods cannot be described; the run reports it.
-    if (records.empty()) return false;
-    BookYearRows rows = BuildBookYear(records, ctx.language);
-    const std::string* first = &rows.english;
-    const std::string* second = &rows.french;
-    const std::string* third = &rows.dutch;
-    if (ctx.language == "F") {
-      first = &rows.french, second = &rows.dutch, third = &rows.english;
-    } else if (ctx.language == "N") {
-      first = &rows.dutch, second = &rows.french, third = &rows.english;
-    }
-    if (!RewriteParamRows(ctx, prefix + "_PARAM.DBF",
-                          {{"BOOKYEAR1.LONGLABEL", rows.longLabel},
-                           {"BOOKYEAR1.SHORTLABEL", rows.shortLabel},
-                           {"BOOKYEAR1.PERLIB1", *first},
-                           {"BOOKYEAR1.PERLIB2", *second},
-                           {"BOOKYEAR1.PERLIB3", *third},
-                           {"BOOKYEAR1.PERDATE", rows.dates}})) {
-      return false;
-    }
-    ctx.sourceClosingPeriod = rows.closingPeriod;
-    return true;
-  });
+bool WriteBookYear(base::RunContext& ctx, base::RowSet& periods, const std::string& prefix) {
+  std::vector<Period> records;
+  for (; !periods.eof(); periods.moveNext()) {
+    records.push_back({periods.field("PeriodId").asInt(), periods.field("BeginDate").date,
+                       periods.field("EndDate").date});
+  }
+  // A book year without periods cannot be described; the run reports it.
+  if (records.empty()) return false;
+  BookYearRows rows = BuildBookYear(records, ctx.language);
+  const std::string* first = &rows.english;
+  const std::string* second = &rows.french;
+  const std::string* third = &rows.dutch;
+  if (ctx.language == "F") {
+    first = &rows.french, second = &rows.dutch, third = &rows.english;
+  } else if (ctx.language == "N") {
+    first = &rows.dutch, second = &rows.french, third = &rows.english;
+  }
+  if (!RewriteParamRows(ctx, prefix + "_PARAM.DBF",
+                        {{"BOOKYEAR1.LONGLABEL", rows.longLabel},
+                         {"BOOKYEAR1.SHORTLABEL", rows.shortLabel},
+                         {"BOOKYEAR1.PERLIB1", *first},
+                         {"BOOKYEAR1.PERLIB2", *second},
+                         {"BOOKYEAR1.PERLIB3", *third},
+                         {"BOOKYEAR1.PERDATE", rows.dates}})) {
+    return false;
+  }
+  ctx.sourceClosingPeriod = rows.closingPeriod;
+  return true;
 }
 
 }  // namespace convert

@@ -3,13 +3,13 @@
 #include <string>
 #include <vector>
 
-#include "run/source.h"
+#include "base/source.h"
 
 namespace convert {
 
 struct Period {
   int64_t id = 0;
-  run::DateTime begin, end;
+  base::DateTime begin, end;
 };
 
 // The six BOOKYEAR1 rows of a book year and its closing period.

@@ -6,12 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
+#include "convert/master/master_steps.h"
 #include "convert/master/step_support.h"
-#include "convert/master/text.h"
-#include "convert/steps.h"
 #include "store/engine/sx.h"
 
 namespace convert {
+using namespace base;
 
 namespace {
 
@@ -76,11 +77,11 @@ int16_t CreatePairingTable(const CodeList& list, const std::string& table, const
 // first 9 characters, which is what pairs a code with its short code. Two codes
 // sharing those 9 characters, or a code whose ten digits are all taken, would
 // end up in another code's row; the step stops and names the code instead.
-bool PairLongCodes(run::RunContext& ctx, const CodeList& list, int16_t pairs, const std::vector<SourceCode>& codes) {
+bool PairLongCodes(base::RunContext& ctx, const CodeList& list, int16_t pairs, const std::vector<SourceCode>& codes) {
   std::map<std::string, std::string> codeOfPairingKey;
   for (const SourceCode& row : codes) {
     std::string trimmed = Trim(row.code);
-    if (trimmed.empty() || CharCount(trimmed) <= kCodeWidth) continue;
+    if (trimmed.empty() || charCount(trimmed) <= kCodeWidth) continue;
     auto [known, fresh] = codeOfPairingKey.emplace(Left(row.code, kLongCodeWidth), row.code);
     bool paired = false;
     if (fresh || known->second == row.code) {
@@ -88,7 +89,7 @@ bool PairLongCodes(run::RunContext& ctx, const CodeList& list, int16_t pairs, co
       store::sx_SetOrder(store::sx_TagArea("SHORT_IDX"));
       for (char digit = list.firstDigit; digit <= '9' && !paired; ++digit) {
         std::string shortCode = Left(row.code, 4) + digit;
-        store::sx_Seek(PadTo(shortCode, kCodeWidth));
+        store::sx_Seek(padTo(shortCode, kCodeWidth));
         if (store::sx_Found()) continue;
         store::sx_AppendBlank();
         store::sx_Replace("LONGTYPE", store::SX_TEXT, Left(row.code, kLongCodeWidth));
@@ -111,10 +112,10 @@ void WriteCodes(const CodeList& list, int16_t pairs, int16_t table, const std::v
   int16_t idcat = store::sx_TagArea("IDCAT");
   for (const SourceCode& row : codes) {
     std::string code = row.code;
-    if (CharCount(Trim(code)) > kCodeWidth) {
+    if (charCount(Trim(code)) > kCodeWidth) {
       store::sx_Select(pairs);
       store::sx_SetOrder(store::sx_TagArea("LONG_IDX"));
-      store::sx_Seek(PadTo(Left(code, kLongCodeWidth), kLongCodeWidth));
+      store::sx_Seek(padTo(Left(code, kLongCodeWidth), kLongCodeWidth));
       if (store::sx_Found()) code = Trim(store::sx_GetString("SHORTTYPE"));
     }
     std::string type = TypeOf(list, row.type);
@@ -122,66 +123,73 @@ void WriteCodes(const CodeList& list, int16_t pairs, int16_t table, const std::v
     store::sx_SetOrder(idcat);
     // The type is padded to its full width: a short type such as "30" is then
     // found again instead of being added once per run.
-    store::sx_Seek(PadTo(type, kTypeWidth) + PadTo(code, kCodeWidth));
+    store::sx_Seek(padTo(type, kTypeWidth) + padTo(code, kCodeWidth));
     if (store::sx_Found()) continue;
     store::sx_AppendBlank();
     store::sx_Replace("TTYPE", store::SX_TEXT, type);
     store::sx_Replace("TID", store::SX_TEXT, code);
-    store::sx_Replace("TDESC", store::SX_TEXT, Clip(row.description, 35));
+    store::sx_Replace("TDESC", store::SX_TEXT, clip(row.description, 35));
   }
 }
 
-bool ConvertCodeList(run::RunContext& ctx, const std::string& prefix, const CodeList& list) {
+// The pairing table's files, removed when the step ends, however it ends.
+class TemporaryFiles {
+ public:
+  explicit TemporaryFiles(std::vector<std::string> files) : files_(std::move(files)) {}
+  TemporaryFiles(const TemporaryFiles&) = delete;
+  TemporaryFiles& operator=(const TemporaryFiles&) = delete;
+  ~TemporaryFiles() {
+    for (const std::string& file : files_) RemoveFile(file);
+  }
+
+ private:
+  std::vector<std::string> files_;
+};
+
+bool ConvertCodeList(base::RunContext& ctx, const std::string& prefix, const CodeList& list) {
   std::string tempTable = ExistingPath(prefix + list.tempSuffix + ".DBF");
   std::string tempIndex = ExistingPath(prefix + list.tempSuffix + ".CDX");
-  auto removeTemporary = [&] {
-    RemoveFile(tempIndex);
-    RemoveFile(tempTable);
-  };
-  bool ok = GuardStep(ctx, [&] {
-    int16_t pairs = CreatePairingTable(list, tempTable, tempIndex);
-    if (pairs == 0) {
-      CloseAllTables();
-      return false;
+  const TemporaryFiles temporary({tempIndex, tempTable});
+  int16_t pairs = CreatePairingTable(list, tempTable, tempIndex);
+  if (pairs == 0) {
+    CloseAllTables();
+    return false;
+  }
+  const char* sql = ctx.isVersionSql ? list.sqlQuery : ctx.prefixedLayout ? list.prefixedQuery : list.olderQuery;
+  std::vector<SourceCode> codes;
+  {
+    std::unique_ptr<base::RowSet> rows = ctx.source->query(sql);
+    for (; !rows->eof(); rows->moveNext()) {
+      codes.push_back({rows->field(list.codeColumn).asText(),
+                       list.typeColumn ? rows->field(list.typeColumn).asText() : std::string(),
+                       rows->field("Wording").asText()});
     }
-    const char* sql = ctx.isVersionSql ? list.sqlQuery : ctx.prefixedLayout ? list.prefixedQuery : list.olderQuery;
-    std::vector<SourceCode> codes;
-    {
-      std::unique_ptr<run::RowSet> rows = ctx.source->query(sql);
-      for (; !rows->eof(); rows->moveNext()) {
-        codes.push_back({rows->field(list.codeColumn).asText(),
-                         list.typeColumn ? rows->field(list.typeColumn).asText() : std::string(),
-                         rows->field("Wording").asText()});
-      }
-    }
-    if (!PairLongCodes(ctx, list, pairs, codes)) {
-      CloseAllTables();
-      return false;
-    }
-    int16_t table = store::sx_Use(ExistingPath(prefix + "_TABLE.DBF"), "TABLE", 2, 2);
-    if (table == 0) {
-      CloseAllTables();
-      ReportError(ctx, CannotOpenMessage(ctx, "TABLE", false));
-      return false;
-    }
-    WriteCodes(list, pairs, table, codes);
-    store::sx_Select(table);
-    store::sx_Close();
-    store::sx_Select(pairs);
-    store::sx_Close();
-    return true;
-  });
-  removeTemporary();
-  return ok;
+  }
+  if (!PairLongCodes(ctx, list, pairs, codes)) {
+    CloseAllTables();
+    return false;
+  }
+  int16_t table = store::sx_Use(ExistingPath(prefix + "_TABLE.DBF"), "TABLE", 2, 2);
+  if (table == 0) {
+    CloseAllTables();
+    ReportError(ctx, CannotOpenMessage(ctx, "TABLE", false));
+    return false;
+  }
+  WriteCodes(list, pairs, table, codes);
+  store::sx_Select(table);
+  store::sx_Close();
+  store::sx_Select(pairs);
+  store::sx_Close();
+  return true;
 }
 
 }  // namespace
 
-bool ConvertCategories(run::RunContext& ctx, const std::string& prefix) {
+bool ConvertCategories(base::RunContext& ctx, const std::string& prefix) {
   return ConvertCodeList(ctx, prefix, kCategories);
 }
 
-bool ConvertPaymentCodes(run::RunContext& ctx, const std::string& prefix) {
+bool ConvertPaymentCodes(base::RunContext& ctx, const std::string& prefix) {
   return ConvertCodeList(ctx, prefix, kPaymentCodes);
 }
 

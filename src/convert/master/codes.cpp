@@ -2,14 +2,15 @@
 
 #include <initializer_list>
 
-#include "convert/master/text.h"
+#include "base/text.h"
 
 namespace convert {
+using namespace base;
 
 std::string NormalizeAccount(std::string_view account, int16_t length) {
   size_t width = length > 0 ? static_cast<size_t>(length) : 0;
   std::string number = Trim(Left(Trim(account), 8));
-  size_t count = CharCount(number);
+  size_t count = charCount(number);
   if (count < width) number.append(width - count, '0');
   return Left(number, width);
 }
@@ -45,7 +46,7 @@ std::string FormatBelgianBankAccount(std::string_view account) {
 std::string FormatVatNumber(std::string_view vatNumber, std::string_view country) {
   std::string number = Trim(vatNumber);
   if (country != "BE") return number;
-  if (CharCount(number) != 9) number = Right(number, 9);
+  if (charCount(number) != 9) number = Right(number, 9);
   return Mid(number, 1, 3) + "." + Mid(number, 4, 3) + "." + Mid(number, 7, 3);
 }
 
@@ -53,7 +54,7 @@ std::string FormatCompanyVatNumber(std::string_view prefix, std::string_view vat
   std::string result(prefix);
   std::string number = Trim(vatNumber);
   if (number.empty()) return result;
-  switch (CharCount(number)) {
+  switch (charCount(number)) {
     case 9:
       return result + "0" + Mid(number, 1, 3) + "." + Mid(number, 4, 3) + "." + Right(number, 3);
     case 10:

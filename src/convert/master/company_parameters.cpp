@@ -3,13 +3,14 @@
 #include <map>
 #include <string>
 
+#include "base/text.h"
 #include "convert/master/codes.h"
+#include "convert/master/master_steps.h"
 #include "convert/master/step_support.h"
-#include "convert/master/text.h"
-#include "convert/steps.h"
 #include "store/engine/sx.h"
 
 namespace convert {
+using namespace base;
 
 namespace {
 
@@ -31,42 +32,40 @@ void AppendParam(const std::string& id, const std::string& value) {
 
 }  // namespace
 
-bool WriteCompanyIdentity(run::RunContext& ctx, run::RowSet& params, const std::string& paramFile) {
-  return GuardStep(ctx, [&] {
-    auto column = [&](const char* name) { return params.eof() ? run::Value::null() : params.field(name); };
-    run::Value name = column("NAME"), address = column("ADDRESS"), zip = column("ZIPCODEID"),
-               city = column("CITY"), country = column("CountryID"), vatFormat = column("VATFORMAT"),
-               vatNumber = column("VATNUM");
+bool WriteCompanyIdentity(base::RunContext& ctx, base::RowSet& params, const std::string& paramFile) {
+  auto column = [&](const char* name) { return params.eof() ? base::Value::null() : params.field(name); };
+  base::Value name = column("NAME"), address = column("ADDRESS"), zip = column("ZIPCODEID"),
+             city = column("CITY"), country = column("CountryID"), vatFormat = column("VATFORMAT"),
+             vatNumber = column("VATNUM");
 
-    std::map<std::string, std::string> values;
-    values["SOCNAME"] = name.asText();
-    values["SOCADR1"] = address.present() ? address.asText() : kUndefined;
-    // Without country and postcode there is no key to point to; an empty key is
-    // better than a dangling "-" that matches no ZIPCODE row.
-    values["SOCZIP"] = (country.present() || zip.present()) ? country.asText() + "-" + zip.asText() : "";
-    values["SOCCOUNTRY"] = country.present() ? country.asText() : "BE";
-    values["SOCCITY"] = city.present() ? city.asText() : kUndefined;
-    values["SOCVATNO"] =
-        FormatCompanyVatNumber(vatFormat.present() ? vatFormat.asText() : "", vatNumber.asText());
+  std::map<std::string, std::string> values;
+  values["SOCNAME"] = name.asText();
+  values["SOCADR1"] = address.present() ? address.asText() : kUndefined;
+  // Without country and postcode there is no key to point to; an empty key is
+  // better than a dangling "-" that matches no ZIPCODE row.
+  values["SOCZIP"] = (country.present() || zip.present()) ? country.asText() + "-" + zip.asText() : "";
+  values["SOCCOUNTRY"] = country.present() ? country.asText() : "BE";
+  values["SOCCITY"] = city.present() ? city.asText() : kUndefined;
+  values["SOCVATNO"] =
+      FormatCompanyVatNumber(vatFormat.present() ? vatFormat.asText() : "", vatNumber.asText());
 
-    int16_t area = OpenParamTable(ctx, paramFile);
-    if (area == 0) return false;
-    ReplaceParamValues(values);
-    AppendParam("VerMarlin2Ks", (ctx.isVersionSql ? "Sql " : "") + ctx.sourceVersion);
-    AppendParam("RECOVERED", ctx.isVersionSql ? "Marlin Sql" : "Marlin");
-    store::sx_Select(area);
-    store::sx_Close();
-    return true;
-  });
+  int16_t area = OpenParamTable(ctx, paramFile);
+  if (area == 0) return false;
+  ReplaceParamValues(values);
+  AppendParam("VerMarlin2Ks", (ctx.isVersionSql ? "Sql " : "") + ctx.sourceVersion);
+  AppendParam("RECOVERED", ctx.isVersionSql ? "Marlin Sql" : "Marlin");
+  store::sx_Select(area);
+  store::sx_Close();
+  return true;
 }
 
-void WriteDossierLanguages(run::RunContext& ctx, const std::string& prefix) {
+void WriteDossierLanguages(base::RunContext& ctx, const std::string& prefix) {
   RewriteParamRows(ctx, prefix + "_PARAM.DBF",
                    {{"LANGCREATION", ctx.language},
                     {"ORDERLANGUAGE", UpperCase(ctx.language) == "F" ? "FNE" : "NFE"}});
 }
 
-std::string ReadGeneralAccountLength(run::RunContext& ctx, const std::string& prefix) {
+std::string ReadGeneralAccountLength(base::RunContext& ctx, const std::string& prefix) {
   int16_t area = OpenParamTable(ctx, prefix + "_PARAM.DBF");
   if (area == 0) return {};
   std::string picture = FindAccountPicture() ? Trim(store::sx_GetString("VALUE")) : "";
@@ -77,10 +76,10 @@ std::string ReadGeneralAccountLength(run::RunContext& ctx, const std::string& pr
                              "Probleem in het bestand PARAM in dit Kestrel dossier."));
     return {};
   }
-  return NumberText(Val(ListValue(picture, "LENGEN")));
+  return numberText(Val(ListValue(picture, "LENGEN")));
 }
 
-void WriteGeneralAccountLength(run::RunContext& ctx, const std::string& prefix, const std::string& length) {
+void WriteGeneralAccountLength(base::RunContext& ctx, const std::string& prefix, const std::string& length) {
   int16_t area = OpenParamTable(ctx, prefix + "_PARAM.DBF");
   if (area == 0) return;
   if (FindAccountPicture()) {

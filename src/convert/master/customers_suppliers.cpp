@@ -1,12 +1,13 @@
 #include "convert/master/customers_suppliers.h"
 
+#include "base/text.h"
 #include "convert/master/codes.h"
+#include "convert/master/master_steps.h"
 #include "convert/master/step_support.h"
-#include "convert/master/text.h"
-#include "convert/steps.h"
 #include "store/engine/sx.h"
 
 namespace convert {
+using namespace base;
 
 namespace {
 
@@ -25,8 +26,8 @@ struct Party {
 const Party kCustomers{"Customers", "CustID", "1", "400", true};
 const Party kSuppliers{"Suppliers", "SUPPID", "2", "440", false};
 
-std::string BankAccount(const run::RowSet& row) {
-  run::Value number = row.field("BANKNUM");
+std::string BankAccount(const base::RowSet& row) {
+  base::Value number = row.field("BANKNUM");
   if (!number.present()) return {};
   std::string account = Trim(number.asText());
   if (row.field("BANKFORMAT").asText() == "BE") {
@@ -34,15 +35,18 @@ std::string BankAccount(const run::RowSet& row) {
   } else {
     account = Left(account, 14);
   }
-  return CharCount(Trim(account)) == 14 ? account : std::string();
+  return charCount(Trim(account)) == 14 ? account : std::string();
 }
 
 // Returns false (message shown) only for a number CSF cannot hold.
-bool ConvertRow(run::RunContext& ctx, const run::RowSet& row, const Party& party, int16_t csf,
+bool ConvertRow(base::RunContext& ctx, const base::RowSet& row, const Party& party, int16_t csf,
                 int16_t numberTag, int16_t zip) {
+  // A fixed-width column (CHAR(12) on SQL Server) pads every number with
+  // blanks; they are no part of the number.
   std::string number = row.field(party.numberColumn).asText();
+  number.erase(number.find_last_not_of(' ') + 1);
   ShowRecord(ctx, number);
-  if (CharCount(number) > kNumberWidth) {
+  if (charCount(number) > kNumberWidth) {
     // Cutting the number could merge two accounts or attach entries to the
     // wrong one; the user must shorten it in the source first.
     ReportError(ctx, ctx.msg("Le numéro " + number + " est trop long pour le fichier CSF du dossier Kestrel (10 caractères au plus).",
@@ -51,27 +55,27 @@ bool ConvertRow(run::RunContext& ctx, const run::RowSet& row, const Party& party
   }
   store::sx_Select(csf);
   store::sx_SetOrder(numberTag);
-  if (store::sx_Seek(party.type + PadTo(number, kNumberWidth)) && store::sx_Found()) return true;
+  if (store::sx_Seek(party.type + padTo(number, kNumberWidth)) && store::sx_Found()) return true;
 
-  std::string name1 = Clip(row.field("COMPANY").asText(), 40);
-  std::string name2 = Clip(row.field("LASTNAME").asText(), 40);
-  std::string address = Clip(row.field("ADDRESS").asText(), 40);
-  run::Value countryId = row.field("COUNTRYID");
-  std::string country = countryId.present() ? Clip(countryId.asText(), 2) : "BE";
-  std::string phone = Clip(row.field("PHONEBUSINESS").asText(), 17);
-  std::string fax = Clip(row.field("PHONEFAX").asText(), 17);
-  run::Value vatNum = row.field("VATNUM");
+  std::string name1 = clip(row.field("COMPANY").asText(), 40);
+  std::string name2 = clip(row.field("LASTNAME").asText(), 40);
+  std::string address = clip(row.field("ADDRESS").asText(), 40);
+  base::Value countryId = row.field("COUNTRYID");
+  std::string country = countryId.present() ? clip(countryId.asText(), 2) : "BE";
+  std::string phone = clip(row.field("PHONEBUSINESS").asText(), 17);
+  std::string fax = clip(row.field("PHONEFAX").asText(), 17);
+  base::Value vatNum = row.field("VATNUM");
   std::string vatNumber = vatNum.present() ? FormatVatNumber(vatNum.asText(), country) : "";
   std::string vatCategory = vatNum.present() ? "1" : "3";
   std::string bank = BankAccount(row);
-  run::Value langId = row.field("LANGID");
+  base::Value langId = row.field("LANGID");
   std::string language = langId.present() ? MapLanguageCode(langId.asText()) : "";
-  std::string city = Clip(row.field("CITY").asText(), 30);
-  run::Value zipId = row.field("ZIPCODEID");
+  std::string city = clip(row.field("CITY").asText(), 30);
+  base::Value zipId = row.field("ZIPCODEID");
   std::string zipKey = zipId.present() ? EnsureZipCode(zipId.asText(), country, zip, city, language) : "";
-  std::string payCode = Clip(row.field("PAYTYPE").asText(), 4);
+  std::string payCode = clip(row.field("PAYTYPE").asText(), 4);
   std::string posting = row.field("INPUTID").asText();
-  run::Value centralId = row.field("CTRZACCTID");
+  base::Value centralId = row.field("CTRZACCTID");
   int16_t length = GeneralAccountLength(ctx);
   // The default collective account is the prefix brought to the length (400000).
   std::string central = NormalizeAccount(centralId.present() ? centralId.asText() : party.centralPrefix, length);
@@ -94,38 +98,36 @@ bool ConvertRow(run::RunContext& ctx, const run::RowSet& row, const Party& party
   return true;
 }
 
-bool ConvertParties(run::RunContext& ctx, run::RowSet& rows, const std::string& prefix, const Party& party) {
-  return GuardStep(ctx, [&] {
-    ShowStep(ctx, party.label);
-    std::string zipFile = prefix + "_ZIPCODE.DBF";
-    std::string csfFile = prefix + "_CSF.DBF";
-    for (const std::string& file : {csfFile, zipFile}) {
-      if (!FileExists(file)) {
-        ReportError(ctx, FileMissingMessage(ctx, file, party.dutchPoint));
-        return false;
-      }
-    }
-    int16_t csf = store::sx_Use(ExistingPath(csfFile), "CSF", 2, 2);
-    int16_t zip = store::sx_Use(ExistingPath(zipFile), "ZIPCODE", 2, 2);
-    if (zip == 0 || csf == 0) {
-      CloseAllTables();
-      ReportError(ctx, CannotOpenMessage(ctx, zip == 0 ? "ZIPCODE" : "CSF", true));
+bool ConvertParties(base::RunContext& ctx, base::RowSet& rows, const std::string& prefix, const Party& party) {
+  ShowStep(ctx, party.label);
+  std::string zipFile = prefix + "_ZIPCODE.DBF";
+  std::string csfFile = prefix + "_CSF.DBF";
+  for (const std::string& file : {csfFile, zipFile}) {
+    if (!FileExists(file)) {
+      ReportError(ctx, FileMissingMessage(ctx, file, party.dutchPoint));
       return false;
     }
-    store::sx_Select(csf);
-    int16_t numberTag = store::sx_TagArea("NUMBER");
-    for (; !rows.eof(); rows.moveNext()) {
-      if (!ConvertRow(ctx, rows, party, csf, numberTag, zip)) {
-        CloseAllTables();
-        return false;
-      }
+  }
+  int16_t csf = store::sx_Use(ExistingPath(csfFile), "CSF", 2, 2);
+  int16_t zip = store::sx_Use(ExistingPath(zipFile), "ZIPCODE", 2, 2);
+  if (zip == 0 || csf == 0) {
+    CloseAllTables();
+    ReportError(ctx, CannotOpenMessage(ctx, zip == 0 ? "ZIPCODE" : "CSF", true));
+    return false;
+  }
+  store::sx_Select(csf);
+  int16_t numberTag = store::sx_TagArea("NUMBER");
+  for (; !rows.eof(); rows.moveNext()) {
+    if (!ConvertRow(ctx, rows, party, csf, numberTag, zip)) {
+      CloseAllTables();
+      return false;
     }
-    store::sx_Select(zip);
-    store::sx_Close();
-    store::sx_Select(csf);
-    store::sx_Close();
-    return true;
-  });
+  }
+  store::sx_Select(zip);
+  store::sx_Close();
+  store::sx_Select(csf);
+  store::sx_Close();
+  return true;
 }
 
 }  // namespace
@@ -138,7 +140,7 @@ std::string EnsureZipCode(const std::string& postcode, const std::string& countr
   std::string key = Left(Trim(country) + "-" + Trim(postcode), kZipKeyWidth);
   store::sx_Select(zipArea);
   store::sx_SetOrder(store::sx_TagArea("ID"));
-  store::sx_Seek(PadTo(key, kZipKeyWidth));
+  store::sx_Seek(padTo(key, kZipKeyWidth));
   if (!store::sx_Found()) {
     store::sx_AppendBlank();
     store::sx_Replace("ZIPCODEID", store::SX_TEXT, key);
@@ -148,11 +150,11 @@ std::string EnsureZipCode(const std::string& postcode, const std::string& countr
   return key;
 }
 
-bool ConvertCustomers(run::RunContext& ctx, run::RowSet& rows, const std::string& prefix) {
+bool ConvertCustomers(base::RunContext& ctx, base::RowSet& rows, const std::string& prefix) {
   return ConvertParties(ctx, rows, prefix, kCustomers);
 }
 
-bool ConvertSuppliers(run::RunContext& ctx, run::RowSet& rows, const std::string& prefix) {
+bool ConvertSuppliers(base::RunContext& ctx, base::RowSet& rows, const std::string& prefix) {
   return ConvertParties(ctx, rows, prefix, kSuppliers);
 }
 

@@ -4,13 +4,14 @@
 #include <utility>
 #include <vector>
 
+#include "base/text.h"
 #include "convert/master/codes.h"
+#include "convert/master/master_steps.h"
 #include "convert/master/step_support.h"
-#include "convert/master/text.h"
-#include "convert/steps.h"
 #include "store/engine/sx.h"
 
 namespace convert {
+using namespace base;
 
 namespace {
 
@@ -98,7 +99,7 @@ struct Counters {
   int suppliers = 0;
 };
 
-std::string SpecialCode(const std::string& type, const run::RowSet& row, Counters& counters) {
+std::string SpecialCode(const std::string& type, const base::RowSet& row, Counters& counters) {
   if (type == "1") return "C" + std::to_string(++counters.customers);
   if (type == "2") return "S" + std::to_string(++counters.suppliers);
   bool profit = type == "5" || type == "6" ? row.field("FLAGDC").asDouble() == 1 : false;
@@ -123,7 +124,7 @@ int32_t AccountChart::find(const std::string& number) const {
 
 void AccountChart::added(const std::string& number, int32_t recno) { firstRow_.emplace(number, recno); }
 
-bool AccountIsMissing(const run::RunContext& ctx, const std::string& account, AccountChart& acf) {
+bool AccountIsMissing(const base::RunContext& ctx, const std::string& account, AccountChart& acf) {
   int32_t recno = acf.find(NormalizeAccount(account, GeneralAccountLength(ctx)));
   if (recno == 0) return true;
   store::sx_Select(acf.area());
@@ -131,7 +132,7 @@ bool AccountIsMissing(const run::RunContext& ctx, const std::string& account, Ac
   return false;
 }
 
-void EnsureStandardAccount(run::RunContext& ctx, AccountChart& acf, const std::string& code) {
+void EnsureStandardAccount(base::RunContext& ctx, AccountChart& acf, const std::string& code) {
   for (const StandardAccount& standard : kStandardAccounts) {
     if (code != standard.code) continue;
     std::string number = NormalizeAccount(standard.number, GeneralAccountLength(ctx));
@@ -147,7 +148,7 @@ void EnsureStandardAccount(run::RunContext& ctx, AccountChart& acf, const std::s
   }
 }
 
-std::string QueryGeneralAccountLength(run::RunContext& ctx) {
+std::string QueryGeneralAccountLength(base::RunContext& ctx) {
   std::string sql;
   if (ctx.isVersionSql) {
     sql = "SELECT MAX(LEN(GeneralID)) AS xLenGen, MAX(GeneralID) AS Expr1 FROM D_AcctGeneral WHERE (Type = 0)";
@@ -158,85 +159,83 @@ std::string QueryGeneralAccountLength(run::RunContext& ctx) {
     sql = "SELECT Max(Len([GeneralID])) AS xLenGen, Max(generalID) AS Expr1 From AcctGeneral "
           "WHERE (((AcctGeneral.Type)=0))";
   }
-  std::unique_ptr<run::RowSet> rows = ctx.source->query(sql);
+  std::unique_ptr<base::RowSet> rows = ctx.source->query(sql);
   return rows->eof() ? std::string() : rows->field("xLenGen").asText();
 }
 
-bool ConvertGeneralAccounts(run::RunContext& ctx, run::RowSet& rows, const std::string& prefix) {
-  return GuardStep(ctx, [&] {
-    ShowStep(ctx, "General Ledgers");
-    std::string file = prefix + "_ACF.DBF";
-    if (!FileExists(file)) {
-      ReportError(ctx, FileMissingMessage(ctx, file, false));
-      return false;
-    }
-    int16_t area = store::sx_Use(ExistingPath(file), "ACF", 2, 2);
-    if (area == 0) {
-      ReportError(ctx, CannotOpenMessage(ctx, "ACF", false));
-      CloseAllTables();
-      return false;
-    }
-    store::sx_Select(area);
-    store::sx_CloseIndexes();
-    // Without a readable LENGEN the dossier is damaged and the failure report
-    // has closed every table; going on would write into closed tables.
-    std::string dossierLength = ReadGeneralAccountLength(ctx, prefix);
-    if (dossierLength.empty()) {
-      CloseAllTables();
-      return false;
-    }
-    bool lengthUpdateArmed = true;
-    AccountChart acf(area);
-    Counters counters;
-    int16_t length = GeneralAccountLength(ctx);
-    bool french = ctx.french();
+bool ConvertGeneralAccounts(base::RunContext& ctx, base::RowSet& rows, const std::string& prefix) {
+  ShowStep(ctx, "General Ledgers");
+  std::string file = prefix + "_ACF.DBF";
+  if (!FileExists(file)) {
+    ReportError(ctx, FileMissingMessage(ctx, file, false));
+    return false;
+  }
+  int16_t area = store::sx_Use(ExistingPath(file), "ACF", 2, 2);
+  if (area == 0) {
+    ReportError(ctx, CannotOpenMessage(ctx, "ACF", false));
+    CloseAllTables();
+    return false;
+  }
+  store::sx_Select(area);
+  store::sx_CloseIndexes();
+  // Without a readable LENGEN the dossier is damaged and the failure report
+  // has closed every table; going on would write into closed tables.
+  std::string dossierLength = ReadGeneralAccountLength(ctx, prefix);
+  if (dossierLength.empty()) {
+    CloseAllTables();
+    return false;
+  }
+  bool lengthUpdateArmed = true;
+  AccountChart acf(area);
+  Counters counters;
+  int16_t length = GeneralAccountLength(ctx);
+  bool french = ctx.french();
 
-    for (; !rows.eof(); rows.moveNext()) {
-      run::Value typeValue = rows.field("TYPE");
-      if (!typeValue.present()) continue;
-      std::string type = typeValue.asText();
-      run::Value generalId = rows.field("GENERALID");
-      std::string number;
-      if (generalId.present()) number = type == "3" ? Trim(generalId.asText()) : NormalizeAccount(generalId.asText(), length);
-      // An account without number has no length to teach; writing 0 would
-      // break every account of the dossier.
-      if (type != "3" && lengthUpdateArmed && !number.empty() &&
-          static_cast<double>(CharCount(number)) != Val(dossierLength)) {
-        WriteGeneralAccountLength(ctx, prefix, std::to_string(CharCount(number)));
-        lengthUpdateArmed = false;
-      }
-
-      run::Value wordingFr = rows.field("WORDINGFR"), wordingNl = rows.field("WORDINGNL");
-      std::string name1, name2;
-      if (wordingFr.present() || wordingNl.present()) {
-        name1 = (french ? wordingFr : wordingNl).asText();
-        name2 = (french ? wordingNl : wordingFr).asText();
-      }
-      if (Trim(name1).empty()) name1 = number;
-      if (Trim(name2).empty()) name2 = number;
-      name1 = Clip(name1, 40);
-      name2 = Clip(name2, 40);
-
-      std::string currency;
-      if (typeValue.asDouble() == 4) {
-        currency = "EUR";
-        std::string sourceCurrency = Trim(OptionalField(rows, "CRCYID").asText());
-        if (!sourceCurrency.empty()) currency = Right(sourceCurrency, 3);
-      }
-      std::string special = SpecialCode(type, rows, counters);
-
-      ShowRecord(ctx, number);
-      if (AccountIsMissing(ctx, number, acf)) {
-        AppendAccount(acf, {type == "3" ? "9" : "3", number, name1, name2, special, currency});
-      } else {
-        UpdateCurrent({{"NAME11", name1}, {"NAME12", name1}});
-      }
+  for (; !rows.eof(); rows.moveNext()) {
+    base::Value typeValue = rows.field("TYPE");
+    if (!typeValue.present()) continue;
+    std::string type = typeValue.asText();
+    base::Value generalId = rows.field("GENERALID");
+    std::string number;
+    if (generalId.present()) number = type == "3" ? Trim(generalId.asText()) : NormalizeAccount(generalId.asText(), length);
+    // An account without number has no length to teach; writing 0 would
+    // break every account of the dossier.
+    if (type != "3" && lengthUpdateArmed && !number.empty() &&
+        static_cast<double>(charCount(number)) != Val(dossierLength)) {
+      WriteGeneralAccountLength(ctx, prefix, std::to_string(charCount(number)));
+      lengthUpdateArmed = false;
     }
-    for (const char* code : kEnsuredCodes) EnsureStandardAccount(ctx, acf, code);
-    store::sx_Select(area);
-    store::sx_Close();
-    return true;
-  });
+
+    base::Value wordingFr = rows.field("WORDINGFR"), wordingNl = rows.field("WORDINGNL");
+    std::string name1, name2;
+    if (wordingFr.present() || wordingNl.present()) {
+      name1 = (french ? wordingFr : wordingNl).asText();
+      name2 = (french ? wordingNl : wordingFr).asText();
+    }
+    if (Trim(name1).empty()) name1 = number;
+    if (Trim(name2).empty()) name2 = number;
+    name1 = clip(name1, 40);
+    name2 = clip(name2, 40);
+
+    std::string currency;
+    if (typeValue.asDouble() == 4) {
+      currency = "EUR";
+      std::string sourceCurrency = Trim(OptionalField(rows, "CRCYID").asText());
+      if (!sourceCurrency.empty()) currency = Right(sourceCurrency, 3);
+    }
+    std::string special = SpecialCode(type, rows, counters);
+
+    ShowRecord(ctx, number);
+    if (AccountIsMissing(ctx, number, acf)) {
+      AppendAccount(acf, {type == "3" ? "9" : "3", number, name1, name2, special, currency});
+    } else {
+      UpdateCurrent({{"NAME11", name1}, {"NAME12", name1}});
+    }
+  }
+  for (const char* code : kEnsuredCodes) EnsureStandardAccount(ctx, acf, code);
+  store::sx_Select(area);
+  store::sx_Close();
+  return true;
 }
 
 }  // namespace convert

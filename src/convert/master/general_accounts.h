@@ -5,7 +5,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "run/run_context.h"
+#include "base/run_context.h"
 
 namespace convert {
 
@@ -29,10 +29,10 @@ class AccountChart {
 
 // True when ACF has no account (TYPE "3") numbered `account` brought to the
 // general account length; otherwise false with that row current.
-bool AccountIsMissing(const run::RunContext& ctx, const std::string& account, AccountChart& acf);
+bool AccountIsMissing(const base::RunContext& ctx, const std::string& account, AccountChart& acf);
 
 // Creates the standard account of `code` or sets the code on the existing
 // account; codes without a standard account change nothing.
-void EnsureStandardAccount(run::RunContext& ctx, AccountChart& acf, const std::string& code);
+void EnsureStandardAccount(base::RunContext& ctx, AccountChart& acf, const std::string& code);
 
 }  // namespace convert

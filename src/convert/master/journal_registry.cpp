@@ -1,27 +1,17 @@
 #include "convert/master/journal_registry.h"
 
-#include "convert/master/text.h"
+#include "base/text.h"
 
 namespace convert {
 
-bool JournalPairKnown(const run::RunContext& ctx, const std::string& type, const std::string& code) {
-  return ctx.journalPairList.find("|" + Trim(type) + UpperCase(Trim(code)) + "|") != std::string::npos;
-}
+using base::Trim;
 
-bool JournalCodeKnown(const run::RunContext& ctx, const std::string& code) {
-  return ctx.journalCodeList.find("*/*" + UpperCase(Trim(code)) + "*/*") != std::string::npos;
-}
-
-void RegisterJournal(run::RunContext& ctx, const std::string& type, const std::string& code) {
-  ctx.journalCodeList += "*/*" + UpperCase(Trim(code)) + "*/*";
-  ctx.journalPairList += "|" + Trim(type) + UpperCase(Trim(code)) + "|";
-}
-
-std::string RenameJournalCode(run::RunContext& ctx, const std::string& code, const std::string& type) {
+std::string RenameJournalCode(base::RunContext& ctx, const std::string& code, const std::string& type) {
+  base::JournalRegistry& journals = ctx.journals;
   const std::string trimmed = Trim(code), t = Trim(type);
   std::string candidate = code;
   int counter = 0;
-  while (JournalCodeKnown(ctx, candidate)) {
+  while (journals.codeInUse(candidate)) {
     if (candidate == code) {
       candidate = trimmed.size() < 6 ? trimmed + t : trimmed.substr(0, 5) + t;
     } else {
@@ -31,9 +21,8 @@ std::string RenameJournalCode(run::RunContext& ctx, const std::string& code, con
     }
   }
   if (candidate != code) {
-    RegisterJournal(ctx, t, candidate);
-    ctx.journalKeys.push_back(t + trimmed);
-    ctx.journalCodes.push_back(Trim(candidate));
+    journals.add(t, candidate);
+    journals.renamed.emplace(base::UpperCase(t + trimmed), Trim(candidate));
   }
   return candidate;
 }

@@ -3,11 +3,12 @@
 #include <filesystem>
 #include <system_error>
 
-#include "convert/master/text.h"
+#include "base/text.h"
 #include "store/engine/sx.h"
 #include "store/file_operations.h"
 
 namespace convert {
+using namespace base;
 
 namespace fs = std::filesystem;
 
@@ -23,40 +24,40 @@ void RemoveFile(const std::string& path) {
   if (FileExists(path)) fs::remove(fs::path(ExistingPath(path)), ec);
 }
 
-std::string FileMissingMessage(const run::RunContext& ctx, const std::string& path, bool dutchPoint) {
+std::string FileMissingMessage(const base::RunContext& ctx, const std::string& path, bool dutchPoint) {
   return ctx.french() ? "Le fichier " + path + " n'existe pas"
                       : "Het bestand " + path + " bestaat niet" + (dutchPoint ? "." : "");
 }
 
-std::string CannotOpenMessage(const run::RunContext& ctx, const std::string& table, bool frenchPoint) {
+std::string CannotOpenMessage(const base::RunContext& ctx, const std::string& table, bool frenchPoint) {
   return ctx.french() ? "Impossible d 'ouvrir le fichier " + table + " du dossier Kestrel" + (frenchPoint ? "." : "")
                       : "Onmogelijk om het bestand " + table + " van Kestrel te openen.";
 }
 
 void CloseAllTables() { store::sx_CloseAll(); }
 
-void ReportError(run::RunContext& ctx, const std::string& message) {
+void ReportError(base::RunContext& ctx, const std::string& message) {
   if (ctx.showImportError) ctx.showImportError(message);
 }
 
-void ShowStep(run::RunContext& ctx, const std::string& text) {
+void ShowStep(base::RunContext& ctx, const std::string& text) {
   if (ctx.setStepLabel) ctx.setStepLabel(text);
 }
 
-void ShowRecord(run::RunContext& ctx, const std::string& text) {
+void ShowRecord(base::RunContext& ctx, const std::string& text) {
   if (ctx.setRecordLabel) ctx.setRecordLabel(text);
 }
 
-run::Value OptionalField(const run::RowSet& rows, std::string_view name) {
-  if (!rows.hasField(name)) return run::Value::null();
+base::Value OptionalField(const base::RowSet& rows, std::string_view name) {
+  if (!rows.hasField(name)) return base::Value::null();
   return rows.field(name);
 }
 
-int16_t GeneralAccountLength(const run::RunContext& ctx) {
+int16_t GeneralAccountLength(const base::RunContext& ctx) {
   return static_cast<int16_t>(Val(ctx.generalAccountLength));
 }
 
-int16_t OpenParamTable(run::RunContext& ctx, const std::string& paramFile) {
+int16_t OpenParamTable(base::RunContext& ctx, const std::string& paramFile) {
   int16_t area = store::sx_Use(ExistingPath(paramFile), "PARAM", 2, 2);
   if (area == 0) {
     ReportError(ctx, CannotOpenMessage(ctx, "PARAM", false));
@@ -82,7 +83,7 @@ void ReplaceParamValues(const std::map<std::string, std::string>& values) {
   }
 }
 
-bool RewriteParamRows(run::RunContext& ctx, const std::string& paramFile,
+bool RewriteParamRows(base::RunContext& ctx, const std::string& paramFile,
                       const std::map<std::string, std::string>& values) {
   int16_t area = OpenParamTable(ctx, paramFile);
   if (area == 0) return false;

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "run/run_context.h"
-#include "run/source.h"
+#include "base/run_context.h"
+#include "base/source.h"
 
 namespace convert {
 
@@ -22,53 +22,35 @@ void RemoveFile(const std::string& path);
 
 // "Le fichier <path> n'existe pas" / "Het bestand <path> bestaat niet", the
 // Dutch text with or without a final point depending on the step.
-std::string FileMissingMessage(const run::RunContext& ctx, const std::string& path, bool dutchPoint);
+std::string FileMissingMessage(const base::RunContext& ctx, const std::string& path, bool dutchPoint);
 // "Impossible d 'ouvrir le fichier <TABLE> du dossier Kestrel" (with or without
 // a final point) / "Onmogelijk om het bestand <TABLE> van Kestrel te openen."
-std::string CannotOpenMessage(const run::RunContext& ctx, const std::string& table, bool frenchPoint);
+std::string CannotOpenMessage(const base::RunContext& ctx, const std::string& table, bool frenchPoint);
 
 // Closes every open table (the engine's sx_CloseAll).
 void CloseAllTables();
 // The run's failure report (message box and clean-up) when the run set one.
-void ReportError(run::RunContext& ctx, const std::string& message);
+void ReportError(base::RunContext& ctx, const std::string& message);
 // Label9 (step name) and Label6 (current record), each followed by a repaint.
-void ShowStep(run::RunContext& ctx, const std::string& text);
-void ShowRecord(run::RunContext& ctx, const std::string& text);
+void ShowStep(base::RunContext& ctx, const std::string& text);
+void ShowRecord(base::RunContext& ctx, const std::string& text);
 
 // A source value as text; a column the source does not have reads as absent.
-run::Value OptionalField(const run::RowSet& rows, std::string_view name);
+base::Value OptionalField(const base::RowSet& rows, std::string_view name);
 
 // The run's general account length as a number (0 while not settled).
-int16_t GeneralAccountLength(const run::RunContext& ctx);
+int16_t GeneralAccountLength(const base::RunContext& ctx);
 
 // Opens a PARAM file with the alias "PARAM" and makes it current; on failure
 // shows the PARAM open-failure message and returns 0.
-int16_t OpenParamTable(run::RunContext& ctx, const std::string& paramFile);
+int16_t OpenParamTable(base::RunContext& ctx, const std::string& paramFile);
 // Walks the current PARAM table from its first record and replaces VALUE of
 // every row whose trimmed, upper-cased ID is a key of `values` (upper-case
 // keys). A value longer than VALUE continues in VALUEEXT.
 void ReplaceParamValues(const std::map<std::string, std::string>& values);
 // Both of the above, then closes the table. False (message shown, nothing
 // written) when the table cannot be opened.
-bool RewriteParamRows(run::RunContext& ctx, const std::string& paramFile,
+bool RewriteParamRows(base::RunContext& ctx, const std::string& paramFile,
                       const std::map<std::string, std::string>& values);
-
-}  // namespace convert
-
-namespace convert {
-
-// Runs a step body; a source error (a column or table the source lacks, a lost
-// connection) closes every table, is reported with the source's own message
-// and makes the step fail instead of escaping the step.
-template <class Body>
-bool GuardStep(run::RunContext& ctx, Body&& body) {
-  try {
-    return body();
-  } catch (const run::SourceError& e) {
-    CloseAllTables();
-    ReportError(ctx, e.message(ctx.french()));
-    return false;
-  }
-}
 
 }  // namespace convert

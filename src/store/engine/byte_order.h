@@ -16,6 +16,11 @@ inline void putLE16(unsigned char* p, uint16_t v) {
   p[0] = static_cast<unsigned char>(v);
   p[1] = static_cast<unsigned char>(v >> 8);
 }
+inline uint16_t getBE16(const unsigned char* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+inline void putBE16(unsigned char* p, uint16_t v) {
+  p[0] = static_cast<unsigned char>(v >> 8);
+  p[1] = static_cast<unsigned char>(v);
+}
 inline void putLE32(unsigned char* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
 }

@@ -58,6 +58,14 @@ constexpr uint16_t kAttrInterior = 0;
 constexpr uint16_t kAttrRoot = 1;
 constexpr uint16_t kAttrLeaf = 2;
 
+// Tag names as FoxPro writes them: 1 to 10 upper-case letters, digits and _.
+inline bool validTagName(std::string_view name) {
+  if (name.empty() || name.size() > kTagNameLength) return false;
+  for (char c : name)
+    if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_')) return false;
+  return true;
+}
+
 inline uint32_t interiorCapacity(uint16_t keyLength) { return kInteriorSpace / (keyLength + 8u); }
 
 // Character keys are padded with blanks, binary (numeric, date) keys with

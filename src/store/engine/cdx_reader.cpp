@@ -2,6 +2,7 @@
 // on request, every key, checking each node on the way so that a damaged
 // file is reported (tag and page of the first fault) instead of trusted.
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 
 #include "store/engine/cdx_file.h"
@@ -24,22 +25,63 @@ bool fail(Fault& f, uint64_t page, const std::string& fr, const std::string& nl)
   return false;
 }
 
-struct Image {
-  std::string bytes;
-  std::vector<bool> used;  // per 512-byte page: already claimed by a header or a node
-  const unsigned char* at(uint64_t offset) const { return reinterpret_cast<const unsigned char*>(bytes.data()) + offset; }
-
-  // Claims `pages` pages at `offset` for one header or node.
-  bool claim(uint64_t offset, uint32_t pages, Fault& f) {
-    if (offset % kPageSize != 0 || offset < kHeaderSize || offset + uint64_t(pages) * kPageSize > bytes.size())
-      return fail(f, offset, "adresse de page hors du fichier", "paginaadres buiten het bestand");
-    for (uint32_t i = 0; i < pages; ++i) {
-      const size_t index = offset / kPageSize + i;
-      if (used[index]) return fail(f, offset, "page utilisée deux fois", "pagina twee keer gebruikt");
-      used[index] = true;
-    }
+// The file, read a page at a time as the walk reaches it: a damaged header
+// may point anywhere and a file of absurd size (a sparse one) must cost no
+// more memory than the pages that really form the index. Reads go through
+// one window, since a walk meets the pages almost in file order.
+class Image {
+ public:
+  bool open(const std::filesystem::path& file) {
+    in_.open(file, std::ios::binary);
+    if (!in_) return false;
+    in_.seekg(0, std::ios::end);
+    const std::streamoff size = in_.tellg();
+    if (size < 0) return false;
+    size_ = uint64_t(size);
+    // Offsets in the file are 32-bit: pages past 4 GiB can never be reached.
+    used_.assign(size_t(std::min<uint64_t>(size_, uint64_t(1) << 32) / kPageSize), false);
     return true;
   }
+  uint64_t size() const { return size_; }
+
+  // Claims `pages` pages at `offset` for one header or node and copies them
+  // to `out`: every page of the file is read at most once.
+  bool claim(uint64_t offset, uint32_t pages, unsigned char* out, Fault& f) {
+    const uint64_t length = uint64_t(pages) * kPageSize;
+    if (offset % kPageSize != 0 || offset + length > size_ || offset + length > used_.size() * kPageSize)
+      return fail(f, offset, "adresse de page hors du fichier", "paginaadres buiten het bestand");
+    for (uint32_t i = 0; i < pages; ++i) {
+      const size_t index = size_t(offset / kPageSize) + i;
+      if (used_[index]) return fail(f, offset, "page utilisée deux fois", "pagina twee keer gebruikt");
+      used_[index] = true;
+    }
+    if (!read(offset, size_t(length), out)) return fail(f, offset, "lecture impossible", "lezen mislukt");
+    return true;
+  }
+
+ private:
+  static constexpr size_t kWindow = 64 * 1024;
+
+  bool read(uint64_t offset, size_t length, unsigned char* out) {
+    if (offset < windowStart_ || offset + length > windowStart_ + window_.size()) {
+      window_.resize(size_t(std::min<uint64_t>(std::max(kWindow, length), size_ - offset)));
+      windowStart_ = offset;
+      in_.clear();
+      in_.seekg(std::streamoff(offset));
+      if (!in_.read(window_.data(), std::streamsize(window_.size()))) {
+        window_.clear();
+        return false;
+      }
+    }
+    std::memcpy(out, window_.data() + (offset - windowStart_), length);
+    return true;
+  }
+
+  std::ifstream in_;
+  uint64_t size_ = 0;
+  std::vector<bool> used_;  // per 512-byte page: already claimed by a header or a node
+  std::string window_;
+  uint64_t windowStart_ = 0;
 };
 
 // Walks one B-tree depth first from its root, appending its keys in file
@@ -65,8 +107,8 @@ class TreeWalker {
 
   bool visit(uint32_t offset, int depth, Fault& f) {
     if (depth > kMaxDepth) return fail(f, offset, "arbre trop profond", "boom te diep");
-    if (!image_.claim(offset, 1, f)) return false;
-    const unsigned char* p = image_.at(offset);
+    unsigned char p[kPageSize];  // each level of the walk keeps its own node
+    if (!image_.claim(offset, 1, p, f)) return false;
     const uint16_t attr = getLE16(p + kNodeAttr);
     const uint16_t count = getLE16(p + kNodeCount);
     const bool root = depth == 0;
@@ -189,26 +231,17 @@ class IndexReader {
   // Loads the file and reads the directory and every tag header, in the order
   // the tags were written.
   bool readSpecs(std::vector<TagPlace>& places, std::string& error) {
-    std::ifstream in(file_, std::ios::binary);
-    if (!in) return report("fichier introuvable ou illisible", "bestand niet gevonden of onleesbaar", error);
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    in.seekg(0, std::ios::beg);
-    if (size < 0) return report("lecture impossible", "lezen mislukt", error);
-    image_.bytes.resize(size_t(size));
-    if (!in.read(image_.bytes.data(), size)) return report("lecture impossible", "lezen mislukt", error);
-    if (image_.bytes.size() < kHeaderSize + kPageSize || image_.bytes.size() % kPageSize != 0)
+    if (!image_.open(file_)) return report("fichier introuvable ou illisible", "bestand niet gevonden of onleesbaar", error);
+    if (image_.size() < kHeaderSize + kPageSize || image_.size() % kPageSize != 0)
       return report("taille de fichier invalide (tronqué ?)", "ongeldige bestandsgrootte (afgekapt?)", error);
-    image_.used.assign(image_.bytes.size() / kPageSize, false);
-    image_.used[0] = image_.used[1] = true;
-
-    const unsigned char* h = image_.at(0);
+    unsigned char h[kHeaderSize];
+    Fault f;
+    if (!image_.claim(0, kHeaderSize / kPageSize, h, f)) return report("lecture impossible", "lezen mislukt", error);
     if (getLE16(h + kHdrKeyLength) != kTagNameLength || (h[kHdrOptions] & (kOptCompact | kOptCompound)) != (kOptCompact | kOptCompound))
       return report("pas un index composé FoxPro", "geen samengestelde FoxPro-index", error);
 
     std::string names;
     std::vector<uint32_t> headers;
-    Fault f;
     TreeWalker dir(image_, kTagNameLength, ' ', true, names, headers);
     if (!dir.walk(getLE32(h + kHdrRoot), f)) return reportAt("(répertoire/overzicht)", f, error);
 
@@ -216,10 +249,15 @@ class IndexReader {
       TagPlace place;
       std::string name = names.substr(i * kTagNameLength, kTagNameLength);
       while (!name.empty() && (name.back() == ' ' || name.back() == '\0')) name.pop_back();
+      if (!validTagName(name)) {
+        fail(f, headers[i], "nom de tag invalide", "ongeldige tagnaam");
+        return reportAt("(répertoire/overzicht)", f, error);
+      }
       place.info.name = name;
       place.header = headers[i];
-      if (!image_.claim(headers[i], kHeaderSize / kPageSize, f)) return reportAt(name, f, error);
-      if (!readHeader(place, f)) return reportAt(name, f, error);
+      unsigned char header[kHeaderSize];
+      if (!image_.claim(headers[i], kHeaderSize / kPageSize, header, f)) return reportAt(name, f, error);
+      if (!readHeader(place, header, f)) return reportAt(name, f, error);
       places.push_back(std::move(place));
     }
     std::sort(places.begin(), places.end(), [](const TagPlace& a, const TagPlace& b) { return a.header < b.header; });
@@ -253,8 +291,7 @@ class IndexReader {
   }
 
  private:
-  bool readHeader(TagPlace& place, Fault& f) {
-    const unsigned char* h = image_.at(place.header);
+  bool readHeader(TagPlace& place, const unsigned char* h, Fault& f) {
     TagSpec& s = place.info;
     s.keyLength = getLE16(h + kHdrKeyLength);
     if (s.keyLength == 0 || s.keyLength > kMaxKeyLength)

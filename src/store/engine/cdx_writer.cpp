@@ -219,11 +219,8 @@ void writeHeader(unsigned char* h, uint32_t root, uint16_t keyLength, uint8_t op
 std::string checkTag(const TagKeys& tag) {
   const TagSpec& s = tag.info;
   const std::string who = "tag '" + s.name + "': ";
-  if (s.name.empty() || s.name.size() > kTagNameLength)
-    return who + "nom de 1 à 10 caractères requis / naam van 1 tot 10 tekens vereist";
-  for (char c : s.name)
-    if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'))
-      return who + "nom en majuscules, chiffres et _ uniquement / naam enkel in hoofdletters, cijfers en _";
+  if (!validTagName(s.name))
+    return who + "nom de 1 à 10 majuscules, chiffres et _ requis / naam van 1 tot 10 hoofdletters, cijfers en _ vereist";
   if (s.keyLength == 0 || s.keyLength > kMaxKeyLength)
     return who + "longueur de clé hors de 1 à 240 / sleutellengte buiten 1 tot 240";
   if ((s.keyType == KeyType::Numeric || s.keyType == KeyType::Date) && s.keyLength != 8)

@@ -2,13 +2,30 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstring>
 
+#include "base/text.h"
 #include "store/engine/codepage.h"
-#include "store/engine/path_case.h"
 
 namespace store {
 namespace expr {
+
+// The longest text a character expression may give: beyond it widths would
+// stop meaning anything (a key holds 240 bytes, a field 254).
+constexpr int kMaxTextWidth = 65535;
+// Bounds the size of the tree, and so the depth of every walk through it.
+constexpr int kMaxTokens = 1000;
+constexpr int kMaxStrWidth = 255;
+constexpr int kMaxStrDecimals = 18;
+
+// A number used as a count or a width, brought into [lo, hi]: converting a
+// double outside the range of int (or not a number) to int is undefined.
+int boundedInt(double v, int lo, int hi) {
+  if (!(v >= lo)) return lo;  // NaN too
+  if (v >= hi) return hi;
+  return static_cast<int>(v);
+}
 
 // Nodes carry their static type; each implements the evaluation of that type.
 // Character nodes append to the caller's buffer, so a whole key is built in
@@ -131,7 +148,7 @@ class Arith : public Node {
   double num(const RecordRef& r) const override {
     if (a_->type == ValueType::Date && b_->type == ValueType::Date) {
       int32_t x = a_->date(r), y = b_->date(r);
-      return (x && y) ? static_cast<double>(x - y) : 0;
+      return (x && y) ? static_cast<double>(x) - y : 0;
     }
     double x = a_->num(r), y = b_->num(r);
     switch (op_) {
@@ -148,8 +165,11 @@ class Arith : public Node {
     const NodeP& n = a_->type == ValueType::Date ? b_ : a_;
     int32_t base = d->date(r);
     if (!base) return 0;
-    int32_t days = static_cast<int32_t>(n->num(r));
-    return op_ == '-' ? base - days : base + days;
+    // Whole days, as xBase drops the fraction; a date outside the calendar
+    // (or an overflow of the day count) gives a blank date.
+    const double days = std::trunc(n->num(r));
+    const double result = op_ == '-' ? base - days : base + days;
+    return result >= 1 && result <= kLastJulianDay ? static_cast<int32_t>(result) : 0;
   }
 
  private:
@@ -293,7 +313,7 @@ class Space : public Node {
   Space(NodeP n, int w) : Node(ValueType::Character, w), n_(std::move(n)) {}
   void text(const RecordRef& r, std::string& out) const override {
     double n = n_->num(r);
-    if (n > 0) out.append(static_cast<size_t>(std::min(n, 65535.0)), ' ');
+    out.append(size_t(boundedInt(n, 0, kMaxTextWidth)), ' ');
   }
 
  private:
@@ -305,12 +325,9 @@ class Str : public Node {
   Str(NodeP v, NodeP w, NodeP d, int width)
       : Node(ValueType::Character, width), v_(std::move(v)), w_(std::move(w)), d_(std::move(d)) {}
   void text(const RecordRef& r, std::string& out) const override {
-    int w = w_ ? static_cast<int>(w_->num(r)) : 10;
-    int d = d_ ? static_cast<int>(d_->num(r)) : 0;
+    int w = w_ ? boundedInt(w_->num(r), 0, kMaxStrWidth) : 10;
     if (w < 1) w = 10;
-    if (w > 255) w = 255;
-    if (d < 0) d = 0;
-    if (d > 18) d = 18;
+    const int d = d_ ? boundedInt(d_->num(r), 0, kMaxStrDecimals) : 0;
     out += formatNumber(v_->num(r), w, d);
   }
 
@@ -402,6 +419,7 @@ class Parser {
   }
 
   void advance() {
+    if (++tokens_ > kMaxTokens) fail("expression too long");
     size_t i = next_;
     while (i < src_.size() && std::isspace(static_cast<unsigned char>(src_[i]))) ++i;
     cur_ = Token();
@@ -514,7 +532,7 @@ class Parser {
 
   int fieldIndex(const std::string& name) const {
     for (size_t i = 0; i < fields_.size(); ++i)
-      if (sameNameIgnoringCase(fields_[i].name, name)) return static_cast<int>(i);
+      if (base::equalsIgnoringCase(fields_[i].name, name)) return static_cast<int>(i);
     return -1;
   }
 
@@ -599,6 +617,10 @@ class Parser {
       NodeP b = parseMultiplicative();
       if (!ok()) return nullptr;
       if (a->type == ValueType::Character && b->type == ValueType::Character) {
+        if (a->width + b->width > kMaxTextWidth) {
+          fail("length of text out of range 0.." + std::to_string(kMaxTextWidth));
+          return nullptr;
+        }
         a = std::make_unique<Concat>(std::move(a), std::move(b), op == '-');
       } else if (a->type == ValueType::Numeric && b->type == ValueType::Numeric) {
         a = std::make_unique<Arith>(op, std::move(a), std::move(b), ValueType::Numeric);
@@ -653,7 +675,13 @@ class Parser {
     Token t = cur_;
     switch (t.kind) {
       case Tok::Number: advance(); return std::make_unique<NumConst>(t.number);
-      case Tok::String: advance(); return std::make_unique<TextConst>(t.text);
+      case Tok::String:
+        if (t.text.size() > size_t(kMaxTextWidth)) {
+          fail("text constant too long");
+          return nullptr;
+        }
+        advance();
+        return std::make_unique<TextConst>(t.text);
       case Tok::True: advance(); return std::make_unique<LogicConst>(true);
       case Tok::False: advance(); return std::make_unique<LogicConst>(false);
       case Tok::LParen: {
@@ -735,9 +763,19 @@ class Parser {
       }
       return true;
     };
-    auto constInt = [&](const NodeP& n, int fallback) {
-      if (n && n->constant()) return static_cast<int>(static_cast<NumConst*>(n.get())->v);
-      return fallback;
+    // A constant width or count known when compiling, checked against its
+    // range; one computed per record is brought into the range when evaluated.
+    auto constInt = [&](const NodeP& n, int fallback, int lo, int hi, const char* what, int& out) {
+      out = fallback;
+      if (!n || !n->constant()) return true;
+      const double v = static_cast<NumConst*>(n.get())->v;
+      if (!(v >= lo && v <= hi)) {
+        cur_.pos = callPos;
+        fail(std::string(what) + " of " + f + " out of range " + std::to_string(lo) + ".." + std::to_string(hi));
+        return false;
+      }
+      out = static_cast<int>(v);
+      return true;
     };
     if (f == "IIF") {
       if (!want(3, 3, {ValueType::Logical})) return nullptr;
@@ -761,15 +799,18 @@ class Parser {
         fail("function REPLICATE is not supported");
         return nullptr;
       }
-      if (!want(1, 1, {ValueType::Numeric})) return nullptr;
-      int w = constInt(args[0], 0);
+      int w = 0;
+      if (!want(1, 1, {ValueType::Numeric}) || !constInt(args[0], 0, 0, kMaxTextWidth, "length", w)) return nullptr;
       return std::make_unique<Space>(std::move(args[0]), w);
     }
     if (f == "STR") {
       if (!want(1, 3, {ValueType::Numeric, ValueType::Numeric, ValueType::Numeric})) return nullptr;
       NodeP w = args.size() > 1 ? std::move(args[1]) : nullptr;
       NodeP d = args.size() > 2 ? std::move(args[2]) : nullptr;
-      int width = constInt(w, 10);
+      int width = 10, decimals = 0;
+      if (!constInt(w, 10, 1, kMaxStrWidth, "width", width) ||
+          !constInt(d, 0, 0, kMaxStrDecimals, "decimals", decimals))
+        return nullptr;
       return std::make_unique<Str>(std::move(args[0]), std::move(w), std::move(d), width);
     }
     if (f == "VAL") return want(1, 1, {ValueType::Character}) ? std::make_unique<Val>(std::move(args[0])) : nullptr;
@@ -789,6 +830,7 @@ class Parser {
   size_t next_ = 0;
   size_t len_ = 1;
   int depth_ = 0;
+  int tokens_ = 0;
   std::string error_;
 };
 

@@ -15,15 +15,16 @@ int32_t julianDay(int y, int m, int d) {
 }
 
 void civilDate(int32_t jd, int& y, int& m, int& d) {
-  int a = jd + 32044;
-  int b = (4 * a + 3) / 146097;
-  int c = a - 146097 * b / 4;
-  int dd = (4 * c + 3) / 1461;
-  int e = c - 1461 * dd / 4;
-  int mm = (5 * e + 2) / 153;
-  d = e - (153 * mm + 2) / 5 + 1;
-  m = mm + 3 - 12 * (mm / 10);
-  y = 100 * b + dd - 4800 + mm / 10;
+  // In 64 bits: 4 * a overflows an int for day numbers past 536 million.
+  int64_t a = int64_t(jd) + 32044;
+  int64_t b = (4 * a + 3) / 146097;
+  int64_t c = a - 146097 * b / 4;
+  int64_t dd = (4 * c + 3) / 1461;
+  int64_t e = c - 1461 * dd / 4;
+  int64_t mm = (5 * e + 2) / 153;
+  d = static_cast<int>(e - (153 * mm + 2) / 5 + 1);
+  m = static_cast<int>(mm + 3 - 12 * (mm / 10));
+  y = static_cast<int>(100 * b + dd - 4800 + mm / 10);
 }
 
 bool validDate(int y, int m, int d) {
@@ -161,7 +162,7 @@ int32_t parseDayMonthYear(std::string_view text) {
 }
 
 std::string formatDateField(int32_t julian) {
-  if (julian <= 0) return std::string(8, ' ');
+  if (julian <= 0 || julian > kLastJulianDay) return std::string(8, ' ');
   int y, m, d;
   civilDate(julian, y, m, d);
   if (y < 0 || y > 9999) return std::string(8, ' ');

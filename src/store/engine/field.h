@@ -16,6 +16,7 @@ struct FieldDef {
 };
 
 // Julian day numbers (2451545 = 1 January 2000); 0 stands for a blank date.
+constexpr int32_t kLastJulianDay = 5373484;  // 31 December 9999, the last date a field holds
 int32_t julianDay(int year, int month, int day);
 void civilDate(int32_t julian, int& year, int& month, int& day);
 bool validDate(int year, int month, int day);

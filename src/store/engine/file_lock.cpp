@@ -67,6 +67,15 @@ std::FILE* openFile(const std::filesystem::path& file, const char* mode) {
 #endif
 }
 
+bool seekFile(std::FILE* file, uint64_t offset) {
+  if (offset > uint64_t(INT64_MAX)) return false;
+#ifdef _WIN32
+  return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
+#else
+  return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+}
+
 namespace {
 std::string keyOf(const std::filesystem::path& file) {
   std::error_code ec;

@@ -10,6 +10,8 @@ namespace store {
 
 // fopen for a path in any script (Windows needs the wide-character call).
 std::FILE* openFile(const std::filesystem::path& file, const char* mode);
+// fseek to a 64-bit offset (a long is 32 bits on Windows).
+bool seekFile(std::FILE* file, uint64_t offset);
 
 class FileLock {
  public:

@@ -2,18 +2,9 @@
 
 #include <system_error>
 
-namespace store {
+#include "base/text.h"
 
-bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-    if (x >= 'a' && x <= 'z') x -= 0x20;
-    if (y >= 'a' && y <= 'z') y -= 0x20;
-    if (x != y) return false;
-  }
-  return true;
-}
+namespace store {
 
 std::filesystem::path resolveCase(const std::filesystem::path& given) {
   namespace fs = std::filesystem;
@@ -43,7 +34,7 @@ std::filesystem::path resolveCase(const std::filesystem::path& given) {
     fs::path found;
     const std::string want = part.string();
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-      if (sameNameIgnoringCase(it->path().filename().string(), want)) {
+      if (base::equalsIgnoringCase(it->path().filename().string(), want)) {
         found = it->path().filename();
         break;
       }

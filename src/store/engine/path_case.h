@@ -11,7 +11,4 @@ namespace store {
 // longest prefix that does exist (so the result also names a file to create).
 std::filesystem::path resolveCase(const std::filesystem::path& path);
 
-// True when both names are equal ignoring ASCII letter case.
-bool sameNameIgnoringCase(std::string_view a, std::string_view b);
-
 }  // namespace store

@@ -416,7 +416,10 @@ bool sx_AppendFrom(const std::string& sourceFile, int, const std::string&) {
     if (s < 0) continue;
     const FieldDef& sf = src->fields()[s];
     const FieldDef& df = dst.fields()[f];
-    bool same = sf.type == df.type && df.type != 'M' && df.type != 'N' && df.type != 'F';
+    // Numbers of the same width and decimals are copied as stored too.
+    const bool number = df.type == 'N' || df.type == 'F';
+    bool same = sf.type == df.type && df.type != 'M' &&
+                (!number || (sf.width == df.width && sf.decimals == df.decimals));
     map.push_back(Map{s, static_cast<int>(f), same});
   }
   for (uint32_t r = 1; r <= src->recordCount(); ++r) {
@@ -425,12 +428,15 @@ bool sx_AppendFrom(const std::string& sourceFile, int, const std::string&) {
     dst.appendBlank();
     for (const Map& m : map) {
       char type = dst.fields()[m.to].type;
-      if (m.sameKind)
+      const bool number = type == 'N' || type == 'F';
+      if (m.sameKind) {
         dst.setRaw(m.to, src->raw(m.from));
-      else if ((type == 'N' || type == 'F') && src->fields()[m.from].type != 'C')
-        dst.setNumber(m.to, src->number(m.from));
-      else
+      } else if (number && src->fields()[m.from].type != 'C') {
+        // A blank number stays blank: it is no 0.
+        if (src->raw(m.from).find_first_not_of(' ') != std::string_view::npos) dst.setNumber(m.to, src->number(m.from));
+      } else {
         dst.setText(m.to, src->text(m.from));
+      }
     }
   }
   positionAt(*a, dst.recno());

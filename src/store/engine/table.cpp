@@ -8,19 +8,22 @@
 #include <ctime>
 #include <thread>
 
+#include "base/text.h"
 #include "store/engine/byte_order.h"
+#include "store/engine/cdx_format.h"
 #include "store/engine/codepage.h"
+#include "store/engine/dbf_format.h"
 #include "store/engine/file_lock.h"
 #include "store/engine/ordered_keys.h"
 #include "store/engine/path_case.h"
 
 namespace store {
 namespace fs = std::filesystem;
+using namespace dbf::format;
 
 namespace {
 
 constexpr uint32_t kChunkRecords = 4096;
-constexpr uint16_t kMemoBlockSize = 1024;
 
 void todayYmd(unsigned char* out) {
   std::time_t now = std::time(nullptr);
@@ -44,6 +47,18 @@ fs::path sibling(const fs::path& table, const char* upperExt) {
 
 std::string damaged(const std::string& fr, const std::string& nl, const fs::path& file) {
   return "Table endommagée (" + fr + ") / Beschadigde tabel (" + nl + "): " + file.string();
+}
+
+// The block number a memo field holds, right-aligned digits; 0 when blank or
+// when a damaged field holds no block number at all.
+uint32_t memoBlock(std::string_view field) {
+  size_t i = field.find_first_not_of(' ');
+  uint64_t block = 0;
+  for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
+    block = block * 10 + uint64_t(field[i] - '0');
+    if (block > UINT32_MAX) return 0;
+  }
+  return static_cast<uint32_t>(block);
 }
 
 // The first eight bytes of a key as one number that sorts like them.
@@ -84,7 +99,7 @@ Table::~Table() {
 }
 
 std::unique_ptr<Table> Table::create(const fs::path& requested, const TableLayout& layout, std::string& error) {
-  if (layout.fields.empty() || layout.fields.size() > 255) {
+  if (layout.fields.empty() || layout.fields.size() > kMaxFields) {
     error = "une table doit avoir de 1 à 255 champs / een tabel moet 1 tot 255 velden hebben";
     return nullptr;
   }
@@ -94,7 +109,7 @@ std::unique_ptr<Table> Table::create(const fs::path& requested, const TableLayou
   for (FieldDef& f : fields) {
     for (char& c : f.name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     f.type = static_cast<char>(std::toupper(static_cast<unsigned char>(f.type)));
-    if (f.name.empty() || f.name.size() > 10) {
+    if (f.name.empty() || f.name.size() > kMaxFieldName) {
       error = "un nom de champ a de 1 à 10 caractères / een veldnaam heeft 1 tot 10 tekens: " + f.name;
       return nullptr;
     }
@@ -120,7 +135,7 @@ std::unique_ptr<Table> Table::create(const fs::path& requested, const TableLayou
     f.offset = offset;
     offset += f.width;
   }
-  if (offset > 65535) {
+  if (offset > kMaxRecordLength) {
     error = "enregistrement trop long / record te lang";
     return nullptr;
   }
@@ -129,34 +144,33 @@ std::unique_ptr<Table> Table::create(const fs::path& requested, const TableLayou
     error = "table déjà ouverte / tabel is al geopend: " + file.string();
     return nullptr;
   }
-  std::string header(32 + 32 * fields.size() + 2, '\0');
+  std::string header(headerLength(fields.size()), '\0');
   auto* h = reinterpret_cast<unsigned char*>(header.data());
-  h[0] = memo ? 0xF5 : 0x03;
-  todayYmd(h + 1);
-  putLE16(h + 8, static_cast<uint16_t>(header.size()));
-  putLE16(h + 10, static_cast<uint16_t>(offset));
-  h[28] = layout.flags;
-  h[29] = layout.codePage;
+  h[kHdrVersion] = memo ? kVersionMemo : kVersionPlain;
+  todayYmd(h + kHdrUpdated);
+  putLE16(h + kHdrHeaderLength, static_cast<uint16_t>(header.size()));
+  putLE16(h + kHdrRecordLength, static_cast<uint16_t>(offset));
+  h[kHdrTableFlags] = layout.flags;
+  h[kHdrCodePage] = layout.codePage;
   for (size_t i = 0; i < fields.size(); ++i) {
-    unsigned char* d = h + 32 + 32 * i;
-    std::memcpy(d, fields[i].name.data(), fields[i].name.size());
-    d[11] = static_cast<unsigned char>(fields[i].type);
-    putLE32(d + 12, fields[i].offset);
-    d[16] = fields[i].width;
-    d[17] = fields[i].decimals;
+    unsigned char* d = h + kHeaderSize + kFieldSize * i;
+    std::memcpy(d + kFieldName, fields[i].name.data(), fields[i].name.size());
+    d[kFieldType] = static_cast<unsigned char>(fields[i].type);
+    putLE32(d + kFieldOffset, fields[i].offset);
+    d[kFieldWidth] = fields[i].width;
+    d[kFieldDecimals] = fields[i].decimals;
   }
-  header[header.size() - 2] = 0x0D;
-  header += '\x1A';
+  h[header.size() - kTerminatorSize] = kFieldsEnd;
+  header += static_cast<char>(kEndOfFile);
   std::FILE* f = openFile(file, "wb");
   if (!f || std::fwrite(header.data(), 1, header.size(), f) != header.size() || std::fclose(f) != 0) {
     error = "écriture impossible / kan niet schrijven: " + file.string();
     return nullptr;
   }
   if (memo) {
-    unsigned char fpt[512] = {};
-    putBE32(fpt, 1);
-    fpt[6] = kMemoBlockSize >> 8;
-    fpt[7] = kMemoBlockSize & 0xFF;
+    unsigned char fpt[kMemoHeaderSize] = {};
+    putBE32(fpt + kMemoNextBlock, 1);
+    putBE16(fpt + kMemoBlockSizeAt, kMemoBlockSize);
     fs::path fptPath = sibling(file, ".FPT");
     std::FILE* m = openFile(fptPath, "wb");
     if (!m || std::fwrite(fpt, 1, sizeof fpt, m) != sizeof fpt || std::fclose(m) != 0) {
@@ -198,60 +212,81 @@ std::unique_ptr<Table> Table::open(const fs::path& requested, std::string& error
 }
 
 bool Table::readAll(std::string& error) {
-  std::FILE* f = files_->dbf;
   std::error_code ec;
-  uint64_t size = fs::file_size(path_, ec);
-  unsigned char h[32];
-  if (ec || size < 32 + 2 || std::fread(h, 1, 32, f) != 32) {
+  const uint64_t size = fs::file_size(path_, ec);
+  if (ec) {
+    error = damaged("lecture impossible", "lezen onmogelijk", path_);
+    return false;
+  }
+  std::string descriptors;
+  if (!readHeader(size, descriptors, error) || !readFields(descriptors, error) || !readRecords(size, error))
+    return false;
+  const bool memo =
+      std::any_of(fields_.begin(), fields_.end(), [](const FieldDef& x) { return x.type == 'M'; });
+  if (memo && !openMemo(error)) return false;
+  if (count_) cur_ = 1;
+  return true;
+}
+
+// The fixed header, and the bytes of the field descriptors that follow it.
+bool Table::readHeader(uint64_t size, std::string& descriptors, std::string& error) {
+  unsigned char h[kHeaderSize];
+  if (size < kHeaderSize + kTerminatorSize || std::fread(h, 1, kHeaderSize, files_->dbf) != kHeaderSize) {
     error = damaged("fichier tronqué", "bestand afgekapt", path_);
     return false;
   }
-  version_ = h[0];
-  static const unsigned char known[] = {0x03, 0x83, 0xF5, 0x8B, 0x30, 0x31, 0x04, 0x7B};
-  if (std::find(std::begin(known), std::end(known), version_) == std::end(known)) {
+  version_ = h[kHdrVersion];
+  if (std::find(std::begin(kKnownVersions), std::end(kKnownVersions), version_) == std::end(kKnownVersions)) {
     error = damaged("pas une table DBF", "geen DBF-tabel", path_);
     return false;
   }
-  count_ = getLE32(h + 4);
-  headerLen_ = static_cast<uint16_t>(getLE16(h + 8));
-  recLen_ = static_cast<uint16_t>(getLE16(h + 10));
-  flags_ = h[28];
-  codePage_ = h[29];
-  if (headerLen_ < 32 + 32 + 1 || headerLen_ > size) {
+  count_ = getLE32(h + kHdrRecordCount);
+  headerLen_ = getLE16(h + kHdrHeaderLength);
+  recLen_ = getLE16(h + kHdrRecordLength);
+  flags_ = h[kHdrTableFlags];
+  codePage_ = h[kHdrCodePage];
+  if (headerLen_ < kHeaderSize + kFieldSize + 1 || headerLen_ > size) {
     error = damaged("longueur d'en-tête invalide", "ongeldige koplengte", path_);
     return false;
   }
-  std::string rest(headerLen_ - 32, '\0');
-  if (std::fread(rest.data(), 1, rest.size(), f) != rest.size()) {
+  descriptors.assign(headerLen_ - kHeaderSize, '\0');
+  if (std::fread(descriptors.data(), 1, descriptors.size(), files_->dbf) != descriptors.size()) {
     error = damaged("fichier tronqué", "bestand afgekapt", path_);
     return false;
   }
-  const auto* d = reinterpret_cast<const unsigned char*>(rest.data());
+  return true;
+}
+
+// Field descriptors up to their terminator; each field must start where the
+// one before it ends and the record must be exactly as long as its fields.
+bool Table::readFields(const std::string& descriptors, std::string& error) {
+  const auto* d = reinterpret_cast<const unsigned char*>(descriptors.data());
   size_t pos = 0;
   uint32_t offset = 1;
-  while (pos < rest.size() && d[pos] != 0x0D) {
-    if (pos + 32 > rest.size()) {
+  while (pos < descriptors.size() && d[pos] != kFieldsEnd) {
+    if (pos + kFieldSize > descriptors.size()) {
       error = damaged("descripteurs de champs incomplets", "onvolledige veldbeschrijvingen", path_);
       return false;
     }
+    const unsigned char* desc = d + pos;
     FieldDef fd;
-    const char* name = reinterpret_cast<const char*>(d + pos);
-    fd.name.assign(name, std::find(name, name + 11, '\0'));
-    fd.type = static_cast<char>(d[pos + 11]);
-    uint32_t stored = getLE32(d + pos + 12);
-    fd.width = d[pos + 16];
-    fd.decimals = d[pos + 17];
+    const char* name = reinterpret_cast<const char*>(desc + kFieldName);
+    fd.name.assign(name, std::find(name, name + kFieldNameSize, '\0'));
+    fd.type = static_cast<char>(desc[kFieldType]);
+    const uint32_t stored = getLE32(desc + kFieldOffset);
+    fd.width = desc[kFieldWidth];
+    fd.decimals = desc[kFieldDecimals];
     fd.offset = offset;
-    if (std::string("CNDLMF").find(fd.type) == std::string::npos || fd.width == 0 ||
+    if (std::string_view(kFieldTypes).find(fd.type) == std::string_view::npos || fd.width == 0 ||
         (stored != 0 && stored != offset) || fd.name.empty()) {
       error = damaged("champ " + fd.name + " invalide", "veld " + fd.name + " ongeldig", path_);
       return false;
     }
     offset += fd.width;
     fields_.push_back(std::move(fd));
-    pos += 32;
+    pos += kFieldSize;
   }
-  if (pos >= rest.size() || fields_.empty()) {
+  if (pos >= descriptors.size() || fields_.empty()) {
     error = damaged("fin d'en-tête absente", "einde van de kop ontbreekt", path_);
     return false;
   }
@@ -264,7 +299,11 @@ bool Table::readAll(std::string& error) {
     error = damaged("longueur d'enregistrement incohérente", "inconsistente recordlengte", path_);
     return false;
   }
-  uint64_t expected = uint64_t(headerLen_) + uint64_t(count_) * recLen_;
+  return true;
+}
+
+bool Table::readRecords(uint64_t size, std::string& error) {
+  const uint64_t expected = uint64_t(headerLen_) + uint64_t(count_) * recLen_;
   if (size < expected) {
     error = damaged("fichier plus court que ses enregistrements", "bestand korter dan zijn records", path_);
     return false;
@@ -273,31 +312,48 @@ bool Table::readAll(std::string& error) {
     error = damaged("taille différente de l'en-tête", "grootte verschilt van de kop", path_);
     return false;
   }
+  // Records are checked chunk by chunk as they are read: a file whose length
+  // agrees with a header claiming gigabytes may still be a hole (sparse file)
+  // of zero bytes, which must not be loaded whole before it is found out.
   for (uint32_t done = 0; done < count_; done += kChunkRecords) {
-    uint32_t n = std::min(kChunkRecords, count_ - done);
+    const uint32_t n = std::min(kChunkRecords, count_ - done);
     chunks_.push_back(std::unique_ptr<char[]>(new char[size_t(kChunkRecords) * recLen_]));
-    if (std::fread(chunks_.back().get(), recLen_, n, f) != n) {
+    const char* chunk = chunks_.back().get();
+    if (std::fread(chunks_.back().get(), recLen_, n, files_->dbf) != n) {
       error = damaged("lecture impossible", "lezen onmogelijk", path_);
       return false;
     }
-  }
-  bool memo = std::any_of(fields_.begin(), fields_.end(), [](const FieldDef& x) { return x.type == 'M'; });
-  if (memo) {
-    fptPath_ = sibling(path_, ".FPT");
-    files_->fpt = openFile(fptPath_, readOnly_ ? "rb" : "r+b");
-    unsigned char mh[8];
-    if (!files_->fpt || std::fread(mh, 1, 8, files_->fpt) != 8) {
-      error = damaged("fichier mémo FPT absent ou illisible", "memobestand FPT ontbreekt of is onleesbaar", path_);
-      return false;
-    }
-    files_->nextBlock = getBE32(mh);
-    files_->blockSize = (mh[6] << 8) | mh[7];
-    if (files_->blockSize == 0) {
-      error = damaged("taille de bloc mémo nulle", "memoblokgrootte nul", path_);
-      return false;
+    for (uint32_t i = 0; i < n; ++i) {
+      const char mark = chunk[size_t(i) * recLen_];
+      if (mark != kLive && mark != kDeleted) {
+        const std::string recno = std::to_string(done + i + 1);
+        error = damaged("enregistrement " + recno + " illisible", "record " + recno + " onleesbaar", path_);
+        return false;
+      }
     }
   }
-  if (count_) cur_ = 1;
+  return true;
+}
+
+bool Table::openMemo(std::string& error) {
+  fptPath_ = sibling(path_, ".FPT");
+  files_->fpt = openFile(fptPath_, readOnly_ ? "rb" : "r+b");
+  unsigned char mh[kMemoBlockSizeAt + 2];
+  if (!files_->fpt || std::fread(mh, 1, sizeof mh, files_->fpt) != sizeof mh) {
+    error = damaged("fichier mémo FPT absent ou illisible", "memobestand FPT ontbreekt of is onleesbaar", path_);
+    return false;
+  }
+  files_->nextBlock = getBE32(mh + kMemoNextBlock);
+  files_->blockSize = getBE16(mh + kMemoBlockSizeAt);
+  if (files_->blockSize == 0) {
+    error = damaged("taille de bloc mémo nulle", "memoblokgrootte nul", path_);
+    return false;
+  }
+  // New memos go after the header: a smaller next block would overwrite it.
+  if (uint64_t(files_->nextBlock) * files_->blockSize < kMemoHeaderSize) {
+    error = damaged("bloc mémo libre dans l'en-tête", "vrij memoblok in de kop", path_);
+    return false;
+  }
   return true;
 }
 
@@ -399,12 +455,12 @@ void Table::settle() {
   }
 }
 
-bool Table::deleted() const { return cur_ && recordPtr(cur_)[0] == '*'; }
+bool Table::deleted() const { return cur_ && recordPtr(cur_)[0] == kDeleted; }
 
 void Table::setDeleted(bool del) {
   if (!cur_ || readOnly_) return;
   touch();
-  recordPtr(cur_)[0] = del ? '*' : ' ';
+  recordPtr(cur_)[0] = del ? kDeleted : kLive;
 }
 
 std::string_view Table::raw(int field) const {
@@ -417,7 +473,7 @@ std::string Table::text(int field) const {
   std::string_view r = raw(field);
   if (r.empty()) return {};
   if (fields_[field].type == 'M') {
-    uint32_t block = static_cast<uint32_t>(parseNumber(r));
+    const uint32_t block = memoBlock(r);
     return block ? fromCp1252(readMemo(block)) : std::string();
   }
   return fromCp1252(r);
@@ -495,7 +551,7 @@ bool Table::setNumber(int field, double value) {
     case 'N':
     case 'F': return setRaw(field, formatNumber(value, f.width, f.decimals));
     case 'L': return setLogical(field, value != 0);
-    case 'D': return setDate(field, static_cast<int32_t>(value));
+    case 'D': return setDate(field, value >= 1 && value <= kLastJulianDay ? static_cast<int32_t>(value) : 0);
     default: {
       std::string s = formatNumber(value, 20, f.decimals);
       s.erase(0, s.find_first_not_of(' '));
@@ -523,12 +579,15 @@ bool Table::setBlank(int field) {
 std::string Table::readMemo(uint32_t block) const {
   std::FILE* f = files_->fpt;
   if (!f) return {};
-  unsigned char h[8];
-  if (std::fseek(f, long(block) * long(files_->blockSize), SEEK_SET) != 0 || std::fread(h, 1, 8, f) != 8) return {};
-  uint32_t len = getBE32(h + 4);
+  unsigned char h[kBlockHeaderSize];
+  if (!seekFile(f, uint64_t(block) * files_->blockSize) || std::fread(h, 1, sizeof h, f) != sizeof h)
+    return {};
+  uint32_t len = getBE32(h + kBlockLength);
   std::error_code ec;
   uint64_t size = fs::file_size(fptPath_, ec);
-  if (ec || uint64_t(block) * files_->blockSize + 8 + len > size) return {};  // a damaged reference reads empty
+  if (ec || uint64_t(block) * files_->blockSize < kMemoHeaderSize ||
+      uint64_t(block) * files_->blockSize + kBlockHeaderSize + len > size)
+    return {};  // a damaged reference reads empty
   std::string out(len, '\0');
   if (std::fread(out.data(), 1, len, f) != len) return {};
   return out;
@@ -541,34 +600,37 @@ bool Table::writeMemo(int field, std::string_view bytes) {
   std::string ref(fd.width, ' ');
   if (!bytes.empty()) {
     uint32_t bs = files_->blockSize;
-    uint32_t blocks = static_cast<uint32_t>((8 + bytes.size() + bs - 1) / bs);
-    uint32_t old = static_cast<uint32_t>(parseNumber(raw(field)));
+    uint32_t blocks = static_cast<uint32_t>((kBlockHeaderSize + bytes.size() + bs - 1) / bs);
+    const uint32_t old = memoBlock(raw(field));
     uint32_t at = files_->nextBlock;
-    if (old && old < files_->nextBlock) {
+    if (old && old < files_->nextBlock && uint64_t(old) * bs >= kMemoHeaderSize) {
       // Reuse the old place when the new text fits in its blocks, and only
       // when those blocks lie inside the used part of the file: a damaged
-      // length must not let the text run over the memos that follow.
-      unsigned char h[8];
-      if (std::fseek(f, long(old) * long(bs), SEEK_SET) == 0 && std::fread(h, 1, 8, f) == 8) {
-        uint64_t oldBlocks = (8 + uint64_t(getBE32(h + 4)) + bs - 1) / bs;
+      // length must not let the text run over the memos that follow, nor a
+      // damaged reference put it in the header.
+      unsigned char h[kBlockHeaderSize];
+      if (seekFile(f, uint64_t(old) * bs) && std::fread(h, 1, sizeof h, f) == sizeof h) {
+        uint64_t oldBlocks = (kBlockHeaderSize + uint64_t(getBE32(h + kBlockLength)) + bs - 1) / bs;
         if (blocks <= oldBlocks && old + oldBlocks <= files_->nextBlock) at = old;
       }
     }
     std::string data(size_t(blocks) * bs, '\0');
     auto* p = reinterpret_cast<unsigned char*>(data.data());
-    putBE32(p, 1);  // text
-    putBE32(p + 4, static_cast<uint32_t>(bytes.size()));
-    std::memcpy(p + 8, bytes.data(), bytes.size());
-    if (std::fseek(f, long(at) * long(bs), SEEK_SET) != 0 || std::fwrite(data.data(), 1, data.size(), f) != data.size())
+    putBE32(p + kBlockType, kBlockText);
+    putBE32(p + kBlockLength, static_cast<uint32_t>(bytes.size()));
+    std::memcpy(p + kBlockHeaderSize, bytes.data(), bytes.size());
+    if (at == files_->nextBlock && uint64_t(at) + blocks > UINT32_MAX) return false;  // the file is full
+    if (!seekFile(f, uint64_t(at) * bs) || std::fwrite(data.data(), 1, data.size(), f) != data.size())
       return false;
     if (at == files_->nextBlock) {
       files_->nextBlock += blocks;
       unsigned char nb[4];
       putBE32(nb, files_->nextBlock);
-      if (std::fseek(f, 0, SEEK_SET) != 0 || std::fwrite(nb, 1, 4, f) != 4) return false;
+      if (std::fseek(f, kMemoNextBlock, SEEK_SET) != 0 || std::fwrite(nb, 1, 4, f) != 4) return false;
     }
     std::fflush(f);
     std::string num = std::to_string(at);
+    if (num.size() > ref.size()) return false;  // a field too narrow for the block number
     ref.replace(ref.size() - num.size(), num.size(), num);
   }
   touch();
@@ -583,7 +645,7 @@ const cdx::TagSpec& Table::tagSpec(size_t tag) const { return tags_[tag]->info; 
 
 int Table::tagIndex(std::string_view n) const {
   for (size_t i = 0; i < tags_.size(); ++i)
-    if (sameNameIgnoringCase(tags_[i]->def.name, n)) return static_cast<int>(i);
+    if (base::equalsIgnoringCase(tags_[i]->def.name, n)) return static_cast<int>(i);
   return -1;
 }
 
@@ -591,8 +653,9 @@ bool Table::addTag(const TagDef& def, std::string& error) {
   auto t = std::make_unique<Tag>();
   t->def = def;
   for (char& c : t->def.name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  if (t->def.name.empty() || t->def.name.size() > 10) {
-    error = "un nom d'index a de 1 à 10 caractères / een indexnaam heeft 1 tot 10 tekens: " + def.name;
+  if (!cdx::format::validTagName(t->def.name)) {
+    error = "un nom d'index a de 1 à 10 lettres, chiffres ou _ / een indexnaam heeft 1 tot 10 letters, cijfers of _: " +
+            def.name;
     return false;
   }
   t->key = Expression::compile(def.keyExpr, fields_, error);
@@ -850,23 +913,24 @@ bool Table::commit(std::string& error) {
   if (readOnly_ || !files_->dbf) return true;
   if (!firstDirty_ && !headerDirty_) return true;
   std::FILE* f = files_->dbf;
-  unsigned char h[12];
-  if (std::fseek(f, 0, SEEK_SET) != 0 || std::fread(h, 1, 12, f) != 12) {
+  // Only the update date and the record count change; the rest is read back.
+  unsigned char h[kHdrRecordCount + 4];
+  if (std::fseek(f, 0, SEEK_SET) != 0 || std::fread(h, 1, sizeof h, f) != sizeof h) {
     error = "relecture de l'en-tête impossible / kan de kop niet teruglezen: " + path_.string();
     return false;
   }
-  todayYmd(h + 1);
-  putLE32(h + 4, count_);
-  bool ok = std::fseek(f, 0, SEEK_SET) == 0 && std::fwrite(h, 1, 12, f) == 12;
+  todayYmd(h + kHdrUpdated);
+  putLE32(h + kHdrRecordCount, count_);
+  bool ok = std::fseek(f, 0, SEEK_SET) == 0 && std::fwrite(h, 1, sizeof h, f) == sizeof h;
   if (ok && firstDirty_) {
-    ok = std::fseek(f, long(headerLen_) + long(firstDirty_ - 1) * long(recLen_), SEEK_SET) == 0;
+    ok = seekFile(f, headerLen_ + uint64_t(firstDirty_ - 1) * recLen_);
     for (uint32_t r = firstDirty_; ok && r <= count_;) {
       uint32_t inChunk = kChunkRecords - (r - 1) % kChunkRecords;
       uint32_t n = std::min(inChunk, count_ - r + 1);
       ok = std::fwrite(recordPtr(r), recLen_, n, f) == n;
       r += n;
     }
-    ok = ok && std::fputc(0x1A, f) != EOF;
+    ok = ok && std::fputc(kEndOfFile, f) != EOF;
   }
   ok = ok && std::fflush(f) == 0;
   if (!ok) {

@@ -113,6 +113,10 @@ class Table {
   struct Tag;
   Table();
   bool readAll(std::string& error);
+  bool readHeader(uint64_t size, std::string& descriptors, std::string& error);
+  bool readFields(const std::string& descriptors, std::string& error);
+  bool readRecords(uint64_t size, std::string& error);
+  bool openMemo(std::string& error);
   bool loadIndex(std::string& error);
   char* recordPtr(uint32_t recno);
   const char* recordPtr(uint32_t recno) const;
