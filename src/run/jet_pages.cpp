@@ -4,6 +4,7 @@
 #include <cstring>
 #include <set>
 
+#include "base/rc4.h"
 #include "base/text.h"
 
 namespace run::jet {
@@ -163,21 +164,6 @@ std::vector<uint32_t> usageMapPages(PageFile& file, uint32_t pageRow) {
 
 }  // namespace
 
-void rc4(const unsigned char* key, size_t keyLength, unsigned char* data, size_t n) {
-  unsigned char s[256];
-  for (int i = 0; i < 256; ++i) s[i] = static_cast<unsigned char>(i);
-  for (int i = 0, j = 0; i < 256; ++i) {
-    j = (j + s[i] + key[static_cast<size_t>(i) % keyLength]) & 0xff;
-    std::swap(s[i], s[j]);
-  }
-  for (size_t k = 0, i = 0, j = 0; k < n; ++k) {
-    i = (i + 1) & 0xff;
-    j = (j + s[i]) & 0xff;
-    std::swap(s[i], s[j]);
-    data[k] ^= s[(s[i] + s[j]) & 0xff];
-  }
-}
-
 Layout Layout::of(bool jet3) {
   Layout l;
   if (!jet3) return l;
@@ -207,7 +193,7 @@ void PageFile::read(uint32_t n, std::vector<unsigned char>& out) {
     const uint32_t k = key_ ^ n;
     const unsigned char bytes[4] = {static_cast<unsigned char>(k), static_cast<unsigned char>(k >> 8),
                                     static_cast<unsigned char>(k >> 16), static_cast<unsigned char>(k >> 24)};
-    rc4(bytes, 4, out.data(), out.size());
+    base::rc4(bytes, 4, out.data(), out.size());
   }
 }
 

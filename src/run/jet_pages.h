@@ -36,10 +36,6 @@ struct Layout {
   static Layout of(bool jet3);
 };
 
-// RC4, with which Jet masks the middle of its header and every page of an
-// encoded database (applying it twice gives the bytes back).
-void rc4(const unsigned char* key, size_t keyLength, unsigned char* data, size_t n);
-
 class PageFile {
  public:
   // `key` is the database key of the header: pages of an encoded database are

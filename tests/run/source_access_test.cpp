@@ -9,7 +9,7 @@
 
 #include "run/access_source.h"
 #include "run/date_text.h"
-#include "run/jet_pages.h"
+#include "base/rc4.h"
 #include "source_test_support.h"
 
 using namespace source_test;
@@ -167,31 +167,32 @@ TEST(AccessSource, Jet4DatesBefore1900AndInYear9999) {
 // the key kept in the (itself masked) header; libmdb's mdb-export reads it.
 TEST(AccessSource, EncodedDatabaseReadsAsMdbExportReadsIt) {
   ScratchDir dir;
-  std::string file = copyFixture(dir, "DateTestDatabase.mdb", "encoded.mdb");
+  std::string file = copyFixture(dir, "nwind.mdb", "encoded.mdb");
+  constexpr size_t kPage = 2048, kMasked = 126;  // Jet 3
   std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
-  std::vector<unsigned char> page(4096);
-  f.read(reinterpret_cast<char*>(page.data()), 4096);
+  std::vector<unsigned char> page(kPage);
+  f.read(reinterpret_cast<char*>(page.data()), kPage);
   const unsigned char headerKey[4] = {0xC7, 0xDA, 0x39, 0x6B};
-  run::jet::rc4(headerKey, 4, page.data() + 0x18, 128);
+  base::rc4(headerKey, 4, page.data() + 0x18, kMasked);
   ASSERT_EQ(page[0x3E] | page[0x3F] | page[0x40] | page[0x41], 0) << "the fixture is not encoded yet";
   const uint32_t key = 0x5A17C3E1;
-  for (int b = 0; b < 4; ++b) page[0x3E + static_cast<size_t>(b)] = static_cast<unsigned char>(key >> (8 * b));
-  run::jet::rc4(headerKey, 4, page.data() + 0x18, 128);
+  for (size_t b = 0; b < 4; ++b) page[0x3E + b] = static_cast<unsigned char>(key >> (8 * b));
+  base::rc4(headerKey, 4, page.data() + 0x18, kMasked);
   f.seekp(0);
-  f.write(reinterpret_cast<const char*>(page.data()), 4096);
-  for (uint32_t n = 1; n < fs::file_size(file) / 4096; ++n) {
-    f.seekg(n * 4096);
-    f.read(reinterpret_cast<char*>(page.data()), 4096);
+  f.write(reinterpret_cast<const char*>(page.data()), kPage);
+  for (uint32_t n = 1; n < fs::file_size(file) / kPage; ++n) {
+    f.seekg(n * kPage);
+    f.read(reinterpret_cast<char*>(page.data()), kPage);
     const uint32_t k = key ^ n;
     const unsigned char pageKey[4] = {static_cast<unsigned char>(k), static_cast<unsigned char>(k >> 8),
                                       static_cast<unsigned char>(k >> 16), static_cast<unsigned char>(k >> 24)};
-    run::jet::rc4(pageKey, 4, page.data(), page.size());
-    f.seekp(n * 4096);
-    f.write(reinterpret_cast<const char*>(page.data()), 4096);
+    base::rc4(pageKey, 4, page.data(), page.size());
+    f.seekp(n * kPage);
+    f.write(reinterpret_cast<const char*>(page.data()), kPage);
   }
   f.close();
   auto src = run::openAccessSource(file);
-  expectTableMatchesExport(*src, file, "DateTest");
+  for (const char* t : {"Customers", "Orders"}) expectTableMatchesExport(*src, file, t);
 }
 
 TEST(AccessSource, RowSetMovesAndCounts) {
