@@ -7,9 +7,9 @@
 #include <fstream>
 #include <map>
 
+#include "base/rc4.h"
 #include "run/access_source.h"
 #include "run/date_text.h"
-#include "base/rc4.h"
 #include "source_test_support.h"
 
 using namespace source_test;
