@@ -40,23 +40,24 @@ struct Value {
   bool asBool() const;
 };
 
+// A failure of the source, told in French and in Dutch: a person sees the
+// text of the wizard's language only; what() holds both, for the tools.
 class SourceError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
-  // A message written in both languages: what() holds both, message() the
-  // one the user reads.
   SourceError(const std::string& french, const std::string& dutch)
-      : std::runtime_error(french + " / " + dutch), french_(french), dutch_(dutch) {}
-  std::string message(bool french) const { return french_.empty() ? what() : french ? french_ : dutch_; }
+      : std::runtime_error(french == dutch ? french : french + " / " + dutch), french_(french), dutch_(dutch) {}
+  // A text that reads the same in both languages (a driver's own words).
+  explicit SourceError(const std::string& text) : SourceError(text, text) {}
+  const std::string& text(bool french) const { return french ? french_ : dutch_; }
 
  private:
   std::string french_, dutch_;
 };
 
-// The text of an error for the user: a source error's in the user's language.
-inline std::string messageOf(const std::exception& e, bool french) {
-  const auto* source = dynamic_cast<const SourceError*>(&e);
-  return source ? source->message(french) : e.what();
+// The text of any error for a person reading French (`french`) or Dutch.
+inline std::string errorText(const std::exception& e, bool french) {
+  if (const auto* source = dynamic_cast<const SourceError*>(&e)) return source->text(french);
+  return e.what();
 }
 
 // A forward row set. Field names are matched in any letter case; asking for

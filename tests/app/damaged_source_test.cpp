@@ -10,6 +10,7 @@
 // cannot be told from the real thing by any reader.
 #include <algorithm>
 #include <iterator>
+#include <random>
 #include <set>
 
 #include "cli_fixture.h"

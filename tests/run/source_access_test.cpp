@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <random>
 
 #include "base/rc4.h"
 #include "run/access_source.h"
@@ -55,7 +56,7 @@ void expectTableMatchesExport(base::Source& src, const std::string& file, const 
 }  // namespace
 
 TEST(AccessSource, Jet3TablesReadAsMdbExportReadsThem) {
-  ScratchDir dir;
+  ScratchFolder dir;
   std::string file = copyFixture(dir, "nwind.mdb");
   auto src = run::openAccessSource(file);
   for (const char* t : {"Customers", "Orders", "Products", "Order Details", "Suppliers", "Shippers"})
@@ -63,7 +64,7 @@ TEST(AccessSource, Jet3TablesReadAsMdbExportReadsThem) {
 }
 
 TEST(AccessSource, NonAsciiTableNameIsFoundAndReadInAnyLetterCase) {
-  ScratchDir dir;
+  ScratchFolder dir;
   std::string file = copyFixture(dir, "nwind.mdb", "NWIND.MDB");
   auto src = run::openAccessSource(dir.file("nwind.mdb"));  // the file is found whatever the case of its name
   auto names = src->tableNames();
@@ -86,7 +87,7 @@ TEST(AccessSource, NonAsciiTableNameIsFoundAndReadInAnyLetterCase) {
 }
 
 TEST(AccessSource, JetDialectQueryMatchesAnIndependentComputation) {
-  ScratchDir dir;
+  ScratchFolder dir;
   std::string file = copyFixture(dir, "nwind.mdb");
   auto src = run::openAccessSource(file);
   auto rows = src->query(
@@ -136,7 +137,7 @@ TEST(AccessSource, JetDialectQueryMatchesAnIndependentComputation) {
 }
 
 TEST(AccessSource, Jet4DatesBefore1900AndInYear9999) {
-  ScratchDir dir;
+  ScratchFolder dir;
   std::string file = copyFixture(dir, "DateTestDatabase.mdb");
   auto src = run::openAccessSource(file);
   auto rows = src->openTable("DateTest");
@@ -166,7 +167,7 @@ TEST(AccessSource, Jet4DatesBefore1900AndInYear9999) {
 // An encoded database has every page but the header masked with RC4 under
 // the key kept in the (itself masked) header; libmdb's mdb-export reads it.
 TEST(AccessSource, EncodedDatabaseReadsAsMdbExportReadsIt) {
-  ScratchDir dir;
+  ScratchFolder dir;
   std::string file = copyFixture(dir, "nwind.mdb", "encoded.mdb");
   constexpr size_t kPage = 2048, kMasked = 126;  // Jet 3
   std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
@@ -196,7 +197,7 @@ TEST(AccessSource, EncodedDatabaseReadsAsMdbExportReadsIt) {
 }
 
 TEST(AccessSource, RowSetMovesAndCounts) {
-  ScratchDir dir;
+  ScratchFolder dir;
   auto src = run::openAccessSource(copyFixture(dir, "nwind.mdb"));
   auto rows = src->query("SELECT ShipperID, CompanyName FROM Shippers WHERE ShipperID >= ? ORDER BY ShipperID",
                          {base::Value::ofInt(2)});
@@ -215,7 +216,7 @@ TEST(AccessSource, RowSetMovesAndCounts) {
 }
 
 TEST(AccessSource, BadFilesAndMissingTablesGiveClearErrors) {
-  ScratchDir dir;
+  ScratchFolder dir;
   auto expectError = [](const std::string& path, const std::string& fragment) {
     try {
       auto src = run::openAccessSource(path);
@@ -282,7 +283,7 @@ TEST(AccessSource, BadFilesAndMissingTablesGiveClearErrors) {
 }
 
 TEST(AccessSource, TextsDifferingOnlyInValuesGiveEachTheirOwnRows) {
-  ScratchDir dir;
+  ScratchFolder dir;
   std::string file = copyFixture(dir, "nwind.mdb");
   auto src = run::openAccessSource(file);
   auto orders = exportTable(file, "Orders");
@@ -304,7 +305,7 @@ TEST(AccessSource, TextsDifferingOnlyInValuesGiveEachTheirOwnRows) {
 }
 
 TEST(AccessSource, LargeSourcesLoadIntoATemporaryFileWithTheSameResults) {
-  ScratchDir dir;
+  ScratchFolder dir;
   std::string file = copyFixture(dir, "nwind.mdb");
   run::AccessOptions onDisk;
   onDisk.memoryLimitBytes = 0;  // every source counts as large
@@ -319,7 +320,7 @@ TEST(AccessSource, LargeSourcesLoadIntoATemporaryFileWithTheSameResults) {
 // or stops with a message naming it and its file. Damage to a row count, a
 // page's owner or a usage map never makes rows vanish.
 TEST(AccessSource, DamagedTablesStopTheReadInsteadOfLosingRows) {
-  ScratchDir dir;
+  ScratchFolder dir;
   const std::string clean = copyFixture(dir, "nwind.mdb", "clean.mdb");
   std::map<std::string, long> rowCount;
   for (const char* t : {"Customers", "Orders", "Order Details", "Products", "Employees"})
@@ -350,7 +351,7 @@ TEST(AccessSource, DamagedTablesStopTheReadInsteadOfLosingRows) {
       } catch (const base::SourceError& e) {
         ++reported;
         for (bool french : {true, false}) {
-          const std::string message = e.message(french);
+          const std::string message = e.text(french);
           EXPECT_NE(message.find(table), std::string::npos) << message;
           EXPECT_NE(message.find(noisy), std::string::npos) << message;
           EXPECT_NE(message.find(french ? "endommagée" : "beschadigd"), std::string::npos) << message;
