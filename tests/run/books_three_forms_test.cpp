@@ -24,6 +24,7 @@
 #include "marlin_forms.h"
 #include "run/access_source.h"
 #include "store/engine/index_check.h"
+#include "support/scratch_folder.h"
 #include "support/sql_test_server.h"
 
 namespace {
@@ -220,9 +221,7 @@ class BooksInThreeForms : public ::testing::Test {
   void SetUp() override {
     if (!fs::exists(fs::path(M2K_BIN_DIR) / "marlin2kestrel")) GTEST_SKIP() << "marlin2kestrel is not built";
     REQUIRE_SQL_SERVER();
-    root = fs::path(M2K_BUILD_DIR) / "test_dossiers" / "books-three-forms";
-    fs::remove_all(root);
-    fs::create_directories(root);
+    root = scratch.path();
   }
 
   // Imports one form into a Kestrel folder of its own; the dossier folder.
@@ -251,6 +250,7 @@ class BooksInThreeForms : public ::testing::Test {
     }
   }
 
+  testing_support::ScratchFolder scratch;
   fs::path root;
 };
 

@@ -7,7 +7,6 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <random>
 #include <set>
 #include <memory>
 #include <string>
@@ -19,6 +18,7 @@
 #include "host/wizard.h"
 #include "store/dossier_placement.h"
 #include "support/memory_source.h"
+#include "support/scratch_folder.h"
 
 namespace fs = std::filesystem;
 using testing_support::MemorySource;
@@ -27,9 +27,7 @@ using testing_support::MemoryTable;
 class ImportRunTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root = fs::temp_directory_path() / ("m2k_run_" + std::to_string(std::random_device{}()) + "_" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root);
+    root = scratch.path();
     kestrel = root / "kestrel";
     marlin = root / "marlin";
     fs::create_directories(kestrel);
@@ -37,7 +35,6 @@ class ImportRunTest : public ::testing::Test {
     touch(marlin / "001Soc.MDB");
     company = prefixedCompany(1);
   }
-  void TearDown() override { fs::remove_all(root); }
 
   static void touch(const fs::path& p) {
     fs::create_directories(p.parent_path());
@@ -211,6 +208,7 @@ class ImportRunTest : public ::testing::Test {
   // The Kestrel data folder as the run found it: empty, run folders included.
   bool kestrelUntouched() const { return fs::is_empty(kestrel); }
 
+  testing_support::ScratchFolder scratch;
   fs::path root, kestrel, marlin;
   MemorySource company;
   std::map<std::string, MemorySource> sqlDatabases, yearDatabases;

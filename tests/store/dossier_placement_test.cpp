@@ -10,7 +10,7 @@
 #include "store/dossier_template.h"
 #include "store/engine/sx.h"
 #include "store/run_folder.h"
-#include "store/scratch_folder.h"
+#include "support/scratch_folder.h"
 
 namespace fs = std::filesystem;
 using namespace testing_support;
