@@ -12,11 +12,7 @@
 #include "store/cdx_support.h"
 #include "store/engine/field.h"
 
-using enginetest::closeTable;
-using enginetest::createTable;
-using enginetest::get;
-using enginetest::layoutOf;
-using enginetest::set;
+using namespace enginetest;
 using testing_support::readText;
 using testing_support::ScratchFolder;
 
