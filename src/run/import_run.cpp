@@ -2,15 +2,20 @@
 
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <functional>
 #include <memory>
+#include <system_error>
 #include <vector>
 
 #include "base/path.h"
 #include "base/text.h"
 #include "convert/entries/history_queries.h"
 #include "run/source_discovery.h"
+#include "store/dossier_name.h"
+#include "store/dossier_placement.h"
 #include "store/dossier_template.h"
+#include "store/run_folder.h"
 
 namespace run {
 using namespace base;
@@ -44,7 +49,7 @@ class ImportRun {
       // The run's own reading of the source (version, periods, documents)
       // failed: reported like any other failure, so the wizard stays usable
       // and the target untouched.
-      fail(unexpected(e.what()));
+      fail(unexpected(errorText(e, ctx_.french())));
     }
     return false;
   }
@@ -68,7 +73,7 @@ class ImportRun {
     try {
       ok = body();
     } catch (const SourceError& e) {
-      view_.showImportError(e.what());
+      view_.showImportError(e.text(ctx_.french()));
     } catch (const std::exception& e) {
       view_.showImportError(unexpected(e.what()));
     }
@@ -84,12 +89,14 @@ class ImportRun {
 
   void fail(const std::string& message) {
     releaseSource();
+    // Tables closed before the run folder goes, so that no open file keeps it.
+    svc_.closeAllTables();
+    runFolder_.reset();
     if (busy_) ctx_.ui->setBusy(false);
     busy_ = false;
     if (message.empty()) {
       // Already reported: only the clean-up of the failure report.
       view_.enableWizardControls(true);
-      svc_.closeAllTables();
     } else {
       view_.showImportError(message);
     }
@@ -128,11 +135,18 @@ class ImportRun {
       stop(msg("Le chemin du dossier Kestrel de destination doit être spécifié.",
                "Het pad van het bestemmingsdossier in Kestrel moet aangeduid worden."));
 
-    target_ = joinPath(c_.kestrelFolder, dossierName_);
-    if (sourceFileExists(joinPath(target_, dossierName_ + "_PARAM.DBF")))
-      stop(msg("Le chemin du dossier Kestrel de destination doit être vide, veuillez le supprimer via Kestrel.",
-               "Het pad van het bestemmingsdossier in Kestrel moet leeg zijn."));
-    working_ = c_.kestrelFolder;
+    if (const std::string refusal = store::dossierNameRefusal(dossierName_, c_.kestrelFolder, ctx_.language);
+        !refusal.empty())
+      stop(refusal);
+    std::error_code ec;
+    if (!std::filesystem::is_directory(store::nativePath(c_.kestrelFolder), ec))
+      stop(msg("Le dossier ", "De map ") + c_.kestrelFolder + msg(" n'existe pas", " bestaat niet"));
+    // What a killed run left behind goes first: a half-placed dossier would
+    // otherwise stand in the way of this one.
+    store::sweepStaleRunFolders(c_.kestrelFolder);
+    if (const std::string refusal = store::targetRefusal(c_.kestrelFolder, dossierName_, ctx_.language);
+        !refusal.empty())
+      stop(refusal);
 
     if (!c_.fullImport && !c_.customers && !c_.suppliers && !c_.generalAccounts)
       stop(msg("Vous devez sélectionner le(s) signalétique(s) à récupérer.",
@@ -152,9 +166,17 @@ class ImportRun {
       auto dash = item.find('-');
       databaseName = joinPath(c_.sourceFolder, base::Trim(item.substr(0, dash)) + "Soc.MDB");
       if (!sourceFileExists(databaseName))
-        stop(msg("Le fichier ", "Het bestand ") + sourceKey_ + msg(" n'existe pas", " bestaat niet"));
+        stop(msg("Le fichier ", "Het bestand ") + databaseName + msg(" n'existe pas", " bestaat niet"));
     }
 
+    // Everything the run writes goes into a folder of its own until the
+    // finished dossier moves into place.
+    store::FileError notCreated;
+    runFolder_ = store::RunFolder::create(c_.kestrelFolder, notCreated);
+    if (!runFolder_)
+      stop(msg("Impossible de créer un dossier de travail dans ", "Er kan geen werkmap aangemaakt worden in ") +
+           c_.kestrelFolder + msg(" : ", ": ") + store::reasonText(notCreated.reason, ctx_.language) + ".");
+    working_ = runFolder_->path();
     if (!svc_.createTemplateDossier(ctx_.ui, working_, ctx_.language)) stop("");
 
     if (sql_) {
@@ -173,8 +195,8 @@ class ImportRun {
       try {
         company_ = svc_.openAccess(databaseName);
       } catch (const SourceError& e) {
-        stop(msg("Le fichier ", "Het bestand ") + sourceKey_ +
-             msg(" ne peut pas être ouvert : ", " kan niet geopend worden: ") + e.what());
+        stop(msg("Le fichier ", "Het bestand ") + databaseName +
+             msg(" ne peut pas être ouvert : ", " kan niet geopend worden: ") + e.text(ctx_.french()));
       }
       ctx_.prefixedLayout = svc_.checkVersionSe(*company_);
     }
@@ -332,12 +354,14 @@ class ImportRun {
     const std::string& prefix = dossier.prefix;
     const std::string& paramFile = dossier.paramFile;
 
-    svc_.prepareWorkingDossier(ctx_.ui, working_, index);
+    if (!svc_.prepareWorkingDossier(ctx_.ui, working_, index, ctx_.language)) stop("");
 
+    // The message names the book year's own file, where a fixed "Axx" would
+    // leave the person guessing which one is missing.
     if (olderLayout() && yearDbPath.empty())
       stop(msg("Impossible de trouver le fichier contenant les données comptables de Marlin: ",
                "Onmogelijk om het bestand van Marlin te openen") +
-           "\r\n" + sourceKey_ + "Axx.MDB");
+           "\r\n" + sourceKey_ + "A" + nn_ + ".MDB");
     if (!sourceFileExists(paramFile))
       stop(msg("Le fichier ", "Het bestand ") + paramFile + msg(" n'existe pas", " bestaat niet"));
 
@@ -375,15 +399,21 @@ class ImportRun {
   void finish() {
     releaseSource();
     int placed = lastIndex_;
-    if (c_.fullImport && lastIndex_ >= 1) {
+    const bool twoYears = c_.fullImport && lastIndex_ >= 1;
+    if (twoYears) {
       view_.setPhase("Fusion for 2 years");
-      completion([&] { steps_.mergeYears(ctx_, working_, lastIndex_ - 1, lastIndex_); });
+      step("Une erreur est survenue dans la fusion des deux exercices.",
+           "Er is een fout ontstaan bij het samenvoegen van de twee boekjaren.",
+           [&] { return steps_.mergeYears(ctx_, working_, lastIndex_ - 1, lastIndex_); });
       placed = lastIndex_ - 1;
     } else {
-      svc_.closeAllTables();
       view_.setPhase("Copying...");
     }
-    svc_.placeDossier(ctx_.ui, working_, placed, dossierName_);
+    svc_.closeAllTables();
+    if (!svc_.placeDossier(ctx_.ui, store::Placement{working_, placed, twoYears, c_.kestrelFolder, dossierName_,
+                                                     ctx_.language}))
+      stop("");
+    runFolder_.reset();
 
     view_.setPhase("Terminated...");
     ctx_.ui->messageBox(msg("L'importation s'est déroulée correctement", "Import OK!"), base::MsgButtons::Ok,
@@ -402,7 +432,8 @@ class ImportRun {
   const bool sql_;
 
   std::unique_ptr<Source> company_, yearDb_;
-  std::string sourceKey_, dossierName_, target_, working_, nn_;
+  std::unique_ptr<store::RunFolder> runFolder_;
+  std::string sourceKey_, dossierName_, working_, nn_;
   int firstIndex_ = 0, lastIndex_ = 0;
   bool busy_ = false;
   bool masterDataDone_ = false;  // customers, suppliers and code lists are taken once

@@ -7,10 +7,13 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <random>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "support/dbf_reader.h"
+#include "support/scratch_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -19,23 +22,43 @@ struct Ran {
   std::string output;
 };
 
-inline std::string readText(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using testing_support::dbfreadCounts;
+using testing_support::dbfreadRows;
+using testing_support::readText;
 
 inline std::string shellQuoted(const std::string& s) { return "'" + s + "'"; }
+
+// The regional setting of a Belgian French desktop (decimal comma). When the
+// machine lacks it, it is generated into a folder of the test process that
+// LOCPATH names (the machine's own locales are left alone); `name` is empty
+// when it cannot be had.
+struct TestLocale {
+  std::string name = "fr_BE.UTF-8";
+  std::unique_ptr<testing_support::ScratchFolder> made;  // for LOCPATH; none for an installed locale
+  std::string folder() const { return made ? made->path().string() : std::string(); }
+  std::string environment() const { return (made ? "LOCPATH=" + folder() + " " : "") + "LC_ALL=" + name; }
+};
+
+inline const TestLocale& belgianFrenchLocale() {
+  static const TestLocale locale = [] {
+    TestLocale l;
+    if (std::system("locale -a 2>/dev/null | grep -qix 'fr_BE.utf-\\?8'") == 0) return l;
+    l.made = std::make_unique<testing_support::ScratchFolder>("fr_BE_locale");
+    const std::string target = l.made->file(l.name);
+    std::system(("localedef -i fr_BE -f UTF-8 '" + target + "' >/dev/null 2>&1").c_str());
+    if (!fs::exists(fs::path(target) / "LC_NUMERIC")) l.name.clear();
+    return l;
+  }();
+  return locale;
+}
 
 class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root = fs::temp_directory_path() / ("m2k_cli_" + std::to_string(std::random_device{}()));
+    root = scratch.path();
     kestrel = root / "kestrel";
     fs::create_directories(kestrel);
   }
-  void TearDown() override { fs::remove_all(root); }
 
   // Runs a command line; the exit status and everything it printed.
   Ran run(const std::string& command, const std::string& environment = "") {
@@ -56,45 +79,6 @@ class CliTest : public ::testing::Test {
 
   static std::string sample(const std::string& form) { return std::string(M2K_BUILD_DIR) + "/samples/" + form; }
 
-  // Every table of the finished dossier read by python3-dbfread: file name and row count.
-  std::map<std::string, long> dbfreadCounts(const fs::path& folder) {
-    const fs::path script = root / "count.py";
-    std::ofstream(script) << R"PY(
-import sys, os
-from dbfread import DBF
-folder = sys.argv[1]
-for name in sorted(f for f in os.listdir(folder) if f.upper().endswith('.DBF')):
-    print(name, len(list(DBF(os.path.join(folder, name), encoding='cp1252', char_decode_errors='strict'))))
-)PY";
-    Ran r = run(python() + " " + shellQuoted(script.string()) + " " + shellQuoted(folder.string()));
-    EXPECT_EQ(r.status, 0) << r.output;
-    std::map<std::string, long> counts;
-    std::stringstream in(r.output);
-    std::string name;
-    long n;
-    while (in >> name >> n) counts[name] = n;
-    return counts;
-  }
-
-  // One column of a table read by python3-dbfread, trimmed.
-  std::vector<std::string> dbfreadColumn(const fs::path& table, const std::string& column) {
-    const fs::path script = root / "column.py";
-    std::ofstream(script) << R"PY(
-import sys
-from dbfread import DBF
-for r in DBF(sys.argv[1], encoding='cp1252'):
-    print(str(r[sys.argv[2]]).strip())
-)PY";
-    Ran r = run(python() + " " + shellQuoted(script.string()) + " " + shellQuoted(table.string()) + " " + column);
-    EXPECT_EQ(r.status, 0) << r.output;
-    std::vector<std::string> values;
-    std::stringstream in(r.output);
-    for (std::string line; std::getline(in, line);) values.push_back(line);
-    return values;
-  }
-
-  // Debian's interpreter, where python3-dbfread is installed.
-  static std::string python() { return fs::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3"; }
-
+  testing_support::ScratchFolder scratch;
   fs::path root, kestrel;
 };

@@ -82,8 +82,8 @@ class Marlin2Kestrel : public CliTest {
     EXPECT_EQ(counts.size(), 16u);
     EXPECT_GE(counts["ACME_ACF.DBF"], static_cast<long>(source.size()));
 
-    const auto ids = dbfreadColumn(dossier / "ACME_PARAM.DBF", "ID");
-    const auto values = dbfreadColumn(dossier / "ACME_PARAM.DBF", "VALUE");
+    const auto ids = dbfreadRows(dossier / "ACME_PARAM.DBF", {"ID"});
+    const auto values = dbfreadRows(dossier / "ACME_PARAM.DBF", {"VALUE"});
     auto param = [&](const std::string& id) {
       auto at = std::find(ids.begin(), ids.end(), id);
       return at == ids.end() ? std::string("(missing)") : values[static_cast<std::size_t>(at - ids.begin())];
@@ -98,7 +98,7 @@ class Marlin2Kestrel : public CliTest {
     for (auto& a : source) longest = std::max(longest, a.size());
     EXPECT_EQ(length, static_cast<int>(std::clamp<std::size_t>(longest, 4, 8)));
 
-    const auto numbers = dbfreadColumn(dossier / "ACME_ACF.DBF", "NUMBER");
+    const auto numbers = dbfreadRows(dossier / "ACME_ACF.DBF", {"NUMBER"});
     std::set<std::string> inDossier(numbers.begin(), numbers.end());
     for (auto& a : source)
       EXPECT_TRUE(inDossier.count(convert::NormalizeAccount(a, static_cast<int16_t>(length)))) << a;
@@ -110,6 +110,15 @@ TEST_F(Marlin2Kestrel, AccessPrefixedLayoutInFrench) {
   ASSERT_EQ(r.status, 0) << r.output;
   EXPECT_NE(r.output.find("L'importation s'est déroulée correctement"), std::string::npos);
   EXPECT_NE(r.output.find("Terminated..."), std::string::npos);
+  expectDossier(sourceAccounts(sample("access-prefixed") + "/001Soc.MDB", "D_AcctGeneral"), "F");
+}
+
+TEST_F(Marlin2Kestrel, BelgianDesktopLocaleDoesNotStopTheImport) {
+  const TestLocale& locale = belgianFrenchLocale();
+  if (locale.name.empty()) GTEST_SKIP() << "no fr_BE.UTF-8 locale and none can be generated (localedef, Debian package locales)";
+  Ran r = import("--source-folder " + shellQuoted(sample("access-prefixed")) + " --company 001 --master-only --accounts",
+                 locale.environment());
+  ASSERT_EQ(r.status, 0) << r.output;
   expectDossier(sourceAccounts(sample("access-prefixed") + "/001Soc.MDB", "D_AcctGeneral"), "F");
 }
 
@@ -131,14 +140,14 @@ TEST_F(Marlin2Kestrel, AllMasterDataWithCategoryCodesShortened) {
   std::set<std::string> expected, found;
   for (auto& id : sourceColumn(db, "D_AcctCustomer", "CustID")) expected.insert("1/" + id);
   for (auto& id : sourceColumn(db, "D_AcctSupplier", "SUPPID")) expected.insert("2/" + id);
-  const auto csfTypes = dbfreadColumn(dossier / "ACME_CSF.DBF", "TYPE");
-  const auto csfNumbers = dbfreadColumn(dossier / "ACME_CSF.DBF", "NUMBER");
+  const auto csfTypes = dbfreadRows(dossier / "ACME_CSF.DBF", {"TYPE"});
+  const auto csfNumbers = dbfreadRows(dossier / "ACME_CSF.DBF", {"NUMBER"});
   for (std::size_t i = 0; i < csfTypes.size() && i < csfNumbers.size(); ++i) found.insert(csfTypes[i] + "/" + csfNumbers[i]);
   EXPECT_EQ(found, expected);
   EXPECT_EQ(csfNumbers.size(), expected.size());
   // Long category codes get a short code of their first four characters and a digit.
-  const auto types = dbfreadColumn(dossier / "ACME_TABLE.DBF", "TTYPE");
-  const auto codes = dbfreadColumn(dossier / "ACME_TABLE.DBF", "TID");
+  const auto types = dbfreadRows(dossier / "ACME_TABLE.DBF", {"TTYPE"});
+  const auto codes = dbfreadRows(dossier / "ACME_TABLE.DBF", {"TID"});
   std::set<std::string> rows;
   for (std::size_t i = 0; i < types.size() && i < codes.size(); ++i) rows.insert(types[i] + "/" + codes[i]);
   for (const char* row : {"CATCUS/GROS0", "CATCUS/GROS1", "CATCUS/PME", "CATSUP/TRAN0", "PAYCODE/CASH1", "PAYCODE/CASH2"})
@@ -162,15 +171,33 @@ TEST_F(Marlin2Kestrel, ExistingDossierIsRefusedAndLeftAsItWas) {
   EXPECT_EQ(fs::last_write_time(param), written);
 }
 
-TEST_F(Marlin2Kestrel, FailedRunsLeaveNoTargetAndFailTheExitStatus) {
+TEST_F(Marlin2Kestrel, FailedRunsSayWhyInTheirLanguageLeaveNoTargetAndFailTheExitStatus) {
+  const std::string missing = (root / "nowhere").string();
+  Ran absentFr = import("--source-folder " + shellQuoted(missing) + " --company 001 --master-only");
+  EXPECT_EQ(absentFr.status, 1);
+  EXPECT_NE(absentFr.output.find("Le dossier Marlin " + missing + " n'existe pas."), std::string::npos) << absentFr.output;
+  Ran absentNl = import("--language N --source-folder " + shellQuoted(missing) + " --company 001 --master-only");
+  EXPECT_EQ(absentNl.status, 1);
+  EXPECT_NE(absentNl.output.find("De Marlin map " + missing + " bestaat niet."), std::string::npos) << absentNl.output;
   // A folder without Marlin data: no company list, so no import.
-  Ran none = import("--source-folder " + shellQuoted(root.string()) + " --company 001 --master-only");
+  Ran none = import("--language N --source-folder " + shellQuoted(root.string()) + " --company 001 --master-only");
   EXPECT_EQ(none.status, 1);
+  EXPECT_NE(none.output.find("De map " + root.string() + " bevat het bestand Common.mdb van Marlin niet."),
+            std::string::npos)
+      << none.output;
+  // A damaged Common.mdb, in Dutch only, naming the file.
+  const fs::path damaged = root / "damaged";
+  fs::create_directories(damaged);
+  std::ofstream(damaged / "Common.mdb") << "not a database";
+  Ran broken = import("--language N --source-folder " + shellQuoted(damaged.string()) + " --company 001");
+  EXPECT_EQ(broken.status, 1);
+  EXPECT_NE(broken.output.find("Het bestand " + (damaged / "Common.mdb").string()), std::string::npos) << broken.output;
+  EXPECT_EQ(broken.output.find("Le fichier"), std::string::npos) << broken.output;
   // A company that is not in the list.
-  Ran missing = import("--language N --source-folder " + shellQuoted(sample("access-prefixed")) + " --company 042");
-  EXPECT_EQ(missing.status, 1);
-  EXPECT_NE(missing.output.find("Het bedrijf 042 staat niet in de lijst van Marlin bedrijven."), std::string::npos)
-      << missing.output;
+  Ran unknown = import("--language N --source-folder " + shellQuoted(sample("access-prefixed")) + " --company 042");
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_NE(unknown.output.find("Het bedrijf 042 staat niet in de lijst van Marlin bedrijven."), std::string::npos)
+      << unknown.output;
   EXPECT_FALSE(fs::exists(kestrel / "ACME"));
 }
 
