@@ -8,7 +8,7 @@
 #include <iterator>
 
 #include "engine_support.h"
-#include "scratch_folder.h"
+#include "support/scratch_folder.h"
 #include "store/cdx_support.h"
 #include "store/engine/field.h"
 
