@@ -84,6 +84,8 @@ TEST(AccessSource, NonAsciiTableNameIsFoundAndReadInAnyLetterCase) {
   EXPECT_NEAR(rows->field("total").asDouble(), total, 1e-6);
   // A sum of currency values carries no binary noise.
   EXPECT_LE(rows->field("total").text.size(), std::to_string(static_cast<long>(total)).size() + 5);
+  // Len counts characters as Access does: "Carrera 52 con Ave. Bolívar #65-98 Llano Largo" has 46.
+  EXPECT_EQ(src->query("SELECT Len(ShipAddress) AS n FROM [Umsätze] WHERE OrderID = 10330")->field("n").asInt(), 46);
 }
 
 TEST(AccessSource, JetDialectQueryMatchesAnIndependentComputation) {
