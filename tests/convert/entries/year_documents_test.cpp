@@ -91,7 +91,7 @@ class DocumentStep : public ::testing::Test {
   }
   std::vector<Record> run(std::vector<Row> documents) {
     testing_support::MemoryRowSet list(testing_support::TableOf(std::move(documents)));
-    EXPECT_TRUE(convert::ImportYearDocuments(step.ctx, list, prefix)) << ::testing::PrintToString(step.errors);
+    EXPECT_TRUE(convert::ImportYearDocumentsPerDocument(step.ctx, list, prefix)) << ::testing::PrintToString(step.errors);
     return testing_support::ReadTable(prefix + "_ACT.DBF");
   }
   static double total(const std::vector<Record>& lines) {
