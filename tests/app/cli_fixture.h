@@ -93,6 +93,25 @@ for r in DBF(sys.argv[1], encoding='cp1252'):
     return values;
   }
 
+  // Migration reports checked against the JSON schema by python3-jsonschema
+  // and read as lines (tests/app/report_lines.py).
+  std::vector<std::string> reportLines(const std::vector<fs::path>& reports) {
+    std::string command = python() + " " + shellQuoted(std::string(M2K_SOURCE_DIR) + "/tests/app/report_lines.py") +
+                          " " + shellQuoted(std::string(M2K_SOURCE_DIR) + "/docs/migration-report.schema.json");
+    for (const fs::path& r : reports) command += " " + shellQuoted(r.string());
+    Ran r = run(command);
+    EXPECT_EQ(r.status, 0) << r.output;
+    std::vector<std::string> lines;
+    std::stringstream in(r.output);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+  static bool has(const std::vector<std::string>& lines, const std::string& start) {
+    for (const std::string& l : lines)
+      if (l.rfind(start, 0) == 0) return true;
+    return false;
+  }
+
   // Debian's interpreter, where python3-dbfread is installed.
   static std::string python() { return fs::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3"; }
 

@@ -97,8 +97,15 @@ TEST_F(QtWindow, ShowsTheWizardAndSwitchesLanguage) {
   EXPECT_TRUE(messages.empty());
 }
 
-TEST_F(QtWindow, MasterDataImportThroughClicks) {
+TEST_F(QtWindow, MasterDataImportThroughClicksAndItsReportOpened) {
   auto m = marlin("N");
+  // The last message offers the report; the person takes the offer.
+  window->messageHook = [this](const std::string& text, base::MsgIcon, const std::string& title) {
+    messages.push_back(title + ": " + text);
+    return base::MsgResult::Yes;
+  };
+  std::string opened;
+  window->openHook = [&opened](const std::string& file) { opened = file; };
   window->folderHook = [](const std::string&) { return std::optional<std::string>(sample("access-prefixed")); };
   window->onShown = [&](QDialog&) {
     find<QAbstractButton>(*window, "cmdPathMarlin")->click();
@@ -110,7 +117,10 @@ TEST_F(QtWindow, MasterDataImportThroughClicks) {
     find<QAbstractButton>(*window, "cmdOk")->click();
   };
   m->Execute();
-  EXPECT_EQ(messages, std::vector<std::string>{"MarlinToKestrel: Import OK!"});
+  const fs::path report = kestrel / "ACME" / "ACME_MIGRATION.txt";
+  EXPECT_EQ(messages, std::vector<std::string>{"MarlinToKestrel: Import OK!\r\n\r\nMigratierapport: " + report.string()});
+  EXPECT_EQ(opened, report.string());
+  EXPECT_TRUE(fs::exists(report));
   EXPECT_EQ(done, 1);
   EXPECT_TRUE(fs::exists(kestrel / "ACME" / "ACME_ACF.DBF"));
   EXPECT_EQ(m->mainMarlin()->control("ProgressBar1").progress, 100);
@@ -126,9 +136,11 @@ TEST_F(QtWindow, FailedRunKeepsTheWindowOpenWithItsInputs) {
     dialog.reject();  // closing the window is the Quit button
   };
   m->Execute();
-  EXPECT_EQ(messages, std::vector<std::string>{
-                          "Kestrel - Importation d'un dossier Marlin 5.01: Le fichier Marlin à récupérer doit être "
-                          "spécifié."});
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].find("Kestrel - Importation d'un dossier Marlin 5.01: Le fichier Marlin à récupérer doit être "
+                             "spécifié.\r\n\r\nRapport de migration : "),
+            0u)
+      << messages[0];
   EXPECT_EQ(done, 0);
   EXPECT_FALSE(fs::exists(kestrel / "ACME"));
 }
