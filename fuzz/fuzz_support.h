@@ -7,13 +7,13 @@
 #include <fstream>
 #include <string>
 
-#include "scratch_folder.h"
+#include "support/scratch_folder.h"
 
 namespace fuzzing {
 
 // One folder per process, removed when it ends normally.
 inline const std::filesystem::path& scratch() {
-  static testing_support::ScratchFolder folder;
+  static testing_support::ScratchFolder folder("fuzz");
   return folder.path();
 }
 

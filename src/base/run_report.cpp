@@ -120,6 +120,14 @@ void RunReport::messageShown(const std::string& text, const std::string& title, 
   if (active_) messages_.push_back({current_, text, title, icon});
 }
 
+void RunReport::setLastMessage(const std::string& text, MsgIcon icon) { last_ = {{-1, text, "", icon}}; }
+
+std::vector<ShownMessage> RunReport::messages() const {
+  std::vector<ShownMessage> all = messages_;
+  all.insert(all.end(), last_.begin(), last_.end());
+  return all;
+}
+
 long RunReport::droppedRows() const {
   long n = 0;
   for (const StepRecord& step : steps_)

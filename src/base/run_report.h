@@ -202,6 +202,9 @@ class RunReport {
 
   // A message box being shown (base::ReportingUi); ignored outside a run.
   void messageShown(const std::string& text, const std::string& title, MsgIcon icon);
+  // The run's last message, which names the report: noted before the report
+  // is written, so the report holds it; a later call replaces it.
+  void setLastMessage(const std::string& text, MsgIcon icon);
 
   // --- What the report holds -------------------------------------------------
   Kind kind() const { return kind_; }
@@ -211,7 +214,8 @@ class RunReport {
   bool succeeded() const { return succeeded_; }
   const std::vector<StepRecord>& steps() const { return steps_; }
   const std::vector<ValueChange>& changes() const { return changes_; }
-  const std::vector<ShownMessage>& messages() const { return messages_; }
+  // The messages shown during the run, its last message included.
+  std::vector<ShownMessage> messages() const;
   const std::vector<RepeatedMessage>& repeats() const { return repeats_; }
 
   // Skipped rows that lost data, and changes that lost part of a value.
@@ -239,6 +243,7 @@ class RunReport {
   std::vector<ValueChange> changes_;
   std::unordered_set<std::string> changeKeys_;
   std::vector<ShownMessage> messages_;
+  std::vector<ShownMessage> last_;  // none or one
   std::vector<RepeatedMessage> repeats_;
 };
 

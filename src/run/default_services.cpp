@@ -3,6 +3,7 @@
 #include "run/odbc_source.h"
 #include "run/services.h"
 #include "run/source_discovery.h"
+#include "store/dossier_placement.h"
 #include "store/dossier_template.h"
 #include "store/engine/sx.h"
 
@@ -24,16 +25,15 @@ Services defaultServices() {
     store::sx_CloseAll();
   };
   s.closeAllTables = [] { store::sx_CloseAll(); };
-  // A template dossier that cannot be written stops the run; the file operations
-  // around the working dossiers only warn.
+  // A dossier file that cannot be written stops the run.
   s.createTemplateDossier = [](Ui* ui, const std::string& folder, const std::string& language) {
     return store::CreateTemplateDossier(messagesOn(ui, MsgIcon::Critical), folder, language);
   };
-  s.prepareWorkingDossier = [](Ui* ui, const std::string& folder, int index) {
-    store::PrepareWorkingDossier(messagesOn(ui, MsgIcon::Exclamation), folder, index);
+  s.prepareWorkingDossier = [](Ui* ui, const std::string& folder, int index, const std::string& language) {
+    return store::PrepareWorkingDossier(messagesOn(ui, MsgIcon::Critical), folder, index, language);
   };
-  s.placeDossier = [](Ui* ui, const std::string& folder, int index, const std::string& dossier) {
-    store::PlaceDossier(messagesOn(ui, MsgIcon::Exclamation), folder, index, dossier);
+  s.placeDossier = [](Ui* ui, const store::Placement& placement) {
+    return store::PlaceDossier(messagesOn(ui, MsgIcon::Critical), placement);
   };
   s.openAccess = [](const std::string& file) { return openAccessSource(file); };
   s.openSql = [](const SqlLogin& login, const std::string& database) {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <random>
+#include <system_error>
 #include <vector>
 
 #include "base/path.h"
@@ -16,7 +17,10 @@
 #include "run/file_digest.h"
 #include "run/report_writer.h"
 #include "run/source_discovery.h"
+#include "store/dossier_name.h"
+#include "store/dossier_placement.h"
 #include "store/dossier_template.h"
+#include "store/run_folder.h"
 #include "store/table_report.h"
 
 namespace run {
@@ -130,15 +134,18 @@ class ImportRun {
 
   void fail(const std::string& message) {
     releaseSource();
+    // Tables closed before the run folder goes, so that no open file keeps it.
+    svc_.closeAllTables();
+    runFolder_.reset();
     if (busy_) ctx_.ui->setBusy(false);
     busy_ = false;
     // The report goes where the Kestrel folder stays untouched; the last
     // message says where.
-    const std::string reportLine = writeReport(outsideReportFolder(), message, false);
+    std::string reportLine;
+    writeReport(outsideReportFolder(), message, false, reportLine);
     if (message.empty()) {
       // Already reported: only the clean-up of the failure report, and where the report is.
       view_.enableWizardControls(true);
-      svc_.closeAllTables();
       ctx_.ui->finalMessage(reportLine, base::MsgIcon::Information, "", report_.textFile);
     } else {
       view_.showFinalError(message + "\r\n\r\n" + reportLine, report_.textFile);
@@ -176,10 +183,10 @@ class ImportRun {
     return c_.reportFolder.empty() ? defaultReportFolder() : c_.reportFolder;
   }
 
-  // The report's own last message: where it was written. Writes the report
-  // with `message` noted as the run's last message and returns the line
-  // naming the report.
-  std::string writeReport(const std::string& folder, const std::string& message, bool succeeded) {
+  // Writes the report with `message` as the run's last message, followed by
+  // `line`, which names the report. False when the files could not be
+  // written; `line` then says why.
+  bool writeReport(const std::string& folder, const std::string& message, bool succeeded, std::string& line) {
     std::string name;
     if (c_.checkOnly)
       name = "MARLIN" + ctx_.companyCode + "_CHECK_" + fileTime(report_.startTime());
@@ -189,19 +196,24 @@ class ImportRun {
       name = (dossierName_.empty() ? std::string("MARLIN") : dossierName_) + "_MIGRATION_" + fileTime(report_.startTime());
     // Named as it will be found: inside the dossier under the dossier's name.
     const std::string shownPath = succeeded && !c_.checkOnly
-                                      ? joinPath(target_, dossierName_ + "_MIGRATION.txt")
+                                      ? joinPath(targetFolder(), dossierName_ + "_MIGRATION.txt")
                                       : joinPath(folder, name + ".txt");
-    const std::string line = (c_.checkOnly ? msg("Rapport du contrôle : ", "Controlerapport: ")
-                                           : msg("Rapport de migration : ", "Migratierapport: ")) +
-                             store::nativePath(shownPath).string();
-    const std::string last = message.empty() ? line : message + "\r\n\r\n" + line;
-    report_.messageShown(last, "", succeeded ? base::MsgIcon::None : base::MsgIcon::Exclamation);
+    line = (c_.checkOnly ? msg("Rapport du contrôle : ", "Controlerapport: ")
+                         : msg("Rapport de migration : ", "Migratierapport: ")) +
+           store::nativePath(shownPath).string();
+    report_.setLastMessage(message.empty() ? line : message + "\r\n\r\n" + line,
+                           succeeded ? base::MsgIcon::None : base::MsgIcon::Exclamation);
     report_.finish(succeeded);
-    std::string error;
-    if (!writeReportFiles(report_, store::nativePath(folder).string(), name, error))
-      return msg("Le rapport n'a pas pu être écrit : ", "Het rapport kon niet geschreven worden: ") + error;
-    return line;
+    std::string failed;
+    if (writeReportFiles(report_, store::nativePath(folder).string(), name, failed)) return true;
+    const bool full = !store::fullDiskNote(folder, ctx_.language).empty();
+    line = store::fileErrorMessage(
+        "write", store::FileError{failed, std::make_error_code(full ? std::errc::no_space_on_device : std::errc::io_error)},
+        ctx_.language);
+    return false;
   }
+
+  std::string targetFolder() const { return joinPath(c_.kestrelFolder, dossierName_); }
 
   void removeScratch() {
     if (scratch_.empty()) return;
@@ -236,7 +248,6 @@ class ImportRun {
                  ("marlin2kestrel-check-" + std::to_string(std::random_device{}()));
       std::filesystem::create_directories(scratch_);
       dossierName_ = "CHECK";
-      target_ = joinPath(scratch_.string(), dossierName_);
       working_ = scratch_.string();
     } else {
       // A name of blanks only counts as empty: it would make the Kestrel data
@@ -246,14 +257,21 @@ class ImportRun {
         stop(msg("Le chemin du dossier Kestrel de destination doit être spécifié.",
                  "Het pad van het bestemmingsdossier in Kestrel moet aangeduid worden."));
 
-      target_ = joinPath(c_.kestrelFolder, dossierName_);
+      if (const std::string refusal = store::dossierNameRefusal(dossierName_, c_.kestrelFolder, ctx_.language);
+          !refusal.empty())
+        stop(refusal);
       report_.target.kestrelFolder = store::nativePath(c_.kestrelFolder).string();
       report_.target.dossier = dossierName_;
-      report_.target.folder = store::nativePath(target_).string();
-      if (sourceFileExists(joinPath(target_, dossierName_ + "_PARAM.DBF")))
-        stop(msg("Le chemin du dossier Kestrel de destination doit être vide, veuillez le supprimer via Kestrel.",
-                 "Het pad van het bestemmingsdossier in Kestrel moet leeg zijn."));
-      working_ = c_.kestrelFolder;
+      report_.target.folder = store::nativePath(targetFolder()).string();
+      std::error_code ec;
+      if (!std::filesystem::is_directory(store::nativePath(c_.kestrelFolder), ec))
+        stop(msg("Le dossier ", "De map ") + c_.kestrelFolder + msg(" n'existe pas", " bestaat niet"));
+      // What a killed run left behind goes first: a half-placed dossier would
+      // otherwise stand in the way of this one.
+      store::sweepStaleRunFolders(c_.kestrelFolder);
+      if (const std::string refusal = store::targetRefusal(c_.kestrelFolder, dossierName_, ctx_.language);
+          !refusal.empty())
+        stop(refusal);
     }
 
     if (!c_.fullImport && !c_.customers && !c_.suppliers && !c_.generalAccounts)
@@ -277,6 +295,16 @@ class ImportRun {
         stop(msg("Le fichier ", "Het bestand ") + sourceKey_ + msg(" n'existe pas", " bestaat niet"));
     }
 
+    // Everything the run writes goes into a folder of its own until the
+    // finished dossier moves into place (a source check's is its own already).
+    if (!c_.checkOnly) {
+      store::FileError notCreated;
+      runFolder_ = store::RunFolder::create(c_.kestrelFolder, notCreated);
+      if (!runFolder_)
+        stop(msg("Impossible de créer un dossier de travail dans ", "Er kan geen werkmap aangemaakt worden in ") +
+             c_.kestrelFolder + msg(" : ", ": ") + store::reasonText(notCreated.reason, ctx_.language) + ".");
+      working_ = runFolder_->path();
+    }
     if (!svc_.createTemplateDossier(ctx_.ui, working_, ctx_.language)) stop("");
 
     if (sql_) {
@@ -482,7 +510,7 @@ class ImportRun {
     const std::string& prefix = dossier.prefix;
     const std::string& paramFile = dossier.paramFile;
 
-    svc_.prepareWorkingDossier(ctx_.ui, working_, index);
+    if (!svc_.prepareWorkingDossier(ctx_.ui, working_, index, ctx_.language)) stop("");
     dossierFolder_ = dossier.folder;
     inPass_ = true;
 
@@ -535,15 +563,18 @@ class ImportRun {
   void finish() {
     releaseSource();
     placedIndex_ = lastIndex_;
-    const bool merged = c_.fullImport && lastIndex_ >= 1;
-    if (merged) {
+    const bool twoYears = c_.fullImport && lastIndex_ >= 1;
+    if (twoYears) {
       view_.setPhase("Fusion for 2 years");
       dossierFolder_ = store::workingDossier(working_, lastIndex_ - 1).folder;
-      completion("merge", [&] { steps_.mergeYears(ctx_, working_, lastIndex_ - 1, lastIndex_); });
+      step("merge", "Une erreur est survenue dans la fusion des deux exercices.",
+           "Er is een fout ontstaan bij het samenvoegen van de twee boekjaren.",
+           [&] { return steps_.mergeYears(ctx_, working_, lastIndex_ - 1, lastIndex_); });
       placedIndex_ = lastIndex_ - 1;
     } else {
-      svc_.closeAllTables();
+      view_.setPhase("Copying...");
     }
+    svc_.closeAllTables();
     const store::WorkingDossier placed = store::workingDossier(working_, placedIndex_);
     dossierFolder_.clear();
     reconcileTarget(placed.prefix);
@@ -563,17 +594,20 @@ class ImportRun {
     } else {
       done = msg("L'importation s'est déroulée correctement", "Import OK!");
     }
-    // The report is part of the dossier: written into the working dossier,
-    // it is placed with the tables and takes the dossier's name.
-    const std::string reportLine =
-        writeReport(c_.checkOnly ? outsideReportFolder() : placed.folder, done, true);
+    // The report is part of the dossier: written into the finished working
+    // dossier, it takes the dossier's name and moves into place with the
+    // tables. A source check keeps it outside, its dossier goes with its folder.
+    std::string reportLine;
+    if (!writeReport(c_.checkOnly ? outsideReportFolder() : placed.folder, done, true, reportLine)) stop(reportLine);
     if (!c_.checkOnly) {
-      if (!merged) view_.setPhase("Copying...");
-      svc_.placeDossier(ctx_.ui, working_, placedIndex_, dossierName_);
-      if (!report_.textFile.empty())
-        report_.textFile = store::nativePath(joinPath(target_, dossierName_ + "_MIGRATION.txt")).string();
-      if (!report_.jsonFile.empty())
-        report_.jsonFile = store::nativePath(joinPath(target_, dossierName_ + "_MIGRATION.json")).string();
+      if (!svc_.placeDossier(ctx_.ui, store::Placement{working_, placedIndex_, twoYears, c_.kestrelFolder,
+                                                       dossierName_, ctx_.language, !report_.textFile.empty()}))
+        stop("");
+      runFolder_.reset();
+      if (!report_.textFile.empty()) {
+        report_.textFile = store::nativePath(joinPath(targetFolder(), dossierName_ + "_MIGRATION.txt")).string();
+        report_.jsonFile = store::nativePath(joinPath(targetFolder(), dossierName_ + "_MIGRATION.json")).string();
+      }
     }
 
     view_.setPhase("Terminated...");
@@ -613,9 +647,10 @@ class ImportRun {
   const bool sql_;
 
   std::unique_ptr<Source> company_, yearDb_;
+  std::unique_ptr<store::RunFolder> runFolder_;
   // The sources as the steps see them: every row they read is counted.
   std::unique_ptr<CountingSource> countingCompany_, countingYear_;
-  std::string sourceKey_, dossierName_, target_, working_, nn_, phase_;
+  std::string sourceKey_, dossierName_, working_, nn_, phase_;
   RunReport& report_ = ctx_.report;
   std::string dossierFolder_;  // the dossier the steps are filling, for their record counts
   bool inPass_ = false;
@@ -623,7 +658,6 @@ class ImportRun {
   std::filesystem::path scratch_;  // a source check's private Kestrel folder
   std::vector<SourceBooks> sourceYears_;
   SourceMasterData sourceMaster_;
-
   int firstIndex_ = 0, lastIndex_ = 0;
   bool busy_ = false;
   bool masterDataDone_ = false;  // customers, suppliers and code lists are taken once

@@ -533,7 +533,7 @@ std::string reportJson(const RunReport& r) {
   return j.text() + "\n";
 }
 
-bool writeReportFiles(RunReport& report, const std::string& folder, const std::string& name, std::string& error) {
+bool writeReportFiles(RunReport& report, const std::string& folder, const std::string& name, std::string& failedFile) {
   std::error_code ec;
   fs::create_directories(fs::path(folder), ec);
   const fs::path text = fs::path(folder) / (name + ".txt");
@@ -545,7 +545,7 @@ bool writeReportFiles(RunReport& report, const std::string& folder, const std::s
     out << content;
     out.close();
     if (!out) {
-      error = path.string();
+      failedFile = path.string();
       report.textFile.clear();
       report.jsonFile.clear();
       return false;

@@ -11,10 +11,10 @@ std::string reportText(const base::RunReport& report);
 std::string reportJson(const base::RunReport& report);
 
 // Writes {folder}/{name}.txt and {folder}/{name}.json (the folder is made when
-// missing) and notes their paths in the report. False with the reason when
-// they cannot be written.
+// missing) and notes their paths in the report. False, with the file that
+// could not be written, when they cannot be written.
 bool writeReportFiles(base::RunReport& report, const std::string& folder, const std::string& name,
-                      std::string& error);
+                      std::string& failedFile);
 
 // Where a report goes that does not go into a dossier: $XDG_STATE_HOME/marlin2kestrel,
 // by default ~/.local/state/marlin2kestrel (%LOCALAPPDATA%\marlin2kestrel on Windows).

@@ -12,6 +12,10 @@
 #include "base/ui.h"
 #include "run/reconciliation.h"
 
+namespace store {
+struct Placement;  // store/dossier_placement.h
+}
+
 namespace run {
 
 // The SQL fields of the wizard, trimmed by the caller.
@@ -31,12 +35,14 @@ struct Services {
   std::function<bool(base::Ui* ui, const std::string& workingFolder, const std::string& language)>
       createTemplateDossier;
   // Rebuilds {workingFolder}/VIDE{nn} from the template (old folder removed,
-  // files copied and renamed VIDE{nn}_*).
-  std::function<void(base::Ui* ui, const std::string& workingFolder, int bookYearIndex)> prepareWorkingDossier;
-  // Copies {workingFolder}/VIDE{nn} into {kestrelFolder}/{dossier} and names
-  // its files after the dossier.
-  std::function<void(base::Ui* ui, const std::string& kestrelFolder, int bookYearIndex, const std::string& dossier)>
-      placeDossier;
+  // files copied and renamed VIDE{nn}_*). False, after its own message, when a
+  // file operation fails.
+  std::function<bool(base::Ui* ui, const std::string& workingFolder, int bookYearIndex, const std::string& language)>
+      prepareWorkingDossier;
+  // Names the finished working dossier after the dossier, checks it and moves
+  // it into {kestrelFolder}/{dossier}. False, after its own message, when any
+  // of it fails; the Kestrel data folder is then as it was.
+  std::function<bool(base::Ui* ui, const store::Placement& placement)> placeDossier;
 
   // --- Source ---------------------------------------------------------------
   // Open an Access database read only, or one database of a SQL server.

@@ -34,9 +34,9 @@ struct Steps {
   Completion completeDocumentAccounts;
   Completion completeCurrencyAmounts;
   // Merges the newer year dossier VIDE{newer} into VIDE{older} in the working
-  // folder and adds the second journal table; the run then puts VIDE{older} in place.
-  std::function<void(base::RunContext&, const std::string& workingFolder, int olderIndex, int newerIndex)> mergeYears;
-
+  // folder and adds the second journal table; the run then puts VIDE{older} in
+  // place. False after its own message.
+  std::function<bool(base::RunContext&, const std::string& workingFolder, int olderIndex, int newerIndex)> mergeYears;
 };
 
 // The conversion steps of the system.

@@ -1,10 +1,7 @@
 #include "run/year_merge.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include "base/text.h"
-#include "run/services.h"
+#include "convert/master/step_support.h"
 #include "store/dossier_template.h"
 #include "store/engine/sx.h"
 #include "store/file_operations.h"
@@ -14,7 +11,6 @@ using namespace base;
 
 namespace {
 
-namespace fs = std::filesystem;
 using base::Trim;
 using base::UpperCase;
 using store::SX_TEXT;
@@ -23,54 +19,62 @@ std::string yearPrefix(const std::string& workingFolder, int index) {
   return store::workingDossier(workingFolder, index).prefix;
 }
 
-int16_t use(const std::string& file, const std::string& alias) { return store::sx_Use(file, alias, 2, 2); }
+// The original merge tests no engine result and goes on to its success
+// message; a table it could not open, copy or append would leave a dossier
+// with a book year's accounts, entries or parameters missing, the books
+// unbalanced. Every result is tested here, and a failure names the table and
+// stops the run.
+class Merge {
+ public:
+  explicit Merge(RunContext& ctx) : ctx_(ctx) {}
 
-void removeFile(const std::string& file) {
-  std::error_code ec;
-  fs::remove(store::nativePath(file), ec);
-}
+  // The newer year's `table` is never changed: a temporary copy of it is
+  // edited record by record (`edit` gets the older table's area and must leave
+  // the copy selected; deleting a record keeps it out) and its live records
+  // are appended to the older year's table, whose area is returned (0 after
+  // the message).
+  template <typename Edit>
+  int16_t table(const std::string& first, const std::string& second, const std::string& table, Edit edit) {
+    const int16_t older = use(first + "_" + table + ".DBF", table, table + "1");
+    const int16_t newer = older ? use(second + "_" + table + ".DBF", table, table + "2") : 0;
+    if (!newer) return 0;
+    const std::string tempFile = first + "_" + table + "TEMP.DBF";
+    store::sx_Select(newer);
+    convert::RemoveFile(tempFile);
+    if (!store::sx_CopyFile(tempFile)) return cannotWrite(tempFile);
+    const int16_t temp = use(tempFile, table, table + "TEMP");
+    if (!temp) return 0;
+    store::sx_Select(temp);
+    for (store::sx_GoTop(); !store::sx_Eof(); store::sx_Skip(1)) edit(older, temp);
+    store::sx_Close();
+    store::sx_Select(older);
+    if (!store::sx_AppendFrom(tempFile, 2, "")) return cannotWrite(first + "_" + table + ".DBF");
+    convert::RemoveFile(tempFile);
+    convert::RemoveFile(tempFile.substr(0, tempFile.size() - 4) + ".CDX");
+    return older;
+  }
 
-// Copies the current table to `tempFile` and opens the copy, positioned on
-// its first record.
-int16_t copyToTemp(const std::string& tempFile, const std::string& alias) {
-  removeFile(tempFile);
-  store::sx_CopyFile(tempFile);
-  int16_t area = use(tempFile, alias);
-  store::sx_Select(area);
-  store::sx_GoTop();
-  return area;
-}
+ private:
+  int16_t use(const std::string& file, const std::string& table, const std::string& alias) {
+    const int16_t area = store::sx_Use(file, alias, 2, 2);
+    if (!area) convert::ReportError(ctx_, convert::CannotOpenMessage(ctx_, table, false));
+    return area;
+  }
 
-// Closes the temporary copy, appends its live records to `target` and removes it.
-void appendTemp(int16_t temp, int16_t target, const std::string& tempFile) {
-  store::sx_Select(temp);
-  store::sx_Close();
-  store::sx_Select(target);
-  store::sx_AppendFrom(tempFile, 2, "");
-  removeFile(tempFile);
-  removeFile(tempFile.substr(0, tempFile.size() - 4) + ".CDX");
-}
+  int16_t cannotWrite(const std::string& file) {
+    convert::ReportError(ctx_, ctx_.msg("La fusion des exercices n'a pas pu écrire le fichier " + file + ".",
+                                        "Het samenvoegen van de boekjaren kon het bestand " + file + " niet schrijven.") +
+                                   store::fullDiskNote(file, ctx_.language));
+    return 0;
+  }
 
-// The newer year's `table` is never changed: a temporary copy of it is edited
-// record by record (`edit` gets the older table's area and must leave the
-// copy selected; deleting a record keeps it out) and its live records are
-// appended to the older year's table, whose area is returned.
-template <typename Edit>
-int16_t mergeTable(const std::string& first, const std::string& second, const std::string& table, Edit edit) {
-  int16_t older = use(first + "_" + table + ".DBF", table + "1");
-  int16_t newer = use(second + "_" + table + ".DBF", table + "2");
-  const std::string tempFile = first + "_" + table + "TEMP.DBF";
-  store::sx_Select(newer);
-  int16_t temp = copyToTemp(tempFile, table + "TEMP");
-  for (; !store::sx_Eof(); store::sx_Skip(1)) edit(older, temp);
-  appendTemp(temp, older, tempFile);
-  return older;
-}
+  RunContext& ctx_;
+};
 
 // Accounts of both years once: an account of the newer year that the older
 // one has gives it its special-account code, the others are added.
-void mergeAccounts(const std::string& first, const std::string& second) {
-  mergeTable(first, second, "ACF", [](int16_t acf1, int16_t temp) {
+bool mergeAccounts(Merge& merge, const std::string& first, const std::string& second) {
+  return merge.table(first, second, "ACF", [](int16_t acf1, int16_t temp) {
     const std::string number = store::sx_GetString("NUMBER");
     const std::string type = store::sx_GetString("TYPE");
     const std::string centralId = store::sx_GetString("CENTRALID");
@@ -80,31 +84,32 @@ void mergeAccounts(const std::string& first, const std::string& second) {
     if (found && !Trim(centralId).empty()) store::sx_Replace("CENTRALID", SX_TEXT, centralId);
     store::sx_Select(temp);
     if (found) store::sx_Delete();
-  });
+  }) != 0;
 }
 
 // Entries of the newer year as book year 2, without its opening document
 // (the older year's balances carry over), matching numbers in series 2.
-void mergeEntries(const std::string& first, const std::string& second) {
-  mergeTable(first, second, "ACT", [](int16_t, int16_t) {
+bool mergeEntries(Merge& merge, const std::string& first, const std::string& second) {
+  return merge.table(first, second, "ACT", [](int16_t, int16_t) {
     if (UpperCase(Trim(store::sx_GetString("PERIOD"))) == "00") store::sx_Delete();
     store::sx_Replace("BOOKYEAR", SX_TEXT, std::string("2"));
     std::string matchNo = store::sx_GetString("MATCHNO");
     if (!matchNo.empty() && matchNo[0] == '1')
       store::sx_Replace("MATCHNO", SX_TEXT, "2" + base::Right(matchNo, 7));
-  });
+  }) != 0;
 }
 
 // Book-year parameters of the newer year as BOOKYEAR2.; everything else of
 // the older dossier stays as it is.
-void mergeParameters(const std::string& first, const std::string& second) {
-  int16_t param1 = mergeTable(first, second, "PARAM", [](int16_t, int16_t) {
+bool mergeParameters(Merge& merge, const std::string& first, const std::string& second) {
+  int16_t param1 = merge.table(first, second, "PARAM", [](int16_t, int16_t) {
     const std::string id = store::sx_GetString("ID");
     if (base::Left(UpperCase(Trim(id)), 10) != "BOOKYEAR1.")
       store::sx_Delete();
     else
       store::sx_Replace("ID", SX_TEXT, "BOOKYEAR2." + base::Mid(id, 11));
   });
+  if (!param1) return false;
   store::sx_Select(param1);
   for (store::sx_GoTop(); !store::sx_Eof(); store::sx_Skip(1)) {
     const std::string id = UpperCase(Trim(store::sx_GetString("ID")));
@@ -113,23 +118,21 @@ void mergeParameters(const std::string& first, const std::string& second) {
     else if (id == "BOOKYEAR2.MATCHNUMBER")
       store::sx_Replace("VALUE", SX_TEXT, "2" + base::Right(Trim(store::sx_GetString("VALUE")), 7));
   }
-}
-
-void copyFile(RunContext& ctx, const std::string& from, const std::string& to) {
-  store::MyFileCopy(messagesOn(ctx.ui, base::MsgIcon::Exclamation), from, to, true);
+  return true;
 }
 
 }  // namespace
 
-void MergeBookYears(RunContext& ctx, const std::string& workingFolder, int olderIndex, int newerIndex) {
+bool MergeBookYears(RunContext& ctx, const std::string& workingFolder, int olderIndex, int newerIndex) {
   const std::string first = yearPrefix(workingFolder, olderIndex);
   const std::string second = yearPrefix(workingFolder, newerIndex);
-  mergeAccounts(first, second);
-  mergeEntries(first, second);
-  mergeParameters(first, second);
+  Merge merge(ctx);
+  if (!mergeAccounts(merge, first, second) || !mergeEntries(merge, first, second) ||
+      !mergeParameters(merge, first, second))
+    return false;
   store::sx_CloseAll();
-  copyFile(ctx, second + "_DBK_01.DBF", first + "_DBK_02.DBF");
-  copyFile(ctx, second + "_DBK_01.CDX", first + "_DBK_02.CDX");
+  return store::CopySecondJournalTable([&ctx](const std::string& message) { convert::ReportError(ctx, message); },
+                                       workingFolder, newerIndex, ctx.language);
 }
 
 }  // namespace run

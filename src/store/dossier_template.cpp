@@ -1,11 +1,14 @@
 #include "store/dossier_template.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 #include "base/path.h"
 #include "base/text.h"
+#include "store/engine/file_lock.h"
 #include "store/file_operations.h"
 #include "store/templates/template_resources.h"
 
@@ -36,11 +39,14 @@ void reportIn(const FailureReport& report, const std::string& language, const st
   if (report) report(language == "F" ? fr : nl);
 }
 
-bool writeFile(const fs::path& file, std::string_view bytes) {
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  return static_cast<bool>(out);
+// The reason when the file cannot be written whole.
+std::error_code writeFile(const fs::path& file, std::string_view bytes) {
+  std::FILE* out = openFile(file, "wb");
+  if (!out) return std::error_code(errno, std::generic_category());
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size() && std::fflush(out) == 0;
+  const int writeError = errno;
+  if (std::fclose(out) != 0 || !written) return std::error_code(written ? errno : writeError, std::generic_category());
+  return {};
 }
 
 // Removes the files of an existing folder (sub-folders stay), or creates the folder.
@@ -55,6 +61,28 @@ bool emptyOrCreate(const fs::path& folder) {
 }
 
 }  // namespace
+
+std::vector<std::string> reportFileNames(const std::string& name) {
+  return {name + "_MIGRATION.json", name + "_MIGRATION.txt"};
+}
+
+std::vector<std::string> dossierFileNames(const std::string& name, bool twoYears, bool withReport) {
+  std::vector<std::string> files;
+  for (const char* t : kTemplateOrder) {
+    const std::string table = t;
+    files.push_back(name + "_" + table + ".DBF");
+    if (table != "DIC") files.push_back(name + "_" + table + ".CDX");
+    if (table == "MEMO") files.push_back(name + "_MEMO.FPT");
+  }
+  if (twoYears) {
+    files.push_back(name + "_DBK_02.DBF");
+    files.push_back(name + "_DBK_02.CDX");
+  }
+  if (withReport)
+    for (const std::string& report : reportFileNames(name)) files.push_back(report);
+  std::sort(files.begin(), files.end());
+  return files;
+}
 
 std::vector<std::string> templateNamesFor(const std::string& language) {
   std::vector<std::string> names;
@@ -79,10 +107,10 @@ bool CreateTemplateDossier(const FailureReport& report, const std::string& kestr
       std::optional<std::string_view> bytes = templates::findResource(type, name);
       if (!bytes) continue;
       const std::string fileName = "VIDE_" + name + "." + type;  // template names are upper case
-      if (!writeFile(folder / fileName, *bytes)) {
+      if (const std::error_code why = writeFile(folder / fileName, *bytes)) {
         const std::string shown = join(folderText, fileName);
-        reportIn(report, language, "Impossible d'écrire le fichier " + shown + " du dossier modèle",
-               "Onmogelijk om het bestand " + shown + " van het sjabloondossier te schrijven");
+        reportIn(report, language, "Impossible d'écrire le fichier " + shown + " du dossier modèle : " + reasonText(why, "F"),
+                 "Onmogelijk om het bestand " + shown + " van het sjabloondossier te schrijven: " + reasonText(why, "N"));
         return false;
       }
     }
@@ -103,26 +131,33 @@ WorkingDossier workingDossier(const std::string& kestrelFolder, int bookYearInde
   return w;
 }
 
-WorkingDossier PrepareWorkingDossier(const FailureReport& report, const std::string& kestrelFolder, int bookYearIndex) {
-  WorkingDossier w = workingDossier(kestrelFolder, bookYearIndex);
+bool PrepareWorkingDossier(const FailureReport& report, const std::string& kestrelFolder, int bookYearIndex,
+                           const std::string& language) {
+  const WorkingDossier w = workingDossier(kestrelFolder, bookYearIndex);
+  auto failed = [&](const char* action, const FileError& error) {
+    if (report) report(fileErrorMessage(action, error, language));
+    return false;
+  };
+  FileError error;
   std::error_code ec;
-  if (fs::is_directory(nativePath(w.folder), ec)) MyFileDelete(report, w.folder);
-  MyFileCopy(report, join(join(kestrelFolder, "VIDE"), "*.*"), w.folder);
-  PwhFileRename(report, join(w.folder, ""), "VIDE_", w.name + "_");
-  return w;
+  if (fs::is_directory(nativePath(w.folder), ec) && !MyFileDelete(nullptr, w.folder, &error)) return failed("delete", error);
+  if (!MyFileCopy(nullptr, join(join(kestrelFolder, "VIDE"), "*.*"), w.folder, true, &error)) return failed("copy", error);
+  if (!PwhFileRename(nullptr, join(w.folder, ""), "VIDE_", w.name + "_", &error)) return failed("rename", error);
+  return true;
 }
 
-void CopySecondJournalTable(const FailureReport& report, const std::string& kestrelFolder, int bookYearIndex) {
+bool CopySecondJournalTable(const FailureReport& report, const std::string& kestrelFolder, int bookYearIndex,
+                            const std::string& language) {
   WorkingDossier from = workingDossier(kestrelFolder, bookYearIndex);
   WorkingDossier to = workingDossier(kestrelFolder, bookYearIndex - 1);
-  for (const char* ext : {".DBF", ".CDX"}) MyFileCopy(report, from.prefix + "_DBK_01" + ext, to.prefix + "_DBK_02" + ext);
-}
-
-void PlaceDossier(const FailureReport& report, const std::string& kestrelFolder, int bookYearIndex, const std::string& dossierName) {
-  WorkingDossier w = workingDossier(kestrelFolder, bookYearIndex);
-  const std::string target = join(kestrelFolder, dossierName);
-  MyFileCopy(report, join(w.folder, "*.*"), target);
-  PwhFileRename(report, join(target, ""), w.name, dossierName);
+  for (const char* ext : {".DBF", ".CDX"}) {
+    FileError error;
+    if (!MyFileCopy(nullptr, from.prefix + "_DBK_01" + ext, to.prefix + "_DBK_02" + ext, true, &error)) {
+      if (report) report(fileErrorMessage("copy", error, language));
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace store

@@ -2,15 +2,20 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <memory>
 #include <set>
 #include <system_error>
 #include <vector>
 
 #include "base/text.h"
+#include "store/engine/file_lock.h"
 #include "store/engine/path_case.h"
 
 namespace fs = std::filesystem;
@@ -20,6 +25,14 @@ namespace {
 
 void fail(const FailureReport& report) {
   if (report) report(kFileOperationError);
+}
+
+// Reports the failure and keeps its file and reason for a caller that asked.
+bool failed(const FailureReport& report, FileError* error, const fs::path& file, std::error_code reason) {
+  if (!reason) reason = std::make_error_code(std::errc::no_such_file_or_directory);
+  if (error) *error = FileError{file.string(), reason};
+  fail(report);
+  return false;
 }
 
 // Windows wildcard match, letter case ignored; "*.*" also matches names without a dot.
@@ -49,6 +62,26 @@ bool wildcardMatch(const std::string& pattern, const std::string& name) {
 std::string lastComponent(const std::string& text) {
   size_t cut = text.find_last_of("\\/");
   return cut == std::string::npos ? text : text.substr(cut + 1);
+}
+
+// Copies the bytes of one file over another. The library's copy reports a
+// full disk as an input/output error; this one keeps the system's reason.
+std::error_code copyFileContents(const fs::path& from, const fs::path& to) {
+  auto lastError = [] { return std::error_code(errno ? errno : EIO, std::generic_category()); };
+  std::error_code ec;
+  if (fs::equivalent(from, to, ec)) return std::make_error_code(std::errc::file_exists);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(openFile(from, "rb"), &std::fclose);
+  if (!in) return lastError();
+  std::FILE* out = openFile(to, "wb");
+  if (!out) return lastError();
+  std::vector<char> buffer(1 << 20);
+  std::error_code why;
+  for (size_t n; !why && (n = std::fread(buffer.data(), 1, buffer.size(), in.get())) > 0;)
+    if (std::fwrite(buffer.data(), 1, n, out) != n) why = lastError();
+  if (!why && std::ferror(in.get())) why = lastError();
+  if (!why && std::fflush(out) != 0) why = lastError();
+  if (std::fclose(out) != 0 && !why) why = lastError();
+  return why;
 }
 
 bool hasWildcard(const std::string& s) { return s.find_first_of("*?") != std::string::npos; }
@@ -113,28 +146,29 @@ std::string deletionDate() {
   return text;
 }
 
-bool moveAcross(const fs::path& from, const fs::path& to) {
+std::error_code moveAcross(const fs::path& from, const fs::path& to) {
   std::error_code ec;
   fs::rename(from, to, ec);
-  if (!ec) return true;
+  if (!ec) return ec;
   // Another file system: copy, then remove the original.
   fs::copy(from, to, fs::copy_options::recursive, ec);
   if (ec) {
-    fs::remove_all(to, ec);
-    return false;
+    std::error_code ignored;
+    fs::remove_all(to, ignored);
+    return ec;
   }
   fs::remove_all(from, ec);
-  return !ec;
+  return ec;
 }
 
 // Moves one file or folder to the user's trash (freedesktop layout), or removes
-// it when the user has no trash folder.
-bool discard(const fs::path& item) {
+// it when the user has no trash folder. The reason when it could not.
+std::error_code discard(const fs::path& item) {
   std::error_code ec;
   fs::path trash = trashHome();
   if (trash.empty() || !fs::is_directory(trash, ec)) {
     fs::remove_all(item, ec);
-    return !ec;
+    return ec;
   }
   fs::create_directories(trash / "files", ec);
   fs::create_directories(trash / "info", ec);
@@ -145,16 +179,15 @@ bool discard(const fs::path& item) {
     if (fs::exists(info, ec) || fs::exists(trash / "files" / name, ec)) continue;
     {
       std::ofstream out(info, std::ios::binary);
-      if (!out) return false;
-      out << "[Trash Info]\nPath=" << urlEscape(fs::absolute(item).generic_string())
-          << "\nDeletionDate=" << deletionDate() << "\n";
-      if (!out) return false;
+      if (out) out << "[Trash Info]\nPath=" << urlEscape(fs::absolute(item).generic_string())
+                   << "\nDeletionDate=" << deletionDate() << "\n";
+      if (!out) return std::make_error_code(std::errc::io_error);
     }
-    if (moveAcross(item, trash / "files" / name)) return true;
-    fs::remove(info, ec);
-    return false;
+    const std::error_code moved = moveAcross(item, trash / "files" / name);
+    if (moved) fs::remove(info, ec);
+    return moved;
   }
-  return false;
+  return std::make_error_code(std::errc::file_exists);
 }
 
 fs::path freeName(const fs::path& wanted) {
@@ -169,12 +202,13 @@ fs::path freeName(const fs::path& wanted) {
 
 // Moves `source` to `destination`, or beside it under a free name when that
 // exists; the path it ended at, empty after a failure (reported).
-fs::path renameToFreeName(const FailureReport& report, const std::string& source, const std::string& destination) {
+fs::path renameToFreeName(const FailureReport& report, const std::string& source, const std::string& destination,
+                          FileError* error) {
   fs::path from = nativePath(source);
   fs::path to = nativePath(destination);
   std::error_code ec;
   if (!fs::exists(from, ec)) {
-    fail(report);
+    failed(report, error, from, ec);
     return {};
   }
   if (fs::exists(to, ec) && fs::equivalent(from, to, ec)) {
@@ -186,7 +220,7 @@ fs::path renameToFreeName(const FailureReport& report, const std::string& source
   if (!to.parent_path().empty()) fs::create_directories(to.parent_path(), ec);
   fs::rename(from, to, ec);
   if (ec) {
-    fail(report);
+    failed(report, error, from, ec);
     return {};
   }
   return to;
@@ -202,57 +236,100 @@ fs::path nativePath(const std::string& text) {
   return resolveCase(fs::path(s));
 }
 
-bool MyFileCopy(const FailureReport& report, const std::string& source, const std::string& destination, bool /*overwrite*/) {
+std::string reasonText(const std::error_code& reason, const std::string& language) {
+  const bool fr = language == "F";
+  const std::error_condition c = reason.default_error_condition();
+  using E = std::errc;
+  if (c == E::no_space_on_device || c == E::file_too_large)
+    return fr ? "le disque est plein" : "de schijf is vol";
+  if (c == E::read_only_file_system)
+    return fr ? "le disque n'accepte que la lecture" : "de schijf is alleen-lezen";
+  if (c == E::permission_denied || c == E::operation_not_permitted)
+    return fr ? "l'accès est refusé" : "de toegang is geweigerd";
+  if (c == E::file_exists || c == E::directory_not_empty || c == E::is_a_directory || c == E::not_a_directory)
+    return fr ? "un fichier ou un dossier du même nom est dans le chemin"
+              : "een bestand of map met dezelfde naam staat in de weg";
+  if (c == E::no_such_file_or_directory) return fr ? "le fichier n'existe pas" : "het bestand bestaat niet";
+  if (c == E::filename_too_long) return fr ? "le chemin est trop long" : "het pad is te lang";
+  if (c == E::device_or_resource_busy || c == E::text_file_busy)
+    return fr ? "le fichier est utilisé par un autre programme" : "het bestand is in gebruik door een ander programma";
+  if (c == E::io_error) return fr ? "erreur de lecture ou d'écriture du disque" : "lees- of schrijffout op de schijf";
+  if (c == E::cross_device_link)
+    return fr ? "la destination est sur un autre disque" : "de bestemming staat op een andere schijf";
+  return (fr ? "erreur système " : "systeemfout ") + std::to_string(reason.value());
+}
+
+std::string fileErrorMessage(const std::string& action, const FileError& error, const std::string& language) {
+  struct Sentence {
+    const char *action, *fr, *nl;  // the file goes where "{}" is
+  };
+  static const Sentence sentences[] = {
+      {"copy", "Impossible de copier le fichier {}", "Het bestand {} kan niet gekopieerd worden"},
+      {"rename", "Impossible de renommer le fichier {}", "Het bestand {} kan niet hernoemd worden"},
+      {"delete", "Impossible de supprimer {}", "{} kan niet verwijderd worden"},
+      {"write", "Impossible d'écrire le fichier {}", "Het bestand {} kan niet geschreven worden"},
+      {"create", "Impossible de créer le dossier {}", "De map {} kan niet aangemaakt worden"},
+      {"move", "Impossible de mettre le dossier en place dans {}", "Het dossier kan niet in {} geplaatst worden"}};
+  const Sentence* sentence = &sentences[0];
+  for (const Sentence& s : sentences)
+    if (action == s.action) sentence = &s;
+  std::string text = language == "F" ? sentence->fr : sentence->nl;
+  text.replace(text.find("{}"), 2, error.file);
+  return text + (language == "F" ? " : " : ": ") + reasonText(error.reason, language) + ".";
+}
+
+std::string fullDiskNote(const std::string& path, const std::string& language) {
+  constexpr std::uintmax_t kNoRoomLeft = 64 * 1024;
+  std::error_code ec;
+  const fs::space_info space = fs::space(nativePath(path), ec);
+  if (ec || space.available >= kNoRoomLeft) return {};
+  return language == "F" ? " Le disque est plein." : " De schijf is vol.";
+}
+
+bool MyFileCopy(const FailureReport& report, const std::string& source, const std::string& destination,
+                bool /*overwrite*/, FileError* error) {
   Source src = splitSource(source);
   fs::path dest = nativePath(destination);
   std::error_code ec;
   std::vector<fs::path> files;
   bool intoFolder = true;
   if (src.pattern.empty()) {
-    if (!fs::is_regular_file(src.single, ec)) {
-      fail(report);
-      return false;
-    }
+    if (!fs::is_regular_file(src.single, ec)) return failed(report, error, src.single, ec);
     files.push_back(src.single);
     intoFolder = fs::is_directory(dest, ec);
   } else {
     files = matchingFiles(src.folder, src.pattern);
-    if (files.empty()) {
-      fail(report);
-      return false;
-    }
+    if (files.empty()) return failed(report, error, src.folder / src.pattern, {});
   }
   fs::path folder = intoFolder ? dest : dest.parent_path();
-  if (!folder.empty()) fs::create_directories(folder, ec);
-  bool ok = true;
+  if (!folder.empty() && !fs::create_directories(folder, ec) && ec) return failed(report, error, folder, ec);
   for (const fs::path& f : files) {
     fs::path target = intoFolder ? dest / f.filename() : dest;
-    if (!fs::copy_file(f, target, fs::copy_options::overwrite_existing, ec)) ok = false;
+    if ((ec = copyFileContents(f, target))) return failed(report, error, target, ec);
   }
-  if (!ok) fail(report);
-  return ok;
+  return true;
 }
 
-bool MyFileDelete(const FailureReport& report, const std::string& source) {
+bool MyFileDelete(const FailureReport& report, const std::string& source, FileError* error) {
   Source src = splitSource(source);
   std::error_code ec;
-  bool ok = true;
   if (src.pattern.empty()) {
-    ok = fs::exists(src.single, ec) && discard(src.single);
-  } else {
-    for (const fs::path& f : matchingFiles(src.folder, src.pattern)) ok = discard(f) && ok;
+    if (!fs::exists(src.single, ec)) return failed(report, error, src.single, ec);
+    ec = discard(src.single);
+    return ec ? failed(report, error, src.single, ec) : true;
   }
-  if (!ok) fail(report);
-  return ok;
+  for (const fs::path& f : matchingFiles(src.folder, src.pattern))
+    if ((ec = discard(f))) return failed(report, error, f, ec);
+  return true;
 }
 
 bool MyFileRename(const FailureReport& report, const std::string& source, const std::string& destination, bool /*overwrite*/) {
-  return !renameToFreeName(report, source, destination).empty();
+  return !renameToFreeName(report, source, destination, nullptr).empty();
 }
 
-void PwhFileRename(const FailureReport& report, const std::string& path, const std::string& oldPrefix,
-                   const std::string& newPrefix) {
-  if (oldPrefix.empty()) return;
+bool PwhFileRename(const FailureReport& report, const std::string& path, const std::string& oldPrefix,
+                   const std::string& newPrefix, FileError* error) {
+  if (oldPrefix.empty()) return true;
   fs::path folder = nativePath(path);
   std::set<std::string> renamed;  // names this call produced: never renamed again
   for (;;) {
@@ -266,13 +343,13 @@ void PwhFileRename(const FailureReport& report, const std::string& path, const s
         newName += name.substr(at, hit - at) + newPrefix;
       if (at == 0) continue;  // only a case-insensitive match: nothing to replace
       newName += name.substr(at);
-      fs::path done = renameToFreeName(report, (folder / name).string(), (folder / newName).string());
-      if (done.empty()) break;
+      fs::path done = renameToFreeName(report, (folder / name).string(), (folder / newName).string(), error);
+      if (done.empty()) return false;
       renamed.insert(done.filename().string());
       changed = true;
       break;  // start again from the first match, as the listing changed
     }
-    if (!changed) return;
+    if (!changed) return true;
   }
 }
 

@@ -82,8 +82,8 @@ class Marlin2Kestrel : public CliTest {
     EXPECT_EQ(counts.size(), 16u);
     EXPECT_GE(counts["ACME_ACF.DBF"], static_cast<long>(source.size()));
 
-    const auto ids = dbfreadColumn(dossier / "ACME_PARAM.DBF", "ID");
-    const auto values = dbfreadColumn(dossier / "ACME_PARAM.DBF", "VALUE");
+    const auto ids = dbfreadRows(dossier / "ACME_PARAM.DBF", {"ID"});
+    const auto values = dbfreadRows(dossier / "ACME_PARAM.DBF", {"VALUE"});
     auto param = [&](const std::string& id) {
       auto at = std::find(ids.begin(), ids.end(), id);
       return at == ids.end() ? std::string("(missing)") : values[static_cast<std::size_t>(at - ids.begin())];
@@ -98,7 +98,7 @@ class Marlin2Kestrel : public CliTest {
     for (auto& a : source) longest = std::max(longest, a.size());
     EXPECT_EQ(length, static_cast<int>(std::clamp<std::size_t>(longest, 4, 8)));
 
-    const auto numbers = dbfreadColumn(dossier / "ACME_ACF.DBF", "NUMBER");
+    const auto numbers = dbfreadRows(dossier / "ACME_ACF.DBF", {"NUMBER"});
     std::set<std::string> inDossier(numbers.begin(), numbers.end());
     for (auto& a : source)
       EXPECT_TRUE(inDossier.count(convert::NormalizeAccount(a, static_cast<int16_t>(length)))) << a;
@@ -131,14 +131,14 @@ TEST_F(Marlin2Kestrel, AllMasterDataWithCategoryCodesShortened) {
   std::set<std::string> expected, found;
   for (auto& id : sourceColumn(db, "D_AcctCustomer", "CustID")) expected.insert("1/" + id);
   for (auto& id : sourceColumn(db, "D_AcctSupplier", "SUPPID")) expected.insert("2/" + id);
-  const auto csfTypes = dbfreadColumn(dossier / "ACME_CSF.DBF", "TYPE");
-  const auto csfNumbers = dbfreadColumn(dossier / "ACME_CSF.DBF", "NUMBER");
+  const auto csfTypes = dbfreadRows(dossier / "ACME_CSF.DBF", {"TYPE"});
+  const auto csfNumbers = dbfreadRows(dossier / "ACME_CSF.DBF", {"NUMBER"});
   for (std::size_t i = 0; i < csfTypes.size() && i < csfNumbers.size(); ++i) found.insert(csfTypes[i] + "/" + csfNumbers[i]);
   EXPECT_EQ(found, expected);
   EXPECT_EQ(csfNumbers.size(), expected.size());
   // Long category codes get a short code of their first four characters and a digit.
-  const auto types = dbfreadColumn(dossier / "ACME_TABLE.DBF", "TTYPE");
-  const auto codes = dbfreadColumn(dossier / "ACME_TABLE.DBF", "TID");
+  const auto types = dbfreadRows(dossier / "ACME_TABLE.DBF", {"TTYPE"});
+  const auto codes = dbfreadRows(dossier / "ACME_TABLE.DBF", {"TID"});
   std::set<std::string> rows;
   for (std::size_t i = 0; i < types.size() && i < codes.size(); ++i) rows.insert(types[i] + "/" + codes[i]);
   for (const char* row : {"CATCUS/GROS0", "CATCUS/GROS1", "CATCUS/PME", "CATSUP/TRAN0", "PAYCODE/CASH1", "PAYCODE/CASH2"})

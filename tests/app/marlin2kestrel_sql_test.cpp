@@ -55,26 +55,26 @@ TEST_F(SqlEdition, MasterDataImportInFrenchAndDutch) {
   EXPECT_EQ(check.status, 0) << check.output;
   auto counts = dbfreadCounts(kestrel / "ACME");
   EXPECT_EQ(counts.size(), 16u);
-  const auto ids = dbfreadColumn(kestrel / "ACME" / "ACME_PARAM.DBF", "ID");
-  const auto values = dbfreadColumn(kestrel / "ACME" / "ACME_PARAM.DBF", "VALUE");
+  const auto ids = dbfreadRows(kestrel / "ACME" / "ACME_PARAM.DBF", {"ID"});
+  const auto values = dbfreadRows(kestrel / "ACME" / "ACME_PARAM.DBF", {"VALUE"});
   auto at = std::find(ids.begin(), ids.end(), "Socname");
   ASSERT_NE(at, ids.end());
   EXPECT_EQ(values[static_cast<std::size_t>(at - ids.begin())], "Société Démo Marlin 001");
   // The same source gives the same accounts as the Access edition of the sample.
-  auto numbers = dbfreadColumn(kestrel / "ACME" / "ACME_ACF.DBF", "NUMBER");
+  auto numbers = dbfreadRows(kestrel / "ACME" / "ACME_ACF.DBF", {"NUMBER"});
 
   fs::remove_all(kestrel);
   fs::create_directories(kestrel);
   Ran nl = importSql("--language N --company 001 --master-only --accounts", env["M2K_SQL_ADMIN_PASSWORD"]);
   ASSERT_EQ(nl.status, 0) << nl.output;
   EXPECT_NE(nl.output.find("Import OK!"), std::string::npos);
-  EXPECT_EQ(dbfreadColumn(kestrel / "ACME" / "ACME_ACF.DBF", "NUMBER"), numbers);
+  EXPECT_EQ(dbfreadRows(kestrel / "ACME" / "ACME_ACF.DBF", {"NUMBER"}), numbers);
 
   fs::remove_all(kestrel);
   fs::create_directories(kestrel);
   Ran access = import("--source-folder " + shellQuoted(sample("access-prefixed")) + " --company 001 --master-only --accounts");
   ASSERT_EQ(access.status, 0) << access.output;
-  EXPECT_EQ(dbfreadColumn(kestrel / "ACME" / "ACME_ACF.DBF", "NUMBER"), numbers);
+  EXPECT_EQ(dbfreadRows(kestrel / "ACME" / "ACME_ACF.DBF", {"NUMBER"}), numbers);
 }
 
 // The full import reconciles with the source read through the server, and
@@ -85,7 +85,7 @@ TEST_F(SqlEdition, FullImportReconcilesLikeTheAccessEdition) {
   ASSERT_EQ(sql.status, 0) << sql.output;
   const auto fromSql = reportLines({kestrel / "ACME" / "ACME_MIGRATION.json"});
   EXPECT_NE(std::find(fromSql.begin(), fromSql.end(), "outcome|import|succeeded|0"), fromSql.end());
-  EXPECT_FALSE(has(fromSql, "difference|"));
+  EXPECT_FALSE(hasLine(fromSql, "difference|"));
 
   fs::remove_all(kestrel);
   fs::create_directories(kestrel);

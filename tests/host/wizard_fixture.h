@@ -5,23 +5,21 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <random>
 #include <string>
 
 #include "base/recording_ui.h"
 #include "host/wizard.h"
 #include "support/memory_source.h"
+#include "support/scratch_folder.h"
 
 namespace fs = std::filesystem;
 
 class WizardTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root = fs::temp_directory_path() / ("m2k_host_" + std::to_string(std::random_device{}()));
-    fs::create_directories(root);
+    root = scratch.path();
     ini = (root / "Marlin2KS.ini").string();
   }
-  void TearDown() override { fs::remove_all(root); }
 
   // The Access company list and SQL lists come from these.
   run::Services services() {
@@ -55,6 +53,7 @@ class WizardTest : public ::testing::Test {
       common.tables["SOCIETYLIST"].rows.push_back({id, name.empty() ? base::Value::null() : base::Value::ofText(name)});
   }
 
+  testing_support::ScratchFolder scratch;
   fs::path root;
   std::string ini;
   std::string separator = ".";

@@ -18,7 +18,7 @@ class StartChecks : public ImportRunTest {
     EXPECT_TRUE(w.control("cmdOk").enabled);
     EXPECT_TRUE(w.control("cboCompany").enabled);
     EXPECT_EQ(executionDone, 0);
-    EXPECT_FALSE(targetWritten());
+    EXPECT_TRUE(kestrelUntouched());
     EXPECT_FALSE(ui.busy);
   }
 };
@@ -67,7 +67,8 @@ TEST_F(StartChecks, ExistingTargetDossierIsRefusedButAnEmptyFolderIsAccepted) {
   ASSERT_EQ(messageTexts(), std::vector<std::string>{"Het pad van het bestemmingsdossier in Kestrel moet leeg zijn."});
   EXPECT_TRUE(trace.empty());
   EXPECT_EQ(fs::directory_iterator(kestrel / "ACME")->path().filename(), "acme_param.dbf");
-  EXPECT_FALSE(fs::exists(kestrel / "VIDE")) << "nothing may be written before the checks passed";
+  EXPECT_EQ(std::distance(fs::directory_iterator(kestrel), fs::directory_iterator()), 1)
+      << "nothing may be written before the checks passed";
 
   fs::remove(kestrel / "ACME" / "acme_param.dbf");
   ui.messages.clear();

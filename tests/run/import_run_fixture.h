@@ -7,7 +7,6 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <random>
 #include <set>
 #include <memory>
 #include <string>
@@ -17,7 +16,9 @@
 #include "base/text.h"
 #include "convert/entries/history_queries.h"
 #include "host/wizard.h"
+#include "store/dossier_placement.h"
 #include "support/memory_source.h"
+#include "support/scratch_folder.h"
 
 namespace fs = std::filesystem;
 using testing_support::MemorySource;
@@ -26,9 +27,7 @@ using testing_support::MemoryTable;
 class ImportRunTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root = fs::temp_directory_path() / ("m2k_run_" + std::to_string(std::random_device{}()) + "_" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root);
+    root = scratch.path();
     kestrel = root / "kestrel";
     marlin = root / "marlin";
     fs::create_directories(kestrel);
@@ -36,7 +35,6 @@ class ImportRunTest : public ::testing::Test {
     touch(marlin / "001Soc.MDB");
     company = prefixedCompany(1);
   }
-  void TearDown() override { fs::remove_all(root); }
 
   static void touch(const fs::path& p) {
     fs::create_directories(p.parent_path());
@@ -77,20 +75,29 @@ class ImportRunTest : public ::testing::Test {
       touch(fs::path(working) / "VIDE" / "VIDE_ACF.DBF");
       return true;
     };
-    s.prepareWorkingDossier = [](base::Ui*, const std::string& working, int index) {
+    s.prepareWorkingDossier = [this](base::Ui*, const std::string& working, int index, const std::string& language) {
+      calls.push_back("prepare:" + base::twoDigits(index) + ":" + language);
+      workingFolders.insert(working);
       const std::string name = "VIDE" + base::twoDigits(index);
       fs::path folder = fs::path(working) / name;
       fs::remove_all(folder);
       fs::create_directories(folder);
       for (auto& e : fs::directory_iterator(fs::path(working) / "VIDE"))
         fs::copy_file(e.path(), folder / (name + e.path().filename().string().substr(4)));
+      return true;
     };
-    s.placeDossier = [](base::Ui*, const std::string& working, int index, const std::string& dossier) {
-      const std::string name = "VIDE" + base::twoDigits(index);
-      fs::create_directories(fs::path(working) / dossier);
-      for (auto& e : fs::directory_iterator(fs::path(working) / name))
-        fs::copy_file(e.path(), fs::path(working) / dossier / (dossier + e.path().filename().string().substr(6)),
-                      fs::copy_options::overwrite_existing);
+    s.placeDossier = [this](base::Ui* shown, const store::Placement& p) {
+      placements.push_back(p);
+      if (placeProblem) {
+        shown->messageBox(*placeProblem, base::MsgButtons::Ok, base::MsgIcon::Critical, "");
+        return false;
+      }
+      const std::string name = "VIDE" + base::twoDigits(p.bookYearIndex);
+      const fs::path target = fs::path(p.kestrelFolder) / p.dossierName;
+      fs::create_directories(target);
+      for (auto& e : fs::directory_iterator(fs::path(p.workingFolder) / name))
+        fs::copy_file(e.path(), target / (p.dossierName + e.path().filename().string().substr(6)));
+      return true;
     };
     s.openAccess = [this](const std::string& file) -> std::unique_ptr<base::Source> {
       calls.push_back("openAccess:" + fs::path(file).filename().string());
@@ -161,6 +168,7 @@ class ImportRunTest : public ::testing::Test {
         trace.push_back("merge:" + std::to_string(older) + "+" + std::to_string(newer));
         // The merged result lives in the older year dossier.
         touch(fs::path(working) / ("VIDE0" + std::to_string(older)) / ("VIDE0" + std::to_string(older) + "_DBK_02.DBF"));
+        return !failing.count("merge");
       };
     }
     return s;
@@ -211,13 +219,16 @@ class ImportRunTest : public ::testing::Test {
   }
 
   bool targetWritten() const { return fs::exists(kestrel / "ACME"); }
+  // The Kestrel data folder as the run found it: empty, run folders included.
+  bool kestrelUntouched() const { return fs::is_empty(kestrel); }
 
+  testing_support::ScratchFolder scratch;
   fs::path root, kestrel, marlin;
   MemorySource company;
   std::map<std::string, MemorySource> sqlDatabases, yearDatabases;
   int lastIndex = 1;
   std::string longestAccount = "6";
-  std::optional<std::string> templateProblem;
+  std::optional<std::string> templateProblem, placeProblem;
   std::set<std::string> failing;
   // Steps that throw instead of returning, and how.
   std::map<std::string, std::function<void()>> throwing;
@@ -226,6 +237,8 @@ class ImportRunTest : public ::testing::Test {
   base::RecordingUi ui;
   std::unique_ptr<host::frmMain> form;
   std::vector<std::string> calls, trace, prefixes;
+  std::set<std::string> workingFolders;  // where the working dossiers were built
+  std::vector<store::Placement> placements;
   // Progress bar and Label8 as each step found them.
   std::map<std::string, std::pair<int, std::string>> seen;
   int executionDone = 0;

@@ -18,17 +18,27 @@ TEST_F(Passes, MasterDataOnlyMakesOnePassOnTheNewestYear) {
   EXPECT_EQ(trace, (Trace{"categories:03", "paymentCodes:03", "accountLength:03", "companyIdentity:03",
                           "customers:03", "suppliers:03", "generalAccounts:03", "bookYear:03",
                           "dossierLanguages:03"}));
-  EXPECT_EQ(prefixes.front(), (kestrel / "VIDE03" / "VIDE03").string());
+  // The working dossiers are built in a run folder of the Kestrel data folder.
+  ASSERT_EQ(workingFolders.size(), 1u);
+  const fs::path runFolder = *workingFolders.begin();
+  EXPECT_EQ(runFolder.parent_path(), kestrel);
+  EXPECT_EQ(prefixes.front(), (runFolder / "VIDE03" / "VIDE03").string());
   EXPECT_EQ(messageTexts(), Trace{"L'importation s'est déroulée correctement"});
   EXPECT_EQ(ui.messages[0].icon, base::MsgIcon::None);
   EXPECT_EQ(executionDone, 1);
   EXPECT_TRUE(w.isUnloaded());
   EXPECT_EQ(w.control("Label8").text, "Terminated...");
   EXPECT_EQ(w.control("ProgressBar1").progress, 100);
-  // The working dossier is renamed to the dossier name in the target folder.
+  // The working dossier of the year is placed under the dossier's name; the
+  // run folder goes with the run.
+  ASSERT_EQ(placements.size(), 1u);
+  EXPECT_EQ(placements[0].workingFolder, runFolder.string());
+  EXPECT_EQ(placements[0].bookYearIndex, 3);
+  EXPECT_FALSE(placements[0].twoYears);
+  EXPECT_EQ(placements[0].kestrelFolder, kestrel.string());
+  EXPECT_EQ(placements[0].dossierName, "ACME");
   EXPECT_TRUE(fs::exists(kestrel / "ACME" / "ACME_PARAM.DBF"));
-  EXPECT_TRUE(fs::exists(kestrel / "ACME" / "ACME_ACF.DBF"));
-  EXPECT_TRUE(fs::exists(kestrel / "VIDE03" / "VIDE03_ACF.DBF")) << "working dossiers stay";
+  EXPECT_EQ(std::distance(fs::directory_iterator(kestrel), fs::directory_iterator()), 1);
 }
 
 TEST_F(Passes, UntickedMasterDataIsSkipped) {
@@ -67,7 +77,33 @@ TEST_F(Passes, FullImportRunsTwoPassesThenMerges) {
                           "completeDocumentAccounts:01", "completeCurrencyAmounts:01", "merge:0+1"}));
   EXPECT_EQ(executionDone, 1);
   // The merged older year becomes the dossier.
+  ASSERT_EQ(placements.size(), 1u);
+  EXPECT_EQ(placements[0].bookYearIndex, 0);
+  EXPECT_TRUE(placements[0].twoYears);
   EXPECT_TRUE(fs::exists(kestrel / "ACME" / "ACME_DBK_02.DBF"));
+}
+
+TEST_F(Passes, FailedMergeOrPlacementIsAFailedRun) {
+  lastIndex = 1;
+  failing = {"merge"};
+  auto& w = accessWizard("N", true);
+  w.click("OptCompta");
+  w.click("cmdOk");
+  EXPECT_EQ(messageTexts(), Trace{"Er is een fout ontstaan bij het samenvoegen van de twee boekjaren."});
+  EXPECT_TRUE(placements.empty());
+  EXPECT_EQ(executionDone, 0);
+  EXPECT_FALSE(w.isUnloaded());
+  EXPECT_TRUE(w.control("cmdOk").enabled);
+  EXPECT_TRUE(kestrelUntouched());
+
+  failing.clear();
+  placeProblem = "Impossible de mettre le dossier en place dans ACME : le disque est plein.";
+  ui.messages.clear();
+  w.click("cmdOk");
+  EXPECT_EQ(messageTexts(), Trace{*placeProblem});
+  EXPECT_EQ(executionDone, 0);
+  EXPECT_FALSE(w.isUnloaded());
+  EXPECT_TRUE(kestrelUntouched()) << "the run folder goes with a failed run";
 }
 
 TEST_F(Passes, FullImportOfASingleYearNeedsNoMerge) {

@@ -65,10 +65,8 @@ class RealSourceSteps : public ::testing::TestWithParam<Edition> {
  protected:
   void SetUp() override {
     if (GetParam() == Edition::Sql) REQUIRE_SQL_SERVER();
-    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    for (char& c : name) c = c == '/' ? '.' : c;
-    prefix = testing_support::NewYearDossier("real-source." + name, 1);
-    folder = fs::path(M2K_BUILD_DIR) / "test_dossiers" / ("real-source-mdb." + name);
+    prefix = testing_support::NewYearDossier(step.folder.path() / "kestrel", 1);
+    folder = step.folder.path() / "marlin";
     step.ctx.bookYearIndex = 1;
     step.ctx.prefixedLayout = true;
     step.ctx.isVersionSql = GetParam() == Edition::Sql;

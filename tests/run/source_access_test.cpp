@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <random>
 
 #include "run/access_source.h"
 #include "run/date_text.h"
@@ -54,7 +55,7 @@ void expectTableMatchesExport(base::Source& src, const std::string& file, const 
 }  // namespace
 
 TEST(AccessSource, Jet3TablesReadAsMdbExportReadsThem) {
-  ScratchDir dir;
+  ScratchFolder dir;
   std::string file = copyFixture(dir, "nwind.mdb");
   auto src = run::openAccessSource(file);
   for (const char* t : {"Customers", "Orders", "Products", "Order Details", "Suppliers", "Shippers"})
@@ -62,7 +63,7 @@ TEST(AccessSource, Jet3TablesReadAsMdbExportReadsThem) {
 }
 
 TEST(AccessSource, NonAsciiTableNameIsFoundAndReadInAnyLetterCase) {
-  ScratchDir dir;
+  ScratchFolder dir;
   std::string file = copyFixture(dir, "nwind.mdb", "NWIND.MDB");
   auto src = run::openAccessSource(dir.file("nwind.mdb"));  // the file is found whatever the case of its name
   auto names = src->tableNames();
@@ -85,7 +86,7 @@ TEST(AccessSource, NonAsciiTableNameIsFoundAndReadInAnyLetterCase) {
 }
 
 TEST(AccessSource, JetDialectQueryMatchesAnIndependentComputation) {
-  ScratchDir dir;
+  ScratchFolder dir;
   std::string file = copyFixture(dir, "nwind.mdb");
   auto src = run::openAccessSource(file);
   auto rows = src->query(
@@ -135,7 +136,7 @@ TEST(AccessSource, JetDialectQueryMatchesAnIndependentComputation) {
 }
 
 TEST(AccessSource, Jet4DatesBefore1900AndInYear9999) {
-  ScratchDir dir;
+  ScratchFolder dir;
   std::string file = copyFixture(dir, "DateTestDatabase.mdb");
   auto src = run::openAccessSource(file);
   auto rows = src->openTable("DateTest");
@@ -163,7 +164,7 @@ TEST(AccessSource, Jet4DatesBefore1900AndInYear9999) {
 }
 
 TEST(AccessSource, RowSetMovesAndCounts) {
-  ScratchDir dir;
+  ScratchFolder dir;
   auto src = run::openAccessSource(copyFixture(dir, "nwind.mdb"));
   auto rows = src->query("SELECT ShipperID, CompanyName FROM Shippers WHERE ShipperID >= ? ORDER BY ShipperID",
                          {base::Value::ofInt(2)});
@@ -182,7 +183,7 @@ TEST(AccessSource, RowSetMovesAndCounts) {
 }
 
 TEST(AccessSource, BadFilesAndMissingTablesGiveClearErrors) {
-  ScratchDir dir;
+  ScratchFolder dir;
   auto expectError = [](const std::string& path, const std::string& fragment) {
     try {
       auto src = run::openAccessSource(path);
@@ -249,7 +250,7 @@ TEST(AccessSource, BadFilesAndMissingTablesGiveClearErrors) {
 }
 
 TEST(AccessSource, TextsDifferingOnlyInValuesGiveEachTheirOwnRows) {
-  ScratchDir dir;
+  ScratchFolder dir;
   std::string file = copyFixture(dir, "nwind.mdb");
   auto src = run::openAccessSource(file);
   auto orders = exportTable(file, "Orders");
@@ -271,7 +272,7 @@ TEST(AccessSource, TextsDifferingOnlyInValuesGiveEachTheirOwnRows) {
 }
 
 TEST(AccessSource, LargeSourcesLoadIntoATemporaryFileWithTheSameResults) {
-  ScratchDir dir;
+  ScratchFolder dir;
   std::string file = copyFixture(dir, "nwind.mdb");
   run::AccessOptions onDisk;
   onDisk.memoryLimitBytes = 0;  // every source counts as large
@@ -284,7 +285,7 @@ TEST(AccessSource, LargeSourcesLoadIntoATemporaryFileWithTheSameResults) {
 // A row that cannot be decoded fails its table with a message naming it; it
 // is never skipped, which would import the table with the row missing.
 TEST(AccessSource, UndecodableRowsFailTheTableInsteadOfVanishing) {
-  ScratchDir dir;
+  ScratchFolder dir;
   const std::string clean = copyFixture(dir, "nwind.mdb", "clean.mdb");
   auto original = run::openAccessSource(clean);
   std::map<std::string, long> rowCount;

@@ -28,7 +28,7 @@ const std::vector<jet4::Column> kAccountColumns{{"Type", Type::Integer}, {"Gener
 }  // namespace
 
 TEST(MarlinSource, LayoutAndBookYearsOfThePrefixedAccessLayout) {
-  ScratchDir dir;
+  ScratchFolder dir;
   // Both D_AcctGeneral and AcctGeneral: still the prefixed layout.
   writeTables(dir.file("01Soc.MDB"), {{"version", {{"Major", Type::Integer}, {"Minor", Type::Integer}}},
                                       {"AcctGeneral", kAccountColumns},
@@ -46,8 +46,8 @@ TEST(MarlinSource, LayoutAndBookYearsOfThePrefixedAccessLayout) {
 }
 
 TEST(MarlinSource, BookYearsOfTheOlderAccessLayoutAreFoundByFileInAnyLetterCase) {
-  ScratchDir dir;
-  const std::string key = dir.path.string() + "\\01";
+  ScratchFolder dir;
+  const std::string key = dir.path().string() + "\\01";
   EXPECT_EQ(run::lastBookYearIndexOlder(key), 0);
   EXPECT_EQ(run::perYearDatabasePath(key, 0), "");
   touch(dir.file("01A00.mdb"));
@@ -65,7 +65,7 @@ TEST(MarlinSource, BookYearsOfTheOlderAccessLayoutAreFoundByFileInAnyLetterCase)
 }
 
 TEST(MarlinSource, AccessCompanyListItemsAndCodes) {
-  ScratchDir dir;
+  ScratchFolder dir;
   {
     jet4::Database db(dir.file("COMMON.MDB"));
     auto& t = db.addTable("SOCIETYLIST", {{"SOCIETYID", Type::Long}, {"NAME", Type::Text, 60}});
@@ -149,7 +149,7 @@ const std::vector<Line> kLines{
     {9, "OD", 5, 1, 0, 1, "550000", 1, 333, ""},      {10, "OD", 5, 1, 0, 1, "499000", -1, 333, ""},
 };
 
-std::string writeYear(const ScratchDir& dir) {
+std::string writeYear(const ScratchFolder& dir) {
   std::string path = dir.file("03Soc.mdb");
   jet4::Database db(path);
   auto& h = db.addTable("A_01_Historic", kHistoricColumns);
@@ -191,7 +191,7 @@ std::string groupList() {
 }  // namespace
 
 TEST(MarlinSource, QueryTextsOfTheConversionStepsRunUnchanged) {
-  ScratchDir dir;
+  ScratchFolder dir;
   auto src = run::openAccessSource(writeYear(dir));
   const std::string nn = "01";
 
@@ -278,7 +278,7 @@ TEST(MarlinSource, QueryTextsOfTheConversionStepsRunUnchanged) {
 }
 
 TEST(MarlinSource, MemosComeBackWholeWhateverTheirLength) {
-  ScratchDir dir;
+  ScratchFolder dir;
   std::string big;
   for (int i = 0; big.size() < 1200000; ++i) big += "Ligne " + std::to_string(i) + " : état réglé 100 € — ";
   const std::string onePage(1500, 'x');

@@ -2,33 +2,21 @@
 // files, tables as the mdbtools command-line tools read them.
 #pragma once
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "support/mdb_cli.h"
+#include "support/scratch_folder.h"
 
 namespace source_test {
 
 namespace fs = std::filesystem;
 
-struct ScratchDir {
-  fs::path path;
-  ScratchDir() {
-    std::random_device rd;
-    path = fs::temp_directory_path() / ("m2k-source-" + std::to_string(rd()) + std::to_string(rd()));
-    fs::create_directories(path);
-  }
-  ~ScratchDir() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-  std::string file(const std::string& name) const { return (path / name).string(); }
-};
+using testing_support::ScratchFolder;
 
 // A copy of a shared fixture: the originals are read-only inputs.
-inline std::string copyFixture(const ScratchDir& dir, const std::string& name, const std::string& as = {}) {
-  fs::path to = dir.path / (as.empty() ? name : as);
+inline std::string copyFixture(const ScratchFolder& dir, const std::string& name, const std::string& as = {}) {
+  fs::path to = dir.path() / (as.empty() ? name : as);
   fs::copy_file(fs::path(M2K_SHARED_DIR) / "fixtures" / "mdb" / name, to, fs::copy_options::overwrite_existing);
   fs::permissions(to, fs::perms::owner_read | fs::perms::owner_write);
   return to.string();

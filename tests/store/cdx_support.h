@@ -5,35 +5,21 @@
 #include <filesystem>
 #include <fstream>
 #include <numeric>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "store/engine/cdx_file.h"
+#include "support/scratch_folder.h"
 
 namespace cdxtest {
 
 using store::cdx::TagKeys;
 using store::cdx::TagSpec;
 
-// A file in a folder of this test process alone (test processes run in
-// parallel, also from other checkouts), removed when the process ends.
+// A file in a folder of this test process alone, removed when the process ends.
 inline std::filesystem::path tempFile(const std::string& name) {
-  struct Folder {
-    std::filesystem::path path;
-    Folder() {
-      std::random_device random;
-      path = std::filesystem::temp_directory_path() /
-             ("m2k_cdx_tests_" + std::to_string(random()) + "_" + std::to_string(random()));
-      std::filesystem::create_directories(path);
-    }
-    ~Folder() {
-      std::error_code ec;
-      std::filesystem::remove_all(path, ec);
-    }
-  };
-  static const Folder folder;
-  return folder.path / name;
+  static const testing_support::ScratchFolder folder("cdx-tests");
+  return folder.path() / name;
 }
 
 // A tag whose keys (padded with blanks to keyLength) are put in the tag's

@@ -4,7 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "store/engine/sx.h"
-#include "store/scratch_folder.h"
+#include "store/templates/template_resources.h"
+#include "support/scratch_folder.h"
 
 namespace fs = std::filesystem;
 using namespace testing_support;
@@ -25,9 +26,9 @@ std::set<std::string> dossierFiles(const std::string& prefix) {
   return names;
 }
 
-uint32_t recordCount(const fs::path& dbf) {
-  std::string b = readText(dbf);
-  return uint8_t(b[4]) | uint8_t(b[5]) << 8 | uint8_t(b[6]) << 16 | uint32_t(uint8_t(b[7])) << 24;
+// The embedded template of that name, byte for byte.
+std::string templateBytes(const std::string& type, const std::string& name) {
+  return std::string(store::templates::findResource(type, name).value_or(std::string_view()));
 }
 
 class DossierTemplate : public ::testing::Test {
@@ -44,7 +45,7 @@ class DossierTemplate : public ::testing::Test {
 TEST_F(DossierTemplate, FrenchTemplateDossierHoldsThe32Files) {
   ASSERT_TRUE(store::CreateTemplateDossier(report, d.text(), "F"));
   EXPECT_EQ(namesIn(d.path() / "VIDE"), dossierFiles("VIDE"));
-  EXPECT_EQ(recordCount(d.path() / "VIDE" / "VIDE_COUNTRY.DBF"), 243u);
+  EXPECT_EQ(readText(d.path() / "VIDE" / "VIDE_COUNTRY.DBF"), templateBytes("DBF", "COUNTRY"));
   EXPECT_NE(readText(d.path() / "VIDE" / "VIDE_TABLE.DBF").find("Fran\xE7" "ais"), std::string::npos);
   EXPECT_TRUE(reported.empty());
 }
@@ -54,7 +55,8 @@ TEST_F(DossierTemplate, DutchTemplateDossierUsesTheDutchEditionsUnderPlainNames)
   std::set<std::string> names = namesIn(d.path() / "VIDE");
   EXPECT_EQ(names, dossierFiles("VIDE"));
   for (const std::string& n : names) EXPECT_EQ(n.find("NL"), std::string::npos) << n;
-  EXPECT_EQ(recordCount(d.path() / "VIDE" / "VIDE_COUNTRY.DBF"), 245u);
+  EXPECT_EQ(readText(d.path() / "VIDE" / "VIDE_COUNTRY.DBF"), templateBytes("DBF", "COUNTRYNL"));
+  EXPECT_EQ(readText(d.path() / "VIDE" / "VIDE_COUNTRY.CDX"), templateBytes("CDX", "COUNTRYNL"));
   EXPECT_NE(readText(d.path() / "VIDE" / "VIDE_COUNTRY.DBF").find("BELGI\xCB"), std::string::npos);
   EXPECT_NE(readText(d.path() / "VIDE" / "VIDE_DBK_01.DBF").find("VERKOOPDAGBOEK"), std::string::npos);
   EXPECT_TRUE(reported.empty());
@@ -107,8 +109,8 @@ TEST_F(DossierTemplate, TemplateThatCannotBeWrittenStopsWithAMessageInTheDossier
   fs::create_directories(d.path() / "VIDE" / "VIDE_ACF.CDX");
   EXPECT_FALSE(store::CreateTemplateDossier(report, d.text(), "F"));
   ASSERT_EQ(reported.size(), 1u);
-  EXPECT_EQ(reported[0],
-            "Impossible d'écrire le fichier " + (d.path() / "VIDE" / "VIDE_ACF.CDX").string() + " du dossier modèle");
+  EXPECT_EQ(reported[0], "Impossible d'écrire le fichier " + (d.path() / "VIDE" / "VIDE_ACF.CDX").string() +
+                            " du dossier modèle : un fichier ou un dossier du même nom est dans le chemin");
 
   // The Kestrel data folder is a file: no template folder can be made.
   writeText(d.path() / "file", "x");
@@ -125,7 +127,8 @@ TEST_F(DossierTemplate, WorkingDossierIsRebuiltWholeFromTheTemplate) {
   writeText(d.path() / "VIDE02" / "VIDE02_ACF.DBF", "stale");
   writeText(d.path() / "VIDE02" / "sub" / "x.txt", "old");
 
-  store::WorkingDossier w = store::PrepareWorkingDossier(report, d.text(), 2);
+  ASSERT_TRUE(store::PrepareWorkingDossier(report, d.text(), 2, "F"));
+  store::WorkingDossier w = store::workingDossier(d.text(), 2);
   EXPECT_EQ(w.name, "VIDE02");
   // Given with backslashes, the strings come back in this platform's form.
   EXPECT_EQ(w.folder, (d.path() / "VIDE02").string());
@@ -142,24 +145,27 @@ TEST_F(DossierTemplate, WorkingDossierIsRebuiltWholeFromTheTemplate) {
   EXPECT_EQ(store::sx_QueryRecCount(), 9);
 }
 
-TEST_F(DossierTemplate, FinishedTwoYearDossierGetsTheSecondJournalTableAndItsOwnName) {
+TEST_F(DossierTemplate, SecondJournalTableOfATwoYearDossier) {
   ASSERT_TRUE(store::CreateTemplateDossier(report, d.text(), "F"));
-  store::PrepareWorkingDossier(report, d.text(), 0);
-  store::PrepareWorkingDossier(report, d.text(), 1);
+  ASSERT_TRUE(store::PrepareWorkingDossier(report, d.text(), 0, "F"));
+  ASSERT_TRUE(store::PrepareWorkingDossier(report, d.text(), 1, "F"));
   writeText(d.path() / "VIDE01" / "VIDE01_DBK_01.DBF", "journals of year 1");
-  store::CopySecondJournalTable(report, d.text(), 1);
+  ASSERT_TRUE(store::CopySecondJournalTable(report, d.text(), 1, "F"));
   EXPECT_EQ(readText(d.path() / "VIDE00" / "VIDE00_DBK_02.DBF"), "journals of year 1");
   EXPECT_TRUE(fs::exists(d.path() / "VIDE00" / "VIDE00_DBK_02.CDX"));
-
-  store::PlaceDossier(report, d.text(), 0, "ACME");
-  std::set<std::string> expected = dossierFiles("ACME");
-  expected.insert("ACME_DBK_02.DBF");
-  expected.insert("ACME_DBK_02.CDX");
-  EXPECT_EQ(namesIn(d.path() / "ACME"), expected);
-  EXPECT_EQ(readText(d.path() / "ACME" / "ACME_DBK_02.DBF"), "journals of year 1");
-  // The template and working dossiers stay beside the finished one.
-  EXPECT_EQ(namesIn(d.path() / "VIDE"), dossierFiles("VIDE"));
+  std::set<std::string> twoYears = dossierFiles("VIDE00");
+  twoYears.insert({"VIDE00_DBK_02.DBF", "VIDE00_DBK_02.CDX"});
+  EXPECT_EQ(namesIn(d.path() / "VIDE00"), twoYears);
+  const auto listed = store::dossierFileNames("VIDE00", true);
+  EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()), twoYears);
   EXPECT_TRUE(reported.empty());
+
+  // A copy that fails names the file and the reason, in the dossier language.
+  fs::remove(d.path() / "VIDE01" / "VIDE01_DBK_01.CDX");
+  EXPECT_FALSE(store::CopySecondJournalTable(report, d.text(), 1, "N"));
+  ASSERT_EQ(reported.size(), 1u);
+  EXPECT_EQ(reported[0], "Het bestand " + (d.path() / "VIDE01" / "VIDE01_DBK_01.CDX").string() +
+                             " kan niet gekopieerd worden: het bestand bestaat niet.");
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <random>
 
 #include "engine_support.h"
-#include "scratch_folder.h"
+#include "support/scratch_folder.h"
 #include "store/engine/codepage.h"
 #include "store/engine/expression.h"
 

@@ -2,7 +2,7 @@
 // case of accented letters, file names matched whatever their letter case.
 #include <gtest/gtest.h>
 
-#include "scratch_folder.h"
+#include "support/scratch_folder.h"
 #include "store/engine/codepage.h"
 #include "store/engine/field.h"
 #include "store/engine/path_case.h"

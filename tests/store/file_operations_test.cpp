@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "store/scratch_folder.h"
+#include "support/scratch_folder.h"
 
 namespace fs = std::filesystem;
 using namespace testing_support;

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "engine_support.h"
-#include "scratch_folder.h"
+#include "support/scratch_folder.h"
 #include "store/engine/sx.h"
 
 using enginetest::closeTable;

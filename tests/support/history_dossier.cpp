@@ -14,22 +14,16 @@ namespace testing_support {
 
 namespace fs = std::filesystem;
 
-std::string NewYearDossier(const std::string& testName, int index, const std::string& language,
-                           const std::string& folder) {
+std::string NewYearDossier(const std::filesystem::path& folder, int index, const std::string& language) {
   store::sx_SetDateFormat(3);
   store::sx_SetCentury(-1);
   store::sx_SetEpoch(1960);
   store::sx_CloseAll();
-  std::string root = folder;
-  if (root.empty()) {
-    fs::path p = fs::path(M2K_BUILD_DIR) / "test_dossiers" / ("history." + testName);
-    fs::remove_all(p);
-    fs::create_directories(p);
-    root = p.string();
-  }
+  const std::string root = folder.string();
   const auto report = [](const std::string& message) { ADD_FAILURE() << message; };
   if (!fs::exists(fs::path(root) / "VIDE")) EXPECT_TRUE(store::CreateTemplateDossier(report, root, language));
-  return store::PrepareWorkingDossier(report, root, index).prefix;
+  EXPECT_TRUE(store::PrepareWorkingDossier(report, root, index, language));
+  return store::workingDossier(root, index).prefix;
 }
 
 std::vector<Record> ReadTable(const std::string& file) {
@@ -86,6 +80,16 @@ void AppendRecords(const std::string& file, const std::vector<Record>& records) 
 const Record* FindRecord(const std::vector<Record>& rows, const std::string& field, const std::string& value) {
   auto it = std::find_if(rows.begin(), rows.end(), [&](const Record& r) { return r.at(field) == value; });
   return it == rows.end() ? nullptr : &*it;
+}
+
+std::string FieldOf(const std::vector<Record>& rows, const std::string& field, const std::string& value,
+                    const std::string& wanted) {
+  const Record* r = FindRecord(rows, field, value);
+  if (!r) {
+    ADD_FAILURE() << "no record with " << field << " " << value;
+    return "<no record with " + field + " " + value + ">";
+  }
+  return r->at(wanted);
 }
 
 StepContext::StepContext(const std::string& language) {

@@ -2,6 +2,7 @@
 // tests, their tables read back and filled through the engine, and a run
 // context that collects messages instead of showing them.
 #pragma once
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -9,15 +10,14 @@
 
 #include "base/recording_ui.h"
 #include "base/run_context.h"
+#include "support/scratch_folder.h"
 
 namespace testing_support {
 
 // A working dossier VIDE{index} made from the templates in `language` inside
-// `folder` (a fresh folder under the build tree named after the test when
-// empty); returns its dossier path prefix, written with backslashes as the
-// run writes it.
-std::string NewYearDossier(const std::string& testName, int index, const std::string& language = "F",
-                           const std::string& folder = "");
+// `folder` (a test's scratch folder; the template dossier is written there
+// first when missing); returns its dossier path prefix.
+std::string NewYearDossier(const std::filesystem::path& folder, int index, const std::string& language = "F");
 
 // Every live record of a table, fields by upper-case name: text with its
 // trailing blanks removed, numbers as the engine's text, dates dd/mm/yyyy,
@@ -27,6 +27,10 @@ std::vector<Record> ReadTable(const std::string& file);
 double Number(const Record& r, const std::string& field);
 // The first record whose `field` holds `value`; null when there is none.
 const Record* FindRecord(const std::vector<Record>& rows, const std::string& field, const std::string& value);
+// `wanted` of the first record whose `field` holds `value`; when there is no
+// such record the test fails and the text says so.
+std::string FieldOf(const std::vector<Record>& rows, const std::string& field, const std::string& value,
+                    const std::string& wanted);
 // Appends records (text fields only).
 void AppendRecords(const std::string& file, const std::vector<Record>& records);
 
@@ -35,6 +39,7 @@ void AppendRecords(const std::string& file, const std::vector<Record>& records);
 // in `ui`.
 struct StepContext {
   explicit StepContext(const std::string& language = "F");
+  ScratchFolder folder;  // for the test's dossiers
   base::RunContext ctx;
   std::vector<std::string> errors;
   base::RecordingUi ui;

@@ -4,27 +4,30 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <stdexcept>
+#include <string>
+
+#include "support/scratch_folder.h"
 
 namespace mdbcli {
 namespace {
 
 constexpr const char* kNull = "~NULL~";
 
-std::string quote(const std::string& s) {
+}  // namespace
+
+std::string shellQuoted(const std::string& s) {
   std::string q = "'";
   for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return q + "'";
 }
 
-}  // namespace
-
 std::string run(const std::string& command) {
-  static std::mt19937_64 rng{std::random_device{}()};
-  auto out = std::filesystem::temp_directory_path() / ("mdbcli_" + std::to_string(rng()) + ".out");
-  int rc = std::system((command + " > " + quote(out.string())).c_str());
+  static const testing_support::ScratchFolder folder("mdb-cli");
+  static int count = 0;
+  const auto out = folder.path() / ("command" + std::to_string(++count) + ".out");
+  int rc = std::system((command + " > " + shellQuoted(out.string())).c_str());
   std::ifstream in(out, std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
@@ -42,7 +45,7 @@ int Table::column(const std::string& name) const {
 
 Table exportTable(const std::string& file, const std::string& table) {
   std::string csv = run("mdb-export -0 '" + std::string(kNull) + "' -T '%Y-%m-%d %H:%M:%S' -D '%Y-%m-%d %H:%M:%S' " +
-                        quote(file) + " " + quote(table));
+                        shellQuoted(file) + " " + shellQuoted(table));
   // Comma-separated, text in double quotes with doubled inner quotes; quoted
   // text may hold line breaks.
   std::vector<std::vector<std::optional<std::string>>> records;
@@ -75,7 +78,7 @@ Table exportTable(const std::string& file, const std::string& table) {
 }
 
 std::vector<std::string> tables(const std::string& file) {
-  std::istringstream in(run("mdb-tables -1 " + quote(file)));
+  std::istringstream in(run("mdb-tables -1 " + shellQuoted(file)));
   std::vector<std::string> names;
   for (std::string line; std::getline(in, line);)
     if (!line.empty()) names.push_back(line);
@@ -83,11 +86,11 @@ std::vector<std::string> tables(const std::string& file) {
 }
 
 std::string version(const std::string& file) {
-  std::string v = run("mdb-ver " + quote(file));
+  std::string v = run("mdb-ver " + shellQuoted(file));
   while (!v.empty() && (v.back() == '\n' || v.back() == '\r')) v.pop_back();
   return v;
 }
 
-std::string schema(const std::string& file) { return run("mdb-schema " + quote(file) + " access"); }
+std::string schema(const std::string& file) { return run("mdb-schema " + shellQuoted(file) + " access"); }
 
 }  // namespace mdbcli

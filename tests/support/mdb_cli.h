@@ -9,6 +9,8 @@ namespace mdbcli {
 
 // Runs a shell command and returns its standard output; throws when it fails.
 std::string run(const std::string& command);
+// `s` as one word of a shell command.
+std::string shellQuoted(const std::string& s);
 
 struct Table {
   std::vector<std::string> header;

@@ -13,8 +13,9 @@ store::WorkingDossier NewWorkingDossier(base::Ui& ui, const std::filesystem::pat
   store::sx_SetCentury(-1);
   store::sx_SetEpoch(1960);
   const auto report = [&ui](const std::string& message) { base::showMessage(ui, message); };
-  ok = store::CreateTemplateDossier(report, folder.string(), language);
-  return ok ? store::PrepareWorkingDossier(report, folder.string(), 1) : store::WorkingDossier{};
+  ok = store::CreateTemplateDossier(report, folder.string(), language) &&
+       store::PrepareWorkingDossier(report, folder.string(), 1, language);
+  return ok ? store::workingDossier(folder.string(), 1) : store::WorkingDossier{};
 }
 
 }  // namespace testing_support

@@ -6,17 +6,12 @@
 
 #include "jet4_writer.h"
 #include "support/mdb_cli.h"
+#include "support/scratch_folder.h"
 
 namespace fs = std::filesystem;
 using namespace jet4;
 
 namespace {
-
-fs::path scratch(const std::string& name) {
-  fs::path dir = fs::path(M2K_BUILD_DIR) / "test-scratch" / "jet4";
-  fs::create_directories(dir);
-  return dir / name;
-}
 
 std::optional<std::string> cell(const mdbcli::Table& t, size_t row, const std::string& col) {
   int c = t.column(col);
@@ -27,7 +22,8 @@ std::optional<std::string> cell(const mdbcli::Table& t, size_t row, const std::s
 }  // namespace
 
 TEST(Jet4Writer, EveryTypeAndNullReadsBackExactly) {
-  const fs::path file = scratch("types.mdb");
+  const testing_support::ScratchFolder folder;
+  const fs::path file = folder.path() / "types.mdb";
   {
     Database db(file.string());
     Table& t = db.addTable("Types", {{"Id", Type::Long},
@@ -78,9 +74,10 @@ TEST(Jet4Writer, EveryTypeAndNullReadsBackExactly) {
 }
 
 TEST(Jet4Writer, LargeTablesSpanManyPagesInOrder) {
+  const testing_support::ScratchFolder folder;
   // Two tables written side by side interleave their pages; with a small
   // inline map limit the larger one needs bitmap pages for its usage map.
-  const fs::path file = scratch("large.mdb");
+  const fs::path file = folder.path() / "large.mdb";
   const int rows = 400000;
   {
     Database db(file.string(), 64);
@@ -106,7 +103,8 @@ TEST(Jet4Writer, LargeTablesSpanManyPagesInOrder) {
 }
 
 TEST(Jet4Writer, RefusesValuesThatDoNotFitTheirColumn) {
-  Database db(scratch("refused.mdb").string());
+  const testing_support::ScratchFolder folder;
+  Database db((folder.path() / "refused.mdb").string());
   Table& t = db.addTable("T", {{"Code", Type::Text, 3}, {"Small", Type::Byte}, {"When", Type::DateTime}});
   EXPECT_THROW(t.addRow({std::string("ABCD"), std::monostate{}, std::monostate{}}), Error);
   EXPECT_NO_THROW(t.addRow({std::string("ÀÉÎ"), std::monostate{}, std::monostate{}}));  // characters, not bytes

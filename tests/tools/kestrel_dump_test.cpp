@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <random>
 #include <sstream>
 
 #include "store/engine/table.h"
+#include "support/scratch_folder.h"
 
 #ifndef _WIN32
 #include <sys/wait.h>
@@ -21,11 +21,8 @@ namespace {
 class KestrelDump : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::random_device rd;
-    dir = fs::temp_directory_path() / ("m2k_dump_" + std::to_string(rd()) + std::to_string(rd()));
-    fs::create_directories(dir);
+    dir = scratch.path();
   }
-  void TearDown() override { fs::remove_all(dir); }
 
   // Runs the tool; its exit status, with stdout and stderr in `output`.
   int run(const std::string& args) {
@@ -43,6 +40,7 @@ class KestrelDump : public ::testing::Test {
 #endif
   }
 
+  testing_support::ScratchFolder scratch;
   fs::path dir;
   std::string output;
 };

@@ -16,7 +16,8 @@ std::string tool() { return std::string(M2K_BIN_DIR) + "/marlin-sample"; }
 }  // namespace
 
 TEST(SampleCommand, PrintsEveryFileAndTableItWrote) {
-  const fs::path dir = scratchDir() / "out";
+  const testing_support::ScratchFolder scratch;
+  const fs::path dir = scratch.path() / "out";
   const std::string out = mdbcli::run(tool() + " --form access-older --out '" + dir.string() +
                                       "' --company 005 --years 2 --lines 40 --seed 3");
   for (const char* piece : {"Common.mdb", "005Soc.MDB", "005A00.mdb", "005A01.mdb", "AcctGeneral", "Historic"})
@@ -27,7 +28,8 @@ TEST(SampleCommand, PrintsEveryFileAndTableItWrote) {
 }
 
 TEST(SampleCommand, BadInputIsRefusedAndWritesNothing) {
-  const fs::path dir = scratchDir() / "out";
+  const testing_support::ScratchFolder scratch;
+  const fs::path dir = scratch.path() / "out";
   for (const std::string args : {"--form access-prefixed --company 01", "--form xls --company 001",
                                  "--form sql --company 001 --lines 3", "--form sql --company 001 --years x",
                                  "--form sql --company 001 --bogus 1", "--form sql"}) {

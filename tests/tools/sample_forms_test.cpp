@@ -112,7 +112,8 @@ size_t rowCount(base::RowSet& rows) {
 
 TEST(SampleForms, AccessPrefixedLayoutReadsBackThroughMdbtoolsAndTheSourceLayer) {
   const Dossier d(marlin::Options{"001", 2, 120, 3});
-  const fs::path dir = scratchDir();
+  const testing_support::ScratchFolder scratch;
+  const fs::path dir = scratch.path();
   const auto files = marlin::writeDossier(d, Form::AccessPrefixed, dir);
   EXPECT_EQ(fileNames(dir), (std::set<std::string>{"Common.mdb", "001Soc.MDB"}));
   ASSERT_EQ(files.size(), 2u);
@@ -137,7 +138,8 @@ TEST(SampleForms, AccessPrefixedLayoutReadsBackThroughMdbtoolsAndTheSourceLayer)
 
 TEST(SampleForms, AccessOlderLayoutHasBareNamesAndOneFilePerBookYear) {
   const Dossier d(marlin::Options{"042", 3, 60, 5});
-  const fs::path dir = scratchDir();
+  const testing_support::ScratchFolder scratch;
+  const fs::path dir = scratch.path();
   marlin::writeDossier(d, Form::AccessOlder, dir);
   EXPECT_EQ(fileNames(dir), (std::set<std::string>{"Common.mdb", "042Soc.MDB", "042A00.mdb", "042A01.mdb", "042A02.mdb"}));
 
@@ -189,7 +191,8 @@ TEST(SampleForms, SqlScriptsLoadIntoTheTestServerAndReadBackLikeTheAccessForms) 
   if (!server.running) GTEST_SKIP() << "SQL test server not running (scripts/sql-test-server.sh start)";
   // A company code of its own, so that other tests' databases stay untouched.
   const Dossier d(marlin::Options{"917", 2, 150, 9});
-  const fs::path dir = scratchDir();
+  const testing_support::ScratchFolder scratch;
+  const fs::path dir = scratch.path();
   marlin::writeDossier(d, Form::Sql, dir);
   EXPECT_EQ(fileNames(dir), (std::set<std::string>{"databases.txt", "PWCOMMON.create.sql", "PWCOMMON.sql",
                                                    "PW0917SOC.create.sql", "PW0917SOC.sql"}));

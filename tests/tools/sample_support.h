@@ -10,6 +10,7 @@
 
 #include "base/source.h"
 #include "marlin_dossier.h"
+#include "support/scratch_folder.h"
 
 namespace sample_test {
 
@@ -27,15 +28,6 @@ inline std::vector<marlin::TableData> entryTables(const marlin::Dossier& d, int 
   d.generateEntries(year, e);
   return {{"Historic", marlin::Dossier::historicColumns(), std::move(e.lines)},
           {"Checking", marlin::Dossier::checkingColumns(), std::move(e.checks)}};
-}
-
-// An empty folder under the build tree, named after the running test.
-inline fs::path scratchDir() {
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  fs::path dir = fs::path(M2K_BUILD_DIR) / "test-scratch" / "samples" / (std::string(info->test_suite_name()) + "." + info->name());
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  return dir;
 }
 
 inline int64_t integerOf(const marlin::Row& r, int column) { return std::get<int64_t>(r.at(column)); }

@@ -26,7 +26,8 @@ void CompleteDocumentAccounts(base::RunContext& ctx, const std::string& prefix) 
   std::string dbkType, dbkCode, docNumber, bookYear, period, accountRp;
   for (; !store::sx_Eof(); store::sx_Skip(1)) {
     const std::string type = sx_GetString("DBKTYPE");
-    if (!(type < "4")) continue;
+    // Purchase and sales journals ("0" to "3") only.
+    if (!(type < JournalType::kFinancial)) continue;
     const std::string docType = sx_GetString("DOCTYPE");
     if (docType == "1" || docType == "2") {
       dbkType = type;

@@ -79,9 +79,10 @@ unsigned divideByTen(Wide& w) {
 }  // namespace
 
 Fixed4 Fixed4::fromDouble(double d) {
-  // Through the shortest decimal text, so 1.1 stays 1.1000 and not 1.0999.
+  // Through its decimal text to 15 digits, which every double holds exactly:
+  // 1.1 stays 1.1000 and not 1.0999, 123456789.12 keeps its cents.
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.10g", d);
+  std::snprintf(buf, sizeof buf, "%.15g", d);
   return parse(buf);
 }
 

@@ -7,6 +7,7 @@
 #include "convert/entries/history_queries.h"
 #include "convert/entries/history_steps.h"
 #include "convert/master/codes.h"
+#include "convert/master/journal_kinds.h"
 #include "convert/master/step_support.h"
 #include "store/engine/sx.h"
 
@@ -29,7 +30,7 @@ bool ImportOpeningEntries(base::RunContext& ctx, base::RowSet& rows, const std::
 
     ActLine line;
     line.dbkCode = "OPDOUV";
-    line.dbkType = "5";
+    line.dbkType = JournalType::kMiscellaneous;
     line.docNumber = "1";
     line.docOrder = ctx.documentOrderCounter;
     line.opCode = "MAIN";

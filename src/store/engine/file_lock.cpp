@@ -4,12 +4,19 @@
 #include <set>
 
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#include <cwctype>
 #include <fcntl.h>
 #include <io.h>
 #include <sys/locking.h>
 #include <share.h>
 #include <sys/stat.h>
 #else
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -24,6 +31,24 @@ std::set<std::string>& heldFiles() {
   return files;
 }
 
+#ifndef _WIN32
+// An open descriptor holding an exclusive flock, or -1; the lock goes with
+// the descriptor, and the descriptor with the process.
+intptr_t flockedDescriptor(const std::filesystem::path& path, int openFlags, bool wait) {
+  int fd = ::open(path.c_str(), openFlags | O_CLOEXEC);
+  if (fd < 0) return -1;
+  int locked;
+  do {
+    locked = ::flock(fd, LOCK_EX | (wait ? 0 : LOCK_NB));
+  } while (locked != 0 && errno == EINTR);
+  if (locked != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+#endif
+
 intptr_t lockOs(const std::filesystem::path& file) {
 #ifdef _WIN32
   // A byte locked far beyond the end, as xBase engines do: other programs
@@ -36,13 +61,7 @@ intptr_t lockOs(const std::filesystem::path& file) {
   }
   return fd;
 #else
-  int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return -1;
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
+  return flockedDescriptor(file, O_RDONLY, false);
 #endif
 }
 
@@ -116,6 +135,57 @@ void FileLock::release() {
   heldFiles().erase(key_);
   unlockOs(handle_);
   key_.clear();
+  handle_ = -1;
+}
+
+namespace {
+
+intptr_t lockFolderOs(const std::filesystem::path& folder, bool wait) {
+  std::error_code ec;
+  if (!std::filesystem::is_directory(folder, ec)) return -1;
+#ifdef _WIN32
+  // Windows cannot lock a folder as such: a named mutex stands for it. The
+  // system hands a mutex whose owner ended on as abandoned, so it dies with
+  // the process as a lock should.
+  std::wstring key = std::filesystem::weakly_canonical(folder, ec).wstring();
+  if (ec) key = std::filesystem::absolute(folder).wstring();
+  for (wchar_t& c : key) c = static_cast<wchar_t>(std::towlower(c));
+  const std::wstring name = L"Local\\marlin2kestrel-" + std::to_wstring(std::hash<std::wstring>{}(key));
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, name.c_str());
+  if (!mutex) return -1;
+  const DWORD got = WaitForSingleObject(mutex, wait ? INFINITE : 0);
+  if (got != WAIT_OBJECT_0 && got != WAIT_ABANDONED) {
+    CloseHandle(mutex);
+    return -1;
+  }
+  return reinterpret_cast<intptr_t>(mutex);
+#else
+  return flockedDescriptor(folder, O_RDONLY | O_DIRECTORY, wait);
+#endif
+}
+
+void unlockFolderOs(intptr_t handle) {
+#ifdef _WIN32
+  ReleaseMutex(reinterpret_cast<HANDLE>(handle));
+  CloseHandle(reinterpret_cast<HANDLE>(handle));
+#else
+  ::close(static_cast<int>(handle));
+#endif
+}
+
+}  // namespace
+
+FolderLock::~FolderLock() { release(); }
+
+bool FolderLock::acquire(const std::filesystem::path& folder, bool wait) {
+  release();
+  handle_ = lockFolderOs(folder, wait);
+  return handle_ != -1;
+}
+
+void FolderLock::release() {
+  if (handle_ == -1) return;
+  unlockFolderOs(handle_);
   handle_ = -1;
 }
 

@@ -1,5 +1,6 @@
-// Exclusive use of a file by one open table at a time, across processes too.
-// The only platform-specific code of the engine lives behind this interface.
+// Exclusive use of a file by one open table at a time, across processes too,
+// and exclusive use of a folder by one import run. The only platform-specific
+// code of the store lives behind this interface.
 #pragma once
 #include <cstdint>
 #include <cstdio>
@@ -27,6 +28,27 @@ class FileLock {
 
  private:
   std::string key_;
+  intptr_t handle_ = -1;
+};
+
+// An exclusive lock on a folder, held through an open handle of this process:
+// the system drops it when the process ends, however it ends, so a crash
+// leaves nothing behind that would keep a later run out. Nothing is written
+// into the folder.
+class FolderLock {
+ public:
+  FolderLock() = default;
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+  ~FolderLock();
+  // Takes the lock, waiting for another holder to let go when `wait` is true.
+  // False when another holder has it (and `wait` is false) or the folder cannot
+  // be opened.
+  bool acquire(const std::filesystem::path& folder, bool wait);
+  void release();
+  bool held() const { return handle_ != -1; }
+
+ private:
   intptr_t handle_ = -1;
 };
 

@@ -60,7 +60,7 @@ testing_support::Row documentRow(const std::string& journal, int doc, int type, 
 class DocumentStep : public ::testing::Test {
  protected:
   void SetUp() override {
-    prefix = testing_support::NewYearDossier(::testing::UnitTest::GetInstance()->current_test_info()->name(), 1);
+    prefix = testing_support::NewYearDossier(step.folder.path(), 1);
     step.ctx.source = &source;
     step.ctx.bookYearIndex = 1;
     step.ctx.prefixedLayout = true;

@@ -26,7 +26,7 @@ Row opening(int period, const std::string& account, const std::string& flag, con
 TEST(OpeningEntries, PeriodZeroLinesBecomeOneOpeningDocument) {
   testing_support::StepContext step;
   step.ctx.generalAccountLength = "6";
-  const std::string prefix = testing_support::NewYearDossier("OpeningDocument", 1);
+  const std::string prefix = testing_support::NewYearDossier(step.folder.path(), 1);
   testing_support::MemoryRowSet rows(testing_support::TableOf({opening(0, "4000", "-1", "125.5", 10, Int(7)), opening(1, "6000", "-1", "3"),
                            opening(0, "1000", "1", "125.5", 20), opening(13, "7000", "1", "1"),
                            opening(0, "5500", "0", "-0.005")}));
@@ -62,7 +62,7 @@ TEST(OpeningEntries, PeriodZeroLinesBecomeOneOpeningDocument) {
 
 TEST(OpeningEntries, RefusesADossierThatAlreadyHasEntries) {
   testing_support::StepContext step;
-  const std::string prefix = testing_support::NewYearDossier("OpeningRefused", 1);
+  const std::string prefix = testing_support::NewYearDossier(step.folder.path(), 1);
   testing_support::AppendRecords(prefix + "_ACT.DBF", {{{"DBKCODE", "X"}}});
   testing_support::MemoryRowSet rows(testing_support::TableOf({opening(0, "4000", "-1", "1")}));
   EXPECT_FALSE(convert::ImportOpeningEntries(step.ctx, rows, prefix));

@@ -92,6 +92,7 @@ TEST(FixedPoint, ReadsRoundsAndMultipliesWithoutBinaryDrift) {
   EXPECT_EQ(Fixed4::parse("-0.00005").units(), -1);
   EXPECT_EQ(Fixed4::fromDouble(1.1).units(), 11000);
   EXPECT_EQ(Fixed4::fromDouble(0.1 + 0.2).units(), 3000);
+  EXPECT_EQ(Fixed4::fromDouble(123456789.12).text(), "123456789.12");
   EXPECT_EQ((Fixed4::parse("50") * Fixed4::parse("1.1")).round2().toDouble(), 55.0);
   EXPECT_EQ(Fixed4::parse("1.005").round2().units(), 10100);
   EXPECT_EQ(Fixed4::parse("-1.005").round2().units(), -10100);

@@ -18,7 +18,7 @@ Record line(const std::string& dbkType, const std::string& code, const std::stri
 
 TEST(DocumentAccounts, MainLineAccountReachesTheOtherLinesOfItsDocumentOnly) {
   testing_support::StepContext step;
-  const std::string prefix = testing_support::NewYearDossier("DocumentAccounts", 1);
+  const std::string prefix = testing_support::NewYearDossier(step.folder.path(), 1);
   testing_support::AppendRecords(prefix + "_ACT.DBF",
                                  {line("0", "ACH", "7", "2", "S100"), line("0", "ACH", "7", "3", ""),
                                   line("0", "ACH", "7", "4", ""), line("0", "ACH", "8", "3", "S200"),
@@ -41,7 +41,7 @@ Record bankLine(const std::string& code, const std::string& doc, const std::stri
 TEST(CurrencyAmounts, LinesOfAForeignJournalTakeTheRateOfTheirDocument) {
   testing_support::StepContext step;
   step.ctx.journals.foreignCurrency = {"BQ2"};
-  const std::string prefix = testing_support::NewYearDossier("CurrencyAmounts", 1);
+  const std::string prefix = testing_support::NewYearDossier(step.folder.path(), 1);
   testing_support::AppendRecords(prefix + "_ACT.DBF",
                                  {bankLine("BQ2", "1", "USD", "100", "1.1", "110"),
                                   bankLine("BQ2", "1", "", "-50", "0", "0"),

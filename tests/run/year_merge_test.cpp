@@ -14,12 +14,13 @@ namespace {
 
 using testing_support::Record;
 
+using testing_support::FieldOf;
 using testing_support::FindRecord;
 
 TEST(YearMerge, NewerYearJoinsTheOlderDossier) {
-  const std::string first = testing_support::NewYearDossier("YearMerge", 3);
-  const std::string folder = store::nativePath(first).parent_path().parent_path().string();
-  const std::string second = testing_support::NewYearDossier("YearMerge", 4, "F", folder);
+  const testing_support::ScratchFolder folder;
+  const std::string first = testing_support::NewYearDossier(folder.path(), 3);
+  const std::string second = testing_support::NewYearDossier(folder.path(), 4);
 
   testing_support::AppendRecords(first + "_ACF.DBF", {{{"TYPE", "3"}, {"NUMBER", "400000"}, {"CENTRALID", "C"}},
                                            {{"TYPE", "3"}, {"NUMBER", "550000"}, {"CENTRALID", "FBQ1"}},
@@ -42,16 +43,17 @@ TEST(YearMerge, NewerYearJoinsTheOlderDossier) {
   const auto dbk2 = testing_support::ReadTable(second + "_DBK_01.DBF");
 
   base::RunContext ctx;
-  run::MergeBookYears(ctx, folder, 3, 4);
+  ASSERT_TRUE(run::MergeBookYears(ctx, folder.path().string(), 3, 4));
 
   auto acf = testing_support::ReadTable(first + "_ACF.DBF");
   // Matched on number and type: 400000 and type-3 600000 merge, type-9
   // 600000 and 700000 are added.
   EXPECT_EQ(acf.size(), accounts1 + accounts2 - 2);
   EXPECT_EQ(std::count_if(acf.begin(), acf.end(), [](const Record& r) { return r.at("NUMBER") == "400000"; }), 1);
-  EXPECT_EQ(FindRecord(acf, "NUMBER", "400000")->at("CENTRALID"), "C");
+  EXPECT_EQ(FieldOf(acf, "NUMBER", "400000", "CENTRALID"), "C");
   auto it = std::find_if(acf.begin(), acf.end(),
                          [](const Record& r) { return r.at("NUMBER") == "600000" && r.at("TYPE") == "3"; });
+  ASSERT_NE(it, acf.end());
   EXPECT_EQ(it->at("CENTRALID"), "X");
   EXPECT_TRUE(std::any_of(acf.begin(), acf.end(),
                           [](const Record& r) { return r.at("NUMBER") == "600000" && r.at("TYPE") == "9"; }));
@@ -76,12 +78,13 @@ TEST(YearMerge, NewerYearJoinsTheOlderDossier) {
     return r.at("ID").rfind("BOOKYEAR1.", 0) == 0;
   });
   EXPECT_EQ(params.size(), params1.size() + year1Params);
-  EXPECT_EQ(FindRecord(params, "ID", "BOOKYEARCOUNT")->at("VALUE"), "2");
+  EXPECT_EQ(FieldOf(params, "ID", "BOOKYEARCOUNT", "VALUE"), "2");
   // The template's matching counter 10000001 continues in series 2.
-  EXPECT_EQ(FindRecord(params, "ID", "BOOKYEAR2.MATCHNUMBER")->at("VALUE"), "20000001");
-  EXPECT_EQ(FindRecord(params, "ID", "BOOKYEAR2.LASTDOC")->at("VALUE"), "42");
-  EXPECT_EQ(FindRecord(params, "ID", "COMPANYNAME") ? FindRecord(params, "ID", "COMPANYNAME")->at("VALUE") : "", 
-            FindRecord(params1, "ID", "COMPANYNAME") ? FindRecord(params1, "ID", "COMPANYNAME")->at("VALUE") : "");
+  EXPECT_EQ(FieldOf(params, "ID", "BOOKYEAR2.MATCHNUMBER", "VALUE"), "20000001");
+  EXPECT_EQ(FieldOf(params, "ID", "BOOKYEAR2.LASTDOC", "VALUE"), "42");
+  // Of the newer year's other rows none is carried.
+  ASSERT_FALSE(FindRecord(params1, "ID", "COMPANYNAME"));
+  EXPECT_FALSE(FindRecord(params, "ID", "COMPANYNAME"));
   for (const auto& r : params2)
     if (r.at("ID").rfind("BOOKYEAR1.", 0) == 0) EXPECT_TRUE(FindRecord(params, "ID", "BOOKYEAR2." + r.at("ID").substr(10)));
 
@@ -95,6 +98,33 @@ TEST(YearMerge, NewerYearJoinsTheOlderDossier) {
   // The newer dossier is only read.
   EXPECT_EQ(testing_support::ReadTable(second + "_ACT.DBF").size(), 3u);
   EXPECT_EQ(testing_support::ReadTable(second + "_ACT.DBF")[1].at("BOOKYEAR"), "1");
+}
+
+// A table the merge cannot open or write stops it with a message naming the
+// table, where the original went on to its success message over a dossier
+// without the newer year.
+TEST(YearMerge, TableThatCannotBeOpenedFailsTheMerge) {
+  const testing_support::ScratchFolder scratch;
+  const std::string folder = scratch.path().string();
+  const std::string first = testing_support::NewYearDossier(folder, 0);
+  const std::string second = testing_support::NewYearDossier(folder, 1);
+  std::filesystem::remove(store::nativePath(second + "_ACT.DBF"));
+  std::vector<std::string> shown;
+  base::RunContext ctx;
+  ctx.language = "N";
+  ctx.showImportError = [&](const std::string& message) { shown.push_back(message); };
+  EXPECT_FALSE(run::MergeBookYears(ctx, folder, 0, 1));
+  EXPECT_EQ(shown, std::vector<std::string>{"Onmogelijk om het bestand ACT van Kestrel te openen."});
+  EXPECT_FALSE(std::filesystem::exists(store::nativePath(first + "_DBK_02.DBF"))) << "the merge stopped there";
+
+  // The second journal table that cannot be copied.
+  testing_support::NewYearDossier(folder, 2);
+  const std::string fourth = testing_support::NewYearDossier(folder, 3);
+  std::filesystem::remove(store::nativePath(fourth + "_DBK_01.CDX"));
+  shown.clear();
+  EXPECT_FALSE(run::MergeBookYears(ctx, folder, 2, 3));
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_NE(shown[0].find("_DBK_01.CDX kan niet gekopieerd worden: het bestand bestaat niet."), std::string::npos) << shown[0];
 }
 
 }  // namespace

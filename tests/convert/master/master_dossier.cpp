@@ -6,12 +6,11 @@
 #include "base/text.h"
 #include "store/engine/index_check.h"
 #include "store/engine/sx.h"
+#include "support/dbf_reader.h"
 
 namespace master_test {
 
 void MasterDossier::makeDossier(const std::string& language, const std::string& length) {
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  root = std::filesystem::path(M2K_BUILD_DIR) / "test_dossiers" / (std::string(info->test_suite_name()) + "." + info->name());
   bool ok = false;
   prefix = testing_support::NewWorkingDossier(ui, root, language, ok).prefix;
   ASSERT_TRUE(ok);
@@ -30,12 +29,7 @@ void MasterDossier::makeDossier(const std::string& language, const std::string& 
   ctx.setRecordLabel = [this](const std::string& t) { records.push_back(t); };
 }
 
-void MasterDossier::TearDown() {
-  store::sx_CloseAll();
-  // A failing test leaves its dossier for inspection.
-  std::error_code ec;
-  if (!root.empty() && !HasFailure()) std::filesystem::remove_all(root, ec);
-}
+void MasterDossier::TearDown() { store::sx_CloseAll(); }
 
 std::vector<Record> MasterDossier::rows(const std::string& table, const std::vector<std::string>& fields) {
   std::vector<Record> out;
@@ -66,23 +60,7 @@ std::string MasterDossier::param(const std::string& id) {
 
 std::vector<std::string> MasterDossier::readIndependently(const std::string& table,
                                                          const std::vector<std::string>& fields) {
-  // Debian's interpreter, where python3-dbfread is installed.
-  const std::string python = std::filesystem::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
-  std::filesystem::path script = root / "read.py", out = root / "read.txt";
-  std::ofstream(script) << "import sys\n"
-                           "from dbfread import DBF\n"
-                           "t = DBF(sys.argv[1], encoding='cp1252')\n"
-                           "with open(sys.argv[2], 'w', encoding='utf-8') as o:\n"
-                           "    for r in t:\n"
-                           "        o.write('|'.join(str(r[f]).rstrip() for f in sys.argv[3:]) + '\\n')\n";
-  std::string command = python + " '" + script.string() + "' '" +
-                        (root / "VIDE01" / ("VIDE01_" + table + ".DBF")).string() + "' '" + out.string() + "'";
-  for (const std::string& f : fields) command += " " + f;
-  EXPECT_EQ(std::system(command.c_str()), 0);
-  std::vector<std::string> lines;
-  std::ifstream in(out);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
+  return testing_support::dbfreadRows(root / "VIDE01" / ("VIDE01_" + table + ".DBF"), fields);
 }
 
 void MasterDossier::expectIndexesAgree(const std::string& table) {

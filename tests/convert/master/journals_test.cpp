@@ -23,12 +23,13 @@ Row journal(const std::string& code, int type, int subtype, base::Value account 
           {"Wording", wording},   {"AcctID", account}, {"BankNum", bank}};
 }
 
+using testing_support::FieldOf;
 using testing_support::FindRecord;
 
 TEST(JournalsStep, TypesRenamesBankOptionsAndCentralAccounts) {
   testing_support::StepContext step;
   step.ctx.generalAccountLength = "6";
-  const std::string prefix = testing_support::NewYearDossier("JournalsStep", 1);
+  const std::string prefix = testing_support::NewYearDossier(step.folder.path(), 1);
   testing_support::AppendRecords(prefix + "_ACF.DBF", {{{"TYPE", "3"}, {"NUMBER", "550000"}, {"CURRENCY", "USD"}},
                                             {{"TYPE", "3"}, {"NUMBER", "570000"}, {"CURRENCY", ""}}});
   const size_t accountsBefore = testing_support::ReadTable(prefix + "_ACF.DBF").size();
@@ -42,7 +43,7 @@ TEST(JournalsStep, TypesRenamesBankOptionsAndCentralAccounts) {
   auto dbk = testing_support::ReadTable(prefix + "_DBK_01.DBF");
   EXPECT_EQ(dbk.size(), 9u + 7u);  // template + all but the second VENTES
   ASSERT_TRUE(FindRecord(dbk, "DBKID", "VEN"));
-  EXPECT_EQ(FindRecord(dbk, "DBKID", "VEN")->at("DBKTYPE"), "2");
+  EXPECT_EQ(FieldOf(dbk, "DBKID", "VEN", "DBKTYPE"), "2");
   EXPECT_EQ(std::count_if(dbk.begin(), dbk.end(), [](const Record& r) { return r.at("DBKID") == "VENTES"; }), 1);
   const Record* renamed = FindRecord(dbk, "DBKID", "VENTE0");
   ASSERT_TRUE(renamed);
@@ -58,14 +59,14 @@ TEST(JournalsStep, TypesRenamesBankOptionsAndCentralAccounts) {
   ASSERT_TRUE(bq2);
   EXPECT_EQ(bq2->at("DBKOPT"), "BKCPT=,BIC=NUL,LIMCRED=0,DEV=EUR");
   EXPECT_EQ(bq2->at("DBKDESC"), "0");
-  EXPECT_EQ(FindRecord(dbk, "DBKID", "CAI")->at("DBKOPT"), "BKCPT=BE12 3456,BIC=NUL,LIMCRED=0,DEV=EUR");
-  EXPECT_EQ(FindRecord(dbk, "DBKID", "OD2")->at("DBKTYPE2"), "3");
-  EXPECT_EQ(FindRecord(dbk, "DBKID", "ODX")->at("DBKTYPE"), "5");
+  EXPECT_EQ(FieldOf(dbk, "DBKID", "CAI", "DBKOPT"), "BKCPT=BE12 3456,BIC=NUL,LIMCRED=0,DEV=EUR");
+  EXPECT_EQ(FieldOf(dbk, "DBKID", "OD2", "DBKTYPE2"), "3");
+  EXPECT_EQ(FieldOf(dbk, "DBKID", "ODX", "DBKTYPE"), "5");
   EXPECT_EQ(step.ctx.journals.foreignCurrency, std::set<std::string>{"BQ1"});
 
   auto acf = testing_support::ReadTable(prefix + "_ACF.DBF");
   EXPECT_EQ(acf.size(), accountsBefore + 1);  // 551000 added, 580000 left alone
-  EXPECT_EQ(FindRecord(acf, "NUMBER", "550000")->at("CENTRALID"), "FBQ1");
+  EXPECT_EQ(FieldOf(acf, "NUMBER", "550000", "CENTRALID"), "FBQ1");
   const Record* added = FindRecord(acf, "NUMBER", "551000");
   ASSERT_TRUE(added);
   EXPECT_EQ(added->at("TYPE"), "3");
@@ -87,7 +88,7 @@ TEST(JournalsStep, MissingJournalTableIsReported) {
 
 TEST(JournalsStep, AddedAndClosingJournalsAreWrittenAfterTheDocuments) {
   testing_support::StepContext step;
-  const std::string prefix = testing_support::NewYearDossier("AddedJournals", 1);
+  const std::string prefix = testing_support::NewYearDossier(step.folder.path(), 1);
   step.ctx.journals.added = {"5MIX4", " ", "2VEN2"};
   step.ctx.journals.closing = {"J1", "J2"};
   convert::AddDocumentJournals(step.ctx, prefix);

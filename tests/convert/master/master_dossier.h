@@ -11,6 +11,7 @@
 #include "base/recording_ui.h"
 #include "base/run_context.h"
 #include "support/memory_source.h"
+#include "support/scratch_folder.h"
 #include "support/working_dossier.h"
 
 namespace master_test {
@@ -34,7 +35,8 @@ class MasterDossier : public ::testing::Test {
   void expectIndexesAgree(const std::string& table);
   std::string file(const std::string& table) const { return prefix + "_" + table + ".DBF"; }
 
-  std::filesystem::path root;
+  testing_support::ScratchFolder scratch;
+  std::filesystem::path root = scratch.path();
   std::string prefix;  // built with backslashes, as the run builds it
   base::RecordingUi ui;
   base::RunContext ctx;

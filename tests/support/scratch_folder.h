@@ -1,34 +1,32 @@
-// A fresh temporary folder per test, removed afterwards, and helpers to fill it.
+// The one scratch folder of the tests: a fresh folder per test in the
+// system's temporary folder, named after the test, and helpers to fill it.
 #pragma once
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <set>
 #include <sstream>
 #include <string>
 
 namespace testing_support {
 
+// Removed when the object goes, unless the running test failed: then it stays
+// for inspection and its path is printed. Test processes run in parallel, also
+// from other checkouts, so every folder has a name of its own.
 class ScratchFolder {
  public:
-  ScratchFolder() {
-    std::random_device rd;
-    path_ = std::filesystem::temp_directory_path() / ("m2k_test_" + std::to_string(rd()) + std::to_string(rd()));
-    std::filesystem::create_directories(path_);
-  }
-  ~ScratchFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
+  // `name` names the folder when no test is running (a folder for the whole
+  // process); by default it is the running test's name.
+  explicit ScratchFolder(const std::string& name = "");
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
   const std::filesystem::path& path() const { return path_; }
+  // A path inside the folder, as text.
+  std::string file(const std::string& name) const { return (path_ / name).string(); }
   // The folder as dossier path text with backslashes, the way the dossier code builds paths.
-  std::string text() const {
-    std::string s = path_.string();
-    for (char& c : s)
-      if (c == '/') c = '\\';
-    return s;
-  }
+  std::string text() const;
 
  private:
   std::filesystem::path path_;
