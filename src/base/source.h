@@ -40,10 +40,25 @@ struct Value {
   bool asBool() const;
 };
 
+// A failure of the source, told in French and in Dutch: a person sees the
+// text of the wizard's language only; what() holds both, for the tools.
 class SourceError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  SourceError(const std::string& french, const std::string& dutch)
+      : std::runtime_error(french == dutch ? french : french + " / " + dutch), french_(french), dutch_(dutch) {}
+  // A text that reads the same in both languages (a driver's own words).
+  explicit SourceError(const std::string& text) : SourceError(text, text) {}
+  const std::string& text(bool french) const { return french ? french_ : dutch_; }
+
+ private:
+  std::string french_, dutch_;
 };
+
+// The text of any error for a person reading French (`french`) or Dutch.
+inline std::string errorText(const std::exception& e, bool french) {
+  if (const auto* source = dynamic_cast<const SourceError*>(&e)) return source->text(french);
+  return e.what();
+}
 
 // A forward row set. Field names are matched in any letter case; asking for
 // a column that does not exist throws SourceError.

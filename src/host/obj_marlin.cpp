@@ -1,11 +1,38 @@
 #include "host/obj_marlin.h"
 
+#include <clocale>
+#include <string>
+
 namespace host {
+
+namespace {
+
+// Amounts are written into the dossier and read from the source as number
+// texts with a ".". The C library formats them after its numeric locale,
+// which a window toolkit sets from the desktop (Qt does, to "," for a
+// Belgian French or Dutch desktop) and a host may set too: the wizard works
+// with the classic one and gives the host its own back when it closes.
+class ClassicNumbers {
+ public:
+  ClassicNumbers() {
+    if (const char* current = std::setlocale(LC_NUMERIC, nullptr)) saved_ = current;
+    std::setlocale(LC_NUMERIC, "C");
+  }
+  ~ClassicNumbers() { std::setlocale(LC_NUMERIC, saved_.c_str()); }
+  ClassicNumbers(const ClassicNumbers&) = delete;
+  ClassicNumbers& operator=(const ClassicNumbers&) = delete;
+
+ private:
+  std::string saved_ = "C";
+};
+
+}  // namespace
 
 objMarlin::objMarlin(FrontEnd& frontEnd, run::Services services, run::Steps steps, std::string iniFile)
     : frontEnd_(frontEnd), services_(std::move(services)), steps_(std::move(steps)), iniFile_(std::move(iniFile)) {}
 
 void objMarlin::Execute() {
+  ClassicNumbers numbers;
   mainMarlin_ = std::make_unique<frmMain>(frontEnd_.ui(), services_, steps_, iniFile_);
   frmMain& wizard = *mainMarlin_;
   wizard.ExecutionDone = [this] { mainMarlin_ExecutionDone(); };

@@ -1,6 +1,5 @@
 #include "host/wizard.h"
 
-#include <locale>
 #include <stdexcept>
 
 #include "base/path.h"
@@ -32,13 +31,9 @@ frmMain::frmMain(Ui& ui, run::Services services, run::Steps steps, std::string i
     control("Label6").text = text;
     ui_.processEvents();
   };
-  decimalSeparator = [] {
-    try {
-      return std::string(1, std::use_facet<std::numpunct<char>>(std::locale("")).decimal_point());
-    } catch (const std::exception&) {
-      return std::string(".");  // an unusable locale setting falls back to the C locale
-    }
-  };
+  // The point the program itself writes into number texts, not the desktop's
+  // regional setting, which it does not use.
+  decimalSeparator = [] { return base::numberText(0.5).substr(1, 1); };
   addControls();
 }
 
@@ -154,10 +149,16 @@ void frmMain::cmdCancel_Click() { Unload(); }
 void frmMain::Command1_Click() { raiseExecutionDone(); }
 
 void frmMain::cmdOk_Click() {
+  if (running_) return;
+  running_ = true;
+  struct EndOfRun {
+    bool& running;
+    ~EndOfRun() { running = false; }
+  } endOfRun{running_};
   run::RunChoices choices;
   choices.sourceFolder = control("txtPathMarlin").text;
   choices.companyItem = control("cboCompany").text;
-  choices.sql = {base::Trim(control("cboServeur").text), base::Trim(control("txtLogin").text), base::Trim(control("txtPw").text)};
+  choices.sql = sqlLogin();
   choices.kestrelFolder = control("txtPathKestrel").text;
   choices.dossierName = control("txtCompanyName").text;
   choices.fullImport = control("OptCompta").value;
@@ -189,9 +190,20 @@ void frmMain::raiseExecutionDone() {
 
 // --- Front-end actions ---------------------------------------------------------------
 
+bool frmMain::isLocked(const std::string& name) const {
+  using K = Control::Kind;
+  const K kind = control(name).kind;
+  return running_ && kind != K::Label && kind != K::Frame && kind != K::ProgressBar && kind != K::Image;
+}
+
+bool frmMain::isUsable(const std::string& name) const {
+  const Control& c = control(name);
+  return c.enabled && c.visible && !isLocked(name);
+}
+
 void frmMain::click(const std::string& name) {
+  if (!isUsable(name)) return;
   Control& c = control(name);
-  if (!c.enabled || !c.visible) return;
   if (c.kind == Control::Kind::Option) {
     // Option buttons of one container exclude each other.
     for (auto& [other, oc] : controls_)
@@ -212,7 +224,7 @@ void frmMain::click(const std::string& name) {
 
 void frmMain::type(const std::string& name, const std::string& text) {
   Control& c = control(name);
-  if (!c.enabled || c.text == text) return;
+  if (!isUsable(name) || c.text == text) return;
   c.text = text;
   if (name == "txtPathKestrel") txtPathKestrel_Change();
   else if (name == "cboServeur") cboServeur_Change();
@@ -222,7 +234,7 @@ void frmMain::type(const std::string& name, const std::string& text) {
 
 void frmMain::choose(const std::string& name, int index) {
   Control& c = control(name);
-  if (!c.enabled || index < 0 || index >= static_cast<int>(c.items.size())) return;
+  if (!isUsable(name) || index < 0 || index >= static_cast<int>(c.items.size())) return;
   c.listIndex = index;
   c.text = c.items[static_cast<std::size_t>(index)];
   if (name == "cboCompany") cboCompany_Click();
@@ -231,7 +243,11 @@ void frmMain::choose(const std::string& name, int index) {
 }
 
 void frmMain::focus(const std::string& name) {
-  if (name == "cboServeur") cboServeur_GotFocus();
+  if (name == "cboServeur" && isUsable(name)) cboServeur_GotFocus();
+}
+
+void frmMain::leave(const std::string& name) {
+  if (name == "txtPathMarlin" && isUsable(name)) txtPathMarlin_LostFocus();
 }
 
 }  // namespace host

@@ -42,7 +42,7 @@ class frmMain : public run::RunView {
   std::string caption;
   int width = 0, height = 0;  // twips
   bool visible = false;
-  // The system's decimal separator; replaceable for tests.
+  // The decimal separator of the program's number texts; replaceable for tests.
   std::function<std::string()> decimalSeparator;
   // The wizard's own ExecutionDone event.
   std::function<void()> ExecutionDone;
@@ -79,6 +79,9 @@ class frmMain : public run::RunView {
 
   // --- Source selection ------------------------------------------------------------
   void loadAccessCompanyList(const std::string& folder);
+  // The folder dialog's choice or a typed path: remembered in the INI file,
+  // then its company list.
+  void useMarlinFolder(const std::string& folder);
   void loadSqlCompanyList();
   int listServers();
 
@@ -92,6 +95,7 @@ class frmMain : public run::RunView {
   void Command1_Click();
   void cmdOk_Click();
   void cmdPathMarlin_Click();
+  void txtPathMarlin_LostFocus();
   void cboCompany_Click();
   void cboServeur_GotFocus();
   void cboServeur_Change();
@@ -109,6 +113,19 @@ class frmMain : public run::RunView {
   // Choosing a list item.
   void choose(const std::string& name, int index);
   void focus(const std::string& name);
+  // Leaving a text box, or pressing Enter in it.
+  void leave(const std::string& name);
+
+  // True from the press of Import to the end of the run. Every input is
+  // then out of use, whatever the run's own enabling says (it enables the
+  // controls again at the end of each book year), and a click that reaches
+  // the wizard anyway is ignored.
+  bool isRunning() const { return running_; }
+  // Out of use only because a run is going (every input, not the labels,
+  // frames and progress bar that show the run).
+  bool isLocked(const std::string& name) const;
+  // Whether a person can use the control now.
+  bool isUsable(const std::string& name) const;
 
   // --- The run's view of the wizard ---------------------------------------------------
   void enableWizardControls(bool enabled) override { EnableWizardControls(enabled); }
@@ -129,6 +146,9 @@ class frmMain : public run::RunView {
   void applyEditionLayout();
   void languageFromOptions();
   void resetSqlCompanyList();
+  // The server and login trimmed; the password exactly as typed, blanks
+  // included, since blanks can be part of it.
+  run::SqlLogin sqlLogin() const;
   std::string msg(const char* fr, const char* nl) const { return ctx.french() ? fr : nl; }
 
   // Every message box goes through the report first (noted only while a run is on).
@@ -140,6 +160,9 @@ class frmMain : public run::RunView {
   std::map<std::string, Control, std::less<>> controls_;
   std::vector<std::string> order_;
   bool loaded_ = false, unloaded_ = false;
+  bool running_ = false;
+  // The folder the Access company list was last read for (or tried).
+  std::string listFolder_;
 };
 
 // The INI file beside the component's own file.

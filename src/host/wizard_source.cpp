@@ -11,12 +11,15 @@ namespace host {
 using namespace base;
 
 void frmMain::loadAccessCompanyList(const std::string& folder) {
+  // Remembered before anything is shown, so that the focus moving to a
+  // message box does not read the same folder again.
+  listFolder_ = folder;
   Control& list = control("cboCompany");
   const std::string common = base::joinPath(folder, "Common.mdb");
   list.items.clear();
   list.listIndex = -1;
   list.text.clear();
-  if (!run::sourceFileExists(common)) {
+  if (folder.empty() || !run::sourceFileExists(common)) {
     ctx.companyCode.clear();
     return;
   }
@@ -26,7 +29,7 @@ void frmMain::loadAccessCompanyList(const std::string& folder) {
   } catch (const std::exception& e) {
     // A damaged or foreign Common.mdb leaves the list empty, so no import can start from it.
     ctx.companyCode.clear();
-    showMessage(ui_, msg("Le fichier ", "Het bestand ") + common + msg(" ne peut pas être lu : ", " kan niet gelezen worden: ") + e.what(),
+    showMessage(ui_, msg("Le fichier ", "Het bestand ") + common + msg(" ne peut pas être lu : ", " kan niet gelezen worden: ") + errorText(e, ctx.french()),
                 MsgIcon::None);
     return;
   }
@@ -51,8 +54,25 @@ void frmMain::cmdPathMarlin_Click() {
                                  control("txtPathMarlin").text);
   if (!folder || folder->empty()) return;
   control("txtPathMarlin").text = *folder;
-  EcrireINI("Marlin2Kestrel", "PathMarlin", *folder);
-  loadAccessCompanyList(*folder);
+  useMarlinFolder(*folder);
+}
+
+void frmMain::useMarlinFolder(const std::string& folder) {
+  EcrireINI("Marlin2Kestrel", "PathMarlin", folder);
+  loadAccessCompanyList(folder);
+}
+
+// A typed or pasted path counts once the person leaves the box: read on every
+// keystroke, a half-typed path would load wrong lists and repeat messages.
+void frmMain::txtPathMarlin_LostFocus() {
+  const std::string folder = control("txtPathMarlin").text;
+  if (folder == listFolder_) return;
+  if (!folder.empty() && run::sourceFileExists(base::joinPath(folder, "Common.mdb"))) {
+    useMarlinFolder(folder);
+  } else {
+    // The list of another folder must not stay next to this path.
+    loadAccessCompanyList(folder);
+  }
 }
 
 int frmMain::listServers() {
@@ -116,9 +136,7 @@ void frmMain::cmdConnect_Click() {
 void frmMain::loadSqlCompanyList() {
   Control& list = control("cboCompanySql");
   try {
-    run::SqlLogin login{base::Trim(control("cboServeur").text), base::Trim(control("txtLogin").text),
-                        base::Trim(control("txtPw").text)};
-    auto common = services_.openSql(login, "PWCOMMON");
+    auto common = services_.openSql(sqlLogin(), "PWCOMMON");
     auto items = run::companyListItems(*common);
     list.items = items;
     list.listIndex = -1;
@@ -134,8 +152,12 @@ void frmMain::loadSqlCompanyList() {
     list.text = items.front();
     cboCompanySql_Click();
   } catch (const std::exception& e) {
-    showMessage(ui_, "Connection error : " + base::Trim(e.what()), MsgIcon::None);
+    showMessage(ui_, "Connection error : " + base::Trim(errorText(e, ctx.french())), MsgIcon::None);
   }
+}
+
+run::SqlLogin frmMain::sqlLogin() const {
+  return {base::Trim(control("cboServeur").text), base::Trim(control("txtLogin").text), control("txtPw").text};
 }
 
 void frmMain::cboCompanySql_Click() { ctx.companyCode = run::companyCodeOfItem(control("cboCompanySql").text); }

@@ -164,7 +164,8 @@ class SqliteCursor : public Cursor {
     int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_DONE) return false;
     if (rc != SQLITE_ROW)
-      throw SourceError("Erreur de lecture / Leesfout: " + std::string(sqlite3_errmsg(db_->db)));
+      throw SourceError("Erreur de lecture : " + std::string(sqlite3_errmsg(db_->db)),
+                        "Leesfout: " + std::string(sqlite3_errmsg(db_->db)));
     row.resize(shape_->columns.size());
     for (size_t i = 0; i < row.size(); ++i) row[i] = valueAt(static_cast<int>(i));
     return true;
@@ -211,7 +212,7 @@ class AccessSource : public Source {
     const bool large = static_cast<long long>(file_.pages()) * 4096 > options.memoryLimitBytes;
     // An empty file name gives SQLite a private temporary file, deleted on close.
     if (sqlite3_open_v2(large ? "" : ":memory:", &db_->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
-      throw SourceError("Impossible de préparer la lecture de " + path + " / Onmogelijk om " + path + " voor te bereiden");
+      throw SourceError("Impossible de préparer la lecture de " + path, "Onmogelijk om " + path + " voor te bereiden");
     exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE; PRAGMA temp_store=MEMORY;");
     if (large) exec("PRAGMA cache_size=-262144;");
     registerAccessFunctions(db_->db);
@@ -248,8 +249,8 @@ class AccessSource : public Source {
   std::unique_ptr<RowSet> openTable(const std::string& name) override {
     auto it = tables_.find(LowerCase(name));
     if (it == tables_.end())
-      throw SourceError("La table " + name + " n'existe pas dans " + file_.path() + " / De tabel " + name +
-                        " bestaat niet in " + file_.path());
+      throw SourceError("La table " + name + " n'existe pas dans " + file_.path(),
+                        "De tabel " + name + " bestaat niet in " + file_.path());
     load(it->second);
     std::string text = "SELECT * FROM " + quotedName(it->second.name) + " ORDER BY rowid";
     sqlite3_stmt* stmt = db_->take(text);
@@ -271,7 +272,7 @@ class AccessSource : public Source {
     if (sqlite3_exec(db_->db, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
       std::string msg = err ? err : "?";
       sqlite3_free(err);
-      throw SourceError("Erreur de la base de travail / Fout in de werkdatabank: " + msg);
+      throw SourceError("Erreur de la base de travail : " + msg, "Fout in de werkdatabank: " + msg);
     }
   }
 
@@ -280,7 +281,7 @@ class AccessSource : public Source {
     if (sqlite3_prepare_v2(db_->db, text.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
       std::string msg = sqlite3_errmsg(db_->db);
       sqlite3_finalize(stmt);
-      throw SourceError("Requête refusée / Query geweigerd (" + msg + "): " + shown);
+      throw SourceError("Requête refusée (" + msg + ") : " + shown, "Query geweigerd (" + msg + "): " + shown);
     }
     return stmt;
   }
@@ -332,7 +333,8 @@ class AccessSource : public Source {
   void copyRows(mdb::TableReader& reader, const std::string& insert) {
     sqlite3_stmt* stmt = nullptr;
     if (sqlite3_prepare_v2(db_->db, insert.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
-      throw SourceError("Erreur de la base de travail / Fout in de werkdatabank: " + std::string(sqlite3_errmsg(db_->db)));
+      throw SourceError("Erreur de la base de travail : " + std::string(sqlite3_errmsg(db_->db)),
+                        "Fout in de werkdatabank: " + std::string(sqlite3_errmsg(db_->db)));
     struct Finalize {
       sqlite3_stmt* st;
       ~Finalize() { sqlite3_finalize(st); }
@@ -351,7 +353,8 @@ class AccessSource : public Source {
         }
       }
       if (sqlite3_step(stmt) != SQLITE_DONE)
-        throw SourceError("Erreur de la base de travail / Fout in de werkdatabank: " + std::string(sqlite3_errmsg(db_->db)));
+        throw SourceError("Erreur de la base de travail : " + std::string(sqlite3_errmsg(db_->db)),
+                        "Fout in de werkdatabank: " + std::string(sqlite3_errmsg(db_->db)));
       sqlite3_reset(stmt);
     }
   }

@@ -24,7 +24,7 @@ bool CursorRowSet::advance() {
 }
 
 void CursorRowSet::moveNext() {
-  if (!hasCurrent_) throw SourceError("Pas d'enregistrement courant / Geen huidig record");
+  if (!hasCurrent_) throw SourceError("Pas d'enregistrement courant", "Geen huidig record");
   advance();
 }
 
@@ -62,8 +62,8 @@ int CursorRowSet::indexOf(std::string_view name) const {
 
 Value CursorRowSet::field(std::string_view name) const {
   int i = indexOf(name);
-  if (i < 0) throw SourceError("Champ inconnu / Onbekend veld: " + std::string(name));
-  if (!hasCurrent_) throw SourceError("Pas d'enregistrement courant / Geen huidig record");
+  if (i < 0) throw SourceError("Champ inconnu : " + std::string(name), "Onbekend veld: " + std::string(name));
+  if (!hasCurrent_) throw SourceError("Pas d'enregistrement courant", "Geen huidig record");
   return current_[static_cast<size_t>(i)];
 }
 

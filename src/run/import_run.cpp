@@ -57,7 +57,7 @@ class ImportRun {
       // The run's own reading of the source (version, periods, documents)
       // failed: reported like any other failure, so the wizard stays usable
       // and the target untouched.
-      fail(unexpected(e.what()));
+      fail(unexpected(errorText(e, ctx_.french())));
     }
     removeScratch();
     return ok;
@@ -88,7 +88,7 @@ class ImportRun {
     try {
       ok = body();
     } catch (const SourceError& e) {
-      view_.showImportError(e.what());
+      view_.showImportError(e.text(ctx_.french()));
     } catch (const std::exception& e) {
       view_.showImportError(unexpected(e.what()));
     }
@@ -292,7 +292,7 @@ class ImportRun {
       auto dash = item.find('-');
       databaseName = joinPath(c_.sourceFolder, base::Trim(item.substr(0, dash)) + "Soc.MDB");
       if (!sourceFileExists(databaseName))
-        stop(msg("Le fichier ", "Het bestand ") + sourceKey_ + msg(" n'existe pas", " bestaat niet"));
+        stop(msg("Le fichier ", "Het bestand ") + databaseName + msg(" n'existe pas", " bestaat niet"));
     }
 
     // Everything the run writes goes into a folder of its own until the
@@ -323,8 +323,8 @@ class ImportRun {
       try {
         company_ = svc_.openAccess(databaseName);
       } catch (const SourceError& e) {
-        stop(msg("Le fichier ", "Het bestand ") + sourceKey_ +
-             msg(" ne peut pas être ouvert : ", " kan niet geopend worden: ") + e.what());
+        stop(msg("Le fichier ", "Het bestand ") + databaseName +
+             msg(" ne peut pas être ouvert : ", " kan niet geopend worden: ") + e.text(ctx_.french()));
       }
       ctx_.prefixedLayout = svc_.checkVersionSe(*company_);
       const std::string common = joinPath(c_.sourceFolder, "Common.mdb");
@@ -514,10 +514,12 @@ class ImportRun {
     dossierFolder_ = dossier.folder;
     inPass_ = true;
 
+    // The message names the book year's own file, where a fixed "Axx" would
+    // leave the person guessing which one is missing.
     if (olderLayout() && yearDbPath.empty())
       stop(msg("Impossible de trouver le fichier contenant les données comptables de Marlin: ",
                "Onmogelijk om het bestand van Marlin te openen") +
-           "\r\n" + sourceKey_ + "Axx.MDB");
+           "\r\n" + sourceKey_ + "A" + nn_ + ".MDB");
     if (!sourceFileExists(paramFile))
       stop(msg("Le fichier ", "Het bestand ") + paramFile + msg(" n'existe pas", " bestaat niet"));
 

@@ -34,7 +34,7 @@ std::string civilText(long daysSince1970, long secs) {
   return buf;
 }
 
-[[noreturn]] void fail(const std::string& fr, const std::string& nl) { throw SourceError(fr + " / " + nl); }
+[[noreturn]] void fail(const std::string& fr, const std::string& nl) { throw SourceError(fr, nl); }
 
 void textOf(MdbHandle* mdb, const void* src, size_t len, std::string& out) {
   out.resize(len * 3 + 8);

@@ -18,9 +18,10 @@ namespace {
 
 std::string trimmed(const std::string& s) { return Trim(s, " \t\r\n"); }
 
-std::string attributeValue(const std::string& raw) {
-  std::string v = trimmed(raw);
-  if (v.find_first_of(";{}") == std::string::npos) return v;
+std::string attributeValue(const std::string& v) {
+  const bool edgeBlank = !v.empty() && (std::isspace(static_cast<unsigned char>(v.front())) ||
+                                        std::isspace(static_cast<unsigned char>(v.back())));
+  if (!edgeBlank && v.find_first_of(";{}") == std::string::npos) return v;
   std::string braced = "{";
   for (char c : v) {
     braced += c;
@@ -67,7 +68,8 @@ std::string diagnostics(SQLSMALLINT type, SQLHANDLE h, const std::string& passwo
     if (!all.empty()) all += " ";
     all += reinterpret_cast<char*>(text);
   }
-  if (!password.empty())
+  // A password of blanks only cannot be told apart from the blanks of the text.
+  if (!trimmed(password).empty())
     for (size_t at; (at = all.find(password)) != std::string::npos;) all.replace(at, password.size(), "****");
   while (!all.empty() && (all.back() == '\n' || all.back() == ' ')) all.pop_back();
   return all.empty() ? "?" : all;
@@ -91,8 +93,10 @@ class OdbcCursor : public Cursor {
  public:
   OdbcCursor(std::shared_ptr<Connection> conn, const std::string& sql, const std::vector<Value>& params) {
     SQLHSTMT st = SQL_NULL_HSTMT;
-    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, conn->dbc, &st)))
-      throw SourceError("Connexion perdue / Verbinding verbroken: " + diagnostics(SQL_HANDLE_DBC, conn->dbc, conn->password));
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, conn->dbc, &st))) {
+      const std::string why = diagnostics(SQL_HANDLE_DBC, conn->dbc, conn->password);
+      throw SourceError("Connexion perdue : " + why, "Verbinding verbroken: " + why);
+    }
     struct Guard {
       SQLHSTMT h;
       ~Guard() { SQLFreeHandle(SQL_HANDLE_STMT, h); }
@@ -107,8 +111,10 @@ class OdbcCursor : public Cursor {
                        texts[i].size() + 1, 0, texts[i].data(), static_cast<SQLLEN>(texts[i].size()), &lens[i]);
     }
     SQLRETURN rc = SQLExecDirect(st, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())), SQL_NTS);
-    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
-      throw SourceError("Requête refusée / Query geweigerd (" + diagnostics(SQL_HANDLE_STMT, st, conn->password) + "): " + sql);
+    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) {
+      const std::string why = diagnostics(SQL_HANDLE_STMT, st, conn->password);
+      throw SourceError("Requête refusée (" + why + ") : " + sql, "Query geweigerd (" + why + "): " + sql);
+    }
     SQLSMALLINT ncols = 0;
     SQLNumResultCols(st, &ncols);
     std::vector<SQLSMALLINT> types(static_cast<size_t>(ncols));
@@ -123,8 +129,10 @@ class OdbcCursor : public Cursor {
     while (ncols > 0) {
       rc = SQLFetch(st);
       if (rc == SQL_NO_DATA) break;
-      if (!SQL_SUCCEEDED(rc))
-        throw SourceError("Erreur de lecture / Leesfout (" + diagnostics(SQL_HANDLE_STMT, st, conn->password) + ")");
+      if (!SQL_SUCCEEDED(rc)) {
+        const std::string why = diagnostics(SQL_HANDLE_STMT, st, conn->password);
+        throw SourceError("Erreur de lecture (" + why + ")", "Leesfout (" + why + ")");
+      }
       std::vector<Value> row;
       for (SQLSMALLINT c = 1; c <= ncols; ++c) row.push_back(read(st, c, types[static_cast<size_t>(c - 1)]));
       rows_.push_back(std::move(row));
@@ -266,8 +274,8 @@ class OdbcSource : public Source {
 
 std::string sqlServerConnectionText(const std::string& server, const std::string& login, const std::string& password,
                                     const std::string& database) {
-  return "driver={SQL Server};server=" + attributeValue(server) + ";uid=" + attributeValue(login) +
-         ";pwd=" + attributeValue(password) + ";database=" + attributeValue(database);
+  return "driver={SQL Server};server=" + attributeValue(trimmed(server)) + ";uid=" + attributeValue(trimmed(login)) +
+         ";pwd=" + attributeValue(password) + ";database=" + attributeValue(trimmed(database));
 }
 
 // The pwd= value of a connection text, braces removed, so it can be kept out
@@ -298,7 +306,7 @@ std::unique_ptr<Source> openOdbcSource(const std::string& connectionText, const 
 
 std::unique_ptr<Source> openSqlServerSource(const std::string& server, const std::string& login,
                                             const std::string& password, const std::string& database) {
-  return openOdbcSource(sqlServerConnectionText(server, login, password, database), trimmed(password));
+  return openOdbcSource(sqlServerConnectionText(server, login, password, database), password);
 }
 
 }  // namespace run

@@ -8,8 +8,10 @@
 
 namespace run {
 
-// "driver={SQL Server};server=...;uid=...;pwd=...;database=..." with each value
-// trimmed and, when it holds ";", "{" or "}", put in braces as ODBC requires.
+// "driver={SQL Server};server=...;uid=...;pwd=...;database=..." with the
+// server, login and database trimmed, the password as given, and each value
+// put in braces when it holds ";", "{" or "}" or begins or ends with a blank,
+// as ODBC requires to keep it whole.
 std::string sqlServerConnectionText(const std::string& server, const std::string& login,
                                     const std::string& password, const std::string& database);
 

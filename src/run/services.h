@@ -18,7 +18,8 @@ struct Placement;  // store/dossier_placement.h
 
 namespace run {
 
-// The SQL fields of the wizard, trimmed by the caller.
+// The SQL fields of the wizard: server and login trimmed by the caller, the
+// password exactly as typed.
 struct SqlLogin {
   std::string server, login, password;
 };

@@ -113,6 +113,15 @@ TEST_F(Marlin2Kestrel, AccessPrefixedLayoutInFrench) {
   expectDossier(sourceAccounts(sample("access-prefixed") + "/001Soc.MDB", "D_AcctGeneral"), "F");
 }
 
+TEST_F(Marlin2Kestrel, BelgianDesktopLocaleDoesNotStopTheImport) {
+  const TestLocale& locale = belgianFrenchLocale();
+  if (locale.name.empty()) GTEST_SKIP() << "no fr_BE.UTF-8 locale and none can be generated (localedef, Debian package locales)";
+  Ran r = import("--source-folder " + shellQuoted(sample("access-prefixed")) + " --company 001 --master-only --accounts",
+                 locale.environment());
+  ASSERT_EQ(r.status, 0) << r.output;
+  expectDossier(sourceAccounts(sample("access-prefixed") + "/001Soc.MDB", "D_AcctGeneral"), "F");
+}
+
 TEST_F(Marlin2Kestrel, AccessOlderLayoutInDutch) {
   Ran r = import("--language N --source-folder " + shellQuoted(sample("access-older")) +
                  " --company 001 --master-only --accounts");
@@ -162,15 +171,33 @@ TEST_F(Marlin2Kestrel, ExistingDossierIsRefusedAndLeftAsItWas) {
   EXPECT_EQ(fs::last_write_time(param), written);
 }
 
-TEST_F(Marlin2Kestrel, FailedRunsLeaveNoTargetAndFailTheExitStatus) {
+TEST_F(Marlin2Kestrel, FailedRunsSayWhyInTheirLanguageLeaveNoTargetAndFailTheExitStatus) {
+  const std::string missing = (root / "nowhere").string();
+  Ran absentFr = import("--source-folder " + shellQuoted(missing) + " --company 001 --master-only");
+  EXPECT_EQ(absentFr.status, 1);
+  EXPECT_NE(absentFr.output.find("Le dossier Marlin " + missing + " n'existe pas."), std::string::npos) << absentFr.output;
+  Ran absentNl = import("--language N --source-folder " + shellQuoted(missing) + " --company 001 --master-only");
+  EXPECT_EQ(absentNl.status, 1);
+  EXPECT_NE(absentNl.output.find("De Marlin map " + missing + " bestaat niet."), std::string::npos) << absentNl.output;
   // A folder without Marlin data: no company list, so no import.
-  Ran none = import("--source-folder " + shellQuoted(root.string()) + " --company 001 --master-only");
+  Ran none = import("--language N --source-folder " + shellQuoted(root.string()) + " --company 001 --master-only");
   EXPECT_EQ(none.status, 1);
+  EXPECT_NE(none.output.find("De map " + root.string() + " bevat het bestand Common.mdb van Marlin niet."),
+            std::string::npos)
+      << none.output;
+  // A damaged Common.mdb, in Dutch only, naming the file.
+  const fs::path damaged = root / "damaged";
+  fs::create_directories(damaged);
+  std::ofstream(damaged / "Common.mdb") << "not a database";
+  Ran broken = import("--language N --source-folder " + shellQuoted(damaged.string()) + " --company 001");
+  EXPECT_EQ(broken.status, 1);
+  EXPECT_NE(broken.output.find("Het bestand " + (damaged / "Common.mdb").string()), std::string::npos) << broken.output;
+  EXPECT_EQ(broken.output.find("Le fichier"), std::string::npos) << broken.output;
   // A company that is not in the list.
-  Ran missing = import("--language N --source-folder " + shellQuoted(sample("access-prefixed")) + " --company 042");
-  EXPECT_EQ(missing.status, 1);
-  EXPECT_NE(missing.output.find("Het bedrijf 042 staat niet in de lijst van Marlin bedrijven."), std::string::npos)
-      << missing.output;
+  Ran unknown = import("--language N --source-folder " + shellQuoted(sample("access-prefixed")) + " --company 042");
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_NE(unknown.output.find("Het bedrijf 042 staat niet in de lijst van Marlin bedrijven."), std::string::npos)
+      << unknown.output;
   EXPECT_FALSE(fs::exists(kestrel / "ACME"));
 }
 

@@ -29,6 +29,11 @@ class SqlEdition : public CliTest {
                 environment + "PGPASSWORD=" + shellQuoted(env["M2K_SQL_ADMIN_PASSWORD"]));
     ASSERT_EQ(r.status, 0) << r.output;
   }
+  void psqlCommand(const std::string& database, const std::string& command) {
+    const fs::path file = root / "command.sql";
+    std::ofstream(file) << command << "\n";
+    psql(database, file.string());
+  }
 
   void loadSample() {
     const std::string dir = sample("sql");
@@ -38,8 +43,9 @@ class SqlEdition : public CliTest {
     }
   }
 
-  Ran importSql(const std::string& arguments, const std::string& password) {
-    return import("--sql-server " + env["M2K_SQL_SERVER"] + " --login " + env["M2K_SQL_ADMIN"] + " " + arguments,
+  Ran importSql(const std::string& arguments, const std::string& password, const std::string& login = "") {
+    return import("--sql-server " + env["M2K_SQL_SERVER"] + " --login " + (login.empty() ? env["M2K_SQL_ADMIN"] : login) +
+                      " " + arguments,
                   environment + "MARLIN_SQL_PASSWORD=" + shellQuoted(password));
   }
 
@@ -75,6 +81,28 @@ TEST_F(SqlEdition, MasterDataImportInFrenchAndDutch) {
   Ran access = import("--source-folder " + shellQuoted(sample("access-prefixed")) + " --company 001 --master-only --accounts");
   ASSERT_EQ(access.status, 0) << access.output;
   EXPECT_EQ(dbfreadRows(kestrel / "ACME" / "ACME_ACF.DBF", {"NUMBER"}), numbers);
+}
+
+TEST_F(SqlEdition, APasswordWithBlanksIsPassedAsTypedAndAppearsNowhere) {
+  // The sample's databases were made afresh: a role left by an earlier run owns nothing.
+  const std::string login = "m2k_blank_reader", password = "  blank s3cret ";
+  psqlCommand("postgres", "DROP ROLE IF EXISTS " + login + "; CREATE ROLE " + login + " LOGIN PASSWORD '" + password + "'");
+  for (const char* db : {"PWCOMMON", "PW0001SOC"})
+    psqlCommand(db, "GRANT USAGE ON SCHEMA sys TO " + login + "; GRANT SELECT ON ALL TABLES IN SCHEMA public, sys TO " +
+                        login);
+
+  // The server tells the blanks apart: without them the login is refused.
+  Ran trimmed = importSql("--company 001 --master-only --accounts", "blank s3cret", login);
+  EXPECT_EQ(trimmed.status, 1) << trimmed.output;
+  Ran r = importSql("--company 001 --master-only --accounts", password, login);
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(r.output.find("s3cret"), std::string::npos);
+  EXPECT_EQ(trimmed.output.find("s3cret"), std::string::npos);
+  for (auto& e : fs::recursive_directory_iterator(root))
+    if (e.is_regular_file()) EXPECT_EQ(readText(e.path()).find("s3cret"), std::string::npos) << e.path();
+  EXPECT_EQ(readText(fs::path(M2K_BIN_DIR) / "Marlin2KS.ini").find("s3cret"), std::string::npos);
+  for (const char* db : {"PWCOMMON", "PW0001SOC"}) psqlCommand(db, "DROP OWNED BY " + login);
+  psqlCommand("postgres", "DROP ROLE " + login);
 }
 
 // The full import reconciles with the source read through the server, and

@@ -1,19 +1,26 @@
 // The wizard window on Qt's offscreen platform, driven through its widgets,
 // and the C interface that shows it.
 #ifdef M2K_WITH_QT
+#include <clocale>
+
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
-#include <QGroupBox>
+#include <QFocusEvent>
 #include <QFontMetrics>
+#include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QTimer>
 
 #include "app/capi/marlin2kestrel.h"
 #include "app/qt/qt_front_end.h"
 #include "cli_fixture.h"
+#include "host/ini_file.h"
 
 namespace {
 
@@ -48,11 +55,11 @@ class QtWindow : public CliTest {
     };
   }
 
-  std::unique_ptr<host::objMarlin> marlin(const std::string& language) {
+  std::unique_ptr<host::objMarlin> marlin(const std::string& language, const fs::path& folder = {}) {
     auto m = std::make_unique<host::objMarlin>(*window, run::defaultServices(), run::defaultSteps(),
                                                (root / "Marlin2KS.ini").string());
     m->Language(language);
-    m->KestrelPath(kestrel.string());
+    m->KestrelPath((folder.empty() ? kestrel : folder).string());
     m->KestrelDossierName("ACME");
     m->ExecutionDone = [this] { ++done; };
     return m;
@@ -99,14 +106,20 @@ TEST_F(QtWindow, ShowsTheWizardAndSwitchesLanguage) {
 
 TEST_F(QtWindow, MasterDataImportThroughClicksAndItsReportOpened) {
   auto m = marlin("N");
-  // The last message offers the report; the person takes the offer.
-  window->messageHook = [this](const std::string& text, base::MsgIcon, const std::string& title) {
-    messages.push_back(title + ": " + text);
-    return base::MsgResult::Yes;
-  };
   std::string opened;
   window->openHook = [&opened](const std::string& file) { opened = file; };
   window->folderHook = [](const std::string&) { return std::optional<std::string>(sample("access-prefixed")); };
+  // No repaint at all while the run goes: the final box must still open over
+  // the end of the run, not over whatever was painted last.
+  window->repaintInterval = std::chrono::hours(24 * 365);
+  int progressUnderBox = -1;
+  std::string captionUnderBox;
+  window->messageHook = [&](const std::string& text, base::MsgIcon, const std::string& title) {
+    messages.push_back(title + ": " + text);
+    progressUnderBox = find<QProgressBar>(*window, "ProgressBar1")->value();
+    captionUnderBox = find<QLabel>(*window, "Label8")->text().toStdString();
+    return base::MsgResult::Yes;  // the last message offers the report; the person takes the offer
+  };
   window->onShown = [&](QDialog&) {
     find<QAbstractButton>(*window, "cmdPathMarlin")->click();
     auto* companies = find<QComboBox>(*window, "cboCompany");
@@ -123,7 +136,159 @@ TEST_F(QtWindow, MasterDataImportThroughClicksAndItsReportOpened) {
   EXPECT_TRUE(fs::exists(report));
   EXPECT_EQ(done, 1);
   EXPECT_TRUE(fs::exists(kestrel / "ACME" / "ACME_ACF.DBF"));
-  EXPECT_EQ(m->mainMarlin()->control("ProgressBar1").progress, 100);
+  EXPECT_EQ(progressUnderBox, 100);
+  EXPECT_EQ(captionUnderBox, "Terminated...");
+}
+
+TEST_F(QtWindow, ARunLocksEveryInputAndTheCloseButtonUntilItEnds) {
+  auto m = marlin("F");
+  window->folderHook = [](const std::string&) { return std::optional<std::string>(sample("access-prefixed")); };
+  // Every yield of the run lets the probe below in.
+  window->repaintInterval = std::chrono::milliseconds(0);
+  QDialog* shown = nullptr;
+  int probes = 0;
+  bool afterAPassEnabledAgain = false;
+  QTimer probe;
+  probe.setInterval(0);
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    host::frmMain* w = m->mainMarlin();
+    if (!w || !w->isRunning()) return;
+    ++probes;
+    // The end of each book year enables the controls again in the wizard's
+    // own state; the person must still find them all out of use.
+    if (w->control("cmdOk").enabled) afterAPassEnabledAgain = true;
+    for (const char* name : {"cmdOk", "cmdCancel", "Option1", "Option2", "txtPathMarlin", "cmdPathMarlin", "cboCompany",
+                             "txtPathKestrel", "txtCompanyName", "OptCompta", "OptSignal"})
+      EXPECT_FALSE(window->widget(name)->isEnabled()) << name;
+    // Clicks already under way when the buttons went grey reach the wizard.
+    emit find<QAbstractButton>(*window, "cmdOk")->clicked(false);
+    emit find<QAbstractButton>(*window, "cmdCancel")->clicked(false);
+    emit find<QAbstractButton>(*window, "Option2")->clicked(false);
+    // The window's close button: nothing is asked, nothing closes.
+    EXPECT_FALSE(shown->close());
+  });
+  window->onShown = [&](QDialog& dialog) {
+    shown = &dialog;
+    find<QAbstractButton>(*window, "cmdPathMarlin")->click();
+    find<QAbstractButton>(*window, "OptCompta")->click();
+    probe.start();
+    find<QAbstractButton>(*window, "cmdOk")->click();
+    probe.stop();
+  };
+  m->Execute();
+  EXPECT_GT(probes, 0);
+  EXPECT_TRUE(afterAPassEnabledAgain);
+  // One run, to its end, in the language it started in (the sample's
+  // documents with several matchings are warned about on the way).
+  ASSERT_FALSE(messages.empty());
+  EXPECT_EQ(messages.back().find("MarlinToKestrel: L'importation s'est déroulée correctement\r\n\r\nRapport de migration : "),
+            0u)
+      << messages.back();
+  EXPECT_EQ(std::count(messages.begin(), messages.end(), messages.back()), 1);
+  for (const auto& message : messages) EXPECT_EQ(message.find("Import OK"), std::string::npos) << message;
+  EXPECT_EQ(done, 1);
+  Ran check = run(std::string(M2K_BIN_DIR) + "/kestrel-dump --check " + shellQuoted((kestrel / "ACME").string()));
+  EXPECT_EQ(check.status, 0) << check.output;
+}
+
+TEST_F(QtWindow, ABelgianDesktopLocaleChangesNoAmount) {
+  const TestLocale& locale = belgianFrenchLocale();
+  if (locale.name.empty()) GTEST_SKIP() << "no fr_BE.UTF-8 locale and none can be generated (localedef, Debian package locales)";
+  window->folderHook = [](const std::string&) { return std::optional<std::string>(sample("access-prefixed")); };
+  window->onShown = [&](QDialog&) {
+    find<QAbstractButton>(*window, "cmdPathMarlin")->click();
+    find<QAbstractButton>(*window, "OptCompta")->click();
+    find<QAbstractButton>(*window, "cmdOk")->click();
+  };
+  // Every table of a finished dossier as kestrel-dump reads it.
+  auto dump = [this](const fs::path& dossier) {
+    std::map<std::string, std::string> tables;
+    for (auto& e : fs::directory_iterator(dossier))
+      if (e.path().extension() == ".DBF")
+        tables[e.path().filename().string()] =
+            run(std::string(M2K_BIN_DIR) + "/kestrel-dump " + shellQuoted(e.path().string())).output;
+    return tables;
+  };
+  marlin("F")->Execute();
+  ASSERT_EQ(done, 1) << (messages.empty() ? "" : messages.back());
+  const auto classic = dump(kestrel / "ACME");
+
+  // What the window toolkit does on a desktop set to Belgian French.
+  const std::string before = std::setlocale(LC_ALL, nullptr);
+  if (locale.made) setenv("LOCPATH", locale.folder().c_str(), 1);
+  ASSERT_NE(std::setlocale(LC_ALL, locale.name.c_str()), nullptr);
+  const fs::path belgian = root / "belgian";
+  fs::create_directories(belgian);
+  marlin("F", belgian)->Execute();
+  const std::string numericAfter = std::setlocale(LC_NUMERIC, nullptr);
+  std::setlocale(LC_ALL, before.c_str());
+  unsetenv("LOCPATH");
+  ASSERT_EQ(done, 2) << (messages.empty() ? "" : messages.back());
+  EXPECT_EQ(dump(belgian / "ACME"), classic);
+  EXPECT_EQ(numericAfter, locale.name) << "the host's own setting is given back";
+}
+
+TEST_F(QtWindow, APastedMarlinPathLoadsTheListWhenThePersonLeavesTheBox) {
+  auto m = marlin("N");
+  const fs::path damaged = root / "damaged";
+  fs::create_directories(damaged);
+  std::ofstream(damaged / "Common.mdb") << "not a database";
+  auto leave = [](QWidget* box) {
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(box, &out);
+  };
+  auto enter = [](QWidget* box) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(box, &press);
+  };
+  std::vector<int> counts;
+  window->onShown = [&](QDialog& dialog) {
+    auto* path = find<QLineEdit>(*window, "txtPathMarlin");
+    auto* companies = find<QComboBox>(*window, "cboCompany");
+    QGuiApplication::clipboard()->setText(QString::fromStdString(sample("access-prefixed")));
+    path->paste();
+    counts.push_back(companies->count());  // nothing read while the path is being typed
+    leave(path);
+    counts.push_back(companies->count());
+    EXPECT_EQ(companies->currentText().toStdString().substr(0, 6), "001 - ");
+    EXPECT_EQ(m->mainMarlin()->ctx.companyCode, "001");
+
+    // Enter reads a changed path and does not start the import; a damaged
+    // Common.mdb is told once, not again when the box is left.
+    path->selectAll();
+    QGuiApplication::clipboard()->setText(QString::fromStdString(damaged.string()));
+    path->paste();
+    enter(path);
+    leave(path);
+    enter(path);
+    counts.push_back(companies->count());
+    EXPECT_TRUE(dialog.isVisible());
+
+    // A folder without Common.mdb leaves no list of another folder behind.
+    path->selectAll();
+    QGuiApplication::clipboard()->setText(QString::fromStdString(sample("access-prefixed")));
+    path->paste();
+    leave(path);
+    path->selectAll();
+    path->insert(QString::fromStdString(root.string()));
+    leave(path);
+    counts.push_back(companies->count());
+    EXPECT_EQ(m->mainMarlin()->ctx.companyCode, "");
+    dialog.reject();
+  };
+  m->Execute();
+  ASSERT_EQ(counts.size(), 4u);
+  EXPECT_EQ(counts[0], 0);
+  EXPECT_GE(counts[1], 1);
+  EXPECT_EQ(counts[2], 0);
+  EXPECT_EQ(counts[3], 0);
+  ASSERT_EQ(messages.size(), 1u) << messages.back();
+  EXPECT_EQ(messages[0].rfind("MarlinToKestrel: Het bestand " + (damaged / "Common.mdb").string(), 0), 0u) << messages[0];
+  EXPECT_EQ(messages[0].find("Le fichier"), std::string::npos) << "Dutch only: " << messages[0];
+  // Remembered as a folder chosen with the dialog is.
+  EXPECT_EQ(host::readIniValue((root / "Marlin2KS.ini").string(), "Marlin2Kestrel", "PathMarlin"),
+            sample("access-prefixed"));
+  EXPECT_EQ(done, 0);
 }
 
 TEST_F(QtWindow, FailedRunKeepsTheWindowOpenWithItsInputs) {

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <tuple>
 
 #include "convert/entries/history_queries.h"
 #include "convert/entries/history_steps.h"
@@ -103,7 +104,8 @@ class RealSourceSteps : public ::testing::TestWithParam<Edition> {
 
   // Book year 01 from its journals and lines, through the steps the run
   // calls after the periods: journals, documents, then the two passes.
-  std::vector<Record> importYear(const std::vector<Row>& journals, const std::vector<Line>& lines) {
+  std::vector<Record> importYear(const std::vector<Row>& journals, const std::vector<Line>& lines,
+                                 const std::vector<Row>& checking = {}) {
     const marlin::Dossier model{marlin::Options{}};
     const auto year = model.yearTables(1);
     std::vector<Row> historic;
@@ -113,11 +115,12 @@ class RealSourceSteps : public ::testing::TestWithParam<Edition> {
            {{text("V21"), whole(0), 21.0, text("TVA 21 %")}, {text("A5"), whole(5), 21.0, text("Cocontractant")},
             {text("A6"), whole(6), 21.0, text("Importation")}}},
           {"A_01_Historic", marlin::Dossier::historicColumns(), historic},
-          {"A_01_Checking", marlin::Dossier::checkingColumns(), {}}});
+          {"A_01_Checking", marlin::Dossier::checkingColumns(), checking}});
     testing_support::AppendRecords(prefix + "_ACF.DBF", {{{"TYPE", "3"}, {"NUMBER", "550100"}, {"CURRENCY", "USD"}},
                                                          {{"TYPE", "3"}, {"NUMBER", "550300"}, {"CURRENCY", "GBP"}}});
     auto journalRows = source->query("SELECT * FROM A_01_journal");
     EXPECT_TRUE(convert::ConvertJournals(step.ctx, *journalRows, prefix)) << ::testing::PrintToString(step.errors);
+    EXPECT_TRUE(convert::ImportOpeningEntriesFromSource(step.ctx, prefix)) << ::testing::PrintToString(step.errors);
     auto documents = source->query(convert::DocumentListQuery(convert::FormOf(step.ctx), "01"));
     EXPECT_TRUE(convert::ImportYearDocuments(step.ctx, *documents, prefix)) << ::testing::PrintToString(step.errors);
     convert::CompleteDocumentAccounts(step.ctx, prefix);
@@ -223,6 +226,44 @@ TEST_P(RealSourceSteps, EveryLineOfADocumentTakesThePeriodOfItsMainLine) {
   EXPECT_EQ(general[1].at("PERIOD"), "05");
 }
 
+TEST_P(RealSourceSteps, ADocumentWithOpeningLinesIsWrittenWholeInItsLaterPeriod) {
+  const auto act = importYear(
+      {journal("OUV", 3, 1, nullptr), journal("OD", 3, 0, nullptr), journal("ACH", 2, 1, nullptr)},
+      {// The opening balances: period 0 alone.
+       Line(1, "OUV", 3, 1, 0, "100000", 1, "500.00"), Line(2, "OUV", 3, 1, 0, "550000", -1, "450.00"),
+       Line(3, "OUV", 3, 1, 0, "400000", -1, "50.00"),
+       // A general operation with one line in period 0 and one in 4.
+       Line(4, "OD", 3, 5, 0, "499000", -1, "40.00"), Line(5, "OD", 3, 5, 4, "612000", 1, "40.00"),
+       // A purchase whose main line lies in period 0, the rest in 2.
+       Line(6, "ACH", 2, 7, 0, "440000", 1, "121.00").party(20, "F1").set("ValidationType", whole(2))
+           .set("TurnOverBase", eur("100.00")).set("VATAmntBase", eur("21.00")).set("VATNDAmntBase", eur("0")),
+       Line(7, "ACH", 2, 7, 2, "600000", -1, "100.00").vat("V21", 0),
+       Line(8, "ACH", 2, 7, 2, "411000", -1, "21.00")},
+      // Line 1 has two matching entries stored highest first, line 3 two
+      // stored lowest first: each takes its lowest, in every edition.
+      {{whole(1), whole(9), eur("500.00")}, {whole(1), whole(3), eur("500.00")},
+       {whole(3), whole(4), eur("50.00")}, {whole(3), whole(8), eur("50.00")}});
+
+  const auto opening = document(act, "OPDOUV", "1");
+  ASSERT_EQ(opening.size(), 3u);
+  EXPECT_EQ(opening[0].at("ACCOUNTGL"), "100000");
+  EXPECT_EQ(opening[0].at("MATCHNO"), "10000003");
+  EXPECT_EQ(opening[2].at("MATCHNO"), "10000004");
+  EXPECT_EQ(opening[2].at("DOCORDER"), "003");
+  EXPECT_EQ(sum(opening, "AMOUNTEUR"), 0);
+
+  // Each mixed document whole in its later period, balanced, the opening
+  // line in its place among the others.
+  for (const auto& [journal, number, lines, period, first] :
+       {std::tuple{"OD", "5", 2u, "04", "499000"}, std::tuple{"ACH", "7", 3u, "02", "440000"}}) {
+    const auto written = document(act, journal, number);
+    ASSERT_EQ(written.size(), lines) << journal;
+    EXPECT_EQ(written[0].at("ACCOUNTGL"), first);
+    for (const Record& r : written) EXPECT_EQ(r.at("PERIOD"), period) << journal;
+    EXPECT_EQ(sum(written, "AMOUNTEUR"), 0) << journal;
+  }
+}
+
 TEST_P(RealSourceSteps, VatTypesFiveAndSixAndABalanceLineOnAnExpenseAccount) {
   // A purchase of 500 under VAT type 5 (co-contractor) and 500 under type 6
   // (import), their 105 of VAT on 411000, and a charge without VAT code on
@@ -235,7 +276,11 @@ TEST_P(RealSourceSteps, VatTypesFiveAndSixAndABalanceLineOnAnExpenseAccount) {
        Line(2, "ACH", 2, 9, 3, "600000", -1, "500.00").vat("A5", 5),
        Line(3, "ACH", 2, 9, 3, "612000", -1, "500.00").vat("A6", 6),
        Line(4, "ACH", 2, 9, 3, "411000", -1, "105.00"),
-       Line(5, "ACH", 2, 9, 3, " 612000", -1, "260.00")});
+       Line(5, "ACH", 2, 9, 3, " 612000", -1, "260.00"),
+       // A charge without VAT code on the account "6" itself.
+       Line(6, "ACH", 2, 10, 3, "440000", 1, "50.00").party(20, "F1").set("ValidationType", whole(2))
+           .set("TurnOverBase", eur("50.00")).set("VATAmntBase", eur("0")).set("VATNDAmntBase", eur("0")),
+       Line(7, "ACH", 2, 10, 3, "6", -1, "50.00")});
 
   const auto lines = document(act, "ACH", "9");
   ASSERT_EQ(lines.size(), 5u);
@@ -261,6 +306,14 @@ TEST_P(RealSourceSteps, VatTypesFiveAndSixAndABalanceLineOnAnExpenseAccount) {
   EXPECT_EQ(Number(expense, "AMOUNTEUR"), 260);
   EXPECT_EQ(Number(expense, "VATBASE"), 1000);
   EXPECT_EQ(sum(lines, "AMOUNTEUR"), 0);
+
+  // It is written like the other expense lines, after a VAT line of its base.
+  const auto six = document(act, "ACH", "10");
+  ASSERT_EQ(six.size(), 3u);
+  EXPECT_EQ(six[1].at("DOCORDER"), "VAT");
+  EXPECT_EQ(six[2].at("ACCOUNTGL") + " " + six[2].at("VATIMPUT"), "600000 144300");
+  EXPECT_EQ(Number(six[1], "VATBASE"), 50);
+  EXPECT_EQ(sum(six, "AMOUNTEUR"), 0);
 }
 
 TEST_P(RealSourceSteps, CustomerNumbersPaddedByTheirColumnFitTheTenCharacterField) {

@@ -19,8 +19,11 @@ using testing_support::uniqueName;
 }  // namespace
 
 TEST(SqlServerSource, ConnectionTextKeepsValuesAsTypedAndBracesSpecialOnes) {
+  // The password keeps its blanks: braces keep ODBC from dropping them.
   EXPECT_EQ(run::sqlServerConnectionText("  SRV\\SQL2008 ", " sa ", " p;w d ", "PW0001SOC"),
-            "driver={SQL Server};server=SRV\\SQL2008;uid=sa;pwd={p;w d};database=PW0001SOC");
+            "driver={SQL Server};server=SRV\\SQL2008;uid=sa;pwd={ p;w d };database=PW0001SOC");
+  EXPECT_EQ(run::sqlServerConnectionText("srv", "sa", "pw ", "PWCOMMON"),
+            "driver={SQL Server};server=srv;uid=sa;pwd={pw };database=PWCOMMON");
   EXPECT_EQ(run::sqlServerConnectionText("srv", "a{b", "x}y", "PWCOMMON"),
             "driver={SQL Server};server=srv;uid={a{b};pwd={x}}y};database=PWCOMMON");
   EXPECT_EQ(run::sqlServerConnectionText("srv", "", "", "PWCOMMON"), "driver={SQL Server};server=srv;uid=;pwd=;database=PWCOMMON");
@@ -37,9 +40,10 @@ TEST(SqlServerSource, BookYearsTablesValuesAndQueriesOnARealServer) {
                " (3, '123456789', 'Titre', NULL), (0, '60', NULL, 0)");
   execSql(*admin, "INSERT INTO A_01_Period VALUES (1, '1899-12-30 00:00:00'), (2, '2024-02-29 13:45:10')");
 
-  // A login whose password needs braces in the connection text.
+  // A login whose password needs braces in the connection text and begins
+  // and ends with a blank.
   const std::string login = uniqueName("m2k_reader");
-  execSql(*admin, "CREATE ROLE " + login + " LOGIN PASSWORD 'p;w d'");
+  execSql(*admin, "CREATE ROLE " + login + " LOGIN PASSWORD ' p;w d '");
   execSql(*admin, "GRANT USAGE ON SCHEMA sys TO " + login);
   execSql(*admin, "GRANT SELECT ON ALL TABLES IN SCHEMA public, sys TO " + login);
   struct DropRole {

@@ -40,6 +40,7 @@ void ConsoleUi::endProgressLine() {
 
 MsgResult ConsoleUi::messageBox(const std::string& text, MsgButtons buttons, MsgIcon icon, const std::string& title) {
   endProgressLine();
+  ++messageCount_;
   std::string body = text;
   for (std::size_t p = body.find("\r\n"); p != std::string::npos; p = body.find("\r\n", p)) body.replace(p, 2, "\n");
   out_ << iconWord(icon) << (title.empty() ? std::string("MarlinToKestrel") : title) << ": " << body << std::endl;

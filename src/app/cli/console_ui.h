@@ -30,6 +30,9 @@ class ConsoleUi : public base::Ui {
   std::optional<std::string> browseFolder(const std::string& title, const std::string& start) override;
   std::vector<std::string> listServers() override { return {}; }
 
+  // How many message boxes have been shown so far.
+  int messageCount() const { return messageCount_; }
+
   // Where the progress line comes from (the wizard's controls).
   std::function<Status()> status;
   std::optional<std::string> folderAnswer;
@@ -42,6 +45,7 @@ class ConsoleUi : public base::Ui {
   std::string shown_, shownHead_;
   std::chrono::steady_clock::time_point lastDraw_{};
   bool lineOpen_ = false;
+  int messageCount_ = 0;
 };
 
 }  // namespace app

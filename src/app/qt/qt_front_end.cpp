@@ -8,9 +8,11 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QEvent>
-#include <QFontMetrics>
 #include <QFileDialog>
+#include <QFocusEvent>
+#include <QFontMetrics>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -40,17 +42,19 @@ class WizardDialog : public QDialog {
   host::frmMain& wizard_;
 };
 
-// The server list looks for servers when it first receives the focus.
-class FocusWatcher : public QObject {
+// Hands the events of one widget to the wizard: the server list looks for
+// servers when it first receives the focus, the Marlin folder box reads its
+// path when the person leaves it or presses Enter in it. `handle` returns
+// true for an event it has used up.
+class EventWatcher : public QObject {
  public:
-  FocusWatcher(QObject* parent, std::function<void()> onFocus) : QObject(parent), onFocus_(std::move(onFocus)) {}
+  EventWatcher(QObject* parent, std::function<bool(QEvent*)> handle) : QObject(parent), handle_(std::move(handle)) {}
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::FocusIn) onFocus_();
-    return QObject::eventFilter(watched, event);
+    return handle_(event) || QObject::eventFilter(watched, event);
   }
 
  private:
-  std::function<void()> onFocus_;
+  std::function<bool(QEvent*)> handle_;
 };
 
 // The dialog keeps the classic fixed boxes of its controls; a caption wider
@@ -127,6 +131,23 @@ void QtFrontEnd::build() {
             wizard_->type(name, text.toStdString());
             sync();
           });
+          if (name == "txtPathMarlin") {
+            edit->installEventFilter(new EventWatcher(edit, [this, name](QEvent* event) {
+              // Enter here reads the path instead of pressing Import. Opening
+              // the context menu (to paste) is not leaving the box.
+              const bool enter = event->type() == QEvent::KeyPress &&
+                                 (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
+                                  static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter);
+              const bool left = event->type() == QEvent::FocusOut &&
+                                static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason;
+              if (!enter && !left) return false;
+              if (!syncing_ && wizard_) {
+                wizard_->leave(name);
+                sync();
+              }
+              return enter;
+            }));
+          }
           made = edit;
           break;
         }
@@ -138,10 +159,11 @@ void QtFrontEnd::build() {
               wizard_->type(name, text.toStdString());
               sync();
             });
-            combo->installEventFilter(new FocusWatcher(combo, [this, name] {
-              if (syncing_) return;
+            combo->installEventFilter(new EventWatcher(combo, [this, name](QEvent* event) {
+              if (event->type() != QEvent::FocusIn || syncing_) return false;
               wizard_->focus(name);
               sync();
+              return false;
             }));
           }
           QObject::connect(combo, qOverload<int>(&QComboBox::activated), dialog_, [this, name](int index) {
@@ -211,7 +233,7 @@ void QtFrontEnd::sync() {
     widget->setGeometry(c.left / kTwipsPerPixel, c.top / kTwipsPerPixel, c.width / kTwipsPerPixel,
                         c.height / kTwipsPerPixel);
     widget->setVisible(c.visible);
-    widget->setEnabled(c.enabled);
+    widget->setEnabled(c.enabled && !w.isLocked(name));
     switch (c.kind) {
       case K::Label: {
         auto* label = static_cast<QLabel*>(widget);
@@ -265,6 +287,10 @@ void QtFrontEnd::sync() {
 base::MsgResult QtFrontEnd::messageBox(const std::string& text, base::MsgButtons buttons, base::MsgIcon icon,
                                        const std::string& title) {
   const std::string shownTitle = title.empty() ? "MarlinToKestrel" : title;
+  // Repaints skipped to spare the run may have left the window behind: the
+  // box must open over the progress and captions the run has reached.
+  sync();
+  if (dialog_) dialog_->repaint();
   if (messageHook) return messageHook(text, icon, shownTitle);
   QMessageBox box(dialog_);
   box.setWindowTitle(q(shownTitle));
@@ -304,6 +330,9 @@ void QtFrontEnd::finalMessage(const std::string& text, base::MsgIcon icon, const
     return;
   }
   const std::string shownTitle = title.empty() ? "MarlinToKestrel" : title;
+  // Over the progress and captions the run has reached, as every box.
+  sync();
+  if (dialog_) dialog_->repaint();
   bool open = false;
   if (messageHook) {
     open = messageHook(text, icon, shownTitle) == base::MsgResult::Yes;
@@ -329,11 +358,10 @@ void QtFrontEnd::finalMessage(const std::string& text, base::MsgIcon icon, const
 }
 
 void QtFrontEnd::processEvents() {
-  // The steps ask for a repaint at every record; a screen needs far fewer.
-  // Whatever is skipped here is shown by the next repaint or at the end of
-  // the click that started the run.
+  // Whatever is skipped here is shown by the next repaint, by the next
+  // message box or at the end of the click that started the run.
   const auto now = std::chrono::steady_clock::now();
-  if (now - lastRepaint_ < std::chrono::milliseconds(40)) return;
+  if (now - lastRepaint_ < repaintInterval) return;
   lastRepaint_ = now;
   sync();
   QApplication::processEvents();

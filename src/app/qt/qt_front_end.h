@@ -46,6 +46,9 @@ class QtFrontEnd : public host::FrontEnd, public base::Ui {
   std::function<void(const std::string& file)> openHook;
   // Called once the dialog is on screen.
   std::function<void(QDialog& dialog)> onShown;
+  // Least time between two of the repaints the run asks for: the steps ask at
+  // every record, a screen needs far fewer.
+  std::chrono::milliseconds repaintInterval{40};
 
   // The widget of a control while the dialog is shown (its objectName is the control's name).
   QWidget* widget(const std::string& name) const;

@@ -24,12 +24,17 @@ std::string historicFrom(SourceForm form, const std::string& nn) {
 }
 
 // The Jet derived table of the matching entries, joined on the line: in
-// square brackets closed by "." (detail queries) or in parentheses.
+// square brackets closed by "." (detail queries) or in parentheses (the
+// opening lines). There First() takes the check id of the first entry that
+// reaches the line's group, which without an order is whichever the source
+// stored first, where the SQL edition's MIN() takes the lowest: the entries
+// come lowest first, so that both editions give every line the same
+// matching number whatever order the entries were stored in.
 std::string accessCheckingJoin(SourceForm form, const std::string& nn, bool bracketed = true) {
   std::string checking = form == SourceForm::AccessPlain ? "Checking" : "A_" + nn + "_Checking AS Checking";
   return std::string("LEFT JOIN ") + (bracketed ? "[" : "(") +
          "SELECT Checking.HistoRecordID, Checking.CheckID, Checking.AmntBase From " + checking +
-         " WHERE (((Checking.AmntBase)<>0))" + (bracketed ? "]. " : ")  ") +
+         " WHERE (((Checking.AmntBase)<>0))" + (bracketed ? "]. " : " ORDER BY Checking.CheckID)  ") +
          "AS test ON historic.RecordID = test.HistoRecordID ";
 }
 
@@ -103,10 +108,15 @@ std::string VatDocumentQuery(SourceForm form, const std::string& nn, VatQuery wh
       return "SELECT historic.*, " + checkId + " AS CheckID, historic.ValidationType " + from + join +
              "Where (((historic.JrnlID) = ?) And ((historic.Doc) = ?) And ((historic.ValidationType) = 2) And "
              "((historic.JrnlType) = ?)and (historic.accttype > 0))" + linesInOrder(checkId);
+    // The lines without VAT code are split between this query (class 6 and
+    // 7) and the balance lines (below "6"). The original asks for accounts
+    // above "6" here, so a line on the account "6" itself fell into neither
+    // and was lost, the document unbalanced: it is taken here, with the
+    // other expense lines.
     case VatQuery::VatLines:
       return "SELECT historic.*, " + checkId + " AS CheckID, historic.VATCode AS xVATCode " + from + join +
              "Where (((historic.JrnlID) = ?) And ((historic.Doc) = ? )) And (((historic.VATCode) Is Not Null" +
-             (sql ? std::string(" and (historic.VATCode > '')") : std::string()) + ") OR ((historic.AcctID)>'6') AND " +
+             (sql ? std::string(" and (historic.VATCode > '')") : std::string()) + ") OR ((historic.AcctID)>='6') AND " +
              noVat + " and ((historic.JrnlType) = ?)and (historic.accttype > 0))" + linesInOrder(checkId);
     // The document's conditions of queries 3 to 5 bear on grouped columns
     // only, so they select the same groups in WHERE as in HAVING; in WHERE

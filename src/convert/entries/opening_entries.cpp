@@ -1,5 +1,8 @@
 // The opening balances of a book year (its period "00" lines) as one opening
 // document OPDOUV 1 in ACT.
+#include <unordered_set>
+#include <vector>
+
 #include "base/text.h"
 #include "convert/entries/act_line.h"
 #include "convert/entries/entry_helpers.h"
@@ -24,15 +27,32 @@ bool ImportOpeningEntries(base::RunContext& ctx, base::RowSet& rows, const std::
   ctx.documentOrderCounter = "000";
   const int16_t length = GeneralAccountLength(ctx);
   ShowRecord(ctx, "OPDOUV 1");
+  // The opening document takes the period "00" lines of documents that lie in
+  // that period alone. A document with lines in "00" and in a later period is
+  // written whole, in its later period, by the document step: split between
+  // the opening document and its own journal, neither part would balance
+  // under Kestrel's document key, whereas the original splits it. The rows
+  // give every line of the year, so the opening lines wait until it is known
+  // which documents have later lines.
+  struct Opening {
+    ActLine line;
+    std::string document;  // journal, number and type; empty when the rows do not say
+  };
+  std::vector<Opening> openings;
+  std::unordered_set<std::string> laterDocuments;
   for (; !rows.eof(); rows.moveNext()) {
-    if (PeriodText(rows.field("PERIOD"), ctx.sourceClosingPeriod) != "00") continue;
-    ctx.documentOrderCounter = GetNextDocOrder(ctx, ctx.documentOrderCounter);
-
+    const base::Value journal = OptionalField(rows, "JRNLID");
+    const std::string document = journal.present() ? journal.asText() + '\x1f' + OptionalField(rows, "DOC").asText() +
+                                                         '\x1f' + OptionalField(rows, "JRNLTYPE").asText()
+                                                   : std::string();
+    if (PeriodText(rows.field("PERIOD"), ctx.sourceClosingPeriod) != "00") {
+      if (!document.empty()) laterDocuments.insert(document);
+      continue;
+    }
     ActLine line;
     line.dbkCode = "OPDOUV";
     line.dbkType = JournalType::kMiscellaneous;
     line.docNumber = "1";
-    line.docOrder = ctx.documentOrderCounter;
     line.opCode = "MAIN";
     line.period = "00";
     line.matchNo = MatchNumber(rows.field("CHECKID"));
@@ -49,7 +69,13 @@ bool ImportOpeningEntries(base::RunContext& ctx, base::RowSet& rows, const std::
     Fixed4 amount = Fixed4::parse(rows.field("AmntBase").asText());
     if (rows.field("FlagDC").asText() != "-1") amount = -amount;
     line.amountEur = amount.round2();
-    AppendOpeningLine(line);
+    openings.push_back({std::move(line), document});
+  }
+  for (Opening& o : openings) {
+    if (!o.document.empty() && laterDocuments.count(o.document)) continue;
+    ctx.documentOrderCounter = GetNextDocOrder(ctx, ctx.documentOrderCounter);
+    o.line.docOrder = ctx.documentOrderCounter;
+    AppendOpeningLine(o.line);
   }
   store::sx_Close();
   return true;

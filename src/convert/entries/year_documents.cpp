@@ -141,8 +141,8 @@ class DocumentWriter {
   std::string periodOf(const SourceLine& l) const { return PeriodText(l.period, ctx_.sourceClosingPeriod); }
   void settlePeriod(const SourceLine* main, std::vector<const SourceLine*> others);
   std::string journalCode(const std::string& jrnlId);
-  // The common rules of one detail line; false for a line this step does not
-  // write (an opening-period line).
+  // The common rules of one detail line; false when the document is the
+  // opening step's.
   bool fill(const SourceLine& s, ActLine& line);
   void showDocument(const std::string& code, const std::string& doc);
 
@@ -191,7 +191,10 @@ std::vector<SourceLine> DocumentWriter::newLines(std::vector<SourceLine> lines) 
 // keeps a period per line, so a document may lie in two periods; Kestrel
 // finds a document by journal, book year, period and number, and would see
 // two halves that each do not balance and cannot be opened. Opening-period
-// lines stay the opening step's and do not decide the period of the others.
+// lines do not decide the period: a document of such lines only is the
+// opening step's, and one that also has lines in a later period is written
+// here whole, its opening-period lines included, in that later period (the
+// opening step leaves them out for this reason).
 void DocumentWriter::settlePeriod(const SourceLine* main, std::vector<const SourceLine*> others) {
   period_.reset();
   if (main && periodOf(*main) != "00") {
@@ -228,7 +231,7 @@ void DocumentWriter::showDocument(const std::string& code, const std::string& do
 }
 
 bool DocumentWriter::fill(const SourceLine& s, ActLine& line) {
-  if (!period_ || periodOf(s) == "00") return false;
+  if (!period_) return false;
   line.period = *period_;
   line.matchNo = MatchNumber(s.checkId);
   if (s.account.present()) line.accountGl = NormalizeAccount(s.account.asText(), length_);
@@ -258,7 +261,6 @@ bool DocumentWriter::fill(const SourceLine& s, ActLine& line) {
 void DocumentWriter::writeGeneral(const std::vector<SourceLine>& lines) {
   std::string order = "000";
   for (const SourceLine& s : lines) {
-    // The number is used up even by a line the step does not write.
     order = GetNextDocOrder(ctx_, order);
     ActLine line;
     if (!fill(s, line)) continue;
@@ -319,7 +321,7 @@ void DocumentWriter::writeMainLine(const VatDocument& d, const base::RowSet& doc
   if (!d.main || !fill(*d.main, line)) return;
   const SourceLine& main = *d.main;
   // Only a main line this step writes can lose its other matching entries;
-  // an opening-period one is the opening step's business.
+  // that of an opening document is the opening step's business.
   // One box for all such documents at the end of the step, not one per
   // document as the original showed it (see the run's showRepeatedMessages).
   if (form_ != SourceForm::Sql && d.mainRows > 1) {

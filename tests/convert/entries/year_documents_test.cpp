@@ -216,18 +216,22 @@ TEST_F(DocumentStep, SalesLineWithoutVatCodeGetsItsOwnVatLine) {
   EXPECT_EQ(total(act), 0);
 }
 
-TEST_F(DocumentStep, GeneralOperationNumbersItsLinesAndSkipsOpeningLines) {
+TEST_F(DocumentStep, GeneralOperationNumbersItsLinesInItsLaterPeriod) {
   general("OD", 5, 3,
           {Line(1, "OD", 5, 3, 4, "600000", -1, "50.00"), Line(2, "OD", 5, 3, 0, "100000", -1, "9.00"),
-           Line(3, "OD", 5, 3, 4, "550000", 1, "50.00").set("CheckID", Int(12))});
-  auto act = run({documentRow("OD", 5, 3, 0, 4)});
-  ASSERT_EQ(act.size(), 2u);
+           Line(3, "OD", 5, 3, 4, "550000", 1, "59.00").set("CheckID", Int(12))});
+  auto act = run({documentRow("OD", 5, 3, 0, 4), documentRow("OD", 5, 3, 0, 0)});
+  // The opening-period line belongs to a document of period 4: written
+  // with it, not left to the opening document.
+  ASSERT_EQ(act.size(), 3u);
   EXPECT_EQ(act[0].at("DOCORDER"), "001");
-  EXPECT_EQ(act[1].at("DOCORDER"), "003");  // the opening line used up 002
+  EXPECT_EQ(act[1].at("DOCORDER"), "002");
+  EXPECT_EQ(act[1].at("PERIOD"), "04");
+  EXPECT_EQ(act[2].at("DOCORDER"), "003");
   EXPECT_EQ(act[0].at("DBKTYPE"), "5");
   EXPECT_EQ(act[0].at("OPCODE"), "MAIN");
-  EXPECT_EQ(act[1].at("MATCHNO"), "10000012");
-  EXPECT_EQ(testing_support::Number(act[1], "AMOUNTEUR"), -50);
+  EXPECT_EQ(act[2].at("MATCHNO"), "10000012");
+  EXPECT_EQ(testing_support::Number(act[2], "AMOUNTEUR"), -59);
   EXPECT_EQ(act[0].at("COMMENT"), "line 1");
   EXPECT_EQ(total(act), 0);
 }
