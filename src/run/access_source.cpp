@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -57,6 +58,24 @@ bool startsWith(const char* s, const char* prefix) {
 // its first 15 significant digits, which drops the binary noise of a sum
 // ("0.30000000000000004" -> "0.3").
 std::string decimalText(double d, int scale) {
+  // Most values are amounts of a few decimals: their digits come straight
+  // from the scaled whole number, unless the value lies so close to half a
+  // unit of the last decimal that only the exact conversion can round it.
+  static const double kPowers[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+  if (scale >= 0 && scale <= 6 && std::fabs(d) < 1e12) {
+    const double scaled = d * kPowers[scale];
+    const double whole = std::nearbyint(scaled);
+    if (std::fabs(scaled - whole) < 0.25) {
+      const long long n = static_cast<long long>(whole);
+      std::string digits = std::to_string(n < 0 ? -n : n);
+      if (scale > 0) {
+        if (digits.size() <= static_cast<size_t>(scale)) digits.insert(0, scale + 1 - digits.size(), '0');
+        digits.insert(digits.size() - scale, 1, '.');
+      }
+      // "%.*f" keeps the sign of a negative value that rounds to zero.
+      return (n < 0 || (n == 0 && std::signbit(d))) ? "-" + digits : digits;
+    }
+  }
   char buf[64];
   if (scale >= 0)
     std::snprintf(buf, sizeof buf, "%.*f", scale, d);

@@ -54,6 +54,19 @@ void CursorRowSet::moveLast() {
 }
 
 int CursorRowSet::indexOf(std::string_view name) const {
+  const auto lower = [](std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+  };
+  if (byName_.empty()) {
+    const auto& cols = cursor_->columns();
+    // The first of two columns of one name wins, as a search from the left.
+    for (size_t i = cols.size(); i-- > 0;) byName_[lower(cols[i])] = static_cast<int>(i);
+  }
+  if (const auto it = byName_.find(lower(name)); it != byName_.end()) return it->second;
+  // Accented letters in other case: the full comparison.
   const auto& cols = cursor_->columns();
   for (size_t i = 0; i < cols.size(); ++i)
     if (equalsIgnoringCase(cols[i], name)) return static_cast<int>(i);

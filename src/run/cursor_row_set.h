@@ -6,6 +6,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/source.h"
@@ -39,6 +40,9 @@ class CursorRowSet : public base::RowSet {
   bool advance();
 
   std::unique_ptr<Cursor> cursor_;
+  // Columns by lower-case name, made at the first look-up: steps ask for
+  // their fields by name on every row.
+  mutable std::unordered_map<std::string, int> byName_;
   std::vector<base::Value> current_;
   std::deque<std::vector<base::Value>> ahead_;  // rows read past the current one
   bool hasCurrent_ = false;

@@ -1,6 +1,9 @@
-// Reads Access (.mdb) files through mdbtools' libmdb, read only. Values come
-// straight from the stored bytes: dates from the day count, currency from its
-// scaled integer, text as UTF-8, so nothing passes through a lossy text form.
+// Reads the tables of Access (.mdb) files, read only. The file's structure is
+// walked and checked by jet_pages; libmdb decodes texts. Values come straight
+// from the stored bytes: dates from the day count, currency from its scaled
+// integer, text as UTF-8, so nothing passes through a lossy text form. A
+// damaged table throws SourceError naming the file and the table; a table is
+// only read whole, with as many rows as its definition declares.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -28,11 +31,12 @@ struct Cell {
 };
 
 class TableReader;
+struct OpenFile;  // the file's pages and libmdb's handle
 
 class File {
  public:
-  // Checks the header before libmdb sees the file (libmdb does not survive
-  // arbitrary bytes); throws SourceError with a French/Dutch message.
+  // Checks the header and reads the catalog; throws SourceError with a
+  // French/Dutch message.
   explicit File(const std::string& path);
   ~File();
   File(const File&) = delete;
@@ -41,18 +45,20 @@ class File {
   const std::string& path() const { return path_; }
   // User tables in catalog order.
   const std::vector<std::string>& tableNames() const { return tables_; }
-  // Opens a table by its exact stored name; throws SourceError when absent.
+  // Opens a table by its exact stored name; throws SourceError when absent or
+  // when its definition is damaged. The reader must not outlive the file.
   std::unique_ptr<TableReader> open(const std::string& table);
   // Page count of the file, a measure of its size.
   long pages() const { return pages_; }
 
  private:
-  void readCatalog(void* handle);
-  std::unique_ptr<TableReader> readerOf(void* tableDef);  // null when its columns cannot be read
+  std::unique_ptr<TableReader> readerAt(uint32_t page, const std::string& name);
+  void readCatalog();
 
   std::string path_;
-  void* handle_ = nullptr;  // MdbHandle
+  std::unique_ptr<OpenFile> open_;
   std::vector<std::string> tables_;
+  std::vector<std::pair<std::string, uint32_t>> catalog_;  // table name, definition page
   long pages_ = 0;
 };
 
@@ -60,22 +66,22 @@ class TableReader {
  public:
   ~TableReader();
   const std::vector<Column>& columns() const { return columns_; }
-  // Reads the next stored row; false at the end of the table.
+  // Reads the next stored row; false at the end of the table, once the rows
+  // read have been found to be all the table declares. Throws SourceError.
   bool next();
   const std::vector<Cell>& cells() const { return cells_; }
 
  private:
   friend class File;
-  TableReader() = default;
-  void* table_ = nullptr;  // MdbTableDef
+  struct State;
+  explicit TableReader(std::unique_ptr<State> state);
+  bool step();
+  void decodeRow();
+  [[noreturn]] void damaged(const std::string& fr, const std::string& nl) const;
+
+  std::unique_ptr<State> s_;
   std::vector<Column> columns_;
   std::vector<Cell> cells_;
-  std::vector<std::string> buffers_;       // one per column, reused row after row
-  std::vector<unsigned char> fieldStore_;  // libmdb's per-row field table
-  std::string memoRaw_;                    // a memo's bytes gathered from its pages
-  long pages_ = 0;
-  bool started_ = false;
-  bool done_ = false;
 };
 
 // "YYYY-MM-DD HH:MM:SS" of an Access day count (days since 1899-12-30, time as

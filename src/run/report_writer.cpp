@@ -112,6 +112,8 @@ class Text {
         {"document-accounts", {"clients/fournisseurs des documents", "klanten/leveranciers van de boekstukken"}},
         {"currency-amounts", {"montants en devise", "bedragen in deviezen"}},
         {"merge", {"fusion des deux exercices", "samenvoegen van de twee boekjaren"}},
+        {"account-length", {"longueur des comptes généraux", "lengte van de algemene rekeningen"}},
+        {"reconciliation", {"réconciliation", "afstemming"}},
     };
     auto it = labels.find(code);
     return it == labels.end() ? code : (fr_ ? it->second.first : it->second.second);
@@ -205,8 +207,8 @@ class Text {
   void steps() {
     heading(t("Étapes", "Stappen"));
     for (const StepRecord& s : r_.steps()) {
-      out_ << yearText(s.bookYear) << "  " << stepLabel(s.name) << " : " << secondsText(s.seconds) << " s, "
-           << s.rowsRead << t(" lignes source lues", " bronrijen gelezen");
+      out_ << yearText(s.bookYear) << "  " << stepLabel(s.name) << " : " << secondsText(s.seconds) << " s";
+      if (s.rowsRead > 0) out_ << ", " << s.rowsRead << t(" lignes source lues", " bronrijen gelezen");
       for (const auto& [table, n] : s.rowsWritten) out_ << ", " << table << " +" << n;
       if (!s.skipped.empty()) out_ << ", " << s.skipped.size() << t(" ignorées", " overgeslagen");
       if (!s.succeeded) out_ << t("  ÉCHEC", "  MISLUKT");

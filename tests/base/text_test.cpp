@@ -16,7 +16,10 @@ TEST(Text, PaddingAndClippingCountCharactersNotBytes) {
 
   EXPECT_EQ(clip("  Société  ", 40), "  Société  ");     // fits: kept with its blanks
   EXPECT_EQ(clip("  Société Générale  ", 7), "Société");  // too long: trimmed, then cut
+  EXPECT_EQ(clip(" Société ", 7), " Société ");          // exactly as wide: kept as read
   EXPECT_EQ(clip("ééé", 3), "ééé");
+  EXPECT_EQ(Right("BE0123456789", 9), "123456789");
+  EXPECT_EQ(Right("été", 2), "té");
 }
 
 TEST(Text, TrimTakesSpacesOrTheBlanksGiven) {

@@ -37,8 +37,10 @@ TEST_F(WizardTest, CaptionsInFrenchAndDutch) {
 
 TEST_F(WizardTest, LanguageButtonsSwitchCaptionsAndMessages) {
   auto& w = load("F");
+  w.click("OptCompta");
   w.click("Option2");
   EXPECT_FALSE(w.control("Option1").value);
+  EXPECT_TRUE(w.control("OptCompta").value) << "the language buttons are a group of their own";
   EXPECT_EQ(w.ctx.language, "N");
   EXPECT_EQ(w.control("Frame2").text, "Bestemming dossier in Kestrel");
   EXPECT_EQ(w.caption, "Kestrel - Import van een Marlin Dossier");
@@ -67,9 +69,10 @@ TEST_F(WizardTest, LoadReadsTheKestrelFolderFromTheIniFileOnly) {
 TEST_F(WizardTest, IniFileKeepsOtherContentAndFailsSilently) {
   {
     std::ofstream f(ini);
-    f << "; comment\n[Other]\nPathDataKestrel=elsewhere\n[Marlin2Kestrel]\nPathMarlin = \"C:\\Marlin\"\n";
+    f << "; comment\n[Other]\nPathDataKestrel=elsewhere\n[Marlin2Kestrel]\nPathMarlin = \"C:\\Marlin\"\nEmpty=\"\"\n";
   }
   EXPECT_EQ(host::readIniValue(ini, "Marlin2Kestrel", "PathMarlin"), "C:\\Marlin");
+  EXPECT_EQ(host::readIniValue(ini, "Marlin2Kestrel", "Empty"), "");
   EXPECT_EQ(host::readIniValue(ini, "Marlin2Kestrel", "PathDataKestrel"), "");
   ASSERT_TRUE(host::writeIniValue(ini, "Marlin2Kestrel", "PathDataKestrel", "D:\\Data"));
   EXPECT_EQ(host::readIniValue(ini, "Marlin2Kestrel", "PathDataKestrel"), "D:\\Data");

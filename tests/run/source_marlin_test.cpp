@@ -71,16 +71,16 @@ TEST(MarlinSource, AccessCompanyListItemsAndCodes) {
     auto& t = db.addTable("SOCIETYLIST", {{"SOCIETYID", Type::Long}, {"NAME", Type::Text, 60}});
     t.addRow({int64_t{1234}, std::string("Acme")});
     t.addRow({int64_t{7}, std::string("Acme")});
-    t.addRow({int64_t{12}, std::string("Société Générale")});
+    t.addRow({int64_t{10}, std::string("Société Générale")});
     t.addRow({int64_t{150}, std::string()});   // empty name: left out
     t.addRow({std::monostate{}, std::string("Nobody")});
     t.addRow({int64_t{999}, std::string("Zeta")});
     db.close();
   }
   auto items = run::companyListItems(*run::openAccessSource(dir.file("Common.mdb")));
-  EXPECT_EQ(items, (std::vector<std::string>{"007 - Acme", "012 - Société Générale", "999 - Zeta", "1234Acme"}));
+  EXPECT_EQ(items, (std::vector<std::string>{"007 - Acme", "010 - Société Générale", "999 - Zeta", "1234Acme"}));
   EXPECT_EQ(run::companyCodeOfItem(items.back()), "123");
-  EXPECT_EQ(run::companyCodeOfItem("  012 - Société Générale"), "012");
+  EXPECT_EQ(run::companyCodeOfItem("  010 - Société Générale"), "010");
   EXPECT_EQ(run::companyItemText(base::Value::ofText("7"), base::Value::ofText("Acme")), "007 - Acme");
   EXPECT_EQ(run::companyItemText(base::Value::ofInt(0), base::Value::ofText("Acme")), "0Acme");
 }

@@ -293,6 +293,8 @@ TEST(EngineKeys, UniqueDescendingAndFilteredTagsInTheWrittenIndex) {
   EXPECT_EQ(rate.key(0), "USD        ");  // descending
   EXPECT_EQ(rate.key(1), "EUR20010101");
   EXPECT_EQ(rate.key(3), "BEF19990101");
+  EXPECT_EQ(t->seek(size_t(t->tagIndex("RATE")), "EUR"), 3u);  // the newest rate first
+  EXPECT_EQ(t->seek(size_t(t->tagIndex("RATE")), "BEF"), 4u);
   // Deleting the first EUR lets the second one take its place in the unique tag.
   t->go(1);
   t->setDeleted(true);

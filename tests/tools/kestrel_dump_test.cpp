@@ -75,7 +75,7 @@ TEST_F(KestrelDump, IndexThatDisagreesWithItsRecordsFailsTheCheck) {
   EXPECT_NE(output.find("VIDE_TABLE IDCAT "), std::string::npos) << output;
 }
 
-TEST_F(KestrelDump, TableAsCsvWithDeletedRecordsQuotingAndAccents) {
+TEST_F(KestrelDump, TableAsCsvWithDeletedRecordsQuotingLineBreaksAndAccents) {
   store::TableLayout layout;
   layout.fields = {{"CODE", 'C', 4, 0, 0}, {"NAME", 'C', 12, 0, 0}, {"AMOUNT", 'N', 8, 2, 0},
                    {"DAY", 'D', 8, 0, 0}, {"OK", 'L', 1, 0, 0}};
@@ -90,6 +90,7 @@ TEST_F(KestrelDump, TableAsCsvWithDeletedRecordsQuotingAndAccents) {
   t->setLogical(4, true);
   t->appendBlank();
   t->setText(0, "B2");
+  t->setText(1, "deux\r\nlignes");
   t->setDeleted(true);
   ASSERT_TRUE(t->close(error)) << error;
 
@@ -97,7 +98,7 @@ TEST_F(KestrelDump, TableAsCsvWithDeletedRecordsQuotingAndAccents) {
   EXPECT_EQ(output,
             "_deleted,CODE,NAME,AMOUNT,DAY,OK\n"
             ",A1  ,\"Cl\xC3\xB4ture, \"\"x\"\"\",  -12.50,20090105,T\n"
-            "*,B2  ,            ,        ,        , \n");
+            "*,B2  ,\"deux\r\nlignes\",        ,        , \n");
 }
 
 TEST_F(KestrelDump, BadInputGetsAMessageAndWritesNothing) {

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/rc4.h"
+
 namespace jet4 {
 namespace {
 
@@ -143,22 +145,6 @@ const char* typeName(Type t) {
 [[noreturn]] void badValue(const std::string& table, const Column& c, const char* why) {
   throw Error("valeur refusée pour " + table + "." + c.name + " (" + typeName(c.type) + "): " + why +
               " / waarde geweigerd voor " + table + "." + c.name);
-}
-
-// RC4, used by Jet to mask the header page.
-void rc4(const uint8_t* key, size_t keyLen, uint8_t* data, size_t len) {
-  uint8_t s[256];
-  for (int i = 0; i < 256; ++i) s[i] = uint8_t(i);
-  for (int i = 0, j = 0; i < 256; ++i) {
-    j = (j + s[i] + key[i % keyLen]) & 0xFF;
-    std::swap(s[i], s[j]);
-  }
-  for (size_t n = 0, i = 0, j = 0; n < len; ++n) {
-    i = (i + 1) & 0xFF;
-    j = (j + s[i]) & 0xFF;
-    std::swap(s[i], s[j]);
-    data[n] ^= s[(s[i] + s[j]) & 0xFF];
-  }
 }
 
 // Builds one data page from rows placed from the end of the page backwards.
@@ -549,7 +535,7 @@ void Database::close() {
     std::memcpy(&bits, &when, 8);
     put64(&h[0x72], bits);
     const uint8_t key[4] = {0xC7, 0xDA, 0x39, 0x6B};
-    rc4(key, 4, &h[0x18], 128);
+    base::rc4(key, 4, &h[0x18], 128);
     writePage(0, h.data());
   }
   out_.close();

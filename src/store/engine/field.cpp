@@ -103,12 +103,16 @@ std::string formatNumber(double value, int width, int decimals) {
   if (!std::isfinite(value)) return std::string(width, '*');
   static const double pow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
   for (int dec = std::min(decimals, 15); dec >= 0; --dec) {
-    // Half away from zero, as xBase rounds; the nudge keeps 99.995 (stored in
-    // binary just below) rounding up like the decimal number it stands for.
+    // Half away from zero on the decimal text, as xBase rounds. The double
+    // nearest a decimal of up to 15 digits may lie just below a half (1.005 is
+    // 1.00499999999999989...): a nudge above that error (2.2e-16 of the value)
+    // and below a unit of the 15th digit (1e-15 of it) puts it back. Past 15
+    // digits a double holds no half; the nudge then stays under a quarter unit,
+    // so that a whole number of units is never pushed up.
     double scaled = std::fabs(value) * pow10[dec];
     std::string text;
     if (scaled < 4e15) {
-      uint64_t units = static_cast<uint64_t>(std::floor(scaled + 0.5 + scaled * 1e-13));
+      uint64_t units = static_cast<uint64_t>(std::floor(scaled + 0.5 + std::min(scaled * 5e-16, 0.25)));
       text = fixedText(units, value < 0 && units != 0, dec);
     } else {
       char buf[400];

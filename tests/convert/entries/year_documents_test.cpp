@@ -91,7 +91,7 @@ class DocumentStep : public ::testing::Test {
   }
   std::vector<Record> run(std::vector<Row> documents) {
     testing_support::MemoryRowSet list(testing_support::TableOf(std::move(documents)));
-    EXPECT_TRUE(convert::ImportYearDocuments(step.ctx, list, prefix)) << ::testing::PrintToString(step.errors);
+    EXPECT_TRUE(convert::ImportYearDocumentsPerDocument(step.ctx, list, prefix)) << ::testing::PrintToString(step.errors);
     return testing_support::ReadTable(prefix + "_ACT.DBF");
   }
   // The journal renames the report lists: "field old->new detail".
@@ -122,12 +122,14 @@ TEST_F(DocumentStep, SalesInvoiceWithVat) {
       {Line(2, "VEN", 1, 1, 3, "700000", 1, "100.00")
            .set("CompAcctType", Int(10)).set("CompAcctID", Text("C001")).set("VATCode", Text("21"))
            .set("xVATCode", Text("21")).set("VATType", Int(0))});
-  vat(convert::VatQuery::BalanceLines, "VEN", 1, 1, {balanceRow("VEN", 1, 1, 3, "451000", 10, "C001", "21.00")});
+  // A balance line of class 6 or above is no VAT line: its VAT code goes to VATIMPUT.
+  vat(convert::VatQuery::BalanceLines, "VEN", 1, 1,
+      {balanceRow("VEN", 1, 1, 3, "451000", 10, "C001", "21.00"), balanceRow("VEN", 1, 1, 3, "640000", 10, "C001", "0")});
   vat(convert::VatQuery::VatTypes, "VEN", 1, 1, {{{"VATType", Int(0)}}});
   vat(convert::VatQuery::UncodedCount, "VEN", 1, 1, {{{"Nombre", Int(1)}}});
 
   auto act = run({documentRow("VEN", 1, 1, 1, 3)});
-  ASSERT_EQ(act.size(), 3u);
+  ASSERT_EQ(act.size(), 4u);
   const Record& main = act[0];
   EXPECT_EQ(main.at("DOCTYPE"), "1");
   EXPECT_EQ(main.at("DBKCODE"), "VEN");
@@ -161,6 +163,8 @@ TEST_F(DocumentStep, SalesInvoiceWithVat) {
   EXPECT_EQ(vatLine.at("VATCODE"), "244500");
   EXPECT_EQ(testing_support::Number(vatLine, "AMOUNTEUR"), -21);
   EXPECT_EQ(testing_support::Number(vatLine, "VATBASE"), 100);
+  EXPECT_EQ(act[3].at("DOCORDER") + act[3].at("OPCODE") + act[3].at("VATCODE"), "");
+  EXPECT_EQ(act[3].at("VATIMPUT"), "244500");
   EXPECT_EQ(total(act), 0);
 }
 
@@ -261,6 +265,25 @@ TEST_F(DocumentStep, FinancialLineInUsdAndItsCurrencyCompletion) {
   act = testing_support::ReadTable(prefix + "_ACT.DBF");
   EXPECT_EQ(act[0].at("CURRCODE"), "USD");
   EXPECT_EQ(testing_support::Number(act[0], "CURRAMOUNT"), -110);
+}
+
+// On the financial path the account decides: the journal's own bank account
+// closes the document (999), other bank (55) and cash (57) accounts carry no
+// operation code, every other account is a main line.
+TEST_F(DocumentStep, FinancialLinesTakeOrderAndOperationCodeFromTheirAccountClass) {
+  step.ctx.journals.financialAccounts = {"550000"};
+  general("CAI", 4, 4,
+          {Line(1, "CAI", 4, 4, 3, "400000", 1, "30.00"), Line(2, "CAI", 4, 4, 3, "570000", -1, "10.00"),
+           Line(3, "CAI", 4, 4, 3, "551000", -1, "15.00"), Line(4, "CAI", 4, 4, 3, "550000", -1, "5.00")});
+  auto act = run({documentRow("CAI", 4, 4, 0, 3)});
+  ASSERT_EQ(act.size(), 4u);
+  const char* want[][3] = {{"400000", "001", "MAIN"}, {"570000", "002", ""}, {"551000", "003", ""}, {"550000", "999", ""}};
+  for (size_t i = 0; i < act.size(); ++i) {
+    EXPECT_EQ(act[i].at("ACCOUNTGL"), want[i][0]);
+    EXPECT_EQ(act[i].at("DOCORDER"), want[i][1]) << want[i][0];
+    EXPECT_EQ(act[i].at("OPCODE"), want[i][2]) << want[i][0];
+  }
+  EXPECT_EQ(total(act), 0);
 }
 
 TEST_F(DocumentStep, ClosingPeriodLinesGoToOneClosingJournalPerSourceJournal) {

@@ -155,11 +155,24 @@ TEST_F(MasterCustomersSuppliers, MissingTablesAndOverlongNumbersStopWithTheirMes
   EXPECT_EQ(errors.back(), "Le fichier " + prefix + "_CSF.DBF n'existe pas");
 }
 
-TEST_F(MasterCustomersSuppliers, NumberLongerThanCsfHoldsStopsTheStepUnchanged) {
+// CSF.NUMBER and ZIPCODE.ZIPCODEID hold 10 characters: a number of 10 is
+// taken, one of 11 stops the step; a postcode key of 10 is kept whole and a
+// longer one cut to the same 10, so it is not added twice.
+TEST_F(MasterCustomersSuppliers, ValuesAtTheFieldWidthFitAndOneMoreDoesNot) {
   makeDossier("F");
-  MemoryRowSet customers(Parties("CustID", {{{"CustID", Text("12345678901")}}}));
+  size_t zipRows = rows("ZIPCODE", {"ZIPCODEID"}).size();
+  MemoryRowSet customers(Parties("CustID", {{{"CustID", Text("1234567890")}, {"ZIPCODEID", Text("1234567")}},
+                                            {{"CustID", Text("ABCDEFGHIJ")}, {"ZIPCODEID", Text("12345678")}},
+                                            {{"CustID", Text("12345678901")}}}));
   EXPECT_FALSE(convert::ConvertCustomers(ctx, customers, prefix));
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_NE(errors[0].find("12345678901"), std::string::npos);
-  EXPECT_TRUE(rows("CSF", {"NUMBER"}).empty());
+  std::vector<Record> csf = rows("CSF", {"NUMBER", "ZIPCODE"});
+  ASSERT_EQ(csf.size(), 2u);
+  EXPECT_EQ(csf[0].at("NUMBER"), "1234567890");
+  EXPECT_EQ(csf[0].at("ZIPCODE"), "BE-1234567");
+  EXPECT_EQ(csf[1].at("ZIPCODE"), "BE-1234567");
+  std::vector<Record> zips = rows("ZIPCODE", {"ZIPCODEID"});
+  ASSERT_EQ(zips.size(), zipRows + 1);
+  EXPECT_EQ(zips.back().at("ZIPCODEID"), "BE-1234567");
 }

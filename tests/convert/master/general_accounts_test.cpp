@@ -129,6 +129,17 @@ TEST_F(MasterGeneralAccounts, DossierLengthIsRewrittenOnceAtTheFirstAccount) {
   EXPECT_TRUE(errors.empty());
 }
 
+// With the longest length an account of eight digits is kept whole; a ninth
+// digit is dropped.
+TEST_F(MasterGeneralAccounts, EightDigitAccountsKeepEveryDigit) {
+  makeDossier("F", "8");
+  MemoryRowSet accounts(Accounts({Account(0, "12345678", "Huit", "Acht"), Account(0, "234567891", "Neuf", "Negen")}));
+  ASSERT_TRUE(convert::ConvertGeneralAccounts(ctx, accounts, prefix));
+  auto acf = byNumber();
+  EXPECT_EQ(acf.count("312345678"), 1u);
+  EXPECT_EQ(acf.count("323456789"), 1u);
+}
+
 TEST_F(MasterGeneralAccounts, MissingChartIsReported) {
   makeDossier("N");
   std::filesystem::remove(root / "VIDE01" / "VIDE01_ACF.DBF");
