@@ -60,9 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzzing::writeFile(cdx, data, size);
 
   std::string error;
-  std::vector<store::cdx::TagSpec> specs;
+  std::vector<store::cdx::TagSpec> tagSpecs;
   std::vector<store::cdx::TagKeys> keys;
-  (void)store::cdx::readCdxSpecs(cdx, specs, error);
+  (void)store::cdx::readCdxSpecs(cdx, tagSpecs, error);
   (void)store::cdx::readCdxKeys(cdx, keys, error);
   (void)store::checkIndexes(dbf);
 

@@ -15,6 +15,18 @@ using namespace base;
 namespace {
 const char* const kSection = "Marlin2Kestrel";
 
+// The wizard's events come from a window toolkit, or through the C interface
+// from a host, and neither can carry an exception: whatever a handler lets
+// escape is shown here as the unexpected error, and the wizard stays usable.
+template <class Handler>
+void guardedEvent(base::Ui& ui, bool french, Handler&& handler) {
+  try {
+    handler();
+  } catch (...) {
+    base::showMessage(ui, base::handledErrorText(french));
+  }
+}
+
 }  // namespace
 
 std::string defaultIniFile() { return base::joinPath(componentDirectory(), "Marlin2KS.ini"); }
@@ -196,52 +208,62 @@ bool frmMain::isUsable(const std::string& name) const {
 }
 
 void frmMain::click(const std::string& name) {
-  if (!isUsable(name)) return;
-  Control& c = control(name);
-  if (c.kind == Control::Kind::Option) {
-    // Option buttons of one container exclude each other.
-    for (auto& [other, oc] : controls_)
-      if (oc.kind == Control::Kind::Option && oc.parent == c.parent) oc.value = false;
-    c.value = true;
-  } else if (c.kind == Control::Kind::Check) {
-    c.value = !c.value;
-  }
-  static const std::map<std::string, void (frmMain::*)(), std::less<>> handlers = {
-      {"Option1", &frmMain::Option1_Click},         {"Option2", &frmMain::Option2_Click},
-      {"OptCompta", &frmMain::OptCompta_Click},     {"OptSignal", &frmMain::OptSignal_Click},
-      {"cmdCancel", &frmMain::cmdCancel_Click},     {"Command1", &frmMain::Command1_Click},
-      {"cmdOk", &frmMain::cmdOk_Click},             {"cmdPathMarlin", &frmMain::cmdPathMarlin_Click},
-      {"cmdConnect", &frmMain::cmdConnect_Click},
-  };
-  if (auto it = handlers.find(name); it != handlers.end()) (this->*(it->second))();
+  guardedEvent(ui_, ctx.french(), [&] {
+    if (!isUsable(name)) return;
+    Control& c = control(name);
+    if (c.kind == Control::Kind::Option) {
+      // Option buttons of one container exclude each other.
+      for (auto& [other, oc] : controls_)
+        if (oc.kind == Control::Kind::Option && oc.parent == c.parent) oc.value = false;
+      c.value = true;
+    } else if (c.kind == Control::Kind::Check) {
+      c.value = !c.value;
+    }
+    static const std::map<std::string, void (frmMain::*)(), std::less<>> handlers = {
+        {"Option1", &frmMain::Option1_Click},         {"Option2", &frmMain::Option2_Click},
+        {"OptCompta", &frmMain::OptCompta_Click},     {"OptSignal", &frmMain::OptSignal_Click},
+        {"cmdCancel", &frmMain::cmdCancel_Click},     {"Command1", &frmMain::Command1_Click},
+        {"cmdOk", &frmMain::cmdOk_Click},             {"cmdPathMarlin", &frmMain::cmdPathMarlin_Click},
+        {"cmdConnect", &frmMain::cmdConnect_Click},
+    };
+    if (auto it = handlers.find(name); it != handlers.end()) (this->*(it->second))();
+  });
 }
 
 void frmMain::type(const std::string& name, const std::string& text) {
-  Control& c = control(name);
-  if (!isUsable(name) || c.text == text) return;
-  c.text = text;
-  if (name == "txtPathKestrel") txtPathKestrel_Change();
-  else if (name == "cboServeur") cboServeur_Change();
-  else if (name == "txtLogin") txtLogin_Change();
-  else if (name == "txtPw") txtPw_Change();
+  guardedEvent(ui_, ctx.french(), [&] {
+    Control& c = control(name);
+    if (!isUsable(name) || c.text == text) return;
+    c.text = text;
+    if (name == "txtPathKestrel") txtPathKestrel_Change();
+    else if (name == "cboServeur") cboServeur_Change();
+    else if (name == "txtLogin") txtLogin_Change();
+    else if (name == "txtPw") txtPw_Change();
+  });
 }
 
 void frmMain::choose(const std::string& name, int index) {
-  Control& c = control(name);
-  if (!isUsable(name) || index < 0 || index >= static_cast<int>(c.items.size())) return;
-  c.listIndex = index;
-  c.text = c.items[static_cast<std::size_t>(index)];
-  if (name == "cboCompany") cboCompany_Click();
-  else if (name == "cboCompanySql") cboCompanySql_Click();
-  else if (name == "cboServeur") cboServeur_Change();
+  guardedEvent(ui_, ctx.french(), [&] {
+    Control& c = control(name);
+    if (!isUsable(name) || index < 0 || index >= static_cast<int>(c.items.size())) return;
+    c.listIndex = index;
+    c.text = c.items[static_cast<std::size_t>(index)];
+    if (name == "cboCompany") cboCompany_Click();
+    else if (name == "cboCompanySql") cboCompanySql_Click();
+    else if (name == "cboServeur") cboServeur_Change();
+  });
 }
 
 void frmMain::focus(const std::string& name) {
-  if (name == "cboServeur" && isUsable(name)) cboServeur_GotFocus();
+  guardedEvent(ui_, ctx.french(), [&] {
+    if (name == "cboServeur" && isUsable(name)) cboServeur_GotFocus();
+  });
 }
 
 void frmMain::leave(const std::string& name) {
-  if (name == "txtPathMarlin" && isUsable(name)) txtPathMarlin_LostFocus();
+  guardedEvent(ui_, ctx.french(), [&] {
+    if (name == "txtPathMarlin" && isUsable(name)) txtPathMarlin_LostFocus();
+  });
 }
 
 }  // namespace host

@@ -45,11 +45,12 @@ class ImportRun {
       return true;
     } catch (const RunStopped& stop) {
       fail(stop.message);
-    } catch (const std::exception& e) {
+    } catch (...) {
       // The run's own reading of the source (version, periods, documents)
-      // failed: reported like any other failure, so the wizard stays usable
-      // and the target untouched.
-      fail(unexpected(errorText(e, ctx_.french())));
+      // failed, or something nobody foresaw: reported like any other failure,
+      // so the wizard stays usable and the target untouched. Nothing may
+      // escape: behind the C interface it would end the host's process.
+      fail(handledErrorText(ctx_.french()));
     }
     return false;
   }
@@ -57,9 +58,6 @@ class ImportRun {
  private:
   std::string msg(const char* fr, const char* nl) const { return ctx_.french() ? fr : nl; }
   [[noreturn]] void stop(const std::string& message) const { throw RunStopped{message}; }
-  std::string unexpected(const std::string& what) const {
-    return msg("Une erreur inattendue est survenue : ", "Er is een onverwachte fout opgetreden: ") + what;
-  }
 
   // The step boundary, the one place where a step's exceptions are caught.
   // A step shows its own message and returns false; a source error escaping it
@@ -72,10 +70,8 @@ class ImportRun {
     bool ok = false;
     try {
       ok = body();
-    } catch (const SourceError& e) {
-      view_.showImportError(e.text(ctx_.french()));
-    } catch (const std::exception& e) {
-      view_.showImportError(unexpected(e.what()));
+    } catch (...) {
+      view_.showImportError(handledErrorText(ctx_.french()));
     }
     if (!ok) stop(fr ? msg(fr, nl) : std::string());
   }

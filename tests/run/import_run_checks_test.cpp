@@ -154,34 +154,42 @@ TEST_F(StartChecks, FailingStepStopsTheRunWithItsMessageAndNothingReachesTheTarg
 }
 
 // Whatever escapes a step is caught once, at the run's step boundary: the
-// source's own message or the unexpected-error message, then the step's fixed
-// message; the wizard stays usable and nothing reaches the target.
+// source's own message or the unexpected-error message (in the wizard's
+// language only), then the step's fixed message; what escapes the run's own
+// work between steps stops the run the same way. The wizard stays usable and
+// nothing reaches the target.
 TEST_F(StartChecks, ExceptionsEscapingAStepStopTheRunWithTheStepsMessage) {
   struct Case {
-    std::string step;
+    std::string step, language;
     std::function<void()> thrower;
     std::vector<std::string> messages;
   };
   const std::vector<Case> cases = {
-      {"journals", [] { throw base::SourceError("La colonne JrnlType manque"); },
+      {"journals", "F", [] { throw base::SourceError("La colonne JrnlType manque"); },
        {"La colonne JrnlType manque", "Une erreur est survenue dans la création des journaux."}},
-      {"openingEntries", [] { throw std::runtime_error("disque plein"); },
+      {"openingEntries", "F", [] { throw std::runtime_error("disque plein"); },
        {"Une erreur inattendue est survenue : disque plein",
         "Une erreur est survenue dans l'importation de l'od d'ouverture d'exercice"}},
+      {"yearDocuments", "N", [] { throw 42; },
+       {"Er is een onverwachte fout opgetreden.",
+        "Er is een fout ontstaan tijdens het importeren van de boekstukken van het boekjaar"}},
       // Post-processing has no fixed message: its failure is the one shown.
-      {"completeDocumentAccounts", [] { throw std::out_of_range("index"); },
+      {"completeDocumentAccounts", "F", [] { throw std::out_of_range("index"); },
        {"Une erreur inattendue est survenue : index"}},
+      // Between the steps: the run's own call for the book years.
+      {"lastBookYearIndex", "F", [] { throw 42; }, {"Une erreur inattendue est survenue."}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.step);
     throwing = {{c.step, c.thrower}};
     ui.messages.clear();
     trace.clear();
-    auto& w = accessWizard("F", true);
+    auto& w = accessWizard(c.language, true);
     w.click("OptCompta");
     w.click("cmdOk");
     EXPECT_EQ(messageTexts(), c.messages);
-    EXPECT_EQ(trace.back(), c.step + ":00") << "the run stops at the failing step";
+    const bool betweenSteps = c.step == "lastBookYearIndex";
+    EXPECT_EQ(trace.empty() ? "" : trace.back(), betweenSteps ? "" : c.step + ":00") << "the run stops where it failed";
     EXPECT_TRUE(w.control("cmdOk").enabled);
     EXPECT_FALSE(ui.busy);
     EXPECT_EQ(executionDone, 0);

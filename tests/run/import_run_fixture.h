@@ -111,7 +111,10 @@ class ImportRunTest : public ::testing::Test {
       if (!sqlDatabases.count(database)) throw base::SourceError("Login failed");
       return std::make_unique<MemorySource>(sqlDatabases[database]);
     };
-    s.lastBookYearIndex = [this](base::Source*, bool, bool, const std::string&) { return lastIndex; };
+    s.lastBookYearIndex = [this](base::Source*, bool, bool, const std::string&) {
+      if (auto it = throwing.find("lastBookYearIndex"); it != throwing.end()) it->second();
+      return lastIndex;
+    };
     s.checkVersionSe = [](base::Source& src) {
       for (auto& n : src.tableNames())
         if (n.rfind("D_", 0) == 0) return true;
