@@ -392,10 +392,12 @@ class AccessSource : public Source {
     auto index = [&](const std::string& columns) {
       exec("CREATE INDEX " + quotedName(table + "_m2k" + std::to_string(++n)) + " ON " + q + " (" + columns + ")");
     };
-    // Entry lines are found per document; their matching rows by line id;
+    // Entry lines are found per document (the index also gives each
+    // document its first line without reading the table); their matching
+    // rows by line id;
     // VAT codes and the like by code from a small lookup table.
     if (has("JrnlID") && has("Doc")) {
-      index("JrnlID, Doc");
+      index("JrnlID, Doc, RecordID");
     } else {
       if (has("RecordID")) index("RecordID");
       if (has("VATCode")) index("VATCode");

@@ -1,6 +1,7 @@
 #include "store/table_report.h"
 
 #include <algorithm>
+#include <fstream>
 #include <memory>
 #include <vector>
 
@@ -78,6 +79,29 @@ bool checkDossierIndexes(const fs::path& folder, std::ostream& out, bool french)
     }
   }
   return allOk;
+}
+
+}  // namespace store
+
+namespace store {
+
+std::map<std::string, long> tableRecordCounts(const fs::path& folder) {
+  std::map<std::string, long> counts;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(folder, ec)) {
+    if (!entry.is_regular_file(ec) || !isTableFile(entry.path())) continue;
+    const std::string stem = entry.path().stem().string();
+    const size_t prefix = stem.find('_');
+    const std::string name = base::UpperCase(prefix == std::string::npos ? stem : stem.substr(prefix + 1));
+    unsigned char header[8] = {};
+    std::ifstream in(entry.path(), std::ios::binary);
+    in.read(reinterpret_cast<char*>(header), sizeof header);
+    long records = 0;
+    if (in.gcount() == sizeof header)
+      records = static_cast<long>(header[4] | header[5] << 8 | header[6] << 16 | static_cast<uint32_t>(header[7]) << 24);
+    counts[name] = records;
+  }
+  return counts;
 }
 
 }  // namespace store

@@ -2,6 +2,7 @@
 // as CSV text, and the index check of every table of a dossier folder.
 #pragma once
 #include <filesystem>
+#include <map>
 #include <ostream>
 #include <string>
 
@@ -20,5 +21,10 @@ bool dumpTableCsv(const std::filesystem::path& dbf, std::ostream& out, base::Bil
 // sound; false, with a line saying why, when the folder holds no table. The
 // faults are told in French (`french`) or in Dutch.
 bool checkDossierIndexes(const std::filesystem::path& folder, std::ostream& out, bool french);
+
+// The record count each table of a dossier folder declares in its header, by
+// table name without the dossier's prefix ("ACT", "DBK_01"); a file too short
+// to hold a header counts 0.
+std::map<std::string, long> tableRecordCounts(const std::filesystem::path& folder);
 
 }  // namespace store

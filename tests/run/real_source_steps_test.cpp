@@ -367,7 +367,7 @@ TEST_P(RealSourceSteps, TheYearReadWholeGivesWhatThePerDocumentQueriesGive) {
   auto importWith = [&](Import documents, const std::string& name) {
     testing_support::StepContext year;
     year.ctx = step.ctx;
-    const std::string dossier = testing_support::NewYearDossier("real-source-" + name, 1);
+    const std::string dossier = testing_support::NewYearDossier(year.folder.path() / name, 1);
     auto journals = source->query("SELECT * FROM A_01_journal");
     EXPECT_TRUE(convert::ConvertJournals(year.ctx, *journals, dossier));
     EXPECT_TRUE(convert::ImportOpeningEntriesFromSource(year.ctx, dossier));
