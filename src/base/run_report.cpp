@@ -4,12 +4,18 @@ namespace base {
 
 const char* changeKindCode(ChangeKind kind) {
   switch (kind) {
-    case ChangeKind::Clipped: return "clipped";
-    case ChangeKind::Dropped: return "dropped";
-    case ChangeKind::Reformatted: return "reformatted";
-    case ChangeKind::Shortened: return "shortened";
-    case ChangeKind::Renamed: return "renamed";
-    case ChangeKind::Lengthened: return "lengthened";
+    case ChangeKind::Clipped:
+      return "clipped";
+    case ChangeKind::Dropped:
+      return "dropped";
+    case ChangeKind::Reformatted:
+      return "reformatted";
+    case ChangeKind::Shortened:
+      return "shortened";
+    case ChangeKind::Renamed:
+      return "renamed";
+    case ChangeKind::Lengthened:
+      return "lengthened";
   }
   return "";
 }
@@ -20,13 +26,20 @@ bool losesInformation(ChangeKind kind) {
 
 const char* skipReasonCode(SkipReason reason) {
   switch (reason) {
-    case SkipReason::DuplicateNumber: return "duplicate-number";
-    case SkipReason::NumberTooLong: return "number-too-long";
-    case SkipReason::NoType: return "no-type";
-    case SkipReason::ExistingAccount: return "existing-account";
-    case SkipReason::ExistingCode: return "existing-code";
-    case SkipReason::ExistingJournal: return "existing-journal";
-    case SkipReason::NoShortCode: return "no-short-code";
+    case SkipReason::DuplicateNumber:
+      return "duplicate-number";
+    case SkipReason::NumberTooLong:
+      return "number-too-long";
+    case SkipReason::NoType:
+      return "no-type";
+    case SkipReason::ExistingAccount:
+      return "existing-account";
+    case SkipReason::ExistingCode:
+      return "existing-code";
+    case SkipReason::ExistingJournal:
+      return "existing-journal";
+    case SkipReason::NoShortCode:
+      return "no-short-code";
   }
   return "";
 }
@@ -89,11 +102,11 @@ void RunReport::skipped(SkipReason reason, const std::string& key, const std::st
   current()->skipped.push_back({reason, key, detail});
 }
 
-void RunReport::changed(ChangeKind kind, const std::string& field, const std::string& key,
-                        const std::string& oldValue, const std::string& newValue, const std::string& detail) {
+void RunReport::changed(ChangeKind kind, const std::string& field, const std::string& key, const std::string& oldValue,
+                        const std::string& newValue, const std::string& detail) {
   const char separator = '\x1f';
-  std::string identity = std::to_string(current_) + separator + changeKindCode(kind) + separator + field +
-                         separator + key + separator + oldValue + separator + newValue + separator + detail;
+  std::string identity = std::to_string(current_) + separator + changeKindCode(kind) + separator + field + separator +
+                         key + separator + oldValue + separator + newValue + separator + detail;
   if (!changeKeys_.insert(std::move(identity)).second) return;
   changes_.push_back({current_, kind, field, key, oldValue, newValue, detail});
 }

@@ -79,7 +79,7 @@ struct StepRecord {
   std::string name;   // stable code, "customers"
   int bookYear = -1;  // source book-year index; -1 for a step of the whole run
   double seconds = 0;
-  long rowsRead = 0;                       // source rows whose values the step read
+  long rowsRead = 0;                        // source rows whose values the step read
   std::map<std::string, long> rowsWritten;  // records added, by target table
   bool succeeded = true;
   std::vector<SkippedRow> skipped;

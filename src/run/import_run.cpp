@@ -175,9 +175,7 @@ class ImportRun {
     if (fileDigest(file.path, file.sha256, file.bytes)) report_.source.files.push_back(file);
   }
 
-  std::string outsideReportFolder() const {
-    return c_.reportFolder.empty() ? defaultReportFolder() : c_.reportFolder;
-  }
+  std::string outsideReportFolder() const { return c_.reportFolder.empty() ? defaultReportFolder() : c_.reportFolder; }
 
   // Writes the report with `message` as the run's last message, followed by
   // `line`, which names the report. False when the files could not be
@@ -189,11 +187,11 @@ class ImportRun {
     else if (succeeded)
       name = "VIDE" + base::twoDigits(placedIndex_) + "_MIGRATION";
     else
-      name = (dossierName_.empty() ? std::string("MARLIN") : dossierName_) + "_MIGRATION_" + fileTime(report_.startTime());
+      name =
+          (dossierName_.empty() ? std::string("MARLIN") : dossierName_) + "_MIGRATION_" + fileTime(report_.startTime());
     // Named as it will be found: inside the dossier under the dossier's name.
-    const std::string shownPath = succeeded && !c_.checkOnly
-                                      ? joinPath(targetFolder(), dossierName_ + "_MIGRATION.txt")
-                                      : joinPath(folder, name + ".txt");
+    const std::string shownPath = succeeded && !c_.checkOnly ? joinPath(targetFolder(), dossierName_ + "_MIGRATION.txt")
+                                                             : joinPath(folder, name + ".txt");
     line = (c_.checkOnly ? msg("Rapport du contrôle : ", "Controlerapport: ")
                          : msg("Rapport de migration : ", "Migratierapport: ")) +
            store::nativePath(shownPath).string();
@@ -204,7 +202,8 @@ class ImportRun {
     if (writeReportFiles(report_, store::nativePath(folder).string(), name, failed)) return true;
     const bool full = !store::fullDiskNote(folder, ctx_.language).empty();
     line = store::fileErrorMessage(
-        "write", store::FileError{failed, std::make_error_code(full ? std::errc::no_space_on_device : std::errc::io_error)},
+        "write",
+        store::FileError{failed, std::make_error_code(full ? std::errc::no_space_on_device : std::errc::io_error)},
         ctx_.language);
     return false;
   }
@@ -240,8 +239,8 @@ class ImportRun {
     if (c_.checkOnly) {
       // A source check converts into a private folder of its own, removed at
       // the end; no Kestrel folder is read or written.
-      scratch_ = std::filesystem::temp_directory_path() /
-                 ("marlin2kestrel-check-" + std::to_string(std::random_device{}()));
+      scratch_ =
+          std::filesystem::temp_directory_path() / ("marlin2kestrel-check-" + std::to_string(std::random_device{}()));
       std::filesystem::create_directories(scratch_);
       dossierName_ = "CHECK";
       working_ = scratch_.string();
@@ -476,7 +475,8 @@ class ImportRun {
         {"suppliers", firstPass && (full || c_.suppliers), 15, "Problème lors de la récupération des fournisseurs",
          "Probleem bij het ophalen van de leveranciers",
          [this, prefix] { return steps_.suppliers(ctx_, *counted(dossierRows("AcctSupplier")), prefix); }},
-        {"general-accounts", full || c_.generalAccounts, 20, "Une erreur est survenue dans l'importation des comptes généraux.",
+        {"general-accounts", full || c_.generalAccounts, 20,
+         "Une erreur est survenue dans l'importation des comptes généraux.",
          "Er is een fout ontstaan bij het importeren van de algemene rekeningen.",
          [this, prefix] { return steps_.generalAccounts(ctx_, *counted(dossierRows("AcctGeneral")), prefix); }},
         {"book-year", true, 25, "Une erreur est survenue dans la récupération des paramètres des périodes.",
@@ -582,8 +582,8 @@ class ImportRun {
     if (c_.checkOnly) {
       done = msg("Le contrôle de la source est terminé : ", "De controle van de bron is klaar: ") +
              std::to_string(report_.droppedRows()) + msg(" ligne(s) perdue(s), ", " rij(en) verloren, ") +
-             std::to_string(report_.lossyChanges()) + msg(" valeur(s) tronquée(s) ou perdue(s), ",
-                                                          " waarde(n) ingekort of verloren, ") +
+             std::to_string(report_.lossyChanges()) +
+             msg(" valeur(s) tronquée(s) ou perdue(s), ", " waarde(n) ingekort of verloren, ") +
              differenceText(differences) + ".";
     } else if (differences > 0) {
       done = msg("L'importation est terminée, mais la réconciliation a trouvé ",
@@ -598,8 +598,8 @@ class ImportRun {
     std::string reportLine;
     if (!writeReport(c_.checkOnly ? outsideReportFolder() : placed.folder, done, true, reportLine)) stop(reportLine);
     if (!c_.checkOnly) {
-      if (!svc_.placeDossier(ctx_.ui, store::Placement{working_, placedIndex_, twoYears, c_.kestrelFolder,
-                                                       dossierName_, ctx_.language, !report_.textFile.empty()}))
+      if (!svc_.placeDossier(ctx_.ui, store::Placement{working_, placedIndex_, twoYears, c_.kestrelFolder, dossierName_,
+                                                       ctx_.language, !report_.textFile.empty()}))
         stop("");
       runFolder_.reset();
       if (!report_.textFile.empty()) {

@@ -26,8 +26,10 @@ std::string joined(std::initializer_list<std::string> parts) {
 std::vector<std::string> split(const std::string& s) {
   std::vector<std::string> parts(1);
   for (char c : s) {
-    if (c == kSep) parts.emplace_back();
-    else parts.back() += c;
+    if (c == kSep)
+      parts.emplace_back();
+    else
+      parts.back() += c;
   }
   return parts;
 }
@@ -67,11 +69,16 @@ bool vatDocument(int64_t type, int64_t subtype) { return type == 1 || type == 2 
 // a renamed code landed in.
 std::string documentKind(int64_t type, int64_t subtype) {
   switch (type) {
-    case 1: return subtype == 1 ? "2" : "3";
-    case 2: return subtype == 1 ? "0" : "1";
-    case 3: return subtype == 1 ? "A" : "5";
-    case 4: return "4";
-    default: return "5";
+    case 1:
+      return subtype == 1 ? "2" : "3";
+    case 2:
+      return subtype == 1 ? "0" : "1";
+    case 3:
+      return subtype == 1 ? "A" : "5";
+    case 4:
+      return "4";
+    default:
+      return "5";
   }
 }
 
@@ -151,11 +158,16 @@ int64_t thousandthsOf(const std::string& text) {
 
 int64_t thousandthsOf(const Value& value) {
   switch (value.kind) {
-    case Value::Kind::Null: return 0;
-    case Value::Kind::Integer: return value.integer * 1000;
-    case Value::Kind::Decimal: return thousandthsOf(value.text);
-    case Value::Kind::Text: return thousandthsOf(value.text);
-    default: return std::llround(value.asDouble() * 1000);
+    case Value::Kind::Null:
+      return 0;
+    case Value::Kind::Integer:
+      return value.integer * 1000;
+    case Value::Kind::Decimal:
+      return thousandthsOf(value.text);
+    case Value::Kind::Text:
+      return thousandthsOf(value.text);
+    default:
+      return std::llround(value.asDouble() * 1000);
   }
 }
 
@@ -208,15 +220,14 @@ SourceBooks readSourceBooks(const SourceTables& t, int sourceIndex, int bookYear
     doc->balance += amount;
     if (!account.empty()) {
       const Value vatCode = r.field("VATCode");
-      const bool summed = period != "00" &&
-                          vatDocument(r.field("JrnlType").asInt(), r.field("JrnlSubType").asInt()) &&
+      const bool summed = period != "00" && vatDocument(r.field("JrnlType").asInt(), r.field("JrnlSubType").asInt()) &&
                           r.field("AcctID").asText() < "6" && Trim(vatCode.asText()).empty() &&
                           r.field("ValidationType").asInt() == 0;
       if (summed) {
-        doc->summedBalanceLines.insert(joined({period, account, r.field("CompAcctID").asText(), r.field("AssocAcctID").asText(),
-                                               r.field("CompAcctType").asText(), r.field("AssocAcctType").asText(),
-                                               r.field("DocDate").asText(), r.field("ValueDate").asText(),
-                                               r.field("DueDate").asText()}));
+        doc->summedBalanceLines.insert(
+            joined({period, account, r.field("CompAcctID").asText(), r.field("AssocAcctID").asText(),
+                    r.field("CompAcctType").asText(), r.field("AssocAcctType").asText(), r.field("DocDate").asText(),
+                    r.field("ValueDate").asText(), r.field("DueDate").asText()}));
       } else {
         ++doc->lines;
       }
@@ -295,8 +306,7 @@ bool readTargetBooks(const std::string& prefix, TargetBooks& books, base::Biling
       const int64_t a = act.amount(amount);
       books.accounts[y + "/" + gl] += a;
       if (type == "1" || type == "2") books.parties[y + "/" + type + "/" + act.text(party)] += a;
-      TargetBooks::Document& doc =
-          books.documents[joined({y, act.text(journal), act.text(period), act.text(number)})];
+      TargetBooks::Document& doc = books.documents[joined({y, act.text(journal), act.text(period), act.text(number)})];
       doc.balance += a;
       doc.currencyBalance += act.amount(inCurrency);
       if (!gl.empty()) ++doc.lines;
@@ -328,8 +338,8 @@ namespace {
 
 // Journal renames the report lists, by source book-year index.
 struct Renames {
-  std::map<std::string, std::string> byKind;     // "index/kind/code" -> new code
-  std::map<std::string, std::string> closing;    // "index/code" -> KSCLOn
+  std::map<std::string, std::string> byKind;   // "index/kind/code" -> new code
+  std::map<std::string, std::string> closing;  // "index/code" -> KSCLOn
 
   explicit Renames(const RunReport& report) {
     for (const ValueChange& c : report.changes()) {
@@ -464,9 +474,9 @@ void reconcile(const std::vector<SourceBooks>& years, const SourceMasterData& ma
       b.key = key.substr(slash + 1);
       rows.push_back(b);
       if (b.source != b.target)
-        out.differences.push_back({section, b.bookYear, b.key,
-                                   milliText(b.source) + " / " + milliText(b.target) + " / " +
-                                       milliText(b.target - b.source)});
+        out.differences.push_back(
+            {section, b.bookYear, b.key,
+             milliText(b.source) + " / " + milliText(b.target) + " / " + milliText(b.target - b.source)});
     }
   };
   balances(accounts, target.accounts, out.accounts, "account");
@@ -475,15 +485,13 @@ void reconcile(const std::vector<SourceBooks>& years, const SourceMasterData& ma
   for (auto& [key, row] : journals) {
     const auto names = sourceJournals.find(key);
     if (names != sourceJournals.end()) {
-      for (const std::string& n : names->second)
-        row.sourceJournals += (row.sourceJournals.empty() ? "" : ", ") + n;
+      for (const std::string& n : names->second) row.sourceJournals += (row.sourceJournals.empty() ? "" : ", ") + n;
     }
     out.journals.push_back(row);
     if (row.sourceDocuments != row.targetDocuments || row.sourceLines != row.targetLines)
       out.differences.push_back({"journal", row.bookYear, row.journal + " " + row.period,
-                                 std::to_string(row.sourceDocuments) + "/" + std::to_string(row.targetDocuments) +
-                                     " documents, " + std::to_string(row.sourceLines) + "/" +
-                                     std::to_string(row.targetLines) + " lines"});
+                                 std::to_string(row.sourceDocuments) + "/" + std::to_string(row.targetDocuments) + " " +
+                                     std::to_string(row.sourceLines) + "/" + std::to_string(row.targetLines)});
   }
 
   // A document unbalanced in the dossier is a difference unless the source
@@ -509,9 +517,9 @@ void reconcile(const std::vector<SourceBooks>& years, const SourceMasterData& ma
       const long skipped = skippedIn(report, table, SkipReason::DuplicateNumber);
       out.records.push_back({table, source, inTarget, skipped});
       if (source - skipped != inTarget)
-        out.differences.push_back({"records", 0, table,
-                                   std::to_string(source) + " - " + std::to_string(skipped) + " / " +
-                                       std::to_string(inTarget)});
+        out.differences.push_back(
+            {"records", 0, table,
+             std::to_string(source) + " - " + std::to_string(skipped) + " / " + std::to_string(inTarget)});
     };
     records("customers", report.customers, master.customers, target.customers);
     records("suppliers", report.suppliers, master.suppliers, target.suppliers);

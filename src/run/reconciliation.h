@@ -78,7 +78,7 @@ struct SourceMasterData {
 // The finished dossier, as the reconciliation reads it.
 struct TargetBooks {
   bool read = false;
-  int accountLength = 0;  // LENGEN
+  int accountLength = 0;                    // LENGEN
   std::map<std::string, int64_t> accounts;  // "bookyear/account" -> total
   std::map<std::string, int64_t> parties;   // "bookyear/doctype/number"
   struct Document {

@@ -61,11 +61,16 @@ std::string amountText(int64_t v) {
 
 const char* iconCode(MsgIcon icon) {
   switch (icon) {
-    case MsgIcon::Information: return "information";
-    case MsgIcon::Exclamation: return "exclamation";
-    case MsgIcon::Critical: return "critical";
-    case MsgIcon::Question: return "question";
-    case MsgIcon::None: break;
+    case MsgIcon::Information:
+      return "information";
+    case MsgIcon::Exclamation:
+      return "exclamation";
+    case MsgIcon::Critical:
+      return "critical";
+    case MsgIcon::Question:
+      return "question";
+    case MsgIcon::None:
+      break;
   }
   return "none";
 }
@@ -119,28 +124,58 @@ class Text {
     return it == labels.end() ? code : (fr_ ? it->second.first : it->second.second);
   }
 
+  // What a difference is about, and how its figures read (source before dossier).
+  std::string sectionLabel(const std::string& section) const {
+    if (section == "account")
+      return t("compte général (source / dossier / écart)", "algemene rekening (bron / dossier / verschil)");
+    if (section == "party")
+      return t("client 1/ ou fournisseur 2/ (source / dossier / écart)",
+               "klant 1/ of leverancier 2/ (bron / dossier / verschil)");
+    if (section == "journal")
+      return t("journal et période (documents source/dossier, lignes source/dossier)",
+               "dagboek en periode (boekstukken bron/dossier, lijnen bron/dossier)");
+    if (section == "unbalanced")
+      return t("document non équilibré dans le dossier", "niet sluitend boekstuk in het dossier");
+    if (section == "unbalanced-currency")
+      return t("document non équilibré en devise dans le dossier", "boekstuk niet sluitend in deviezen in het dossier");
+    if (section == "records")
+      return t("données de base (source - ignorées / dossier)", "basisgegevens (bron - overgeslagen / dossier)");
+    if (section == "missing-account") return t("compte absent du dossier", "rekening ontbreekt in het dossier");
+    return section;
+  }
+
   std::string reasonLabel(SkipReason reason) const {
     switch (reason) {
-      case SkipReason::DuplicateNumber: return t("numéro déjà repris", "nummer al overgenomen");
-      case SkipReason::NumberTooLong: return t("numéro trop long", "nummer te lang");
-      case SkipReason::NoType: return t("compte sans type", "rekening zonder type");
-      case SkipReason::ExistingAccount: return t("numéro d'un compte existant (nom repris)", "nummer van een bestaande rekening (naam overgenomen)");
-      case SkipReason::ExistingCode: return t("code déjà présent", "code al aanwezig");
-      case SkipReason::ExistingJournal: return t("journal déjà présent", "dagboek al aanwezig");
-      case SkipReason::NoShortCode: return t("pas de code court libre", "geen vrije korte code");
+      case SkipReason::DuplicateNumber:
+        return t("numéro déjà repris", "nummer al overgenomen");
+      case SkipReason::NumberTooLong:
+        return t("numéro trop long", "nummer te lang");
+      case SkipReason::NoType:
+        return t("compte sans type", "rekening zonder type");
+      case SkipReason::ExistingAccount:
+        return t("numéro d'un compte existant (nom repris)", "nummer van een bestaande rekening (naam overgenomen)");
+      case SkipReason::ExistingCode:
+        return t("code déjà présent", "code al aanwezig");
+      case SkipReason::ExistingJournal:
+        return t("journal déjà présent", "dagboek al aanwezig");
+      case SkipReason::NoShortCode:
+        return t("pas de code court libre", "geen vrije korte code");
     }
     return "";
   }
 
   void title() {
     const bool check = r_.kind() == RunReport::Kind::SourceCheck;
-    const std::string head = check ? t("Contrôle d'une source Marlin", "Controle van een Marlin bron")
-                                   : t("Rapport de migration Marlin vers Kestrel", "Migratierapport Marlin naar Kestrel");
+    const std::string head = check
+                                 ? t("Contrôle d'une source Marlin", "Controle van een Marlin bron")
+                                 : t("Rapport de migration Marlin vers Kestrel", "Migratierapport Marlin naar Kestrel");
     out_ << head << "\n" << std::string(head.size(), '=') << "\n";
     out_ << t("Résultat : ", "Resultaat: ")
-         << (r_.succeeded() ? (check ? t("la source a été lue et convertie à blanc", "de bron werd gelezen en proefondervindelijk omgezet")
+         << (r_.succeeded() ? (check ? t("la source a été lue et convertie à blanc",
+                                         "de bron werd gelezen en proefondervindelijk omgezet")
                                      : t("importation réussie", "import geslaagd"))
-                            : t("échec, rien n'a été écrit dans le dossier Kestrel", "mislukt, er werd niets in het Kestrel dossier geschreven"))
+                            : t("échec, rien n'a été écrit dans le dossier Kestrel",
+                                "mislukt, er werd niets in het Kestrel dossier geschreven"))
          << "\n";
     out_ << t("Début : ", "Begin: ") << formatted(r_.startTime(), "%Y-%m-%d %H:%M:%S UTC") << "\n";
     out_ << t("Fin : ", "Einde: ") << formatted(r_.endTime(), "%Y-%m-%d %H:%M:%S UTC") << "  ("
@@ -164,8 +199,9 @@ class Text {
     const SourceInfo& s = r_.source;
     heading(t("Source", "Bron"));
     out_ << t("Édition : ", "Editie: ")
-         << (s.edition == "sql" ? "SQL Server" : s.layout == "older" ? t("Access, anciennes tables", "Access, oude tabellen")
-                                                                      : t("Access, tables préfixées", "Access, tabellen met prefix"))
+         << (s.edition == "sql"    ? "SQL Server"
+             : s.layout == "older" ? t("Access, anciennes tables", "Access, oude tabellen")
+                                   : t("Access, tables préfixées", "Access, tabellen met prefix"))
          << "\n";
     out_ << t("Société : ", "Bedrijf: ") << s.company << "\n";
     if (!s.server.empty()) out_ << t("Serveur : ", "Server: ") << s.server << "\n";
@@ -221,8 +257,8 @@ class Text {
     heading(t("Lignes de la source ignorées", "Overgeslagen bronrijen"));
     for (const StepRecord& s : r_.steps())
       for (const SkippedRow& row : s.skipped) {
-        out_ << yearText(s.bookYear) << "  " << stepLabel(s.name) << "  [" << row.key << "]  " << reasonLabel(row.reason)
-             << (dropsData(row.reason) ? t(" (perdue)", " (verloren)") : "");
+        out_ << yearText(s.bookYear) << "  " << stepLabel(s.name) << "  [" << row.key << "]  "
+             << reasonLabel(row.reason) << (dropsData(row.reason) ? t(" (perdue)", " (verloren)") : "");
         if (!row.detail.empty()) out_ << "  " << row.detail;
         out_ << "\n";
       }
@@ -250,8 +286,8 @@ class Text {
     }
     for (const RepeatedMessage& m : r_.repeats()) {
       const StepRecord* s = m.step >= 0 ? &r_.steps()[static_cast<size_t>(m.step)] : nullptr;
-      out_ << "\n" << m.text() << "  (" << m.id << (s ? ", " + stepLabel(s->name) + " " + yearText(s->bookYear) : "")
-           << ")\n";
+      out_ << "\n"
+           << m.text() << "  (" << m.id << (s ? ", " + stepLabel(s->name) + " " + yearText(s->bookYear) : "") << ")\n";
       for (const std::string& c : m.cases) out_ << "    " << c << "\n";
     }
   }
@@ -267,8 +303,8 @@ class Text {
     }
     out_ << differenceCount(r_) << (fr_ ? " différence(s)" : " verschil(len)") << "\n";
     for (const Difference& d : rec.differences)
-      out_ << "  ! " << d.section << "  " << (d.bookYear ? std::to_string(d.bookYear) + "  " : "") << d.key << "  "
-           << d.detail << "\n";
+      out_ << "  ! " << sectionLabel(d.section) << "  " << (d.bookYear ? std::to_string(d.bookYear) + "  " : "")
+           << d.key << "  " << d.detail << "\n";
     for (const Adjustment& a : rec.adjustments) {
       if (a.code == "newer-opening-entries")
         out_ << t("Exercice ", "Boekjaar ") << a.bookYear << " : " << a.lines
@@ -278,7 +314,9 @@ class Text {
              << "\n";
     }
     if (!rec.records.empty()) {
-      out_ << "\n" << t("Données de base (source - ignorées = dossier)", "Basisgegevens (bron - overgeslagen = dossier)") << "\n";
+      out_ << "\n"
+           << t("Données de base (source - ignorées = dossier)", "Basisgegevens (bron - overgeslagen = dossier)")
+           << "\n";
       for (const RecordCount& c : rec.records)
         out_ << "  " << stepLabel(c.table) << " : " << c.source << " - " << c.skipped << " = " << c.target
              << (c.source - c.skipped == c.target ? "" : "  !") << "\n";
@@ -422,11 +460,25 @@ std::string reportJson(const RunReport& r) {
   j.key("server").str(s.server).key("database").str(s.database).key("version").str(s.version);
   j.key("bookYears").open('[');
   for (const BookYearInfo& y : r.bookYears)
-    j.open('{').key("index").num(y.index).key("targetBookYear").num(y.targetBookYear).key("label").str(y.label).close('}');
+    j.open('{')
+        .key("index")
+        .num(y.index)
+        .key("targetBookYear")
+        .num(y.targetBookYear)
+        .key("label")
+        .str(y.label)
+        .close('}');
   j.close(']');
   j.key("files").open('[');
   for (const SourceFile& f : s.files)
-    j.open('{').key("path").str(f.path).key("bytes").num(static_cast<long long>(f.bytes)).key("sha256").str(f.sha256).close('}');
+    j.open('{')
+        .key("path")
+        .str(f.path)
+        .key("bytes")
+        .num(static_cast<long long>(f.bytes))
+        .key("sha256")
+        .str(f.sha256)
+        .close('}');
   j.close(']').close('}');
 
   const TargetInfo& t = r.target;
@@ -470,7 +522,13 @@ std::string reportJson(const RunReport& r) {
   j.key("repeatedMessages").open('[');
   for (const RepeatedMessage& m : r.repeats()) {
     const StepRecord* step = m.step >= 0 ? &r.steps()[static_cast<size_t>(m.step)] : nullptr;
-    j.open('{').key("id").str(m.id).key("step").str(step ? step->name : "").key("bookYear").year(step ? step->bookYear : -1);
+    j.open('{')
+        .key("id")
+        .str(m.id)
+        .key("step")
+        .str(step ? step->name : "")
+        .key("bookYear")
+        .year(step ? step->bookYear : -1);
     j.key("text").str(m.text()).key("count").num(static_cast<long long>(m.cases.size()));
     j.key("cases").open('[');
     for (const std::string& c : m.cases) j.str(c);
@@ -493,8 +551,19 @@ std::string reportJson(const RunReport& r) {
   balances("parties", rec.parties);
   j.key("journals").open('[');
   for (const JournalPeriod& p : rec.journals) {
-    j.open('{').key("bookYear").num(p.bookYear).key("journal").str(p.journal).key("sourceJournals").str(p.sourceJournals);
-    j.key("period").str(p.period).key("sourceDocuments").num(p.sourceDocuments).key("targetDocuments").num(p.targetDocuments);
+    j.open('{')
+        .key("bookYear")
+        .num(p.bookYear)
+        .key("journal")
+        .str(p.journal)
+        .key("sourceJournals")
+        .str(p.sourceJournals);
+    j.key("period")
+        .str(p.period)
+        .key("sourceDocuments")
+        .num(p.sourceDocuments)
+        .key("targetDocuments")
+        .num(p.targetDocuments);
     j.key("sourceLines").num(p.sourceLines).key("targetLines").num(p.targetLines).close('}');
   }
   j.close(']');

@@ -21,7 +21,9 @@ class MigrationReport : public CliTest {
     return import("--source-folder " + shellQuoted(sample(form)) + " --company 001 " + more,
                   "XDG_STATE_HOME=" + shellQuoted((root / "state").string()));
   }
-  fs::path dossierReport(const char* extension) const { return kestrel / "ACME" / (std::string("ACME_MIGRATION.") + extension); }
+  fs::path dossierReport(const char* extension) const {
+    return kestrel / "ACME" / (std::string("ACME_MIGRATION.") + extension);
+  }
 };
 
 // The sample holds every kind of change and drop on purpose (see
@@ -142,12 +144,14 @@ TEST_F(MigrationReport, AFaultInTheWrittenBooksIsFoundAndGivesStatus3) {
         << ::testing::PrintToString(found);
     EXPECT_NE(std::find(found.begin(), found.end(), "unbalanced 2 " + fault.document), found.end())
         << ::testing::PrintToString(found);
-    if (fault.dropLine) EXPECT_TRUE(std::any_of(found.begin(), found.end(), [](auto& f) { return f.rfind("journal 2 ", 0) == 0; }));
+    if (fault.dropLine)
+      EXPECT_TRUE(std::any_of(found.begin(), found.end(), [](auto& f) { return f.rfind("journal 2 ", 0) == 0; }));
     EXPECT_NE(out.str().find("la réconciliation a trouvé " + std::to_string(found.size()) + " différences"),
               std::string::npos)
         << out.str();
     // The dossier is written, with its report.
-    EXPECT_TRUE(hasLine(reportLines({dossierReport("json")}), "outcome|import|succeeded|" + std::to_string(found.size())));
+    EXPECT_TRUE(
+        hasLine(reportLines({dossierReport("json")}), "outcome|import|succeeded|" + std::to_string(found.size())));
   }
 }
 

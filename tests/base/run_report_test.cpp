@@ -1,7 +1,7 @@
 // The run's report as the steps and the wizard fill it.
-#include <gtest/gtest.h>
-
 #include "base/run_report.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -14,7 +14,8 @@ TEST(RunReportCollector, ChangesKeptOncePerStepAndCountedByWhatTheyLose) {
   r.begin(RunReport::Kind::Import, "F");
   r.beginStep("documents", 0);
   // A document's number is fitted on each of its lines: one change.
-  for (int line = 0; line < 3; ++line) r.changed(ChangeKind::Shortened, "ACT.DOCNUMBER", "VEN 2024000001", "2024000001", "94000001");
+  for (int line = 0; line < 3; ++line)
+    r.changed(ChangeKind::Shortened, "ACT.DOCNUMBER", "VEN 2024000001", "2024000001", "94000001");
   r.changed(ChangeKind::Reformatted, "CSF.VATNUMBER", "C1", "0123456789", "123.456.789");
   r.changed(ChangeKind::Renamed, "DBK.DBKID", "VEN", "VEN", "VEN2", "DBKTYPE=0");
   r.changed(ChangeKind::Lengthened, "ACF.NUMBER", "4400", "4400", "440000");

@@ -101,7 +101,8 @@ class CleanSink : public EntrySink {
       return -1;
     }();
     Row r = row;
-    if (doc >= 0 && std::holds_alternative<int64_t>(r[size_t(doc)])) r[size_t(doc)] = std::get<int64_t>(r[size_t(doc)]) % 100000000;
+    if (doc >= 0 && std::holds_alternative<int64_t>(r[size_t(doc)]))
+      r[size_t(doc)] = std::get<int64_t>(r[size_t(doc)]) % 100000000;
     next_.historic(r);
   }
   void checking(const Row& row) override {

@@ -104,8 +104,8 @@ bool ConvertRow(base::RunContext& ctx, const base::RowSet& row, const Party& par
   base::Value zipId = row.field("ZIPCODEID");
   std::string zipKey = zipId.present() ? EnsureZipCode(zipId.asText(), country, zip, city, language) : "";
   if (zipId.present()) fitRecorded(ctx, "CSF.ZIPCODE", key, Trim(country) + "-" + Trim(zipId.asText()), kZipKeyWidth);
-  std::string payCode = clipRecorded(ctx, "CSF.PAYCODE", key, row.field("PAYTYPE").asText(), 4,
-                                     base::ChangeKind::Shortened);
+  std::string payCode =
+      clipRecorded(ctx, "CSF.PAYCODE", key, row.field("PAYTYPE").asText(), 4, base::ChangeKind::Shortened);
   std::string posting = fitRecorded(ctx, "CSF.DEFLTPOST", key, row.field("INPUTID").asText(), 10);
   base::Value centralId = row.field("CTRZACCTID");
   int16_t length = GeneralAccountLength(ctx);

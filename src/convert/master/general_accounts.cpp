@@ -244,7 +244,8 @@ bool ConvertGeneralAccounts(base::RunContext& ctx, base::RowSet& rows, const std
       // account already written, its own name is lost.
       ctx.report.skipped(base::SkipReason::ExistingAccount, key, number);
       const std::string before = store::sx_GetString("NAME11");
-      if (Trim(before) != Trim(name1)) ctx.report.changed(base::ChangeKind::Dropped, "ACF.NAME11", number, Trim(before), name1);
+      if (Trim(before) != Trim(name1))
+        ctx.report.changed(base::ChangeKind::Dropped, "ACF.NAME11", number, Trim(before), name1);
       UpdateCurrent({{"NAME11", name1}, {"NAME12", name1}});
     }
   }
