@@ -6,6 +6,7 @@
 #include "store/dossier_placement.h"
 #include "store/dossier_template.h"
 #include "store/engine/sx.h"
+#include "store/file_operations.h"
 
 namespace run {
 using namespace base;
@@ -23,8 +24,14 @@ Services defaultServices() {
     store::sx_SetCentury(-1);
     store::sx_SetEpoch(1960);
     store::sx_CloseAll();
+    store::sx_TakeWriteFailure();  // what an earlier run left is not this run's
   };
   s.closeAllTables = [] { store::sx_CloseAll(); };
+  s.tableWriteFailure = [](const std::string& language) {
+    const auto failure = store::sx_TakeWriteFailure();
+    if (!failure) return std::string();
+    return failure->reason.in(language == "F") + "." + store::fullDiskNote(failure->file, language);
+  };
   // A dossier file that cannot be written stops the run.
   s.createTemplateDossier = [](Ui* ui, const std::string& folder, const std::string& language) {
     return store::CreateTemplateDossier(messagesOn(ui, MsgIcon::Critical), folder, language);

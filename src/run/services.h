@@ -29,6 +29,10 @@ struct Services {
   // Day/month/year dates, four-digit years, epoch 1960; closes every table.
   std::function<void()> prepareEngine;
   std::function<void()> closeAllTables;
+  // The first table whose changes could not be written since the last call,
+  // as a message in `language` (file, reason, a full disk said so); empty when
+  // every write reached the disk. Unset: nothing to ask.
+  std::function<std::string(const std::string& language)> tableWriteFailure;
 
   // --- Dossier store --------------------------------------------------------
   // Writes the empty-dossier template "VIDE" into the working folder. False,
