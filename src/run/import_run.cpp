@@ -627,9 +627,9 @@ class ImportRun {
     step("reconciliation", "La réconciliation n'a pas pu lire le dossier Kestrel terminé.",
          "De afstemming kon het voltooide Kestrel dossier niet lezen.", [&] {
            TargetBooks target;
-           std::string error;
+           base::Bilingual error;
            if (!svc_.readTargetBooks(prefix, target, error)) {
-             view_.showImportError(error);
+             view_.showImportError(error.in(ctx_.french()));
              return false;
            }
            reconcile(sourceYears_, sourceMaster_, target, report_);

@@ -106,7 +106,7 @@ std::string atLength(const std::string& account, int length) {
 // Field access of a table opened read only.
 class TargetTable {
  public:
-  bool open(const std::string& file, std::string& error) {
+  bool open(const std::string& file, base::Bilingual& error) {
     table_ = store::Table::open(file, error, store::Table::OpenMode::ReadOnly);
     return table_ != nullptr;
   }
@@ -284,7 +284,7 @@ SourceMasterData readSourceMasterData(const SourceTables& t) {
   return master;
 }
 
-bool readTargetBooks(const std::string& prefix, TargetBooks& books, std::string& error) {
+bool readTargetBooks(const std::string& prefix, TargetBooks& books, base::Bilingual& error) {
   {
     TargetTable param;
     if (!param.open(prefix + "_PARAM.DBF", error)) return false;
@@ -299,7 +299,7 @@ bool readTargetBooks(const std::string& prefix, TargetBooks& books, std::string&
   for (int year : {1, 2}) {
     TargetTable dbk;
     const std::string file = prefix + (year == 1 ? "_DBK_01.DBF" : "_DBK_02.DBF");
-    std::string missing;
+    base::Bilingual missing;
     if (!dbk.open(file, missing)) continue;  // a dossier of one book year has no DBK_02
     const int id = dbk.field("DBKID"), options = dbk.field("DBKOPT");
     for (uint32_t r = 1; r <= dbk.count(); ++r) {

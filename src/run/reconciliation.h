@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "base/bilingual.h"
 #include "base/run_report.h"
 #include "base/source.h"
 
@@ -107,7 +108,7 @@ SourceBooks readSourceBooks(const SourceTables& tables, int sourceIndex, int boo
 SourceMasterData readSourceMasterData(const SourceTables& tables);
 // Reads the working dossier `prefix` ("...\VIDE00\VIDE00"). False, with the
 // reason, when a table cannot be read.
-bool readTargetBooks(const std::string& prefix, TargetBooks& books, std::string& error);
+bool readTargetBooks(const std::string& prefix, TargetBooks& books, base::Bilingual& error);
 
 // Compares both sides into report.reconciliation. `masterData` covers the
 // customers and suppliers when the run converted them, the general accounts

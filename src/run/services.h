@@ -67,7 +67,7 @@ struct Services {
   std::function<SourceBooks(const SourceTables& tables, int sourceIndex, int bookYear, bool keepsOpening)>
       readSourceBooks;
   std::function<SourceMasterData(const SourceTables& tables)> readSourceMasterData;
-  std::function<bool(const std::string& prefix, TargetBooks& books, std::string& error)> readTargetBooks;
+  std::function<bool(const std::string& prefix, TargetBooks& books, base::Bilingual& error)> readTargetBooks;
 };
 
 // The real components.

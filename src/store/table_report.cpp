@@ -31,7 +31,7 @@ bool isTableFile(const fs::path& p) {
 
 }  // namespace
 
-bool dumpTableCsv(const fs::path& dbf, std::ostream& out, std::string& error) {
+bool dumpTableCsv(const fs::path& dbf, std::ostream& out, base::Bilingual& error) {
   std::unique_ptr<Table> table = Table::open(dbf, error, Table::OpenMode::ReadOnly);
   if (!table) return false;
   out << "_deleted";
@@ -50,17 +50,17 @@ bool dumpTableCsv(const fs::path& dbf, std::ostream& out, std::string& error) {
   return table->close(error);
 }
 
-bool checkDossierIndexes(const fs::path& folder, std::ostream& out) {
+bool checkDossierIndexes(const fs::path& folder, std::ostream& out, bool french) {
   std::vector<fs::path> tables;
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) {
-    out << "Le dossier " << folder.string() << " n'existe pas / De map " << folder.string() << " bestaat niet\n";
+    out << (french ? "Le dossier " + folder.string() + " n'existe pas" : "De map " + folder.string() + " bestaat niet") << '\n';
     return false;
   }
   for (const auto& entry : fs::directory_iterator(folder, ec))
     if (entry.is_regular_file(ec) && isTableFile(entry.path())) tables.push_back(entry.path());
   if (tables.empty()) {
-    out << "Aucune table dans " << folder.string() << " / Geen tabellen in " << folder.string() << "\n";
+    out << (french ? "Aucune table dans " : "Geen tabellen in ") << folder.string() << '\n';
     return false;
   }
   std::sort(tables.begin(), tables.end());
@@ -73,7 +73,7 @@ bool checkDossierIndexes(const fs::path& folder, std::ostream& out) {
       if (check.ok) {
         out << ' ' << check.keyCount << " keys OK\n";
       } else {
-        out << ' ' << check.problem << '\n';
+        out << ' ' << check.problem.in(french) << '\n';
         allOk = false;
       }
     }
