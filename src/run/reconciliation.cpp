@@ -492,6 +492,9 @@ void reconcile(const std::vector<SourceBooks>& years, const SourceMasterData& ma
       const size_t slash = key.find('/');
       b.bookYear = std::atoi(key.substr(0, slash).c_str());
       b.key = key.substr(slash + 1);
+      // Lines without account that carry nothing are the VAT lines the
+      // conversion adds: no account to reconcile.
+      if (b.key.empty() && b.source == 0 && b.target == 0) continue;
       rows.push_back(b);
       if (b.source != b.target)
         out.differences.push_back(
