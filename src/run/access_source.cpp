@@ -77,19 +77,14 @@ std::string decimalText(double d, int scale) {
       return (n < 0 || (n == 0 && std::signbit(d))) ? "-" + digits : digits;
     }
   }
-  char buf[64];
-  if (scale >= 0)
-    std::snprintf(buf, sizeof buf, "%.*f", scale, d);
-  else
-    std::snprintf(buf, sizeof buf, "%.15g", d);
-  return buf;
+  return scale >= 0 ? base::fixedText(d, scale) : base::generalText(d, 15);
 }
 
 Value decimalValue(double d, int scale) {
   Value v;
   v.kind = Value::Kind::Decimal;
   v.text = decimalText(d, scale);
-  v.number = std::strtod(v.text.c_str(), nullptr);
+  v.number = base::readNumber(v.text);
   return v;
 }
 
@@ -263,7 +258,7 @@ class AccessSource : public Source {
       const auto& lit = p.literals[static_cast<size_t>(p.slots[i])];
       if (lit.isText) sqlite3_bind_text(stmt, at, lit.text.data(), static_cast<int>(lit.text.size()), SQLITE_TRANSIENT);
       else if (lit.isInteger) sqlite3_bind_int64(stmt, at, std::strtoll(lit.text.c_str(), nullptr, 10));
-      else sqlite3_bind_double(stmt, at, std::strtod(lit.text.c_str(), nullptr));
+      else sqlite3_bind_double(stmt, at, base::readNumber(lit.text));
     }
     return std::make_unique<CursorRowSet>(std::make_unique<SqliteCursor>(db_, stmt, std::move(p.text)));
   }

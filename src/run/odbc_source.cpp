@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/number_text.h"
 #include "base/text.h"
 #include "run/cursor_row_set.h"
 #include "run/date_text.h"
@@ -176,11 +177,10 @@ class OdbcCursor : public Cursor {
           double d = 0;
           SQLGetData(st, static_cast<SQLUSMALLINT>(c), SQL_C_DOUBLE, &d, sizeof d, &ind);
           if (ind == SQL_NULL_DATA) return {};
-          std::snprintf(buf, sizeof buf, "%.15g", d);
-          v.text = buf;
+          v.text = base::generalText(d, 15);
         }
         v.kind = Value::Kind::Decimal;
-        v.number = std::strtod(v.text.c_str(), nullptr);
+        v.number = base::readNumber(v.text);
         return v;
       }
       case SQL_TYPE_DATE: case SQL_TYPE_TIME: case SQL_TYPE_TIMESTAMP: case SQL_DATETIME: {

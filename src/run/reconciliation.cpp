@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "base/number_text.h"
 #include "base/text.h"
 #include "store/engine/table.h"
 
@@ -126,7 +127,7 @@ class TargetTable {
 int64_t thousandthsOf(const std::string& text) {
   std::string t = Trim(text, " \t");
   if (t.empty()) return 0;
-  if (t.find_first_of("eE") != std::string::npos) return std::llround(std::strtod(t.c_str(), nullptr) * 1000);
+  if (t.find_first_of("eE") != std::string::npos) return std::llround(readNumber(t) * 1000);
   bool negative = false;
   size_t i = 0;
   if (t[0] == '-' || t[0] == '+') negative = t[i++] == '-';

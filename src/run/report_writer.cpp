@@ -8,6 +8,8 @@
 #include <map>
 #include <sstream>
 
+#include "base/number_text.h"
+
 namespace run {
 using namespace base;
 
@@ -40,9 +42,7 @@ double secondsBetween(RunReport::Clock::time_point a, RunReport::Clock::time_poi
 }
 
 std::string secondsText(double s) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.3f", s);
-  return text;
+  return base::fixedText(s, 3);
 }
 
 // Thousandths as a decimal text: 1234500 -> "1234.50", 1 -> "0.001".

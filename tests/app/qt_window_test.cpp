@@ -214,15 +214,15 @@ TEST_F(QtWindow, ABelgianDesktopLocaleChangesNoAmount) {
   const auto classic = dump(kestrel / "ACME");
 
   // What the window toolkit does on a desktop set to Belgian French.
-  const std::string before = std::setlocale(LC_ALL, nullptr);
-  if (locale.made) setenv("LOCPATH", locale.folder().c_str(), 1);
-  ASSERT_NE(std::setlocale(LC_ALL, locale.name.c_str()), nullptr);
   const fs::path belgian = root / "belgian";
   fs::create_directories(belgian);
-  marlin("F", belgian)->Execute();
-  const std::string numericAfter = std::setlocale(LC_NUMERIC, nullptr);
-  std::setlocale(LC_ALL, before.c_str());
-  unsetenv("LOCPATH");
+  std::string numericAfter;
+  {
+    testing_support::ProcessLocale desktop(locale);
+    ASSERT_TRUE(desktop.set());
+    marlin("F", belgian)->Execute();
+    numericAfter = std::setlocale(LC_NUMERIC, nullptr);
+  }
   ASSERT_EQ(done, 2) << (messages.empty() ? "" : messages.back());
   EXPECT_EQ(dump(belgian / "ACME"), classic);
   EXPECT_EQ(numericAfter, locale.name) << "the host's own setting is given back";
