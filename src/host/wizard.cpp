@@ -32,7 +32,7 @@ void guardedEvent(base::Ui& ui, bool french, Handler&& handler) {
 std::string defaultIniFile() { return base::joinPath(componentDirectory(), "Marlin2KS.ini"); }
 
 frmMain::frmMain(Ui& ui, run::Services services, run::Steps steps, std::string iniFile)
-    : ui_(ui), services_(std::move(services)), steps_(std::move(steps)), iniFile_(std::move(iniFile)) {
+    : reportingUi_(ui, ctx.report), ui_(reportingUi_), services_(std::move(services)), steps_(std::move(steps)), iniFile_(std::move(iniFile)) {
   ctx.ui = &ui_;
   ctx.showImportError = [this](const std::string& message) { ShowImportError(message); };
   ctx.setStepLabel = [this](const std::string& text) {
@@ -109,8 +109,12 @@ bool frmMain::EcrireINI(const std::string& section, const std::string& key, cons
 
 std::string frmMain::SysDec() const { return decimalSeparator(); }
 
-void frmMain::ShowImportError(const std::string& message) {
-  ui_.messageBox(message, MsgButtons::Ok, MsgIcon::Exclamation, importErrorTitle(ctx.french(), ctx.isVersionSql));
+void frmMain::ShowImportError(const std::string& message, const std::string& reportFile) {
+  const std::string title = importErrorTitle(ctx.french(), ctx.isVersionSql);
+  if (reportFile.empty())
+    ui_.messageBox(message, MsgButtons::Ok, MsgIcon::Exclamation, title);
+  else
+    ui_.finalMessage(message, MsgIcon::Exclamation, title, reportFile);
   ctx.source = nullptr;
   ctx.yearSource = nullptr;
   EnableWizardControls(true);
@@ -173,6 +177,8 @@ void frmMain::cmdOk_Click() {
   choices.customers = control("chkClients").value;
   choices.suppliers = control("chkSuppliers").value;
   choices.generalAccounts = control("chkGeneralLegders").value;
+  choices.reportFolder = reportFolder;
+  choices.checkOnly = checkSourceOnly;
   run::runImport(ctx, choices, *this, steps_, services_);
 }
 

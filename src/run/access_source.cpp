@@ -9,6 +9,7 @@
 #include <map>
 #include <unordered_map>
 
+#include "base/number_text.h"
 #include "base/text.h"
 #include "run/access_dialect.h"
 #include "run/cursor_row_set.h"
@@ -95,7 +96,9 @@ Value decimalValue(double d, int scale) {
 Value dateValue(const char* s) {
   Value v;
   DateTime& d = v.date;
-  if (s && std::sscanf(s, "%d-%d-%d %d:%d:%d", &d.year, &d.month, &d.day, &d.hour, &d.minute, &d.second) >= 3) {
+  int f[6] = {};
+  if (s && base::scanInts(s, "-- ::", f) >= 3) {
+    d = {f[0], f[1], f[2], f[3], f[4], f[5]};
     v.kind = Value::Kind::DateTime;
   } else if (s) {
     v = Value::ofText(s);

@@ -46,6 +46,9 @@ Services defaultServices() {
   };
   s.checkVersionSe = [](Source& company) { return CheckVersionSe(company); };
   s.perYearDatabasePath = [](const std::string& sourceKey, int index) { return run::perYearDatabasePath(sourceKey, index); };
+  s.readSourceBooks = readSourceBooks;
+  s.readSourceMasterData = readSourceMasterData;
+  s.readTargetBooks = readTargetBooks;
   return s;
 }
 

@@ -10,6 +10,7 @@
 
 #include "base/source.h"
 #include "base/ui.h"
+#include "run/reconciliation.h"
 
 namespace store {
 struct Placement;  // store/dossier_placement.h
@@ -58,6 +59,15 @@ struct Services {
   std::function<bool(base::Source& company)> checkVersionSe;
   // {sourceKey}A{ii}.mdb when that file exists, else "".
   std::function<std::string(const std::string& sourceKey, int index)> perYearDatabasePath;
+
+  // --- Reconciliation -------------------------------------------------------------
+  // The source side of one book year and of the master data, and the finished
+  // dossier (see run/reconciliation.h). A run whose table leaves them unset
+  // (tests driving the run with sources held in memory) reconciles nothing.
+  std::function<SourceBooks(const SourceTables& tables, int sourceIndex, int bookYear, bool keepsOpening)>
+      readSourceBooks;
+  std::function<SourceMasterData(const SourceTables& tables)> readSourceMasterData;
+  std::function<bool(const std::string& prefix, TargetBooks& books, base::Bilingual& error)> readTargetBooks;
 };
 
 // The real components.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "support/dbf_reader.h"
+#include "support/report_reader.h"
 #include "support/scratch_folder.h"
 
 namespace fs = std::filesystem;
@@ -24,7 +25,9 @@ struct Ran {
 
 using testing_support::dbfreadCounts;
 using testing_support::dbfreadRows;
+using testing_support::hasLine;
 using testing_support::readText;
+using testing_support::reportLines;
 
 inline std::string shellQuoted(const std::string& s) { return "'" + s + "'"; }
 

@@ -104,8 +104,10 @@ TEST_F(QtWindow, ShowsTheWizardAndSwitchesLanguage) {
   EXPECT_TRUE(messages.empty());
 }
 
-TEST_F(QtWindow, MasterDataImportThroughClicks) {
+TEST_F(QtWindow, MasterDataImportThroughClicksAndItsReportOpened) {
   auto m = marlin("N");
+  std::string opened;
+  window->openHook = [&opened](const std::string& file) { opened = file; };
   window->folderHook = [](const std::string&) { return std::optional<std::string>(sample("access-prefixed")); };
   // No repaint at all while the run goes: the final box must still open over
   // the end of the run, not over whatever was painted last.
@@ -116,7 +118,7 @@ TEST_F(QtWindow, MasterDataImportThroughClicks) {
     messages.push_back(title + ": " + text);
     progressUnderBox = find<QProgressBar>(*window, "ProgressBar1")->value();
     captionUnderBox = find<QLabel>(*window, "Label8")->text().toStdString();
-    return base::MsgResult::Ok;
+    return base::MsgResult::Yes;  // the last message offers the report; the person takes the offer
   };
   window->onShown = [&](QDialog&) {
     find<QAbstractButton>(*window, "cmdPathMarlin")->click();
@@ -128,7 +130,10 @@ TEST_F(QtWindow, MasterDataImportThroughClicks) {
     find<QAbstractButton>(*window, "cmdOk")->click();
   };
   m->Execute();
-  EXPECT_EQ(messages, std::vector<std::string>{"MarlinToKestrel: Import OK!"});
+  const fs::path report = kestrel / "ACME" / "ACME_MIGRATION.txt";
+  EXPECT_EQ(messages, std::vector<std::string>{"MarlinToKestrel: Import OK!\r\n\r\nMigratierapport: " + report.string()});
+  EXPECT_EQ(opened, report.string());
+  EXPECT_TRUE(fs::exists(report));
   EXPECT_EQ(done, 1);
   EXPECT_TRUE(fs::exists(kestrel / "ACME" / "ACME_ACF.DBF"));
   EXPECT_EQ(progressUnderBox, 100);
@@ -176,7 +181,9 @@ TEST_F(QtWindow, ARunLocksEveryInputAndTheCloseButtonUntilItEnds) {
   // One run, to its end, in the language it started in (the sample's
   // documents with several matchings are warned about on the way).
   ASSERT_FALSE(messages.empty());
-  EXPECT_EQ(messages.back(), "MarlinToKestrel: L'importation s'est déroulée correctement");
+  EXPECT_EQ(messages.back().find("MarlinToKestrel: L'importation s'est déroulée correctement\r\n\r\nRapport de migration : "),
+            0u)
+      << messages.back();
   EXPECT_EQ(std::count(messages.begin(), messages.end(), messages.back()), 1);
   for (const auto& message : messages) EXPECT_EQ(message.find("Import OK"), std::string::npos) << message;
   EXPECT_EQ(done, 1);
@@ -294,9 +301,11 @@ TEST_F(QtWindow, FailedRunKeepsTheWindowOpenWithItsInputs) {
     dialog.reject();  // closing the window is the Quit button
   };
   m->Execute();
-  EXPECT_EQ(messages, std::vector<std::string>{
-                          "Kestrel - Importation d'un dossier Marlin 5.01: Le fichier Marlin à récupérer doit être "
-                          "spécifié."});
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].find("Kestrel - Importation d'un dossier Marlin 5.01: Le fichier Marlin à récupérer doit être "
+                             "spécifié.\r\n\r\nRapport de migration : "),
+            0u)
+      << messages[0];
   EXPECT_EQ(done, 0);
   EXPECT_FALSE(fs::exists(kestrel / "ACME"));
 }

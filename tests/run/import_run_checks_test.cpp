@@ -203,7 +203,7 @@ TEST_F(StartChecks, SourceTableTheRunOpensForAStepFailsThatStep) {
   w.click("cmdOk");
   ASSERT_EQ(ui.messages.size(), 2u);
   EXPECT_NE(ui.messages[0].text.find("D_AcctSupplier"), std::string::npos);
-  EXPECT_EQ(ui.messages[1].text, "Problème lors de la récupération des fournisseurs");
+  EXPECT_EQ(messageTexts()[1], "Problème lors de la récupération des fournisseurs");
   EXPECT_TRUE(w.control("cmdOk").enabled);
   EXPECT_FALSE(ui.busy);
   EXPECT_FALSE(targetWritten());

@@ -9,6 +9,7 @@
 #include "support/dbf_reader.h"
 #include "support/scratch_folder.h"
 #include "store/engine/field.h"
+#include "support/bilingual_print.h"
 
 using enginetest::closeTable;
 using enginetest::createTable;
@@ -89,7 +90,7 @@ TEST(EngineTable, EveryFieldTypeSurvivesCloseAndReopen) {
   t->setDeleted(true);
   closeTable(t);
 
-  std::string error;
+  base::Bilingual error;
   t = store::Table::open(file, error);
   ASSERT_TRUE(t) << error;
   ASSERT_EQ(t->recordCount(), 4u);
@@ -138,7 +139,7 @@ TEST(EngineTable, TextIsCutToTheFieldWidth) {
 TEST(EngineTable, OpenIsExclusiveAndFindsTheFileInAnyCase) {
   ScratchFolder dir;
   auto t = createTable(dir.path() / "VIDE_DBK_01.DBF", layoutOf("DBK_01"));
-  std::string error;
+  base::Bilingual error;
   EXPECT_FALSE(store::Table::open(dir.path() / "VIDE_DBK_01.DBF", error));
   EXPECT_FALSE(error.empty());
   closeTable(t);
@@ -147,7 +148,7 @@ TEST(EngineTable, OpenIsExclusiveAndFindsTheFileInAnyCase) {
   EXPECT_EQ(again->path().filename(), "VIDE_DBK_01.DBF");
   EXPECT_EQ(again->tagCount(), 3u);  // the CDX is found too
   EXPECT_FALSE(store::Table::open(dir.path() / "missing.dbf", error));
-  EXPECT_NE(error.find("n'existe pas"), std::string::npos);
+  EXPECT_NE(error.french.find("n'existe pas"), std::string::npos);
 }
 
 TEST(EngineTable, DamagedTablesAreRefusedAndLeftUntouched) {
@@ -204,13 +205,13 @@ TEST(EngineTable, DamagedTablesAreRefusedAndLeftUntouched) {
     writeText(file, c.dbf);
     writeText(base.replace_extension(".CDX"), c.cdx);
     if (!c.fpt.empty()) writeText(base.replace_extension(".FPT"), c.fpt);
-    std::string error;
+    base::Bilingual error;
     EXPECT_FALSE(store::Table::open(file, error)) << c.name;
     EXPECT_FALSE(error.empty()) << c.name;
     EXPECT_EQ(readText(file), c.dbf) << c.name;  // nothing written
     // The same file can be opened again afterwards: the refusal released it.
     EXPECT_FALSE(store::Table::open(file, error)) << c.name;
-    EXPECT_EQ(error.find("déjà ouverte"), std::string::npos) << c.name << ": " << error;
+    EXPECT_EQ(error.french.find("déjà ouverte"), std::string::npos) << c.name << ": " << error;
   }
 }
 
@@ -232,10 +233,11 @@ TEST(EngineTable, SparseTableClaimingATerabyteIsRefusedWithoutLoadingIt) {
   writeText(file, bytes);
   std::filesystem::resize_file(file, headerLen + uint64_t(0xFFFFFFFFu) * recLen + 1);
 
-  std::string error;
+  base::Bilingual error;
   EXPECT_FALSE(store::Table::open(file, error, store::Table::OpenMode::ReadOnly));
-  EXPECT_NE(error.find("enregistrement 2 illisible"), std::string::npos) << error;
-  EXPECT_NE(error.find("record 2 onleesbaar"), std::string::npos) << error;
+  // Each language tells it alone: a person reads one of them only.
+  EXPECT_EQ(error.french, "Table endommagée (enregistrement 2 illisible) : " + file.string());
+  EXPECT_EQ(error.dutch, "Beschadigde tabel (record 2 onleesbaar): " + file.string());
 }
 
 // An independent reader (Debian's python3-dbfread) sees the values we wrote.
@@ -275,7 +277,7 @@ TEST(EngineTable, ReadingATableLeavesItsFilesAsTheyWere) {
   dbf[1] = char(99);
   writeText(file, dbf);
   const std::string cdx = readText(dir.path() / "VIDE_PARAM.CDX");
-  std::string error;
+  base::Bilingual error;
   t = store::Table::open(file, error);
   ASSERT_TRUE(t) << error;
   EXPECT_EQ(t->seek(0, "SOCNAME"), 1u);
@@ -310,7 +312,7 @@ TEST(EngineTable, DamagedMemoLengthNeverLetsARewriteOverwriteTheNextMemo) {
     f.write(claimed, 4);
   }
 
-  std::string error;
+  base::Bilingual error;
   t = store::Table::open(file, error);
   ASSERT_TRUE(t) << error;
   t->go(1);

@@ -338,8 +338,13 @@ class DocumentWriter {
 
 std::vector<SourceLine> DocumentWriter::newLines(std::vector<SourceLine> lines) {
   std::vector<SourceLine> out;
-  for (SourceLine& l : lines)
-    if (l.recordId.isNull() || records_.insert(l.recordId.asText()).second) out.push_back(std::move(l));
+  for (SourceLine& l : lines) {
+    if (l.recordId.isNull() || records_.insert(l.recordId.asText()).second)
+      out.push_back(std::move(l));
+    else if (l.checkId.present())
+      ctx_.report.changed(base::ChangeKind::Dropped, "ACT.MATCHNO", l.jrnlId.asText() + " " + l.doc.asText(),
+                          MatchNumber(l.checkId), "", "RecordID=" + l.recordId.asText());
+  }
   return out;
 }
 
@@ -377,6 +382,7 @@ std::string DocumentWriter::journalCode(const std::string& jrnlId) {
     const size_t position = at - closing.begin() + 1;
     if (at == closing.end()) closing.push_back(jrnlId);
     code = "KSCLO" + std::to_string(position);
+    ctx_.report.changed(base::ChangeKind::Renamed, "ACT.DBKCODE", jrnlId, jrnlId, code, "PERIOD=99");
   }
   return ResolveDocumentJournal(ctx_, code, kind_.kind);
 }
@@ -406,6 +412,9 @@ bool DocumentWriter::fill(const SourceLine& s, ActLine& line) {
   const std::string doc = s.doc.asText();
   showDocument(line.dbkCode, doc);
   line.docNumber = FitDocNumber(doc);
+  if (line.docNumber != Trim(doc))
+    ctx_.report.changed(base::ChangeKind::Shortened, "ACT.DOCNUMBER", s.jrnlId.asText() + " " + doc, Trim(doc),
+                        line.docNumber);
   // (The summed balance lines have no flag: their sum is signed already.)
   line.amountEur = signedAmount(s.amount, s.flag);
   return true;
@@ -474,10 +483,15 @@ void DocumentWriter::writeMainLine(const VatDocument& d, const DocumentHeader& d
   const SourceLine& main = *d.main;
   // Only a main line this step writes can lose its other matching entries;
   // that of an opening document is the opening step's business.
-  if (form_ != SourceForm::Sql && d.mainRows > 1 && ctx_.ui) {
-    ctx_.ui->messageBox("Il y a plus matching sur cette opération (" + line.dbkCode + " " +
-                            document.doc.asText() + ") seule la premier matching sera récupéré!",
-                        base::MsgButtons::Ok, base::MsgIcon::None, "Kestrel - Importation d'un dossier Marlin");
+  // One box for all such documents at the end of the step, not one per
+  // document as the original showed it (see the run's showRepeatedMessages).
+  if (form_ != SourceForm::Sql && d.mainRows > 1) {
+    ctx_.report.repeated("several-matching-entries",
+                         ctx_.msg("Il y a plus matching sur %n opérations : seule la premier matching sera récupéré "
+                                  "pour chacune. La liste est dans le rapport de migration.",
+                                  "Er zijn meerdere afpuntingen op %n verrichtingen: enkel de eerste afpunting wordt "
+                                  "telkens overgenomen. De lijst staat in het migratierapport."),
+                         "Kestrel - Importation d'un dossier Marlin", line.dbkCode + " " + document.doc.asText());
   }
   const std::string& kind = kind_.kind;
   line.vatBase = Fixed4::parse(main.turnover.asText());

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "base/bilingual.h"
 #include "store/engine/cdx_file.h"
 #include "store/engine/cdx_format.h"
 
@@ -16,12 +17,12 @@ constexpr int kMaxDepth = 40;  // two keys per node at worst: 2^40 keys
 
 struct Fault {
   uint64_t page = 0;
-  std::string text;
+  base::Bilingual text;
 };
 
 bool fail(Fault& f, uint64_t page, const std::string& fr, const std::string& nl) {
   f.page = page;
-  f.text = fr + " / " + nl;
+  f.text = base::Bilingual(fr, nl);
   return false;
 }
 
@@ -230,7 +231,7 @@ class IndexReader {
 
   // Loads the file and reads the directory and every tag header, in the order
   // the tags were written.
-  bool readSpecs(std::vector<TagPlace>& places, std::string& error) {
+  bool readSpecs(std::vector<TagPlace>& places, base::Bilingual& error) {
     if (!image_.open(file_)) return report("fichier introuvable ou illisible", "bestand niet gevonden of onleesbaar", error);
     if (image_.size() < kHeaderSize + kPageSize || image_.size() % kPageSize != 0)
       return report("taille de fichier invalide (tronqué ?)", "ongeldige bestandsgrootte (afgekapt?)", error);
@@ -240,10 +241,11 @@ class IndexReader {
     if (getLE16(h + kHdrKeyLength) != kTagNameLength || (h[kHdrOptions] & (kOptCompact | kOptCompound)) != (kOptCompact | kOptCompound))
       return report("pas un index composé FoxPro", "geen samengestelde FoxPro-index", error);
 
+    const base::Bilingual directory("(répertoire)", "(overzicht)");
     std::string names;
     std::vector<uint32_t> headers;
     TreeWalker dir(image_, kTagNameLength, ' ', true, names, headers);
-    if (!dir.walk(getLE32(h + kHdrRoot), f)) return reportAt("(répertoire/overzicht)", f, error);
+    if (!dir.walk(getLE32(h + kHdrRoot), f)) return reportAt(directory, f, error);
 
     for (size_t i = 0; i < headers.size(); ++i) {
       TagPlace place;
@@ -251,20 +253,20 @@ class IndexReader {
       while (!name.empty() && (name.back() == ' ' || name.back() == '\0')) name.pop_back();
       if (!validTagName(name)) {
         fail(f, headers[i], "nom de tag invalide", "ongeldige tagnaam");
-        return reportAt("(répertoire/overzicht)", f, error);
+        return reportAt(directory, f, error);
       }
       place.info.name = name;
       place.header = headers[i];
       unsigned char header[kHeaderSize];
-      if (!image_.claim(headers[i], kHeaderSize / kPageSize, header, f)) return reportAt(name, f, error);
-      if (!readHeader(place, header, f)) return reportAt(name, f, error);
+      if (!image_.claim(headers[i], kHeaderSize / kPageSize, header, f)) return reportAt(base::Bilingual::same(name), f, error);
+      if (!readHeader(place, header, f)) return reportAt(base::Bilingual::same(name), f, error);
       places.push_back(std::move(place));
     }
     std::sort(places.begin(), places.end(), [](const TagPlace& a, const TagPlace& b) { return a.header < b.header; });
     return true;
   }
 
-  bool readKeys(const TagPlace& place, TagKeys& tag, std::string& error) {
+  bool readKeys(const TagPlace& place, TagKeys& tag, base::Bilingual& error) {
     tag.info = place.info;
     tag.keyBytes.clear();
     tag.recnos.clear();
@@ -272,7 +274,7 @@ class IndexReader {
     std::vector<uint32_t> recnos;
     Fault f;
     TreeWalker walker(image_, tag.info.keyLength, fillerFor(tag.info.keyType), tag.info.unique, keys, recnos);
-    if (!walker.walk(place.root, f)) return reportAt(tag.info.name, f, error);
+    if (!walker.walk(place.root, f)) return reportAt(base::Bilingual::same(tag.info.name), f, error);
     if (!tag.info.descending) {
       tag.keyBytes = std::move(keys);
       tag.recnos = std::move(recnos);
@@ -316,13 +318,14 @@ class IndexReader {
     return true;
   }
 
-  bool report(const std::string& fr, const std::string& nl, std::string& error) {
-    error = "Index " + file_.string() + ": " + fr + " / " + nl;
+  bool report(const std::string& fr, const std::string& nl, base::Bilingual& error) {
+    error = "Index " + file_.string() + ": " + base::Bilingual(fr, nl);
     return false;
   }
-  bool reportAt(const std::string& tag, const Fault& f, std::string& error) {
-    error = "Index " + file_.string() + " endommagé / beschadigd, tag " + tag + ", page " + std::to_string(f.page) +
-            ": " + f.text;
+  bool reportAt(const base::Bilingual& tag, const Fault& f, base::Bilingual& error) {
+    const std::string page = ", page " + std::to_string(f.page) + ": ";
+    error = base::Bilingual("Index " + file_.string() + " endommagé, tag ", "Index " + file_.string() + " beschadigd, tag ") +
+            tag + page + f.text;
     return false;
   }
 
@@ -332,7 +335,7 @@ class IndexReader {
 
 }  // namespace
 
-bool readCdxSpecs(const std::filesystem::path& file, std::vector<TagSpec>& tags, std::string& error) {
+bool readCdxSpecs(const std::filesystem::path& file, std::vector<TagSpec>& tags, base::Bilingual& error) {
   IndexReader reader(file);
   std::vector<TagPlace> places;
   if (!reader.readSpecs(places, error)) return false;
@@ -341,7 +344,7 @@ bool readCdxSpecs(const std::filesystem::path& file, std::vector<TagSpec>& tags,
   return true;
 }
 
-bool readCdxKeys(const std::filesystem::path& file, std::vector<TagKeys>& tags, std::string& error,
+bool readCdxKeys(const std::filesystem::path& file, std::vector<TagKeys>& tags, base::Bilingual& error,
                  const std::vector<TagSpec>& keyTypes) {
   IndexReader reader(file);
   std::vector<TagPlace> places;

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/bilingual.h"
+
 namespace store {
 
 // Value type codes of sx_Replace.
@@ -64,6 +66,6 @@ bool sx_IndexTag(const std::string& indexFile, const std::string& tag, const std
 int16_t sx_IndexOpen(const std::string& indexFile);
 
 // Why the last failing call failed (not part of the original set; for messages and tests).
-std::string sx_LastError();
+base::Bilingual sx_LastError();
 
 }  // namespace store
