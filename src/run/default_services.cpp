@@ -6,6 +6,7 @@
 #include "store/dossier_placement.h"
 #include "store/dossier_template.h"
 #include "store/engine/sx.h"
+#include "store/file_operations.h"
 
 namespace run {
 using namespace base;
@@ -25,6 +26,16 @@ Services defaultServices() {
     store::sx_CloseAll();
   };
   s.closeAllTables = [] { store::sx_CloseAll(); };
+  s.deferIndex = [](const std::string& file) { store::sx_DeferIndex(file); };
+  s.writeDeferredIndex = [](Ui* ui, const std::string& file, const std::string& language) {
+    if (store::sx_WriteDeferredIndex(file)) return true;
+    const bool french = language == "F";
+    messagesOn(ui, MsgIcon::Critical)((french ? "L'index du fichier " : "De index van het bestand ") + file +
+                                      (french ? " n'a pas pu être écrit : " : " kon niet geschreven worden: ") +
+                                      store::sx_LastError().in(french) + store::fullDiskNote(file, language));
+    return false;
+  };
+  s.dropDeferredIndex = [](const std::string& file) { store::sx_DropDeferredIndex(file); };
   // A dossier file that cannot be written stops the run.
   s.createTemplateDossier = [](Ui* ui, const std::string& folder, const std::string& language) {
     return store::CreateTemplateDossier(messagesOn(ui, MsgIcon::Critical), folder, language);
