@@ -195,52 +195,72 @@ SourceBooks readSourceBooks(const SourceTables& t, int sourceIndex, int bookYear
     const std::string account = Trim(r.field("AcctID").asText());
     const std::string party = partyKey(r.field("AssocAcctType"), r.field("AssocAcctID"));
 
-    SourceDocument* doc = &books.opening;
+    const std::string journal = r.field("JrnlID").asText(), type = r.field("JrnlType").asText(),
+                      number = r.field("Doc").asText();
+    SourceDocument& doc = books.documents[joined({journal, type, number})];
+    if (!doc.seen) {
+      doc.seen = true;
+      doc.journal = journal;
+      doc.jrnlType = type;
+      doc.jrnlSubType = r.field("JrnlSubType").asText();
+      doc.number = number;
+    }
+    // Opening-period lines wait until it is known whether their document
+    // has later lines.
     if (period == "00") {
-      books.openingAccounts[account] += amount;
-      if (!party.empty()) books.openingParties[party] += amount;
+      doc.openingAccounts[account] += amount;
+      if (!party.empty()) doc.openingParties[party] += amount;
+      if (!account.empty()) ++doc.openingLines;
+      doc.openingBalance += amount;
     } else {
       books.accounts[account] += amount;
       if (!party.empty()) books.parties[party] += amount;
-      const std::string journal = r.field("JrnlID").asText(), type = r.field("JrnlType").asText(),
-                        number = r.field("Doc").asText();
-      doc = &books.documents[joined({journal, type, number})];
-      if (doc->journal.empty() && doc->number.empty()) {
-        doc->journal = journal;
-        doc->jrnlType = type;
-        doc->jrnlSubType = r.field("JrnlSubType").asText();
-        doc->number = number;
-        doc->firstPeriod = period;
-      }
-      if (!doc->hasMain && r.field("ValidationType").asInt() == 2) {
-        doc->hasMain = true;
-        doc->mainPeriod = period;
+      if (!doc.later) doc.firstPeriod = period;
+      doc.later = true;
+      if (!doc.hasMain && r.field("ValidationType").asInt() == 2) {
+        doc.hasMain = true;
+        doc.mainPeriod = period;
       }
     }
-    doc->balance += amount;
+    doc.balance += amount;
     if (!account.empty()) {
-      const Value vatCode = r.field("VATCode");
-      const bool summed = period != "00" && vatDocument(r.field("JrnlType").asInt(), r.field("JrnlSubType").asInt()) &&
-                          r.field("AcctID").asText() < "6" && Trim(vatCode.asText()).empty() &&
+      const bool summed = vatDocument(r.field("JrnlType").asInt(), r.field("JrnlSubType").asInt()) &&
+                          r.field("AcctID").asText() < "6" && Trim(r.field("VATCode").asText()).empty() &&
                           r.field("ValidationType").asInt() == 0;
       if (summed) {
-        doc->summedBalanceLines.insert(
+        doc.summedBalanceLines.insert(
             joined({period, account, r.field("CompAcctID").asText(), r.field("AssocAcctID").asText(),
                     r.field("CompAcctType").asText(), r.field("AssocAcctType").asText(), r.field("DocDate").asText(),
                     r.field("ValueDate").asText(), r.field("DueDate").asText()}));
       } else {
-        ++doc->lines;
+        ++doc.lines;
       }
     }
     const std::string currency = Trim(r.field("CrcyAcctID").asText());
     if (!currency.empty() && currency != "EUR") {
-      if (doc->currency.empty()) doc->currency = currency;
+      if (doc.currency.empty()) doc.currency = currency;
       int64_t inCurrency = thousandthsOf(r.field("AmntCrcy"));
-      doc->currencyBalance += credit ? -inCurrency : inCurrency;
-      if (currency != doc->currency) doc->allInCurrency = false;
+      doc.currencyBalance += credit ? -inCurrency : inCurrency;
+      if (currency != doc.currency) doc.allInCurrency = false;
     } else {
-      doc->allInCurrency = false;
+      doc.allInCurrency = false;
     }
+  }
+  // A document with later lines is written whole in its own period, its
+  // opening-period lines with it; the others' lines form the opening document.
+  for (auto it = books.documents.begin(); it != books.documents.end();) {
+    SourceDocument& doc = it->second;
+    if (doc.later) {
+      for (const auto& [key, amount] : doc.openingAccounts) books.accounts[key] += amount;
+      for (const auto& [key, amount] : doc.openingParties) books.parties[key] += amount;
+      ++it;
+      continue;
+    }
+    for (const auto& [key, amount] : doc.openingAccounts) books.openingAccounts[key] += amount;
+    for (const auto& [key, amount] : doc.openingParties) books.openingParties[key] += amount;
+    books.opening.lines += doc.openingLines;
+    books.opening.balance += doc.openingBalance;
+    it = books.documents.erase(it);
   }
   return books;
 }
@@ -472,6 +492,9 @@ void reconcile(const std::vector<SourceBooks>& years, const SourceMasterData& ma
       const size_t slash = key.find('/');
       b.bookYear = std::atoi(key.substr(0, slash).c_str());
       b.key = key.substr(slash + 1);
+      // Lines without account that carry nothing are the VAT lines the
+      // conversion adds: no account to reconcile.
+      if (b.key.empty() && b.source == 0 && b.target == 0) continue;
       rows.push_back(b);
       if (b.source != b.target)
         out.differences.push_back(

@@ -9,9 +9,11 @@
 // the comparison, each rule stated here once:
 // - account numbers are brought to the dossier's general account length
 //   (LENGEN of its parameters): trimmed, at most 8 characters, padded with 0;
-// - period-00 lines of a book year form its opening document OPDOUV 1; the
-//   newer book year's opening lines are not carried over by the merge (the
-//   older year's balances carry over), and are counted as an adjustment;
+// - the period-00 lines of documents that lie in that period alone form the
+//   book year's opening document OPDOUV 1; the newer book year's are not
+//   carried over by the merge (the older year's balances carry over) and are
+//   counted as an adjustment; a document with later lines is written whole in
+//   its own period, its period-00 lines with it;
 // - the closing period's lines are booked in period "99";
 // - every line of a document takes the period of its main line (validation
 //   type 2), or of its first line in record order when it has none;
@@ -43,9 +45,16 @@ struct SourceTables {
 
 // One source document's lines, as far as the reconciliation needs them.
 struct SourceDocument {
+  bool seen = false;
   std::string journal, jrnlType, jrnlSubType, number;
-  std::string firstPeriod, mainPeriod;  // two-digit periods; main: of the first validation-type-2 line
-  bool hasMain = false;
+  // Of its lines after the opening period: the first one's period (record
+  // order) and that of the first of validation type 2 (its main line).
+  std::string firstPeriod, mainPeriod;
+  bool later = false, hasMain = false;
+  // Its opening-period lines: with an account, their balance, their totals.
+  long openingLines = 0;
+  int64_t openingBalance = 0;
+  std::map<std::string, int64_t> openingAccounts, openingParties;
   long lines = 0;  // lines with an account, balance lines summed as the conversion sums them
   int64_t balance = 0;
   std::string currency;       // foreign currency of its lines ("" none)
@@ -62,9 +71,10 @@ struct SourceBooks {
   std::string closingPeriod;
   std::map<std::string, int64_t> accounts;  // source account number (trimmed) -> total
   std::map<std::string, int64_t> parties;   // "1/number" or "2/number" -> total
-  // Document key (journal, type, number) -> its lines.
+  // Document key (journal, type, number) -> its lines; documents with lines
+  // after the opening period only.
   std::map<std::string, SourceDocument> documents;
-  SourceDocument opening;  // the period-00 lines
+  SourceDocument opening;  // the opening document: lines and balance
   std::map<std::string, int64_t> openingAccounts, openingParties;
 };
 

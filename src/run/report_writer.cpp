@@ -207,7 +207,7 @@ class Text {
     out_ << t("Société : ", "Bedrijf: ") << s.company << "\n";
     if (!s.server.empty()) out_ << t("Serveur : ", "Server: ") << s.server << "\n";
     if (!s.database.empty()) out_ << t("Base de données : ", "Databank: ") << s.database << "\n";
-    if (!s.version.empty()) out_ << "Version : " << s.version << "\n";
+    if (!s.version.empty()) out_ << t("Version : ", "Versie: ") << s.version << "\n";
     for (const BookYearInfo& y : r_.bookYears)
       out_ << t("Exercice ", "Boekjaar ") << yearText(y.index) << " (" << y.label << ") -> "
            << t("exercice ", "boekjaar ") << y.targetBookYear << t(" du dossier", " van het dossier") << "\n";
@@ -244,7 +244,7 @@ class Text {
   void steps() {
     heading(t("Étapes", "Stappen"));
     for (const StepRecord& s : r_.steps()) {
-      out_ << yearText(s.bookYear) << "  " << stepLabel(s.name) << " : " << secondsText(s.seconds) << " s";
+      out_ << yearText(s.bookYear) << "  " << stepLabel(s.name) << t(" : ", ": ") << secondsText(s.seconds) << " s";
       if (s.rowsRead > 0) out_ << ", " << s.rowsRead << t(" lignes source lues", " bronrijen gelezen");
       for (const auto& [table, n] : s.rowsWritten) out_ << ", " << table << " +" << n;
       if (!s.skipped.empty()) out_ << ", " << s.skipped.size() << t(" ignorées", " overgeslagen");

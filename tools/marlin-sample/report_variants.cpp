@@ -89,20 +89,23 @@ void cleanAccounts(TableData& t) {
 }
 
 // Accounting lines with document numbers of at most eight digits, each line
-// with one matching entry at most.
+// with one matching entry at most. One general document starts in the
+// opening period and goes on in the first: the import writes it whole in its
+// later period, a case that changes no value.
 class CleanSink : public EntrySink {
  public:
   explicit CleanSink(EntrySink& next) : next_(next) {}
   void historic(const Row& row) override {
-    static const int doc = [] {
-      const auto columns = Dossier::historicColumns();
-      for (size_t i = 0; i < columns.size(); ++i)
-        if (columns[i].name == "Doc") return int(i);
-      return -1;
-    }();
+    static const TableData historic{"Historic", Dossier::historicColumns(), {}};
+    static const int doc = historic.column("Doc"), period = historic.column("Period"),
+                     type = historic.column("JrnlType");
     Row r = row;
-    if (doc >= 0 && std::holds_alternative<int64_t>(r[size_t(doc)]))
+    if (std::holds_alternative<int64_t>(r[size_t(doc)]))
       r[size_t(doc)] = std::get<int64_t>(r[size_t(doc)]) % 100000000;
+    if (!startedInOpening_ && std::get<int64_t>(r[size_t(period)]) == 1 && std::get<int64_t>(r[size_t(type)]) == 3) {
+      r[size_t(period)] = int64_t(0);
+      startedInOpening_ = true;
+    }
     next_.historic(r);
   }
   void checking(const Row& row) override {
@@ -112,6 +115,7 @@ class CleanSink : public EntrySink {
  private:
   EntrySink& next_;
   std::set<int64_t> matched_;
+  bool startedInOpening_ = false;
 };
 
 }  // namespace
