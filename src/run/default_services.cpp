@@ -24,6 +24,7 @@ Services defaultServices() {
     store::sx_SetCentury(-1);
     store::sx_SetEpoch(1960);
     store::sx_CloseAll();
+    store::sx_TakeWriteFailure();  // what an earlier run left is not this run's
   };
   s.closeAllTables = [] { store::sx_CloseAll(); };
   s.deferIndex = [](const std::string& file) { store::sx_DeferIndex(file); };
@@ -36,6 +37,11 @@ Services defaultServices() {
     return false;
   };
   s.dropDeferredIndex = [](const std::string& file) { store::sx_DropDeferredIndex(file); };
+  s.tableWriteFailure = [](const std::string& language) {
+    const auto failure = store::sx_TakeWriteFailure();
+    if (!failure) return std::string();
+    return failure->reason.in(language == "F") + "." + store::fullDiskNote(failure->file, language);
+  };
   // A dossier file that cannot be written stops the run.
   s.createTemplateDossier = [](Ui* ui, const std::string& folder, const std::string& language) {
     return store::CreateTemplateDossier(messagesOn(ui, MsgIcon::Critical), folder, language);

@@ -85,7 +85,7 @@ class ImportRun {
     const auto started = std::chrono::steady_clock::now();
     bool ok = false;
     try {
-      ok = body();
+      ok = body() && tablesWritten();
     } catch (...) {
       view_.showImportError(handledErrorText(ctx_.french()));
     }
@@ -98,12 +98,17 @@ class ImportRun {
     if (!ok) stop(fr ? msg(fr, nl) : std::string());
     showRepeatedMessages();
   }
-  template <class Body>
-  void completion(const char* name, Body&& body) {
-    step(name, nullptr, nullptr, [&] {
-      body();
-      return true;
-    });
+
+  // The original tests no result of the engine's writing calls, nor of the
+  // post-processing steps, and goes on: under a full disk a step's table was
+  // left half written, "Impossible d 'ouvrir le fichier ACT" was shown and the
+  // run carried on towards its success message. Here a table a step could
+  // not write fails that step, so that no run reports success over it.
+  bool tablesWritten() {
+    const std::string failure = svc_.tableWriteFailure ? svc_.tableWriteFailure(ctx_.language) : std::string();
+    if (failure.empty()) return true;
+    view_.showImportError(failure);
+    return false;
   }
 
   // Records of the tables of the dossier being filled.
@@ -550,10 +555,13 @@ class ImportRun {
     view_.enableWizardControls(true);
     view_.clearStepLabel();
 
-    completion("dossier-languages", [&] { steps_.dossierLanguages(ctx_, prefix); });
-    if (c_.fullImport) completion("document-accounts", [&] { steps_.completeDocumentAccounts(ctx_, prefix); });
+    // Post-processing has no message of its own: a failure stops the run
+    // after the step's detail message (the original ignores these results).
+    step("dossier-languages", nullptr, nullptr, [&] { return steps_.dossierLanguages(ctx_, prefix); });
+    if (c_.fullImport)
+      step("document-accounts", nullptr, nullptr, [&] { return steps_.completeDocumentAccounts(ctx_, prefix); });
     if (!ctx_.journals.foreignCurrency.empty())
-      completion("currency-amounts", [&] { steps_.completeCurrencyAmounts(ctx_, prefix); });
+      step("currency-amounts", nullptr, nullptr, [&] { return steps_.completeCurrencyAmounts(ctx_, prefix); });
 
     ctx_.yearSource = countingCompany_.get();
     countingYear_.reset();
@@ -602,6 +610,7 @@ class ImportRun {
       view_.setPhase("Copying...");
     }
     svc_.closeAllTables();
+    if (!tablesWritten()) stop("");
     const store::WorkingDossier placed = store::workingDossier(working_, placedIndex_);
     writeEntriesIndex(placed.prefix);
     dossierFolder_.clear();

@@ -39,6 +39,10 @@ struct Services {
   std::function<void(const std::string& file)> deferIndex;
   std::function<bool(base::Ui* ui, const std::string& file, const std::string& language)> writeDeferredIndex;
   std::function<void(const std::string& file)> dropDeferredIndex;
+  // The first table whose changes could not be written since the last call,
+  // as a message in `language` (file, reason, a full disk said so); empty when
+  // every write reached the disk. Unset: nothing to ask.
+  std::function<std::string(const std::string& language)> tableWriteFailure;
 
   // --- Dossier store --------------------------------------------------------
   // Writes the empty-dossier template "VIDE" into the working folder. False,

@@ -3,6 +3,9 @@
 #include <stdexcept>
 
 #include "import_run_fixture.h"
+#include "store/engine/sx.h"
+#include "store/file_operations.h"
+#include "support/file_size_limit.h"
 
 namespace {
 
@@ -151,6 +154,57 @@ TEST_F(StartChecks, FailingStepStopsTheRunWithItsMessageAndNothingReachesTheTarg
     expectRefused(w, message);
     EXPECT_EQ(trace.back(), step + ":00") << "the run stops at the first failing step";
   }
+}
+
+// Post-processing reports failure like any step (the original ignored it and
+// ran on): the run stops after the step's own message, nothing after it runs.
+TEST_F(StartChecks, FailingPostProcessingStopsTheRun) {
+  foreignJournals = true;
+  for (const std::string step : {"dossierLanguages", "completeDocumentAccounts", "completeCurrencyAmounts"}) {
+    SCOPED_TRACE(step);
+    failing = {step};
+    trace.clear();
+    auto& w = accessWizard("F", true);
+    w.click("OptCompta");
+    w.click("cmdOk");
+    EXPECT_EQ(trace.back(), step + ":00") << "the run stops at the failing step";
+    EXPECT_FALSE(w.isUnloaded());
+    EXPECT_EQ(executionDone, 0);
+    EXPECT_TRUE(kestrelUntouched());
+  }
+}
+
+// A table a step could not write (here: the file may grow no further, as on a
+// full disk) fails that step where the original ran on to its success
+// message: the engine's reason in the wizard's language, then the step's own
+// message; nothing after it runs and nothing reaches the target.
+TEST_F(StartChecks, ATableAStepCouldNotWriteStopsTheRunThere) {
+#ifdef _WIN32
+  GTEST_SKIP() << "no file size limit to set here";
+#else
+  engineWrites = true;
+  std::string table;
+  writing["customers"] = [&table](const std::string& prefix) {
+    table = store::nativePath(prefix + "_GROWN.DBF").string();
+    ASSERT_NE(store::sx_CreateNew(table, "GROWN"), 0);
+    ASSERT_TRUE(store::sx_CreateField("NAME", "C", 200, 0));
+    ASSERT_NE(store::sx_CreateExec(), 0);
+    for (int i = 0; i < 50; ++i) {
+      store::sx_AppendBlank();
+      store::sx_Replace("NAME", store::SX_TEXT, std::string("Client"));
+    }
+    // The records are written on close, past what the file may hold now.
+    testing_support::FileSizeLimit limit(fs::file_size(table));
+    store::sx_Close();
+  };
+  auto& w = accessWizard("N");
+  w.click("cmdOk");
+  EXPECT_EQ(messageTexts(), (std::vector<std::string>{"kan niet schrijven: " + table + ".",
+                                                      "Probleem tijdens het recupereren van het klantenbestand"}));
+  EXPECT_EQ(trace.back(), "customers:01") << "the run stops at the step";
+  EXPECT_EQ(executionDone, 0);
+  EXPECT_TRUE(kestrelUntouched());
+#endif
 }
 
 // Whatever escapes a step is caught once, at the run's step boundary: the

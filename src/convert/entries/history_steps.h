@@ -19,8 +19,9 @@ bool ImportYearDocuments(base::RunContext& ctx, base::RowSet& documents, const s
 // The same with the detail queries run for each document on its own, as the
 // original does; any list of documents (DocFirst not needed).
 bool ImportYearDocumentsPerDocument(base::RunContext& ctx, base::RowSet& documents, const std::string& prefix);
-// Post-processing of the entry lines.
-void CompleteDocumentAccounts(base::RunContext& ctx, const std::string& prefix);
-void CompleteCurrencyAmounts(base::RunContext& ctx, const std::string& prefix);
+// Post-processing of the entry lines; false after the message when ACT is
+// missing or cannot be opened.
+bool CompleteDocumentAccounts(base::RunContext& ctx, const std::string& prefix);
+bool CompleteCurrencyAmounts(base::RunContext& ctx, const std::string& prefix);
 
 }  // namespace convert

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include "store/engine/cdx_file.h"
 #include "store/engine/path_case.h"
@@ -32,6 +34,7 @@ struct State {
   std::map<int16_t, Area> areas;
   int16_t current = 0;
   base::Bilingual lastError;
+  std::optional<WriteFailure> writeFailure;  // the first since it was last taken
   int dateFormat = 3;
   bool century = true;
   int epoch = 1960;
@@ -54,6 +57,12 @@ Area* cur() {
 
 void fail(const base::Bilingual& why) { S().lastError = why; }
 void fail(const std::string& fr, const std::string& nl) { fail(base::Bilingual(fr, nl)); }
+
+// A table whose changes did not reach the disk: kept until the run asks.
+void failedWrite(const Table& table, const base::Bilingual& why) {
+  fail(why);
+  if (!S().writeFailure) S().writeFailure = WriteFailure{table.path().string(), why};
+}
 
 int16_t freeArea() {
   int16_t n = 1;
@@ -138,7 +147,7 @@ static void closeArea(int16_t n) {
   auto it = S().areas.find(n);
   if (it == S().areas.end()) return;
   base::Bilingual error;
-  if (!it->second.table->close(error)) fail(error);
+  if (!it->second.table->close(error)) failedWrite(*it->second.table, error);
   S().areas.erase(it);
   if (S().current == n) S().current = 0;
 }
@@ -314,7 +323,14 @@ void sx_Replace(const std::string& field, int type, const std::string& value) {
   } else {
     ok = t.setText(f, value);  // logical fields take "TRUE"/"True" here
   }
-  if (!ok) fail("impossible d'enregistrer \"" + value + "\" dans " + field, "kan \"" + value + "\" niet opslaan in " + field);
+  if (ok) return;
+  const base::Bilingual why("impossible d'enregistrer \"" + value + "\" dans " + field,
+                            "kan \"" + value + "\" niet opslaan in " + field);
+  // A memo text goes to its file at once: failing, it never reached the disk.
+  if (t.fields()[f].type == 'M')
+    failedWrite(t, why);
+  else
+    fail(why);
 }
 
 void sx_Replace(const std::string& field, int type, double value) {
@@ -357,7 +373,7 @@ bool sx_Rlock(int32_t record) {
 void sx_Commit() {
   Area* a = cur();
   base::Bilingual error;
-  if (a && !a->table->commit(error)) fail(error);
+  if (a && !a->table->commit(error)) failedWrite(*a->table, error);
 }
 
 void sx_Unlock(int32_t) {}
@@ -547,5 +563,7 @@ bool sx_WriteDeferredIndex(const std::string& file) {
 void sx_DropDeferredIndex(const std::string& file) { Table::dropDeferredIndex(file); }
 
 base::Bilingual sx_LastError() { return S().lastError; }
+
+std::optional<WriteFailure> sx_TakeWriteFailure() { return std::exchange(S().writeFailure, std::nullopt); }
 
 }  // namespace store

@@ -4,6 +4,7 @@
 // tables as Windows-1252.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "base/bilingual.h"
@@ -76,5 +77,16 @@ void sx_DropDeferredIndex(const std::string& file);
 
 // Why the last failing call failed (not part of the original set; for messages and tests).
 base::Bilingual sx_LastError();
+
+// A table whose changes could not be written (commit, close, memo text),
+// most often for want of room on the disk.
+struct WriteFailure {
+  std::string file;
+  base::Bilingual reason;
+};
+// The first such failure since the last call, and forgets it (not part of
+// the original set, whose writing calls report nothing: the run asks after
+// every step, so that no step succeeds over a table it could not write).
+std::optional<WriteFailure> sx_TakeWriteFailure();
 
 }  // namespace store

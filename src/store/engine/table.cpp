@@ -648,7 +648,7 @@ bool Table::writeMemo(int field, std::string_view bytes) {
       putBE32(nb, files_->nextBlock);
       if (std::fseek(f, kMemoNextBlock, SEEK_SET) != 0 || std::fwrite(nb, 1, 4, f) != 4) return false;
     }
-    std::fflush(f);
+    if (std::fflush(f) != 0) return false;
     std::string num = std::to_string(at);
     if (num.size() > ref.size()) return false;  // a field too narrow for the block number
     ref.replace(ref.size() - num.size(), num.size(), num);
@@ -987,11 +987,7 @@ bool Table::writeIndex(base::Bilingual& error) {
   } else {
     worker();
   }
-  base::Bilingual why;
-  if (!cdx::writeCdx(cdxPath_, all, why)) {
-    error = base::Bilingual("écriture de l'index impossible : ", "kan de index niet schrijven: ") + cdxPath_.string() + ": " + why;
-    return false;
-  }
+  if (!cdx::writeCdx(cdxPath_, all, error)) return false;  // names the index file
   indexDirty_ = false;
   return true;
 }
