@@ -177,21 +177,19 @@ class SqliteCursor : public Cursor {
   ~SqliteCursor() override { db_->giveBack(key_, stmt_); }
   const std::vector<std::string>& columns() const override { return shape_->columns; }
 
-  bool fetch(std::vector<Value>& row) override {
+  bool next() override {
     int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_DONE) return false;
     if (rc != SQLITE_ROW)
       throw SourceError("Erreur de lecture : " + std::string(sqlite3_errmsg(db_->db)),
                         "Leesfout: " + std::string(sqlite3_errmsg(db_->db)));
-    row.resize(shape_->columns.size());
-    for (size_t i = 0; i < row.size(); ++i) row[i] = valueAt(static_cast<int>(i));
     return true;
   }
 
   void restart() override { sqlite3_reset(stmt_); }
 
- private:
-  Value valueAt(int i) const {
+  Value value(size_t column) const override {
+    const int i = static_cast<int>(column);
     int type = sqlite3_column_type(stmt_, i);
     if (type == SQLITE_NULL) return {};
     const ColumnKind& k = shape_->kinds[static_cast<size_t>(i)];
@@ -217,6 +215,8 @@ class SqliteCursor : public Cursor {
     }
   }
 
+
+ private:
   std::shared_ptr<Database> db_;
   sqlite3_stmt* stmt_;
   std::string key_;
@@ -227,8 +227,11 @@ class AccessSource : public Source {
  public:
   AccessSource(const std::string& path, const AccessOptions& options) : file_(path), db_(std::make_shared<Database>()) {
     const bool large = static_cast<long long>(file_.pages()) * 4096 > options.memoryLimitBytes;
-    // An empty file name gives SQLite a private temporary file, deleted on close.
-    if (sqlite3_open_v2(large ? "" : ":memory:", &db_->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+    // An empty file name gives SQLite a private temporary file, deleted on
+    // close. A source is read by one thread at a time (each pass of a run has
+    // its own), so the connection takes no lock on every value read.
+    if (sqlite3_open_v2(large ? "" : ":memory:", &db_->db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
       throw SourceError("Impossible de préparer la lecture de " + path, "Onmogelijk om " + path + " voor te bereiden");
     exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE; PRAGMA temp_store=MEMORY;");
     if (large) exec("PRAGMA cache_size=-262144;");

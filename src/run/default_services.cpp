@@ -27,6 +27,16 @@ Services defaultServices() {
     store::sx_TakeWriteFailure();  // what an earlier run left is not this run's
   };
   s.closeAllTables = [] { store::sx_CloseAll(); };
+  s.deferIndex = [](const std::string& file) { store::sx_DeferIndex(file); };
+  s.writeDeferredIndex = [](Ui* ui, const std::string& file, const std::string& language) {
+    if (store::sx_WriteDeferredIndex(file)) return true;
+    const bool french = language == "F";
+    messagesOn(ui, MsgIcon::Critical)((french ? "L'index du fichier " : "De index van het bestand ") + file +
+                                      (french ? " n'a pas pu être écrit : " : " kon niet geschreven worden: ") +
+                                      store::sx_LastError().in(french) + store::fullDiskNote(file, language));
+    return false;
+  };
+  s.dropDeferredIndex = [](const std::string& file) { store::sx_DropDeferredIndex(file); };
   s.tableWriteFailure = [](const std::string& language) {
     const auto failure = store::sx_TakeWriteFailure();
     if (!failure) return std::string();

@@ -1,5 +1,6 @@
 #include "run/import_run.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <exception>
@@ -137,6 +138,8 @@ class ImportRun {
     releaseSource();
     // Tables closed before the run folder goes, so that no open file keeps it.
     svc_.closeAllTables();
+    for (const std::string& file : deferredIndexes_) svc_.dropDeferredIndex(file);
+    deferredIndexes_.clear();
     runFolder_.reset();
     if (busy_) ctx_.ui->setBusy(false);
     busy_ = false;
@@ -512,6 +515,7 @@ class ImportRun {
     const std::string& paramFile = dossier.paramFile;
 
     if (!svc_.prepareWorkingDossier(ctx_.ui, working_, index, ctx_.language)) stop("");
+    if (c_.fullImport) deferEntriesIndex(prefix);
     dossierFolder_ = dossier.folder;
     inPass_ = true;
 
@@ -565,6 +569,31 @@ class ImportRun {
     inPass_ = false;
   }
 
+  // --- The index of the entries ----------------------------------------------------
+  // A book year's entries table is filled by the opening, document and
+  // completion steps in turn, then, in a two-year import, appended to the
+  // older year's: its index is written once, after the last of them, rather
+  // than rebuilt from every record at each of their closes.
+  void deferEntriesIndex(const std::string& prefix) {
+    if (!svc_.deferIndex) return;  // written at every close, as the engine does by itself
+    deferredIndexes_.push_back(prefix + "_ACT.DBF");
+    svc_.deferIndex(deferredIndexes_.back());
+  }
+
+  // Writes the index of the dossier to be placed; the other year's, whose
+  // records the merge has copied, is never needed.
+  void writeEntriesIndex(const std::string& placedPrefix) {
+    const std::string placed = placedPrefix + "_ACT.DBF";
+    std::vector<std::string> files;
+    files.swap(deferredIndexes_);
+    for (const std::string& file : files)
+      if (file != placed) svc_.dropDeferredIndex(file);
+    if (std::find(files.begin(), files.end(), placed) == files.end()) return;
+    deferredIndexes_.push_back(placed);
+    step("entries-index", nullptr, nullptr, [&] { return svc_.writeDeferredIndex(ctx_.ui, placed, ctx_.language); });
+    deferredIndexes_.clear();
+  }
+
   // --- After the loop ------------------------------------------------------------
   void finish() {
     releaseSource();
@@ -583,6 +612,7 @@ class ImportRun {
     svc_.closeAllTables();
     if (!tablesWritten()) stop("");
     const store::WorkingDossier placed = store::workingDossier(working_, placedIndex_);
+    writeEntriesIndex(placed.prefix);
     dossierFolder_.clear();
     reconcileTarget(placed.prefix);
 
@@ -662,6 +692,7 @@ class ImportRun {
   std::string dossierFolder_;  // the dossier the steps are filling, for their record counts
   bool inPass_ = false;
   int placedIndex_ = 0;
+  std::vector<std::string> deferredIndexes_;  // entries tables whose index waits
   std::filesystem::path scratch_;  // a source check's private Kestrel folder
   std::vector<SourceBooks> sourceYears_;
   SourceMasterData sourceMaster_;

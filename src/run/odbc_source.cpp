@@ -141,11 +141,12 @@ class OdbcCursor : public Cursor {
   }
 
   const std::vector<std::string>& columns() const override { return columns_; }
-  bool fetch(std::vector<Value>& row) override {
+  bool next() override {
     if (next_ >= rows_.size()) return false;
-    row = rows_[next_++];
+    current_ = next_++;
     return true;
   }
+  Value value(size_t column) const override { return rows_[current_][column]; }
   void restart() override { next_ = 0; }
 
  private:
@@ -223,7 +224,7 @@ class OdbcCursor : public Cursor {
 
   std::vector<std::string> columns_;
   std::vector<std::vector<Value>> rows_;
-  size_t next_ = 0;
+  size_t next_ = 0, current_ = 0;
 };
 
 class OdbcSource : public Source {

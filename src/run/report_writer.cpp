@@ -117,6 +117,7 @@ class Text {
         {"document-accounts", {"clients/fournisseurs des documents", "klanten/leveranciers van de boekstukken"}},
         {"currency-amounts", {"montants en devise", "bedragen in deviezen"}},
         {"merge", {"fusion des deux exercices", "samenvoegen van de twee boekjaren"}},
+        {"entries-index", {"index des écritures", "index van de boekingen"}},
         {"account-length", {"longueur des comptes généraux", "lengte van de algemene rekeningen"}},
         {"reconciliation", {"réconciliation", "afstemming"}},
     };

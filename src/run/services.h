@@ -29,6 +29,16 @@ struct Services {
   // Day/month/year dates, four-digit years, epoch 1960; closes every table.
   std::function<void()> prepareEngine;
   std::function<void()> closeAllTables;
+  // A book year's entries are written by several steps in turn, and the
+  // merge appends the newer year's to the older's: the index of the entries
+  // table is written once, when its last writer is done, instead of at every
+  // close. deferIndex starts that for a table file; writeDeferredIndex
+  // writes the index (false, after its own message, when it cannot);
+  // dropDeferredIndex gives it up for a table that is not placed. Unbound,
+  // the index is written at every close.
+  std::function<void(const std::string& file)> deferIndex;
+  std::function<bool(base::Ui* ui, const std::string& file, const std::string& language)> writeDeferredIndex;
+  std::function<void(const std::string& file)> dropDeferredIndex;
   // The first table whose changes could not be written since the last call,
   // as a message in `language` (file, reason, a full disk said so); empty when
   // every write reached the disk. Unset: nothing to ask.

@@ -464,3 +464,46 @@ TEST(EngineKeys, CheckerReportsIndexesThatDisagree) {
   EXPECT_FALSE(checks[0].ok);
   EXPECT_FALSE(checks[0].problem.empty());
 }
+
+// A deferred index stays as it was through closes of a changed table, is
+// written once from the records when asked, and is never written for a table
+// given up; a table not deferred is indexed at every close as before.
+TEST(EngineKeys, DeferredIndexIsWrittenOnceWhenAsked) {
+  ScratchFolder dir;
+  auto file = dir.path() / "VIDE_PARAM.DBF";
+  auto t = createTable(file, layoutOf("PARAM"));
+  closeTable(t);
+  const auto cdx = dir.path() / "VIDE_PARAM.CDX";
+  const std::string empty = testing_support::readText(cdx);
+  auto append = [&](std::vector<const char*> ids) {
+    base::Bilingual error;
+    auto table = store::Table::open(file, error);
+    ASSERT_TRUE(table) << error;
+    for (const char* id : ids) {
+      table->appendBlank();
+      set(*table, "ID", id);
+    }
+    closeTable(table);
+  };
+
+  store::Table::deferIndex(dir.path() / "vide_param.dbf");  // any letter case
+  append({"Alpha", "Beta"});
+  append({"Gamma"});
+  EXPECT_EQ(testing_support::readText(cdx), empty);
+  auto checks = store::checkIndexes(file);
+  ASSERT_EQ(checks.size(), 1u);
+  EXPECT_FALSE(checks[0].ok);
+  base::Bilingual error;
+  ASSERT_TRUE(store::Table::writeDeferredIndex(file, error)) << error;
+  enginetest::expectIndexesAgree(file, 1);
+  // The deferral ended with the write: the next close indexes again.
+  append({"Delta"});
+  enginetest::expectIndexesAgree(file, 1);
+
+  store::Table::deferIndex(file);
+  append({"Epsilon"});
+  store::Table::dropDeferredIndex(file);
+  EXPECT_FALSE(store::checkIndexes(file)[0].ok);
+  ASSERT_TRUE(store::Table::writeDeferredIndex(file, error));  // nothing deferred: nothing written
+  EXPECT_FALSE(store::checkIndexes(file)[0].ok);
+}

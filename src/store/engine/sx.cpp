@@ -551,6 +551,17 @@ int16_t sx_IndexOpen(const std::string& indexFile) {
   return static_cast<int16_t>(t.tagCount());
 }
 
+void sx_DeferIndex(const std::string& file) { Table::deferIndex(file); }
+
+bool sx_WriteDeferredIndex(const std::string& file) {
+  base::Bilingual error;
+  if (Table::writeDeferredIndex(file, error)) return true;
+  fail(error);
+  return false;
+}
+
+void sx_DropDeferredIndex(const std::string& file) { Table::dropDeferredIndex(file); }
+
 base::Bilingual sx_LastError() { return S().lastError; }
 
 std::optional<WriteFailure> sx_TakeWriteFailure() { return std::exchange(S().writeFailure, std::nullopt); }

@@ -66,6 +66,15 @@ bool sx_IndexTag(const std::string& indexFile, const std::string& tag, const std
                  int option = 0, int descending = 0, const std::string& condition = "");
 int16_t sx_IndexOpen(const std::string& indexFile);
 
+// The index of a large table filled by several steps in turn, written once
+// when the last of them is done (not part of the original set; see
+// Table::deferIndex): closes of the table stop writing its CDX until
+// sx_WriteDeferredIndex writes it (false with sx_LastError() when it cannot)
+// or sx_DropDeferredIndex gives the table up.
+void sx_DeferIndex(const std::string& file);
+bool sx_WriteDeferredIndex(const std::string& file);
+void sx_DropDeferredIndex(const std::string& file);
+
 // Why the last failing call failed (not part of the original set; for messages and tests).
 base::Bilingual sx_LastError();
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <mutex>
 #include <thread>
 
 #include "base/text.h"
@@ -59,6 +60,24 @@ uint32_t memoBlock(std::string_view field) {
     if (block > UINT32_MAX) return 0;
   }
   return static_cast<uint32_t>(block);
+}
+
+// Tables whose index waits for writeDeferredIndex, by path, each with
+// whether a close has left its index behind its records.
+std::mutex gDeferredMutex;
+std::map<std::string, bool>& deferredIndexes() {
+  static std::map<std::string, bool> files;
+  return files;
+}
+
+// True when the table's index waits; a close that skips writing it calls
+// this with `skipped`, so that the index is known to be owed.
+bool indexDeferred(const fs::path& table, bool skipped) {
+  std::lock_guard<std::mutex> hold(gDeferredMutex);
+  auto it = deferredIndexes().find(table.string());
+  if (it == deferredIndexes().end()) return false;
+  if (skipped) it->second = true;
+  return true;
 }
 
 // The first eight bytes of a key as one number that sorts like them.
@@ -976,11 +995,38 @@ bool Table::writeIndex(base::Bilingual& error) {
 bool Table::close(base::Bilingual& error) {
   if (!files_ || !files_->dbf) return true;
   bool ok = commit(error);
-  if (ok && indexDirty_ && !tags_.empty() && !readOnly_) ok = writeIndex(error);
+  if (ok && indexDirty_ && !tags_.empty() && !readOnly_ && !indexDeferred(path_, true)) ok = writeIndex(error);
   tags_.clear();
   chunks_.clear();
   files_.reset();
   return ok;
+}
+
+void Table::deferIndex(const fs::path& file) {
+  std::lock_guard<std::mutex> hold(gDeferredMutex);
+  deferredIndexes().emplace(resolveCase(file).string(), false);
+}
+
+void Table::dropDeferredIndex(const fs::path& file) {
+  std::lock_guard<std::mutex> hold(gDeferredMutex);
+  deferredIndexes().erase(resolveCase(file).string());
+}
+
+bool Table::writeDeferredIndex(const fs::path& file, base::Bilingual& error) {
+  const fs::path path = resolveCase(file);
+  bool owed = false;
+  {
+    std::lock_guard<std::mutex> hold(gDeferredMutex);
+    auto it = deferredIndexes().find(path.string());
+    if (it == deferredIndexes().end()) return true;
+    owed = it->second;
+    deferredIndexes().erase(it);
+  }
+  if (!owed) return true;
+  auto t = open(path, error);
+  if (!t) return false;
+  t->indexDirty_ = true;
+  return t->close(error);
 }
 
 }  // namespace store

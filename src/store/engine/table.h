@@ -51,6 +51,18 @@ class Table {
                                      OpenMode mode = OpenMode::Update);
   // Writes pending changes and releases the files.
   bool close(base::Bilingual& error);
+
+  // A large table filled by several steps in turn needs its index written
+  // once, when the last of them is done, not at every close. After
+  // deferIndex(file) a close of that table leaves its CDX as it was (tags
+  // used while it is open are built from the records, never read from the
+  // file), until writeDeferredIndex(file) writes it from the records and ends
+  // the deferral; dropDeferredIndex(file) ends it without writing, for a
+  // table that is thrown away. The file must exist; any process-wide thread
+  // may call these.
+  static void deferIndex(const std::filesystem::path& file);
+  static bool writeDeferredIndex(const std::filesystem::path& file, base::Bilingual& error);
+  static void dropDeferredIndex(const std::filesystem::path& file);
   // Writes changed records and the header to disk now.
   bool commit(base::Bilingual& error);
 
