@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     }
     auto t1 = std::chrono::steady_clock::now();
     std::vector<TagKeys> back;
-    if (!store::cdx::readCdxKeys(file, back, error)) {
+    if (!store::cdx::readCdxKeys(file, back, error, uint32_t(keys))) {
       std::fprintf(stderr, "%s\n", error.french.c_str());
       return 1;
     }

@@ -458,6 +458,23 @@ TEST(EngineKeys, CheckerReportsIndexesThatDisagree) {
   testing_support::writeText(file, good);
   auto cdx = dir.path() / "VIDE_PARAM.CDX";
   std::string bytes = testing_support::readText(cdx);
+  // A tag with more keys than the table has records.
+  std::vector<store::cdx::TagSpec> specs;
+  base::Bilingual error;
+  ASSERT_TRUE(store::cdx::readCdxSpecs(cdx, specs, error)) << error;
+  store::cdx::TagKeys extra;
+  extra.info = specs[0];
+  for (uint32_t r = 1; r <= 4; ++r) {
+    extra.keyBytes += std::string(specs[0].keyLength, char('A' + r));
+    extra.recnos.push_back(r);
+  }
+  ASSERT_TRUE(store::cdx::writeCdx(cdx, {extra}, error)) << error;
+  checks = store::checkIndexes(file);
+  ASSERT_EQ(checks.size(), 1u);
+  EXPECT_FALSE(checks[0].ok);
+  EXPECT_NE(checks[0].problem.french.find("plus de clés que la table n'a d'enregistrements"), std::string::npos)
+      << checks[0].problem;
+
   testing_support::writeText(cdx, bytes.substr(0, 1500));
   checks = store::checkIndexes(file);
   ASSERT_EQ(checks.size(), 1u);

@@ -184,6 +184,8 @@ TEST(EngineTable, DamagedTablesAreRefusedAndLeftUntouched) {
   zeroMark[bytes.size() - 1 - 2 * le(bytes, 10, 2)] = '\0';  // the second record's deletion byte
   std::string fptFreeInHeader = fpt;
   fptFreeInHeader[3] = 0;  // next free block 0: new memos would overwrite the header
+  std::string fptFreePastEnd = fpt;
+  fptFreePastEnd[3] = char(uint8_t(fptFreePastEnd[3]) + 1);  // a block in use that the file does not hold
   const Case cases[] = {
       {"truncated", bytes.substr(0, bytes.size() - 40), cdx, fpt},
       {"tiny", bytes.substr(0, 20), cdx, fpt},
@@ -198,6 +200,7 @@ TEST(EngineTable, DamagedTablesAreRefusedAndLeftUntouched) {
       {"cdx empty", bytes, std::string(), fpt},
       {"no fpt", bytes, cdx, ""},
       {"fpt free block", bytes, cdx, fptFreeInHeader},
+      {"fpt free block past the end", bytes, cdx, fptFreePastEnd},
   };
   for (const Case& c : cases) {
     auto file = dir.path() / (std::string(c.name) + ".DBF");
@@ -285,6 +288,37 @@ TEST(EngineTable, ReadingATableLeavesItsFilesAsTheyWere) {
   closeTable(t);
   EXPECT_EQ(readText(file), dbf);
   EXPECT_EQ(readText(dir.path() / "VIDE_PARAM.CDX"), cdx);
+}
+
+// What the memo file declares bounds every memo read: its blocks in use
+// (before the next free block) and the kinds of block there are. Bytes past
+// them, or a block of no known kind, read as no memo rather than as its text.
+TEST(EngineTable, AMemoIsReadOnlyFromTheBlocksInUse) {
+  ScratchFolder dir;
+  auto file = dir.path() / "NOTES.DBF";
+  auto t = createTable(file, mixedLayout());
+  for (const char* note : {"one", "two", "three"}) {
+    t->appendBlank();
+    set(*t, "NOTE", note);
+  }
+  closeTable(t);
+  const auto fpt = dir.path() / "NOTES.FPT";
+  std::string bytes = readText(fpt);
+  ASSERT_EQ(bytes.size(), 4u * 1024);  // header, then one block of 1024 bytes per memo
+  bytes[1 * 1024 + 3] = 7;             // the first memo of no known kind
+  bytes[3 * 1024 + 6] = char(0x07);    // the last one 2000 bytes long, past the blocks in use
+  bytes[3 * 1024 + 7] = char(0xD0);
+  writeText(fpt, bytes + std::string(4096, 'x'));
+
+  base::Bilingual error;
+  t = store::Table::open(file, error, store::Table::OpenMode::ReadOnly);
+  ASSERT_TRUE(t) << error;
+  std::vector<std::string> notes;
+  for (uint32_t r = 1; r <= 3; ++r) {
+    t->go(r);
+    notes.push_back(get(*t, "NOTE"));
+  }
+  EXPECT_EQ(notes, (std::vector<std::string>{"", "two", ""}));
 }
 
 // A memo whose stored length was damaged must not make a rewrite spill over

@@ -53,7 +53,9 @@ bool readCdxSpecs(const std::filesystem::path& file, std::vector<TagSpec>& tags,
 // The file does not record key types and the blank or zero padding of a key
 // depends on it: tags are read as character keys (and readCdxSpecs reports
 // them so) unless `keyTypes` holds a tag of the same name with another type.
-bool readCdxKeys(const std::filesystem::path& file, std::vector<TagKeys>& tags, base::Bilingual& error,
+// A tag holds at most one key per record: more keys than the table's
+// `records`, or a key of a record past them, is a fault.
+bool readCdxKeys(const std::filesystem::path& file, std::vector<TagKeys>& tags, base::Bilingual& error, uint32_t records,
                  const std::vector<TagSpec>& keyTypes = {});
 
 // 8-byte keys that sort byte by byte in the order of the value.

@@ -2,6 +2,7 @@
 // on request, every key, checking each node on the way so that a damaged
 // file is reported (tag and page of the first fault) instead of trusted.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 
@@ -87,11 +88,17 @@ class Image {
 
 // Walks one B-tree depth first from its root, appending its keys in file
 // order and checking node types, counts, sibling links, leaf free space and
-// masks, interior keys against their subtrees, and key order.
+// masks, interior keys against their subtrees, and key order. A tag holds at
+// most one key per record of its table: `records` caps both the number of
+// keys and their record numbers, so that a leaf of compressed keys (up to
+// some 76 times its size once expanded) cannot make the walk hold more than
+// the table's keys.
 class TreeWalker {
  public:
-  TreeWalker(Image& image, uint16_t keyLength, char filler, bool unique, std::string& keys, std::vector<uint32_t>& recnos)
-      : image_(image), keyLength_(keyLength), filler_(filler), unique_(unique), keys_(keys), recnos_(recnos) {}
+  TreeWalker(Image& image, uint16_t keyLength, char filler, bool unique, uint32_t records, std::string& keys,
+             std::vector<uint32_t>& recnos)
+      : image_(image), keyLength_(keyLength), filler_(filler), unique_(unique), records_(records), keys_(keys),
+        recnos_(recnos) {}
 
   bool walk(uint32_t root, Fault& f) {
     if (!visit(root, 0, f)) return false;
@@ -175,6 +182,11 @@ class TreeWalker {
       if (dup + trail > keyLength_)
         return fail(f, offset, "compteurs de la clé " + std::to_string(i) + " trop grands",
                     "tellers van sleutel " + std::to_string(i) + " te groot");
+      if (recnos_.size() >= records_)
+        return fail(f, offset, "plus de clés que la table n'a d'enregistrements", "meer sleutels dan de tabel records heeft");
+      if (recno > records_)
+        return fail(f, offset, "clé " + std::to_string(i) + " d'un enregistrement au-delà de la table",
+                    "sleutel " + std::to_string(i) + " van een record voorbij de tabel");
       const size_t stored = keyLength_ - dup - trail;
       if (keyPos < infoEnd + stored)
         return fail(f, offset, "clés compressées débordant sur les entrées", "gecomprimeerde sleutels overlappen de ingangen");
@@ -204,6 +216,7 @@ class TreeWalker {
   const uint16_t keyLength_;
   const char filler_;
   const bool unique_;
+  const uint32_t records_;
   std::string& keys_;
   std::vector<uint32_t>& recnos_;
   std::vector<Neighbour> levels_;
@@ -244,7 +257,8 @@ class IndexReader {
     const base::Bilingual directory("(répertoire)", "(overzicht)");
     std::string names;
     std::vector<uint32_t> headers;
-    TreeWalker dir(image_, kTagNameLength, ' ', true, names, headers);
+    // The directory's "records" are the places of the tag headers.
+    TreeWalker dir(image_, kTagNameLength, ' ', true, UINT32_MAX, names, headers);
     if (!dir.walk(getLE32(h + kHdrRoot), f)) return reportAt(directory, f, error);
 
     for (size_t i = 0; i < headers.size(); ++i) {
@@ -266,14 +280,14 @@ class IndexReader {
     return true;
   }
 
-  bool readKeys(const TagPlace& place, TagKeys& tag, base::Bilingual& error) {
+  bool readKeys(const TagPlace& place, uint32_t records, TagKeys& tag, base::Bilingual& error) {
     tag.info = place.info;
     tag.keyBytes.clear();
     tag.recnos.clear();
     std::string keys;
     std::vector<uint32_t> recnos;
     Fault f;
-    TreeWalker walker(image_, tag.info.keyLength, fillerFor(tag.info.keyType), tag.info.unique, keys, recnos);
+    TreeWalker walker(image_, tag.info.keyLength, fillerFor(tag.info.keyType), tag.info.unique, records, keys, recnos);
     if (!walker.walk(place.root, f)) return reportAt(base::Bilingual::same(tag.info.name), f, error);
     if (!tag.info.descending) {
       tag.keyBytes = std::move(keys);
@@ -344,7 +358,7 @@ bool readCdxSpecs(const std::filesystem::path& file, std::vector<TagSpec>& tags,
   return true;
 }
 
-bool readCdxKeys(const std::filesystem::path& file, std::vector<TagKeys>& tags, base::Bilingual& error,
+bool readCdxKeys(const std::filesystem::path& file, std::vector<TagKeys>& tags, base::Bilingual& error, uint32_t records,
                  const std::vector<TagSpec>& keyTypes) {
   IndexReader reader(file);
   std::vector<TagPlace> places;
@@ -353,7 +367,7 @@ bool readCdxKeys(const std::filesystem::path& file, std::vector<TagKeys>& tags, 
   for (size_t i = 0; i < places.size(); ++i) {
     for (const TagSpec& typed : keyTypes)
       if (typed.name == places[i].info.name) places[i].info.keyType = typed.keyType;
-    if (!reader.readKeys(places[i], result[i], error)) return false;
+    if (!reader.readKeys(places[i], records, result[i], error)) return false;
   }
   tags = std::move(result);
   return true;

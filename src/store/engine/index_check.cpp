@@ -84,7 +84,7 @@ std::vector<TagCheck> checkIndexes(const std::filesystem::path& dbfPath) {
   std::vector<cdx::TagSpec> typed;
   for (size_t i = 0; i < table->tagCount(); ++i) typed.push_back(table->tagSpec(i));
   std::vector<cdx::TagKeys> tags;
-  if (!cdx::readCdxKeys(table->indexPath(), tags, error, typed)) {
+  if (!cdx::readCdxKeys(table->indexPath(), tags, error, table->recordCount(), typed)) {
     out.push_back(TagCheck{"", 0, false, error});
     return out;
   }

@@ -374,6 +374,15 @@ bool Table::openMemo(base::Bilingual& error) {
     error = damaged("bloc mémo libre dans l'en-tête", "vrij memoblok in de kop", path_);
     return false;
   }
+  // The memos in use end where the next free block begins, inside the file
+  // (its last block may be short): what the file declares bounds every memo.
+  std::error_code ec;
+  const uint64_t size = fs::file_size(fptPath_, ec);
+  if (ec || (uint64_t(files_->nextBlock) - 1) * files_->blockSize >= std::max<uint64_t>(size, kMemoHeaderSize)) {
+    error = damaged("bloc mémo libre au-delà de la fin du fichier", "vrij memoblok voorbij het einde van het bestand",
+                    path_);
+    return false;
+  }
   return true;
 }
 
@@ -602,12 +611,16 @@ std::string Table::readMemo(uint32_t block) const {
   unsigned char h[kBlockHeaderSize];
   if (!seekFile(f, uint64_t(block) * files_->blockSize) || std::fread(h, 1, sizeof h, f) != sizeof h)
     return {};
-  uint32_t len = getBE32(h + kBlockLength);
+  const uint32_t type = getBE32(h + kBlockType), len = getBE32(h + kBlockLength);
   std::error_code ec;
-  uint64_t size = fs::file_size(fptPath_, ec);
-  if (ec || uint64_t(block) * files_->blockSize < kMemoHeaderSize ||
-      uint64_t(block) * files_->blockSize + kBlockHeaderSize + len > size)
-    return {};  // a damaged reference reads empty
+  const uint64_t size = fs::file_size(fptPath_, ec);
+  // A memo lies after the header and inside both the file and the part of it
+  // in use (before the next free block), and says what it holds; a damaged
+  // reference reads empty.
+  const uint64_t start = uint64_t(block) * files_->blockSize, end = start + kBlockHeaderSize + len;
+  if (ec || start < kMemoHeaderSize || end > size || end > uint64_t(files_->nextBlock) * files_->blockSize ||
+      (type != kBlockText && type != kBlockPicture))
+    return {};
   std::string out(len, '\0');
   if (std::fread(out.data(), 1, len, f) != len) return {};
   return out;
