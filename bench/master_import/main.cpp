@@ -113,7 +113,7 @@ Times importOnce(const fs::path& source, const fs::path& kestrel) {
   base::RecordingUi ui;
   host::frmMain wizard(ui, run::defaultServices(), steps, (kestrel / "Marlin2KS.ini").string());
   wizard.ctx.language = "F";
-  wizard.Load();
+  wizard.load();
   ui.folderAnswers.push_back(source.string());
   wizard.click("cmdPathMarlin");
   wizard.control("txtPathKestrel").text = kestrel.string();

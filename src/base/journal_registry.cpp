@@ -5,7 +5,7 @@
 namespace base {
 
 namespace {
-std::string codeKey(const std::string& code) { return UpperCase(Trim(code)); }
+std::string codeKey(const std::string& code) { return upperCase(Trim(code)); }
 std::string journalKey(const std::string& type, const std::string& code) { return Trim(type) + codeKey(code); }
 }  // namespace
 

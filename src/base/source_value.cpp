@@ -102,7 +102,7 @@ bool Value::asBool() const {
   switch (kind) {
     case Kind::Null: return false;
     case Kind::Text: {
-      std::string t = LowerCase(text);
+      std::string t = lowerCase(text);
       t.erase(std::remove(t.begin(), t.end(), ' '), t.end());
       if (t == "true" || t == "vrai" || t == "waar") return true;
       if (t == "false" || t == "faux" || t == "onwaar" || t.empty()) return false;

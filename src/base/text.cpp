@@ -12,7 +12,7 @@ namespace {
 
 // Length in bytes of the UTF-8 sequence starting with byte `b`; a stray
 // continuation byte counts as one character so that bad input never loops.
-size_t SequenceLength(unsigned char b) {
+size_t sequenceLength(unsigned char b) {
   if (b < 0x80) return 1;
   if ((b & 0xE0) == 0xC0) return 2;
   if ((b & 0xF0) == 0xE0) return 3;
@@ -21,10 +21,10 @@ size_t SequenceLength(unsigned char b) {
 }
 
 // Byte offset of the character numbered `index` (0-based), or s.size().
-size_t ByteOffset(std::string_view s, size_t index) {
+size_t byteOffset(std::string_view s, size_t index) {
   size_t pos = 0;
   while (index > 0 && pos < s.size()) {
-    pos += SequenceLength(static_cast<unsigned char>(s[pos]));
+    pos += sequenceLength(static_cast<unsigned char>(s[pos]));
     --index;
   }
   return pos < s.size() ? pos : s.size();
@@ -33,7 +33,7 @@ size_t ByteOffset(std::string_view s, size_t index) {
 // Two-byte sequences C3 80..C3 9E are À..Þ and C3 A0..C3 BE are à..þ; the
 // multiplication and division signs (C3 97, C3 B7) have no case.
 template <bool ToUpper>
-std::string MapCase(std::string_view s) {
+std::string mapCase(std::string_view s) {
   std::string out(s);
   for (size_t i = 0; i < out.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(out[i]);
@@ -61,25 +61,25 @@ std::string Trim(std::string_view s, std::string_view blanks) {
 
 size_t charCount(std::string_view s) {
   size_t n = 0;
-  for (size_t pos = 0; pos < s.size(); pos += SequenceLength(static_cast<unsigned char>(s[pos]))) ++n;
+  for (size_t pos = 0; pos < s.size(); pos += sequenceLength(static_cast<unsigned char>(s[pos]))) ++n;
   return n;
 }
 
-std::string Left(std::string_view s, size_t n) { return std::string(s.substr(0, ByteOffset(s, n))); }
+std::string Left(std::string_view s, size_t n) { return std::string(s.substr(0, byteOffset(s, n))); }
 
 std::string Right(std::string_view s, size_t n) {
   size_t count = charCount(s);
-  return count <= n ? std::string(s) : std::string(s.substr(ByteOffset(s, count - n)));
+  return count <= n ? std::string(s) : std::string(s.substr(byteOffset(s, count - n)));
 }
 
 std::string Mid(std::string_view s, size_t start, size_t n) {
   if (start < 1) start = 1;
-  std::string_view rest = s.substr(ByteOffset(s, start - 1));
+  std::string_view rest = s.substr(byteOffset(s, start - 1));
   return n == std::string::npos ? std::string(rest) : Left(rest, n);
 }
 
-std::string LowerCase(std::string_view s) { return MapCase<false>(s); }
-std::string UpperCase(std::string_view s) { return MapCase<true>(s); }
+std::string lowerCase(std::string_view s) { return mapCase<false>(s); }
+std::string upperCase(std::string_view s) { return mapCase<true>(s); }
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   // The case mapping keeps every byte in place, so the texts compare byte by byte.
@@ -118,8 +118,8 @@ std::string Padr(std::string_view StrString, int16_t nLen) {
 }
 
 std::string Proper(std::string_view cString) {
-  size_t first = ByteOffset(cString, 1);
-  return UpperCase(cString.substr(0, first)) + LowerCase(cString.substr(first));
+  size_t first = byteOffset(cString, 1);
+  return upperCase(cString.substr(0, first)) + lowerCase(cString.substr(first));
 }
 
 double Val(std::string_view s) {

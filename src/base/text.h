@@ -19,8 +19,8 @@ std::string Right(std::string_view s, size_t n);
 // Characters from the 1-based position `start`, at most n of them.
 std::string Mid(std::string_view s, size_t start, size_t n = std::string::npos);
 // Case mapping of ASCII and the Latin-1 letters (é, Ç, ô ...).
-std::string LowerCase(std::string_view s);
-std::string UpperCase(std::string_view s);
+std::string lowerCase(std::string_view s);
+std::string upperCase(std::string_view s);
 // Equal when letter case is ignored, with the case mapping above (names of
 // files, tables, columns, INI keys).
 bool equalsIgnoringCase(std::string_view a, std::string_view b);

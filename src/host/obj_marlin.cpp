@@ -39,7 +39,7 @@ void objMarlin::Execute() {
   wizard.ExecutionDone = [this] { mainMarlin_ExecutionDone(); };
   wizard.ctx.language = language_;
   wizard.ctx.isVersionSql = isVersionSql_;
-  wizard.Load();
+  wizard.load();
   if (wizard.isUnloaded()) return;
   // Setting the text is a change of the box like any other: the INI file
   // then remembers the host's folder.

@@ -61,7 +61,7 @@ const Control& frmMain::control(const std::string& name) const {
   return it->second;
 }
 
-void frmMain::Load() {
+void frmMain::load() {
   loaded_ = true;
   control("txtPathKestrel").text = LireINI(kSection, "PathDataKestrel");
   if (!ctx.isVersionSql) {
@@ -77,7 +77,7 @@ void frmMain::Load() {
                                   "le panneau de configuration."
                                 : "Please modify your reginal setting via the control pannel",
                    MsgButtons::Ok, MsgIcon::Information, "Marlin2Kestrel");
-    Unload();
+    unload();
     return;
   }
   control("Option1").value = ctx.language == "F";
@@ -86,7 +86,7 @@ void frmMain::Load() {
   applyEditionLayout();
 }
 
-void frmMain::Unload() {
+void frmMain::unload() {
   if (unloaded_) return;
   unloaded_ = true;
   visible = false;
@@ -156,7 +156,7 @@ void frmMain::OptSignal_Click() {
 
 void frmMain::txtPathKestrel_Change() { EcrireINI(kSection, "PathDataKestrel", control("txtPathKestrel").text); }
 
-void frmMain::cmdCancel_Click() { Unload(); }
+void frmMain::cmdCancel_Click() { unload(); }
 
 void frmMain::Command1_Click() { raiseExecutionDone(); }
 

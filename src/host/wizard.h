@@ -63,10 +63,10 @@ class frmMain : public run::RunView {
   const std::vector<std::string>& controlOrder() const { return order_; }
 
   // Load sequence; the form may unload itself during it (decimal separator).
-  void Load();
+  void load();
   bool isLoaded() const { return loaded_ && !unloaded_; }
   bool isUnloaded() const { return unloaded_; }
-  void Unload();
+  void unload() override;
 
   // --- Routines ----------------------------------------------------------------
   void langueInt(const std::string& code);
@@ -137,7 +137,6 @@ class frmMain : public run::RunView {
   void setProgress(int value) override;
   void clearStepLabel() override;
   void raiseExecutionDone() override;
-  void unload() override { Unload(); }
 
   base::Ui& ui() { return ui_; }
 

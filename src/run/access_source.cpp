@@ -236,7 +236,7 @@ class AccessSource : public Source {
     exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE; PRAGMA temp_store=MEMORY;");
     if (large) exec("PRAGMA cache_size=-262144;");
     registerAccessFunctions(db_->db);
-    for (const auto& name : file_.tableNames()) tables_[LowerCase(name)] = Table{name, false};
+    for (const auto& name : file_.tableNames()) tables_[lowerCase(name)] = Table{name, false};
   }
 
   std::unique_ptr<RowSet> query(const std::string& sql, const std::vector<Value>& params) override {
@@ -245,7 +245,7 @@ class AccessSource : public Source {
     sqlite3_stmt* stmt = db_->take(p.text);
     if (!stmt) {
       for (const auto& name : mentionedNames(p.text)) {
-        auto it = tables_.find(LowerCase(name));
+        auto it = tables_.find(lowerCase(name));
         if (it != tables_.end()) load(it->second);
       }
       stmt = prepare(p.text, sql);
@@ -267,7 +267,7 @@ class AccessSource : public Source {
   }
 
   std::unique_ptr<RowSet> openTable(const std::string& name) override {
-    auto it = tables_.find(LowerCase(name));
+    auto it = tables_.find(lowerCase(name));
     if (it == tables_.end())
       throw SourceError("La table " + name + " n'existe pas dans " + file_.path(),
                         "De tabel " + name + " bestaat niet in " + file_.path());
@@ -278,7 +278,7 @@ class AccessSource : public Source {
     return std::make_unique<CursorRowSet>(std::make_unique<SqliteCursor>(db_, stmt, std::move(text)));
   }
 
-  bool hasTable(const std::string& name) override { return tables_.count(LowerCase(name)) != 0; }
+  bool hasTable(const std::string& name) override { return tables_.count(lowerCase(name)) != 0; }
   std::vector<std::string> tableNames() override { return file_.tableNames(); }
 
  private:

@@ -44,13 +44,13 @@ Services defaultServices() {
   };
   // A dossier file that cannot be written stops the run.
   s.createTemplateDossier = [](Ui* ui, const std::string& folder, const std::string& language) {
-    return store::CreateTemplateDossier(messagesOn(ui, MsgIcon::Critical), folder, language);
+    return store::createTemplateDossier(messagesOn(ui, MsgIcon::Critical), folder, language);
   };
   s.prepareWorkingDossier = [](Ui* ui, const std::string& folder, int index, const std::string& language) {
-    return store::PrepareWorkingDossier(messagesOn(ui, MsgIcon::Critical), folder, index, language);
+    return store::prepareWorkingDossier(messagesOn(ui, MsgIcon::Critical), folder, index, language);
   };
   s.placeDossier = [](Ui* ui, const store::Placement& placement) {
-    return store::PlaceDossier(messagesOn(ui, MsgIcon::Critical), placement);
+    return store::placeDossier(messagesOn(ui, MsgIcon::Critical), placement);
   };
   s.openAccess = [](const std::string& file) { return openAccessSource(file); };
   s.openSql = [](const SqlLogin& login, const std::string& database) {

@@ -10,13 +10,13 @@ Steps defaultSteps() {
   Steps s;
   s.categories = convert::ConvertCategories;
   s.paymentCodes = convert::ConvertPaymentCodes;
-  s.companyIdentity = convert::WriteCompanyIdentity;
-  s.queryGeneralAccountLength = convert::QueryGeneralAccountLength;
+  s.companyIdentity = convert::writeCompanyIdentity;
+  s.queryGeneralAccountLength = convert::queryGeneralAccountLength;
   s.customers = convert::ConvertCustomers;
   s.suppliers = convert::ConvertSuppliers;
   s.generalAccounts = convert::ConvertGeneralAccounts;
-  s.bookYear = convert::WriteBookYear;
-  s.dossierLanguages = convert::WriteDossierLanguages;
+  s.bookYear = convert::writeBookYear;
+  s.dossierLanguages = convert::writeDossierLanguages;
   s.journals = convert::ConvertJournals;
   s.openingEntries = convert::ImportOpeningEntriesFromSource;
   s.yearDocuments = convert::ImportYearDocuments;

@@ -282,7 +282,7 @@ std::string sqlServerConnectionText(const std::string& server, const std::string
 // The pwd= value of a connection text, braces removed, so it can be kept out
 // of messages even when the caller did not name it.
 std::string passwordIn(const std::string& text) {
-  const std::string low = LowerCase(text);
+  const std::string low = lowerCase(text);
   size_t at = 0;
   while ((at = low.find("pwd=", at)) != std::string::npos && at > 0 && low[at - 1] != ';' && low[at - 1] != ' ') at += 4;
   if (at == std::string::npos) return {};

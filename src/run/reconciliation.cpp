@@ -291,8 +291,8 @@ bool readTargetBooks(const std::string& prefix, TargetBooks& books, base::Biling
     if (!param.open(prefix + "_PARAM.DBF", error)) return false;
     const int id = param.field("ID"), value = param.field("VALUE");
     for (uint32_t r = 1; r <= param.count(); ++r) {
-      if (!param.live(r) || UpperCase(param.text(id)) != "ACCOUNTPICTURE") continue;
-      const std::string v = "," + UpperCase(param.text(value));
+      if (!param.live(r) || upperCase(param.text(id)) != "ACCOUNTPICTURE") continue;
+      const std::string v = "," + upperCase(param.text(value));
       const size_t at = v.find(",LENGEN=");
       if (at != std::string::npos) books.accountLength = std::atoi(v.c_str() + at + 8);
     }
@@ -367,7 +367,7 @@ struct Renames {
       if (c.kind != ChangeKind::Renamed || c.step < 0) continue;
       const std::string index = std::to_string(report.steps()[static_cast<size_t>(c.step)].bookYear);
       if (c.field == "DBK.DBKID" && c.detail.rfind("DBKTYPE=", 0) == 0)
-        byKind[index + "/" + c.detail.substr(8) + "/" + UpperCase(Trim(c.oldValue))] = Trim(c.newValue);
+        byKind[index + "/" + c.detail.substr(8) + "/" + upperCase(Trim(c.oldValue))] = Trim(c.newValue);
       else if (c.field == "ACT.DBKCODE")
         closing[index + "/" + c.oldValue] = Trim(c.newValue);
     }
@@ -381,7 +381,7 @@ struct Renames {
       if (c != closing.end()) code = c->second;
     }
     auto k = byKind.find(index + "/" + documentKind(std::atoll(d.jrnlType.c_str()), std::atoll(d.jrnlSubType.c_str())) +
-                         "/" + UpperCase(Trim(code)));
+                         "/" + upperCase(Trim(code)));
     return k != byKind.end() ? k->second : Trim(code);
   }
 };

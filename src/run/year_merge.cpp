@@ -12,7 +12,7 @@ using namespace base;
 namespace {
 
 using base::Trim;
-using base::UpperCase;
+using base::upperCase;
 using store::SX_TEXT;
 
 std::string yearPrefix(const std::string& workingFolder, int index) {
@@ -40,7 +40,7 @@ class Merge {
     if (!newer) return 0;
     const std::string tempFile = first + "_" + table + "TEMP.DBF";
     store::sx_Select(newer);
-    convert::RemoveFile(tempFile);
+    convert::removeFile(tempFile);
     if (!store::sx_CopyFile(tempFile)) return cannotWrite(tempFile);
     const int16_t temp = use(tempFile, table, table + "TEMP");
     if (!temp) return 0;
@@ -49,20 +49,20 @@ class Merge {
     store::sx_Close();
     store::sx_Select(older);
     if (!store::sx_AppendFrom(tempFile, 2, "")) return cannotWrite(first + "_" + table + ".DBF");
-    convert::RemoveFile(tempFile);
-    convert::RemoveFile(tempFile.substr(0, tempFile.size() - 4) + ".CDX");
+    convert::removeFile(tempFile);
+    convert::removeFile(tempFile.substr(0, tempFile.size() - 4) + ".CDX");
     return older;
   }
 
  private:
   int16_t use(const std::string& file, const std::string& table, const std::string& alias) {
     const int16_t area = store::sx_Use(file, alias, 2, 2);
-    if (!area) convert::ReportError(ctx_, convert::CannotOpenMessage(ctx_, table, false));
+    if (!area) convert::reportError(ctx_, convert::cannotOpenMessage(ctx_, table, false));
     return area;
   }
 
   int16_t cannotWrite(const std::string& file) {
-    convert::ReportError(ctx_, ctx_.msg("La fusion des exercices n'a pas pu écrire le fichier " + file + ".",
+    convert::reportError(ctx_, ctx_.msg("La fusion des exercices n'a pas pu écrire le fichier " + file + ".",
                                         "Het samenvoegen van de boekjaren kon het bestand " + file + " niet schrijven.") +
                                    store::fullDiskNote(file, ctx_.language));
     return 0;
@@ -91,7 +91,7 @@ bool mergeAccounts(Merge& merge, const std::string& first, const std::string& se
 // (the older year's balances carry over), matching numbers in series 2.
 bool mergeEntries(Merge& merge, const std::string& first, const std::string& second) {
   return merge.table(first, second, "ACT", [](int16_t, int16_t) {
-    if (UpperCase(Trim(store::sx_GetString("PERIOD"))) == "00") store::sx_Delete();
+    if (upperCase(Trim(store::sx_GetString("PERIOD"))) == "00") store::sx_Delete();
     store::sx_Replace("BOOKYEAR", SX_TEXT, std::string("2"));
     std::string matchNo = store::sx_GetString("MATCHNO");
     if (!matchNo.empty() && matchNo[0] == '1')
@@ -104,7 +104,7 @@ bool mergeEntries(Merge& merge, const std::string& first, const std::string& sec
 bool mergeParameters(Merge& merge, const std::string& first, const std::string& second) {
   int16_t param1 = merge.table(first, second, "PARAM", [](int16_t, int16_t) {
     const std::string id = store::sx_GetString("ID");
-    if (base::Left(UpperCase(Trim(id)), 10) != "BOOKYEAR1.")
+    if (base::Left(upperCase(Trim(id)), 10) != "BOOKYEAR1.")
       store::sx_Delete();
     else
       store::sx_Replace("ID", SX_TEXT, "BOOKYEAR2." + base::Mid(id, 11));
@@ -112,7 +112,7 @@ bool mergeParameters(Merge& merge, const std::string& first, const std::string& 
   if (!param1) return false;
   store::sx_Select(param1);
   for (store::sx_GoTop(); !store::sx_Eof(); store::sx_Skip(1)) {
-    const std::string id = UpperCase(Trim(store::sx_GetString("ID")));
+    const std::string id = upperCase(Trim(store::sx_GetString("ID")));
     if (id == "BOOKYEARCOUNT")
       store::sx_Replace("VALUE", SX_TEXT, std::string("2"));
     else if (id == "BOOKYEAR2.MATCHNUMBER")
@@ -131,7 +131,7 @@ bool MergeBookYears(RunContext& ctx, const std::string& workingFolder, int older
       !mergeParameters(merge, first, second))
     return false;
   store::sx_CloseAll();
-  return store::CopySecondJournalTable([&ctx](const std::string& message) { convert::ReportError(ctx, message); },
+  return store::copySecondJournalTable([&ctx](const std::string& message) { convert::reportError(ctx, message); },
                                        workingFolder, newerIndex, ctx.language);
 }
 

@@ -65,9 +65,9 @@ std::string dossierNameRefusal(const std::string& name, const std::string& kestr
   }
   if (name.back() == '.')
     return refuse("Windows retire le point final d'un nom de dossier", "Windows laat het punt aan het einde van een mapnaam weg");
-  const std::string upper = base::UpperCase(name);
+  const std::string upper = base::upperCase(name);
   if (isDeviceName(upper)) return refuse("Windows réserve ce nom à un périphérique", "Windows reserveert deze naam voor een apparaat");
-  if (isWorkingDossierName(upper) || upper.rfind(base::UpperCase(kRunFolderPrefix), 0) == 0)
+  if (isWorkingDossierName(upper) || upper.rfind(base::upperCase(kRunFolderPrefix), 0) == 0)
     return refuse("l'importation réserve ce nom à ses dossiers de travail", "de import reserveert deze naam voor zijn werkmappen");
   const size_t most = longestName(kestrelFolder);
   if (base::charCount(name) > most)

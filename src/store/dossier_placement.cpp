@@ -47,7 +47,7 @@ std::vector<std::string> namesIn(const fs::path& folder, std::error_code& ec) {
 }
 
 bool isParameterTable(const std::string& file) {
-  const std::string upper = base::UpperCase(file);
+  const std::string upper = base::upperCase(file);
   return upper.size() >= 10 && upper.compare(upper.size() - 10, 10, "_PARAM.DBF") == 0;
 }
 
@@ -136,7 +136,7 @@ class Placer {
   // the target.
   bool checkTables() {
     for (const std::string& file : dossierFileNames(p_.dossierName, p_.twoYears)) {
-      if (base::UpperCase(fs::path(file).extension().string()) != ".DBF") continue;
+      if (base::upperCase(fs::path(file).extension().string()) != ".DBF") continue;
       for (const TagCheck& check : checkIndexes(built_ / file)) {
         if (check.ok) continue;
         if (check.tag.empty())
@@ -243,7 +243,7 @@ std::string targetRefusal(const std::string& kestrelFolder, const std::string& d
                   ". Verplaats of verwijder ze en probeer opnieuw.";
 }
 
-bool PlaceDossier(const FailureReport& report, const Placement& placement) { return Placer(report, placement).place(); }
+bool placeDossier(const FailureReport& report, const Placement& placement) { return Placer(report, placement).place(); }
 
 void undoInterruptedPlacement(const std::string& runFolder) {
   const fs::path folder = nativePath(runFolder);

@@ -36,7 +36,7 @@ struct Placement {
 // parameter table last, moved back when one move fails. False, after a
 // message that names the file and the reason, when any of it fails; the
 // Kestrel data folder is then as it was.
-bool PlaceDossier(const FailureReport& report, const Placement& placement);
+bool placeDossier(const FailureReport& report, const Placement& placement);
 
 // A run folder left by a process that ended while it moved files into an
 // existing target folder: the files it had moved go back, unless the move was

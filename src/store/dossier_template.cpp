@@ -93,7 +93,7 @@ std::vector<std::string> templateNamesFor(const std::string& language) {
   return names;
 }
 
-bool CreateTemplateDossier(const FailureReport& report, const std::string& kestrelFolder, const std::string& language) {
+bool createTemplateDossier(const FailureReport& report, const std::string& kestrelFolder, const std::string& language) {
   const std::string folderText = join(kestrelFolder, "VIDE");
   const fs::path folder = nativePath(folderText);
   if (!emptyOrCreate(folder)) {
@@ -131,7 +131,7 @@ WorkingDossier workingDossier(const std::string& kestrelFolder, int bookYearInde
   return w;
 }
 
-bool PrepareWorkingDossier(const FailureReport& report, const std::string& kestrelFolder, int bookYearIndex,
+bool prepareWorkingDossier(const FailureReport& report, const std::string& kestrelFolder, int bookYearIndex,
                            const std::string& language) {
   const WorkingDossier w = workingDossier(kestrelFolder, bookYearIndex);
   auto failed = [&](const char* action, const FileError& error) {
@@ -146,7 +146,7 @@ bool PrepareWorkingDossier(const FailureReport& report, const std::string& kestr
   return true;
 }
 
-bool CopySecondJournalTable(const FailureReport& report, const std::string& kestrelFolder, int bookYearIndex,
+bool copySecondJournalTable(const FailureReport& report, const std::string& kestrelFolder, int bookYearIndex,
                             const std::string& language) {
   WorkingDossier from = workingDossier(kestrelFolder, bookYearIndex);
   WorkingDossier to = workingDossier(kestrelFolder, bookYearIndex - 1);

@@ -35,7 +35,7 @@ std::vector<std::string> reportFileNames(const std::string& name);
 // and, for language "N", the Dutch editions take their plain names. False, after
 // a message in the dossier language to `report`, when the folder cannot be made
 // or emptied or a template cannot be written: the run cannot go on.
-bool CreateTemplateDossier(const FailureReport& report, const std::string& kestrelFolder, const std::string& language);
+bool createTemplateDossier(const FailureReport& report, const std::string& kestrelFolder, const std::string& language);
 
 // The working dossier strings of book year `bookYearIndex` ("VIDE" + two digits).
 WorkingDossier workingDossier(const std::string& kestrelFolder, int bookYearIndex);
@@ -44,13 +44,13 @@ WorkingDossier workingDossier(const std::string& kestrelFolder, int bookYearInde
 // the trash as a whole, the template files are copied and renamed VIDEnn_*.
 // False, after a message of the dossier language naming the file and the
 // reason, when a file operation fails.
-bool PrepareWorkingDossier(const FailureReport& report, const std::string& kestrelFolder, int bookYearIndex,
+bool prepareWorkingDossier(const FailureReport& report, const std::string& kestrelFolder, int bookYearIndex,
                            const std::string& language);
 
 // Two-year dossier: the journals of year `bookYearIndex` become the second journal
 // table DBK_02 of the working dossier of the year before. False, after a message
 // of the dossier language, when a copy fails.
-bool CopySecondJournalTable(const FailureReport& report, const std::string& kestrelFolder, int bookYearIndex,
+bool copySecondJournalTable(const FailureReport& report, const std::string& kestrelFolder, int bookYearIndex,
                             const std::string& language);
 
 }  // namespace store

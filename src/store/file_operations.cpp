@@ -38,7 +38,7 @@ bool failed(const FailureReport& report, FileError* error, const fs::path& file,
 // Windows wildcard match, letter case ignored; "*.*" also matches names without a dot.
 bool wildcardMatch(const std::string& pattern, const std::string& name) {
   if (pattern == "*.*" || pattern == "*") return true;
-  std::string p = base::LowerCase(pattern), n = base::LowerCase(name);
+  std::string p = base::lowerCase(pattern), n = base::lowerCase(name);
   size_t pi = 0, ni = 0, star = std::string::npos, mark = 0;
   while (ni < n.size()) {
     if (pi < p.size() && (p[pi] == '?' || p[pi] == n[ni])) {

@@ -92,7 +92,7 @@ std::map<std::string, long> tableRecordCounts(const fs::path& folder) {
     if (!entry.is_regular_file(ec) || !isTableFile(entry.path())) continue;
     const std::string stem = entry.path().stem().string();
     const size_t prefix = stem.find('_');
-    const std::string name = base::UpperCase(prefix == std::string::npos ? stem : stem.substr(prefix + 1));
+    const std::string name = base::upperCase(prefix == std::string::npos ? stem : stem.substr(prefix + 1));
     unsigned char header[8] = {};
     std::ifstream in(entry.path(), std::ios::binary);
     in.read(reinterpret_cast<char*>(header), sizeof header);

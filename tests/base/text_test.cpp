@@ -31,7 +31,7 @@ TEST(Text, TrimTakesSpacesOrTheBlanksGiven) {
 TEST(Text, CaseBlindComparisonFoldsAccentedLettersToo) {
   EXPECT_TRUE(equalsIgnoringCase("D_AcctGeneral", "d_acctgeneral"));
   EXPECT_TRUE(equalsIgnoringCase("Clôture", "CLÔTURE"));
-  EXPECT_EQ(LowerCase("CLÔTURE"), "clôture");
+  EXPECT_EQ(lowerCase("CLÔTURE"), "clôture");
   EXPECT_FALSE(equalsIgnoringCase("Clôture", "Cloture"));
   EXPECT_FALSE(equalsIgnoringCase("×", "÷"));  // signs without case stay apart
   EXPECT_FALSE(equalsIgnoringCase("ab", "abc"));

@@ -44,7 +44,7 @@ class WizardTest : public ::testing::Test {
     form->ctx.language = language;
     form->ctx.isVersionSql = sql;
     form->decimalSeparator = [this] { return separator; };
-    form->Load();
+    form->load();
     return *form;
   }
 

@@ -193,7 +193,7 @@ class ImportRunTest : public ::testing::Test {
     form->ctx.isVersionSql = sql;
     form->ExecutionDone = [this] { ++executionDone; };
     form->reportFolder = (root / "reports").string();
-    form->Load();
+    form->load();
     return *form;
   }
 

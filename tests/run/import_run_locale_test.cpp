@@ -30,7 +30,7 @@ std::map<std::string, std::string> importSample(const fs::path& kestrel) {
   host::frmMain w(ui, run::defaultServices(), run::defaultSteps(), (kestrel / "Marlin2KS.ini").string());
   w.ctx.language = "F";
   w.reportFolder = (kestrel / "reports").string();
-  w.Load();
+  w.load();
   w.control("txtPathMarlin").text = std::string(M2K_BUILD_DIR) + "/samples/access-prefixed";
   w.control("cboCompany").text = "001 - Sample";
   w.ctx.companyCode = "001";

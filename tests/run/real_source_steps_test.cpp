@@ -23,7 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 using marlin::Row;
 using marlin::TableData;
-using testing_support::Number;
+using testing_support::numberOf;
 using testing_support::Record;
 
 enum class Edition { Access, Sql };
@@ -66,7 +66,7 @@ class RealSourceSteps : public ::testing::TestWithParam<Edition> {
  protected:
   void SetUp() override {
     if (GetParam() == Edition::Sql) REQUIRE_SQL_SERVER();
-    prefix = testing_support::NewYearDossier(step.folder.path() / "kestrel", 1);
+    prefix = testing_support::newYearDossier(step.folder.path() / "kestrel", 1);
     folder = step.folder.path() / "marlin";
     step.ctx.bookYearIndex = 1;
     step.ctx.prefixedLayout = true;
@@ -116,7 +116,7 @@ class RealSourceSteps : public ::testing::TestWithParam<Edition> {
             {text("A6"), whole(6), 21.0, text("Importation")}}},
           {"A_01_Historic", marlin::Dossier::historicColumns(), historic},
           {"A_01_Checking", marlin::Dossier::checkingColumns(), checking}});
-    testing_support::AppendRecords(prefix + "_ACF.DBF", {{{"TYPE", "3"}, {"NUMBER", "550100"}, {"CURRENCY", "USD"}},
+    testing_support::appendRecords(prefix + "_ACF.DBF", {{{"TYPE", "3"}, {"NUMBER", "550100"}, {"CURRENCY", "USD"}},
                                                          {{"TYPE", "3"}, {"NUMBER", "550300"}, {"CURRENCY", "GBP"}}});
     auto journalRows = source->query("SELECT * FROM A_01_journal");
     EXPECT_TRUE(convert::ConvertJournals(step.ctx, *journalRows, prefix)) << ::testing::PrintToString(step.errors);
@@ -125,7 +125,7 @@ class RealSourceSteps : public ::testing::TestWithParam<Edition> {
     EXPECT_TRUE(convert::ImportYearDocuments(step.ctx, *documents, prefix)) << ::testing::PrintToString(step.errors);
     convert::CompleteDocumentAccounts(step.ctx, prefix);
     convert::CompleteCurrencyAmounts(step.ctx, prefix);
-    return testing_support::ReadTable(prefix + "_ACT.DBF");
+    return testing_support::readTable(prefix + "_ACT.DBF");
   }
 
   testing_support::StepContext step;
@@ -145,7 +145,7 @@ std::vector<Record> document(const std::vector<Record>& act, const std::string& 
 
 double sum(const std::vector<Record>& lines, const char* field) {
   double s = 0;
-  for (const Record& r : lines) s += Number(r, field);
+  for (const Record& r : lines) s += numberOf(r, field);
   return std::round(s * 100) / 100;
 }
 
@@ -173,29 +173,29 @@ TEST_P(RealSourceSteps, ForeignBankLinesTakeTheRateOfTheirOwnDocument) {
   const auto first = document(act, "BQ2", "1");
   ASSERT_EQ(first.size(), 2u);
   EXPECT_EQ(first[1].at("CURRCODE"), "USD");
-  EXPECT_EQ(Number(first[1], "CURRAMOUNT"), -110);
-  EXPECT_EQ(Number(first[1], "CURRATE"), 1.1);
+  EXPECT_EQ(numberOf(first[1], "CURRAMOUNT"), -110);
+  EXPECT_EQ(numberOf(first[1], "CURRATE"), 1.1);
 
   const auto second = document(act, "BQ2", "2");
   ASSERT_EQ(second.size(), 2u);
   EXPECT_EQ(second[0].at("ACCOUNTGL"), "499000");
   EXPECT_EQ(second[0].at("CURRCODE"), "USD");
-  EXPECT_EQ(Number(second[0], "CURRAMOUNT"), -728.73);
-  EXPECT_EQ(Number(second[0], "CURRATE"), 1.14699);
-  EXPECT_EQ(Number(second[1], "CURRATE"), 1.14699);
-  EXPECT_EQ(Number(second[1], "CURRAMOUNT"), 728.73);
+  EXPECT_EQ(numberOf(second[0], "CURRAMOUNT"), -728.73);
+  EXPECT_EQ(numberOf(second[0], "CURRATE"), 1.14699);
+  EXPECT_EQ(numberOf(second[1], "CURRATE"), 1.14699);
+  EXPECT_EQ(numberOf(second[1], "CURRAMOUNT"), 728.73);
 
   const auto third = document(act, "BQ2", "3");
   ASSERT_EQ(third.size(), 3u);
-  EXPECT_EQ(Number(third[1], "CURRAMOUNT"), -6725.50);
-  EXPECT_EQ(Number(third[2], "CURRAMOUNT"), -14434.50);
-  EXPECT_EQ(Number(third[2], "CURRATE"), 1.058);
+  EXPECT_EQ(numberOf(third[1], "CURRAMOUNT"), -6725.50);
+  EXPECT_EQ(numberOf(third[2], "CURRAMOUNT"), -14434.50);
+  EXPECT_EQ(numberOf(third[2], "CURRATE"), 1.058);
 
   const auto pounds = document(act, "OPDIV4", "1");
   ASSERT_EQ(pounds.size(), 2u);
   EXPECT_EQ(pounds[1].at("CURRCODE"), "GBP");
-  EXPECT_EQ(Number(pounds[1], "CURRAMOUNT"), -170);
-  EXPECT_EQ(Number(pounds[1], "CURRATE"), 0.85);
+  EXPECT_EQ(numberOf(pounds[1], "CURRAMOUNT"), -170);
+  EXPECT_EQ(numberOf(pounds[1], "CURRATE"), 0.85);
   for (const auto* doc : {&first, &second, &third, &pounds}) {
     EXPECT_EQ(sum(*doc, "AMOUNTEUR"), 0);
     EXPECT_EQ(sum(*doc, "CURRAMOUNT"), 0);
@@ -285,7 +285,7 @@ TEST_P(RealSourceSteps, VatTypesFiveAndSixAndABalanceLineOnAnExpenseAccount) {
   const auto lines = document(act, "ACH", "9");
   ASSERT_EQ(lines.size(), 5u);
   EXPECT_EQ(lines[0].at("ACCOUNTGL"), "440000");
-  EXPECT_EQ(Number(lines[0], "VATBASE"), 1000);
+  EXPECT_EQ(numberOf(lines[0], "VATBASE"), 1000);
   EXPECT_EQ(lines[1].at("VATIMPUT"), "121100");
   EXPECT_EQ(lines[2].at("VATIMPUT"), "113300");
   // The balance lines take the VAT types present in turn: 411000 the first
@@ -295,7 +295,7 @@ TEST_P(RealSourceSteps, VatTypesFiveAndSixAndABalanceLineOnAnExpenseAccount) {
   EXPECT_EQ(vat.at("ACCOUNTGL"), "411000");
   EXPECT_EQ(vat.at("VATCODE"), "121100");
   EXPECT_EQ(vat.at("DOCORDER"), "VAT");
-  EXPECT_EQ(Number(vat, "AMOUNTEUR"), 105);
+  EXPECT_EQ(numberOf(vat, "AMOUNTEUR"), 105);
   const Record& expense = lines[4];
   EXPECT_EQ(expense.at("ACCOUNTGL"), "612000");
   EXPECT_EQ(expense.at("VATIMPUT"), "144500");
@@ -303,8 +303,8 @@ TEST_P(RealSourceSteps, VatTypesFiveAndSixAndABalanceLineOnAnExpenseAccount) {
   EXPECT_EQ(expense.at("DOCORDER"), "");
   EXPECT_EQ(expense.at("OPCODE"), "");
   EXPECT_EQ(expense.at("DOCTYPE"), "4");
-  EXPECT_EQ(Number(expense, "AMOUNTEUR"), 260);
-  EXPECT_EQ(Number(expense, "VATBASE"), 1000);
+  EXPECT_EQ(numberOf(expense, "AMOUNTEUR"), 260);
+  EXPECT_EQ(numberOf(expense, "VATBASE"), 1000);
   EXPECT_EQ(sum(lines, "AMOUNTEUR"), 0);
 
   // It is written like the other expense lines, after a VAT line of its base.
@@ -312,7 +312,7 @@ TEST_P(RealSourceSteps, VatTypesFiveAndSixAndABalanceLineOnAnExpenseAccount) {
   ASSERT_EQ(six.size(), 3u);
   EXPECT_EQ(six[1].at("DOCORDER"), "VAT");
   EXPECT_EQ(six[2].at("ACCOUNTGL") + " " + six[2].at("VATIMPUT"), "600000 144300");
-  EXPECT_EQ(Number(six[1], "VATBASE"), 50);
+  EXPECT_EQ(numberOf(six[1], "VATBASE"), 50);
   EXPECT_EQ(sum(six, "AMOUNTEUR"), 0);
 }
 
@@ -330,9 +330,9 @@ TEST_P(RealSourceSteps, CustomerNumbersPaddedByTheirColumnFitTheTenCharacterFiel
   load({customers});
   auto rows = source->query("SELECT * FROM D_AcctCustomer");
   ASSERT_TRUE(convert::ConvertCustomers(step.ctx, *rows, prefix)) << ::testing::PrintToString(step.errors);
-  const auto csf = testing_support::ReadTable(prefix + "_CSF.DBF");
-  EXPECT_TRUE(testing_support::FindRecord(csf, "NUMBER", "C1"));
-  EXPECT_TRUE(testing_support::FindRecord(csf, "NUMBER", "ABCDEFGHIJ"));
+  const auto csf = testing_support::readTable(prefix + "_CSF.DBF");
+  EXPECT_TRUE(testing_support::findRecord(csf, "NUMBER", "C1"));
+  EXPECT_TRUE(testing_support::findRecord(csf, "NUMBER", "ABCDEFGHIJ"));
 
   // Eleven characters are still too many for the field.
   customers.rows.resize(1);
@@ -367,13 +367,13 @@ TEST_P(RealSourceSteps, TheYearReadWholeGivesWhatThePerDocumentQueriesGive) {
   auto importWith = [&](Import documents, const std::string& name) {
     testing_support::StepContext year;
     year.ctx = step.ctx;
-    const std::string dossier = testing_support::NewYearDossier(year.folder.path() / name, 1);
+    const std::string dossier = testing_support::newYearDossier(year.folder.path() / name, 1);
     auto journals = source->query("SELECT * FROM A_01_journal");
     EXPECT_TRUE(convert::ConvertJournals(year.ctx, *journals, dossier));
     EXPECT_TRUE(convert::ImportOpeningEntriesFromSource(year.ctx, dossier));
     auto list = source->query(convert::DocumentListQuery(convert::FormOf(year.ctx), "01"));
     EXPECT_TRUE(documents(year.ctx, *list, dossier));
-    return std::pair(testing_support::ReadTable(dossier + "_ACT.DBF"), testing_support::ReadTable(dossier + "_DBK_01.DBF"));
+    return std::pair(testing_support::readTable(dossier + "_ACT.DBF"), testing_support::readTable(dossier + "_DBK_01.DBF"));
   };
   const auto whole = importWith(convert::ImportYearDocuments, "whole");
   const auto perDocument = importWith(convert::ImportYearDocumentsPerDocument, "per-document");

@@ -24,14 +24,14 @@ class DossierPlacement : public ::testing::Test {
     store::FileError error;
     run = store::RunFolder::create(kestrel.text(), error);
     ASSERT_TRUE(run) << error.file;
-    ASSERT_TRUE(store::CreateTemplateDossier(report, run->path(), "F"));
-    ASSERT_TRUE(store::PrepareWorkingDossier(report, run->path(), 0, "F"));
+    ASSERT_TRUE(store::createTemplateDossier(report, run->path(), "F"));
+    ASSERT_TRUE(store::prepareWorkingDossier(report, run->path(), 0, "F"));
     built = fs::path(run->path()) / "VIDE00";
   }
   void TearDown() override { store::sx_CloseAll(); }
 
   bool place(const std::string& name = "ACME") {
-    return store::PlaceDossier(report, store::Placement{run->path(), 0, false, kestrel.text(), name, "F"});
+    return store::placeDossier(report, store::Placement{run->path(), 0, false, kestrel.text(), name, "F"});
   }
   std::set<std::string> acmeFiles() const {
     auto names = store::dossierFileNames("ACME", false);
@@ -59,7 +59,7 @@ TEST_F(DossierPlacement, WholeDossierMovesInByOneRenameOfItsFolder) {
 
   // An empty folder of that name takes the dossier the same way.
   fs::create_directories(kestrel.path() / "EMPTY");
-  ASSERT_TRUE(store::PrepareWorkingDossier(report, run->path(), 0, "F"));
+  ASSERT_TRUE(store::prepareWorkingDossier(report, run->path(), 0, "F"));
   ASSERT_TRUE(place("EMPTY"));
   EXPECT_EQ(namesIn(kestrel.path() / "EMPTY").size(), acmeFiles().size());
 }
@@ -82,17 +82,17 @@ TEST_F(DossierPlacement, IncompleteOrDamagedDossierNeverReachesTheTarget) {
   EXPECT_EQ(reported[0], "Le dossier terminé est incomplet : le fichier ACME_MEMO.FPT manque.");
 
   // A leftover of a step is no part of the dossier.
-  ASSERT_TRUE(store::PrepareWorkingDossier(report, run->path(), 0, "F"));
+  ASSERT_TRUE(store::prepareWorkingDossier(report, run->path(), 0, "F"));
   writeText(built / "VIDE00_ACFTEMP.DBF", "x");
   EXPECT_FALSE(place());
   EXPECT_EQ(reported.back(), "Le dossier terminé contient un fichier qui n'en fait pas partie : ACME_ACFTEMP.DBF.");
 
   // A table cut short, and an index that no longer matches its table.
-  ASSERT_TRUE(store::PrepareWorkingDossier(report, run->path(), 0, "F"));
+  ASSERT_TRUE(store::prepareWorkingDossier(report, run->path(), 0, "F"));
   fs::resize_file(built / "VIDE00_COUNTRY.DBF", fs::file_size(built / "VIDE00_COUNTRY.DBF") - 100);
   EXPECT_FALSE(place());
   EXPECT_EQ(reported.back(), "Le fichier ACME_COUNTRY.DBF du dossier terminé est illisible ou incomplet.");
-  ASSERT_TRUE(store::PrepareWorkingDossier(report, run->path(), 0, "F"));
+  ASSERT_TRUE(store::prepareWorkingDossier(report, run->path(), 0, "F"));
   fs::copy_file(built / "VIDE00_CURRENCY.CDX", built / "VIDE00_COUNTRY.CDX", fs::copy_options::overwrite_existing);
   EXPECT_FALSE(place());
   EXPECT_NE(reported.back().find("du fichier ACME_COUNTRY.DBF du dossier terminé ne correspond pas à la table."),

@@ -44,7 +44,7 @@ class DossierTemplate : public ::testing::Test {
 };
 
 TEST_F(DossierTemplate, FrenchTemplateDossierHoldsThe32Files) {
-  ASSERT_TRUE(store::CreateTemplateDossier(report, d.text(), "F"));
+  ASSERT_TRUE(store::createTemplateDossier(report, d.text(), "F"));
   EXPECT_EQ(namesIn(d.path() / "VIDE"), dossierFiles("VIDE"));
   EXPECT_EQ(readText(d.path() / "VIDE" / "VIDE_COUNTRY.DBF"), templateBytes("DBF", "COUNTRY"));
   EXPECT_NE(readText(d.path() / "VIDE" / "VIDE_TABLE.DBF").find("Fran\xE7" "ais"), std::string::npos);
@@ -52,7 +52,7 @@ TEST_F(DossierTemplate, FrenchTemplateDossierHoldsThe32Files) {
 }
 
 TEST_F(DossierTemplate, DutchTemplateDossierUsesTheDutchEditionsUnderPlainNames) {
-  ASSERT_TRUE(store::CreateTemplateDossier(report, d.text() + "\\", "N"));
+  ASSERT_TRUE(store::createTemplateDossier(report, d.text() + "\\", "N"));
   std::set<std::string> names = namesIn(d.path() / "VIDE");
   EXPECT_EQ(names, dossierFiles("VIDE"));
   for (const std::string& n : names) EXPECT_EQ(n.find("NL"), std::string::npos) << n;
@@ -64,7 +64,7 @@ TEST_F(DossierTemplate, DutchTemplateDossierUsesTheDutchEditionsUnderPlainNames)
 }
 
 TEST_F(DossierTemplate, OtherLanguagesKeepTheDutchEditionNames) {
-  ASSERT_TRUE(store::CreateTemplateDossier(report, d.text(), "E"));
+  ASSERT_TRUE(store::createTemplateDossier(report, d.text(), "E"));
   std::set<std::string> names = namesIn(d.path() / "VIDE");
   EXPECT_EQ(names.size(), 32u);
   EXPECT_TRUE(names.count("VIDE_COUNTRYNL.DBF") && names.count("VIDE_TABLENL.CDX"));
@@ -72,7 +72,7 @@ TEST_F(DossierTemplate, OtherLanguagesKeepTheDutchEditionNames) {
 }
 
 TEST_F(DossierTemplate, ParameterKeysAreFoundThroughTheIdTagInAnyCase) {
-  ASSERT_TRUE(store::CreateTemplateDossier(report, d.text(), "F"));
+  ASSERT_TRUE(store::createTemplateDossier(report, d.text(), "F"));
   int16_t area = store::sx_Use((d.path() / "VIDE" / "vide_param.dbf").string(), "PARAM", 2, 2);
   ASSERT_NE(area, 0) << store::sx_LastError();
   store::sx_SetOrder(store::sx_TagArea("ID"));
@@ -97,7 +97,7 @@ TEST_F(DossierTemplate, LeftoverTemplateFolderLosesItsFilesButKeepsItsFolders) {
   writeText(d.path() / "VIDE" / "FOREIGN.TXT", "old");
   writeText(d.path() / "VIDE" / "VIDE_ACF.DBF", "stale");
   writeText(d.path() / "VIDE" / "backup" / "keep.txt", "kept");
-  ASSERT_TRUE(store::CreateTemplateDossier(report, d.text(), "F"));
+  ASSERT_TRUE(store::createTemplateDossier(report, d.text(), "F"));
   std::set<std::string> expected = dossierFiles("VIDE");
   expected.insert("backup");
   EXPECT_EQ(namesIn(d.path() / "VIDE"), expected);
@@ -108,27 +108,27 @@ TEST_F(DossierTemplate, LeftoverTemplateFolderLosesItsFilesButKeepsItsFolders) {
 TEST_F(DossierTemplate, TemplateThatCannotBeWrittenStopsWithAMessageInTheDossierLanguage) {
   // A folder where a template file should go.
   fs::create_directories(d.path() / "VIDE" / "VIDE_ACF.CDX");
-  EXPECT_FALSE(store::CreateTemplateDossier(report, d.text(), "F"));
+  EXPECT_FALSE(store::createTemplateDossier(report, d.text(), "F"));
   ASSERT_EQ(reported.size(), 1u);
   EXPECT_EQ(reported[0], "Impossible d'écrire le fichier " + (d.path() / "VIDE" / "VIDE_ACF.CDX").string() +
                             " du dossier modèle : un fichier ou un dossier du même nom est dans le chemin");
 
   // The Kestrel data folder is a file: no template folder can be made.
   writeText(d.path() / "file", "x");
-  EXPECT_FALSE(store::CreateTemplateDossier(report, d.text() + "\\file", "N"));
+  EXPECT_FALSE(store::createTemplateDossier(report, d.text() + "\\file", "N"));
   ASSERT_EQ(reported.size(), 2u);
   EXPECT_EQ(reported[1],
             "Onmogelijk om het sjabloondossier " + (d.path() / "file" / "VIDE").string() + " voor te bereiden");
 }
 
 TEST_F(DossierTemplate, WorkingDossierIsRebuiltWholeFromTheTemplate) {
-  ASSERT_TRUE(store::CreateTemplateDossier(report, d.text(), "F"));
+  ASSERT_TRUE(store::createTemplateDossier(report, d.text(), "F"));
   fs::create_directories(data.path() / "Trash");
   writeText(d.path() / "VIDE02" / "FOREIGN.TXT", "old");
   writeText(d.path() / "VIDE02" / "VIDE02_ACF.DBF", "stale");
   writeText(d.path() / "VIDE02" / "sub" / "x.txt", "old");
 
-  ASSERT_TRUE(store::PrepareWorkingDossier(report, d.text(), 2, "F"));
+  ASSERT_TRUE(store::prepareWorkingDossier(report, d.text(), 2, "F"));
   store::WorkingDossier w = store::workingDossier(d.text(), 2);
   EXPECT_EQ(w.name, "VIDE02");
   // Given with backslashes, the strings come back in this platform's form.
@@ -147,11 +147,11 @@ TEST_F(DossierTemplate, WorkingDossierIsRebuiltWholeFromTheTemplate) {
 }
 
 TEST_F(DossierTemplate, SecondJournalTableOfATwoYearDossier) {
-  ASSERT_TRUE(store::CreateTemplateDossier(report, d.text(), "F"));
-  ASSERT_TRUE(store::PrepareWorkingDossier(report, d.text(), 0, "F"));
-  ASSERT_TRUE(store::PrepareWorkingDossier(report, d.text(), 1, "F"));
+  ASSERT_TRUE(store::createTemplateDossier(report, d.text(), "F"));
+  ASSERT_TRUE(store::prepareWorkingDossier(report, d.text(), 0, "F"));
+  ASSERT_TRUE(store::prepareWorkingDossier(report, d.text(), 1, "F"));
   writeText(d.path() / "VIDE01" / "VIDE01_DBK_01.DBF", "journals of year 1");
-  ASSERT_TRUE(store::CopySecondJournalTable(report, d.text(), 1, "F"));
+  ASSERT_TRUE(store::copySecondJournalTable(report, d.text(), 1, "F"));
   EXPECT_EQ(readText(d.path() / "VIDE00" / "VIDE00_DBK_02.DBF"), "journals of year 1");
   EXPECT_TRUE(fs::exists(d.path() / "VIDE00" / "VIDE00_DBK_02.CDX"));
   std::set<std::string> twoYears = dossierFiles("VIDE00");
@@ -163,7 +163,7 @@ TEST_F(DossierTemplate, SecondJournalTableOfATwoYearDossier) {
 
   // A copy that fails names the file and the reason, in the dossier language.
   fs::remove(d.path() / "VIDE01" / "VIDE01_DBK_01.CDX");
-  EXPECT_FALSE(store::CopySecondJournalTable(report, d.text(), 1, "N"));
+  EXPECT_FALSE(store::copySecondJournalTable(report, d.text(), 1, "N"));
   ASSERT_EQ(reported.size(), 1u);
   EXPECT_EQ(reported[0], "Het bestand " + (d.path() / "VIDE01" / "VIDE01_DBK_01.CDX").string() +
                              " kan niet gekopieerd worden: het bestand bestaat niet.");

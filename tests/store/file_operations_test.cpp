@@ -126,7 +126,7 @@ TEST_F(FileOperations, PrefixRenameRenamesEveryMatchingFileOnce) {
 }
 
 TEST_F(FileOperations, PrefixRenameStopsWhenAPassChangesNothing) {
-  // Matches the pattern regardless of case but holds no exact occurrence.
+  // matches the pattern regardless of case but holds no exact occurrence.
   writeText(dir.path() / "vide_acf.dbf", "lower");
   store::PwhFileRename(report, dir.text() + "\\", "VIDE_", "ACME_");
   EXPECT_EQ(namesIn(dir.path()), std::set<std::string>{"vide_acf.dbf"});

@@ -15,19 +15,19 @@ namespace testing_support {
 
 namespace fs = std::filesystem;
 
-std::string NewYearDossier(const std::filesystem::path& folder, int index, const std::string& language) {
+std::string newYearDossier(const std::filesystem::path& folder, int index, const std::string& language) {
   store::sx_SetDateFormat(3);
   store::sx_SetCentury(-1);
   store::sx_SetEpoch(1960);
   store::sx_CloseAll();
   const std::string root = folder.string();
   const auto report = [](const std::string& message) { ADD_FAILURE() << message; };
-  if (!fs::exists(fs::path(root) / "VIDE")) EXPECT_TRUE(store::CreateTemplateDossier(report, root, language));
-  EXPECT_TRUE(store::PrepareWorkingDossier(report, root, index, language));
+  if (!fs::exists(fs::path(root) / "VIDE")) EXPECT_TRUE(store::createTemplateDossier(report, root, language));
+  EXPECT_TRUE(store::prepareWorkingDossier(report, root, index, language));
   return store::workingDossier(root, index).prefix;
 }
 
-std::vector<Record> ReadTable(const std::string& file) {
+std::vector<Record> readTable(const std::string& file) {
   std::vector<Record> out;
   int16_t area = store::sx_Use(file, "READBACK", 2, 2);
   EXPECT_NE(area, 0) << file << ": " << store::sx_LastError();
@@ -63,12 +63,12 @@ std::vector<Record> ReadTable(const std::string& file) {
   return out;
 }
 
-double Number(const Record& r, const std::string& field) {
+double numberOf(const Record& r, const std::string& field) {
   auto it = r.find(field);
   return it == r.end() ? 0 : std::atof(it->second.c_str());
 }
 
-void AppendRecords(const std::string& file, const std::vector<Record>& records) {
+void appendRecords(const std::string& file, const std::vector<Record>& records) {
   int16_t area = store::sx_Use(file, "APPEND", 2, 2);
   ASSERT_NE(area, 0) << file << ": " << store::sx_LastError();
   for (const Record& r : records) {
@@ -78,14 +78,14 @@ void AppendRecords(const std::string& file, const std::vector<Record>& records) 
   store::sx_Close();
 }
 
-const Record* FindRecord(const std::vector<Record>& rows, const std::string& field, const std::string& value) {
+const Record* findRecord(const std::vector<Record>& rows, const std::string& field, const std::string& value) {
   auto it = std::find_if(rows.begin(), rows.end(), [&](const Record& r) { return r.at(field) == value; });
   return it == rows.end() ? nullptr : &*it;
 }
 
-std::string FieldOf(const std::vector<Record>& rows, const std::string& field, const std::string& value,
+std::string fieldOf(const std::vector<Record>& rows, const std::string& field, const std::string& value,
                     const std::string& wanted) {
-  const Record* r = FindRecord(rows, field, value);
+  const Record* r = findRecord(rows, field, value);
   if (!r) {
     ADD_FAILURE() << "no record with " << field << " " << value;
     return "<no record with " + field + " " + value + ">";

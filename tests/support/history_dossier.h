@@ -17,22 +17,22 @@ namespace testing_support {
 // A working dossier VIDE{index} made from the templates in `language` inside
 // `folder` (a test's scratch folder; the template dossier is written there
 // first when missing); returns its dossier path prefix.
-std::string NewYearDossier(const std::filesystem::path& folder, int index, const std::string& language = "F");
+std::string newYearDossier(const std::filesystem::path& folder, int index, const std::string& language = "F");
 
 // Every live record of a table, fields by upper-case name: text with its
 // trailing blanks removed, numbers as the engine's text, dates dd/mm/yyyy,
 // logicals "T"/"F".
 using Record = std::map<std::string, std::string>;
-std::vector<Record> ReadTable(const std::string& file);
-double Number(const Record& r, const std::string& field);
+std::vector<Record> readTable(const std::string& file);
+double numberOf(const Record& r, const std::string& field);
 // The first record whose `field` holds `value`; null when there is none.
-const Record* FindRecord(const std::vector<Record>& rows, const std::string& field, const std::string& value);
+const Record* findRecord(const std::vector<Record>& rows, const std::string& field, const std::string& value);
 // `wanted` of the first record whose `field` holds `value`; when there is no
 // such record the test fails and the text says so.
-std::string FieldOf(const std::vector<Record>& rows, const std::string& field, const std::string& value,
+std::string fieldOf(const std::vector<Record>& rows, const std::string& field, const std::string& value,
                     const std::string& wanted);
 // Appends records (text fields only).
-void AppendRecords(const std::string& file, const std::vector<Record>& records);
+void appendRecords(const std::string& file, const std::vector<Record>& records);
 
 // A run context for one step: account length 6, closing period "13", the
 // failure reports in `errors` (tables closed as the run does), message boxes

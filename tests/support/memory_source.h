@@ -58,7 +58,7 @@ class MemorySource : public base::Source {
 };
 
 base::Value dateValue(int year, int month, int day);
-inline base::Value Text(std::string s) { return base::Value::ofText(std::move(s)); }
-inline base::Value Int(int64_t i) { return base::Value::ofInt(i); }
+inline base::Value text(std::string s) { return base::Value::ofText(std::move(s)); }
+inline base::Value integer(int64_t i) { return base::Value::ofInt(i); }
 
 }  // namespace testing_support

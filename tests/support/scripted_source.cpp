@@ -6,7 +6,7 @@
 
 namespace testing_support {
 
-base::Value Dec(const std::string& exact) {
+base::Value decimal(const std::string& exact) {
   base::Value v;
   v.kind = base::Value::Kind::Decimal;
   v.text = exact;
@@ -14,20 +14,20 @@ base::Value Dec(const std::string& exact) {
   return v;
 }
 
-MemoryTable TableOf(std::vector<Row> rows) {
+MemoryTable tableOf(std::vector<Row> rows) {
   std::vector<std::string> columns;
   for (const Row& r : rows)
     for (const auto& c : r) {
-      std::string upper = base::UpperCase(c.first);
+      std::string upper = base::upperCase(c.first);
       if (std::none_of(columns.begin(), columns.end(),
-                       [&](const std::string& n) { return base::UpperCase(n) == upper; }))
+                       [&](const std::string& n) { return base::upperCase(n) == upper; }))
         columns.push_back(c.first);
     }
   return namedRows(std::move(columns), rows);
 }
 
 void ScriptedSource::answer(const std::string& sql, std::vector<std::string> params, std::vector<Row> rows) {
-  answers_.push_back({sql, std::move(params), TableOf(std::move(rows))});
+  answers_.push_back({sql, std::move(params), tableOf(std::move(rows))});
 }
 
 std::unique_ptr<base::RowSet> ScriptedSource::query(const std::string& sql, const std::vector<base::Value>& params) {

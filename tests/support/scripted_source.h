@@ -10,11 +10,11 @@
 
 namespace testing_support {
 
-inline base::Value Null() { return base::Value::null(); }
+inline base::Value null() { return base::Value::null(); }
 // An exact decimal as the sources give currency columns ("121.00").
-base::Value Dec(const std::string& exact);
+base::Value decimal(const std::string& exact);
 // A table whose columns are all those any of its rows names.
-MemoryTable TableOf(std::vector<Row> rows);
+MemoryTable tableOf(std::vector<Row> rows);
 
 class ScriptedSource : public base::Source {
  public:

@@ -4,7 +4,7 @@
 
 namespace testing_support {
 
-store::WorkingDossier NewWorkingDossier(base::Ui& ui, const std::filesystem::path& folder,
+store::WorkingDossier newWorkingDossier(base::Ui& ui, const std::filesystem::path& folder,
                                         const std::string& language, bool& ok) {
   store::sx_CloseAll();
   std::filesystem::remove_all(folder);
@@ -13,8 +13,8 @@ store::WorkingDossier NewWorkingDossier(base::Ui& ui, const std::filesystem::pat
   store::sx_SetCentury(-1);
   store::sx_SetEpoch(1960);
   const auto report = [&ui](const std::string& message) { base::showMessage(ui, message); };
-  ok = store::CreateTemplateDossier(report, folder.string(), language) &&
-       store::PrepareWorkingDossier(report, folder.string(), 1, language);
+  ok = store::createTemplateDossier(report, folder.string(), language) &&
+       store::prepareWorkingDossier(report, folder.string(), 1, language);
   return ok ? store::workingDossier(folder.string(), 1) : store::WorkingDossier{};
 }
 

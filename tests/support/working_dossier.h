@@ -11,7 +11,7 @@ namespace testing_support {
 // Empties `folder`, sets the run's date handling, writes the template dossier
 // in `language` and prepares working dossier 1 from it. `ok` is false when the
 // templates could not be written.
-store::WorkingDossier NewWorkingDossier(base::Ui& ui, const std::filesystem::path& folder,
+store::WorkingDossier newWorkingDossier(base::Ui& ui, const std::filesystem::path& folder,
                                         const std::string& language, bool& ok);
 
 }  // namespace testing_support

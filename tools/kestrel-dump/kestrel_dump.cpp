@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
   if (args.size() == 2 && args[0] == "--template" && !language.empty()) {
     // Messages of the dossier code go to the terminal, beside the usage text.
     auto toTerminal = [](const std::string& message) { std::cerr << message << "\n"; };
-    return store::CreateTemplateDossier(toTerminal, args[1], language) ? 0 : 1;
+    return store::createTemplateDossier(toTerminal, args[1], language) ? 0 : 1;
   }
   return usage();
 }

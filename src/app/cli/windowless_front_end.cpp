@@ -46,7 +46,7 @@ void WindowlessFrontEnd::showModal(host::frmMain& wizard) {
   const bool french = wizard.ctx.french();
   auto refuse = [&](const std::string& message) {
     base::showMessage(ui_, message, base::MsgIcon::Exclamation, wizard.caption);
-    wizard.Unload();
+    wizard.unload();
   };
   const int said = ui_.messageCount();
   std::string list;
@@ -73,7 +73,7 @@ void WindowlessFrontEnd::showModal(host::frmMain& wizard) {
       return refuse(french ? "Aucune société n'est définie dans " + common
                            : "Geen enkel bedrijf werd bepaald in " + common);
     }
-    wizard.Unload();
+    wizard.unload();
     return;
   }
   wizard.reportFolder = options_.reportFolder;
@@ -89,7 +89,7 @@ void WindowlessFrontEnd::showModal(host::frmMain& wizard) {
   }
   wizard.click("cmdOk");
   // A failed run leaves the wizard open; without a person there is nothing more to do.
-  wizard.Unload();
+  wizard.unload();
 }
 
 }  // namespace app

@@ -21,7 +21,7 @@ using namespace base;
 using store::sx_GetString;
 
 bool CompleteDocumentAccounts(base::RunContext& ctx, const std::string& prefix) {
-  ShowStep(ctx, "AccountRp");
+  showStep(ctx, "AccountRp");
   if (OpenEntryTable(ctx, prefix) == 0) return false;
   std::string dbkType, dbkCode, docNumber, bookYear, period, accountRp;
   for (; !store::sx_Eof(); store::sx_Skip(1)) {
@@ -36,13 +36,13 @@ bool CompleteDocumentAccounts(base::RunContext& ctx, const std::string& prefix) 
       bookYear = sx_GetString("BOOKYEAR");
       period = sx_GetString("PERIOD");
       accountRp = sx_GetString("ACCOUNTRP");
-      ShowRecord(ctx, dbkCode + "  " + docNumber);
+      showRecord(ctx, dbkCode + "  " + docNumber);
     } else if (docType == "3" || docType == "4") {
       if (type == dbkType && sx_GetString("DBKCODE") == dbkCode && sx_GetString("DOCNUMBER") == docNumber &&
           sx_GetString("BOOKYEAR") == bookYear && sx_GetString("PERIOD") == period &&
           Trim(sx_GetString("ACCOUNTRP")) != Trim(accountRp)) {
         store::sx_Replace("ACCOUNTRP", store::SX_TEXT, accountRp);
-        ShowRecord(ctx, dbkCode + "  " + docNumber + "  " + accountRp);
+        showRecord(ctx, dbkCode + "  " + docNumber + "  " + accountRp);
       }
     }
   }
@@ -113,7 +113,7 @@ void completeDocument(std::vector<CurrencyLine>& lines) {
 }  // namespace
 
 bool CompleteCurrencyAmounts(base::RunContext& ctx, const std::string& prefix) {
-  ShowStep(ctx, "Currency");
+  showStep(ctx, "Currency");
   if (OpenEntryTable(ctx, prefix) == 0) return false;
   // The lines of each document of a foreign-currency journal, by Kestrel's
   // document key (journal, book year, period, number).

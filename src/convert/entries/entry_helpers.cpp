@@ -91,7 +91,7 @@ std::string ResolveDocumentJournal(base::RunContext& ctx, const std::string& cod
     journals.add(kind, code);
     return code;
   }
-  auto renamed = journals.renamed.find(UpperCase(Trim(kind)) + UpperCase(Trim(code)));
+  auto renamed = journals.renamed.find(upperCase(Trim(kind)) + upperCase(Trim(code)));
   if (renamed != journals.renamed.end()) return renamed->second;
   std::string fresh = RenameJournalCode(ctx, Trim(code), Trim(kind));
   journals.added.push_back(Trim(kind) + fresh);

@@ -9,12 +9,12 @@ int16_t OpenEntryTable(base::RunContext& ctx, const std::string& prefix) {
   const std::string file = prefix + "_ACT.DBF";
   if (!FileExists(file)) {
     // The Dutch text names the dossier, the French one the file.
-    ReportError(ctx, ctx.msg("Le fichier " + file + " n'existe pas", "Het bestand " + prefix + " bestaat niet"));
+    reportError(ctx, ctx.msg("Le fichier " + file + " n'existe pas", "Het bestand " + prefix + " bestaat niet"));
     return 0;
   }
-  int16_t area = store::sx_Use(ExistingPath(file), "ACT", 2, 2);
+  int16_t area = store::sx_Use(existingPath(file), "ACT", 2, 2);
   if (area == 0) {
-    ReportError(ctx, CannotOpenMessage(ctx, "ACT", false));
+    reportError(ctx, cannotOpenMessage(ctx, "ACT", false));
     store::sx_CloseAll();
     return 0;
   }

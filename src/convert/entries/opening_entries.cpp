@@ -17,16 +17,16 @@
 namespace convert {
 
 bool ImportOpeningEntries(base::RunContext& ctx, base::RowSet& rows, const std::string& prefix) {
-  ShowStep(ctx, "Historic");
+  showStep(ctx, "Historic");
   if (OpenEntryTable(ctx, prefix) == 0) return false;
   if (store::sx_QueryRecCount() > 0) {
-    ReportError(ctx, ctx.msg("Des transactions existent déjà dans ce dossier Kestrel. Pas de récupération possible.",
+    reportError(ctx, ctx.msg("Des transactions existent déjà dans ce dossier Kestrel. Pas de récupération possible.",
                              "Er bestaan reeds verrichtingen in dit Kestrel dossier. Er is geen recuperatie."));
     return false;
   }
   ctx.documentOrderCounter = "000";
-  const int16_t length = GeneralAccountLength(ctx);
-  ShowRecord(ctx, "OPDOUV 1");
+  const int16_t length = settledAccountLength(ctx);
+  showRecord(ctx, "OPDOUV 1");
   // The opening document takes the period "00" lines of documents that lie in
   // that period alone. A document with lines in "00" and in a later period is
   // written whole, in its later period, by the document step: split between
@@ -41,9 +41,9 @@ bool ImportOpeningEntries(base::RunContext& ctx, base::RowSet& rows, const std::
   std::vector<Opening> openings;
   std::unordered_set<std::string> laterDocuments;
   for (; !rows.eof(); rows.moveNext()) {
-    const base::Value journal = OptionalField(rows, "JRNLID");
-    const std::string document = journal.present() ? journal.asText() + '\x1f' + OptionalField(rows, "DOC").asText() +
-                                                         '\x1f' + OptionalField(rows, "JRNLTYPE").asText()
+    const base::Value journal = optionalField(rows, "JRNLID");
+    const std::string document = journal.present() ? journal.asText() + '\x1f' + optionalField(rows, "DOC").asText() +
+                                                         '\x1f' + optionalField(rows, "JRNLTYPE").asText()
                                                    : std::string();
     if (PeriodText(rows.field("PERIOD"), ctx.sourceClosingPeriod) != "00") {
       if (!document.empty()) laterDocuments.insert(document);

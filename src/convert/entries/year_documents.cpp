@@ -82,13 +82,13 @@ struct SourceLine {
 
 SourceLine readLine(const base::RowSet& row) {
   SourceLine l;
-  l.recordId = OptionalField(row, "RECORDID");
+  l.recordId = optionalField(row, "RECORDID");
   l.period = row.field("PERIOD");
-  l.validation = OptionalField(row, "ValidationType");
+  l.validation = optionalField(row, "ValidationType");
   l.jrnlId = row.field("JrnlID");
-  l.jrnlType = OptionalField(row, "JrnlType");
+  l.jrnlType = optionalField(row, "JrnlType");
   l.doc = row.field("DOC");
-  l.checkId = OptionalField(row, "CHECKID");
+  l.checkId = optionalField(row, "CHECKID");
   l.account = row.field("ACCTID");
   l.assocType = row.field("ASSOCACCTTYPE");
   l.assocId = row.field("ASSOCACCTID");
@@ -96,17 +96,17 @@ SourceLine readLine(const base::RowSet& row) {
   l.compId = row.field("COMPACCTID");
   l.docDate = row.field("DOCDATE");
   l.dueDate = row.field("DUEDATE");
-  l.comment = OptionalField(row, "COMMENT");
-  l.flag = OptionalField(row, "FlagDC");
+  l.comment = optionalField(row, "COMMENT");
+  l.flag = optionalField(row, "FlagDC");
   l.amount = row.field("AmntBase");
-  l.currency = OptionalField(row, "CRCYACCTID");
-  l.currencyAmount = OptionalField(row, "AmntCrcy");
+  l.currency = optionalField(row, "CRCYACCTID");
+  l.currencyAmount = optionalField(row, "AmntCrcy");
   // The VAT-coded lines' query names the code a second time, as xVATCode.
-  l.vatCode = row.hasField("xVATCode") ? row.field("xVATCode") : OptionalField(row, "VATCODE");
-  l.vatType = OptionalField(row, "VATTYPE");
-  l.turnover = OptionalField(row, "TurnOverBase");
-  l.vatAmount = OptionalField(row, "VATAmntBase");
-  l.vatNonDeductible = OptionalField(row, "VATNDAmntBase");
+  l.vatCode = row.hasField("xVATCode") ? row.field("xVATCode") : optionalField(row, "VATCODE");
+  l.vatType = optionalField(row, "VATTYPE");
+  l.turnover = optionalField(row, "TurnOverBase");
+  l.vatAmount = optionalField(row, "VATAmntBase");
+  l.vatNonDeductible = optionalField(row, "VATNDAmntBase");
   return l;
 }
 
@@ -296,7 +296,7 @@ struct VatDocument {
 class DocumentWriter {
  public:
   DocumentWriter(base::RunContext& ctx, DocumentSource& source)
-      : ctx_(ctx), form_(FormOf(ctx)), source_(source), length_(GeneralAccountLength(ctx)) {}
+      : ctx_(ctx), form_(FormOf(ctx)), source_(source), length_(settledAccountLength(ctx)) {}
 
   // A failed source query throws base::SourceError.
   void write(const DocumentHeader& document);
@@ -389,7 +389,7 @@ std::string DocumentWriter::journalCode(const std::string& jrnlId) {
 
 void DocumentWriter::showDocument(const std::string& code, const std::string& doc) {
   std::string label = code + " " + doc;
-  if (label != label_) ShowRecord(ctx_, label_ = label);
+  if (label != label_) showRecord(ctx_, label_ = label);
 }
 
 bool DocumentWriter::fill(const SourceLine& s, ActLine& line) {
@@ -630,7 +630,7 @@ std::vector<DocumentHeader> listedDocuments(base::RowSet& documents) {
     DocumentHeader d{documents.field("JrnlID"), documents.field("Doc"), documents.field("JrnlType"),
                      documents.field("JrnlSubType"), documents.field("DocDate")};
     if (!done.insert(d.jrnlId.asText() + '\x1f' + d.doc.asText() + '\x1f' + d.jrnlType.asText()).second) continue;
-    d.docFirst = OptionalField(documents, "DocFirst").asInt();
+    d.docFirst = optionalField(documents, "DocFirst").asInt();
     out.push_back(std::move(d));
   }
   return out;
@@ -638,11 +638,11 @@ std::vector<DocumentHeader> listedDocuments(base::RowSet& documents) {
 
 bool importDocuments(base::RunContext& ctx, const std::vector<DocumentHeader>& documents, DocumentSource& source,
                      const std::string& prefix) {
-  ShowStep(ctx, "Historic");
+  showStep(ctx, "Historic");
   if (OpenEntryTable(ctx, prefix) == 0) return false;
   DocumentWriter writer(ctx, source);
   for (const DocumentHeader& d : documents) writer.write(d);
-  ShowRecord(ctx, "");
+  showRecord(ctx, "");
   store::sx_Close();
   AddDocumentJournals(ctx, prefix);
   AddClosingJournals(ctx, prefix);

@@ -13,19 +13,19 @@ using namespace base;
 
 namespace {
 
-std::string Year(int year) {
+std::string fourDigits(int year) {
   char buffer[16];
   std::snprintf(buffer, sizeof buffer, "%04d", year);
   return buffer;
 }
 
-std::string DayMonthYear(const base::DateTime& d) { return twoDigits(d.day) + twoDigits(d.month) + Year(d.year); }
+std::string dayMonthYear(const base::DateTime& d) { return twoDigits(d.day) + twoDigits(d.month) + fourDigits(d.year); }
 
-bool SameDay(const base::DateTime& a, const base::DateTime& b) {
+bool sameDay(const base::DateTime& a, const base::DateTime& b) {
   return a.year == b.year && a.month == b.month && a.day == b.day;
 }
 
-int QuarterStart(int month) { return (month - 1) / 3 * 3 + 1; }
+int quarterStart(int month) { return (month - 1) / 3 * 3 + 1; }
 
 class Lists {
  public:
@@ -35,7 +35,7 @@ class Lists {
     std::string dutch = french, english = french;
     FR2NL(dutch);
     FR2UK(english);
-    std::string suffix = " " + Year(year);
+    std::string suffix = " " + fourDigits(year);
     rows.french += Padr(french, 3) + suffix;
     rows.dutch += Padr(dutch, 3) + suffix;
     rows.english += Padr(english, 3) + suffix;
@@ -46,10 +46,10 @@ class Lists {
 
 }  // namespace
 
-BookYearRows BuildBookYear(const std::vector<Period>& periods, const std::string& language) {
+BookYearRows buildBookYear(const std::vector<Period>& periods, const std::string& language) {
   Lists lists;
   if (periods.empty()) return lists.rows;
-  std::string year = Year(periods.front().begin.year);
+  std::string year = fourDigits(periods.front().begin.year);
   bool french = language == "F";
   lists.rows.longLabel = (french ? "Exercice " : "Boekjaar ") + year;
   lists.rows.shortLabel = (french ? "Ex. " : "Bkj ") + year;
@@ -64,33 +64,33 @@ BookYearRows BuildBookYear(const std::vector<Period>& periods, const std::string
     if (single && p.id == 1) {
       // One period for the whole year: one monthly entry per calendar month.
       for (int y = p.begin.year, m = p.begin.month; y < p.end.year || (y == p.end.year && m <= p.end.month);) {
-        lists.add(std::to_string(m), y, "01" + twoDigits(m) + Year(y));
+        lists.add(std::to_string(m), y, "01" + twoDigits(m) + fourDigits(y));
         if (++m > 12) m = 1, ++y;
       }
-    } else if (SameDay(p.begin, p.end) && p.id == 0) {
-      int month = quarterly ? QuarterStart(p.begin.month) : p.begin.month;
-      lists.add("REP", p.begin.year, "01" + twoDigits(month) + Year(p.begin.year));
-    } else if (SameDay(p.begin, p.end)) {
-      lists.add("CLO", p.begin.year, DayMonthYear(p.begin));
+    } else if (sameDay(p.begin, p.end) && p.id == 0) {
+      int month = quarterly ? quarterStart(p.begin.month) : p.begin.month;
+      lists.add("REP", p.begin.year, "01" + twoDigits(month) + fourDigits(p.begin.year));
+    } else if (sameDay(p.begin, p.end)) {
+      lists.add("CLO", p.begin.year, dayMonthYear(p.begin));
       lists.rows.closingPeriod = twoDigits(p.id);
       closingFound = true;
     } else if (quarterly) {
       int quarter = (p.begin.month - 1) / 3 + 1;
       lists.add(std::to_string(quarter) + "TR", p.begin.year,
-                "01" + twoDigits(QuarterStart(p.begin.month)) + Year(p.begin.year));
+                "01" + twoDigits(quarterStart(p.begin.month)) + fourDigits(p.begin.year));
     } else {
-      lists.add(std::to_string(p.begin.month), p.begin.year, DayMonthYear(p.begin));
+      lists.add(std::to_string(p.begin.month), p.begin.year, dayMonthYear(p.begin));
     }
   }
   if (!closingFound) {
     const Period& last = periods.back();
-    lists.add("CLO", last.begin.year, DayMonthYear(last.end));
+    lists.add("CLO", last.begin.year, dayMonthYear(last.end));
     lists.rows.closingPeriod = twoDigits(last.id + 1);
   }
   return lists.rows;
 }
 
-bool WriteBookYear(base::RunContext& ctx, base::RowSet& periods, const std::string& prefix) {
+bool writeBookYear(base::RunContext& ctx, base::RowSet& periods, const std::string& prefix) {
   std::vector<Period> records;
   for (; !periods.eof(); periods.moveNext()) {
     records.push_back({periods.field("PeriodId").asInt(), periods.field("BeginDate").date,
@@ -98,7 +98,7 @@ bool WriteBookYear(base::RunContext& ctx, base::RowSet& periods, const std::stri
   }
   // A book year without periods cannot be described; the run reports it.
   if (records.empty()) return false;
-  BookYearRows rows = BuildBookYear(records, ctx.language);
+  BookYearRows rows = buildBookYear(records, ctx.language);
   const std::string* first = &rows.english;
   const std::string* second = &rows.french;
   const std::string* third = &rows.dutch;
@@ -107,7 +107,7 @@ bool WriteBookYear(base::RunContext& ctx, base::RowSet& periods, const std::stri
   } else if (ctx.language == "N") {
     first = &rows.dutch, second = &rows.french, third = &rows.english;
   }
-  if (!RewriteParamRows(ctx, prefix + "_PARAM.DBF",
+  if (!rewriteParamRows(ctx, prefix + "_PARAM.DBF",
                         {{"BOOKYEAR1.LONGLABEL", rows.longLabel},
                          {"BOOKYEAR1.SHORTLABEL", rows.shortLabel},
                          {"BOOKYEAR1.PERLIB1", *first},

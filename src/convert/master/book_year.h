@@ -22,6 +22,6 @@ struct BookYearRows {
 
 // Builds the rows from the period records in stored order (at least one).
 // `language` is the dossier language ("F" French, "N" Dutch, else English first).
-BookYearRows BuildBookYear(const std::vector<Period>& periods, const std::string& language);
+BookYearRows buildBookYear(const std::vector<Period>& periods, const std::string& language);
 
 }  // namespace convert

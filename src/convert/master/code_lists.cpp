@@ -46,7 +46,7 @@ struct SourceCode {
   std::string code, type, description;
 };
 
-std::string TypeOf(const CodeList& list, const std::string& sourceType) {
+std::string typeOf(const CodeList& list, const std::string& sourceType) {
   if (!list.typeColumn) return list.fixedType;
   if (sourceType == "10") return "CATCUS";
   if (sourceType == "20") return "CATSUP";
@@ -54,8 +54,8 @@ std::string TypeOf(const CodeList& list, const std::string& sourceType) {
 }
 
 // The pairing table, created empty with its two tags, ordered by SHORT_IDX.
-int16_t CreatePairingTable(const CodeList& list, const std::string& table, const std::string& index) {
-  RemoveFile(table);
+int16_t createPairingTable(const CodeList& list, const std::string& table, const std::string& index) {
+  removeFile(table);
   if (store::sx_CreateNew(table, list.createAlias, 2, 50) == 0) return 0;
   store::sx_CreateField("LONGTYPE", "C", kLongCodeWidth, 0);
   store::sx_CreateField("SHORTTYPE", "C", kCodeWidth, 0);
@@ -65,7 +65,7 @@ int16_t CreatePairingTable(const CodeList& list, const std::string& table, const
   store::sx_Close();
   int16_t area = store::sx_Use(table, list.openAlias, 2, 2);
   if (area == 0) return 0;
-  RemoveFile(index);
+  removeFile(index);
   store::sx_IndexTag(index, "SHORT_IDX", "SHORTTYPE", 0, 0, "");
   store::sx_IndexTag(index, "LONG_IDX", "LONGTYPE", 0, 0, "");
   store::sx_IndexOpen(index);
@@ -77,7 +77,7 @@ int16_t CreatePairingTable(const CodeList& list, const std::string& table, const
 // first 9 characters, which is what pairs a code with its short code. Two codes
 // sharing those 9 characters, or a code whose ten digits are all taken, would
 // end up in another code's row; the step stops and names the code instead.
-bool PairLongCodes(base::RunContext& ctx, const CodeList& list, int16_t pairs, const std::vector<SourceCode>& codes) {
+bool pairLongCodes(base::RunContext& ctx, const CodeList& list, int16_t pairs, const std::vector<SourceCode>& codes) {
   std::map<std::string, std::string> codeOfPairingKey;
   for (const SourceCode& row : codes) {
     std::string trimmed = Trim(row.code);
@@ -99,7 +99,7 @@ bool PairLongCodes(base::RunContext& ctx, const CodeList& list, int16_t pairs, c
     }
     if (!paired) {
       ctx.report.skipped(base::SkipReason::NoShortCode, row.code, row.description);
-      ReportError(ctx, ctx.msg("Impossible de créer un code court pour le code " + row.code,
+      reportError(ctx, ctx.msg("Impossible de créer un code court pour le code " + row.code,
                                "Onmogelijk om een korte code te maken voor de code " + row.code));
       return false;
     }
@@ -108,7 +108,7 @@ bool PairLongCodes(base::RunContext& ctx, const CodeList& list, int16_t pairs, c
 }
 
 // Second pass: one TABLE row per code not yet there.
-void WriteCodes(base::RunContext& ctx, const CodeList& list, int16_t pairs, int16_t table,
+void writeCodes(base::RunContext& ctx, const CodeList& list, int16_t pairs, int16_t table,
                 const std::vector<SourceCode>& codes) {
   store::sx_Select(table);
   int16_t idcat = store::sx_TagArea("IDCAT");
@@ -121,7 +121,7 @@ void WriteCodes(base::RunContext& ctx, const CodeList& list, int16_t pairs, int1
       if (store::sx_Found()) code = Trim(store::sx_GetString("SHORTTYPE"));
       if (code != row.code) ctx.report.changed(base::ChangeKind::Shortened, "TABLE.TID", row.code, row.code, code);
     }
-    std::string type = TypeOf(list, row.type);
+    std::string type = typeOf(list, row.type);
     store::sx_Select(table);
     store::sx_SetOrder(idcat);
     // The type is padded to its full width: a short type such as "30" is then
@@ -145,20 +145,20 @@ class TemporaryFiles {
   TemporaryFiles(const TemporaryFiles&) = delete;
   TemporaryFiles& operator=(const TemporaryFiles&) = delete;
   ~TemporaryFiles() {
-    for (const std::string& file : files_) RemoveFile(file);
+    for (const std::string& file : files_) removeFile(file);
   }
 
  private:
   std::vector<std::string> files_;
 };
 
-bool ConvertCodeList(base::RunContext& ctx, const std::string& prefix, const CodeList& list) {
-  std::string tempTable = ExistingPath(prefix + list.tempSuffix + ".DBF");
-  std::string tempIndex = ExistingPath(prefix + list.tempSuffix + ".CDX");
+bool convertCodeList(base::RunContext& ctx, const std::string& prefix, const CodeList& list) {
+  std::string tempTable = existingPath(prefix + list.tempSuffix + ".DBF");
+  std::string tempIndex = existingPath(prefix + list.tempSuffix + ".CDX");
   const TemporaryFiles temporary({tempIndex, tempTable});
-  int16_t pairs = CreatePairingTable(list, tempTable, tempIndex);
+  int16_t pairs = createPairingTable(list, tempTable, tempIndex);
   if (pairs == 0) {
-    CloseAllTables();
+    closeAllTables();
     return false;
   }
   const char* sql = ctx.isVersionSql ? list.sqlQuery : ctx.prefixedLayout ? list.prefixedQuery : list.olderQuery;
@@ -171,17 +171,17 @@ bool ConvertCodeList(base::RunContext& ctx, const std::string& prefix, const Cod
                        rows->field("Wording").asText()});
     }
   }
-  if (!PairLongCodes(ctx, list, pairs, codes)) {
-    CloseAllTables();
+  if (!pairLongCodes(ctx, list, pairs, codes)) {
+    closeAllTables();
     return false;
   }
-  int16_t table = store::sx_Use(ExistingPath(prefix + "_TABLE.DBF"), "TABLE", 2, 2);
+  int16_t table = store::sx_Use(existingPath(prefix + "_TABLE.DBF"), "TABLE", 2, 2);
   if (table == 0) {
-    CloseAllTables();
-    ReportError(ctx, CannotOpenMessage(ctx, "TABLE", false));
+    closeAllTables();
+    reportError(ctx, cannotOpenMessage(ctx, "TABLE", false));
     return false;
   }
-  WriteCodes(ctx, list, pairs, table, codes);
+  writeCodes(ctx, list, pairs, table, codes);
   store::sx_Select(table);
   store::sx_Close();
   store::sx_Select(pairs);
@@ -192,11 +192,11 @@ bool ConvertCodeList(base::RunContext& ctx, const std::string& prefix, const Cod
 }  // namespace
 
 bool ConvertCategories(base::RunContext& ctx, const std::string& prefix) {
-  return ConvertCodeList(ctx, prefix, kCategories);
+  return convertCodeList(ctx, prefix, kCategories);
 }
 
 bool ConvertPaymentCodes(base::RunContext& ctx, const std::string& prefix) {
-  return ConvertCodeList(ctx, prefix, kPaymentCodes);
+  return convertCodeList(ctx, prefix, kPaymentCodes);
 }
 
 }  // namespace convert

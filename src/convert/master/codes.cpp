@@ -50,7 +50,7 @@ std::string FormatVatNumber(std::string_view vatNumber, std::string_view country
   return Mid(number, 1, 3) + "." + Mid(number, 4, 3) + "." + Mid(number, 7, 3);
 }
 
-std::string FormatCompanyVatNumber(std::string_view prefix, std::string_view vatNumber) {
+std::string formatCompanyVatNumber(std::string_view prefix, std::string_view vatNumber) {
   std::string result(prefix);
   std::string number = Trim(vatNumber);
   if (number.empty()) return result;
@@ -71,7 +71,7 @@ struct Label {
   const char* result;
 };
 
-bool Matches(const Label& label, const std::string& key) {
+bool matches(const Label& label, const std::string& key) {
   for (const char* input : label.inputs) {
     if (key == input) return true;
   }
@@ -127,8 +127,8 @@ const Translation kTranslations[] = {
     {{"ovr", "rep"}, "Ope", "Ope"},
 };
 
-const Translation* FindTranslation(const std::string& label) {
-  std::string key = LowerCase(Trim(label));
+const Translation* findTranslation(const std::string& label) {
+  std::string key = lowerCase(Trim(label));
   for (const Translation& t : kTranslations) {
     for (const char* input : t.inputs) {
       if (key == input) return &t;
@@ -140,20 +140,20 @@ const Translation* FindTranslation(const std::string& label) {
 }  // namespace
 
 std::string ProperFR(std::string_view cString) {
-  std::string key = LowerCase(Trim(cString));
+  std::string key = lowerCase(Trim(cString));
   for (const Label& label : kFrenchLabels) {
-    if (Matches(label, key)) return label.result;
+    if (matches(label, key)) return label.result;
   }
   return {};
 }
 
 std::string FR2NL(std::string& cPer) {
-  if (const Translation* t = FindTranslation(cPer)) cPer = t->dutch;
+  if (const Translation* t = findTranslation(cPer)) cPer = t->dutch;
   return cPer;
 }
 
 std::string FR2UK(std::string& cPer) {
-  if (const Translation* t = FindTranslation(cPer)) cPer = t->english;
+  if (const Translation* t = findTranslation(cPer)) cPer = t->english;
   return cPer;
 }
 
@@ -162,16 +162,16 @@ namespace {
 // Byte position of the entry of `key` in `list`, npos when absent. Case
 // mapping keeps byte lengths, so positions in the upper-cased copy are valid
 // in the original.
-size_t FindEntry(std::string_view list, std::string_view key) {
-  std::string haystack = UpperCase("," + std::string(list));
-  size_t at = haystack.find("," + UpperCase(key) + "=");
+size_t findEntry(std::string_view list, std::string_view key) {
+  std::string haystack = upperCase("," + std::string(list));
+  size_t at = haystack.find("," + upperCase(key) + "=");
   return at;  // the comma in front sits one before the entry: same index in `list`
 }
 
 }  // namespace
 
-std::string ListValue(std::string_view list, std::string_view key) {
-  size_t at = FindEntry(list, key);
+std::string listValue(std::string_view list, std::string_view key) {
+  size_t at = findEntry(list, key);
   if (at == std::string::npos) return {};
   std::string_view entry = list.substr(at);
   entry = entry.substr(0, entry.find(','));
@@ -179,10 +179,10 @@ std::string ListValue(std::string_view list, std::string_view key) {
   return Trim(entry.substr(eq + 1));
 }
 
-std::string ReplaceListValue(std::string_view list, std::string_view key, std::string_view value) {
+std::string replaceListValue(std::string_view list, std::string_view key, std::string_view value) {
   std::string current = Trim(list);
   std::string entry = std::string(key) + "=" + std::string(value);
-  size_t at = FindEntry(current, key);
+  size_t at = findEntry(current, key);
   if (at == std::string::npos) return current.empty() ? entry : current + "," + entry;
   size_t next = current.find(',', at);
   return current.substr(0, at) + entry + (next == std::string::npos ? "" : current.substr(next));

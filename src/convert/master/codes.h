@@ -26,7 +26,7 @@ int16_t BankAccountCheckDigits(std::string_view firstTen);
 std::string FormatVatNumber(std::string_view vatNumber, std::string_view country);
 // The company's own VAT number: country prefix then "0123.456.789" (Belgian
 // nine- or ten-digit numbers) or the number as stored.
-std::string FormatCompanyVatNumber(std::string_view prefix, std::string_view vatNumber);
+std::string formatCompanyVatNumber(std::string_view prefix, std::string_view vatNumber);
 
 // Period labels. ProperFR gives the French three-letter label of a period
 // name or month number, or the empty text; FR2NL and FR2UK translate a French
@@ -37,9 +37,9 @@ std::string FR2UK(std::string& cPer);
 
 // Parameter lists "KEY=VALUE,KEY=VALUE": the trimmed value of `key` (letter
 // case ignored), empty when absent.
-std::string ListValue(std::string_view list, std::string_view key);
+std::string listValue(std::string_view list, std::string_view key);
 // The list with the value of `key` replaced; an entry is added at the end
 // when the list has none, so the value is never lost.
-std::string ReplaceListValue(std::string_view list, std::string_view key, std::string_view value);
+std::string replaceListValue(std::string_view list, std::string_view key, std::string_view value);
 
 }  // namespace convert

@@ -17,14 +17,14 @@ namespace {
 const char kUndefined[] = "Non définie";
 
 // Positions PARAM (current) on its first ACCOUNTPICTURE row; false when none.
-bool FindAccountPicture() {
+bool findAccountPicture() {
   for (store::sx_GoTop(); !store::sx_Eof(); store::sx_Skip(1)) {
-    if (UpperCase(Trim(store::sx_GetString("ID"))) == "ACCOUNTPICTURE") return true;
+    if (upperCase(Trim(store::sx_GetString("ID"))) == "ACCOUNTPICTURE") return true;
   }
   return false;
 }
 
-void AppendParam(const std::string& id, const std::string& value) {
+void appendParam(const std::string& id, const std::string& value) {
   store::sx_AppendBlank();
   store::sx_Replace("VALUE", store::SX_TEXT, value);
   store::sx_Replace("ID", store::SX_TEXT, id);
@@ -32,7 +32,7 @@ void AppendParam(const std::string& id, const std::string& value) {
 
 }  // namespace
 
-bool WriteCompanyIdentity(base::RunContext& ctx, base::RowSet& params, const std::string& paramFile) {
+bool writeCompanyIdentity(base::RunContext& ctx, base::RowSet& params, const std::string& paramFile) {
   auto column = [&](const char* name) { return params.eof() ? base::Value::null() : params.field(name); };
   base::Value name = column("NAME"), address = column("ADDRESS"), zip = column("ZIPCODEID"),
              city = column("CITY"), country = column("CountryID"), vatFormat = column("VATFORMAT"),
@@ -47,44 +47,44 @@ bool WriteCompanyIdentity(base::RunContext& ctx, base::RowSet& params, const std
   values["SOCCOUNTRY"] = country.present() ? country.asText() : "BE";
   values["SOCCITY"] = city.present() ? city.asText() : kUndefined;
   values["SOCVATNO"] =
-      FormatCompanyVatNumber(vatFormat.present() ? vatFormat.asText() : "", vatNumber.asText());
+      formatCompanyVatNumber(vatFormat.present() ? vatFormat.asText() : "", vatNumber.asText());
 
-  int16_t area = OpenParamTable(ctx, paramFile);
+  int16_t area = openParamTable(ctx, paramFile);
   if (area == 0) return false;
-  ReplaceParamValues(values);
-  AppendParam("VerMarlin2Ks", (ctx.isVersionSql ? "Sql " : "") + ctx.sourceVersion);
-  AppendParam("RECOVERED", ctx.isVersionSql ? "Marlin Sql" : "Marlin");
+  replaceParamValues(values);
+  appendParam("VerMarlin2Ks", (ctx.isVersionSql ? "Sql " : "") + ctx.sourceVersion);
+  appendParam("RECOVERED", ctx.isVersionSql ? "Marlin Sql" : "Marlin");
   store::sx_Select(area);
   store::sx_Close();
   return true;
 }
 
-bool WriteDossierLanguages(base::RunContext& ctx, const std::string& prefix) {
-  return RewriteParamRows(ctx, prefix + "_PARAM.DBF",
+bool writeDossierLanguages(base::RunContext& ctx, const std::string& prefix) {
+  return rewriteParamRows(ctx, prefix + "_PARAM.DBF",
                    {{"LANGCREATION", ctx.language},
-                    {"ORDERLANGUAGE", UpperCase(ctx.language) == "F" ? "FNE" : "NFE"}});
+                    {"ORDERLANGUAGE", upperCase(ctx.language) == "F" ? "FNE" : "NFE"}});
 }
 
-std::string ReadGeneralAccountLength(base::RunContext& ctx, const std::string& prefix) {
-  int16_t area = OpenParamTable(ctx, prefix + "_PARAM.DBF");
+std::string readGeneralAccountLength(base::RunContext& ctx, const std::string& prefix) {
+  int16_t area = openParamTable(ctx, prefix + "_PARAM.DBF");
   if (area == 0) return {};
-  std::string picture = FindAccountPicture() ? Trim(store::sx_GetString("VALUE")) : "";
+  std::string picture = findAccountPicture() ? Trim(store::sx_GetString("VALUE")) : "";
   store::sx_Select(area);
   store::sx_Close();
   if (picture.empty()) {
-    ReportError(ctx, ctx.msg("Problème détecté dans le fichier PARAM du dossier Kestrel",
+    reportError(ctx, ctx.msg("Problème détecté dans le fichier PARAM du dossier Kestrel",
                              "Probleem in het bestand PARAM in dit Kestrel dossier."));
     return {};
   }
-  return numberText(Val(ListValue(picture, "LENGEN")));
+  return numberText(Val(listValue(picture, "LENGEN")));
 }
 
-void WriteGeneralAccountLength(base::RunContext& ctx, const std::string& prefix, const std::string& length) {
-  int16_t area = OpenParamTable(ctx, prefix + "_PARAM.DBF");
+void writeGeneralAccountLength(base::RunContext& ctx, const std::string& prefix, const std::string& length) {
+  int16_t area = openParamTable(ctx, prefix + "_PARAM.DBF");
   if (area == 0) return;
-  if (FindAccountPicture()) {
+  if (findAccountPicture()) {
     store::sx_Replace("VALUE", store::SX_TEXT,
-                      ReplaceListValue(store::sx_GetString("VALUE"), "LENGEN", length));
+                      replaceListValue(store::sx_GetString("VALUE"), "LENGEN", length));
   }
   store::sx_Select(area);
   store::sx_Close();

@@ -28,7 +28,7 @@ const Party kSuppliers{"Suppliers", "SUPPID", "2", "440", false};
 
 // The account number `key`'s row keeps in BNKACCNT; a number dropped or cut
 // on the way is recorded in the report.
-std::string BankAccount(base::RunContext& ctx, const base::RowSet& row, const std::string& key) {
+std::string bankAccount(base::RunContext& ctx, const base::RowSet& row, const std::string& key) {
   base::Value number = row.field("BANKNUM");
   if (!number.present()) return {};
   const std::string source = Trim(number.asText());
@@ -51,29 +51,29 @@ std::string BankAccount(base::RunContext& ctx, const base::RowSet& row, const st
 
 // Belgian VAT numbers keep their last nine digits: a leading "0" or "BE" is
 // a change of form, anything else cut off is lost.
-void RecordVatNumber(base::RunContext& ctx, const std::string& key, const std::string& source,
+void recordVatNumber(base::RunContext& ctx, const std::string& key, const std::string& source,
                      const std::string& written) {
   const std::string trimmed = Trim(source);
   if (written == trimmed) return;
   const std::string cut = charCount(trimmed) > 9 ? Left(trimmed, charCount(trimmed) - 9) : "";
-  const bool keptAll = cut.empty() || cut == "0" || UpperCase(cut) == "BE" || UpperCase(cut) == "BE0";
+  const bool keptAll = cut.empty() || cut == "0" || upperCase(cut) == "BE" || upperCase(cut) == "BE0";
   ctx.report.changed(keptAll ? base::ChangeKind::Reformatted : base::ChangeKind::Shortened, "CSF.VATNUMBER", key,
                      trimmed, written);
 }
 
 // Returns false (message shown) only for a number CSF cannot hold.
-bool ConvertRow(base::RunContext& ctx, const base::RowSet& row, const Party& party, int16_t csf,
+bool convertRow(base::RunContext& ctx, const base::RowSet& row, const Party& party, int16_t csf,
                 int16_t numberTag, int16_t zip) {
   // A fixed-width column (CHAR(12) on SQL Server) pads every number with
   // blanks; they are no part of the number.
   std::string number = row.field(party.numberColumn).asText();
   number.erase(number.find_last_not_of(' ') + 1);
-  ShowRecord(ctx, number);
+  showRecord(ctx, number);
   if (charCount(number) > kNumberWidth) {
     // Cutting the number could merge two accounts or attach entries to the
     // wrong one; the user must shorten it in the source first.
     ctx.report.skipped(base::SkipReason::NumberTooLong, number, row.field("COMPANY").asText());
-    ReportError(ctx, ctx.msg("Le numéro " + number + " est trop long pour le fichier CSF du dossier Kestrel (10 caractères au plus).",
+    reportError(ctx, ctx.msg("Le numéro " + number + " est trop long pour le fichier CSF du dossier Kestrel (10 caractères au plus).",
                              "Het nummer " + number + " is te lang voor het bestand CSF van Kestrel (maximum 10 tekens)."));
     return false;
   }
@@ -95,9 +95,9 @@ bool ConvertRow(base::RunContext& ctx, const base::RowSet& row, const Party& par
   std::string fax = clipRecorded(ctx, "CSF.FAXNUMBER", key, row.field("PHONEFAX").asText(), 17);
   base::Value vatNum = row.field("VATNUM");
   std::string vatNumber = vatNum.present() ? FormatVatNumber(vatNum.asText(), country) : "";
-  if (vatNum.present()) RecordVatNumber(ctx, key, vatNum.asText(), vatNumber);
+  if (vatNum.present()) recordVatNumber(ctx, key, vatNum.asText(), vatNumber);
   std::string vatCategory = vatNum.present() ? "1" : "3";
-  std::string bank = BankAccount(ctx, row, key);
+  std::string bank = bankAccount(ctx, row, key);
   base::Value langId = row.field("LANGID");
   std::string language = langId.present() ? MapLanguageCode(langId.asText()) : "";
   std::string city = clipRecorded(ctx, "CSF.CITY", key, row.field("CITY").asText(), 30);
@@ -108,13 +108,13 @@ bool ConvertRow(base::RunContext& ctx, const base::RowSet& row, const Party& par
       clipRecorded(ctx, "CSF.PAYCODE", key, row.field("PAYTYPE").asText(), 4, base::ChangeKind::Shortened);
   std::string posting = fitRecorded(ctx, "CSF.DEFLTPOST", key, row.field("INPUTID").asText(), 10);
   base::Value centralId = row.field("CTRZACCTID");
-  int16_t length = GeneralAccountLength(ctx);
+  int16_t length = settledAccountLength(ctx);
   // The default collective account is the prefix brought to the length (400000).
   std::string central = NormalizeAccount(centralId.present() ? centralId.asText() : party.centralPrefix, length);
   if (centralId.present()) recordAccountLength(ctx, "CSF.CENTRAL", key, centralId.asText(), central);
   // Older sources have no IBAN and BIC columns; they then stay empty.
-  std::string iban = fitRecorded(ctx, "CSF.IBANAUTO", key, OptionalField(row, "IBAN1").asText(), 34);
-  std::string bic = fitRecorded(ctx, "CSF.BICAUTO", key, OptionalField(row, "BIC1").asText(), 11);
+  std::string iban = fitRecorded(ctx, "CSF.IBANAUTO", key, optionalField(row, "IBAN1").asText(), 34);
+  std::string bic = fitRecorded(ctx, "CSF.BICAUTO", key, optionalField(row, "BIC1").asText(), 11);
 
   std::string type = party.type;
   store::sx_Select(csf);
@@ -131,28 +131,28 @@ bool ConvertRow(base::RunContext& ctx, const base::RowSet& row, const Party& par
   return true;
 }
 
-bool ConvertParties(base::RunContext& ctx, base::RowSet& rows, const std::string& prefix, const Party& party) {
-  ShowStep(ctx, party.label);
+bool convertParties(base::RunContext& ctx, base::RowSet& rows, const std::string& prefix, const Party& party) {
+  showStep(ctx, party.label);
   std::string zipFile = prefix + "_ZIPCODE.DBF";
   std::string csfFile = prefix + "_CSF.DBF";
   for (const std::string& file : {csfFile, zipFile}) {
     if (!FileExists(file)) {
-      ReportError(ctx, FileMissingMessage(ctx, file, party.dutchPoint));
+      reportError(ctx, fileMissingMessage(ctx, file, party.dutchPoint));
       return false;
     }
   }
-  int16_t csf = store::sx_Use(ExistingPath(csfFile), "CSF", 2, 2);
-  int16_t zip = store::sx_Use(ExistingPath(zipFile), "ZIPCODE", 2, 2);
+  int16_t csf = store::sx_Use(existingPath(csfFile), "CSF", 2, 2);
+  int16_t zip = store::sx_Use(existingPath(zipFile), "ZIPCODE", 2, 2);
   if (zip == 0 || csf == 0) {
-    CloseAllTables();
-    ReportError(ctx, CannotOpenMessage(ctx, zip == 0 ? "ZIPCODE" : "CSF", true));
+    closeAllTables();
+    reportError(ctx, cannotOpenMessage(ctx, zip == 0 ? "ZIPCODE" : "CSF", true));
     return false;
   }
   store::sx_Select(csf);
   int16_t numberTag = store::sx_TagArea("NUMBER");
   for (; !rows.eof(); rows.moveNext()) {
-    if (!ConvertRow(ctx, rows, party, csf, numberTag, zip)) {
-      CloseAllTables();
+    if (!convertRow(ctx, rows, party, csf, numberTag, zip)) {
+      closeAllTables();
       return false;
     }
   }
@@ -184,11 +184,11 @@ std::string EnsureZipCode(const std::string& postcode, const std::string& countr
 }
 
 bool ConvertCustomers(base::RunContext& ctx, base::RowSet& rows, const std::string& prefix) {
-  return ConvertParties(ctx, rows, prefix, kCustomers);
+  return convertParties(ctx, rows, prefix, kCustomers);
 }
 
 bool ConvertSuppliers(base::RunContext& ctx, base::RowSet& rows, const std::string& prefix) {
-  return ConvertParties(ctx, rows, prefix, kSuppliers);
+  return convertParties(ctx, rows, prefix, kSuppliers);
 }
 
 }  // namespace convert

@@ -50,7 +50,7 @@ const char* const kEnsuredCodes[] = {"V01",   "V02",    "V03",   "V04",   "V05",
                                      "REP67", "BTRSF",  "WAIT1", "ICOST", "IDISC",  "PPRREM", "PCREM"};
 
 // Makes record `recno` of the current table (record order) current.
-void GoToRecord(int32_t recno) {
+void goToRecord(int32_t recno) {
   store::sx_GoTop();
   if (recno > 1) store::sx_Skip(recno - 1);
   if (store::sx_RecNo() == recno) return;
@@ -64,7 +64,7 @@ struct AccountRow {
 // Appends a locked row with the fields of a new account and reports account
 // rows to the chart. A refused lock leaves no half-written row: the blank
 // row is deleted.
-void AppendAccount(AccountChart& acf, const AccountRow& row) {
+void appendAccount(AccountChart& acf, const AccountRow& row) {
   store::sx_Select(acf.area());
   store::sx_AppendBlank();
   int32_t recno = store::sx_RecNo();
@@ -86,7 +86,7 @@ void AppendAccount(AccountChart& acf, const AccountRow& row) {
 }
 
 // Writes fields of the current (found) row under a record lock.
-void UpdateCurrent(const std::vector<std::pair<const char*, std::string>>& fields) {
+void updateCurrent(const std::vector<std::pair<const char*, std::string>>& fields) {
   int32_t recno = store::sx_RecNo();
   if (!store::sx_Rlock(recno)) return;
   for (const auto& [field, value] : fields) store::sx_Replace(field, store::SX_TEXT, value);
@@ -99,7 +99,7 @@ struct Counters {
   int suppliers = 0;
 };
 
-std::string SpecialCode(const std::string& type, const base::RowSet& row, Counters& counters) {
+std::string specialCode(const std::string& type, const base::RowSet& row, Counters& counters) {
   if (type == "1") return "C" + std::to_string(++counters.customers);
   if (type == "2") return "S" + std::to_string(++counters.suppliers);
   bool profit = type == "5" || type == "6" ? row.field("FLAGDC").asDouble() == 1 : false;
@@ -125,33 +125,33 @@ int32_t AccountChart::find(const std::string& number) const {
 void AccountChart::added(const std::string& number, int32_t recno) { firstRow_.emplace(number, recno); }
 
 bool AccountIsMissing(const base::RunContext& ctx, const std::string& account, AccountChart& acf) {
-  int32_t recno = acf.find(NormalizeAccount(account, GeneralAccountLength(ctx)));
+  int32_t recno = acf.find(NormalizeAccount(account, settledAccountLength(ctx)));
   if (recno == 0) return true;
   store::sx_Select(acf.area());
-  GoToRecord(recno);
+  goToRecord(recno);
   return false;
 }
 
 void EnsureStandardAccount(base::RunContext& ctx, AccountChart& acf, const std::string& code) {
   for (const StandardAccount& standard : kStandardAccounts) {
     if (code != standard.code) continue;
-    std::string number = NormalizeAccount(standard.number, GeneralAccountLength(ctx));
-    ShowRecord(ctx, number);
+    std::string number = NormalizeAccount(standard.number, settledAccountLength(ctx));
+    showRecord(ctx, number);
     if (AccountIsMissing(ctx, number, acf)) {
       bool french = ctx.french();
-      AppendAccount(acf, {"3", number, french ? standard.french : standard.dutch,
+      appendAccount(acf, {"3", number, french ? standard.french : standard.dutch,
                           french ? standard.dutch : standard.french, code, ""});
     } else {
       const std::string before = Trim(store::sx_GetString("CENTRALID"));
       if (!before.empty() && before != code)
         ctx.report.changed(base::ChangeKind::Dropped, "ACF.CENTRALID", number, before, code);
-      UpdateCurrent({{"CENTRALID", code}});
+      updateCurrent({{"CENTRALID", code}});
     }
     return;
   }
 }
 
-std::string QueryGeneralAccountLength(base::RunContext& ctx) {
+std::string queryGeneralAccountLength(base::RunContext& ctx) {
   std::string sql;
   if (ctx.isVersionSql) {
     sql = "SELECT MAX(LEN(GeneralID)) AS xLenGen, MAX(GeneralID) AS Expr1 FROM D_AcctGeneral WHERE (Type = 0)";
@@ -167,31 +167,31 @@ std::string QueryGeneralAccountLength(base::RunContext& ctx) {
 }
 
 bool ConvertGeneralAccounts(base::RunContext& ctx, base::RowSet& rows, const std::string& prefix) {
-  ShowStep(ctx, "General Ledgers");
+  showStep(ctx, "General Ledgers");
   std::string file = prefix + "_ACF.DBF";
   if (!FileExists(file)) {
-    ReportError(ctx, FileMissingMessage(ctx, file, false));
+    reportError(ctx, fileMissingMessage(ctx, file, false));
     return false;
   }
-  int16_t area = store::sx_Use(ExistingPath(file), "ACF", 2, 2);
+  int16_t area = store::sx_Use(existingPath(file), "ACF", 2, 2);
   if (area == 0) {
-    ReportError(ctx, CannotOpenMessage(ctx, "ACF", false));
-    CloseAllTables();
+    reportError(ctx, cannotOpenMessage(ctx, "ACF", false));
+    closeAllTables();
     return false;
   }
   store::sx_Select(area);
   store::sx_CloseIndexes();
   // Without a readable LENGEN the dossier is damaged and the failure report
   // has closed every table; going on would write into closed tables.
-  std::string dossierLength = ReadGeneralAccountLength(ctx, prefix);
+  std::string dossierLength = readGeneralAccountLength(ctx, prefix);
   if (dossierLength.empty()) {
-    CloseAllTables();
+    closeAllTables();
     return false;
   }
   bool lengthUpdateArmed = true;
   AccountChart acf(area);
   Counters counters;
-  int16_t length = GeneralAccountLength(ctx);
+  int16_t length = settledAccountLength(ctx);
   bool french = ctx.french();
 
   for (; !rows.eof(); rows.moveNext()) {
@@ -210,7 +210,7 @@ bool ConvertGeneralAccounts(base::RunContext& ctx, base::RowSet& rows, const std
     // break every account of the dossier.
     if (type != "3" && lengthUpdateArmed && !number.empty() &&
         static_cast<double>(charCount(number)) != Val(dossierLength)) {
-      WriteGeneralAccountLength(ctx, prefix, std::to_string(charCount(number)));
+      writeGeneralAccountLength(ctx, prefix, std::to_string(charCount(number)));
       lengthUpdateArmed = false;
     }
 
@@ -228,16 +228,16 @@ bool ConvertGeneralAccounts(base::RunContext& ctx, base::RowSet& rows, const std
     std::string currency;
     if (typeValue.asDouble() == 4) {
       currency = "EUR";
-      std::string sourceCurrency = Trim(OptionalField(rows, "CRCYID").asText());
+      std::string sourceCurrency = Trim(optionalField(rows, "CRCYID").asText());
       if (!sourceCurrency.empty()) currency = Right(sourceCurrency, 3);
       if (currency != sourceCurrency && !sourceCurrency.empty())
         ctx.report.changed(base::ChangeKind::Shortened, "ACF.CURRENCY", key, sourceCurrency, currency);
     }
-    std::string special = SpecialCode(type, rows, counters);
+    std::string special = specialCode(type, rows, counters);
 
-    ShowRecord(ctx, number);
+    showRecord(ctx, number);
     if (AccountIsMissing(ctx, number, acf)) {
-      AppendAccount(acf, {type == "3" ? "9" : "3", number, name1, name2, special, currency});
+      appendAccount(acf, {type == "3" ? "9" : "3", number, name1, name2, special, currency});
     } else {
       // Two source accounts of one number at the dossier's length (a heading
       // and its account, 4400 and 440000): the later one's name goes onto the
@@ -246,7 +246,7 @@ bool ConvertGeneralAccounts(base::RunContext& ctx, base::RowSet& rows, const std
       const std::string before = store::sx_GetString("NAME11");
       if (Trim(before) != Trim(name1))
         ctx.report.changed(base::ChangeKind::Dropped, "ACF.NAME11", number, Trim(before), name1);
-      UpdateCurrent({{"NAME11", name1}, {"NAME12", name1}});
+      updateCurrent({{"NAME11", name1}, {"NAME12", name1}});
     }
   }
   for (const char* code : kEnsuredCodes) EnsureStandardAccount(ctx, acf, code);

@@ -74,22 +74,22 @@ std::string journalCurrency(int16_t acf, const std::string& account) {
 bool openJournalTables(base::RunContext& ctx, const std::string& prefix, JournalTables& t) {
   const std::string acfFile = prefix + "_ACF.DBF";
   if (!FileExists(acfFile)) {
-    ReportError(ctx, FileMissingMessage(ctx, acfFile, false));
+    reportError(ctx, fileMissingMessage(ctx, acfFile, false));
     return false;
   }
-  t.acf = store::sx_Use(ExistingPath(acfFile), "ACF", 2, 2);
+  t.acf = store::sx_Use(existingPath(acfFile), "ACF", 2, 2);
   // Account look-ups go by record scans; closing the tags spares their upkeep
   // on every appended account.
   store::sx_CloseIndexes();
   const std::string dbkFile = prefix + "_dbk_01.DBF";
   if (!FileExists(dbkFile)) {
-    ReportError(ctx, FileMissingMessage(ctx, dbkFile, false));
+    reportError(ctx, fileMissingMessage(ctx, dbkFile, false));
     store::sx_CloseAll();
     return false;
   }
-  t.dbk = store::sx_Use(ExistingPath(dbkFile), "DBK", 2, 2);
+  t.dbk = store::sx_Use(existingPath(dbkFile), "DBK", 2, 2);
   if (t.dbk == 0) {
-    ReportError(ctx, CannotOpenMessage(ctx, "DBK_01", false));
+    reportError(ctx, cannotOpenMessage(ctx, "DBK_01", false));
     store::sx_CloseAll();
     return false;
   }
@@ -128,12 +128,12 @@ void registerBankAccount(base::RunContext& ctx, int16_t acf, const std::string& 
 void convertJournal(base::RunContext& ctx, const base::RowSet& row, const JournalTables& t) {
   base::JournalRegistry& journals = ctx.journals;
   const base::Value acctId = row.field("AcctID");
-  const std::string account = acctId.present() ? NormalizeAccount(acctId.asText(), GeneralAccountLength(ctx)) : "";
+  const std::string account = acctId.present() ? NormalizeAccount(acctId.asText(), settledAccountLength(ctx)) : "";
   const JournalKind kind = journalKind(row.field("Type").asInt(), row.field("SubType").asInt());
   std::string code = row.field("JrnlID").asText();
   const base::Value wording = row.field("Wording");
   const std::string description = wording.isNull() ? std::string("0") : wording.asText();
-  ShowRecord(ctx, code);
+  showRecord(ctx, code);
 
   const bool financial = kind.type == JournalType::kFinancial;
   std::string options, currency;
@@ -163,7 +163,7 @@ void convertJournal(base::RunContext& ctx, const base::RowSet& row, const Journa
   }
   // Known by the code its lines carry in ACT, so that a renamed journal is
   // completed in its currency too.
-  if (financial && currency != "EUR") journals.foreignCurrency.insert(UpperCase(Trim(code)));
+  if (financial && currency != "EUR") journals.foreignCurrency.insert(upperCase(Trim(code)));
 }
 
 }  // namespace
@@ -193,7 +193,7 @@ bool ConvertJournals(base::RunContext& ctx, base::RowSet& rows, const std::strin
 namespace {
 int16_t openJournalTable(const std::string& prefix) {
   const std::string file = prefix + "_dbk_01.DBF";
-  return FileExists(file) ? store::sx_Use(ExistingPath(file), "DBK", 2, 2) : 0;
+  return FileExists(file) ? store::sx_Use(existingPath(file), "DBK", 2, 2) : 0;
 }
 }  // namespace
 

@@ -12,43 +12,43 @@ using namespace base;
 
 namespace fs = std::filesystem;
 
-std::string ExistingPath(const std::string& path) { return store::nativePath(path).string(); }
+std::string existingPath(const std::string& path) { return store::nativePath(path).string(); }
 
 bool FileExists(const std::string& path) {
   std::error_code ec;
   return fs::is_regular_file(store::nativePath(path), ec);
 }
 
-void RemoveFile(const std::string& path) {
+void removeFile(const std::string& path) {
   std::error_code ec;
-  if (FileExists(path)) fs::remove(fs::path(ExistingPath(path)), ec);
+  if (FileExists(path)) fs::remove(fs::path(existingPath(path)), ec);
 }
 
-std::string FileMissingMessage(const base::RunContext& ctx, const std::string& path, bool dutchPoint) {
+std::string fileMissingMessage(const base::RunContext& ctx, const std::string& path, bool dutchPoint) {
   return ctx.french() ? "Le fichier " + path + " n'existe pas"
                       : "Het bestand " + path + " bestaat niet" + (dutchPoint ? "." : "");
 }
 
-std::string CannotOpenMessage(const base::RunContext& ctx, const std::string& table, bool frenchPoint) {
+std::string cannotOpenMessage(const base::RunContext& ctx, const std::string& table, bool frenchPoint) {
   return ctx.french() ? "Impossible d 'ouvrir le fichier " + table + " du dossier Kestrel" + (frenchPoint ? "." : "")
                       : "Onmogelijk om het bestand " + table + " van Kestrel te openen.";
 }
 
-void CloseAllTables() { store::sx_CloseAll(); }
+void closeAllTables() { store::sx_CloseAll(); }
 
-void ReportError(base::RunContext& ctx, const std::string& message) {
+void reportError(base::RunContext& ctx, const std::string& message) {
   if (ctx.showImportError) ctx.showImportError(message);
 }
 
-void ShowStep(base::RunContext& ctx, const std::string& text) {
+void showStep(base::RunContext& ctx, const std::string& text) {
   if (ctx.setStepLabel) ctx.setStepLabel(text);
 }
 
-void ShowRecord(base::RunContext& ctx, const std::string& text) {
+void showRecord(base::RunContext& ctx, const std::string& text) {
   if (ctx.setRecordLabel) ctx.setRecordLabel(text);
 }
 
-base::Value OptionalField(const base::RowSet& rows, std::string_view name) {
+base::Value optionalField(const base::RowSet& rows, std::string_view name) {
   if (!rows.hasField(name)) return base::Value::null();
   return rows.field(name);
 }
@@ -75,24 +75,24 @@ void recordAccountLength(base::RunContext& ctx, const char* field, const std::st
                      normalized);
 }
 
-int16_t GeneralAccountLength(const base::RunContext& ctx) {
+int16_t settledAccountLength(const base::RunContext& ctx) {
   return static_cast<int16_t>(Val(ctx.generalAccountLength));
 }
 
-int16_t OpenParamTable(base::RunContext& ctx, const std::string& paramFile) {
-  int16_t area = store::sx_Use(ExistingPath(paramFile), "PARAM", 2, 2);
+int16_t openParamTable(base::RunContext& ctx, const std::string& paramFile) {
+  int16_t area = store::sx_Use(existingPath(paramFile), "PARAM", 2, 2);
   if (area == 0) {
-    ReportError(ctx, CannotOpenMessage(ctx, "PARAM", false));
+    reportError(ctx, cannotOpenMessage(ctx, "PARAM", false));
     return 0;
   }
   store::sx_Select(area);
   return area;
 }
 
-void ReplaceParamValues(const std::map<std::string, std::string>& values) {
+void replaceParamValues(const std::map<std::string, std::string>& values) {
   constexpr size_t kValueWidth = 250;
   for (store::sx_GoTop(); !store::sx_Eof(); store::sx_Skip(1)) {
-    auto it = values.find(UpperCase(Trim(store::sx_GetString("ID"))));
+    auto it = values.find(upperCase(Trim(store::sx_GetString("ID"))));
     if (it == values.end()) continue;
     // PARAM continues values longer than VALUE in VALUEEXT; cutting them would
     // lose periods, and a continuation left from before would corrupt the value.
@@ -105,11 +105,11 @@ void ReplaceParamValues(const std::map<std::string, std::string>& values) {
   }
 }
 
-bool RewriteParamRows(base::RunContext& ctx, const std::string& paramFile,
+bool rewriteParamRows(base::RunContext& ctx, const std::string& paramFile,
                       const std::map<std::string, std::string>& values) {
-  int16_t area = OpenParamTable(ctx, paramFile);
+  int16_t area = openParamTable(ctx, paramFile);
   if (area == 0) return false;
-  ReplaceParamValues(values);
+  replaceParamValues(values);
   store::sx_Select(area);
   store::sx_Close();
   return true;

@@ -16,27 +16,27 @@ namespace convert {
 bool FileExists(const std::string& path);
 // The path of this platform under which the file exists (backslashes accepted,
 // names matched in any letter case); for a missing file, the path as given.
-std::string ExistingPath(const std::string& path);
+std::string existingPath(const std::string& path);
 // Removes the file if it exists (any letter case of its name).
-void RemoveFile(const std::string& path);
+void removeFile(const std::string& path);
 
 // "Le fichier <path> n'existe pas" / "Het bestand <path> bestaat niet", the
 // Dutch text with or without a final point depending on the step.
-std::string FileMissingMessage(const base::RunContext& ctx, const std::string& path, bool dutchPoint);
+std::string fileMissingMessage(const base::RunContext& ctx, const std::string& path, bool dutchPoint);
 // "Impossible d 'ouvrir le fichier <TABLE> du dossier Kestrel" (with or without
 // a final point) / "Onmogelijk om het bestand <TABLE> van Kestrel te openen."
-std::string CannotOpenMessage(const base::RunContext& ctx, const std::string& table, bool frenchPoint);
+std::string cannotOpenMessage(const base::RunContext& ctx, const std::string& table, bool frenchPoint);
 
 // Closes every open table (the engine's sx_CloseAll).
-void CloseAllTables();
+void closeAllTables();
 // The run's failure report (message box and clean-up) when the run set one.
-void ReportError(base::RunContext& ctx, const std::string& message);
+void reportError(base::RunContext& ctx, const std::string& message);
 // Label9 (step name) and Label6 (current record), each followed by a repaint.
-void ShowStep(base::RunContext& ctx, const std::string& text);
-void ShowRecord(base::RunContext& ctx, const std::string& text);
+void showStep(base::RunContext& ctx, const std::string& text);
+void showRecord(base::RunContext& ctx, const std::string& text);
 
 // A source value as text; a column the source does not have reads as absent.
-base::Value OptionalField(const base::RowSet& rows, std::string_view name);
+base::Value optionalField(const base::RowSet& rows, std::string_view name);
 
 // A value bound for a field of `width` characters, clipped as base::Clip
 // clips; a value that loses characters is recorded in the run's report under
@@ -53,18 +53,18 @@ void recordAccountLength(base::RunContext& ctx, const char* field, const std::st
                          const std::string& source, const std::string& normalized);
 
 // The run's general account length as a number (0 while not settled).
-int16_t GeneralAccountLength(const base::RunContext& ctx);
+int16_t settledAccountLength(const base::RunContext& ctx);
 
 // Opens a PARAM file with the alias "PARAM" and makes it current; on failure
 // shows the PARAM open-failure message and returns 0.
-int16_t OpenParamTable(base::RunContext& ctx, const std::string& paramFile);
+int16_t openParamTable(base::RunContext& ctx, const std::string& paramFile);
 // Walks the current PARAM table from its first record and replaces VALUE of
 // every row whose trimmed, upper-cased ID is a key of `values` (upper-case
 // keys). A value longer than VALUE continues in VALUEEXT.
-void ReplaceParamValues(const std::map<std::string, std::string>& values);
+void replaceParamValues(const std::map<std::string, std::string>& values);
 // Both of the above, then closes the table. False (message shown, nothing
 // written) when the table cannot be opened.
-bool RewriteParamRows(base::RunContext& ctx, const std::string& paramFile,
+bool rewriteParamRows(base::RunContext& ctx, const std::string& paramFile,
                       const std::map<std::string, std::string>& values);
 
 }  // namespace convert

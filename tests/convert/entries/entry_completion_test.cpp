@@ -7,7 +7,7 @@
 
 namespace {
 
-using testing_support::Number;
+using testing_support::numberOf;
 using testing_support::Record;
 
 Record line(const std::string& dbkType, const std::string& code, const std::string& doc, const std::string& docType,
@@ -18,13 +18,13 @@ Record line(const std::string& dbkType, const std::string& code, const std::stri
 
 TEST(DocumentAccounts, MainLineAccountReachesTheOtherLinesOfItsDocumentOnly) {
   testing_support::StepContext step;
-  const std::string prefix = testing_support::NewYearDossier(step.folder.path(), 1);
-  testing_support::AppendRecords(prefix + "_ACT.DBF",
+  const std::string prefix = testing_support::newYearDossier(step.folder.path(), 1);
+  testing_support::appendRecords(prefix + "_ACT.DBF",
                                  {line("0", "ACH", "7", "2", "S100"), line("0", "ACH", "7", "3", ""),
                                   line("0", "ACH", "7", "4", ""), line("0", "ACH", "8", "3", "S200"),
                                   line("5", "OD", "7", "1", "C1"), line("5", "OD", "7", "3", "")});
   convert::CompleteDocumentAccounts(step.ctx, prefix);
-  auto act = testing_support::ReadTable(prefix + "_ACT.DBF");
+  auto act = testing_support::readTable(prefix + "_ACT.DBF");
   ASSERT_EQ(act.size(), 6u);
   EXPECT_EQ(act[1].at("ACCOUNTRP"), "S100");
   EXPECT_EQ(act[2].at("ACCOUNTRP"), "S100");
@@ -41,8 +41,8 @@ Record bankLine(const std::string& code, const std::string& doc, const std::stri
 TEST(CurrencyAmounts, LinesOfAForeignJournalTakeTheRateOfTheirDocument) {
   testing_support::StepContext step;
   step.ctx.journals.foreignCurrency = {"BQ2"};
-  const std::string prefix = testing_support::NewYearDossier(step.folder.path(), 1);
-  testing_support::AppendRecords(prefix + "_ACT.DBF",
+  const std::string prefix = testing_support::newYearDossier(step.folder.path(), 1);
+  testing_support::appendRecords(prefix + "_ACT.DBF",
                                  {bankLine("BQ2", "1", "USD", "100", "1.1", "110"),
                                   bankLine("BQ2", "1", "", "-50", "0", "0"),
                                   bankLine("BQ2", "1", "USD", "-20", "0", "0"),
@@ -60,27 +60,27 @@ TEST(CurrencyAmounts, LinesOfAForeignJournalTakeTheRateOfTheirDocument) {
                                   bankLine("BQ2", "3", "", "-40", "0", "0"),
                                   bankLine("BQ1", "1", "", "40", "0", "0")});
   convert::CompleteCurrencyAmounts(step.ctx, prefix);
-  auto act = testing_support::ReadTable(prefix + "_ACT.DBF");
+  auto act = testing_support::readTable(prefix + "_ACT.DBF");
   ASSERT_EQ(act.size(), 12u);
   EXPECT_EQ(act[1].at("CURRCODE"), "USD");
-  EXPECT_EQ(Number(act[1], "CURRAMOUNT"), -55);
-  EXPECT_DOUBLE_EQ(Number(act[1], "CURRATE"), 1.1);
-  EXPECT_EQ(Number(act[2], "CURRAMOUNT"), -22);
-  EXPECT_DOUBLE_EQ(Number(act[2], "CURRATE"), 1.1);
+  EXPECT_EQ(numberOf(act[1], "CURRAMOUNT"), -55);
+  EXPECT_DOUBLE_EQ(numberOf(act[1], "CURRATE"), 1.1);
+  EXPECT_EQ(numberOf(act[2], "CURRAMOUNT"), -22);
+  EXPECT_DOUBLE_EQ(numberOf(act[2], "CURRATE"), 1.1);
   // An exchange difference (0 euro) keeps its own currency amount; the
   // document is then 3.5 dollars off, which is the source's and stays.
-  EXPECT_EQ(Number(act[3], "CURRAMOUNT"), 3.5);
-  EXPECT_DOUBLE_EQ(Number(act[3], "CURRATE"), 1.1);
+  EXPECT_EQ(numberOf(act[3], "CURRAMOUNT"), 3.5);
+  EXPECT_DOUBLE_EQ(numberOf(act[3], "CURRATE"), 1.1);
   EXPECT_EQ(act[4].at("CURRCODE"), "USD");
-  EXPECT_EQ(Number(act[4], "CURRAMOUNT"), -33);
+  EXPECT_EQ(numberOf(act[4], "CURRAMOUNT"), -33);
 
-  EXPECT_EQ(Number(act[5], "CURRAMOUNT"), 38.89);
-  EXPECT_EQ(Number(act[6], "CURRAMOUNT"), 38.89);
-  EXPECT_EQ(Number(act[7], "CURRAMOUNT"), 38.89);
-  EXPECT_DOUBLE_EQ(Number(act[7], "CURRATE"), 1.1667);
+  EXPECT_EQ(numberOf(act[5], "CURRAMOUNT"), 38.89);
+  EXPECT_EQ(numberOf(act[6], "CURRAMOUNT"), 38.89);
+  EXPECT_EQ(numberOf(act[7], "CURRAMOUNT"), 38.89);
+  EXPECT_DOUBLE_EQ(numberOf(act[7], "CURRATE"), 1.1667);
 
   EXPECT_EQ(act[9].at("CURRCODE"), "");
-  EXPECT_EQ(Number(act[9], "CURRATE"), 0);
+  EXPECT_EQ(numberOf(act[9], "CURRATE"), 0);
   EXPECT_EQ(act[11].at("CURRCODE"), "") << "a euro journal is not touched";
 }
 

@@ -50,12 +50,12 @@ TEST(Dates, WrittenDayMonthYearFromDatesAndTexts) {
   EXPECT_EQ(convert::FormatDateText({2005, 3, 3}), "03/03/2005");
   EXPECT_EQ(convert::FormatDateText({1999, 12, 25}), "25/12/1999");
   EXPECT_EQ(convert::SourceDateText(testing_support::dateValue(2004, 1, 5)), "05/01/2004");
-  EXPECT_EQ(convert::SourceDateText(testing_support::Text(" 2004-01-05 00:00:00 ")), "05/01/2004");
-  EXPECT_EQ(convert::SourceDateText(testing_support::Text("5/1/2004")), "05/01/2004");
-  EXPECT_EQ(convert::SourceDateText(testing_support::Null()), "");
-  EXPECT_EQ(convert::SourceDateText(testing_support::Text("")), "");
-  EXPECT_EQ(convert::SourceDateText(testing_support::Text("not a date")), "");
-  EXPECT_EQ(convert::SourceDateText(testing_support::Text("4294967297/01/2004")), "") << "2^32 + 1 is no day 1";
+  EXPECT_EQ(convert::SourceDateText(testing_support::text(" 2004-01-05 00:00:00 ")), "05/01/2004");
+  EXPECT_EQ(convert::SourceDateText(testing_support::text("5/1/2004")), "05/01/2004");
+  EXPECT_EQ(convert::SourceDateText(testing_support::null()), "");
+  EXPECT_EQ(convert::SourceDateText(testing_support::text("")), "");
+  EXPECT_EQ(convert::SourceDateText(testing_support::text("not a date")), "");
+  EXPECT_EQ(convert::SourceDateText(testing_support::text("4294967297/01/2004")), "") << "2^32 + 1 is no day 1";
 }
 
 TEST(DocumentNumbers, FittedIntoEightCharacters) {
@@ -66,14 +66,14 @@ TEST(DocumentNumbers, FittedIntoEightCharacters) {
 }
 
 TEST(LineValues, PeriodsAndMatchingNumbers) {
-  EXPECT_EQ(convert::PeriodText(testing_support::Int(0), "13"), "00");
-  EXPECT_EQ(convert::PeriodText(testing_support::Int(3), "13"), "03");
-  EXPECT_EQ(convert::PeriodText(testing_support::Int(13), "13"), "99");
-  EXPECT_EQ(convert::PeriodText(testing_support::Text("13"), "13"), "99");
-  EXPECT_EQ(convert::PeriodText(testing_support::Null(), "13"), "");
-  EXPECT_EQ(convert::MatchNumber(testing_support::Null()), "");
-  EXPECT_EQ(convert::MatchNumber(testing_support::Int(7)), "10000007");
-  EXPECT_EQ(convert::MatchNumber(testing_support::Int(1234)), "10001234");
+  EXPECT_EQ(convert::PeriodText(testing_support::integer(0), "13"), "00");
+  EXPECT_EQ(convert::PeriodText(testing_support::integer(3), "13"), "03");
+  EXPECT_EQ(convert::PeriodText(testing_support::integer(13), "13"), "99");
+  EXPECT_EQ(convert::PeriodText(testing_support::text("13"), "13"), "99");
+  EXPECT_EQ(convert::PeriodText(testing_support::null(), "13"), "");
+  EXPECT_EQ(convert::MatchNumber(testing_support::null()), "");
+  EXPECT_EQ(convert::MatchNumber(testing_support::integer(7)), "10000007");
+  EXPECT_EQ(convert::MatchNumber(testing_support::integer(1234)), "10001234");
 }
 
 TEST(LineValues, VatTranslationAndLargerValue) {

@@ -7,31 +7,31 @@
 
 namespace {
 
-using testing_support::Dec;
-using testing_support::Int;
-using testing_support::Null;
+using testing_support::decimal;
+using testing_support::integer;
+using testing_support::null;
 using testing_support::Row;
-using testing_support::Text;
+using testing_support::text;
 
 Row opening(int period, const std::string& account, const std::string& flag, const std::string& amount,
-            int assocType = 0, base::Value checkId = Null()) {
-  return {{"PERIOD", Int(period)},           {"CHECKID", checkId},
-          {"ACCTID", Text(account)},         {"ASSOCACCTTYPE", Int(assocType)},
-          {"ASSOCACCTID", assocType ? Text("K1") : Null()},
-          {"DOCDATE", testing_support::dateValue(2024, 1, 1)}, {"VALUEDATE", Text("2024-01-02")},
-          {"DUEDATE", Null()},               {"COMMENT", Text("report")},
-          {"FlagDC", Text(flag)},            {"AmntBase", Dec(amount)}};
+            int assocType = 0, base::Value checkId = null()) {
+  return {{"PERIOD", integer(period)},           {"CHECKID", checkId},
+          {"ACCTID", text(account)},         {"ASSOCACCTTYPE", integer(assocType)},
+          {"ASSOCACCTID", assocType ? text("K1") : null()},
+          {"DOCDATE", testing_support::dateValue(2024, 1, 1)}, {"VALUEDATE", text("2024-01-02")},
+          {"DUEDATE", null()},               {"COMMENT", text("report")},
+          {"FlagDC", text(flag)},            {"AmntBase", decimal(amount)}};
 }
 
 TEST(OpeningEntries, PeriodZeroLinesBecomeOneOpeningDocument) {
   testing_support::StepContext step;
   step.ctx.generalAccountLength = "6";
-  const std::string prefix = testing_support::NewYearDossier(step.folder.path(), 1);
-  testing_support::MemoryRowSet rows(testing_support::TableOf({opening(0, "4000", "-1", "125.5", 10, Int(7)), opening(1, "6000", "-1", "3"),
+  const std::string prefix = testing_support::newYearDossier(step.folder.path(), 1);
+  testing_support::MemoryRowSet rows(testing_support::tableOf({opening(0, "4000", "-1", "125.5", 10, integer(7)), opening(1, "6000", "-1", "3"),
                            opening(0, "1000", "1", "125.5", 20), opening(13, "7000", "1", "1"),
                            opening(0, "5500", "0", "-0.005")}));
   ASSERT_TRUE(convert::ImportOpeningEntries(step.ctx, rows, prefix));
-  auto act = testing_support::ReadTable(prefix + "_ACT.DBF");
+  auto act = testing_support::readTable(prefix + "_ACT.DBF");
   ASSERT_EQ(act.size(), 3u);
   EXPECT_EQ(act[0].at("DOCORDER"), "001");
   EXPECT_EQ(act[2].at("DOCORDER"), "003");
@@ -51,29 +51,29 @@ TEST(OpeningEntries, PeriodZeroLinesBecomeOneOpeningDocument) {
   EXPECT_EQ(act[0].at("DATEDOC"), "01/01/2024");
   EXPECT_EQ(act[0].at("DATE"), "02/01/2024");
   EXPECT_EQ(act[0].at("DUEDATE"), "");
-  EXPECT_EQ(testing_support::Number(act[0], "AMOUNTEUR"), 125.5);
+  EXPECT_EQ(testing_support::numberOf(act[0], "AMOUNTEUR"), 125.5);
   EXPECT_EQ(act[1].at("DOCTYPE"), "2");
   EXPECT_EQ(act[1].at("MATCHNO"), "");
-  EXPECT_EQ(testing_support::Number(act[1], "AMOUNTEUR"), -125.5);
+  EXPECT_EQ(testing_support::numberOf(act[1], "AMOUNTEUR"), -125.5);
   // Flag other than -1 negates; half a cent rounds away from zero.
   EXPECT_EQ(act[2].at("DOCTYPE"), "3");
-  EXPECT_EQ(testing_support::Number(act[2], "AMOUNTEUR"), 0.01);
+  EXPECT_EQ(testing_support::numberOf(act[2], "AMOUNTEUR"), 0.01);
 }
 
 TEST(OpeningEntries, RefusesADossierThatAlreadyHasEntries) {
   testing_support::StepContext step;
-  const std::string prefix = testing_support::NewYearDossier(step.folder.path(), 1);
-  testing_support::AppendRecords(prefix + "_ACT.DBF", {{{"DBKCODE", "X"}}});
-  testing_support::MemoryRowSet rows(testing_support::TableOf({opening(0, "4000", "-1", "1")}));
+  const std::string prefix = testing_support::newYearDossier(step.folder.path(), 1);
+  testing_support::appendRecords(prefix + "_ACT.DBF", {{{"DBKCODE", "X"}}});
+  testing_support::MemoryRowSet rows(testing_support::tableOf({opening(0, "4000", "-1", "1")}));
   EXPECT_FALSE(convert::ImportOpeningEntries(step.ctx, rows, prefix));
   ASSERT_EQ(step.errors.size(), 1u);
   EXPECT_EQ(step.errors[0], "Des transactions existent déjà dans ce dossier Kestrel. Pas de récupération possible.");
-  EXPECT_EQ(testing_support::ReadTable(prefix + "_ACT.DBF").size(), 1u);
+  EXPECT_EQ(testing_support::readTable(prefix + "_ACT.DBF").size(), 1u);
 }
 
 TEST(OpeningEntries, MissingEntryTableIsReportedInDutch) {
   testing_support::StepContext step("N");
-  testing_support::MemoryRowSet rows(testing_support::TableOf({}));
+  testing_support::MemoryRowSet rows(testing_support::tableOf({}));
   EXPECT_FALSE(convert::ImportOpeningEntries(step.ctx, rows, "/nonexistent/VIDE01/VIDE01"));
   ASSERT_EQ(step.errors.size(), 1u);
   EXPECT_EQ(step.errors[0], "Het bestand /nonexistent/VIDE01/VIDE01 bestaat niet");

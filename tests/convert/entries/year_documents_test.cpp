@@ -12,25 +12,25 @@
 
 namespace {
 
-using testing_support::Dec;
-using testing_support::Int;
-using testing_support::Null;
+using testing_support::decimal;
+using testing_support::integer;
+using testing_support::null;
 using testing_support::Record;
 using testing_support::Row;
-using testing_support::Text;
+using testing_support::text;
 
 // One source line of historic with the columns every path reads.
 struct Line {
   Row row;
   Line(int recordId, const std::string& journal, int doc, int type, int period, const std::string& account, int flag,
        const std::string& amount) {
-    row = {{"RecordID", Int(recordId)}, {"JrnlID", Text(journal)},  {"Doc", Int(doc)},
-           {"JrnlType", Int(type)},     {"Period", Int(period)},    {"AcctID", Text(account)},
-           {"FlagDC", Int(flag)},       {"AmntBase", Dec(amount)},  {"DocDate", testing_support::dateValue(2024, 3, 15)},
+    row = {{"RecordID", integer(recordId)}, {"JrnlID", text(journal)},  {"Doc", integer(doc)},
+           {"JrnlType", integer(type)},     {"Period", integer(period)},    {"AcctID", text(account)},
+           {"FlagDC", integer(flag)},       {"AmntBase", decimal(amount)},  {"DocDate", testing_support::dateValue(2024, 3, 15)},
            {"ValueDate", testing_support::dateValue(2024, 3, 16)}, {"DueDate", testing_support::dateValue(2024, 4, 14)},
-           {"AssocAcctType", Int(0)},   {"CompAcctType", Int(0)},   {"ValidationType", Int(0)},
-           {"AssocAcctID", Null()},     {"CompAcctID", Null()},
-           {"Comment", Text("line " + std::to_string(recordId))}, {"CheckID", Null()}, {"VATCode", Null()}};
+           {"AssocAcctType", integer(0)},   {"CompAcctType", integer(0)},   {"ValidationType", integer(0)},
+           {"AssocAcctID", null()},     {"CompAcctID", null()},
+           {"Comment", text("line " + std::to_string(recordId))}, {"CheckID", null()}, {"VATCode", null()}};
   }
   Line& set(const std::string& column, base::Value v) {
     for (auto& c : row)
@@ -45,22 +45,22 @@ struct Line {
 // amount is Sum(AmntBase x FlagDC), so a credit of 21 sums to 21.
 Row balanceRow(const std::string& journal, int doc, int type, int period, const std::string& account, int compType,
                const std::string& compId, const std::string& sum) {
-  return {{"Period", Int(period)},        {"JrnlID", Text(journal)},     {"JrnlSubType", Int(1)},
-          {"JrnlType", Int(type)},        {"Doc", Int(doc)},             {"DocDate", testing_support::dateValue(2024, 3, 15)},
-          {"ValueDate", Null()},          {"DueDate", Null()},           {"AcctID", Text(account)},
-          {"CompAcctID", Text(compId)},   {"AssocAcctID", Null()},       {"CompAcctType", Int(compType)},
-          {"AssocAcctType", Int(0)},      {"AmntBase", Dec(sum)}};
+  return {{"Period", integer(period)},        {"JrnlID", text(journal)},     {"JrnlSubType", integer(1)},
+          {"JrnlType", integer(type)},        {"Doc", integer(doc)},             {"DocDate", testing_support::dateValue(2024, 3, 15)},
+          {"ValueDate", null()},          {"DueDate", null()},           {"AcctID", text(account)},
+          {"CompAcctID", text(compId)},   {"AssocAcctID", null()},       {"CompAcctType", integer(compType)},
+          {"AssocAcctType", integer(0)},      {"AmntBase", decimal(sum)}};
 }
 
 testing_support::Row documentRow(const std::string& journal, int doc, int type, int subtype, int period) {
-  return {{"JrnlID", Text(journal)}, {"JrnlType", Int(type)}, {"JrnlSubType", Int(subtype)},
-          {"Doc", Int(doc)},         {"Period", Int(period)}, {"DocDate", testing_support::dateValue(2024, 3, 15)}};
+  return {{"JrnlID", text(journal)}, {"JrnlType", integer(type)}, {"JrnlSubType", integer(subtype)},
+          {"Doc", integer(doc)},         {"Period", integer(period)}, {"DocDate", testing_support::dateValue(2024, 3, 15)}};
 }
 
 class DocumentStep : public ::testing::Test {
  protected:
   void SetUp() override {
-    prefix = testing_support::NewYearDossier(step.folder.path(), 1);
+    prefix = testing_support::newYearDossier(step.folder.path(), 1);
     step.ctx.source = &source;
     step.ctx.bookYearIndex = 1;
     step.ctx.prefixedLayout = true;
@@ -81,18 +81,18 @@ class DocumentStep : public ::testing::Test {
   // C001) joined to the matching entries 1 and 2, and its revenue line.
   void twiceMatchedSale(int doc, int period) {
     Line main = Line(doc * 10, "VEN", doc, 1, period, "400000", -1, "10.00");
-    main.set("ValidationType", Int(2)).set("AssocAcctType", Int(10)).set("AssocAcctID", Text("C001"))
-        .set("TurnOverBase", Dec("10")).set("VATAmntBase", Dec("0")).set("VATNDAmntBase", Dec("0"));
+    main.set("ValidationType", integer(2)).set("AssocAcctType", integer(10)).set("AssocAcctID", text("C001"))
+        .set("TurnOverBase", decimal("10")).set("VATAmntBase", decimal("0")).set("VATNDAmntBase", decimal("0"));
     Line second = main;
-    vat(convert::VatQuery::MainLine, "VEN", doc, 1, {main.set("CheckID", Int(1)), second.set("CheckID", Int(2))});
+    vat(convert::VatQuery::MainLine, "VEN", doc, 1, {main.set("CheckID", integer(1)), second.set("CheckID", integer(2))});
     vat(convert::VatQuery::VatLines, "VEN", doc, 1,
-        {Line(doc * 10 + 1, "VEN", doc, 1, period, "700000", 1, "10.00").set("VATCode", Text("0"))
-             .set("xVATCode", Text("0")).set("VATType", Int(1))});
+        {Line(doc * 10 + 1, "VEN", doc, 1, period, "700000", 1, "10.00").set("VATCode", text("0"))
+             .set("xVATCode", text("0")).set("VATType", integer(1))});
   }
   std::vector<Record> run(std::vector<Row> documents) {
-    testing_support::MemoryRowSet list(testing_support::TableOf(std::move(documents)));
+    testing_support::MemoryRowSet list(testing_support::tableOf(std::move(documents)));
     EXPECT_TRUE(convert::ImportYearDocumentsPerDocument(step.ctx, list, prefix)) << ::testing::PrintToString(step.errors);
-    return testing_support::ReadTable(prefix + "_ACT.DBF");
+    return testing_support::readTable(prefix + "_ACT.DBF");
   }
   // The journal renames the report lists: "field old->new detail".
   std::vector<std::string> renames() const {
@@ -104,7 +104,7 @@ class DocumentStep : public ::testing::Test {
   }
   static double total(const std::vector<Record>& lines) {
     return std::accumulate(lines.begin(), lines.end(), 0.0,
-                           [](double s, const Record& r) { return s + testing_support::Number(r, "AMOUNTEUR"); });
+                           [](double s, const Record& r) { return s + testing_support::numberOf(r, "AMOUNTEUR"); });
   }
 
   testing_support::StepContext step;
@@ -115,18 +115,18 @@ class DocumentStep : public ::testing::Test {
 TEST_F(DocumentStep, SalesInvoiceWithVat) {
   vat(convert::VatQuery::MainLine, "VEN", 1, 1,
       {Line(1, "VEN", 1, 1, 3, "400000", -1, "121.00")
-           .set("ValidationType", Int(2)).set("AssocAcctType", Int(10)).set("AssocAcctID", Text("C001"))
-           .set("TurnOverBase", Dec("100.00")).set("VATAmntBase", Dec("21.00")).set("VATNDAmntBase", Dec("0"))
-           .set("CheckID", Int(55))});
+           .set("ValidationType", integer(2)).set("AssocAcctType", integer(10)).set("AssocAcctID", text("C001"))
+           .set("TurnOverBase", decimal("100.00")).set("VATAmntBase", decimal("21.00")).set("VATNDAmntBase", decimal("0"))
+           .set("CheckID", integer(55))});
   vat(convert::VatQuery::VatLines, "VEN", 1, 1,
       {Line(2, "VEN", 1, 1, 3, "700000", 1, "100.00")
-           .set("CompAcctType", Int(10)).set("CompAcctID", Text("C001")).set("VATCode", Text("21"))
-           .set("xVATCode", Text("21")).set("VATType", Int(0))});
+           .set("CompAcctType", integer(10)).set("CompAcctID", text("C001")).set("VATCode", text("21"))
+           .set("xVATCode", text("21")).set("VATType", integer(0))});
   // A balance line of class 6 or above is no VAT line: its VAT code goes to VATIMPUT.
   vat(convert::VatQuery::BalanceLines, "VEN", 1, 1,
       {balanceRow("VEN", 1, 1, 3, "451000", 10, "C001", "21.00"), balanceRow("VEN", 1, 1, 3, "640000", 10, "C001", "0")});
-  vat(convert::VatQuery::VatTypes, "VEN", 1, 1, {{{"VATType", Int(0)}}});
-  vat(convert::VatQuery::UncodedCount, "VEN", 1, 1, {{{"Nombre", Int(1)}}});
+  vat(convert::VatQuery::VatTypes, "VEN", 1, 1, {{{"VATType", integer(0)}}});
+  vat(convert::VatQuery::UncodedCount, "VEN", 1, 1, {{{"Nombre", integer(1)}}});
 
   auto act = run({documentRow("VEN", 1, 1, 1, 3)});
   ASSERT_EQ(act.size(), 4u);
@@ -142,9 +142,9 @@ TEST_F(DocumentStep, SalesInvoiceWithVat) {
   EXPECT_EQ(main.at("DATE"), "15/03/2024");
   EXPECT_EQ(main.at("DUEDATE"), "14/04/2024");
   EXPECT_EQ(main.at("MATCHNO"), "10000055");
-  EXPECT_EQ(testing_support::Number(main, "AMOUNTEUR"), 121);
-  EXPECT_EQ(testing_support::Number(main, "VATBASE"), 100);
-  EXPECT_EQ(testing_support::Number(main, "VATTAX"), 21);
+  EXPECT_EQ(testing_support::numberOf(main, "AMOUNTEUR"), 121);
+  EXPECT_EQ(testing_support::numberOf(main, "VATBASE"), 100);
+  EXPECT_EQ(testing_support::numberOf(main, "VATTAX"), 21);
   EXPECT_EQ(main.at("ISIMPORTED"), "T");
 
   const Record& revenue = act[1];
@@ -152,8 +152,8 @@ TEST_F(DocumentStep, SalesInvoiceWithVat) {
   EXPECT_EQ(revenue.at("ACCOUNTGL"), "700000");
   EXPECT_EQ(revenue.at("ACCOUNTRP"), "C001");
   EXPECT_EQ(revenue.at("VATIMPUT"), "244500");
-  EXPECT_EQ(testing_support::Number(revenue, "AMOUNTEUR"), -100);
-  EXPECT_EQ(testing_support::Number(revenue, "VATBASE"), 0);
+  EXPECT_EQ(testing_support::numberOf(revenue, "AMOUNTEUR"), -100);
+  EXPECT_EQ(testing_support::numberOf(revenue, "VATBASE"), 0);
 
   const Record& vatLine = act[2];
   EXPECT_EQ(vatLine.at("DOCTYPE"), "4");
@@ -161,8 +161,8 @@ TEST_F(DocumentStep, SalesInvoiceWithVat) {
   EXPECT_EQ(vatLine.at("OPCODE"), "FIXED");
   EXPECT_EQ(vatLine.at("ACCOUNTGL"), "451000");
   EXPECT_EQ(vatLine.at("VATCODE"), "244500");
-  EXPECT_EQ(testing_support::Number(vatLine, "AMOUNTEUR"), -21);
-  EXPECT_EQ(testing_support::Number(vatLine, "VATBASE"), 100);
+  EXPECT_EQ(testing_support::numberOf(vatLine, "AMOUNTEUR"), -21);
+  EXPECT_EQ(testing_support::numberOf(vatLine, "VATBASE"), 100);
   EXPECT_EQ(act[3].at("DOCORDER") + act[3].at("OPCODE") + act[3].at("VATCODE"), "");
   EXPECT_EQ(act[3].at("VATIMPUT"), "244500");
   EXPECT_EQ(total(act), 0);
@@ -171,50 +171,50 @@ TEST_F(DocumentStep, SalesInvoiceWithVat) {
 TEST_F(DocumentStep, PurchaseCreditNoteWithNonDeductibleVat) {
   vat(convert::VatQuery::MainLine, "ACH", 7, 2,
       {Line(1, "ACH", 7, 2, 5, "440000", -1, "121.00")
-           .set("ValidationType", Int(2)).set("AssocAcctType", Int(20)).set("AssocAcctID", Text("S100"))
-           .set("TurnOverBase", Dec("100.00")).set("VATAmntBase", Dec("21.00")).set("VATNDAmntBase", Dec("5.00"))});
+           .set("ValidationType", integer(2)).set("AssocAcctType", integer(20)).set("AssocAcctID", text("S100"))
+           .set("TurnOverBase", decimal("100.00")).set("VATAmntBase", decimal("21.00")).set("VATNDAmntBase", decimal("5.00"))});
   vat(convert::VatQuery::VatLines, "ACH", 7, 2,
-      {Line(2, "ACH", 7, 2, 5, "610000", 1, "100.00").set("VATCode", Text("21")).set("xVATCode", Text("21"))
-           .set("VATType", Int(0))});
+      {Line(2, "ACH", 7, 2, 5, "610000", 1, "100.00").set("VATCode", text("21")).set("xVATCode", text("21"))
+           .set("VATType", integer(0))});
   vat(convert::VatQuery::BalanceLines, "ACH", 7, 2, {balanceRow("ACH", 7, 2, 5, "411000", 20, "S100", "21.00")});
-  vat(convert::VatQuery::VatTypes, "ACH", 7, 2, {{{"VATType", Int(0)}}});
-  vat(convert::VatQuery::UncodedCount, "ACH", 7, 2, {{{"Nombre", Int(1)}}});
+  vat(convert::VatQuery::VatTypes, "ACH", 7, 2, {{{"VATType", integer(0)}}});
+  vat(convert::VatQuery::UncodedCount, "ACH", 7, 2, {{{"Nombre", integer(1)}}});
 
   auto act = run({documentRow("ACH", 7, 2, 2, 5)});
   ASSERT_EQ(act.size(), 3u);
   EXPECT_EQ(act[0].at("DBKTYPE"), "1");
   EXPECT_EQ(act[0].at("DOCTYPE"), "2");
-  EXPECT_EQ(testing_support::Number(act[0], "VATBASE"), -100);
+  EXPECT_EQ(testing_support::numberOf(act[0], "VATBASE"), -100);
   // VAT 21 negated on a purchase debit line: -21; with 5 non-deductible:
   // -5 - (-21) = 16.
-  EXPECT_EQ(testing_support::Number(act[0], "VATTAX"), 16);
+  EXPECT_EQ(testing_support::numberOf(act[0], "VATTAX"), 16);
   EXPECT_EQ(act[1].at("VATIMPUT"), "144500");
   EXPECT_EQ(act[2].at("VATCODE"), "144500");
   EXPECT_EQ(act[2].at("ACCOUNTRP"), "S100");
-  EXPECT_EQ(testing_support::Number(act[2], "VATBASE"), -100);
-  EXPECT_EQ(testing_support::Number(act[2], "AMOUNTEUR"), -21);
+  EXPECT_EQ(testing_support::numberOf(act[2], "VATBASE"), -100);
+  EXPECT_EQ(testing_support::numberOf(act[2], "AMOUNTEUR"), -21);
   EXPECT_EQ(total(act), 0);
 }
 
 TEST_F(DocumentStep, SalesLineWithoutVatCodeGetsItsOwnVatLine) {
   // Sales credit note: customer credited 50, revenue without VAT code debited.
   vat(convert::VatQuery::MainLine, "NCV", 3, 1,
-      {Line(1, "NCV", 3, 1, 2, "400000", 1, "50.00").set("ValidationType", Int(2)).set("AssocAcctType", Int(10))
-           .set("AssocAcctID", Text("C002")).set("TurnOverBase", Dec("50.00")).set("VATAmntBase", Dec("0"))
-           .set("VATNDAmntBase", Dec("0"))});
+      {Line(1, "NCV", 3, 1, 2, "400000", 1, "50.00").set("ValidationType", integer(2)).set("AssocAcctType", integer(10))
+           .set("AssocAcctID", text("C002")).set("TurnOverBase", decimal("50.00")).set("VATAmntBase", decimal("0"))
+           .set("VATNDAmntBase", decimal("0"))});
   vat(convert::VatQuery::VatLines, "NCV", 3, 1, {Line(2, "NCV", 3, 1, 2, "700000", -1, "50.00")});
   auto act = run({documentRow("NCV", 3, 1, 2, 2)});
   // Main line, VAT line for the uncoded revenue line, the revenue line, and
   // (no uncoded balance line) the document's own VAT line.
   ASSERT_EQ(act.size(), 4u);
   EXPECT_EQ(act[0].at("DBKTYPE"), "3");
-  EXPECT_EQ(testing_support::Number(act[0], "VATBASE"), -50);
+  EXPECT_EQ(testing_support::numberOf(act[0], "VATBASE"), -50);
   EXPECT_EQ(act[1].at("DOCORDER"), "VAT");
   EXPECT_EQ(act[1].at("VATCODE"), "244300");
   EXPECT_EQ(act[1].at("ACCOUNTRP"), "C002");
-  EXPECT_EQ(testing_support::Number(act[1], "VATBASE"), -50);
+  EXPECT_EQ(testing_support::numberOf(act[1], "VATBASE"), -50);
   EXPECT_EQ(act[2].at("VATIMPUT"), "244300");
-  EXPECT_EQ(testing_support::Number(act[2], "AMOUNTEUR"), 50);
+  EXPECT_EQ(testing_support::numberOf(act[2], "AMOUNTEUR"), 50);
   EXPECT_EQ(act[3].at("DOCORDER"), "VAT");
   EXPECT_EQ(act[3].at("ACCOUNTGL"), "");
   EXPECT_EQ(total(act), 0);
@@ -223,7 +223,7 @@ TEST_F(DocumentStep, SalesLineWithoutVatCodeGetsItsOwnVatLine) {
 TEST_F(DocumentStep, GeneralOperationNumbersItsLinesInItsLaterPeriod) {
   general("OD", 5, 3,
           {Line(1, "OD", 5, 3, 4, "600000", -1, "50.00"), Line(2, "OD", 5, 3, 0, "100000", -1, "9.00"),
-           Line(3, "OD", 5, 3, 4, "550000", 1, "59.00").set("CheckID", Int(12))});
+           Line(3, "OD", 5, 3, 4, "550000", 1, "59.00").set("CheckID", integer(12))});
   auto act = run({documentRow("OD", 5, 3, 0, 4), documentRow("OD", 5, 3, 0, 0)});
   // The opening-period line belongs to a document of period 4: written
   // with it, not left to the opening document.
@@ -235,7 +235,7 @@ TEST_F(DocumentStep, GeneralOperationNumbersItsLinesInItsLaterPeriod) {
   EXPECT_EQ(act[0].at("DBKTYPE"), "5");
   EXPECT_EQ(act[0].at("OPCODE"), "MAIN");
   EXPECT_EQ(act[2].at("MATCHNO"), "10000012");
-  EXPECT_EQ(testing_support::Number(act[2], "AMOUNTEUR"), -59);
+  EXPECT_EQ(testing_support::numberOf(act[2], "AMOUNTEUR"), -59);
   EXPECT_EQ(act[0].at("COMMENT"), "line 1");
   EXPECT_EQ(total(act), 0);
 }
@@ -244,9 +244,9 @@ TEST_F(DocumentStep, FinancialLineInUsdAndItsCurrencyCompletion) {
   step.ctx.journals.financialAccounts = {"550000"};
   step.ctx.journals.foreignCurrency = {"BQ1"};
   general("BQ1", 9, 4,
-          {Line(1, "BQ1", 9, 4, 3, "400000", 1, "100.00").set("AssocAcctType", Int(10)).set("AssocAcctID", Text("C001")),
-           Line(2, "BQ1", 9, 4, 3, "550000", -1, "100.00").set("CrcyAcctID", Text("USD"))
-               .set("AmntCrcy", Dec("110.00")).set("AssocAcctType", Int(10)).set("AssocAcctID", Text("C001"))});
+          {Line(1, "BQ1", 9, 4, 3, "400000", 1, "100.00").set("AssocAcctType", integer(10)).set("AssocAcctID", text("C001")),
+           Line(2, "BQ1", 9, 4, 3, "550000", -1, "100.00").set("CrcyAcctID", text("USD"))
+               .set("AmntCrcy", decimal("110.00")).set("AssocAcctType", integer(10)).set("AssocAcctID", text("C001"))});
   auto act = run({documentRow("BQ1", 9, 4, 0, 3)});
   ASSERT_EQ(act.size(), 2u);
   EXPECT_EQ(act[0].at("DOCORDER"), "001");
@@ -256,15 +256,15 @@ TEST_F(DocumentStep, FinancialLineInUsdAndItsCurrencyCompletion) {
   EXPECT_EQ(act[1].at("ACCOUNTRP"), "");
   EXPECT_EQ(act[1].at("OPCODE"), "");
   EXPECT_EQ(act[1].at("CURRCODE"), "USD");
-  EXPECT_EQ(testing_support::Number(act[1], "CURRAMOUNT"), 110);
-  EXPECT_DOUBLE_EQ(testing_support::Number(act[1], "CURRATE"), 1.1);
+  EXPECT_EQ(testing_support::numberOf(act[1], "CURRAMOUNT"), 110);
+  EXPECT_DOUBLE_EQ(testing_support::numberOf(act[1], "CURRATE"), 1.1);
 
   // The euro line stored before the bank line takes the rate of its own
   // document's bank line.
   convert::CompleteCurrencyAmounts(step.ctx, prefix);
-  act = testing_support::ReadTable(prefix + "_ACT.DBF");
+  act = testing_support::readTable(prefix + "_ACT.DBF");
   EXPECT_EQ(act[0].at("CURRCODE"), "USD");
-  EXPECT_EQ(testing_support::Number(act[0], "CURRAMOUNT"), -110);
+  EXPECT_EQ(testing_support::numberOf(act[0], "CURRAMOUNT"), -110);
 }
 
 // On the financial path the account decides: the journal's own bank account
@@ -298,8 +298,8 @@ TEST_F(DocumentStep, ClosingPeriodLinesGoToOneClosingJournalPerSourceJournal) {
   EXPECT_EQ(act[3].at("DBKCODE"), "KSCLO1");
   EXPECT_EQ(step.ctx.journals.closing, (std::vector<std::string>{"J1", "J2"}));
   EXPECT_EQ(renames(), (std::vector<std::string>{"ACT.DBKCODE J1->KSCLO1", "ACT.DBKCODE J2->KSCLO2"}));
-  auto dbk = testing_support::ReadTable(prefix + "_DBK_01.DBF");
-  const Record* journal = testing_support::FindRecord(dbk, "DBKID", "KSCLO2");
+  auto dbk = testing_support::readTable(prefix + "_DBK_01.DBF");
+  const Record* journal = testing_support::findRecord(dbk, "DBKID", "KSCLO2");
   ASSERT_TRUE(journal);
   EXPECT_EQ(journal->at("DBKDESC"), "J2 - PERIOD 99");
   EXPECT_EQ(journal->at("DBKTYPE"), "5");
@@ -309,8 +309,8 @@ TEST_F(DocumentStep, ClosingPeriodLinesGoToOneClosingJournalPerSourceJournal) {
 TEST_F(DocumentStep, LineWithTwoMatchingEntriesIsWrittenOnceInTheSqlEdition) {
   step.ctx.isVersionSql = true;
   general("OD", 8, 3,
-          {Line(1, "OD", 8, 3, 3, "400000", -1, "10.00").set("CheckID", Int(1)),
-           Line(1, "OD", 8, 3, 3, "400000", -1, "10.00").set("CheckID", Int(2)),
+          {Line(1, "OD", 8, 3, 3, "400000", -1, "10.00").set("CheckID", integer(1)),
+           Line(1, "OD", 8, 3, 3, "400000", -1, "10.00").set("CheckID", integer(2)),
            Line(2, "OD", 8, 3, 3, "700000", 1, "10.00")});
   auto act = run({documentRow("OD", 8, 3, 0, 3)});
   ASSERT_EQ(act.size(), 2u);
@@ -368,8 +368,8 @@ TEST_F(DocumentStep, SourceJournalUsedForTwoKindsIsSplit) {
   EXPECT_EQ(act[0].at("DBKCODE"), "MIX");
   EXPECT_EQ(act[2].at("DBKCODE"), "MIX4");
   EXPECT_EQ(renames(), std::vector<std::string>{"DBK.DBKID MIX->MIX4 DBKTYPE=4"});
-  auto dbk = testing_support::ReadTable(prefix + "_DBK_01.DBF");
-  const Record* journal = testing_support::FindRecord(dbk, "DBKID", "MIX4");
+  auto dbk = testing_support::readTable(prefix + "_DBK_01.DBF");
+  const Record* journal = testing_support::findRecord(dbk, "DBKID", "MIX4");
   ASSERT_TRUE(journal);
   EXPECT_EQ(journal->at("DBKTYPE"), "4");
 }

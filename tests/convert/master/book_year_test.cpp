@@ -6,26 +6,26 @@
 #include "master_dossier.h"
 
 using namespace master_test;
-using convert::BuildBookYear;
+using convert::buildBookYear;
 using convert::Period;
 using testing_support::dateValue;
-using testing_support::Int;
+using testing_support::integer;
 using testing_support::MemoryRowSet;
 
 namespace {
 
-Period P(int id, int y1, int m1, int d1, int y2, int m2, int d2) { return {id, {y1, m1, d1}, {y2, m2, d2}}; }
+Period period(int id, int y1, int m1, int d1, int y2, int m2, int d2) { return {id, {y1, m1, d1}, {y2, m2, d2}}; }
 
-int DaysIn(int year, int month) {
+int daysIn(int year, int month) {
   static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   return month == 2 && year % 4 == 0 ? 29 : days[month - 1];
 }
 
 // Opening, twelve months and closing of a calendar year.
-std::vector<Period> MonthlyYear(int year) {
-  std::vector<Period> periods{P(0, year, 1, 1, year, 1, 1)};
-  for (int m = 1; m <= 12; ++m) periods.push_back(P(m, year, m, 1, year, m, DaysIn(year, m)));
-  periods.push_back(P(13, year, 12, 31, year, 12, 31));
+std::vector<Period> monthlyYear(int year) {
+  std::vector<Period> periods{period(0, year, 1, 1, year, 1, 1)};
+  for (int m = 1; m <= 12; ++m) periods.push_back(period(m, year, m, 1, year, m, daysIn(year, m)));
+  periods.push_back(period(13, year, 12, 31, year, 12, 31));
   return periods;
 }
 
@@ -40,10 +40,10 @@ const char kDates2008[] = "01012008010120080102200801032008010420080105200801062
 }  // namespace
 
 TEST(MasterBookYear, MonthlyAndSinglePeriodYearsGiveTheTemplateRows) {
-  for (const auto& periods : {MonthlyYear(2008), std::vector<Period>{P(0, 2008, 1, 1, 2008, 1, 1),
-                                                                      P(1, 2008, 1, 1, 2008, 12, 31),
-                                                                      P(2, 2008, 12, 31, 2008, 12, 31)}}) {
-    convert::BookYearRows rows = BuildBookYear(periods, "F");
+  for (const auto& periods : {monthlyYear(2008), std::vector<Period>{period(0, 2008, 1, 1, 2008, 1, 1),
+                                                                      period(1, 2008, 1, 1, 2008, 12, 31),
+                                                                      period(2, 2008, 12, 31, 2008, 12, 31)}}) {
+    convert::BookYearRows rows = buildBookYear(periods, "F");
     EXPECT_EQ(rows.longLabel, "Exercice 2008");
     EXPECT_EQ(rows.shortLabel, "Ex. 2008");
     EXPECT_EQ(rows.french, kFrench2008);
@@ -51,24 +51,24 @@ TEST(MasterBookYear, MonthlyAndSinglePeriodYearsGiveTheTemplateRows) {
     EXPECT_EQ(rows.english, kEnglish2008);
     EXPECT_EQ(rows.dates, kDates2008);
   }
-  EXPECT_EQ(BuildBookYear(MonthlyYear(2008), "F").closingPeriod, "13");
-  EXPECT_EQ(BuildBookYear(MonthlyYear(2008), "N").longLabel, "Boekjaar 2008");
-  EXPECT_EQ(BuildBookYear(MonthlyYear(2008), "N").shortLabel, "Bkj 2008");
+  EXPECT_EQ(buildBookYear(monthlyYear(2008), "F").closingPeriod, "13");
+  EXPECT_EQ(buildBookYear(monthlyYear(2008), "N").longLabel, "Boekjaar 2008");
+  EXPECT_EQ(buildBookYear(monthlyYear(2008), "N").shortLabel, "Bkj 2008");
 }
 
 TEST(MasterBookYear, SinglePeriodAcrossNewYearChangesYearAfterDecember) {
   convert::BookYearRows rows =
-      BuildBookYear({P(0, 2020, 10, 1, 2020, 10, 1), P(1, 2020, 10, 1, 2021, 3, 31), P(2, 2021, 3, 31, 2021, 3, 31)}, "F");
+      buildBookYear({period(0, 2020, 10, 1, 2020, 10, 1), period(1, 2020, 10, 1, 2021, 3, 31), period(2, 2021, 3, 31, 2021, 3, 31)}, "F");
   EXPECT_EQ(rows.french, "Rep 2020Oct 2020Nov 2020Déc 2020Jan 2021Fév 2021Mar 2021Clô 2021");
   EXPECT_EQ(rows.dates, "0110202001102020011120200112202001012021010220210103202131032021");
   EXPECT_EQ(rows.closingPeriod, "02");
 }
 
 TEST(MasterBookYear, QuarterlyYearUsesQuarterLabelsAndFirstMonths) {
-  std::vector<Period> periods{P(0, 2009, 2, 15, 2009, 2, 15)};
-  for (int q = 0; q < 4; ++q) periods.push_back(P(q + 1, 2009, q * 3 + 1, 1, 2009, q * 3 + 3, 30));
-  periods.push_back(P(5, 2009, 12, 31, 2009, 12, 31));
-  convert::BookYearRows rows = BuildBookYear(periods, "F");
+  std::vector<Period> periods{period(0, 2009, 2, 15, 2009, 2, 15)};
+  for (int q = 0; q < 4; ++q) periods.push_back(period(q + 1, 2009, q * 3 + 1, 1, 2009, q * 3 + 3, 30));
+  periods.push_back(period(5, 2009, 12, 31, 2009, 12, 31));
+  convert::BookYearRows rows = buildBookYear(periods, "F");
   EXPECT_EQ(rows.french, "Rep 2009Tr1 2009Tr2 2009Tr3 2009Tr4 2009Clô 2009");
   EXPECT_EQ(rows.dutch, "Ope 2009Tr1 2009Tr2 2009Tr3 2009Tr4 2009Afs 2009");
   // The opening period dates from the first month of its quarter.
@@ -76,9 +76,9 @@ TEST(MasterBookYear, QuarterlyYearUsesQuarterLabelsAndFirstMonths) {
 }
 
 TEST(MasterBookYear, MissingClosingPeriodIsAddedAfterTheLastRecord) {
-  std::vector<Period> periods = MonthlyYear(2010);
+  std::vector<Period> periods = monthlyYear(2010);
   periods.pop_back();
-  convert::BookYearRows rows = BuildBookYear(periods, "F");
+  convert::BookYearRows rows = buildBookYear(periods, "F");
   auto endsWith = [](const std::string& s, const std::string& tail) {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
   };
@@ -92,13 +92,13 @@ class MasterBookYearDossier : public MasterDossier {};
 TEST_F(MasterBookYearDossier, DutchDossierPutsTheDutchLabelsFirst) {
   makeDossier("N");
   std::vector<testing_support::Row> table;
-  for (const Period& p : MonthlyYear(2011)) {
-    table.push_back({{"PeriodId", Int(p.id)},
+  for (const Period& p : monthlyYear(2011)) {
+    table.push_back({{"PeriodId", integer(p.id)},
                           {"BeginDate", dateValue(p.begin.year, p.begin.month, p.begin.day)},
                           {"EndDate", dateValue(p.end.year, p.end.month, p.end.day)}});
   }
   MemoryRowSet periods(testing_support::namedRows({"PeriodId", "BeginDate", "EndDate"}, table));
-  ASSERT_TRUE(convert::WriteBookYear(ctx, periods, prefix));
+  ASSERT_TRUE(convert::writeBookYear(ctx, periods, prefix));
   EXPECT_EQ(param("BOOKYEAR1.LONGLABEL"), "Boekjaar 2011");
   EXPECT_EQ(param("BOOKYEAR1.SHORTLABEL"), "Bkj 2011");
   auto in2011 = [](std::string s) {

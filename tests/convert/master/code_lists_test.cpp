@@ -11,7 +11,7 @@
 using namespace master_test;
 using testing_support::namedRows;
 using testing_support::Row;
-using testing_support::Text;
+using testing_support::text;
 
 namespace {
 
@@ -40,12 +40,12 @@ TEST_F(MasterCodeLists, CategoriesGetShortCodesFromDigitZero) {
   std::filesystem::path stale = root / "VIDE01" / "VIDE01_TMPCAT.DBF";
   { std::ofstream(stale) << "left over"; }
   source.answers["select * from D_Category order by catID"] = namedRows({"CatID", "TypeID", "Wording"},
-                              {{{"CatID", Text("GROSSISTES")}, {"TypeID", Text("10")}, {"Wording", Text("Grossistes")}},
-                               {{"CatID", Text("GROSBOIS")}, {"TypeID", Text("20")}, {"Wording", Text("Bois en gros")}},
-                               {{"CatID", Text("DETAIL")}, {"TypeID", Text("10")}, {"Wording", Text("Détaillants")}},
-                               {{"CatID", Text("ABCDE")}, {"TypeID", Text("30")}, {"Wording", Text("Autres")}},
+                              {{{"CatID", text("GROSSISTES")}, {"TypeID", text("10")}, {"Wording", text("Grossistes")}},
+                               {{"CatID", text("GROSBOIS")}, {"TypeID", text("20")}, {"Wording", text("Bois en gros")}},
+                               {{"CatID", text("DETAIL")}, {"TypeID", text("10")}, {"Wording", text("Détaillants")}},
+                               {{"CatID", text("ABCDE")}, {"TypeID", text("30")}, {"Wording", text("Autres")}},
                                // Already written above: not added twice.
-                               {{"CatID", Text("ABCDE")}, {"TypeID", Text("30")}, {"Wording", Text("Bis")}}});
+                               {{"CatID", text("ABCDE")}, {"TypeID", text("30")}, {"Wording", text("Bis")}}});
   ASSERT_TRUE(convert::ConvertCategories(ctx, prefix)) << (errors.empty() ? store::sx_LastError().french : errors[0]);
   EXPECT_TRUE(errors.empty());
   std::vector<Record> customers = tableRows("CATCUS");
@@ -69,10 +69,10 @@ TEST_F(MasterCodeLists, PaymentCodesKeepTemplateRowsAndStartShortCodesAtOne) {
   size_t before = tableRows("PAYCODE").size();
   ctx.isVersionSql = true;
   source.answers["SELECT * FROM D_PayType ORDER BY PayType"] = namedRows({"PayType", "Wording"},
-                              {{{"PayType", Text("30")}, {"Wording", Text("Changed?")}},
-                               {{"PayType", Text("45")}, {"Wording", Text("45 dagen")}},
-                               {{"PayType", Text("CASHONLY")}, {"Wording", Text("Contant")}},
-                               {{"PayType", Text("CASHBACK")}, {"Wording", Text("Terugbetaling")}}});
+                              {{{"PayType", text("30")}, {"Wording", text("Changed?")}},
+                               {{"PayType", text("45")}, {"Wording", text("45 dagen")}},
+                               {{"PayType", text("CASHONLY")}, {"Wording", text("Contant")}},
+                               {{"PayType", text("CASHBACK")}, {"Wording", text("Terugbetaling")}}});
   ASSERT_TRUE(convert::ConvertPaymentCodes(ctx, prefix));
   std::vector<Record> codes = tableRows("PAYCODE");
   ASSERT_EQ(codes.size(), before + 3);
@@ -91,7 +91,7 @@ TEST_F(MasterCodeLists, CodesWithoutAUniqueShortCodeStopTheStep) {
   makeDossier("F");
   ctx.prefixedLayout = false;
   std::vector<Row> codes;
-  for (int i = 0; i < 10; ++i) codes.push_back({{"PayType", Text("CASHX" + std::to_string(i))}});
+  for (int i = 0; i < 10; ++i) codes.push_back({{"PayType", text("CASHX" + std::to_string(i))}});
   source.answers["select * from PayType order by paytype"] = namedRows({"PayType", "Wording"}, codes);
   EXPECT_FALSE(convert::ConvertPaymentCodes(ctx, prefix));
   ASSERT_EQ(errors.size(), 1u);
@@ -100,8 +100,8 @@ TEST_F(MasterCodeLists, CodesWithoutAUniqueShortCodeStopTheStep) {
 
   // Two codes alike in their first nine characters would share one row.
   source.answers["select * from Category order by catID"] = namedRows({"CatID", "TypeID", "Wording"},
-                              {{{"CatID", Text("GROSSISTES1")}, {"TypeID", Text("10")}},
-                               {{"CatID", Text("GROSSISTES2")}, {"TypeID", Text("10")}}});
+                              {{{"CatID", text("GROSSISTES1")}, {"TypeID", text("10")}},
+                               {{"CatID", text("GROSSISTES2")}, {"TypeID", text("10")}}});
   EXPECT_FALSE(convert::ConvertCategories(ctx, prefix));
   EXPECT_EQ(errors.back(), "Impossible de créer un code court pour le code GROSSISTES2");
   for (const Record& r : tableRows("PAYCODE")) EXPECT_NE(r.at("TID").substr(0, 4), "CASH");

@@ -44,11 +44,11 @@ TEST(MasterValueRules, BelgianVatNumbersKeepTheirLastNineDigits) {
 }
 
 TEST(MasterValueRules, CompanyVatNumbersGetTheLeadingZeroAndPrefix) {
-  EXPECT_EQ(FormatCompanyVatNumber("BE", "123456789"), "BE0123.456.789");
-  EXPECT_EQ(FormatCompanyVatNumber("BE", "0123456789"), "BE0123.456.789");
-  EXPECT_EQ(FormatCompanyVatNumber("BE", "12345678901"), "BE12345678901");
-  EXPECT_EQ(FormatCompanyVatNumber("", ""), "");
-  EXPECT_EQ(FormatCompanyVatNumber("LU", ""), "LU");
+  EXPECT_EQ(formatCompanyVatNumber("BE", "123456789"), "BE0123.456.789");
+  EXPECT_EQ(formatCompanyVatNumber("BE", "0123456789"), "BE0123.456.789");
+  EXPECT_EQ(formatCompanyVatNumber("BE", "12345678901"), "BE12345678901");
+  EXPECT_EQ(formatCompanyVatNumber("", ""), "");
+  EXPECT_EQ(formatCompanyVatNumber("LU", ""), "LU");
 }
 
 TEST(MasterValueRules, BelgianBankAccountsNeedTheirCheckDigits) {
@@ -92,13 +92,13 @@ TEST(MasterValueRules, PeriodLabelsCompareWholeTrimmedLowerCaseTexts) {
 }
 
 TEST(MasterValueRules, ParameterListsFindAndReplaceOneEntry) {
-  EXPECT_EQ(ListValue("CUST=X,SUP=X,LENGEN=6", "LENGEN"), "6");
-  EXPECT_EQ(ListValue("CUST=X,SUP=X,lengen= 7 ,Z=1", "LenGen"), "7");
-  EXPECT_EQ(ListValue("CUST=X,XLENGEN=6", "LENGEN"), "");
-  EXPECT_EQ(ListValue("LENGEN=", "LENGEN"), "");
-  EXPECT_EQ(ListValue("A=B=C", "A"), "B=C");
+  EXPECT_EQ(listValue("CUST=X,SUP=X,LENGEN=6", "LENGEN"), "6");
+  EXPECT_EQ(listValue("CUST=X,SUP=X,lengen= 7 ,Z=1", "LenGen"), "7");
+  EXPECT_EQ(listValue("CUST=X,XLENGEN=6", "LENGEN"), "");
+  EXPECT_EQ(listValue("LENGEN=", "LENGEN"), "");
+  EXPECT_EQ(listValue("A=B=C", "A"), "B=C");
 
-  EXPECT_EQ(ReplaceListValue("CUST=X,SUP=X,LENGEN=6", "LENGEN", "7"), "CUST=X,SUP=X,LENGEN=7");
-  EXPECT_EQ(ReplaceListValue(" LENGEN=6,CUST=X ", "LENGEN", "8"), "LENGEN=8,CUST=X");
-  EXPECT_EQ(ReplaceListValue("CUST=X", "LENGEN", "5"), "CUST=X,LENGEN=5");
+  EXPECT_EQ(replaceListValue("CUST=X,SUP=X,LENGEN=6", "LENGEN", "7"), "CUST=X,SUP=X,LENGEN=7");
+  EXPECT_EQ(replaceListValue(" LENGEN=6,CUST=X ", "LENGEN", "8"), "LENGEN=8,CUST=X");
+  EXPECT_EQ(replaceListValue("CUST=X", "LENGEN", "5"), "CUST=X,LENGEN=5");
 }

@@ -8,7 +8,7 @@
 using namespace master_test;
 using testing_support::MemoryRowSet;
 using testing_support::namedRows;
-using testing_support::Text;
+using testing_support::text;
 
 namespace {
 
@@ -29,11 +29,11 @@ TEST_F(MasterCompanyParameters, IdentityRowsAndTheMigrationMarks) {
   makeDossier("F");
   ctx.sourceVersion = "2.10.5";
   MemoryRowSet company(namedRows(kParamColumns,
-                                   {{{"NAME", Text("Garage Lambert SPRL")}, {"ADDRESS", Text("Chaussée de Mons 12")},
-                                     {"ZIPCODEID", Text("1070")}, {"CITY", Text("Anderlecht")},
-                                     {"CountryID", Text("BE")}, {"VATFORMAT", Text("BE")},
-                                     {"VATNUM", Text("123456789")}}}));
-  ASSERT_TRUE(convert::WriteCompanyIdentity(ctx, company, prefix + "_PARAM.DBF"));
+                                   {{{"NAME", text("Garage Lambert SPRL")}, {"ADDRESS", text("Chaussée de Mons 12")},
+                                     {"ZIPCODEID", text("1070")}, {"CITY", text("Anderlecht")},
+                                     {"CountryID", text("BE")}, {"VATFORMAT", text("BE")},
+                                     {"VATNUM", text("123456789")}}}));
+  ASSERT_TRUE(convert::writeCompanyIdentity(ctx, company, prefix + "_PARAM.DBF"));
   EXPECT_EQ(param("SocName"), "Garage Lambert SPRL");
   EXPECT_EQ(param("SocAdr1"), "Chaussée de Mons 12");
   EXPECT_EQ(param("SocZip"), "BE-1070");
@@ -45,9 +45,9 @@ TEST_F(MasterCompanyParameters, IdentityRowsAndTheMigrationMarks) {
 
   // A second pass appends the marks again; they are never looked up.
   ctx.isVersionSql = true;
-  MemoryRowSet bare(namedRows(kParamColumns, {{{"NAME", Text("X")}, {"ZIPCODEID", Text("1000")},
-                                                 {"VATNUM", Text("12345678901")}}}));
-  ASSERT_TRUE(convert::WriteCompanyIdentity(ctx, bare, prefix + "_PARAM.DBF"));
+  MemoryRowSet bare(namedRows(kParamColumns, {{{"NAME", text("X")}, {"ZIPCODEID", text("1000")},
+                                                 {"VATNUM", text("12345678901")}}}));
+  ASSERT_TRUE(convert::writeCompanyIdentity(ctx, bare, prefix + "_PARAM.DBF"));
   EXPECT_EQ(param("SocAdr1"), "Non définie");
   EXPECT_EQ(param("SocCity"), "Non définie");
   EXPECT_EQ(param("SocCountry"), "BE");
@@ -65,7 +65,7 @@ TEST_F(MasterCompanyParameters, DossierLanguagesFollowTheLanguage) {
   // The second language rewrites the rows the first one wrote.
   for (auto [language, order] : {std::pair{"N", "NFE"}, std::pair{"F", "FNE"}}) {
     ctx.language = language;
-    convert::WriteDossierLanguages(ctx, prefix);
+    convert::writeDossierLanguages(ctx, prefix);
     EXPECT_EQ(param("LangCreation"), language);
     EXPECT_EQ(param("OrderLanguage"), order);
   }
@@ -76,9 +76,9 @@ TEST_F(MasterCompanyParameters, GeneralAccountLengthIsReadAndReplacedInPlace) {
   makeDossier("F");
   std::string picture = param("AccountPicture");
   ASSERT_NE(picture.find("LENGEN="), std::string::npos);
-  std::string before = convert::ReadGeneralAccountLength(ctx, prefix);
-  convert::WriteGeneralAccountLength(ctx, prefix, "7");
-  EXPECT_EQ(convert::ReadGeneralAccountLength(ctx, prefix), "7");
+  std::string before = convert::readGeneralAccountLength(ctx, prefix);
+  convert::writeGeneralAccountLength(ctx, prefix, "7");
+  EXPECT_EQ(convert::readGeneralAccountLength(ctx, prefix), "7");
   std::string after = param("AccountPicture");
   EXPECT_EQ(after.size(), picture.size() - before.size() + 1);
   EXPECT_EQ(after.substr(0, after.find("LENGEN=")), picture.substr(0, picture.find("LENGEN=")));
@@ -93,13 +93,13 @@ TEST_F(MasterCompanyParameters, EmptyAccountPictureAndMissingTableAreReported) {
     if (store::sx_GetString("ID").rfind("AccountPicture", 0) == 0) store::sx_Replace("VALUE", store::SX_TEXT, "  ");
   }
   store::sx_Close();
-  EXPECT_EQ(convert::ReadGeneralAccountLength(ctx, prefix), "");
+  EXPECT_EQ(convert::readGeneralAccountLength(ctx, prefix), "");
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_EQ(errors[0], "Probleem in het bestand PARAM in dit Kestrel dossier.");
 
   ctx.language = "F";
   std::filesystem::remove(root / "VIDE01" / "VIDE01_PARAM.DBF");
-  MemoryRowSet company(namedRows(kParamColumns, {{{"NAME", Text("X")}}}));
-  EXPECT_FALSE(convert::WriteCompanyIdentity(ctx, company, prefix + "_PARAM.DBF"));
+  MemoryRowSet company(namedRows(kParamColumns, {{{"NAME", text("X")}}}));
+  EXPECT_FALSE(convert::writeCompanyIdentity(ctx, company, prefix + "_PARAM.DBF"));
   EXPECT_EQ(errors.back(), "Impossible d 'ouvrir le fichier PARAM du dossier Kestrel");
 }

@@ -8,7 +8,7 @@ using namespace master_test;
 using testing_support::MemoryRowSet;
 using testing_support::MemoryTable;
 using testing_support::Row;
-using testing_support::Text;
+using testing_support::text;
 
 namespace {
 
@@ -16,7 +16,7 @@ const std::vector<std::string> kPartyColumns = {
     "COMPANY", "LASTNAME", "ADDRESS", "COUNTRYID", "PHONEBUSINESS", "PHONEFAX", "VATNUM", "BANKNUM", "BANKFORMAT",
     "LANGID", "CITY", "ZIPCODEID", "PAYTYPE", "INPUTID", "CTRZACCTID"};
 
-MemoryTable Parties(const char* numberColumn, const std::vector<Row>& rows, bool withIban = true) {
+MemoryTable partyTable(const char* numberColumn, const std::vector<Row>& rows, bool withIban = true) {
   std::vector<std::string> columns = kPartyColumns;
   columns.push_back(numberColumn);
   if (withIban) {
@@ -37,30 +37,30 @@ class MasterCustomersSuppliers : public MasterDossier {};
 TEST_F(MasterCustomersSuppliers, ConvertsEveryValueAndSkipsNumbersAlreadyPresent) {
   makeDossier("F", "6");
   size_t zipRows = rows("ZIPCODE", {"ZIPCODEID"}).size();
-  MemoryRowSet customers(Parties(
+  MemoryRowSet customers(partyTable(
       "CustID",
-      {{{"CustID", Text("C1")}, {"COMPANY", Text("  Brasserie du Coin  ")}, {"LASTNAME", Text("Dupont")},
-        {"ADDRESS", Text("Rue Haute 1")}, {"VATNUM", Text("0123456789")}, {"BANKNUM", Text("123456789002")},
-        {"BANKFORMAT", Text("BE")}, {"LANGID", Text("1")}, {"CITY", Text("Bruxelles")}, {"ZIPCODEID", Text("1000")},
-        {"PAYTYPE", Text("30FDM")}, {"INPUTID", Text("700000")}, {"CTRZACCTID", Text("40001")},
-        {"IBAN1", Text("BE68539007547034")}, {"BIC1", Text("GKCCBEBB")}},
+      {{{"CustID", text("C1")}, {"COMPANY", text("  Brasserie du Coin  ")}, {"LASTNAME", text("Dupont")},
+        {"ADDRESS", text("Rue Haute 1")}, {"VATNUM", text("0123456789")}, {"BANKNUM", text("123456789002")},
+        {"BANKFORMAT", text("BE")}, {"LANGID", text("1")}, {"CITY", text("Bruxelles")}, {"ZIPCODEID", text("1000")},
+        {"PAYTYPE", text("30FDM")}, {"INPUTID", text("700000")}, {"CTRZACCTID", text("40001")},
+        {"IBAN1", text("BE68539007547034")}, {"BIC1", text("GKCCBEBB")}},
        // Same number again: skipped, even with other values.
-       {{"CustID", Text("C1")}, {"COMPANY", Text("Autre")}},
-       {{"CustID", Text("C2")}, {"COMPANY", Text("Lux SA")}, {"COUNTRYID", Text("LU")},
-        {"VATNUM", Text(" LU12345678 ")}, {"BANKNUM", Text("123456789003")}, {"BANKFORMAT", Text("BE")},
-        {"LANGID", Text("7")}, {"CITY", Text("Wasserbillig")}, {"ZIPCODEID", Text("9999")},
-        {"PHONEBUSINESS", Text("+352 12 34 56 78 90 12")}},
-       {{"CustID", Text("C3")}, {"COUNTRYID", Text("  ")}, {"BANKNUM", Text("NL91ABNA0417164300")}},
-       {{"CustID", Text("C4")}, {"BANKNUM", Text("DE1234567")}, {"COMPANY", Text(std::string(45, 'x'))}},
+       {{"CustID", text("C1")}, {"COMPANY", text("Autre")}},
+       {{"CustID", text("C2")}, {"COMPANY", text("Lux SA")}, {"COUNTRYID", text("LU")},
+        {"VATNUM", text(" LU12345678 ")}, {"BANKNUM", text("123456789003")}, {"BANKFORMAT", text("BE")},
+        {"LANGID", text("7")}, {"CITY", text("Wasserbillig")}, {"ZIPCODEID", text("9999")},
+        {"PHONEBUSINESS", text("+352 12 34 56 78 90 12")}},
+       {{"CustID", text("C3")}, {"COUNTRYID", text("  ")}, {"BANKNUM", text("NL91ABNA0417164300")}},
+       {{"CustID", text("C4")}, {"BANKNUM", text("DE1234567")}, {"COMPANY", text(std::string(45, 'x'))}},
        // Without a number: written once with an empty NUMBER.
-       {{"COMPANY", Text("Sans numéro")}},
-       {{"COMPANY", Text("Sans numéro bis")}}}));
+       {{"COMPANY", text("Sans numéro")}},
+       {{"COMPANY", text("Sans numéro bis")}}}));
   ASSERT_TRUE(convert::ConvertCustomers(ctx, customers, prefix));
 
-  MemoryRowSet suppliers(Parties(
+  MemoryRowSet suppliers(partyTable(
       "SUPPID",
-      {{{"SUPPID", Text("C1")}, {"COMPANY", Text("Fournisseur homonyme")}, {"CITY", Text("Autre ville")},
-        {"COUNTRYID", Text("LU")}, {"ZIPCODEID", Text("9999")}, {"LANGID", Text("0")}}},
+      {{{"SUPPID", text("C1")}, {"COMPANY", text("Fournisseur homonyme")}, {"CITY", text("Autre ville")},
+        {"COUNTRYID", text("LU")}, {"ZIPCODEID", text("9999")}, {"LANGID", text("0")}}},
       false));
   ASSERT_TRUE(convert::ConvertSuppliers(ctx, suppliers, prefix));
   EXPECT_TRUE(errors.empty());
@@ -125,10 +125,10 @@ TEST_F(MasterCustomersSuppliers, ConvertsEveryValueAndSkipsNumbersAlreadyPresent
 
 TEST_F(MasterCustomersSuppliers, GeneralAccountLengthShapesCentralAccounts) {
   makeDossier("N", "4");
-  MemoryRowSet customers(Parties("CustID", {{{"CustID", Text("A")}}, {{"CustID", Text("B")}, {"CTRZACCTID", Text(" 400123 ")}}}));
+  MemoryRowSet customers(partyTable("CustID", {{{"CustID", text("A")}}, {{"CustID", text("B")}, {"CTRZACCTID", text(" 400123 ")}}}));
   ASSERT_TRUE(convert::ConvertCustomers(ctx, customers, prefix));
   ctx.generalAccountLength = "8";
-  MemoryRowSet suppliers(Parties("SUPPID", {{{"SUPPID", Text("A")}}}));
+  MemoryRowSet suppliers(partyTable("SUPPID", {{{"SUPPID", text("A")}}}));
   ASSERT_TRUE(convert::ConvertSuppliers(ctx, suppliers, prefix));
   std::vector<Record> csf = rows("CSF", {"CENTRAL"});
   ASSERT_EQ(csf.size(), 3u);
@@ -140,9 +140,9 @@ TEST_F(MasterCustomersSuppliers, GeneralAccountLengthShapesCentralAccounts) {
 TEST_F(MasterCustomersSuppliers, MissingTablesAndOverlongNumbersStopWithTheirMessage) {
   makeDossier("N");
   std::filesystem::remove(root / "VIDE01" / "VIDE01_ZIPCODE.DBF");
-  MemoryRowSet none(Parties("CustID", {}));
+  MemoryRowSet none(partyTable("CustID", {}));
   EXPECT_FALSE(convert::ConvertCustomers(ctx, none, prefix));
-  MemoryRowSet noSuppliers(Parties("SUPPID", {}));
+  MemoryRowSet noSuppliers(partyTable("SUPPID", {}));
   EXPECT_FALSE(convert::ConvertSuppliers(ctx, noSuppliers, prefix));
   ASSERT_EQ(errors.size(), 2u);
   EXPECT_EQ(errors[0], "Het bestand " + prefix + "_ZIPCODE.DBF bestaat niet.");
@@ -150,7 +150,7 @@ TEST_F(MasterCustomersSuppliers, MissingTablesAndOverlongNumbersStopWithTheirMes
 
   ctx.language = "F";
   std::filesystem::remove(root / "VIDE01" / "VIDE01_CSF.DBF");
-  MemoryRowSet again(Parties("CustID", {}));
+  MemoryRowSet again(partyTable("CustID", {}));
   EXPECT_FALSE(convert::ConvertCustomers(ctx, again, prefix));
   EXPECT_EQ(errors.back(), "Le fichier " + prefix + "_CSF.DBF n'existe pas");
 }
@@ -161,9 +161,9 @@ TEST_F(MasterCustomersSuppliers, MissingTablesAndOverlongNumbersStopWithTheirMes
 TEST_F(MasterCustomersSuppliers, ValuesAtTheFieldWidthFitAndOneMoreDoesNot) {
   makeDossier("F");
   size_t zipRows = rows("ZIPCODE", {"ZIPCODEID"}).size();
-  MemoryRowSet customers(Parties("CustID", {{{"CustID", Text("1234567890")}, {"ZIPCODEID", Text("1234567")}},
-                                            {{"CustID", Text("ABCDEFGHIJ")}, {"ZIPCODEID", Text("12345678")}},
-                                            {{"CustID", Text("12345678901")}}}));
+  MemoryRowSet customers(partyTable("CustID", {{{"CustID", text("1234567890")}, {"ZIPCODEID", text("1234567")}},
+                                            {{"CustID", text("ABCDEFGHIJ")}, {"ZIPCODEID", text("12345678")}},
+                                            {{"CustID", text("12345678901")}}}));
   EXPECT_FALSE(convert::ConvertCustomers(ctx, customers, prefix));
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_NE(errors[0].find("12345678901"), std::string::npos);

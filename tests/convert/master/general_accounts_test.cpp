@@ -6,25 +6,25 @@
 #include "store/engine/sx.h"
 
 using namespace master_test;
-using testing_support::Int;
+using testing_support::integer;
 using testing_support::MemoryRowSet;
 using testing_support::MemoryTable;
 using testing_support::Row;
-using testing_support::Text;
+using testing_support::text;
 
 namespace {
 
 const std::vector<std::string> kAcfFields = {"TYPE",    "NUMBER",  "NAME11",    "NAME21",  "NAME12",
                                              "NAME22",  "ISINBY1", "ISINBY2",   "CENTRALID", "CURRENCY"};
 
-MemoryTable Accounts(const std::vector<Row>& rows, bool withCurrency = true) {
+MemoryTable accountTable(const std::vector<Row>& rows, bool withCurrency = true) {
   std::vector<std::string> columns = {"TYPE", "GENERALID", "WORDINGFR", "WORDINGNL", "FLAGDC"};
   if (withCurrency) columns.push_back("CRCYID");
   return testing_support::namedRows(columns, rows);
 }
 
-Row Account(int type, const std::string& id, const std::string& fr, const std::string& nl) {
-  return {{"TYPE", Int(type)}, {"GENERALID", Text(id)}, {"WORDINGFR", Text(fr)}, {"WORDINGNL", Text(nl)}};
+Row accountRow(int type, const std::string& id, const std::string& fr, const std::string& nl) {
+  return {{"TYPE", integer(type)}, {"GENERALID", text(id)}, {"WORDINGFR", text(fr)}, {"WORDINGNL", text(nl)}};
 }
 
 class MasterGeneralAccounts : public MasterDossier {
@@ -40,27 +40,27 @@ class MasterGeneralAccounts : public MasterDossier {
 
 TEST_F(MasterGeneralAccounts, SourceAccountsTypesNamesAndSpecialCodes) {
   makeDossier("F", "6");
-  Row usd = Account(4, "5500", "Banque USD", "Bank USD");
-  usd.push_back({"CRCYID", Text(" USD ")});
-  Row profit = Account(5, "754", "Gains de change", "Wisselwinst");
-  profit.push_back({"FLAGDC", Int(1)});
-  MemoryRowSet accounts(Accounts({
-      Account(3, "61", "Services et biens divers", "Diensten en diverse goederen"),
-      Account(0, "6100", "Loyers", "Huur"),
-      Account(1, "400000", "Clients", "Klanten"),
-      Account(1, "400100", "Clients douteux", "Dubieuze klanten"),
-      Account(2, "440000", "Fournisseurs", "Leveranciers"),
+  Row usd = accountRow(4, "5500", "Banque USD", "Bank USD");
+  usd.push_back({"CRCYID", text(" USD ")});
+  Row profit = accountRow(5, "754", "Gains de change", "Wisselwinst");
+  profit.push_back({"FLAGDC", integer(1)});
+  MemoryRowSet accounts(accountTable({
+      accountRow(3, "61", "Services et biens divers", "Diensten en diverse goederen"),
+      accountRow(0, "6100", "Loyers", "Huur"),
+      accountRow(1, "400000", "Clients", "Klanten"),
+      accountRow(1, "400100", "Clients douteux", "Dubieuze klanten"),
+      accountRow(2, "440000", "Fournisseurs", "Leveranciers"),
       usd,
-      Account(4, "5510", "Banque EUR", "Bank EUR"),
+      accountRow(4, "5510", "Banque EUR", "Bank EUR"),
       profit,
-      Account(5, "654", "Pertes de change", "Wisselverlies"),
-      Account(6, "7541", "Gains euro", "Winst euro"),
-      {{"TYPE", Int(0)}, {"GENERALID", Text("6120000")}},
-      {{"GENERALID", Text("999")}},  // no type: skipped
-      Account(3, "62", "Rémunérations", "Bezoldigingen"),
-      Account(0, "620000", "Salaires", "Lonen"),
+      accountRow(5, "654", "Pertes de change", "Wisselverlies"),
+      accountRow(6, "7541", "Gains euro", "Winst euro"),
+      {{"TYPE", integer(0)}, {"GENERALID", text("6120000")}},
+      {{"GENERALID", text("999")}},  // no type: skipped
+      accountRow(3, "62", "Rémunérations", "Bezoldigingen"),
+      accountRow(0, "620000", "Salaires", "Lonen"),
       // A heading whose number, brought to length, is an account already written.
-      Account(3, "6200", "Titre qui renomme", "Titel"),
+      accountRow(3, "6200", "Titre qui renomme", "Titel"),
   }));
   ASSERT_TRUE(convert::ConvertGeneralAccounts(ctx, accounts, prefix));
   EXPECT_TRUE(errors.empty());
@@ -100,7 +100,7 @@ TEST_F(MasterGeneralAccounts, StandardAccountsFollowTheLengthAndKeepExistingName
   for (const char* length : {"4", "6", "8"}) {
     SCOPED_TRACE(length);
     makeDossier("N", length);
-    MemoryRowSet accounts(Accounts({Account(0, "451000", "TVA à payer (source)", "Te betalen btw (bron)")}, false));
+    MemoryRowSet accounts(accountTable({accountRow(0, "451000", "TVA à payer (source)", "Te betalen btw (bron)")}, false));
     ASSERT_TRUE(convert::ConvertGeneralAccounts(ctx, accounts, prefix));
     auto acf = byNumber();
     std::string vat = std::string("4510000000").substr(0, std::stoi(length));
@@ -121,10 +121,10 @@ TEST_F(MasterGeneralAccounts, StandardAccountsFollowTheLengthAndKeepExistingName
 
 TEST_F(MasterGeneralAccounts, DossierLengthIsRewrittenOnceAtTheFirstAccount) {
   makeDossier("F", "7");
-  ASSERT_NE(convert::ReadGeneralAccountLength(ctx, prefix), "7");
-  MemoryRowSet accounts(Accounts({Account(3, "1", "Titre", "Titel"), Account(0, "100", "Capital", "Kapitaal")}));
+  ASSERT_NE(convert::readGeneralAccountLength(ctx, prefix), "7");
+  MemoryRowSet accounts(accountTable({accountRow(3, "1", "Titre", "Titel"), accountRow(0, "100", "Capital", "Kapitaal")}));
   ASSERT_TRUE(convert::ConvertGeneralAccounts(ctx, accounts, prefix));
-  EXPECT_EQ(convert::ReadGeneralAccountLength(ctx, prefix), "7");
+  EXPECT_EQ(convert::readGeneralAccountLength(ctx, prefix), "7");
   EXPECT_EQ(byNumber().count("31000000"), 1u);
   EXPECT_TRUE(errors.empty());
 }
@@ -133,7 +133,7 @@ TEST_F(MasterGeneralAccounts, DossierLengthIsRewrittenOnceAtTheFirstAccount) {
 // digit is dropped.
 TEST_F(MasterGeneralAccounts, EightDigitAccountsKeepEveryDigit) {
   makeDossier("F", "8");
-  MemoryRowSet accounts(Accounts({Account(0, "12345678", "Huit", "Acht"), Account(0, "234567891", "Neuf", "Negen")}));
+  MemoryRowSet accounts(accountTable({accountRow(0, "12345678", "Huit", "Acht"), accountRow(0, "234567891", "Neuf", "Negen")}));
   ASSERT_TRUE(convert::ConvertGeneralAccounts(ctx, accounts, prefix));
   auto acf = byNumber();
   EXPECT_EQ(acf.count("312345678"), 1u);
@@ -143,7 +143,7 @@ TEST_F(MasterGeneralAccounts, EightDigitAccountsKeepEveryDigit) {
 TEST_F(MasterGeneralAccounts, MissingChartIsReported) {
   makeDossier("N");
   std::filesystem::remove(root / "VIDE01" / "VIDE01_ACF.DBF");
-  MemoryRowSet accounts(Accounts({}));
+  MemoryRowSet accounts(accountTable({}));
   EXPECT_FALSE(convert::ConvertGeneralAccounts(ctx, accounts, prefix));
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_EQ(errors[0], "Het bestand " + prefix + "_ACF.DBF bestaat niet");
@@ -162,7 +162,7 @@ TEST_F(MasterGeneralAccounts, ExistingRowsAreFoundFirstMatchFromTheTop) {
     store::sx_Replace("NAME21", store::SX_TEXT, std::string(name));
   }
   store::sx_Close();
-  MemoryRowSet accounts(Accounts({Account(0, "61", "Renommé", "Hernoemd")}));
+  MemoryRowSet accounts(accountTable({accountRow(0, "61", "Renommé", "Hernoemd")}));
   ASSERT_TRUE(convert::ConvertGeneralAccounts(ctx, accounts, prefix));
   std::vector<Record> acf = rows("ACF", {"TYPE", "NAME11", "NAME21"});
   ASSERT_GE(acf.size(), 3u);

@@ -13,7 +13,7 @@ namespace master_test {
 
 void MasterDossier::makeDossier(const std::string& language, const std::string& length) {
   bool ok = false;
-  prefix = testing_support::NewWorkingDossier(ui, root, language, ok).prefix;
+  prefix = testing_support::newWorkingDossier(ui, root, language, ok).prefix;
   ASSERT_TRUE(ok);
   ASSERT_TRUE(std::filesystem::exists(std::filesystem::path(root) / "VIDE01" / "VIDE01_PARAM.DBF"));
   ctx.language = language;
@@ -53,7 +53,7 @@ std::vector<Record> MasterDossier::rows(const std::string& table, const std::vec
 
 std::string MasterDossier::param(const std::string& id) {
   for (const Record& r : rows("PARAM", {"ID", "VALUE"})) {
-    if (base::UpperCase(r.at("ID")) == base::UpperCase(id)) return r.at("VALUE");
+    if (base::upperCase(r.at("ID")) == base::upperCase(id)) return r.at("VALUE");
   }
   ADD_FAILURE() << "no PARAM row " << id;
   return {};
