@@ -23,9 +23,9 @@ std::string tableBytes() {
                    {"WHEN", 'D', 8, 0, 0},
                    {"OK", 'L', 1, 0, 0},
                    {"NAME", 'C', 20, 0, 0}};
-  std::string error;
+  base::Bilingual error;
   auto t = Table::create(file, layout, error);
-  if (!t) fuzzing::broken("creating the table: " + error);
+  if (!t) fuzzing::broken("creating the table: " + error.french);
   for (int i = 0; i < 30; ++i) {
     t->appendBlank();
     if (i % 7 == 3) continue;  // a blank record
@@ -36,7 +36,7 @@ std::string tableBytes() {
     t->setText(4, i % 5 ? "Dupont" : "Élodie");
     if (i % 9 == 0) t->setDeleted(true);
   }
-  if (!t->close(error)) fuzzing::broken("closing the table: " + error);
+  if (!t->close(error)) fuzzing::broken("closing the table: " + error.french);
   std::ifstream in(file, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
@@ -59,11 +59,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzzing::writeFile(dbf, table);
   fuzzing::writeFile(cdx, data, size);
 
-  std::string error;
-  std::vector<store::cdx::TagSpec> specs;
+  base::Bilingual error;
+  std::vector<store::cdx::TagSpec> tagSpecs;
   std::vector<store::cdx::TagKeys> keys;
-  (void)store::cdx::readCdxSpecs(cdx, specs, error);
-  (void)store::cdx::readCdxKeys(cdx, keys, error);
+  (void)store::cdx::readCdxSpecs(cdx, tagSpecs, error);
+  (void)store::cdx::readCdxKeys(cdx, keys, error, UINT32_MAX);  // the reader alone, any count
   (void)store::checkIndexes(dbf);
 
   auto t = Table::open(dbf, error);
@@ -76,12 +76,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   t->setText(0, "AAA");
   walkTags(*t);
   const size_t tags = t->tagCount();
-  if (!t->close(error)) fuzzing::broken("rewriting the index: " + error);
+  if (!t->close(error)) fuzzing::broken("rewriting the index: " + error.french);
   t.reset();
 
   const auto checks = store::checkIndexes(dbf);
   if (tags > 0 && checks.size() != tags) fuzzing::broken("the rewritten index lost tags");
   for (const store::TagCheck& c : checks)
-    if (!c.ok) fuzzing::broken("the rewritten index disagrees: " + c.tag + ": " + c.problem);
+    if (!c.ok) fuzzing::broken("the rewritten index disagrees: " + c.tag + ": " + c.problem.french);
   return 0;
 }

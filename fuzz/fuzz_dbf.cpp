@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto dbf = fuzzing::scratch() / "T.DBF";
   fuzzing::writeFile(dbf, data, size);
   fuzzing::writeFile(fuzzing::scratch() / "T.FPT", memoFile());
-  std::string error;
+  base::Bilingual error;
   if (auto t = Table::open(dbf, error, Table::OpenMode::ReadOnly)) readEverything(*t);
 
   auto t = Table::open(dbf, error);
@@ -57,11 +57,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   t->appendBlank();
   for (int f = 0; f < fields; ++f) t->setText(f, "20240131");
-  if (!t->close(error)) fuzzing::broken("closing a table that opened: " + error);
+  if (!t->close(error)) fuzzing::broken("closing a table that opened: " + error.french);
   t.reset();
 
   auto again = Table::open(dbf, error, Table::OpenMode::ReadOnly);
-  if (!again) fuzzing::broken("a table the engine wrote does not open again: " + error);
+  if (!again) fuzzing::broken("a table the engine wrote does not open again: " + error.french);
   if (again->recordCount() != count + 1) fuzzing::broken("the appended record is missing");
   readEverything(*again);
   return 0;

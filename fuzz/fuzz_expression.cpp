@@ -33,7 +33,7 @@ void evaluate(const store::Expression& e, const store::RecordRef& r) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const char* text = reinterpret_cast<const char*>(data);
   const size_t textLength = strnlen(text, size);
-  std::string error;
+  base::Bilingual error;
   auto e = store::Expression::compile(std::string_view(text, textLength), fields(), error);
   if (!e) {
     if (error.empty()) fuzzing::broken("refused without a reason");

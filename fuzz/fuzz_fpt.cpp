@@ -37,17 +37,17 @@ std::string memoOf(Table& t, uint32_t recno) {
 
 // Writes `text` into one record's memo, closes, and reads it back.
 void writeAndReadBack(const std::filesystem::path& dbf, uint32_t recno, const std::string& text) {
-  std::string error;
+  base::Bilingual error;
   auto t = Table::open(dbf, error);
-  if (!t) fuzzing::broken("the table opened before does not open again: " + error);
+  if (!t) fuzzing::broken("the table opened before does not open again: " + error.french);
   if (recno > t->recordCount()) recno = t->appendBlank();
   t->go(recno);
   const bool written = t->setText(t->fieldIndex("NOTE"), text);
-  if (!t->close(error)) fuzzing::broken("closing: " + error);
+  if (!t->close(error)) fuzzing::broken("closing: " + error.french);
   t.reset();
   if (!written) return;
   auto again = Table::open(dbf, error, Table::OpenMode::ReadOnly);
-  if (!again) fuzzing::broken("the table does not open after a memo was written: " + error);
+  if (!again) fuzzing::broken("the table does not open after a memo was written: " + error.french);
   if (memoOf(*again, recno) != text) fuzzing::broken("record " + std::to_string(recno) + ": memo not read back");
 }
 
@@ -60,8 +60,8 @@ std::string checkedTableBytes() {
   const auto dbf = fuzzing::scratch() / "M.DBF";
   fuzzing::writeFile(dbf, table);
   fuzzing::writeFile(fuzzing::scratch() / "M.FPT", fpt);
-  std::string error;
-  if (!Table::open(dbf, error, Table::OpenMode::ReadOnly)) fuzzing::broken("the harness's own table: " + error);
+  base::Bilingual error;
+  if (!Table::open(dbf, error, Table::OpenMode::ReadOnly)) fuzzing::broken("the harness's own table: " + error.french);
   return table;
 }
 
@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto dbf = fuzzing::scratch() / "M.DBF";
   fuzzing::writeFile(dbf, table);
   fuzzing::writeFile(fuzzing::scratch() / "M.FPT", data, size);
-  std::string error;
+  base::Bilingual error;
   {
     auto t = Table::open(dbf, error, Table::OpenMode::ReadOnly);
     if (!t) return 0;

@@ -56,16 +56,16 @@ int main(int argc, char** argv) {
 
   std::vector<double> writes, reads;
   for (int r = 0; r < runs; ++r) {
-    std::string error;
+    base::Bilingual error;
     auto t0 = std::chrono::steady_clock::now();
     if (!store::cdx::writeCdx(file, tags, error)) {
-      std::fprintf(stderr, "%s\n", error.c_str());
+      std::fprintf(stderr, "%s\n", error.french.c_str());
       return 1;
     }
     auto t1 = std::chrono::steady_clock::now();
     std::vector<TagKeys> back;
-    if (!store::cdx::readCdxKeys(file, back, error)) {
-      std::fprintf(stderr, "%s\n", error.c_str());
+    if (!store::cdx::readCdxKeys(file, back, error, uint32_t(keys))) {
+      std::fprintf(stderr, "%s\n", error.french.c_str());
       return 1;
     }
     auto t2 = std::chrono::steady_clock::now();

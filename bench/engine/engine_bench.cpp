@@ -52,10 +52,10 @@ int runAppend(uint32_t n, const fs::path& folder, uint32_t seekEvery) {
   for (const auto& t : def->tags) layout.tags.push_back(store::TagDef{t.name, t.keyExpr, "", t.unique, t.descending});
   fs::create_directories(folder);
   fs::path file = folder / "BENCH_ACT.DBF";
-  std::string error;
+  base::Bilingual error;
   auto empty = store::Table::create(file, layout, error);
   if (!empty || !empty->close(error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+    std::fprintf(stderr, "%s\n", error.french.c_str());
     return 1;
   }
   empty.reset();
@@ -66,7 +66,7 @@ int runAppend(uint32_t n, const fs::path& folder, uint32_t seekEvery) {
   store::sx_SetCentury(-1);
   store::sx_SetEpoch(1960);
   if (store::sx_Use(file.string(), "ACT", 2, 2) == 0) {
-    std::fprintf(stderr, "%s\n", store::sx_LastError().c_str());
+    std::fprintf(stderr, "%s\n", store::sx_LastError().french.c_str());
     return 1;
   }
   static const char* journals[] = {"VENTES", "ACHATS", "NCVEN", "OPDIV", "BANK1", "REOPEN"};
@@ -110,7 +110,7 @@ int runAppend(uint32_t n, const fs::path& folder, uint32_t seekEvery) {
 int runSeek(uint32_t k, const fs::path& folder) {
   auto start = Clock::now();
   if (store::sx_Use((folder / "BENCH_ACT.DBF").string(), "ACT", 2, 2) == 0) {
-    std::fprintf(stderr, "%s\n", store::sx_LastError().c_str());
+    std::fprintf(stderr, "%s\n", store::sx_LastError().french.c_str());
     return 1;
   }
   store::sx_SetOrder(store::sx_TagArea("GL"));

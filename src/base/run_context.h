@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/journal_registry.h"
+#include "base/run_report.h"
 #include "base/source.h"
 #include "base/ui.h"
 
@@ -19,6 +20,8 @@ struct RunContext {
   bool isVersionSql = false;
   std::string companyCode;        // source company code
   base::Ui* ui = nullptr;
+  // What the run read, wrote, changed and skipped, for the migration report.
+  RunReport report;
 
   bool french() const { return language == "F"; }
   // The message text of the dossier language.

@@ -60,6 +60,27 @@ inline std::string errorText(const std::exception& e, bool french) {
   return e.what();
 }
 
+// The message for a failure nobody foresaw, with what the failure says of
+// itself (nothing for an exception that is no std::exception).
+inline std::string unexpectedErrorText(bool french, const std::string& what) {
+  if (what.empty()) return french ? "Une erreur inattendue est survenue." : "Er is een onverwachte fout opgetreden.";
+  return (french ? "Une erreur inattendue est survenue : " : "Er is een onverwachte fout opgetreden: ") + what;
+}
+
+// What a person reads of the exception being handled (call it inside a catch
+// block): a source error's own text, anything else as the unexpected error.
+inline std::string handledErrorText(bool french) {
+  try {
+    throw;
+  } catch (const SourceError& e) {
+    return e.text(french);
+  } catch (const std::exception& e) {
+    return unexpectedErrorText(french, e.what());
+  } catch (...) {
+    return unexpectedErrorText(french, "");
+  }
+}
+
 // A forward row set. Field names are matched in any letter case; asking for
 // a column that does not exist throws SourceError.
 class RowSet {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/number_text.h"
 #include "base/source.h"
 #include "base/text.h"
 
@@ -30,13 +31,7 @@ std::string two(int v) {
 
 // Leading number of a text, like VB's Val: blanks skipped, stops at the first
 // character that cannot continue the number.
-double leadingNumber(const std::string& s) {
-  const char* p = s.c_str();
-  while (*p == ' ' || *p == '\t') ++p;
-  char* end = nullptr;
-  double d = std::strtod(p, &end);
-  return end == p ? 0 : d;
-}
+double leadingNumber(const std::string& s) { return readNumber(s); }
 
 // Days since 30/12/1899 with the time as the fraction, the day count of the
 // original's date type (negative days keep a positive time part there, but the

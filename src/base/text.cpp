@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/number_text.h"
+
 namespace base {
 
 namespace {
@@ -137,16 +139,14 @@ double Val(std::string_view s) {
       break;
     }
   }
-  return std::strtod(number.c_str(), nullptr);
+  return readNumber(number);
 }
 
 std::string numberText(double value) {
   if (value == std::floor(value) && std::fabs(value) < 1e15) {
     return std::to_string(static_cast<long long>(value));
   }
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.15g", value);
-  return buffer;
+  return generalText(value, 15);
 }
 
 std::string twoDigits(int64_t value) {

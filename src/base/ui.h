@@ -25,6 +25,14 @@ class Ui {
   virtual std::optional<std::string> browseFolder(const std::string& title, const std::string& start) = 0;
   // SQL servers visible on the network, for the server list.
   virtual std::vector<std::string> listServers() = 0;
+  // The run's last message, which names its report (`reportFile`, the text
+  // file; empty when none could be written). A window may offer to open the
+  // report; by default it is an ordinary message box.
+  virtual void finalMessage(const std::string& text, MsgIcon icon, const std::string& title,
+                            const std::string& reportFile) {
+    (void)reportFile;
+    messageBox(text, MsgButtons::Ok, icon, title);
+  }
 };
 
 // Convenience for the common "OK, exclamation" message.

@@ -7,11 +7,12 @@ namespace host {
 
 namespace {
 
-// Amounts are written into the dossier and read from the source as number
-// texts with a ".". The C library formats them after its numeric locale,
-// which a window toolkit sets from the desktop (Qt does, to "," for a
-// Belgian French or Dutch desktop) and a host may set too: the wizard works
-// with the classic one and gives the host its own back when it closes.
+// A window toolkit sets the C library's numeric locale from the desktop (Qt
+// does, to "," for a Belgian French or Dutch desktop) and a host may set it
+// too. Our own number texts no longer follow it (base/number_text.h); the
+// libraries the run calls may (an ODBC driver turning a server's number text
+// into a double), so the wizard still works with the classic locale and
+// gives the host its own back when it closes.
 class ClassicNumbers {
  public:
   ClassicNumbers() {

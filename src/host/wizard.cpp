@@ -15,12 +15,24 @@ using namespace base;
 namespace {
 const char* const kSection = "Marlin2Kestrel";
 
+// The wizard's events come from a window toolkit, or through the C interface
+// from a host, and neither can carry an exception: whatever a handler lets
+// escape is shown here as the unexpected error, and the wizard stays usable.
+template <class Handler>
+void guardedEvent(base::Ui& ui, bool french, Handler&& handler) {
+  try {
+    handler();
+  } catch (...) {
+    base::showMessage(ui, base::handledErrorText(french));
+  }
+}
+
 }  // namespace
 
 std::string defaultIniFile() { return base::joinPath(componentDirectory(), "Marlin2KS.ini"); }
 
 frmMain::frmMain(Ui& ui, run::Services services, run::Steps steps, std::string iniFile)
-    : ui_(ui), services_(std::move(services)), steps_(std::move(steps)), iniFile_(std::move(iniFile)) {
+    : reportingUi_(ui, ctx.report), ui_(reportingUi_), services_(std::move(services)), steps_(std::move(steps)), iniFile_(std::move(iniFile)) {
   ctx.ui = &ui_;
   ctx.showImportError = [this](const std::string& message) { ShowImportError(message); };
   ctx.setStepLabel = [this](const std::string& text) {
@@ -97,8 +109,12 @@ bool frmMain::EcrireINI(const std::string& section, const std::string& key, cons
 
 std::string frmMain::SysDec() const { return decimalSeparator(); }
 
-void frmMain::ShowImportError(const std::string& message) {
-  ui_.messageBox(message, MsgButtons::Ok, MsgIcon::Exclamation, importErrorTitle(ctx.french(), ctx.isVersionSql));
+void frmMain::ShowImportError(const std::string& message, const std::string& reportFile) {
+  const std::string title = importErrorTitle(ctx.french(), ctx.isVersionSql);
+  if (reportFile.empty())
+    ui_.messageBox(message, MsgButtons::Ok, MsgIcon::Exclamation, title);
+  else
+    ui_.finalMessage(message, MsgIcon::Exclamation, title, reportFile);
   ctx.source = nullptr;
   ctx.yearSource = nullptr;
   EnableWizardControls(true);
@@ -161,6 +177,8 @@ void frmMain::cmdOk_Click() {
   choices.customers = control("chkClients").value;
   choices.suppliers = control("chkSuppliers").value;
   choices.generalAccounts = control("chkGeneralLegders").value;
+  choices.reportFolder = reportFolder;
+  choices.checkOnly = checkSourceOnly;
   run::runImport(ctx, choices, *this, steps_, services_);
 }
 
@@ -196,52 +214,62 @@ bool frmMain::isUsable(const std::string& name) const {
 }
 
 void frmMain::click(const std::string& name) {
-  if (!isUsable(name)) return;
-  Control& c = control(name);
-  if (c.kind == Control::Kind::Option) {
-    // Option buttons of one container exclude each other.
-    for (auto& [other, oc] : controls_)
-      if (oc.kind == Control::Kind::Option && oc.parent == c.parent) oc.value = false;
-    c.value = true;
-  } else if (c.kind == Control::Kind::Check) {
-    c.value = !c.value;
-  }
-  static const std::map<std::string, void (frmMain::*)(), std::less<>> handlers = {
-      {"Option1", &frmMain::Option1_Click},         {"Option2", &frmMain::Option2_Click},
-      {"OptCompta", &frmMain::OptCompta_Click},     {"OptSignal", &frmMain::OptSignal_Click},
-      {"cmdCancel", &frmMain::cmdCancel_Click},     {"Command1", &frmMain::Command1_Click},
-      {"cmdOk", &frmMain::cmdOk_Click},             {"cmdPathMarlin", &frmMain::cmdPathMarlin_Click},
-      {"cmdConnect", &frmMain::cmdConnect_Click},
-  };
-  if (auto it = handlers.find(name); it != handlers.end()) (this->*(it->second))();
+  guardedEvent(ui_, ctx.french(), [&] {
+    if (!isUsable(name)) return;
+    Control& c = control(name);
+    if (c.kind == Control::Kind::Option) {
+      // Option buttons of one container exclude each other.
+      for (auto& [other, oc] : controls_)
+        if (oc.kind == Control::Kind::Option && oc.parent == c.parent) oc.value = false;
+      c.value = true;
+    } else if (c.kind == Control::Kind::Check) {
+      c.value = !c.value;
+    }
+    static const std::map<std::string, void (frmMain::*)(), std::less<>> handlers = {
+        {"Option1", &frmMain::Option1_Click},         {"Option2", &frmMain::Option2_Click},
+        {"OptCompta", &frmMain::OptCompta_Click},     {"OptSignal", &frmMain::OptSignal_Click},
+        {"cmdCancel", &frmMain::cmdCancel_Click},     {"Command1", &frmMain::Command1_Click},
+        {"cmdOk", &frmMain::cmdOk_Click},             {"cmdPathMarlin", &frmMain::cmdPathMarlin_Click},
+        {"cmdConnect", &frmMain::cmdConnect_Click},
+    };
+    if (auto it = handlers.find(name); it != handlers.end()) (this->*(it->second))();
+  });
 }
 
 void frmMain::type(const std::string& name, const std::string& text) {
-  Control& c = control(name);
-  if (!isUsable(name) || c.text == text) return;
-  c.text = text;
-  if (name == "txtPathKestrel") txtPathKestrel_Change();
-  else if (name == "cboServeur") cboServeur_Change();
-  else if (name == "txtLogin") txtLogin_Change();
-  else if (name == "txtPw") txtPw_Change();
+  guardedEvent(ui_, ctx.french(), [&] {
+    Control& c = control(name);
+    if (!isUsable(name) || c.text == text) return;
+    c.text = text;
+    if (name == "txtPathKestrel") txtPathKestrel_Change();
+    else if (name == "cboServeur") cboServeur_Change();
+    else if (name == "txtLogin") txtLogin_Change();
+    else if (name == "txtPw") txtPw_Change();
+  });
 }
 
 void frmMain::choose(const std::string& name, int index) {
-  Control& c = control(name);
-  if (!isUsable(name) || index < 0 || index >= static_cast<int>(c.items.size())) return;
-  c.listIndex = index;
-  c.text = c.items[static_cast<std::size_t>(index)];
-  if (name == "cboCompany") cboCompany_Click();
-  else if (name == "cboCompanySql") cboCompanySql_Click();
-  else if (name == "cboServeur") cboServeur_Change();
+  guardedEvent(ui_, ctx.french(), [&] {
+    Control& c = control(name);
+    if (!isUsable(name) || index < 0 || index >= static_cast<int>(c.items.size())) return;
+    c.listIndex = index;
+    c.text = c.items[static_cast<std::size_t>(index)];
+    if (name == "cboCompany") cboCompany_Click();
+    else if (name == "cboCompanySql") cboCompanySql_Click();
+    else if (name == "cboServeur") cboServeur_Change();
+  });
 }
 
 void frmMain::focus(const std::string& name) {
-  if (name == "cboServeur" && isUsable(name)) cboServeur_GotFocus();
+  guardedEvent(ui_, ctx.french(), [&] {
+    if (name == "cboServeur" && isUsable(name)) cboServeur_GotFocus();
+  });
 }
 
 void frmMain::leave(const std::string& name) {
-  if (name == "txtPathMarlin" && isUsable(name)) txtPathMarlin_LostFocus();
+  guardedEvent(ui_, ctx.french(), [&] {
+    if (name == "txtPathMarlin" && isUsable(name)) txtPathMarlin_LostFocus();
+  });
 }
 
 }  // namespace host

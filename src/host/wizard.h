@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/reporting_ui.h"
 #include "base/run_context.h"
 #include "base/ui.h"
 #include "run/import_run.h"
@@ -49,8 +50,13 @@ class frmMain : public run::RunView {
   std::function<void()> onUnload;
 
   // Form-level state shared with the run and the steps (dossier language,
-  // edition, source company code, run state).
+  // edition, source company code, run state, the last run's report).
   base::RunContext ctx;
+  // Set by a host without a window: where a report that does not go into the
+  // dossier is written (empty: the user's state folder), and whether Import
+  // only checks the source (see run::RunChoices).
+  std::string reportFolder;
+  bool checkSourceOnly = false;
 
   Control& control(const std::string& name);
   const Control& control(const std::string& name) const;
@@ -66,7 +72,8 @@ class frmMain : public run::RunView {
   void langueInt(const std::string& code);
   std::string LireINI(const std::string& section, const std::string& key) const;
   bool EcrireINI(const std::string& section, const std::string& key, const std::string& value) const;
-  void ShowImportError(const std::string& message);
+  // `reportFile`: the run's report, named by its last message (a window may offer to open it).
+  void ShowImportError(const std::string& message, const std::string& reportFile = "");
   void EnableWizardControls(bool enabled);
   std::string SysDec() const;
 
@@ -123,6 +130,9 @@ class frmMain : public run::RunView {
   // --- The run's view of the wizard ---------------------------------------------------
   void enableWizardControls(bool enabled) override { EnableWizardControls(enabled); }
   void showImportError(const std::string& message) override { ShowImportError(message); }
+  void showFinalError(const std::string& message, const std::string& reportFile) override {
+    ShowImportError(message, reportFile);
+  }
   void setPhase(const std::string& text) override;
   void setProgress(int value) override;
   void clearStepLabel() override;
@@ -141,6 +151,8 @@ class frmMain : public run::RunView {
   run::SqlLogin sqlLogin() const;
   std::string msg(const char* fr, const char* nl) const { return ctx.french() ? fr : nl; }
 
+  // Every message box goes through the report first (noted only while a run is on).
+  base::ReportingUi reportingUi_;
   base::Ui& ui_;
   run::Services services_;
   run::Steps steps_;

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "base/number_text.h"
+
 namespace run {
 namespace {
 
@@ -32,10 +34,10 @@ std::string quoted(std::string_view s, char q) {
 // "#12/31/2020#" or "#12/31/2020 13:05:00#" -> "'2020-12-31 13:05:00'"; empty when
 // the text is not a date literal.
 std::string dateLiteral(std::string_view body) {
-  int m = 0, d = 0, y = 0, hh = 0, mi = 0, ss = 0;
-  std::string b(body);
-  int n = std::sscanf(b.c_str(), "%d/%d/%d %d:%d:%d", &m, &d, &y, &hh, &mi, &ss);
+  int v[6] = {};
+  const size_t n = base::scanInts(body, "// ::", v);
   if (n != 3 && n != 5 && n != 6) return {};
+  const int m = v[0], d = v[1], y = v[2], hh = v[3], mi = v[4], ss = v[5];
   if (m < 1 || m > 12 || d < 1 || d > 31) return {};
   char buf[40];
   std::snprintf(buf, sizeof buf, "'%04d-%02d-%02d %02d:%02d:%02d'", y, m, d, hh, mi, ss);

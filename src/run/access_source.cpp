@@ -3,11 +3,13 @@
 #include <sqlite3.h>
 
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <unordered_map>
 
+#include "base/number_text.h"
 #include "base/text.h"
 #include "run/access_dialect.h"
 #include "run/cursor_row_set.h"
@@ -57,26 +59,41 @@ bool startsWith(const char* s, const char* prefix) {
 // its first 15 significant digits, which drops the binary noise of a sum
 // ("0.30000000000000004" -> "0.3").
 std::string decimalText(double d, int scale) {
-  char buf[64];
-  if (scale >= 0)
-    std::snprintf(buf, sizeof buf, "%.*f", scale, d);
-  else
-    std::snprintf(buf, sizeof buf, "%.15g", d);
-  return buf;
+  // Most values are amounts of a few decimals: their digits come straight
+  // from the scaled whole number, unless the value lies so close to half a
+  // unit of the last decimal that only the exact conversion can round it.
+  static const double kPowers[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+  if (scale >= 0 && scale <= 6 && std::fabs(d) < 1e12) {
+    const double scaled = d * kPowers[scale];
+    const double whole = std::nearbyint(scaled);
+    if (std::fabs(scaled - whole) < 0.25) {
+      const long long n = static_cast<long long>(whole);
+      std::string digits = std::to_string(n < 0 ? -n : n);
+      if (scale > 0) {
+        if (digits.size() <= static_cast<size_t>(scale)) digits.insert(0, scale + 1 - digits.size(), '0');
+        digits.insert(digits.size() - scale, 1, '.');
+      }
+      // "%.*f" keeps the sign of a negative value that rounds to zero.
+      return (n < 0 || (n == 0 && std::signbit(d))) ? "-" + digits : digits;
+    }
+  }
+  return scale >= 0 ? base::fixedText(d, scale) : base::generalText(d, 15);
 }
 
 Value decimalValue(double d, int scale) {
   Value v;
   v.kind = Value::Kind::Decimal;
   v.text = decimalText(d, scale);
-  v.number = std::strtod(v.text.c_str(), nullptr);
+  v.number = base::readNumber(v.text);
   return v;
 }
 
 Value dateValue(const char* s) {
   Value v;
   DateTime& d = v.date;
-  if (s && std::sscanf(s, "%d-%d-%d %d:%d:%d", &d.year, &d.month, &d.day, &d.hour, &d.minute, &d.second) >= 3) {
+  int f[6] = {};
+  if (s && base::scanInts(s, "-- ::", f) >= 3) {
+    d = {f[0], f[1], f[2], f[3], f[4], f[5]};
     v.kind = Value::Kind::DateTime;
   } else if (s) {
     v = Value::ofText(s);
@@ -160,21 +177,19 @@ class SqliteCursor : public Cursor {
   ~SqliteCursor() override { db_->giveBack(key_, stmt_); }
   const std::vector<std::string>& columns() const override { return shape_->columns; }
 
-  bool fetch(std::vector<Value>& row) override {
+  bool next() override {
     int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_DONE) return false;
     if (rc != SQLITE_ROW)
       throw SourceError("Erreur de lecture : " + std::string(sqlite3_errmsg(db_->db)),
                         "Leesfout: " + std::string(sqlite3_errmsg(db_->db)));
-    row.resize(shape_->columns.size());
-    for (size_t i = 0; i < row.size(); ++i) row[i] = valueAt(static_cast<int>(i));
     return true;
   }
 
   void restart() override { sqlite3_reset(stmt_); }
 
- private:
-  Value valueAt(int i) const {
+  Value value(size_t column) const override {
+    const int i = static_cast<int>(column);
     int type = sqlite3_column_type(stmt_, i);
     if (type == SQLITE_NULL) return {};
     const ColumnKind& k = shape_->kinds[static_cast<size_t>(i)];
@@ -200,6 +215,8 @@ class SqliteCursor : public Cursor {
     }
   }
 
+
+ private:
   std::shared_ptr<Database> db_;
   sqlite3_stmt* stmt_;
   std::string key_;
@@ -210,8 +227,11 @@ class AccessSource : public Source {
  public:
   AccessSource(const std::string& path, const AccessOptions& options) : file_(path), db_(std::make_shared<Database>()) {
     const bool large = static_cast<long long>(file_.pages()) * 4096 > options.memoryLimitBytes;
-    // An empty file name gives SQLite a private temporary file, deleted on close.
-    if (sqlite3_open_v2(large ? "" : ":memory:", &db_->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+    // An empty file name gives SQLite a private temporary file, deleted on
+    // close. A source is read by one thread at a time (each pass of a run has
+    // its own), so the connection takes no lock on every value read.
+    if (sqlite3_open_v2(large ? "" : ":memory:", &db_->db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
       throw SourceError("Impossible de préparer la lecture de " + path, "Onmogelijk om " + path + " voor te bereiden");
     exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE; PRAGMA temp_store=MEMORY;");
     if (large) exec("PRAGMA cache_size=-262144;");
@@ -241,7 +261,7 @@ class AccessSource : public Source {
       const auto& lit = p.literals[static_cast<size_t>(p.slots[i])];
       if (lit.isText) sqlite3_bind_text(stmt, at, lit.text.data(), static_cast<int>(lit.text.size()), SQLITE_TRANSIENT);
       else if (lit.isInteger) sqlite3_bind_int64(stmt, at, std::strtoll(lit.text.c_str(), nullptr, 10));
-      else sqlite3_bind_double(stmt, at, std::strtod(lit.text.c_str(), nullptr));
+      else sqlite3_bind_double(stmt, at, base::readNumber(lit.text));
     }
     return std::make_unique<CursorRowSet>(std::make_unique<SqliteCursor>(db_, stmt, std::move(p.text)));
   }
@@ -370,10 +390,12 @@ class AccessSource : public Source {
     auto index = [&](const std::string& columns) {
       exec("CREATE INDEX " + quotedName(table + "_m2k" + std::to_string(++n)) + " ON " + q + " (" + columns + ")");
     };
-    // Entry lines are found per document; their matching rows by line id;
+    // Entry lines are found per document (the index also gives each
+    // document its first line without reading the table); their matching
+    // rows by line id;
     // VAT codes and the like by code from a small lookup table.
     if (has("JrnlID") && has("Doc")) {
-      index("JrnlID, Doc");
+      index("JrnlID, Doc, RecordID");
     } else {
       if (has("RecordID")) index("RecordID");
       if (has("VATCode")) index("VATCode");

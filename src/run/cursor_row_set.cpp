@@ -8,12 +8,20 @@ using namespace base;
 
 CursorRowSet::CursorRowSet(std::unique_ptr<Cursor> cursor) : cursor_(std::move(cursor)) { advance(); }
 
+std::vector<Value> CursorRowSet::cursorRow() const {
+  std::vector<Value> row(cursor_->columns().size());
+  for (size_t i = 0; i < row.size(); ++i) row[i] = cursor_->value(i);
+  return row;
+}
+
 bool CursorRowSet::advance() {
+  live_ = false;
   if (!ahead_.empty()) {
     current_ = std::move(ahead_.front());
     ahead_.pop_front();
     hasCurrent_ = true;
-  } else if (!exhausted_ && cursor_->fetch(current_)) {
+  } else if (!exhausted_ && cursor_->next()) {
+    live_ = true;
     hasCurrent_ = true;
   } else {
     exhausted_ = true;
@@ -37,8 +45,12 @@ void CursorRowSet::moveFirst() {
 }
 
 long CursorRowSet::recordCount() {
-  std::vector<Value> row;
-  while (!exhausted_ && cursor_->fetch(row)) ahead_.push_back(row);
+  // Reading ahead moves the cursor off the current row: its values first.
+  if (live_ && !exhausted_) {
+    current_ = cursorRow();
+    live_ = false;
+  }
+  while (!exhausted_ && cursor_->next()) ahead_.push_back(cursorRow());
   exhausted_ = true;
   return consumed_ + static_cast<long>(ahead_.size());
 }
@@ -54,6 +66,26 @@ void CursorRowSet::moveLast() {
 }
 
 int CursorRowSet::indexOf(std::string_view name) const {
+  if (const auto it = asked_.find(name); it != asked_.end()) return it->second;
+  const int found = lookUp(name);
+  asked_.emplace(std::string(name), found);
+  return found;
+}
+
+int CursorRowSet::lookUp(std::string_view name) const {
+  const auto lower = [](std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+  };
+  if (byName_.empty()) {
+    const auto& cols = cursor_->columns();
+    // The first of two columns of one name wins, as a search from the left.
+    for (size_t i = cols.size(); i-- > 0;) byName_[lower(cols[i])] = static_cast<int>(i);
+  }
+  if (const auto it = byName_.find(lower(name)); it != byName_.end()) return it->second;
+  // Accented letters in other case: the full comparison.
   const auto& cols = cursor_->columns();
   for (size_t i = 0; i < cols.size(); ++i)
     if (equalsIgnoringCase(cols[i], name)) return static_cast<int>(i);
@@ -64,7 +96,7 @@ Value CursorRowSet::field(std::string_view name) const {
   int i = indexOf(name);
   if (i < 0) throw SourceError("Champ inconnu : " + std::string(name), "Onbekend veld: " + std::string(name));
   if (!hasCurrent_) throw SourceError("Pas d'enregistrement courant", "Geen huidig record");
-  return current_[static_cast<size_t>(i)];
+  return live_ ? cursor_->value(static_cast<size_t>(i)) : current_[static_cast<size_t>(i)];
 }
 
 }  // namespace run

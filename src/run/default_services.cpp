@@ -6,6 +6,7 @@
 #include "store/dossier_placement.h"
 #include "store/dossier_template.h"
 #include "store/engine/sx.h"
+#include "store/file_operations.h"
 
 namespace run {
 using namespace base;
@@ -23,8 +24,24 @@ Services defaultServices() {
     store::sx_SetCentury(-1);
     store::sx_SetEpoch(1960);
     store::sx_CloseAll();
+    store::sx_TakeWriteFailure();  // what an earlier run left is not this run's
   };
   s.closeAllTables = [] { store::sx_CloseAll(); };
+  s.deferIndex = [](const std::string& file) { store::sx_DeferIndex(file); };
+  s.writeDeferredIndex = [](Ui* ui, const std::string& file, const std::string& language) {
+    if (store::sx_WriteDeferredIndex(file)) return true;
+    const bool french = language == "F";
+    messagesOn(ui, MsgIcon::Critical)((french ? "L'index du fichier " : "De index van het bestand ") + file +
+                                      (french ? " n'a pas pu être écrit : " : " kon niet geschreven worden: ") +
+                                      store::sx_LastError().in(french) + store::fullDiskNote(file, language));
+    return false;
+  };
+  s.dropDeferredIndex = [](const std::string& file) { store::sx_DropDeferredIndex(file); };
+  s.tableWriteFailure = [](const std::string& language) {
+    const auto failure = store::sx_TakeWriteFailure();
+    if (!failure) return std::string();
+    return failure->reason.in(language == "F") + "." + store::fullDiskNote(failure->file, language);
+  };
   // A dossier file that cannot be written stops the run.
   s.createTemplateDossier = [](Ui* ui, const std::string& folder, const std::string& language) {
     return store::CreateTemplateDossier(messagesOn(ui, MsgIcon::Critical), folder, language);
@@ -46,6 +63,9 @@ Services defaultServices() {
   };
   s.checkVersionSe = [](Source& company) { return CheckVersionSe(company); };
   s.perYearDatabasePath = [](const std::string& sourceKey, int index) { return run::perYearDatabasePath(sourceKey, index); };
+  s.readSourceBooks = readSourceBooks;
+  s.readSourceMasterData = readSourceMasterData;
+  s.readTargetBooks = readTargetBooks;
   return s;
 }
 

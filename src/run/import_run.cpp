@@ -1,21 +1,28 @@
 #include "run/import_run.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <random>
 #include <system_error>
 #include <vector>
 
 #include "base/path.h"
 #include "base/text.h"
 #include "convert/entries/history_queries.h"
+#include "run/counting_source.h"
+#include "run/file_digest.h"
+#include "run/report_writer.h"
 #include "run/source_discovery.h"
 #include "store/dossier_name.h"
 #include "store/dossier_placement.h"
 #include "store/dossier_template.h"
 #include "store/run_folder.h"
+#include "store/table_report.h"
 
 namespace run {
 using namespace base;
@@ -34,6 +41,8 @@ class ImportRun {
       : ctx_(ctx), c_(choices), view_(view), steps_(steps), svc_(services), sql_(ctx.isVersionSql) {}
 
   bool run() {
+    beginReport();
+    bool ok = false;
     try {
       start();
       for (int index = firstIndex_; index <= lastIndex_; ++index) {
@@ -42,71 +51,178 @@ class ImportRun {
         pass(index);
       }
       finish();
-      return true;
+      ok = true;
     } catch (const RunStopped& stop) {
       fail(stop.message);
-    } catch (const std::exception& e) {
+    } catch (...) {
       // The run's own reading of the source (version, periods, documents)
-      // failed: reported like any other failure, so the wizard stays usable
-      // and the target untouched.
-      fail(unexpected(errorText(e, ctx_.french())));
+      // failed, or something nobody foresaw: reported like any other failure,
+      // so the wizard stays usable and the target untouched. Nothing may
+      // escape: behind the C interface it would end the host's process.
+      fail(handledErrorText(ctx_.french()));
     }
-    return false;
+    removeScratch();
+    return ok;
   }
 
  private:
   std::string msg(const char* fr, const char* nl) const { return ctx_.french() ? fr : nl; }
   [[noreturn]] void stop(const std::string& message) const { throw RunStopped{message}; }
-  std::string unexpected(const std::string& what) const {
-    return msg("Une erreur inattendue est survenue : ", "Er is een onverwachte fout opgetreden: ") + what;
-  }
 
   // The step boundary, the one place where a step's exceptions are caught.
   // A step shows its own message and returns false; a source error escaping it
   // (a table or column the source lacks, a lost connection) is shown with the
   // source's message, anything else as an unexpected error. The run then stops
   // with the step's fixed message (fr / nl), or silently for the steps that
-  // have none (post-processing, merge), whose failure was just shown.
+  // have none (post-processing, merge), whose failure was just shown. Each
+  // step is a section of the report: its time, the source rows it read and
+  // the records it added to the working dossier.
   template <class Body>
-  void step(const char* fr, const char* nl, Body&& body) {
+  void step(const char* name, const char* fr, const char* nl, Body&& body) {
+    const int bookYear = inPass_ ? ctx_.bookYearIndex : -1;
+    report_.beginStep(name, bookYear);
+    const auto before = recordCounts();
+    const auto started = std::chrono::steady_clock::now();
     bool ok = false;
     try {
-      ok = body();
-    } catch (const SourceError& e) {
-      view_.showImportError(e.text(ctx_.french()));
-    } catch (const std::exception& e) {
-      view_.showImportError(unexpected(e.what()));
+      ok = body() && tablesWritten();
+    } catch (...) {
+      view_.showImportError(handledErrorText(ctx_.french()));
     }
+    for (const auto& [table, count] : recordCounts()) {
+      const auto was = before.find(table);
+      const long added = count - (was == before.end() ? 0 : was->second);
+      if (added != 0) report_.rowsWritten(table, added);
+    }
+    report_.endStep(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), ok);
     if (!ok) stop(fr ? msg(fr, nl) : std::string());
+    showRepeatedMessages();
   }
-  template <class Body>
-  void completion(Body&& body) {
-    step(nullptr, nullptr, [&] {
-      body();
-      return true;
-    });
+
+  // The original tests no result of the engine's writing calls, nor of the
+  // post-processing steps, and goes on: under a full disk a step's table was
+  // left half written, "Impossible d 'ouvrir le fichier ACT" was shown and the
+  // run carried on towards its success message. Here a table a step could
+  // not write fails that step, so that no run reports success over it.
+  bool tablesWritten() {
+    const std::string failure = svc_.tableWriteFailure ? svc_.tableWriteFailure(ctx_.language) : std::string();
+    if (failure.empty()) return true;
+    view_.showImportError(failure);
+    return false;
+  }
+
+  // Records of the tables of the dossier being filled.
+  std::map<std::string, long> recordCounts() const {
+    if (dossierFolder_.empty()) return {};
+    return store::tableRecordCounts(store::nativePath(dossierFolder_));
+  }
+
+  // A message a step used to show once per case (one box per document) is
+  // shown once, at the end of the step, with the number of cases; every case
+  // is listed in the report. This departs from the original on purpose: a
+  // dossier with many such documents asked the user to close hundreds of
+  // boxes, and the cases were lost as soon as each box was closed.
+  void showRepeatedMessages() {
+    for (RepeatedMessage* r : report_.unshownRepeats()) {
+      r->shown = true;
+      ctx_.ui->messageBox(r->text(), base::MsgButtons::Ok, base::MsgIcon::None, r->title);
+    }
+  }
+
+  // The handed rows are counted for the report as the step reads them.
+  std::unique_ptr<RowSet> counted(std::unique_ptr<RowSet> rows) {
+    return std::make_unique<CountingRowSet>(std::move(rows), report_);
   }
 
   void fail(const std::string& message) {
     releaseSource();
     // Tables closed before the run folder goes, so that no open file keeps it.
     svc_.closeAllTables();
+    for (const std::string& file : deferredIndexes_) svc_.dropDeferredIndex(file);
+    deferredIndexes_.clear();
     runFolder_.reset();
     if (busy_) ctx_.ui->setBusy(false);
     busy_ = false;
+    // The report goes where the Kestrel folder stays untouched; the last
+    // message says where.
+    std::string reportLine;
+    writeReport(outsideReportFolder(), message, false, reportLine);
     if (message.empty()) {
-      // Already reported: only the clean-up of the failure report.
+      // Already reported: only the clean-up of the failure report, and where the report is.
       view_.enableWizardControls(true);
+      ctx_.ui->finalMessage(reportLine, base::MsgIcon::Information, "", report_.textFile);
     } else {
-      view_.showImportError(message);
+      view_.showFinalError(message + "\r\n\r\n" + reportLine, report_.textFile);
     }
   }
 
   void releaseSource() {
     ctx_.source = nullptr;
     ctx_.yearSource = nullptr;
+    countingYear_.reset();
+    countingCompany_.reset();
     yearDb_.reset();
     company_.reset();
+  }
+
+  // --- The report ----------------------------------------------------------------
+  void beginReport() {
+    report_.begin(c_.checkOnly ? RunReport::Kind::SourceCheck : RunReport::Kind::Import, ctx_.language);
+    report_.fullImport = c_.fullImport;
+    report_.customers = c_.fullImport || c_.customers;
+    report_.suppliers = c_.fullImport || c_.suppliers;
+    report_.generalAccounts = c_.fullImport || c_.generalAccounts;
+    report_.source.edition = sql_ ? "sql" : "access";
+    report_.source.company = ctx_.companyCode;
+    if (sql_) report_.source.server = c_.sql.server;
+  }
+
+  void noteSourceFile(const std::string& path) {
+    SourceFile file;
+    file.path = store::nativePath(path).string();
+    if (fileDigest(file.path, file.sha256, file.bytes)) report_.source.files.push_back(file);
+  }
+
+  std::string outsideReportFolder() const { return c_.reportFolder.empty() ? defaultReportFolder() : c_.reportFolder; }
+
+  // Writes the report with `message` as the run's last message, followed by
+  // `line`, which names the report. False when the files could not be
+  // written; `line` then says why.
+  bool writeReport(const std::string& folder, const std::string& message, bool succeeded, std::string& line) {
+    std::string name;
+    if (c_.checkOnly)
+      name = "MARLIN" + ctx_.companyCode + "_CHECK_" + fileTime(report_.startTime());
+    else if (succeeded)
+      name = "VIDE" + base::twoDigits(placedIndex_) + "_MIGRATION";
+    else
+      name =
+          (dossierName_.empty() ? std::string("MARLIN") : dossierName_) + "_MIGRATION_" + fileTime(report_.startTime());
+    // Named as it will be found: inside the dossier under the dossier's name.
+    const std::string shownPath = succeeded && !c_.checkOnly ? joinPath(targetFolder(), dossierName_ + "_MIGRATION.txt")
+                                                             : joinPath(folder, name + ".txt");
+    line = (c_.checkOnly ? msg("Rapport du contrôle : ", "Controlerapport: ")
+                         : msg("Rapport de migration : ", "Migratierapport: ")) +
+           store::nativePath(shownPath).string();
+    report_.setLastMessage(message.empty() ? line : message + "\r\n\r\n" + line,
+                           succeeded ? base::MsgIcon::None : base::MsgIcon::Exclamation);
+    report_.finish(succeeded);
+    std::string failed;
+    if (writeReportFiles(report_, store::nativePath(folder).string(), name, failed)) return true;
+    const bool full = !store::fullDiskNote(folder, ctx_.language).empty();
+    line = store::fileErrorMessage(
+        "write",
+        store::FileError{failed, std::make_error_code(full ? std::errc::no_space_on_device : std::errc::io_error)},
+        ctx_.language);
+    return false;
+  }
+
+  std::string targetFolder() const { return joinPath(c_.kestrelFolder, dossierName_); }
+
+  void removeScratch() {
+    if (scratch_.empty()) return;
+    std::error_code ec;
+    std::filesystem::remove_all(scratch_, ec);
+    scratch_.clear();
   }
 
   void progress(int value) { view_.setProgress(value); }
@@ -128,25 +244,38 @@ class ImportRun {
       sourceKey_ = joinPath(c_.sourceFolder, code);
     }
 
-    // A name of blanks only counts as empty: it would make the Kestrel data
-    // folder itself the target.
-    dossierName_ = base::Trim(c_.dossierName);
-    if (c_.kestrelFolder.empty() || dossierName_.empty())
-      stop(msg("Le chemin du dossier Kestrel de destination doit être spécifié.",
-               "Het pad van het bestemmingsdossier in Kestrel moet aangeduid worden."));
+    if (c_.checkOnly) {
+      // A source check converts into a private folder of its own, removed at
+      // the end; no Kestrel folder is read or written.
+      scratch_ =
+          std::filesystem::temp_directory_path() / ("marlin2kestrel-check-" + std::to_string(std::random_device{}()));
+      std::filesystem::create_directories(scratch_);
+      dossierName_ = "CHECK";
+      working_ = scratch_.string();
+    } else {
+      // A name of blanks only counts as empty: it would make the Kestrel data
+      // folder itself the target.
+      dossierName_ = base::Trim(c_.dossierName);
+      if (c_.kestrelFolder.empty() || dossierName_.empty())
+        stop(msg("Le chemin du dossier Kestrel de destination doit être spécifié.",
+                 "Het pad van het bestemmingsdossier in Kestrel moet aangeduid worden."));
 
-    if (const std::string refusal = store::dossierNameRefusal(dossierName_, c_.kestrelFolder, ctx_.language);
-        !refusal.empty())
-      stop(refusal);
-    std::error_code ec;
-    if (!std::filesystem::is_directory(store::nativePath(c_.kestrelFolder), ec))
-      stop(msg("Le dossier ", "De map ") + c_.kestrelFolder + msg(" n'existe pas", " bestaat niet"));
-    // What a killed run left behind goes first: a half-placed dossier would
-    // otherwise stand in the way of this one.
-    store::sweepStaleRunFolders(c_.kestrelFolder);
-    if (const std::string refusal = store::targetRefusal(c_.kestrelFolder, dossierName_, ctx_.language);
-        !refusal.empty())
-      stop(refusal);
+      if (const std::string refusal = store::dossierNameRefusal(dossierName_, c_.kestrelFolder, ctx_.language);
+          !refusal.empty())
+        stop(refusal);
+      report_.target.kestrelFolder = store::nativePath(c_.kestrelFolder).string();
+      report_.target.dossier = dossierName_;
+      report_.target.folder = store::nativePath(targetFolder()).string();
+      std::error_code ec;
+      if (!std::filesystem::is_directory(store::nativePath(c_.kestrelFolder), ec))
+        stop(msg("Le dossier ", "De map ") + c_.kestrelFolder + msg(" n'existe pas", " bestaat niet"));
+      // What a killed run left behind goes first: a half-placed dossier would
+      // otherwise stand in the way of this one.
+      store::sweepStaleRunFolders(c_.kestrelFolder);
+      if (const std::string refusal = store::targetRefusal(c_.kestrelFolder, dossierName_, ctx_.language);
+          !refusal.empty())
+        stop(refusal);
+    }
 
     if (!c_.fullImport && !c_.customers && !c_.suppliers && !c_.generalAccounts)
       stop(msg("Vous devez sélectionner le(s) signalétique(s) à récupérer.",
@@ -170,13 +299,15 @@ class ImportRun {
     }
 
     // Everything the run writes goes into a folder of its own until the
-    // finished dossier moves into place.
-    store::FileError notCreated;
-    runFolder_ = store::RunFolder::create(c_.kestrelFolder, notCreated);
-    if (!runFolder_)
-      stop(msg("Impossible de créer un dossier de travail dans ", "Er kan geen werkmap aangemaakt worden in ") +
-           c_.kestrelFolder + msg(" : ", ": ") + store::reasonText(notCreated.reason, ctx_.language) + ".");
-    working_ = runFolder_->path();
+    // finished dossier moves into place (a source check's is its own already).
+    if (!c_.checkOnly) {
+      store::FileError notCreated;
+      runFolder_ = store::RunFolder::create(c_.kestrelFolder, notCreated);
+      if (!runFolder_)
+        stop(msg("Impossible de créer un dossier de travail dans ", "Er kan geen werkmap aangemaakt worden in ") +
+             c_.kestrelFolder + msg(" : ", ": ") + store::reasonText(notCreated.reason, ctx_.language) + ".");
+      working_ = runFolder_->path();
+    }
     if (!svc_.createTemplateDossier(ctx_.ui, working_, ctx_.language)) stop("");
 
     if (sql_) {
@@ -199,9 +330,15 @@ class ImportRun {
              msg(" ne peut pas être ouvert : ", " kan niet geopend worden: ") + e.text(ctx_.french()));
       }
       ctx_.prefixedLayout = svc_.checkVersionSe(*company_);
+      const std::string common = joinPath(c_.sourceFolder, "Common.mdb");
+      if (sourceFileExists(common)) noteSourceFile(common);
+      noteSourceFile(databaseName);
     }
-    ctx_.source = company_.get();
-    ctx_.yearSource = company_.get();
+    report_.source.database = sql_ ? databaseName : std::string();
+    report_.source.layout = ctx_.prefixedLayout ? "prefixed" : "older";
+    countingCompany_ = std::make_unique<CountingSource>(*company_, report_);
+    ctx_.source = countingCompany_.get();
+    ctx_.yearSource = countingCompany_.get();
 
     ctx_.ui->setBusy(true);
     busy_ = true;
@@ -283,7 +420,28 @@ class ImportRun {
     if (length < 4) length = 4;
     if (length > 8) length = 8;
     ctx_.generalAccountLength = std::to_string(length);
+    report_.target.generalAccountLength = ctx_.generalAccountLength;
     return true;
+  }
+
+  SourceTables sourceTables() const {
+    return {company_.get(), yearDb_ ? yearDb_.get() : company_.get(), sql_, ctx_.prefixedLayout, nn_};
+  }
+
+  // The source side of the reconciliation, read with its own queries before
+  // the steps touch the book year.
+  void readSourceSide(int index) {
+    const bool twoYears = c_.fullImport && lastIndex_ >= 1;
+    const int bookYear = twoYears && index == lastIndex_ ? 2 : 1;
+    report_.bookYears.push_back({index, bookYear, phase_});
+    if (!svc_.readSourceBooks) return;
+    step("reconciliation", "La réconciliation n'a pas pu lire la source.", "De afstemming kon de bron niet lezen.",
+         [&] {
+           if (!masterDataDone_ && svc_.readSourceMasterData) sourceMaster_ = svc_.readSourceMasterData(sourceTables());
+           if (c_.fullImport)
+             sourceYears_.push_back(svc_.readSourceBooks(sourceTables(), index, bookYear, bookYear == 1));
+           return true;
+         });
   }
 
   // --- One pass ----------------------------------------------------------------
@@ -291,6 +449,7 @@ class ImportRun {
   // while it runs, its fixed failure message (none for the run's own query),
   // and the call with the source rows it needs.
   struct PassStep {
+    const char* name;  // in the report
     bool wanted;
     int progress;
     const char* failureFr;
@@ -307,39 +466,40 @@ class ImportRun {
     const bool full = c_.fullImport, firstPass = !masterDataDone_;
     const bool codeLists = firstPass && (full || c_.customers || c_.suppliers);
     return {
-        {codeLists, 2, "Une erreur est survenue dans le transfert des categories de clients/fournisseurs",
+        {"categories", codeLists, 2, "Une erreur est survenue dans le transfert des categories de clients/fournisseurs",
          "Een foutje is ontstaan tijdens de overdracht van de klanten/leveranciers categories",
          [this, prefix] { return steps_.categories(ctx_, prefix); }},
-        {codeLists, 3, "Une erreur est survenue dans le transfert des codes de conditions de paiement",
+        {"payment-codes", codeLists, 3, "Une erreur est survenue dans le transfert des codes de conditions de paiement",
          "Een foutje is ontstaan tijdens de overdracht van de codes voor de betalingsvoorwaarden",
          [this, prefix] { return steps_.paymentCodes(ctx_, prefix); }},
-        {std::strtol(ctx_.generalAccountLength.c_str(), nullptr, 10) == 0, 5, nullptr, nullptr,
+        {"account-length", std::strtol(ctx_.generalAccountLength.c_str(), nullptr, 10) == 0, 5, nullptr, nullptr,
          [this] { return settleGeneralAccountLength(); }},
-        {true, 5, "Une erreur est survenue dans l'importation des paramètres",
+        {"company-identity", true, 5, "Une erreur est survenue dans l'importation des paramètres",
          "Een foutje is ontstaan tijdens de import van de parameters",
-         [this, &dossier] { return steps_.companyIdentity(ctx_, *dossierRows("dParam"), dossier.paramFile); }},
-        {firstPass && (full || c_.customers), 10, "Problème lors de la récupération des clients",
+         [this, &dossier] { return steps_.companyIdentity(ctx_, *counted(dossierRows("dParam")), dossier.paramFile); }},
+        {"customers", firstPass && (full || c_.customers), 10, "Problème lors de la récupération des clients",
          "Probleem tijdens het recupereren van het klantenbestand",
-         [this, prefix] { return steps_.customers(ctx_, *dossierRows("AcctCustomer"), prefix); }},
-        {firstPass && (full || c_.suppliers), 15, "Problème lors de la récupération des fournisseurs",
+         [this, prefix] { return steps_.customers(ctx_, *counted(dossierRows("AcctCustomer")), prefix); }},
+        {"suppliers", firstPass && (full || c_.suppliers), 15, "Problème lors de la récupération des fournisseurs",
          "Probleem bij het ophalen van de leveranciers",
-         [this, prefix] { return steps_.suppliers(ctx_, *dossierRows("AcctSupplier"), prefix); }},
-        {full || c_.generalAccounts, 20, "Une erreur est survenue dans l'importation des comptes généraux.",
+         [this, prefix] { return steps_.suppliers(ctx_, *counted(dossierRows("AcctSupplier")), prefix); }},
+        {"general-accounts", full || c_.generalAccounts, 20,
+         "Une erreur est survenue dans l'importation des comptes généraux.",
          "Er is een fout ontstaan bij het importeren van de algemene rekeningen.",
-         [this, prefix] { return steps_.generalAccounts(ctx_, *dossierRows("AcctGeneral"), prefix); }},
-        {true, 25, "Une erreur est survenue dans la récupération des paramètres des périodes.",
+         [this, prefix] { return steps_.generalAccounts(ctx_, *counted(dossierRows("AcctGeneral")), prefix); }},
+        {"book-year", true, 25, "Une erreur est survenue dans la récupération des paramètres des périodes.",
          "Er is een fout ontstaan bij het recupereren van de instellingen (periodes).",
-         [this, prefix] { return steps_.bookYear(ctx_, *yearRows("Period"), prefix); }},
-        {full, 35, "Une erreur est survenue dans la création des journaux.",
+         [this, prefix] { return steps_.bookYear(ctx_, *counted(yearRows("Period")), prefix); }},
+        {"journals", full, 35, "Une erreur est survenue dans la création des journaux.",
          "Er is een fout ontstaan bij het aanmaken van de dagboeken.",
-         [this, prefix] { return steps_.journals(ctx_, *yearRows("journal"), prefix); }},
-        {full, 40, "Une erreur est survenue dans l'importation de l'od d'ouverture d'exercice",
+         [this, prefix] { return steps_.journals(ctx_, *counted(yearRows("journal")), prefix); }},
+        {"opening-entries", full, 40, "Une erreur est survenue dans l'importation de l'od d'ouverture d'exercice",
          "Er is een fout ontstaan tijdens het importeren van de heropening DP",
          [this, prefix] { return steps_.openingEntries(ctx_, prefix); }},
-        {full, 50, "Une erreur est survenue dans l'importation des documents de l'exercice.",
+        {"documents", full, 50, "Une erreur est survenue dans l'importation des documents de l'exercice.",
          "Er is een fout ontstaan tijdens het importeren van de boekstukken van het boekjaar",
          [this, prefix] {
-           auto documents = documentRows();
+           auto documents = documentRows();  // read through the counting year source
            progress(70);
            return steps_.yearDocuments(ctx_, *documents, prefix);
          }},
@@ -355,6 +515,9 @@ class ImportRun {
     const std::string& paramFile = dossier.paramFile;
 
     if (!svc_.prepareWorkingDossier(ctx_.ui, working_, index, ctx_.language)) stop("");
+    if (c_.fullImport) deferEntriesIndex(prefix);
+    dossierFolder_ = dossier.folder;
+    inPass_ = true;
 
     // The message names the book year's own file, where a fixed "Axx" would
     // leave the person guessing which one is missing.
@@ -366,16 +529,21 @@ class ImportRun {
       stop(msg("Le fichier ", "Het bestand ") + paramFile + msg(" n'existe pas", " bestaat niet"));
 
     readVersion();
+    report_.source.version = ctx_.sourceVersion;
     if (olderLayout()) {
       yearDb_ = svc_.openAccess(yearDbPath);
-      ctx_.yearSource = yearDb_.get();
+      noteSourceFile(yearDbPath);
+      countingYear_ = std::make_unique<CountingSource>(*yearDb_, report_);
+      ctx_.yearSource = countingYear_.get();
     }
-    view_.setPhase(bookYearLabel());
+    phase_ = bookYearLabel();
+    view_.setPhase(phase_);
+    readSourceSide(index);
 
     for (const PassStep& row : passSteps(dossier)) {
       if (!row.wanted) continue;
       progress(row.progress);
-      step(row.failureFr, row.failureNl, row.call);
+      step(row.name, row.failureFr, row.failureNl, row.call);
     }
     masterDataDone_ = true;
     if (c_.fullImport) {
@@ -387,41 +555,125 @@ class ImportRun {
     view_.enableWizardControls(true);
     view_.clearStepLabel();
 
-    completion([&] { steps_.dossierLanguages(ctx_, prefix); });
-    if (c_.fullImport) completion([&] { steps_.completeDocumentAccounts(ctx_, prefix); });
-    if (!ctx_.journals.foreignCurrency.empty()) completion([&] { steps_.completeCurrencyAmounts(ctx_, prefix); });
+    // Post-processing has no message of its own: a failure stops the run
+    // after the step's detail message (the original ignores these results).
+    step("dossier-languages", nullptr, nullptr, [&] { return steps_.dossierLanguages(ctx_, prefix); });
+    if (c_.fullImport)
+      step("document-accounts", nullptr, nullptr, [&] { return steps_.completeDocumentAccounts(ctx_, prefix); });
+    if (!ctx_.journals.foreignCurrency.empty())
+      step("currency-amounts", nullptr, nullptr, [&] { return steps_.completeCurrencyAmounts(ctx_, prefix); });
 
-    ctx_.yearSource = company_.get();
+    ctx_.yearSource = countingCompany_.get();
+    countingYear_.reset();
     yearDb_.reset();
+    inPass_ = false;
+  }
+
+  // --- The index of the entries ----------------------------------------------------
+  // A book year's entries table is filled by the opening, document and
+  // completion steps in turn, then, in a two-year import, appended to the
+  // older year's: its index is written once, after the last of them, rather
+  // than rebuilt from every record at each of their closes.
+  void deferEntriesIndex(const std::string& prefix) {
+    if (!svc_.deferIndex) return;  // written at every close, as the engine does by itself
+    deferredIndexes_.push_back(prefix + "_ACT.DBF");
+    svc_.deferIndex(deferredIndexes_.back());
+  }
+
+  // Writes the index of the dossier to be placed; the other year's, whose
+  // records the merge has copied, is never needed.
+  void writeEntriesIndex(const std::string& placedPrefix) {
+    const std::string placed = placedPrefix + "_ACT.DBF";
+    std::vector<std::string> files;
+    files.swap(deferredIndexes_);
+    for (const std::string& file : files)
+      if (file != placed) svc_.dropDeferredIndex(file);
+    if (std::find(files.begin(), files.end(), placed) == files.end()) return;
+    deferredIndexes_.push_back(placed);
+    step("entries-index", nullptr, nullptr, [&] { return svc_.writeDeferredIndex(ctx_.ui, placed, ctx_.language); });
+    deferredIndexes_.clear();
   }
 
   // --- After the loop ------------------------------------------------------------
   void finish() {
     releaseSource();
-    int placed = lastIndex_;
+    placedIndex_ = lastIndex_;
     const bool twoYears = c_.fullImport && lastIndex_ >= 1;
     if (twoYears) {
       view_.setPhase("Fusion for 2 years");
-      step("Une erreur est survenue dans la fusion des deux exercices.",
+      dossierFolder_ = store::workingDossier(working_, lastIndex_ - 1).folder;
+      step("merge", "Une erreur est survenue dans la fusion des deux exercices.",
            "Er is een fout ontstaan bij het samenvoegen van de twee boekjaren.",
            [&] { return steps_.mergeYears(ctx_, working_, lastIndex_ - 1, lastIndex_); });
-      placed = lastIndex_ - 1;
+      placedIndex_ = lastIndex_ - 1;
     } else {
       view_.setPhase("Copying...");
     }
     svc_.closeAllTables();
-    if (!svc_.placeDossier(ctx_.ui, store::Placement{working_, placed, twoYears, c_.kestrelFolder, dossierName_,
-                                                     ctx_.language}))
-      stop("");
-    runFolder_.reset();
+    if (!tablesWritten()) stop("");
+    const store::WorkingDossier placed = store::workingDossier(working_, placedIndex_);
+    writeEntriesIndex(placed.prefix);
+    dossierFolder_.clear();
+    reconcileTarget(placed.prefix);
+
+    const long differences = static_cast<long>(report_.reconciliation.differences.size());
+    std::string done;
+    if (c_.checkOnly) {
+      done = msg("Le contrôle de la source est terminé : ", "De controle van de bron is klaar: ") +
+             std::to_string(report_.droppedRows()) + msg(" ligne(s) perdue(s), ", " rij(en) verloren, ") +
+             std::to_string(report_.lossyChanges()) +
+             msg(" valeur(s) tronquée(s) ou perdue(s), ", " waarde(n) ingekort of verloren, ") +
+             differenceText(differences) + ".";
+    } else if (differences > 0) {
+      done = msg("L'importation est terminée, mais la réconciliation a trouvé ",
+                 "De import is voltooid, maar de afstemming vond ") +
+             differenceText(differences) + ".";
+    } else {
+      done = msg("L'importation s'est déroulée correctement", "Import OK!");
+    }
+    // The report is part of the dossier: written into the finished working
+    // dossier, it takes the dossier's name and moves into place with the
+    // tables. A source check keeps it outside, its dossier goes with its folder.
+    std::string reportLine;
+    if (!writeReport(c_.checkOnly ? outsideReportFolder() : placed.folder, done, true, reportLine)) stop(reportLine);
+    if (!c_.checkOnly) {
+      if (!svc_.placeDossier(ctx_.ui, store::Placement{working_, placedIndex_, twoYears, c_.kestrelFolder, dossierName_,
+                                                       ctx_.language, !report_.textFile.empty()}))
+        stop("");
+      runFolder_.reset();
+      if (!report_.textFile.empty()) {
+        report_.textFile = store::nativePath(joinPath(targetFolder(), dossierName_ + "_MIGRATION.txt")).string();
+        report_.jsonFile = store::nativePath(joinPath(targetFolder(), dossierName_ + "_MIGRATION.json")).string();
+      }
+    }
 
     view_.setPhase("Terminated...");
-    ctx_.ui->messageBox(msg("L'importation s'est déroulée correctement", "Import OK!"), base::MsgButtons::Ok,
-                        base::MsgIcon::None, "");
-    view_.raiseExecutionDone();
+    ctx_.ui->finalMessage(done + "\r\n\r\n" + reportLine, base::MsgIcon::None, "", report_.textFile);
+    if (!c_.checkOnly) view_.raiseExecutionDone();
     ctx_.ui->setBusy(false);
     busy_ = false;
     view_.unload();
+  }
+
+  std::string differenceText(long n) const {
+    return std::to_string(n) + (n == 1 ? msg(" différence", " verschil") : msg(" différences", " verschillen"));
+  }
+
+  // The finished dossier read through the table engine and compared with
+  // the source side read at each pass.
+  void reconcileTarget(const std::string& prefix) {
+    if (!svc_.readTargetBooks) return;
+    step("reconciliation", "La réconciliation n'a pas pu lire le dossier Kestrel terminé.",
+         "De afstemming kon het voltooide Kestrel dossier niet lezen.", [&] {
+           TargetBooks target;
+           base::Bilingual error;
+           if (!svc_.readTargetBooks(prefix, target, error)) {
+             view_.showImportError(error.in(ctx_.french()));
+             return false;
+           }
+           reconcile(sourceYears_, sourceMaster_, target, report_);
+           return true;
+         });
   }
 
   RunContext& ctx_;
@@ -433,7 +685,17 @@ class ImportRun {
 
   std::unique_ptr<Source> company_, yearDb_;
   std::unique_ptr<store::RunFolder> runFolder_;
-  std::string sourceKey_, dossierName_, working_, nn_;
+  // The sources as the steps see them: every row they read is counted.
+  std::unique_ptr<CountingSource> countingCompany_, countingYear_;
+  std::string sourceKey_, dossierName_, working_, nn_, phase_;
+  RunReport& report_ = ctx_.report;
+  std::string dossierFolder_;  // the dossier the steps are filling, for their record counts
+  bool inPass_ = false;
+  int placedIndex_ = 0;
+  std::vector<std::string> deferredIndexes_;  // entries tables whose index waits
+  std::filesystem::path scratch_;  // a source check's private Kestrel folder
+  std::vector<SourceBooks> sourceYears_;
+  SourceMasterData sourceMaster_;
   int firstIndex_ = 0, lastIndex_ = 0;
   bool busy_ = false;
   bool masterDataDone_ = false;  // customers, suppliers and code lists are taken once

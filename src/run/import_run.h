@@ -20,6 +20,12 @@ struct RunChoices {
   std::string dossierName;   // txtCompanyName as typed
   bool fullImport = false;   // OptCompta; otherwise master data only (OptSignal)
   bool customers = true, suppliers = true, generalAccounts = true;
+  // Where a report goes that does not go into the dossier (a failed run, a
+  // source check); empty: the user's state folder (defaultReportFolder()).
+  std::string reportFolder;
+  // Source check: the whole conversion into a private folder that is removed
+  // afterwards, no Kestrel folder needed, nothing placed, the report kept.
+  bool checkOnly = false;
 };
 
 // What the run does to the wizard around it.
@@ -28,6 +34,12 @@ class RunView {
   virtual ~RunView() = default;
   virtual void enableWizardControls(bool enabled) = 0;
   virtual void showImportError(const std::string& message) = 0;
+  // The failure report of the run's last message, which names the run's
+  // report (`reportFile`, empty when it could not be written).
+  virtual void showFinalError(const std::string& message, const std::string& reportFile) {
+    (void)reportFile;
+    showImportError(message);
+  }
   // Label8 (book year and phase), followed by a repaint.
   virtual void setPhase(const std::string& text) = 0;
   virtual void setProgress(int value) = 0;  // ProgressBar1, 0 to 100
@@ -37,8 +49,9 @@ class RunView {
 };
 
 // Runs one import. ctx carries the language, the edition, the company code
-// and the UI; its run state is reset at the start. True when the run
-// succeeded (the wizard has then been unloaded).
+// and the UI; its run state is reset at the start, and ctx.report holds the
+// run's report at the end. True when the run succeeded (the wizard has then
+// been unloaded; a source check leaves it loaded).
 bool runImport(base::RunContext& ctx, const RunChoices& choices, RunView& view, const Steps& steps,
                const Services& services);
 

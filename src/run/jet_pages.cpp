@@ -85,7 +85,8 @@ class DefinitionBytes {
   std::set<uint32_t> seen_;
 };
 
-void checkColumns(const TableDef& t, uint32_t maxColumns) {
+void checkColumns(const TableDef& t) {
+  const auto maxColumns = static_cast<uint32_t>(t.maxColumns);
   std::set<int> numbers, slots;
   int varCount = 0;
   std::vector<std::pair<int, int>> fixedSpans;
@@ -240,6 +241,7 @@ TableDef readTableDef(PageFile& file, uint32_t page, const NameDecoder& decode) 
   t.page = page;
   t.rows = u32(b.at(static_cast<size_t>(l.rowsAt), 4));
   const uint32_t maxColumns = u16(b.at(static_cast<size_t>(l.maxColumnsAt), 2));
+  t.maxColumns = static_cast<int>(maxColumns);
   const uint32_t columns = u16(b.at(static_cast<size_t>(l.columnsAt), 2));
   const uint32_t realIndexes = u32(b.at(static_cast<size_t>(l.realIndexesAt), 4));
   t.varColumns = static_cast<int>(u16(b.at(static_cast<size_t>(l.varColumnsAt), 2)));
@@ -270,7 +272,7 @@ TableDef readTableDef(PageFile& file, uint32_t page, const NameDecoder& decode) 
     c.name = decode(b.at(at, length), length);
     at += length;
   }
-  checkColumns(t, maxColumns);
+  checkColumns(t);
   std::sort(t.columns.begin(), t.columns.end(), [](const ColumnDef& x, const ColumnDef& y) { return x.number < y.number; });
   t.dataPages = usageMapPages(file, u32(b.at(static_cast<size_t>(l.usageMapAt), 4)));
   return t;
@@ -283,7 +285,10 @@ void crackRow(const Layout& l, const TableDef& t, const std::vector<unsigned cha
   const int length = row.end - row.start;
   const int countSize = l.jet3 ? 1 : 2;
   if (length < countSize) bad();
+  // A row holds the columns the table had when it was written: at least one,
+  // and never more than were ever made.
   const int rowColumns = static_cast<int>(l.jet3 ? r[0] : u16(r));
+  if (rowColumns == 0 || rowColumns > t.maxColumns) bad();
   const int maskBytes = (rowColumns + 7) / 8;
   if (countSize + maskBytes > length) bad();
   const unsigned char* mask = r + length - maskBytes;

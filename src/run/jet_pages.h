@@ -67,6 +67,7 @@ struct ColumnDef {
 struct TableDef {
   uint32_t page = 0;
   uint32_t rows = 0;                // the row count the definition declares
+  int maxColumns = 0;               // columns ever made, deleted ones included
   int varColumns = 0;
   std::vector<ColumnDef> columns;   // in column-number order, as libmdb lists them
   std::vector<uint32_t> dataPages;  // from the usage map, ascending

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <set>
 
+#include "base/number_text.h"
 #include "base/source.h"
 #include "base/text.h"
 #include "run/jet_pages.h"
@@ -294,10 +295,8 @@ void TableReader::decodeRow() {
       case MDB_COMPLEX: cell.kind = Cell::Kind::Integer; cell.integer = static_cast<int32_t>(unsignedAt(at, 4)); break;
       case MDB_FLOAT: {
         // A single keeps about 7 digits; its shortest text is what was typed.
-        char tmp[32];
-        std::snprintf(tmp, sizeof tmp, "%.7g", static_cast<double>(floatAt(at)));
         cell.kind = Cell::Kind::Real;
-        cell.real = std::strtod(tmp, nullptr);
+        cell.real = base::readNumber(base::generalText(static_cast<double>(floatAt(at)), 7));
         break;
       }
       case MDB_DOUBLE: cell.kind = Cell::Kind::Real; cell.real = doubleAt(at); break;
@@ -310,7 +309,7 @@ void TableReader::decodeRow() {
         std::memcpy(mdb->pg_buf, at, 17);
         char* text = mdb_numeric_to_string(mdb, 0, col.precision, col.scale);
         cell.kind = Cell::Kind::Real;
-        cell.real = text ? std::strtod(text, nullptr) : 0;
+        cell.real = text ? base::readNumber(text) : 0;
         g_free(text);
         break;
       }

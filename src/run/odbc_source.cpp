@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/number_text.h"
 #include "base/text.h"
 #include "run/cursor_row_set.h"
 #include "run/date_text.h"
@@ -140,11 +141,12 @@ class OdbcCursor : public Cursor {
   }
 
   const std::vector<std::string>& columns() const override { return columns_; }
-  bool fetch(std::vector<Value>& row) override {
+  bool next() override {
     if (next_ >= rows_.size()) return false;
-    row = rows_[next_++];
+    current_ = next_++;
     return true;
   }
+  Value value(size_t column) const override { return rows_[current_][column]; }
   void restart() override { next_ = 0; }
 
  private:
@@ -176,11 +178,10 @@ class OdbcCursor : public Cursor {
           double d = 0;
           SQLGetData(st, static_cast<SQLUSMALLINT>(c), SQL_C_DOUBLE, &d, sizeof d, &ind);
           if (ind == SQL_NULL_DATA) return {};
-          std::snprintf(buf, sizeof buf, "%.15g", d);
-          v.text = buf;
+          v.text = base::generalText(d, 15);
         }
         v.kind = Value::Kind::Decimal;
-        v.number = std::strtod(v.text.c_str(), nullptr);
+        v.number = base::readNumber(v.text);
         return v;
       }
       case SQL_TYPE_DATE: case SQL_TYPE_TIME: case SQL_TYPE_TIMESTAMP: case SQL_DATETIME: {
@@ -223,7 +224,7 @@ class OdbcCursor : public Cursor {
 
   std::vector<std::string> columns_;
   std::vector<std::vector<Value>> rows_;
-  size_t next_ = 0;
+  size_t next_ = 0, current_ = 0;
 };
 
 class OdbcSource : public Source {

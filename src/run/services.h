@@ -10,6 +10,7 @@
 
 #include "base/source.h"
 #include "base/ui.h"
+#include "run/reconciliation.h"
 
 namespace store {
 struct Placement;  // store/dossier_placement.h
@@ -28,6 +29,20 @@ struct Services {
   // Day/month/year dates, four-digit years, epoch 1960; closes every table.
   std::function<void()> prepareEngine;
   std::function<void()> closeAllTables;
+  // A book year's entries are written by several steps in turn, and the
+  // merge appends the newer year's to the older's: the index of the entries
+  // table is written once, when its last writer is done, instead of at every
+  // close. deferIndex starts that for a table file; writeDeferredIndex
+  // writes the index (false, after its own message, when it cannot);
+  // dropDeferredIndex gives it up for a table that is not placed. Unbound,
+  // the index is written at every close.
+  std::function<void(const std::string& file)> deferIndex;
+  std::function<bool(base::Ui* ui, const std::string& file, const std::string& language)> writeDeferredIndex;
+  std::function<void(const std::string& file)> dropDeferredIndex;
+  // The first table whose changes could not be written since the last call,
+  // as a message in `language` (file, reason, a full disk said so); empty when
+  // every write reached the disk. Unset: nothing to ask.
+  std::function<std::string(const std::string& language)> tableWriteFailure;
 
   // --- Dossier store --------------------------------------------------------
   // Writes the empty-dossier template "VIDE" into the working folder. False,
@@ -58,6 +73,15 @@ struct Services {
   std::function<bool(base::Source& company)> checkVersionSe;
   // {sourceKey}A{ii}.mdb when that file exists, else "".
   std::function<std::string(const std::string& sourceKey, int index)> perYearDatabasePath;
+
+  // --- Reconciliation -------------------------------------------------------------
+  // The source side of one book year and of the master data, and the finished
+  // dossier (see run/reconciliation.h). A run whose table leaves them unset
+  // (tests driving the run with sources held in memory) reconciles nothing.
+  std::function<SourceBooks(const SourceTables& tables, int sourceIndex, int bookYear, bool keepsOpening)>
+      readSourceBooks;
+  std::function<SourceMasterData(const SourceTables& tables)> readSourceMasterData;
+  std::function<bool(const std::string& prefix, TargetBooks& books, base::Bilingual& error)> readTargetBooks;
 };
 
 // The real components.

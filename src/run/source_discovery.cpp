@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "base/number_text.h"
 #include "base/text.h"
 #include "store/file_operations.h"
 
@@ -15,9 +16,9 @@ namespace {
 bool isNumeric(const std::string& s) {
   std::string t = base::Trim(s);
   if (t.empty()) return false;
-  char* end = nullptr;
-  std::strtod(t.c_str(), &end);
-  return end && *end == '\0' && (std::isdigit(static_cast<unsigned char>(t[0])) || t[0] == '.' || t[0] == '+' || t[0] == '-');
+  size_t used = 0;
+  base::readNumber(t, &used);
+  return used == t.size() && (std::isdigit(static_cast<unsigned char>(t[0])) || t[0] == '.' || t[0] == '+' || t[0] == '-');
 }
 
 // The original's Val: the leading number of a text, 0 when there is none.
@@ -48,7 +49,7 @@ int lastBookYearIndexSql(Source& connection) {
   for (; !rows->eof(); rows->moveNext()) {
     std::string name = rows->field("NAME").asText();
     if (name.size() >= 5 && name.rfind("A_", 0) == 0 && isNumeric(name.substr(2, 2)) && name[4] == '_')
-      last = static_cast<int>(std::strtod(name.substr(2, 2).c_str(), nullptr));
+      last = static_cast<int>(base::readNumber(name.substr(2, 2)));
   }
   return last;
 }

@@ -12,7 +12,9 @@ namespace run {
 struct Steps {
   using PrefixStep = std::function<bool(base::RunContext&, const std::string& prefix)>;
   using RowsStep = std::function<bool(base::RunContext&, base::RowSet& rows, const std::string& prefix)>;
-  using Completion = std::function<void(base::RunContext&, const std::string& prefix)>;
+  // Post-processing: false after its own message, as any step (the original
+  // returned nothing and the run went on).
+  using Completion = std::function<bool(base::RunContext&, const std::string& prefix)>;
 
   // --- Master data --------------------------------------------------------------
   PrefixStep categories;

@@ -56,7 +56,7 @@ bool isParameterTable(const std::string& file) {
 std::vector<std::string> claimedNames(const std::string& dossierName) {
   std::vector<std::string> tables = templateNamesFor("F");
   tables.push_back("DBK_02");
-  std::vector<std::string> names;
+  std::vector<std::string> names = reportFileNames(dossierName);
   for (const std::string& table : tables)
     for (const char* ext : {".DBF", ".CDX", ".FPT"}) names.push_back(dossierName + "_" + table + ext);
   return names;
@@ -119,7 +119,7 @@ class Placer {
   bool checkComplete() {
     std::error_code ec;
     const std::vector<std::string> found = namesIn(built_, ec);
-    const std::vector<std::string> wanted = dossierFileNames(p_.dossierName, p_.twoYears);
+    const std::vector<std::string> wanted = dossierFileNames(p_.dossierName, p_.twoYears, p_.withReport);
     for (const std::string& file : wanted)
       if (!std::binary_search(found.begin(), found.end(), file))
         return say("Le dossier terminé est incomplet : le fichier " + file + " manque." + fullDisk(),

@@ -25,6 +25,7 @@ struct Placement {
   std::string kestrelFolder;
   std::string dossierName;    // trimmed
   std::string language;       // of the messages
+  bool withReport = false;    // the run wrote its migration report into the dossier
 };
 
 // Names the files of the working dossier after the dossier, checks that it

@@ -62,7 +62,11 @@ bool emptyOrCreate(const fs::path& folder) {
 
 }  // namespace
 
-std::vector<std::string> dossierFileNames(const std::string& name, bool twoYears) {
+std::vector<std::string> reportFileNames(const std::string& name) {
+  return {name + "_MIGRATION.json", name + "_MIGRATION.txt"};
+}
+
+std::vector<std::string> dossierFileNames(const std::string& name, bool twoYears, bool withReport) {
   std::vector<std::string> files;
   for (const char* t : kTemplateOrder) {
     const std::string table = t;
@@ -74,6 +78,8 @@ std::vector<std::string> dossierFileNames(const std::string& name, bool twoYears
     files.push_back(name + "_DBK_02.DBF");
     files.push_back(name + "_DBK_02.CDX");
   }
+  if (withReport)
+    for (const std::string& report : reportFileNames(name)) files.push_back(report);
   std::sort(files.begin(), files.end());
   return files;
 }

@@ -24,8 +24,11 @@ struct WorkingDossier {
 std::vector<std::string> templateNamesFor(const std::string& language);
 
 // The files of a finished dossier `name`, in name order: every table's DBF,
-// its CDX (DIC has none), the memo file, and for two book years DBK_02.
-std::vector<std::string> dossierFileNames(const std::string& name, bool twoYears);
+// its CDX (DIC has none), the memo file, for two book years DBK_02, and the
+// migration report (text and JSON) when the run wrote one into it.
+std::vector<std::string> dossierFileNames(const std::string& name, bool twoYears, bool withReport = false);
+// The migration report's files of a dossier `name`: NAME_MIGRATION.txt and .json.
+std::vector<std::string> reportFileNames(const std::string& name);
 
 // Writes the template dossier `kestrelFolder`\VIDE: an existing folder is first
 // emptied of its files (sub-folders stay), then every template file is written

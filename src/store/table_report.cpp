@@ -1,6 +1,7 @@
 #include "store/table_report.h"
 
 #include <algorithm>
+#include <fstream>
 #include <memory>
 #include <vector>
 
@@ -30,7 +31,7 @@ bool isTableFile(const fs::path& p) {
 
 }  // namespace
 
-bool dumpTableCsv(const fs::path& dbf, std::ostream& out, std::string& error) {
+bool dumpTableCsv(const fs::path& dbf, std::ostream& out, base::Bilingual& error) {
   std::unique_ptr<Table> table = Table::open(dbf, error, Table::OpenMode::ReadOnly);
   if (!table) return false;
   out << "_deleted";
@@ -49,17 +50,17 @@ bool dumpTableCsv(const fs::path& dbf, std::ostream& out, std::string& error) {
   return table->close(error);
 }
 
-bool checkDossierIndexes(const fs::path& folder, std::ostream& out) {
+bool checkDossierIndexes(const fs::path& folder, std::ostream& out, bool french) {
   std::vector<fs::path> tables;
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) {
-    out << "Le dossier " << folder.string() << " n'existe pas / De map " << folder.string() << " bestaat niet\n";
+    out << (french ? "Le dossier " + folder.string() + " n'existe pas" : "De map " + folder.string() + " bestaat niet") << '\n';
     return false;
   }
   for (const auto& entry : fs::directory_iterator(folder, ec))
     if (entry.is_regular_file(ec) && isTableFile(entry.path())) tables.push_back(entry.path());
   if (tables.empty()) {
-    out << "Aucune table dans " << folder.string() << " / Geen tabellen in " << folder.string() << "\n";
+    out << (french ? "Aucune table dans " : "Geen tabellen in ") << folder.string() << '\n';
     return false;
   }
   std::sort(tables.begin(), tables.end());
@@ -72,12 +73,35 @@ bool checkDossierIndexes(const fs::path& folder, std::ostream& out) {
       if (check.ok) {
         out << ' ' << check.keyCount << " keys OK\n";
       } else {
-        out << ' ' << check.problem << '\n';
+        out << ' ' << check.problem.in(french) << '\n';
         allOk = false;
       }
     }
   }
   return allOk;
+}
+
+}  // namespace store
+
+namespace store {
+
+std::map<std::string, long> tableRecordCounts(const fs::path& folder) {
+  std::map<std::string, long> counts;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(folder, ec)) {
+    if (!entry.is_regular_file(ec) || !isTableFile(entry.path())) continue;
+    const std::string stem = entry.path().stem().string();
+    const size_t prefix = stem.find('_');
+    const std::string name = base::UpperCase(prefix == std::string::npos ? stem : stem.substr(prefix + 1));
+    unsigned char header[8] = {};
+    std::ifstream in(entry.path(), std::ios::binary);
+    in.read(reinterpret_cast<char*>(header), sizeof header);
+    long records = 0;
+    if (in.gcount() == sizeof header)
+      records = static_cast<long>(header[4] | header[5] << 8 | header[6] << 16 | static_cast<uint32_t>(header[7]) << 24);
+    counts[name] = records;
+  }
+  return counts;
 }
 
 }  // namespace store

@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "support/belgian_locale.h"
 #include "support/dbf_reader.h"
+#include "support/report_reader.h"
 #include "support/scratch_folder.h"
 
 namespace fs = std::filesystem;
@@ -24,33 +26,14 @@ struct Ran {
 
 using testing_support::dbfreadCounts;
 using testing_support::dbfreadRows;
+using testing_support::hasLine;
 using testing_support::readText;
+using testing_support::reportLines;
 
 inline std::string shellQuoted(const std::string& s) { return "'" + s + "'"; }
 
-// The regional setting of a Belgian French desktop (decimal comma). When the
-// machine lacks it, it is generated into a folder of the test process that
-// LOCPATH names (the machine's own locales are left alone); `name` is empty
-// when it cannot be had.
-struct TestLocale {
-  std::string name = "fr_BE.UTF-8";
-  std::unique_ptr<testing_support::ScratchFolder> made;  // for LOCPATH; none for an installed locale
-  std::string folder() const { return made ? made->path().string() : std::string(); }
-  std::string environment() const { return (made ? "LOCPATH=" + folder() + " " : "") + "LC_ALL=" + name; }
-};
-
-inline const TestLocale& belgianFrenchLocale() {
-  static const TestLocale locale = [] {
-    TestLocale l;
-    if (std::system("locale -a 2>/dev/null | grep -qix 'fr_BE.utf-\\?8'") == 0) return l;
-    l.made = std::make_unique<testing_support::ScratchFolder>("fr_BE_locale");
-    const std::string target = l.made->file(l.name);
-    std::system(("localedef -i fr_BE -f UTF-8 '" + target + "' >/dev/null 2>&1").c_str());
-    if (!fs::exists(fs::path(target) / "LC_NUMERIC")) l.name.clear();
-    return l;
-  }();
-  return locale;
-}
+using testing_support::belgianFrenchLocale;
+using testing_support::TestLocale;
 
 class CliTest : public ::testing::Test {
  protected:

@@ -105,6 +105,27 @@ TEST_F(SqlEdition, APasswordWithBlanksIsPassedAsTypedAndAppearsNowhere) {
   psqlCommand("postgres", "DROP ROLE " + login);
 }
 
+// The full import reconciles with the source read through the server, and
+// compares as many accounts, parties and journals as the Access edition of
+// the same sample.
+TEST_F(SqlEdition, FullImportReconcilesLikeTheAccessEdition) {
+  Ran sql = importSql("--company 001", env["M2K_SQL_ADMIN_PASSWORD"]);
+  ASSERT_EQ(sql.status, 0) << sql.output;
+  const auto fromSql = reportLines({kestrel / "ACME" / "ACME_MIGRATION.json"});
+  EXPECT_NE(std::find(fromSql.begin(), fromSql.end(), "outcome|import|succeeded|0"), fromSql.end());
+  EXPECT_FALSE(hasLine(fromSql, "difference|"));
+
+  fs::remove_all(kestrel);
+  fs::create_directories(kestrel);
+  Ran access = import("--source-folder " + shellQuoted(sample("access-prefixed")) + " --company 001");
+  ASSERT_EQ(access.status, 0) << access.output;
+  const auto fromAccess = reportLines({kestrel / "ACME" / "ACME_MIGRATION.json"});
+  auto balance = [](const std::vector<std::string>& lines) {
+    return *std::find_if(lines.begin(), lines.end(), [](auto& l) { return l.rfind("balance|", 0) == 0; });
+  };
+  EXPECT_EQ(balance(fromSql), balance(fromAccess));
+}
+
 TEST_F(SqlEdition, RefusedLoginIsReportedWithoutThePassword) {
   Ran r = importSql("--company 001 --master-only", "wrong-secret-123");
   EXPECT_EQ(r.status, 1);

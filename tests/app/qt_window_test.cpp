@@ -106,8 +106,10 @@ TEST_F(QtWindow, ShowsTheWizardAndSwitchesLanguage) {
   EXPECT_TRUE(messages.empty());
 }
 
-TEST_F(QtWindow, MasterDataImportThroughClicks) {
+TEST_F(QtWindow, MasterDataImportThroughClicksAndItsReportOpened) {
   auto m = marlin("N");
+  std::string opened;
+  window->openHook = [&opened](const std::string& file) { opened = file; };
   window->folderHook = [](const std::string&) { return std::optional<std::string>(sample("access-prefixed")); };
   // No repaint at all while the run goes: the final box must still open over
   // the end of the run, not over whatever was painted last.
@@ -118,7 +120,7 @@ TEST_F(QtWindow, MasterDataImportThroughClicks) {
     messages.push_back(title + ": " + text);
     progressUnderBox = find<QProgressBar>(*window, "ProgressBar1")->value();
     captionUnderBox = find<QLabel>(*window, "Label8")->text().toStdString();
-    return base::MsgResult::Ok;
+    return base::MsgResult::Yes;  // the last message offers the report; the person takes the offer
   };
   window->onShown = [&](QDialog&) {
     find<QAbstractButton>(*window, "cmdPathMarlin")->click();
@@ -130,7 +132,10 @@ TEST_F(QtWindow, MasterDataImportThroughClicks) {
     find<QAbstractButton>(*window, "cmdOk")->click();
   };
   m->Execute();
-  EXPECT_EQ(messages, std::vector<std::string>{"MarlinToKestrel: Import OK!"});
+  const fs::path report = kestrel / "ACME" / "ACME_MIGRATION.txt";
+  EXPECT_EQ(messages, std::vector<std::string>{"MarlinToKestrel: Import OK!\r\n\r\nMigratierapport: " + report.string()});
+  EXPECT_EQ(opened, report.string());
+  EXPECT_TRUE(fs::exists(report));
   EXPECT_EQ(done, 1);
   EXPECT_TRUE(fs::exists(kestrel / "ACME" / "ACME_ACF.DBF"));
   EXPECT_EQ(progressUnderBox, 100);
@@ -178,7 +183,9 @@ TEST_F(QtWindow, ARunLocksEveryInputAndTheCloseButtonUntilItEnds) {
   // One run, to its end, in the language it started in (the sample's
   // documents with several matchings are warned about on the way).
   ASSERT_FALSE(messages.empty());
-  EXPECT_EQ(messages.back(), "MarlinToKestrel: L'importation s'est déroulée correctement");
+  EXPECT_EQ(messages.back().find("MarlinToKestrel: L'importation s'est déroulée correctement\r\n\r\nRapport de migration : "),
+            0u)
+      << messages.back();
   EXPECT_EQ(std::count(messages.begin(), messages.end(), messages.back()), 1);
   for (const auto& message : messages) EXPECT_EQ(message.find("Import OK"), std::string::npos) << message;
   EXPECT_EQ(done, 1);
@@ -209,15 +216,15 @@ TEST_F(QtWindow, ABelgianDesktopLocaleChangesNoAmount) {
   const auto classic = dump(kestrel / "ACME");
 
   // What the window toolkit does on a desktop set to Belgian French.
-  const std::string before = std::setlocale(LC_ALL, nullptr);
-  if (locale.made) setenv("LOCPATH", locale.folder().c_str(), 1);
-  ASSERT_NE(std::setlocale(LC_ALL, locale.name.c_str()), nullptr);
   const fs::path belgian = root / "belgian";
   fs::create_directories(belgian);
-  marlin("F", belgian)->Execute();
-  const std::string numericAfter = std::setlocale(LC_NUMERIC, nullptr);
-  std::setlocale(LC_ALL, before.c_str());
-  unsetenv("LOCPATH");
+  std::string numericAfter;
+  {
+    testing_support::ProcessLocale desktop(locale);
+    ASSERT_TRUE(desktop.set());
+    marlin("F", belgian)->Execute();
+    numericAfter = std::setlocale(LC_NUMERIC, nullptr);
+  }
   ASSERT_EQ(done, 2) << (messages.empty() ? "" : messages.back());
   EXPECT_EQ(dump(belgian / "ACME"), classic);
   EXPECT_EQ(numericAfter, locale.name) << "the host's own setting is given back";
@@ -296,9 +303,11 @@ TEST_F(QtWindow, FailedRunKeepsTheWindowOpenWithItsInputs) {
     dialog.reject();  // closing the window is the Quit button
   };
   m->Execute();
-  EXPECT_EQ(messages, std::vector<std::string>{
-                          "Kestrel - Importation d'un dossier Marlin 5.01: Le fichier Marlin à récupérer doit être "
-                          "spécifié."});
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].find("Kestrel - Importation d'un dossier Marlin 5.01: Le fichier Marlin à récupérer doit être "
+                             "spécifié.\r\n\r\nRapport de migration : "),
+            0u)
+      << messages[0];
   EXPECT_EQ(done, 0);
   EXPECT_FALSE(fs::exists(kestrel / "ACME"));
 }

@@ -46,6 +46,22 @@ TEST_F(WizardTest, DamagedCommonDatabaseIsReportedAndLeavesNoChoice) {
   EXPECT_EQ(w.ctx.companyCode, "");
 }
 
+// Whatever a handler lets escape stops at the wizard's event: the window
+// toolkit and a host behind the C interface never see it.
+TEST_F(WizardTest, AnythingThrownByAHandlerIsShownAndTheWizardGoesOn) {
+  societies({{Value::ofInt(7), "Acme"}});
+  std::ofstream(root / "Common.mdb") << "x";
+  strangeCommon = true;
+  auto& w = load("N");
+  ui.folderAnswers.push_back(root.string());
+  w.click("cmdPathMarlin");
+  EXPECT_EQ(ui.texts(), std::vector<std::string>{"Er is een onverwachte fout opgetreden."});
+  strangeCommon = false;
+  ui.folderAnswers.push_back(root.string());
+  w.click("cmdPathMarlin");
+  EXPECT_EQ(w.control("cboCompany").items, std::vector<std::string>{"007 - Acme"});
+}
+
 TEST_F(WizardTest, ConnectChecksTheFieldsThenLoadsTheServerList) {
   societies({{Value::ofInt(1), "Acme"}, {Value::ofInt(2), "Beta"}});
   auto& w = load("F", true);

@@ -28,6 +28,7 @@ class WizardTest : public ::testing::Test {
     s.openAccess = [this](const std::string& file) -> std::unique_ptr<base::Source> {
       openedFiles.push_back(file);
       if (brokenCommon) throw base::SourceError("not an Access database");
+      if (strangeCommon) throw 42;  // no std::exception
       return std::make_unique<testing_support::MemorySource>(common);
     };
     s.openSql = [this](const run::SqlLogin& login, const std::string& database) -> std::unique_ptr<base::Source> {
@@ -59,7 +60,7 @@ class WizardTest : public ::testing::Test {
   std::string separator = ".";
   base::RecordingUi ui;
   testing_support::MemorySource common;
-  bool brokenCommon = false, refuseLogin = false;
+  bool brokenCommon = false, strangeCommon = false, refuseLogin = false;
   std::vector<std::string> openedFiles, logins;
   std::unique_ptr<host::frmMain> form;
 };

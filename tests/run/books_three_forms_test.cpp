@@ -301,7 +301,7 @@ TEST_F(BooksInThreeForms, EveryFormBalancesAndAllGiveTheSameDossier) {
     for (const auto& entry : fs::directory_iterator(folder)) {
       if (entry.path().extension() != ".DBF") continue;
       for (const store::TagCheck& check : store::checkIndexes(entry.path()))
-        EXPECT_TRUE(check.ok) << entry.path().filename() << " " << check.tag << ": " << check.problem;
+        EXPECT_TRUE(check.ok) << entry.path().filename() << " " << check.tag << ": " << check.problem.french;
     }
     TotalsBy accounts, parties;
     addSourceYear(*i.year0, i.table0, "1", true, accounts, parties);

@@ -8,3 +8,7 @@ foreach(target marlin2kestrel kestrel-dump)
     add_dependencies(test_run ${target})
   endif()
 endforeach()
+# The locale test imports the generated sample dossier.
+if(TARGET marlin_samples)
+  add_dependencies(test_run marlin_samples)
+endif()

@@ -3,6 +3,9 @@
 #include <stdexcept>
 
 #include "import_run_fixture.h"
+#include "store/engine/sx.h"
+#include "store/file_operations.h"
+#include "support/file_size_limit.h"
 
 namespace {
 
@@ -153,35 +156,94 @@ TEST_F(StartChecks, FailingStepStopsTheRunWithItsMessageAndNothingReachesTheTarg
   }
 }
 
+// Post-processing reports failure like any step (the original ignored it and
+// ran on): the run stops after the step's own message, nothing after it runs.
+TEST_F(StartChecks, FailingPostProcessingStopsTheRun) {
+  foreignJournals = true;
+  for (const std::string step : {"dossierLanguages", "completeDocumentAccounts", "completeCurrencyAmounts"}) {
+    SCOPED_TRACE(step);
+    failing = {step};
+    trace.clear();
+    auto& w = accessWizard("F", true);
+    w.click("OptCompta");
+    w.click("cmdOk");
+    EXPECT_EQ(trace.back(), step + ":00") << "the run stops at the failing step";
+    EXPECT_FALSE(w.isUnloaded());
+    EXPECT_EQ(executionDone, 0);
+    EXPECT_TRUE(kestrelUntouched());
+  }
+}
+
+// A table a step could not write (here: the file may grow no further, as on a
+// full disk) fails that step where the original ran on to its success
+// message: the engine's reason in the wizard's language, then the step's own
+// message; nothing after it runs and nothing reaches the target.
+TEST_F(StartChecks, ATableAStepCouldNotWriteStopsTheRunThere) {
+#ifdef _WIN32
+  GTEST_SKIP() << "no file size limit to set here";
+#else
+  engineWrites = true;
+  std::string table;
+  writing["customers"] = [&table](const std::string& prefix) {
+    table = store::nativePath(prefix + "_GROWN.DBF").string();
+    ASSERT_NE(store::sx_CreateNew(table, "GROWN"), 0);
+    ASSERT_TRUE(store::sx_CreateField("NAME", "C", 200, 0));
+    ASSERT_NE(store::sx_CreateExec(), 0);
+    for (int i = 0; i < 50; ++i) {
+      store::sx_AppendBlank();
+      store::sx_Replace("NAME", store::SX_TEXT, std::string("Client"));
+    }
+    // The records are written on close, past what the file may hold now.
+    testing_support::FileSizeLimit limit(fs::file_size(table));
+    store::sx_Close();
+  };
+  auto& w = accessWizard("N");
+  w.click("cmdOk");
+  EXPECT_EQ(messageTexts(), (std::vector<std::string>{"kan niet schrijven: " + table + ".",
+                                                      "Probleem tijdens het recupereren van het klantenbestand"}));
+  EXPECT_EQ(trace.back(), "customers:01") << "the run stops at the step";
+  EXPECT_EQ(executionDone, 0);
+  EXPECT_TRUE(kestrelUntouched());
+#endif
+}
+
 // Whatever escapes a step is caught once, at the run's step boundary: the
-// source's own message or the unexpected-error message, then the step's fixed
-// message; the wizard stays usable and nothing reaches the target.
+// source's own message or the unexpected-error message (in the wizard's
+// language only), then the step's fixed message; what escapes the run's own
+// work between steps stops the run the same way. The wizard stays usable and
+// nothing reaches the target.
 TEST_F(StartChecks, ExceptionsEscapingAStepStopTheRunWithTheStepsMessage) {
   struct Case {
-    std::string step;
+    std::string step, language;
     std::function<void()> thrower;
     std::vector<std::string> messages;
   };
   const std::vector<Case> cases = {
-      {"journals", [] { throw base::SourceError("La colonne JrnlType manque"); },
+      {"journals", "F", [] { throw base::SourceError("La colonne JrnlType manque"); },
        {"La colonne JrnlType manque", "Une erreur est survenue dans la création des journaux."}},
-      {"openingEntries", [] { throw std::runtime_error("disque plein"); },
+      {"openingEntries", "F", [] { throw std::runtime_error("disque plein"); },
        {"Une erreur inattendue est survenue : disque plein",
         "Une erreur est survenue dans l'importation de l'od d'ouverture d'exercice"}},
+      {"yearDocuments", "N", [] { throw 42; },
+       {"Er is een onverwachte fout opgetreden.",
+        "Er is een fout ontstaan tijdens het importeren van de boekstukken van het boekjaar"}},
       // Post-processing has no fixed message: its failure is the one shown.
-      {"completeDocumentAccounts", [] { throw std::out_of_range("index"); },
+      {"completeDocumentAccounts", "F", [] { throw std::out_of_range("index"); },
        {"Une erreur inattendue est survenue : index"}},
+      // Between the steps: the run's own call for the book years.
+      {"lastBookYearIndex", "F", [] { throw 42; }, {"Une erreur inattendue est survenue."}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.step);
     throwing = {{c.step, c.thrower}};
     ui.messages.clear();
     trace.clear();
-    auto& w = accessWizard("F", true);
+    auto& w = accessWizard(c.language, true);
     w.click("OptCompta");
     w.click("cmdOk");
     EXPECT_EQ(messageTexts(), c.messages);
-    EXPECT_EQ(trace.back(), c.step + ":00") << "the run stops at the failing step";
+    const bool betweenSteps = c.step == "lastBookYearIndex";
+    EXPECT_EQ(trace.empty() ? "" : trace.back(), betweenSteps ? "" : c.step + ":00") << "the run stops where it failed";
     EXPECT_TRUE(w.control("cmdOk").enabled);
     EXPECT_FALSE(ui.busy);
     EXPECT_EQ(executionDone, 0);
@@ -195,7 +257,7 @@ TEST_F(StartChecks, SourceTableTheRunOpensForAStepFailsThatStep) {
   w.click("cmdOk");
   ASSERT_EQ(ui.messages.size(), 2u);
   EXPECT_NE(ui.messages[0].text.find("D_AcctSupplier"), std::string::npos);
-  EXPECT_EQ(ui.messages[1].text, "Problème lors de la récupération des fournisseurs");
+  EXPECT_EQ(messageTexts()[1], "Problème lors de la récupération des fournisseurs");
   EXPECT_TRUE(w.control("cmdOk").enabled);
   EXPECT_FALSE(ui.busy);
   EXPECT_FALSE(targetWritten());

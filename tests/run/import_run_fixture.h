@@ -65,6 +65,10 @@ class ImportRunTest : public ::testing::Test {
     run::Services s;
     s.prepareEngine = [this] { calls.push_back("prepareEngine"); };
     s.closeAllTables = [this] { calls.push_back("closeAllTables"); };
+    if (engineWrites) {
+      s.tableWriteFailure = run::defaultServices().tableWriteFailure;
+      s.tableWriteFailure("F");  // nothing an earlier test left behind
+    }
     s.createTemplateDossier = [this](base::Ui* shown, const std::string& working, const std::string& language) {
       calls.push_back("template:" + language);
       if (templateProblem) {
@@ -111,7 +115,10 @@ class ImportRunTest : public ::testing::Test {
       if (!sqlDatabases.count(database)) throw base::SourceError("Login failed");
       return std::make_unique<MemorySource>(sqlDatabases[database]);
     };
-    s.lastBookYearIndex = [this](base::Source*, bool, bool, const std::string&) { return lastIndex; };
+    s.lastBookYearIndex = [this](base::Source*, bool, bool, const std::string&) {
+      if (auto it = throwing.find("lastBookYearIndex"); it != throwing.end()) it->second();
+      return lastIndex;
+    };
     s.checkVersionSe = [](base::Source& src) {
       for (auto& n : src.tableNames())
         if (n.rfind("D_", 0) == 0) return true;
@@ -139,9 +146,6 @@ class ImportRunTest : public ::testing::Test {
         return !failing.count(name);
       };
     };
-    auto completion = [this](const char* name) {
-      return [this, name](base::RunContext& ctx, const std::string& prefix) { record(name, ctx, prefix); };
-    };
     s.categories = prefixStep("categories");
     s.paymentCodes = prefixStep("paymentCodes");
     s.companyIdentity = rowsStep("companyIdentity");
@@ -153,7 +157,7 @@ class ImportRunTest : public ::testing::Test {
     s.suppliers = rowsStep("suppliers");
     s.generalAccounts = rowsStep("generalAccounts");
     s.bookYear = rowsStep("bookYear");
-    s.dossierLanguages = completion("dossierLanguages");
+    s.dossierLanguages = prefixStep("dossierLanguages");
     if (withHistory) {
       s.journals = [this](base::RunContext& ctx, base::RowSet&, const std::string& prefix) {
         record("journals", ctx, prefix);
@@ -162,8 +166,8 @@ class ImportRunTest : public ::testing::Test {
       };
       s.openingEntries = prefixStep("openingEntries");
       s.yearDocuments = rowsStep("yearDocuments");
-      s.completeDocumentAccounts = completion("completeDocumentAccounts");
-      s.completeCurrencyAmounts = completion("completeCurrencyAmounts");
+      s.completeDocumentAccounts = prefixStep("completeDocumentAccounts");
+      s.completeCurrencyAmounts = prefixStep("completeCurrencyAmounts");
       s.mergeYears = [this](base::RunContext&, const std::string& working, int older, int newer) {
         trace.push_back("merge:" + std::to_string(older) + "+" + std::to_string(newer));
         // The merged result lives in the older year dossier.
@@ -177,6 +181,7 @@ class ImportRunTest : public ::testing::Test {
   void record(const std::string& name, base::RunContext& ctx, const std::string& prefix) {
     trace.push_back(name + ":" + base::twoDigits(ctx.bookYearIndex));
     if (auto it = throwing.find(name); it != throwing.end()) it->second();
+    if (auto it = writing.find(name); it != writing.end()) it->second(prefix);
     if (form) seen[name] = {form->control("ProgressBar1").progress, form->control("Label8").text};
     if (!prefix.empty()) prefixes.push_back(prefix);
   }
@@ -187,6 +192,7 @@ class ImportRunTest : public ::testing::Test {
     form->ctx.language = language;
     form->ctx.isVersionSql = sql;
     form->ExecutionDone = [this] { ++executionDone; };
+    form->reportFolder = (root / "reports").string();
     form->Load();
     return *form;
   }
@@ -202,7 +208,20 @@ class ImportRunTest : public ::testing::Test {
     return w;
   }
 
-  std::vector<std::string> messageTexts() const { return ui.texts(); }
+  // The texts of the messages shown, without the paragraph of the run's last
+  // message that names its report (a failure already reported by its step
+  // gets a box of that paragraph alone).
+  std::vector<std::string> messageTexts() const {
+    std::vector<std::string> texts;
+    for (std::string t : ui.texts()) {
+      for (const char* line : {"Rapport de migration : ", "Migratierapport: "}) {
+        const size_t at = t.find(line);
+        if (at != std::string::npos) t.erase(at >= 4 ? at - 4 : at);
+      }
+      if (!t.empty()) texts.push_back(t);
+    }
+    return texts;
+  }
 
   bool targetWritten() const { return fs::exists(kestrel / "ACME"); }
   // The Kestrel data folder as the run found it: empty, run folders included.
@@ -218,6 +237,10 @@ class ImportRunTest : public ::testing::Test {
   std::set<std::string> failing;
   // Steps that throw instead of returning, and how.
   std::map<std::string, std::function<void()>> throwing;
+  // Steps that write a table of the working dossier through the engine, and
+  // how; with `engineWrites` the run asks the engine whether its writes failed.
+  std::map<std::string, std::function<void(const std::string& prefix)>> writing;
+  bool engineWrites = false;
   bool foreignJournals = false;
 
   base::RecordingUi ui;

@@ -344,6 +344,44 @@ TEST_P(RealSourceSteps, CustomerNumbersPaddedByTheirColumnFitTheTenCharacterFiel
   EXPECT_NE(step.errors[0].find("ABCDEFGHIJK"), std::string::npos);
 }
 
+TEST_P(RealSourceSteps, TheYearReadWholeGivesWhatThePerDocumentQueriesGive) {
+  // A generated book year: every kind of document, lines in two periods,
+  // several matching entries, foreign banks, the closing period.
+  marlin::Options options;
+  options.years = 2;
+  options.lines = 1500;
+  const marlin::Dossier model(options);
+  struct Sink : marlin::EntrySink {
+    std::vector<Row> lines, matches;
+    void historic(const Row& row) override { lines.push_back(row); }
+    void checking(const Row& row) override { matches.push_back(row); }
+  } entries;
+  model.generateEntries(1, entries);
+  std::vector<TableData> tables = model.yearTables(1);
+  tables.push_back({"Historic", marlin::Dossier::historicColumns(), entries.lines});
+  tables.push_back({"Checking", marlin::Dossier::checkingColumns(), entries.matches});
+  for (TableData& t : tables) t.name = "A_01_" + t.name;
+  load(tables);
+
+  using Import = bool (*)(base::RunContext&, base::RowSet&, const std::string&);
+  auto importWith = [&](Import documents, const std::string& name) {
+    testing_support::StepContext year;
+    year.ctx = step.ctx;
+    const std::string dossier = testing_support::NewYearDossier(year.folder.path() / name, 1);
+    auto journals = source->query("SELECT * FROM A_01_journal");
+    EXPECT_TRUE(convert::ConvertJournals(year.ctx, *journals, dossier));
+    EXPECT_TRUE(convert::ImportOpeningEntriesFromSource(year.ctx, dossier));
+    auto list = source->query(convert::DocumentListQuery(convert::FormOf(year.ctx), "01"));
+    EXPECT_TRUE(documents(year.ctx, *list, dossier));
+    return std::pair(testing_support::ReadTable(dossier + "_ACT.DBF"), testing_support::ReadTable(dossier + "_DBK_01.DBF"));
+  };
+  const auto whole = importWith(convert::ImportYearDocuments, "whole");
+  const auto perDocument = importWith(convert::ImportYearDocumentsPerDocument, "per-document");
+  ASSERT_GT(whole.first.size(), 1000u);
+  EXPECT_TRUE(whole.first == perDocument.first);
+  EXPECT_TRUE(whole.second == perDocument.second);
+}
+
 INSTANTIATE_TEST_SUITE_P(Editions, RealSourceSteps, ::testing::Values(Edition::Access, Edition::Sql),
                          [](const auto& info) { return info.param == Edition::Access ? "Access" : "Sql"; });
 

@@ -29,6 +29,8 @@ TEST(AccessDialect, OperatorsAndDateLiterals) {
             "WHERE d >= '2020-12-31 00:00:00' AND e < '2021-01-02 13:05:00'");
   // Characters inside texts are never touched.
   EXPECT_EQ(translateAccessSql("WHERE a = '[x] & #1/1/2000#'"), "WHERE a = '[x] & #1/1/2000#'");
+  // A number too large for the date's fields is no date (cut to 32 bits, 2^32 + 1 would read as 1).
+  EXPECT_EQ(translateAccessSql("WHERE d = #4294967297/1/2020#"), "WHERE d = #4294967297/1/2020#");
   // Texts the engine already understands pass unchanged.
   const std::string plain = "SELECT Max(Len(GeneralID)) AS x FROM D_AcctGeneral WHERE (((Type)=0)) AND a Is Not Null";
   EXPECT_EQ(translateAccessSql(plain), plain);

@@ -91,7 +91,7 @@ TEST(YearMerge, NewerYearJoinsTheOlderDossier) {
   EXPECT_EQ(testing_support::ReadTable(first + "_DBK_02.DBF").size(), dbk2.size());
   for (const char* table : {"_ACF.DBF", "_ACT.DBF", "_PARAM.DBF", "_DBK_02.DBF"})
     for (const store::TagCheck& check : store::checkIndexes(store::nativePath(first + table)))
-      EXPECT_TRUE(check.ok) << table << " " << check.tag << ": " << check.problem;
+      EXPECT_TRUE(check.ok) << table << " " << check.tag << ": " << check.problem.french;
   EXPECT_FALSE(std::filesystem::exists(first + "_ACTTEMP.DBF"));
   EXPECT_FALSE(std::filesystem::exists(first + "_ACFTEMP.DBF"));
   EXPECT_FALSE(std::filesystem::exists(first + "_PARAMTEMP.DBF"));

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "store/cdx_support.h"
+#include "support/bilingual_print.h"
 
 using namespace cdxtest;
 using store::cdx::readCdxKeys;
@@ -20,7 +21,7 @@ class CdxDamage : public ::testing::Test {
     std::vector<std::string> keys;
     for (int i = 0; i < 3000; ++i) keys.push_back("KEY" + std::to_string(i * 7919 % 3000));
     const auto file = tempFile("damage_source.cdx");
-    std::string error;
+    base::Bilingual error;
     ASSERT_TRUE(writeCdx(file, {makeTag("CODE", 12, keys)}, error)) << error;
     bytes_ = readAll(file);
     // The pages of the only tag: non-root leaves (attribute 2) with keys.
@@ -34,10 +35,10 @@ class CdxDamage : public ::testing::Test {
     const auto file = tempFile("damaged.cdx");
     writeAll(file, damaged);
     std::vector<store::cdx::TagKeys> tags;
-    std::string error;
-    EXPECT_FALSE(readCdxKeys(file, tags, error));
-    EXPECT_NE(error.find("CODE"), std::string::npos) << error;
-    return error;
+    base::Bilingual error;
+    EXPECT_FALSE(readCdxKeys(file, tags, error, cdxtest::kAnyRecords));
+    EXPECT_NE(error.french.find("CODE"), std::string::npos) << error;
+    return error.french;
   }
 
   std::string bytes_;
@@ -72,7 +73,7 @@ TEST_F(CdxDamage, StructuralFaultsAreReportedWithTagAndPage) {
 
 TEST(CdxKeyOrder, KeysOutOfOrderOnDiskAreRefused) {
   const auto file = tempFile("order.cdx");
-  std::string error;
+  base::Bilingual error;
   ASSERT_TRUE(writeCdx(file, {makeTag("CODE", 1, {"A", "B", "C"})}, error)) << error;
   std::string bytes = readAll(file);
   const size_t root = le32(bytes, 1024 + 512 + 0);  // the only tag's header follows the directory
@@ -80,8 +81,8 @@ TEST(CdxKeyOrder, KeysOutOfOrderOnDiskAreRefused) {
   std::swap(bytes[root + 509], bytes[root + 511]);
   writeAll(file, bytes);
   std::vector<store::cdx::TagKeys> tags;
-  EXPECT_FALSE(readCdxKeys(file, tags, error));
-  EXPECT_NE(error.find("CODE"), std::string::npos) << error;
+  EXPECT_FALSE(readCdxKeys(file, tags, error, cdxtest::kAnyRecords));
+  EXPECT_NE(error.french.find("CODE"), std::string::npos) << error;
 }
 
 TEST_F(CdxDamage, LoopsAndStrayPointersAreCaught) {
@@ -109,9 +110,9 @@ TEST_F(CdxDamage, TruncatedAndForeignFilesAreRefused) {
     writeAll(file, bytes_.substr(0, size));
     std::vector<store::cdx::TagSpec> infos;
     std::vector<store::cdx::TagKeys> tags;
-    std::string error;
+    base::Bilingual error;
     const bool specsRead = readCdxSpecs(file, infos, error);
-    EXPECT_FALSE(specsRead && readCdxKeys(file, tags, error)) << size;
+    EXPECT_FALSE(specsRead && readCdxKeys(file, tags, error, cdxtest::kAnyRecords)) << size;
     EXPECT_FALSE(error.empty()) << size;
   }
   std::string notIndex = bytes_;
@@ -119,7 +120,7 @@ TEST_F(CdxDamage, TruncatedAndForeignFilesAreRefused) {
   const auto file = tempFile("foreign.cdx");
   writeAll(file, notIndex);
   std::vector<store::cdx::TagSpec> infos;
-  std::string error;
+  base::Bilingual error;
   EXPECT_FALSE(readCdxSpecs(file, infos, error));
   EXPECT_FALSE(readCdxSpecs(tempFile("missing.cdx"), infos, error));
 }
@@ -133,8 +134,8 @@ TEST_F(CdxDamage, SparseFileOfGigabytesIsReadPageByPage) {
   writeAll(file, bytes_);
   std::filesystem::resize_file(file, huge);
   std::vector<store::cdx::TagKeys> tags;
-  std::string error;
-  ASSERT_TRUE(readCdxKeys(file, tags, error)) << error;  // pages past the index are never visited
+  base::Bilingual error;
+  ASSERT_TRUE(readCdxKeys(file, tags, error, cdxtest::kAnyRecords)) << error;  // pages past the index are never visited
   ASSERT_EQ(tags.size(), 1u);
   EXPECT_EQ(tags[0].count(), 3000u);
 
@@ -145,7 +146,31 @@ TEST_F(CdxDamage, SparseFileOfGigabytesIsReadPageByPage) {
   std::filesystem::resize_file(file, huge);
   std::vector<store::cdx::TagSpec> infos;
   EXPECT_FALSE(readCdxSpecs(file, infos, error));
-  EXPECT_NE(error.find("page 4294963200"), std::string::npos) << error;
+  EXPECT_NE(error.french.find("page 4294963200"), std::string::npos) << error;
+}
+
+// A tag holds one key per record at most. Keys all alike compress to a few
+// bytes each: 100,000 keys of 240 bytes fit in a file over 20 times smaller
+// than they are (a file made for it, over 70 times); read against a table of
+// 100 records the walk stops at the 101st key instead of holding them all.
+TEST_F(CdxDamage, KeysBeyondTheTablesRecordsAreAFault) {
+  const auto file = tempFile("expanding.cdx");
+  base::Bilingual error;
+  ASSERT_TRUE(writeCdx(file, {makeTag("CODE", 240, std::vector<std::string>(100000, "A"))}, error)) << error;
+  EXPECT_LT(std::filesystem::file_size(file) * 20, 100000u * 240u);
+  std::vector<store::cdx::TagKeys> tags;
+  EXPECT_FALSE(readCdxKeys(file, tags, error, 100));
+  EXPECT_NE(error.french.find("tag CODE, page "), std::string::npos) << error;
+  EXPECT_NE(error.french.find("plus de clés que la table n'a d'enregistrements"), std::string::npos) << error;
+  ASSERT_TRUE(readCdxKeys(file, tags, error, 100000)) << error;
+  EXPECT_EQ(tags[0].count(), 100000u);
+
+  // As many keys as records, one of them for a record the table lacks.
+  TagKeys past = makeTag("CODE", 8, {"A", "B"});
+  past.recnos[1] = 9;
+  ASSERT_TRUE(writeCdx(file, {past}, error)) << error;
+  EXPECT_FALSE(readCdxKeys(file, tags, error, 3));
+  EXPECT_NE(error.french.find("clé 1 d'un enregistrement au-delà de la table"), std::string::npos) << error;
 }
 
 TEST_F(CdxDamage, RandomCorruptionNeverCrashes) {
@@ -157,8 +182,8 @@ TEST_F(CdxDamage, RandomCorruptionNeverCrashes) {
     for (int n = 0; n < 1 + int(rng() % 4); ++n) damaged[rng() % damaged.size()] = char(rng());
     writeAll(file, damaged);
     std::vector<store::cdx::TagKeys> tags;
-    std::string error;
-    if (!readCdxKeys(file, tags, error)) {
+    base::Bilingual error;
+    if (!readCdxKeys(file, tags, error, cdxtest::kAnyRecords)) {
       ++refused;
       EXPECT_FALSE(error.empty());
     }

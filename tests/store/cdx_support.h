@@ -2,6 +2,7 @@
 // files and raw little-endian access to the bytes of a written file.
 #pragma once
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <numeric>
@@ -15,6 +16,9 @@ namespace cdxtest {
 
 using store::cdx::TagKeys;
 using store::cdx::TagSpec;
+
+// Reading an index without its table: any number of records.
+constexpr uint32_t kAnyRecords = UINT32_MAX;
 
 // A file in a folder of this test process alone, removed when the process ends.
 inline std::filesystem::path tempFile(const std::string& name) {

@@ -6,6 +6,7 @@
 #include "store/engine/sx.h"
 #include "store/templates/template_resources.h"
 #include "support/scratch_folder.h"
+#include "support/bilingual_print.h"
 
 namespace fs = std::filesystem;
 using namespace testing_support;

@@ -11,6 +11,7 @@
 #include "support/scratch_folder.h"
 #include "store/cdx_support.h"
 #include "store/engine/field.h"
+#include "support/bilingual_print.h"
 
 using namespace enginetest;
 using testing_support::readText;
@@ -24,7 +25,7 @@ uint32_t be32(const std::string& b, size_t at) {
 }
 
 std::unique_ptr<store::Table> reopen(const std::filesystem::path& file) {
-  std::string error;
+  base::Bilingual error;
   auto t = store::Table::open(file, error);
   EXPECT_TRUE(t) << error;
   return t;
@@ -183,7 +184,7 @@ TEST(EngineBoundaries, CdxLeafCountsFollowTheFormatAroundTrailingBlanks) {
                                          "ABC", "ABD", "ABCDEFGHIJ", "ABCDEFGHIK", "B"};
   const cdxtest::TagKeys tag = cdxtest::makeTag("KEY", length, keys);
   const auto file = cdxtest::tempFile("leafcounts.cdx");
-  std::string error;
+  base::Bilingual error;
   ASSERT_TRUE(store::cdx::writeCdx(file, {tag}, error)) << error;
   const std::string b = cdxtest::readAll(file);
 

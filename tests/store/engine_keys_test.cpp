@@ -9,6 +9,7 @@
 #include "support/scratch_folder.h"
 #include "store/engine/codepage.h"
 #include "store/engine/expression.h"
+#include "support/bilingual_print.h"
 
 using enginetest::closeTable;
 using enginetest::createTable;
@@ -33,7 +34,7 @@ TEST(EngineKeys, EveryTemplateKeyExpressionCompilesToItsKeyLength) {
   for (const auto& def : store::templates::templateCatalog()) {
     store::TableLayout layout = layoutOf(def.name);
     for (const auto& tag : def.tags) {
-      std::string error;
+      base::Bilingual error;
       auto e = store::Expression::compile(tag.keyExpr, layout.fields, error);
       ASSERT_TRUE(e) << def.name << "." << tag.name << ": " << error;
       EXPECT_EQ(e->type(), store::ValueType::Character) << def.name << "." << tag.name;
@@ -181,14 +182,15 @@ TEST(EngineKeys, ExpressionSemantics) {
   ASSERT_EQ(rec.size(), 26u);
   store::RecordRef r{rec.data(), 7};
   auto text = [&](const char* src) {
-    std::string error, out;
+    std::string out;
+    base::Bilingual error;
     auto e = store::Expression::compile(src, fields, error);
     EXPECT_TRUE(e) << error;
     if (e) e->evalText(r, out);
     return store::fromCp1252(out);
   };
   auto logic = [&](const char* src) {
-    std::string error;
+    base::Bilingual error;
     auto e = store::Expression::compile(src, fields, error);
     EXPECT_TRUE(e && e->type() == store::ValueType::Logical) << src << " " << error;
     return e && e->evalLogical(r);
@@ -219,12 +221,12 @@ TEST(EngineKeys, ExpressionSemantics) {
                        "iif(.t.,'a',1)", "code + 1", "'unterminated", "str(amt,",    "code = 'a' .and.",
                        "foo(code)", "((code)",         "code )",        "amt .and. flag", "@"};
   for (const char* b : bad) {
-    std::string error;
+    base::Bilingual error;
     EXPECT_FALSE(store::Expression::compile(b, fields, error)) << b;
-    EXPECT_NE(error.find(std::string("\"") + b + "\""), std::string::npos) << error;
+    EXPECT_NE(error.french.find(std::string("\"") + b + "\""), std::string::npos) << error;
   }
   // Nesting far beyond any real expression is refused, not a stack overflow.
-  std::string error;
+  base::Bilingual error;
   EXPECT_FALSE(store::Expression::compile(std::string(100000, '(') + "1", fields, error));
   EXPECT_FALSE(store::Expression::compile(std::string(100000, '-') + "1", fields, error));
   EXPECT_TRUE(store::Expression::compile(std::string(50, '(') + "amt" + std::string(50, ')') + " > 0", fields, error))
@@ -241,18 +243,18 @@ TEST(EngineKeys, ExtremeNumbersGiveErrorsOrDefinedResults) {
   const std::string huge(400, '9');  // beyond the largest double: infinity
   for (const std::string& bad : std::vector<std::string>{"space(2147483647)", "space(-1)", "str(amt, 4294967296)", "str(amt, 0)",
                           "str(amt, 10, 99)", "space(" + huge + ")", "space(40000) + space(40000)"}) {
-    std::string error;
+    base::Bilingual error;
     EXPECT_FALSE(store::Expression::compile(bad, fields, error)) << bad;
-    EXPECT_NE(error.find("out of range"), std::string::npos) << bad << ": " << error;
+    EXPECT_NE(error.french.find("hors de"), std::string::npos) << bad << ": " << error;
   }
   std::string chain = "amt";
   for (int i = 0; i < 2000; ++i) chain += "+amt";
-  std::string error;
+  base::Bilingual error;
   EXPECT_FALSE(store::Expression::compile(chain, fields, error));
-  EXPECT_NE(error.find("too long"), std::string::npos) << error;
+  EXPECT_NE(error.french.find("trop longue"), std::string::npos) << error;
 
   auto eval = [&](const std::string& src) {
-    std::string err;
+    base::Bilingual err;
     auto e = store::Expression::compile(src, fields, err);
     EXPECT_TRUE(e) << src << ": " << err;
     return e;
@@ -282,7 +284,7 @@ TEST(EngineKeys, UniqueDescendingAndFilteredTagsInTheWrittenIndex) {
     set(*t, "CURRENCYID", r[0]);
     set(*t, "RATE_DATE", r[1]);
   }
-  std::string error;
+  base::Bilingual error;
   ASSERT_TRUE(t->addTag({"NOTUSD", "CURRENCYID", "CURRENCYID <> 'USD'", false, false}, error)) << error;
   EXPECT_EQ(t->computeKeys(size_t(t->tagIndex("NOTUSD"))).count(), 3u);
   auto id = t->computeKeys(size_t(t->tagIndex("ID")));
@@ -388,7 +390,7 @@ TEST(EngineKeys, TagsStayCurrentThroughInterleavedChanges) {
   enginetest::expectIndexesAgree(file, 14);
 
   // Reopened, changed again, closed: still in agreement.
-  std::string error;
+  base::Bilingual error;
   t = store::Table::open(file, error);
   ASSERT_TRUE(t) << error;
   t->seek(gl, "400001");
@@ -452,14 +454,74 @@ TEST(EngineKeys, CheckerReportsIndexesThatDisagree) {
   EXPECT_FALSE(checks[0].ok);
   EXPECT_EQ(checks[0].tag, "ID");
   EXPECT_EQ(checks[0].keyCount, 3u);
-  EXPECT_NE(checks[0].problem.find("file has \"BETA "), std::string::npos) << checks[0].problem;
+  EXPECT_NE(checks[0].problem.french.find("le fichier a \"BETA "), std::string::npos) << checks[0].problem;
 
   testing_support::writeText(file, good);
   auto cdx = dir.path() / "VIDE_PARAM.CDX";
   std::string bytes = testing_support::readText(cdx);
+  // A tag with more keys than the table has records.
+  std::vector<store::cdx::TagSpec> specs;
+  base::Bilingual error;
+  ASSERT_TRUE(store::cdx::readCdxSpecs(cdx, specs, error)) << error;
+  store::cdx::TagKeys extra;
+  extra.info = specs[0];
+  for (uint32_t r = 1; r <= 4; ++r) {
+    extra.keyBytes += std::string(specs[0].keyLength, char('A' + r));
+    extra.recnos.push_back(r);
+  }
+  ASSERT_TRUE(store::cdx::writeCdx(cdx, {extra}, error)) << error;
+  checks = store::checkIndexes(file);
+  ASSERT_EQ(checks.size(), 1u);
+  EXPECT_FALSE(checks[0].ok);
+  EXPECT_NE(checks[0].problem.french.find("plus de clés que la table n'a d'enregistrements"), std::string::npos)
+      << checks[0].problem;
+
   testing_support::writeText(cdx, bytes.substr(0, 1500));
   checks = store::checkIndexes(file);
   ASSERT_EQ(checks.size(), 1u);
   EXPECT_FALSE(checks[0].ok);
   EXPECT_FALSE(checks[0].problem.empty());
+}
+
+// A deferred index stays as it was through closes of a changed table, is
+// written once from the records when asked, and is never written for a table
+// given up; a table not deferred is indexed at every close as before.
+TEST(EngineKeys, DeferredIndexIsWrittenOnceWhenAsked) {
+  ScratchFolder dir;
+  auto file = dir.path() / "VIDE_PARAM.DBF";
+  auto t = createTable(file, layoutOf("PARAM"));
+  closeTable(t);
+  const auto cdx = dir.path() / "VIDE_PARAM.CDX";
+  const std::string empty = testing_support::readText(cdx);
+  auto append = [&](std::vector<const char*> ids) {
+    base::Bilingual error;
+    auto table = store::Table::open(file, error);
+    ASSERT_TRUE(table) << error;
+    for (const char* id : ids) {
+      table->appendBlank();
+      set(*table, "ID", id);
+    }
+    closeTable(table);
+  };
+
+  store::Table::deferIndex(dir.path() / "vide_param.dbf");  // any letter case
+  append({"Alpha", "Beta"});
+  append({"Gamma"});
+  EXPECT_EQ(testing_support::readText(cdx), empty);
+  auto checks = store::checkIndexes(file);
+  ASSERT_EQ(checks.size(), 1u);
+  EXPECT_FALSE(checks[0].ok);
+  base::Bilingual error;
+  ASSERT_TRUE(store::Table::writeDeferredIndex(file, error)) << error;
+  enginetest::expectIndexesAgree(file, 1);
+  // The deferral ended with the write: the next close indexes again.
+  append({"Delta"});
+  enginetest::expectIndexesAgree(file, 1);
+
+  store::Table::deferIndex(file);
+  append({"Epsilon"});
+  store::Table::dropDeferredIndex(file);
+  EXPECT_FALSE(store::checkIndexes(file)[0].ok);
+  ASSERT_TRUE(store::Table::writeDeferredIndex(file, error));  // nothing deferred: nothing written
+  EXPECT_FALSE(store::checkIndexes(file)[0].ok);
 }

@@ -10,6 +10,7 @@
 #include "store/engine/index_check.h"
 #include "store/engine/table.h"
 #include "store/templates/template_catalog.h"
+#include "support/bilingual_print.h"
 
 namespace enginetest {
 
@@ -27,14 +28,14 @@ inline store::TableLayout layoutOf(const std::string& templateName) {
 }
 
 inline std::unique_ptr<store::Table> createTable(const std::filesystem::path& file, const store::TableLayout& layout) {
-  std::string error;
+  base::Bilingual error;
   auto t = store::Table::create(file, layout, error);
   EXPECT_TRUE(t) << error;
   return t;
 }
 
 inline void closeTable(std::unique_ptr<store::Table>& t) {
-  std::string error;
+  base::Bilingual error;
   EXPECT_TRUE(t->close(error)) << error;
   t.reset();
 }

@@ -9,6 +9,7 @@
 #include "support/dbf_reader.h"
 #include "support/scratch_folder.h"
 #include "store/engine/field.h"
+#include "support/bilingual_print.h"
 
 using enginetest::closeTable;
 using enginetest::createTable;
@@ -89,7 +90,7 @@ TEST(EngineTable, EveryFieldTypeSurvivesCloseAndReopen) {
   t->setDeleted(true);
   closeTable(t);
 
-  std::string error;
+  base::Bilingual error;
   t = store::Table::open(file, error);
   ASSERT_TRUE(t) << error;
   ASSERT_EQ(t->recordCount(), 4u);
@@ -138,7 +139,7 @@ TEST(EngineTable, TextIsCutToTheFieldWidth) {
 TEST(EngineTable, OpenIsExclusiveAndFindsTheFileInAnyCase) {
   ScratchFolder dir;
   auto t = createTable(dir.path() / "VIDE_DBK_01.DBF", layoutOf("DBK_01"));
-  std::string error;
+  base::Bilingual error;
   EXPECT_FALSE(store::Table::open(dir.path() / "VIDE_DBK_01.DBF", error));
   EXPECT_FALSE(error.empty());
   closeTable(t);
@@ -147,7 +148,7 @@ TEST(EngineTable, OpenIsExclusiveAndFindsTheFileInAnyCase) {
   EXPECT_EQ(again->path().filename(), "VIDE_DBK_01.DBF");
   EXPECT_EQ(again->tagCount(), 3u);  // the CDX is found too
   EXPECT_FALSE(store::Table::open(dir.path() / "missing.dbf", error));
-  EXPECT_NE(error.find("n'existe pas"), std::string::npos);
+  EXPECT_NE(error.french.find("n'existe pas"), std::string::npos);
 }
 
 TEST(EngineTable, DamagedTablesAreRefusedAndLeftUntouched) {
@@ -183,6 +184,8 @@ TEST(EngineTable, DamagedTablesAreRefusedAndLeftUntouched) {
   zeroMark[bytes.size() - 1 - 2 * le(bytes, 10, 2)] = '\0';  // the second record's deletion byte
   std::string fptFreeInHeader = fpt;
   fptFreeInHeader[3] = 0;  // next free block 0: new memos would overwrite the header
+  std::string fptFreePastEnd = fpt;
+  fptFreePastEnd[3] = char(uint8_t(fptFreePastEnd[3]) + 1);  // a block in use that the file does not hold
   const Case cases[] = {
       {"truncated", bytes.substr(0, bytes.size() - 40), cdx, fpt},
       {"tiny", bytes.substr(0, 20), cdx, fpt},
@@ -197,6 +200,7 @@ TEST(EngineTable, DamagedTablesAreRefusedAndLeftUntouched) {
       {"cdx empty", bytes, std::string(), fpt},
       {"no fpt", bytes, cdx, ""},
       {"fpt free block", bytes, cdx, fptFreeInHeader},
+      {"fpt free block past the end", bytes, cdx, fptFreePastEnd},
   };
   for (const Case& c : cases) {
     auto file = dir.path() / (std::string(c.name) + ".DBF");
@@ -204,13 +208,13 @@ TEST(EngineTable, DamagedTablesAreRefusedAndLeftUntouched) {
     writeText(file, c.dbf);
     writeText(base.replace_extension(".CDX"), c.cdx);
     if (!c.fpt.empty()) writeText(base.replace_extension(".FPT"), c.fpt);
-    std::string error;
+    base::Bilingual error;
     EXPECT_FALSE(store::Table::open(file, error)) << c.name;
     EXPECT_FALSE(error.empty()) << c.name;
     EXPECT_EQ(readText(file), c.dbf) << c.name;  // nothing written
     // The same file can be opened again afterwards: the refusal released it.
     EXPECT_FALSE(store::Table::open(file, error)) << c.name;
-    EXPECT_EQ(error.find("déjà ouverte"), std::string::npos) << c.name << ": " << error;
+    EXPECT_EQ(error.french.find("déjà ouverte"), std::string::npos) << c.name << ": " << error;
   }
 }
 
@@ -232,10 +236,11 @@ TEST(EngineTable, SparseTableClaimingATerabyteIsRefusedWithoutLoadingIt) {
   writeText(file, bytes);
   std::filesystem::resize_file(file, headerLen + uint64_t(0xFFFFFFFFu) * recLen + 1);
 
-  std::string error;
+  base::Bilingual error;
   EXPECT_FALSE(store::Table::open(file, error, store::Table::OpenMode::ReadOnly));
-  EXPECT_NE(error.find("enregistrement 2 illisible"), std::string::npos) << error;
-  EXPECT_NE(error.find("record 2 onleesbaar"), std::string::npos) << error;
+  // Each language tells it alone: a person reads one of them only.
+  EXPECT_EQ(error.french, "Table endommagée (enregistrement 2 illisible) : " + file.string());
+  EXPECT_EQ(error.dutch, "Beschadigde tabel (record 2 onleesbaar): " + file.string());
 }
 
 // An independent reader (Debian's python3-dbfread) sees the values we wrote.
@@ -275,7 +280,7 @@ TEST(EngineTable, ReadingATableLeavesItsFilesAsTheyWere) {
   dbf[1] = char(99);
   writeText(file, dbf);
   const std::string cdx = readText(dir.path() / "VIDE_PARAM.CDX");
-  std::string error;
+  base::Bilingual error;
   t = store::Table::open(file, error);
   ASSERT_TRUE(t) << error;
   EXPECT_EQ(t->seek(0, "SOCNAME"), 1u);
@@ -283,6 +288,37 @@ TEST(EngineTable, ReadingATableLeavesItsFilesAsTheyWere) {
   closeTable(t);
   EXPECT_EQ(readText(file), dbf);
   EXPECT_EQ(readText(dir.path() / "VIDE_PARAM.CDX"), cdx);
+}
+
+// What the memo file declares bounds every memo read: its blocks in use
+// (before the next free block) and the kinds of block there are. Bytes past
+// them, or a block of no known kind, read as no memo rather than as its text.
+TEST(EngineTable, AMemoIsReadOnlyFromTheBlocksInUse) {
+  ScratchFolder dir;
+  auto file = dir.path() / "NOTES.DBF";
+  auto t = createTable(file, mixedLayout());
+  for (const char* note : {"one", "two", "three"}) {
+    t->appendBlank();
+    set(*t, "NOTE", note);
+  }
+  closeTable(t);
+  const auto fpt = dir.path() / "NOTES.FPT";
+  std::string bytes = readText(fpt);
+  ASSERT_EQ(bytes.size(), 4u * 1024);  // header, then one block of 1024 bytes per memo
+  bytes[1 * 1024 + 3] = 7;             // the first memo of no known kind
+  bytes[3 * 1024 + 6] = char(0x07);    // the last one 2000 bytes long, past the blocks in use
+  bytes[3 * 1024 + 7] = char(0xD0);
+  writeText(fpt, bytes + std::string(4096, 'x'));
+
+  base::Bilingual error;
+  t = store::Table::open(file, error, store::Table::OpenMode::ReadOnly);
+  ASSERT_TRUE(t) << error;
+  std::vector<std::string> notes;
+  for (uint32_t r = 1; r <= 3; ++r) {
+    t->go(r);
+    notes.push_back(get(*t, "NOTE"));
+  }
+  EXPECT_EQ(notes, (std::vector<std::string>{"", "two", ""}));
 }
 
 // A memo whose stored length was damaged must not make a rewrite spill over
@@ -310,7 +346,7 @@ TEST(EngineTable, DamagedMemoLengthNeverLetsARewriteOverwriteTheNextMemo) {
     f.write(claimed, 4);
   }
 
-  std::string error;
+  base::Bilingual error;
   t = store::Table::open(file, error);
   ASSERT_TRUE(t) << error;
   t->go(1);

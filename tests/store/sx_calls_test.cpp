@@ -4,6 +4,7 @@
 #include "engine_support.h"
 #include "support/scratch_folder.h"
 #include "store/engine/sx.h"
+#include "support/bilingual_print.h"
 
 using enginetest::closeTable;
 using enginetest::createTable;
@@ -52,7 +53,7 @@ TEST_F(SxCalls, DatesLogicalsNumbersAndTextAsTheStepsPassThem) {
   sx_Replace("CURRATE", SX_DOUBLE, 40.3399);
   sx_Replace("COMMENT", SX_TEXT, std::string("Facture n° 12 — été ") + std::string(40, 'x'));
   sx_Replace("nosuchfield", SX_TEXT, std::string("x"));
-  EXPECT_NE(sx_LastError().find("nosuchfield"), std::string::npos);
+  EXPECT_NE(sx_LastError().french.find("nosuchfield"), std::string::npos);
   sx_Commit();
   EXPECT_EQ(sx_GetString("DATE"), "05/01/2009");
   EXPECT_EQ(sx_GetString("DATEDOC"), "31/12/2059");
@@ -86,12 +87,12 @@ TEST_F(SxCalls, UseIsExclusiveCaseBlindAndRefusesDamagedTables) {
   EXPECT_FALSE(sx_LastError().empty());
   sx_Close();
   EXPECT_EQ(sx_Use((dir.path() / "VIDE_NONE.DBF").string(), "X", 2, 2), 0);
-  EXPECT_NE(sx_LastError().find("VIDE_NONE.DBF"), std::string::npos);
+  EXPECT_NE(sx_LastError().french.find("VIDE_NONE.DBF"), std::string::npos);
   // A truncated table: area 0, a reason, and the file as it was.
   auto bytes = testing_support::readText(file);
   testing_support::writeText(file, bytes.substr(0, 100));
   EXPECT_EQ(sx_Use(file, "DBK", 2, 2), 0);
-  EXPECT_NE(sx_LastError().find("DBK_01"), std::string::npos);
+  EXPECT_NE(sx_LastError().french.find("DBK_01"), std::string::npos);
   EXPECT_EQ(testing_support::readText(file).size(), 100u);
 }
 
@@ -180,7 +181,7 @@ TEST_F(SxCalls, LocateAfterClosingIndexesAndTheIndexStillAgrees) {
   EXPECT_TRUE(sx_Eof());
   sx_GoTop();
   EXPECT_EQ(sx_Locate("NUMBER = = '1'", 0, 0), 0);  // malformed: no match, a reason
-  EXPECT_NE(sx_LastError().find("NUMBER = = '1'"), std::string::npos);
+  EXPECT_NE(sx_LastError().french.find("NUMBER = = '1'"), std::string::npos);
   sx_CloseAll();
   enginetest::expectIndexesAgree(file, 6);
 }

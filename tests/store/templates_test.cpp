@@ -14,6 +14,7 @@
 #include "store/templates/template_resources.h"
 #include "support/dbf_reader.h"
 #include "support/scratch_folder.h"
+#include "support/bilingual_print.h"
 
 namespace fs = std::filesystem;
 using store::templates::findResource;
@@ -101,7 +102,7 @@ TEST_F(WrittenTemplates, EveryTagHasItsKeyExpressionFlagsAndLength) {
     if (!t.hasCdx()) continue;
     SCOPED_TRACE(t.name);
     std::vector<store::cdx::TagSpec> stored;
-    std::string error;
+    base::Bilingual error;
     ASSERT_TRUE(store::cdx::readCdxSpecs(folder->path() / (t.name + ".CDX"), stored, error)) << error;
     ASSERT_EQ(stored.size(), t.tags.size());
     for (const auto& tag : t.tags) {

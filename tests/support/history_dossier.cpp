@@ -9,6 +9,7 @@
 #include "store/dossier_template.h"
 #include "store/engine/sx.h"
 #include "store/file_operations.h"
+#include "support/bilingual_print.h"
 
 namespace testing_support {
 

@@ -2,6 +2,7 @@
 //   kestrel-dump FILE.DBF                       the table as CSV
 //   kestrel-dump --check DIR                    the index check of every table in DIR
 //   kestrel-dump --template DIR --language F|N  writes the template dossier DIR/VIDE
+// Faults are told in French, or in Dutch with --language N.
 #include <iostream>
 #include <string>
 #include <vector>
@@ -13,8 +14,8 @@ namespace {
 
 int usage() {
   std::cerr << "Usage / Gebruik:\n"
-               "  kestrel-dump FILE.DBF\n"
-               "  kestrel-dump --check DIR\n"
+               "  kestrel-dump [--language F|N] FILE.DBF\n"
+               "  kestrel-dump [--language F|N] --check DIR\n"
                "  kestrel-dump --template DIR --language F|N\n";
   return 2;
 }
@@ -23,19 +24,29 @@ int usage() {
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  // The language may stand anywhere; the template needs one.
+  std::string language;
+  for (size_t i = 0; i + 1 < args.size(); ++i) {
+    if (args[i] != "--language") continue;
+    language = args[i + 1];
+    if (language != "F" && language != "N") return usage();
+    args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+    break;
+  }
+  const bool french = language != "N";
   if (args.size() == 1 && args[0].rfind("--", 0) != 0) {
-    std::string error;
+    base::Bilingual error;
     if (!store::dumpTableCsv(args[0], std::cout, error)) {
-      std::cerr << error << "\n";
+      std::cerr << error.in(french) << "\n";
       return 1;
     }
     return 0;
   }
-  if (args.size() == 2 && args[0] == "--check") return store::checkDossierIndexes(args[1], std::cout) ? 0 : 1;
-  if (args.size() == 4 && args[0] == "--template" && args[2] == "--language" && (args[3] == "F" || args[3] == "N")) {
+  if (args.size() == 2 && args[0] == "--check") return store::checkDossierIndexes(args[1], std::cout, french) ? 0 : 1;
+  if (args.size() == 2 && args[0] == "--template" && !language.empty()) {
     // Messages of the dossier code go to the terminal, beside the usage text.
     auto toTerminal = [](const std::string& message) { std::cerr << message << "\n"; };
-    return store::CreateTemplateDossier(toTerminal, args[1], args[3]) ? 0 : 1;
+    return store::CreateTemplateDossier(toTerminal, args[1], language) ? 0 : 1;
   }
   return usage();
 }

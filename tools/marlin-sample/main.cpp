@@ -6,15 +6,19 @@
 #include <string>
 
 #include "marlin_forms.h"
+#include "report_variants.h"
 
 namespace {
 
 const char* kUsage =
     "Usage: marlin-sample --form access-prefixed|access-older|sql --out DIR --company CODE\n"
-    "                     [--years N] [--lines N] [--seed S]\n"
+    "                     [--years N] [--lines N] [--seed S] [--variant seeded|clean|number-too-long]\n"
     "  --years N   book years 00 .. N-1 (default 2)\n"
     "  --lines N   accounting lines per book year (default 200, at least 14)\n"
-    "  --seed S    the same seed gives the same dossier (default 1)\n";
+    "  --seed S    the same seed gives the same dossier (default 1)\n"
+    "  --variant   seeded: every value the import clips, drops or renames (default);\n"
+    "              clean: none of them, the source imports as it is;\n"
+    "              number-too-long: clean, with one customer number too long to import\n";
 
 bool wholeNumber(const std::string& s, long long& out) {
   if (s.empty() || s.size() > 18) return false;
@@ -45,6 +49,14 @@ int main(int argc, char** argv) {
     if (arg == "--form") form = value;
     else if (arg == "--out") out = value;
     else if (arg == "--company") options.company = value, haveCompany = true;
+    else if (arg == "--variant") {
+      try {
+        options.variant = marlin::parseVariant(value);
+      } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n%s", e.what(), kUsage);
+        return 2;
+      }
+    }
     else if ((arg == "--years" || arg == "--lines" || arg == "--seed") && wholeNumber(value, n)) {
       if (arg == "--years") options.years = int(std::min<long long>(n, 1000));
       else if (arg == "--lines") options.lines = n;

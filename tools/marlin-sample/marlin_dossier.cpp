@@ -18,6 +18,7 @@
 #include <stdexcept>
 
 #include "base/text.h"
+#include "report_variants.h"
 #include "sample_random.h"
 
 namespace marlin {
@@ -363,6 +364,7 @@ std::vector<TableData> Dossier::companyTables(bool withIban) const {
                   {text("CASHONLY"), text("Comptant uniquement"), whole(0)},
                   {text("CASHBACK"), text("Remboursement comptant"), whole(0)},
                   {text("COMPT"), kNull, whole(0)}}});
+  applyVariant(options_.variant, out);
   return out;
 }
 

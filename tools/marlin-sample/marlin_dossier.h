@@ -31,6 +31,9 @@ struct TableData {
   int column(std::string_view name) const;  // -1 when absent (any letter case)
 };
 
+// Which cases of the migration report the dossier holds (report_variants.h).
+enum class Variant { Seeded, Clean, NumberTooLong };
+
 struct Options {
   std::string company = "001";  // three digits, optionally preceded by "E"
   int years = 2;                // book years 00 .. years-1, the last the newest
@@ -39,6 +42,7 @@ struct Options {
   // The older Access layout with the IBAN1/BIC1 columns all the same, so that
   // every form holds the same data (imports of the three forms compared).
   bool olderLayoutIban = false;
+  Variant variant = Variant::Seeded;
 };
 
 // Receives the accounting lines of one book year in the order they are

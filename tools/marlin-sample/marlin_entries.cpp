@@ -25,8 +25,10 @@
 #include <algorithm>
 #include <cmath>
 #include <deque>
+#include <memory>
 
 #include "marlin_dossier.h"
+#include "report_variants.h"
 #include "sample_random.h"
 
 namespace marlin {
@@ -699,7 +701,8 @@ std::vector<Column> Dossier::checkingColumns() {
 
 void Dossier::generateEntries(int year, EntrySink& sink) const {
   if (year < 0 || year >= options_.years) throw std::out_of_range("book year");
-  YearGenerator(*this, year, sink).run();
+  const std::unique_ptr<EntrySink> variant = variantSink(options_.variant, sink);
+  YearGenerator(*this, year, variant ? *variant : sink).run();
 }
 
 }  // namespace marlin

@@ -1,10 +1,11 @@
 // The C face of objMarlin. The wizard is shown in a Qt window.
 #include "app/capi/marlin2kestrel.h"
 
-#include <exception>
 #include <memory>
+#include <string>
 
 #include "app/qt/qt_front_end.h"
+#include "base/source.h"
 #include "host/obj_marlin.h"
 
 struct m2k_marlin {
@@ -14,10 +15,33 @@ struct m2k_marlin {
   void* user = nullptr;
 };
 
+namespace {
+
+// No exception may cross into a host written in another language: every
+// entry point runs its body here and answers `failed` when anything is thrown.
+template <class Result, class Body>
+Result guarded(Result failed, Body&& body) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    return failed;
+  }
+}
+
+template <class Body>
+void guarded(Body&& body) noexcept {
+  guarded(0, [&] {
+    body();
+    return 0;
+  });
+}
+
+}  // namespace
+
 extern "C" {
 
 m2k_marlin* m2k_create(void) {
-  try {
+  return guarded<m2k_marlin*>(nullptr, [] {
     auto marlin = std::make_unique<m2k_marlin>();
     marlin->window = std::make_unique<app::QtFrontEnd>();
     marlin->object = std::make_unique<host::objMarlin>(*marlin->window);
@@ -26,17 +50,23 @@ m2k_marlin* m2k_create(void) {
       if (raw->callback) raw->callback(raw->user);
     };
     return marlin.release();
-  } catch (const std::exception&) {
-    return nullptr;
-  }
+  });
 }
 
-void m2k_destroy(m2k_marlin* marlin) { delete marlin; }
+void m2k_destroy(m2k_marlin* marlin) {
+  guarded([marlin] { delete marlin; });
+}
 
-void m2k_set_language(m2k_marlin* m, const char* v) { m->object->Language(v ? v : ""); }
+void m2k_set_language(m2k_marlin* m, const char* v) {
+  guarded([&] { m->object->Language(v ? v : ""); });
+}
 void m2k_set_is_version_sql(m2k_marlin* m, int v) { m->object->IsVersionSql(v != 0); }
-void m2k_set_kestrel_path(m2k_marlin* m, const char* v) { m->object->KestrelPath(v ? v : ""); }
-void m2k_set_kestrel_dossier_name(m2k_marlin* m, const char* v) { m->object->KestrelDossierName(v ? v : ""); }
+void m2k_set_kestrel_path(m2k_marlin* m, const char* v) {
+  guarded([&] { m->object->KestrelPath(v ? v : ""); });
+}
+void m2k_set_kestrel_dossier_name(m2k_marlin* m, const char* v) {
+  guarded([&] { m->object->KestrelDossierName(v ? v : ""); });
+}
 
 const char* m2k_get_language(const m2k_marlin* m) { return m->object->Language().c_str(); }
 int m2k_get_is_version_sql(const m2k_marlin* m) { return m->object->IsVersionSql() ? 1 : 0; }
@@ -49,11 +79,15 @@ void m2k_on_execution_done(m2k_marlin* m, m2k_execution_done callback, void* use
 }
 
 void m2k_execute(m2k_marlin* m) {
-  try {
-    m->object->Execute();
-  } catch (const std::exception&) {
-    // Nothing may cross into a host written in another language.
-  }
+  guarded([m] {
+    try {
+      m->object->Execute();
+    } catch (...) {
+      // The person learns that the wizard stopped; the host goes on.
+      const bool french = m->object->Language() == "F";
+      base::showMessage(m->window->ui(), base::handledErrorText(french), base::MsgIcon::Critical);
+    }
+  });
 }
 
 }  // extern "C"

@@ -1,6 +1,7 @@
 /* The import component for hosts written in any language: create the
  * object, set its four properties, register the ExecutionDone callback,
- * call Execute (shows the wizard modally), destroy it. Texts are UTF-8. */
+ * call Execute (shows the wizard modally), destroy it. Texts are UTF-8.
+ * No C++ exception ever leaves these functions. */
 #ifndef MARLIN2KESTREL_H
 #define MARLIN2KESTREL_H
 

@@ -15,6 +15,9 @@ struct CliOptions {
   bool masterOnly = false;
   bool customers = false, suppliers = false, accounts = false;
   bool help = false;
+  // Reads and converts the source into a private folder, keeps only the report.
+  bool checkSource = false;
+  std::string reportFolder;  // reports that do not go into a dossier; empty: the state folder
 
   bool sqlEdition() const { return !sqlServer.empty(); }
 };

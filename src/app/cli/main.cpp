@@ -5,7 +5,9 @@
 #include <iostream>
 
 #include "app/cli/cli_options.h"
+#include "app/cli/exit_status.h"
 #include "app/cli/windowless_front_end.h"
+#include "host/ini_file.h"
 #include "host/obj_marlin.h"
 #include "host/platform.h"
 #ifdef M2K_WITH_QT
@@ -26,14 +28,15 @@ std::string sqlPassword(const app::CliOptions& o) {
 
 int execute(host::FrontEnd& frontEnd, const app::CliOptions& o) {
   host::objMarlin marlin(frontEnd);
-  bool done = false;
-  marlin.ExecutionDone = [&done] { done = true; };
   marlin.Language(o.language);
   marlin.IsVersionSql(o.sqlEdition());
-  marlin.KestrelPath(o.kestrelFolder);
+  // A source check names no Kestrel folder: the remembered one is left as
+  // it is in the INI file.
+  marlin.KestrelPath(o.checkSource ? host::readIniValue(host::defaultIniFile(), "Marlin2Kestrel", "PathDataKestrel")
+                                   : o.kestrelFolder);
   marlin.KestrelDossierName(o.dossier);
   marlin.Execute();
-  return done ? 0 : 1;
+  return marlin.mainMarlin() ? app::exitStatus(marlin.mainMarlin()->ctx.report) : 1;
 }
 
 }  // namespace
@@ -43,7 +46,7 @@ int main(int argc, char** argv) {
   app::CliOptions options;
   if (auto problem = app::parseCliOptions(args, options)) {
     std::cerr << "marlin2kestrel: " << *problem << "\n\n" << app::cliUsage();
-    return 2;
+    return app::kExitUsage;
   }
   if (options.help) {
     std::cout << app::cliUsage();

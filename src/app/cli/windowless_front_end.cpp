@@ -76,6 +76,8 @@ void WindowlessFrontEnd::showModal(host::frmMain& wizard) {
     wizard.Unload();
     return;
   }
+  wizard.reportFolder = options_.reportFolder;
+  wizard.checkSourceOnly = options_.checkSource;
   wizard.click(options_.masterOnly ? "OptSignal" : "OptCompta");
   if (options_.masterOnly) {
     auto tick = [&wizard](const char* name, bool on) {

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QEvent>
 #include <QFileDialog>
@@ -19,6 +20,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QUrl>
 
 namespace app {
 
@@ -319,6 +321,40 @@ base::MsgResult QtFrontEnd::messageBox(const std::string& text, base::MsgButtons
     case QMessageBox::No: return base::MsgResult::No;
     default: return base::MsgResult::Ok;
   }
+}
+
+void QtFrontEnd::finalMessage(const std::string& text, base::MsgIcon icon, const std::string& title,
+                              const std::string& reportFile) {
+  if (reportFile.empty()) {
+    messageBox(text, base::MsgButtons::Ok, icon, title);
+    return;
+  }
+  const std::string shownTitle = title.empty() ? "MarlinToKestrel" : title;
+  // Over the progress and captions the run has reached, as every box.
+  sync();
+  if (dialog_) dialog_->repaint();
+  bool open = false;
+  if (messageHook) {
+    open = messageHook(text, icon, shownTitle) == base::MsgResult::Yes;
+  } else {
+    QMessageBox box(dialog_);
+    box.setWindowTitle(q(shownTitle));
+    box.setText(q(text));
+    if (icon == base::MsgIcon::Exclamation) box.setIcon(QMessageBox::Warning);
+    box.addButton(QMessageBox::Ok);
+    const bool french = !wizard_ || wizard_->ctx.french();
+    QPushButton* openButton = box.addButton(french ? "Ouvrir le rapport" : "Rapport openen", QMessageBox::ActionRole);
+    const bool restore = busy_ > 0;
+    if (restore) QApplication::setOverrideCursor(Qt::ArrowCursor);
+    box.exec();
+    if (restore) QApplication::restoreOverrideCursor();
+    open = box.clickedButton() == openButton;
+  }
+  if (!open) return;
+  if (openHook)
+    openHook(reportFile);
+  else
+    QDesktopServices::openUrl(QUrl::fromLocalFile(q(reportFile)));
 }
 
 void QtFrontEnd::processEvents() {

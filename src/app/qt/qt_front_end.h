@@ -33,11 +33,17 @@ class QtFrontEnd : public host::FrontEnd, public base::Ui {
   void setBusy(bool busy) override;
   std::optional<std::string> browseFolder(const std::string& title, const std::string& start) override;
   std::vector<std::string> listServers() override { return {}; }
+  // The run's last message, with a button that opens its report.
+  void finalMessage(const std::string& text, base::MsgIcon icon, const std::string& title,
+                    const std::string& reportFile) override;
 
   // When set, message boxes and the folder browser are answered here instead
   // of on screen (tests on the offscreen platform).
   std::function<base::MsgResult(const std::string& text, base::MsgIcon icon, const std::string& title)> messageHook;
   std::function<std::optional<std::string>(const std::string& title)> folderHook;
+  // When set, a report the person asked to open is handed here instead of to
+  // the desktop (the message hook answers Yes for that button).
+  std::function<void(const std::string& file)> openHook;
   // Called once the dialog is on screen.
   std::function<void(QDialog& dialog)> onShown;
   // Least time between two of the repaints the run asks for: the steps ask at

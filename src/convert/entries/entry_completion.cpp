@@ -20,9 +20,9 @@ using namespace base;
 
 using store::sx_GetString;
 
-void CompleteDocumentAccounts(base::RunContext& ctx, const std::string& prefix) {
+bool CompleteDocumentAccounts(base::RunContext& ctx, const std::string& prefix) {
   ShowStep(ctx, "AccountRp");
-  if (OpenEntryTable(ctx, prefix) == 0) return;
+  if (OpenEntryTable(ctx, prefix) == 0) return false;
   std::string dbkType, dbkCode, docNumber, bookYear, period, accountRp;
   for (; !store::sx_Eof(); store::sx_Skip(1)) {
     const std::string type = sx_GetString("DBKTYPE");
@@ -47,6 +47,7 @@ void CompleteDocumentAccounts(base::RunContext& ctx, const std::string& prefix) 
     }
   }
   store::sx_Close();
+  return true;
 }
 
 namespace {
@@ -111,9 +112,9 @@ void completeDocument(std::vector<CurrencyLine>& lines) {
 
 }  // namespace
 
-void CompleteCurrencyAmounts(base::RunContext& ctx, const std::string& prefix) {
+bool CompleteCurrencyAmounts(base::RunContext& ctx, const std::string& prefix) {
   ShowStep(ctx, "Currency");
-  if (OpenEntryTable(ctx, prefix) == 0) return;
+  if (OpenEntryTable(ctx, prefix) == 0) return false;
   // The lines of each document of a foreign-currency journal, by Kestrel's
   // document key (journal, book year, period, number).
   std::map<std::string, std::vector<CurrencyLine>> documents;
@@ -149,6 +150,7 @@ void CompleteCurrencyAmounts(base::RunContext& ctx, const std::string& prefix) {
     ++next;
   }
   store::sx_Close();
+  return true;
 }
 
 }  // namespace convert

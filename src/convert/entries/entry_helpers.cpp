@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 
+#include "base/number_text.h"
 #include "base/text.h"
 #include "convert/master/journal_registry.h"
 
@@ -60,12 +60,12 @@ std::optional<base::DateTime> SourceDate(const base::Value& v) {
   if (v.kind == base::Value::Kind::DateTime) return v.date;
   if (!v.present()) return std::nullopt;
   std::string t = Trim(v.asText());
-  int a = 0, b = 0, c = 0;
+  int f[3] = {};
   base::DateTime d;
-  if (std::sscanf(t.c_str(), "%d-%d-%d", &a, &b, &c) == 3) {
-    d.year = a; d.month = b; d.day = c;
-  } else if (std::sscanf(t.c_str(), "%d/%d/%d", &a, &b, &c) == 3) {
-    d.day = a; d.month = b; d.year = c;
+  if (base::scanInts(t, "--", f) == 3) {
+    d.year = f[0]; d.month = f[1]; d.day = f[2];
+  } else if (base::scanInts(t, "//", f) == 3) {
+    d.day = f[0]; d.month = f[1]; d.year = f[2];
   } else {
     return std::nullopt;
   }

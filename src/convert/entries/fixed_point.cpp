@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "base/number_text.h"
+
 namespace convert {
 
 namespace {
@@ -81,9 +83,7 @@ unsigned divideByTen(Wide& w) {
 Fixed4 Fixed4::fromDouble(double d) {
   // Through its decimal text to 15 digits, which every double holds exactly:
   // 1.1 stays 1.1000 and not 1.0999, 123456789.12 keeps its cents.
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.15g", d);
-  return parse(buf);
+  return parse(base::generalText(d, 15));
 }
 
 Fixed4 Fixed4::parse(std::string_view t) {

@@ -51,6 +51,20 @@ const char* kInRecordOrder = " ORDER BY historic.RecordID";
 std::string linesInOrder(const std::string& checkId) { return std::string(kInRecordOrder) + ", " + checkId; }
 const char* kGroupsInRecordOrder = " ORDER BY Min(historic.RecordID)";
 
+// The balance lines of a VAT document: summed per account and counterpart.
+std::string balanceColumns(bool sql) {
+  return std::string("SELECT historic.Period, historic.JrnlID, historic.JrnlSubType, historic.JrnlType, historic.Doc, "
+                     "historic.DocDate, historic.ValueDate, historic.DueDate, historic.AcctID, historic.CompAcctID, "
+                     "historic.AssocAcctID, historic.CompAcctType, historic.AssocAcctType, ") +
+         (sql ? "Sum(historic.AmntBase * historic.flagdc)" : "Sum([historic].[AmntBase]*[historic].[flagdc])") +
+         " AS AmntBase, Min(historic.RecordID) AS RecordID";
+}
+const char* kBalanceGroups =
+    "GROUP BY historic.Period, historic.JrnlID, historic.JrnlSubType, historic.JrnlType, historic.Doc, "
+    "historic.DocDate, historic.ValueDate, historic.DueDate, historic.AcctID, historic.CompAcctID, "
+    "historic.AssocAcctID, historic.CompAcctType, historic.AssocAcctType, historic.VATCode, "
+    "historic.ValidationType, historic.JrnlID, historic.Doc";
+
 const char* kLineColumns =
     "historic.RecordTag, historic.RecordID, historic.Period, historic.JrnlType, historic.JrnlID, "
     "historic.JrnlSubType, historic.Doc, historic.ValidationType, historic.DocDate, historic.ValueDate, "
@@ -78,12 +92,31 @@ std::string OpeningEntriesQuery(SourceForm form, const std::string& nn) {
          " WHERE historic.AcctType > 0 " + "GROUP BY " + group + kInRecordOrder;
 }
 
+namespace {
+
+std::string historicTable(SourceForm form, const std::string& nn) {
+  return form == SourceForm::AccessPlain ? "historic" : "A_" + nn + "_historic";
+}
+
+// "FROM (<historic> AS historic INNER JOIN <first line of each journal and
+// document number> AS docs ON ...)": every line with the DocFirst of its
+// document, the key by which the whole book year is read document after
+// document. Lines without journal or number belong to no document, as no
+// per-document query finds them either.
+std::string fromHistoricWithDocuments(SourceForm form, const std::string& nn) {
+  const std::string table = historicTable(form, nn);
+  return "FROM (" + table + " AS historic INNER JOIN (SELECT d.JrnlID, d.Doc, Min(d.RecordID) AS DocFirst FROM " +
+         table + " AS d GROUP BY d.JrnlID, d.Doc) AS docs ON (historic.JrnlID = docs.JrnlID AND historic.Doc = "
+         "docs.Doc)) ";
+}
+
+}  // namespace
+
 std::string DocumentListQuery(SourceForm form, const std::string& nn) {
   const std::string fields =
-      "Historic.JrnlID, Historic.JrnlType, Historic.JrnlSubType, Historic.Doc, Historic.Period, Historic.DocDate";
-  if (form == SourceForm::AccessPlain)
-    return "SELECT " + fields + " From Historic GROUP BY " + fields + kGroupsInRecordOrder;
-  return "SELECT " + fields + " From A_" + nn + "_Historic AS Historic GROUP BY " + fields + kGroupsInRecordOrder;
+      "historic.JrnlID, historic.JrnlType, historic.JrnlSubType, historic.Doc, historic.Period, historic.DocDate";
+  return "SELECT " + fields + ", docs.DocFirst " + fromHistoricWithDocuments(form, nn) + "GROUP BY " + fields +
+         ", docs.DocFirst" + kGroupsInRecordOrder;
 }
 
 std::string GeneralDocumentQuery(SourceForm form, const std::string& nn) {
@@ -123,18 +156,11 @@ std::string VatDocumentQuery(SourceForm form, const std::string& nn, VatQuery wh
     // the source finds the document through its index instead of grouping
     // the whole book year once per document.
     case VatQuery::BalanceLines:
-      return "SELECT historic.Period, historic.JrnlID, historic.JrnlSubType, historic.JrnlType, historic.Doc, "
-             "historic.DocDate, historic.ValueDate, historic.DueDate, historic.AcctID, historic.CompAcctID, "
-             "historic.AssocAcctID, historic.CompAcctType, historic.AssocAcctType, " +
-             std::string(sql ? "Sum(historic.AmntBase * historic.flagdc)" : "Sum([historic].[AmntBase]*[historic].[flagdc])") +
-             " AS AmntBase, Min(historic.RecordID) AS RecordID " + from +
+      return balanceColumns(sql) + " " + from +
              "where (historic.accttype > 0) AND (((historic.JrnlID)=?) AND ((historic.Doc)=?) AND "
              "((historic.AcctID)<'6') AND " +
-             noVat + " AND ((historic.ValidationType)=0) AND ((historic.JrnlType) = ?)) "
-             "GROUP BY historic.Period, historic.JrnlID, historic.JrnlSubType, "
-             "historic.JrnlType, historic.Doc, historic.DocDate, historic.ValueDate, historic.DueDate, historic.AcctID, "
-             "historic.CompAcctID, historic.AssocAcctID, historic.CompAcctType, historic.AssocAcctType, "
-             "historic.VATCode, historic.ValidationType, historic.JrnlID, historic.Doc" + kGroupsInRecordOrder;
+             noVat + " AND ((historic.ValidationType)=0) AND ((historic.JrnlType) = ?)) " +
+             kBalanceGroups + kGroupsInRecordOrder;
     case VatQuery::VatTypes: {
       const std::string vatCode = form == SourceForm::AccessPlain ? "VATCode" : "A_" + nn + "_VATCode AS VATCode";
       const std::string hist = form == SourceForm::AccessPlain ? "Historic" : "A_" + nn + "_Historic AS historic";
@@ -149,6 +175,47 @@ std::string VatDocumentQuery(SourceForm form, const std::string& nn, VatQuery wh
              "where (historic.accttype > 0) AND (((historic.JrnlID)=?) AND ((historic.Doc)=?) AND " + noVat +
              " AND ((historic.ValidationType)=0) AND ((historic.JrnlType) = ?)) GROUP BY historic.JrnlID, "
              "historic.Doc, historic.VATCode, historic.ValidationType, historic.JrnlType";
+  }
+  return std::string();
+}
+
+std::string DocumentStreamQuery(SourceForm form, const std::string& nn, DocumentStream which) {
+  const bool sql = form == SourceForm::Sql;
+  const std::string from = fromHistoricWithDocuments(form, nn);
+  // The matching entries joined to the lines, as in the per-document queries.
+  const std::string checking =
+      sql ? "LEFT JOIN A_" + nn + "_Checking As Checking ON (historic.RecordID = Checking.HistoRecordID AND "
+                                  "Checking.AmntBase <> 0) "
+          : accessCheckingJoin(form, nn);
+  const std::string checkId = sql ? "Checking.CheckID" : "test.CheckID";
+  const std::string lines = "SELECT historic.*, " + checkId + " AS CheckID, docs.DocFirst";
+  const std::string inDocumentOrder = " ORDER BY docs.DocFirst, historic.RecordID, " + checkId;
+  const std::string noVat = sql ? "((historic.VATCode) Is Null or historic.vatcode = '')" : "((historic.VATCode) Is Null)";
+  const std::string grouped = " ORDER BY docs.DocFirst, Min(historic.RecordID)";
+  switch (which) {
+    case DocumentStream::Lines:
+      return lines + ", historic.ValidationType " + "FROM (" + from.substr(5) + checking +
+             ") WHERE (historic.accttype > 0)" + inDocumentOrder;
+    case DocumentStream::VatLines:
+      return lines + ", historic.VATCode AS xVATCode FROM (" + from.substr(5) + checking +
+             ") WHERE (((historic.VATCode) Is Not Null" + (sql ? std::string(" and (historic.VATCode > '')") : "") +
+             ") OR ((historic.AcctID)>='6') AND " + noVat + " and (historic.accttype > 0))" + inDocumentOrder;
+    case DocumentStream::BalanceLines:
+      return balanceColumns(sql) + ", docs.DocFirst " + from +
+             "where (historic.accttype > 0) AND (((historic.AcctID)<'6') AND " + noVat +
+             " AND ((historic.ValidationType)=0)) " + kBalanceGroups + ", docs.DocFirst" + grouped;
+    case DocumentStream::VatTypes: {
+      const std::string vatCode = form == SourceForm::AccessPlain ? "VATCode" : "A_" + nn + "_VATCode AS VATCode";
+      return "SELECT historic.JrnlID, historic.Doc, historic.JrnlType, VATCode.VATType, docs.DocFirst FROM (" +
+             from.substr(5) + "LEFT JOIN " + vatCode + " ON historic.VATCode = VATCode.VATCode) where "
+             "(historic.accttype > 0) AND ((VATCode.VATType) Is Not Null) GROUP BY historic.JrnlID, historic.Doc, "
+             "VATCode.VATType, historic.JrnlType, docs.DocFirst ORDER BY docs.DocFirst, VATCode.VATType";
+    }
+    case DocumentStream::UncodedCount:
+      return "SELECT historic.JrnlID, historic.Doc, historic.JrnlType, Count(historic.CompAcctID) AS Nombre, "
+             "docs.DocFirst " + from + "where (historic.accttype > 0) AND (" + noVat +
+             " AND ((historic.ValidationType)=0)) GROUP BY historic.JrnlID, historic.Doc, historic.VATCode, "
+             "historic.ValidationType, historic.JrnlType, docs.DocFirst ORDER BY docs.DocFirst";
   }
   return std::string();
 }

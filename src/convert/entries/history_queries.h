@@ -19,7 +19,9 @@ std::string YearDigits(const base::RunContext& ctx);
 
 // One row per accounting line of the book year with its first matching entry.
 std::string OpeningEntriesQuery(SourceForm form, const std::string& nn);
-// One row per (journal, type, subtype, document, period, date).
+// One row per (journal, type, subtype, document, period, date), in the
+// order of the documents' first lines, with DocFirst: the first line of the
+// journal and document number it belongs to, which orders the streams below.
 std::string DocumentListQuery(SourceForm form, const std::string& nn);
 
 // Lines of a general or financial document.
@@ -30,5 +32,14 @@ std::string GeneralDocumentQuery(SourceForm form, const std::string& nn);
 // 5 count of the lines without VAT code.
 enum class VatQuery { MainLine = 1, VatLines = 2, BalanceLines = 3, VatTypes = 4, UncodedCount = 5 };
 std::string VatDocumentQuery(SourceForm form, const std::string& nn, VatQuery which);
+
+// The same queries once over the whole book year, each row with the DocFirst
+// of its document and the rows ordered by it: the lines of the general and
+// financial documents, of which those of validation type 2 are the VAT
+// documents' main lines, then queries 2 to 5 of the VAT documents. A row's
+// journal type is checked against its document's by the reader, where the
+// per-document queries ask for it.
+enum class DocumentStream { Lines, VatLines, BalanceLines, VatTypes, UncodedCount };
+std::string DocumentStreamQuery(SourceForm form, const std::string& nn, DocumentStream which);
 
 }  // namespace convert

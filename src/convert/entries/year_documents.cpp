@@ -4,6 +4,8 @@
 // read whole from its detail queries before any line of it is written, so
 // that all its lines go into one period and one journal.
 #include <algorithm>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_set>
@@ -51,6 +53,9 @@ bool creditNote(const std::string& kind) { return kind == T::kPurchaseCreditNote
 bool purchases(const std::string& kind) { return kind == T::kPurchases || kind == T::kPurchaseCreditNotes; }
 bool sales(const std::string& kind) { return kind == T::kSales || kind == T::kSalesCreditNotes; }
 std::string vatLineCode(const std::string& kind) { return sales(kind) ? "244300" : "144300"; }
+// Documents of every kind but general operations and financial documents
+// are written from their VAT queries.
+bool vatKind(const std::string& kind) { return kind != T::kMiscellaneous && kind != T::kFinancial; }
 
 // The VAT code of a VAT type: ordinary rates take the document's code, 5 and
 // 6 their own. Types the program does not know are read as ordinary rates, so
@@ -70,7 +75,7 @@ bool startsWith(const std::string& s, const char* p) { return s.rfind(p, 0) == 0
 // balance lines have no flag, matching entry, VAT or currency columns: these
 // read as null there.
 struct SourceLine {
-  base::Value recordId, period, validation, jrnlId, doc, checkId, account, assocType, assocId, compType, compId,
+  base::Value recordId, period, validation, jrnlId, jrnlType, doc, checkId, account, assocType, assocId, compType, compId,
       docDate, dueDate, comment, flag, amount, currency, currencyAmount, vatCode, vatType, turnover, vatAmount,
       vatNonDeductible;
 };
@@ -81,6 +86,7 @@ SourceLine readLine(const base::RowSet& row) {
   l.period = row.field("PERIOD");
   l.validation = OptionalField(row, "ValidationType");
   l.jrnlId = row.field("JrnlID");
+  l.jrnlType = OptionalField(row, "JrnlType");
   l.doc = row.field("DOC");
   l.checkId = OptionalField(row, "CHECKID");
   l.account = row.field("ACCTID");
@@ -111,6 +117,172 @@ Fixed4 signedAmount(const base::Value& amount, const base::Value& flag) {
   return flag.asText() == "1" ? -a : a;
 }
 
+// One document of the list: the run's row for it (the first of its rows
+// when it lies in several periods or dates).
+struct DocumentHeader {
+  base::Value jrnlId, doc, jrnlType, jrnlSubType, docDate;
+  int64_t docFirst = 0;  // the first line of its journal and number
+};
+
+// The rows a document's detail queries give, before any is written: the
+// lines of a general or financial document (of a VAT document, its main
+// line's rows), then, for a VAT document, queries 2 to 5.
+struct DocumentRows {
+  std::vector<SourceLine> lines, coded, balance;
+  std::vector<base::Value> vatTypes;
+  bool uncoded = false;
+};
+
+// Where the detail rows of the documents come from.
+class DocumentSource {
+ public:
+  virtual ~DocumentSource() = default;
+  // A failed source query throws base::SourceError.
+  virtual DocumentRows rows(const DocumentHeader& document, bool vatDocument) = 0;
+};
+
+// The original's way: the detail queries of each document run for it alone.
+// Kept where a test compares it with the book year read whole.
+class PerDocumentQueries : public DocumentSource {
+ public:
+  explicit PerDocumentQueries(const base::RunContext& ctx)
+      : form_(FormOf(ctx)), nn_(YearDigits(ctx)), source_(YearSource(ctx)) {}
+  DocumentRows rows(const DocumentHeader& document, bool vatDocument) override {
+    params_ = {base::Value::ofText(document.jrnlId.asText()), document.doc, document.jrnlType};
+    DocumentRows d;
+    if (!vatDocument) {
+      d.lines = query(GeneralDocumentQuery(form_, nn_));
+      return d;
+    }
+    d.lines = query(VatDocumentQuery(form_, nn_, VatQuery::MainLine));
+    d.coded = query(VatDocumentQuery(form_, nn_, VatQuery::VatLines));
+    d.balance = query(VatDocumentQuery(form_, nn_, VatQuery::BalanceLines));
+    d.uncoded = !source_->query(VatDocumentQuery(form_, nn_, VatQuery::UncodedCount), params_)->eof();
+    for (auto r = source_->query(VatDocumentQuery(form_, nn_, VatQuery::VatTypes), params_); !r->eof(); r->moveNext())
+      d.vatTypes.push_back(r->field("VATType"));
+    return d;
+  }
+
+ private:
+  std::vector<SourceLine> query(const std::string& sql) {
+    std::vector<SourceLine> out;
+    for (auto r = source_->query(sql, params_); !r->eof(); r->moveNext()) out.push_back(readLine(*r));
+    return out;
+  }
+  SourceForm form_;
+  std::string nn_;
+  base::Source* source_;
+  std::vector<base::Value> params_;
+};
+
+// A row's journal type equals its document's as the source compares them:
+// null equals nothing.
+bool sameType(const base::Value& a, const base::Value& b) {
+  return !a.isNull() && !b.isNull() && a.asInt() == b.asInt();
+}
+
+// The whole book year read once per detail query, each query's rows in the
+// order of their documents' first lines (DocFirst), the order in which the
+// run lists the documents: the queries are walked side by side, one
+// document after the other, so that each costs one pass over the year
+// instead of one query per document. The rows of one journal and number
+// wait until every document of that journal and number (one per journal
+// type) has taken its own.
+class DocumentStreams : public DocumentSource {
+ public:
+  DocumentStreams(const base::RunContext& ctx, const std::vector<DocumentHeader>& documents)
+      : form_sql_(FormOf(ctx) == SourceForm::Sql) {
+    for (const DocumentHeader& d : documents) {
+      Group& g = groups_[d.docFirst];
+      ++g.waiting;
+      g.documents.emplace_back(d.jrnlType, vatKind(documentKind(d.jrnlType.asInt(), d.jrnlSubType.asInt()).kind));
+    }
+    const SourceForm form = FormOf(ctx);
+    const std::string nn = YearDigits(ctx);
+    base::Source* source = YearSource(ctx);
+    for (DocumentStream s : {DocumentStream::Lines, DocumentStream::VatLines, DocumentStream::BalanceLines,
+                             DocumentStream::VatTypes, DocumentStream::UncodedCount})
+      streams_.push_back(source->query(DocumentStreamQuery(form, nn, s)));
+  }
+
+  DocumentRows rows(const DocumentHeader& document, bool vatDocument) override {
+    pull(document.docFirst);
+    Group& g = groups_[document.docFirst];
+    const bool last = --g.waiting <= 0;
+    DocumentRows d = select(g, document, vatDocument, last);
+    if (last) groups_.erase(document.docFirst);
+    return d;
+  }
+
+ private:
+  struct Group {
+    int waiting = 0;  // documents still to take their rows
+    std::vector<std::pair<base::Value, bool>> documents;  // journal type, VAT document
+    std::vector<SourceLine> lines, coded, balance;
+    std::vector<std::pair<base::Value, base::Value>> vatTypes;  // journal type, VAT type
+    std::vector<base::Value> uncoded;                          // journal types
+  };
+
+  // The rows of one document of a journal and number, taken by the
+  // conditions of the per-document queries that the stream queries leave
+  // out; moved out of the group for its last document.
+  DocumentRows select(Group& g, const DocumentHeader& document, bool vatDocument, bool last) const {
+    DocumentRows d;
+    auto keep = [&](std::vector<SourceLine>& from, std::vector<SourceLine>& to, auto condition) {
+      for (SourceLine& l : from)
+        if (condition(l)) to.push_back(last ? std::move(l) : l);
+    };
+    const auto ofType = [&](const SourceLine& l) { return sameType(l.jrnlType, document.jrnlType); };
+    keep(g.lines, d.lines, [&](const SourceLine& l) { return ofType(l) && (!vatDocument || l.validation.asInt() == 2); });
+    if (!vatDocument) return d;
+    // The VAT-coded lines are taken whatever their journal type: in query 2
+    // the type binds only to the lines without VAT code.
+    keep(g.coded, d.coded, [&](const SourceLine& l) { return coded(l.vatCode) || ofType(l); });
+    keep(g.balance, d.balance, ofType);
+    for (const auto& [type, vatType] : g.vatTypes)
+      if (sameType(type, document.jrnlType)) d.vatTypes.push_back(vatType);
+    for (const base::Value& type : g.uncoded) d.uncoded = d.uncoded || sameType(type, document.jrnlType);
+    return d;
+  }
+
+  // Of a VAT document only the main line is read from the stream of lines.
+  static bool wanted(const Group& g, const base::RowSet& r) {
+    const base::Value type = r.field("JrnlType");
+    for (const auto& [documentType, vat] : g.documents)
+      if (sameType(type, documentType) && (!vat || r.field("ValidationType").asInt() == 2)) return true;
+    return false;
+  }
+
+  // A VAT code as query 2 tests it: not null, and in the SQL edition not
+  // empty either.
+  bool coded(const base::Value& vatCode) const { return form_sql_ ? vatCode.present() : !vatCode.isNull(); }
+
+  // Reads every stream up to the rows of the documents of `docFirst`.
+  void pull(int64_t docFirst) {
+    for (size_t s = 0; s < streams_.size(); ++s) {
+      base::RowSet& r = *streams_[s];
+      for (; !r.eof(); r.moveNext()) {
+        const int64_t first = r.field("DocFirst").asInt();
+        if (first > docFirst) break;
+        Group& g = groups_[first];
+        switch (static_cast<DocumentStream>(s)) {
+          case DocumentStream::Lines:
+            if (wanted(g, r)) g.lines.push_back(readLine(r));
+            break;
+          case DocumentStream::VatLines: g.coded.push_back(readLine(r)); break;
+          case DocumentStream::BalanceLines: g.balance.push_back(readLine(r)); break;
+          case DocumentStream::VatTypes: g.vatTypes.emplace_back(r.field("JrnlType"), r.field("VATType")); break;
+          case DocumentStream::UncodedCount: g.uncoded.push_back(r.field("JrnlType")); break;
+        }
+      }
+    }
+  }
+
+  bool form_sql_;
+  std::vector<std::unique_ptr<base::RowSet>> streams_;
+  std::map<int64_t, Group> groups_;
+};
+
 // The lines of a VAT document, as its five detail queries give them.
 struct VatDocument {
   std::optional<SourceLine> main;     // the line of validation type 2
@@ -123,20 +295,18 @@ struct VatDocument {
 
 class DocumentWriter {
  public:
-  explicit DocumentWriter(base::RunContext& ctx)
-      : ctx_(ctx), form_(FormOf(ctx)), nn_(YearDigits(ctx)), source_(YearSource(ctx)), length_(GeneralAccountLength(ctx)) {}
+  DocumentWriter(base::RunContext& ctx, DocumentSource& source)
+      : ctx_(ctx), form_(FormOf(ctx)), source_(source), length_(GeneralAccountLength(ctx)) {}
 
   // A failed source query throws base::SourceError.
-  void write(const base::RowSet& document);
+  void write(const DocumentHeader& document);
 
  private:
-  // Every row of a detail query, in the query's order.
-  std::vector<SourceLine> rows(const std::string& sql);
   // Rows of lines not read before for this document. A line joined to
   // several matching entries comes back once per entry, the lowest check id
   // first: it is kept once, with that one.
   std::vector<SourceLine> newLines(std::vector<SourceLine> lines);
-  VatDocument readVatDocument();
+  VatDocument readVatDocument(DocumentRows rows);
 
   std::string periodOf(const SourceLine& l) const { return PeriodText(l.period, ctx_.sourceClosingPeriod); }
   void settlePeriod(const SourceLine* main, std::vector<const SourceLine*> others);
@@ -149,18 +319,16 @@ class DocumentWriter {
   void writeGeneral(const std::vector<SourceLine>& lines);
   void writeFinancial(const std::vector<SourceLine>& lines);
 
-  void writeVatDocument(const base::RowSet& document);
-  void writeMainLine(const VatDocument& d, const base::RowSet& document, ActLine& header);
+  void writeVatDocument(const DocumentHeader& document, DocumentRows rows);
+  void writeMainLine(const VatDocument& d, const DocumentHeader& document, ActLine& header);
   void writeCodedLines(const VatDocument& d, const ActLine& header);
   void writeBalanceLines(const VatDocument& d, Fixed4 documentBase);
   void appendVatLine(const ActLine& header, Fixed4 base);
 
   base::RunContext& ctx_;
   SourceForm form_;
-  std::string nn_;
-  base::Source* source_;
+  DocumentSource& source_;
   int16_t length_;
-  std::vector<base::Value> params_;
   DocumentKind kind_;
   std::unordered_set<std::string> records_;
   // The document's period; none when every line of it is an opening line.
@@ -168,16 +336,15 @@ class DocumentWriter {
   std::string label_;
 };
 
-std::vector<SourceLine> DocumentWriter::rows(const std::string& sql) {
-  std::vector<SourceLine> out;
-  for (auto r = source_->query(sql, params_); !r->eof(); r->moveNext()) out.push_back(readLine(*r));
-  return out;
-}
-
 std::vector<SourceLine> DocumentWriter::newLines(std::vector<SourceLine> lines) {
   std::vector<SourceLine> out;
-  for (SourceLine& l : lines)
-    if (l.recordId.isNull() || records_.insert(l.recordId.asText()).second) out.push_back(std::move(l));
+  for (SourceLine& l : lines) {
+    if (l.recordId.isNull() || records_.insert(l.recordId.asText()).second)
+      out.push_back(std::move(l));
+    else if (l.checkId.present())
+      ctx_.report.changed(base::ChangeKind::Dropped, "ACT.MATCHNO", l.jrnlId.asText() + " " + l.doc.asText(),
+                          MatchNumber(l.checkId), "", "RecordID=" + l.recordId.asText());
+  }
   return out;
 }
 
@@ -215,6 +382,7 @@ std::string DocumentWriter::journalCode(const std::string& jrnlId) {
     const size_t position = at - closing.begin() + 1;
     if (at == closing.end()) closing.push_back(jrnlId);
     code = "KSCLO" + std::to_string(position);
+    ctx_.report.changed(base::ChangeKind::Renamed, "ACT.DBKCODE", jrnlId, jrnlId, code, "PERIOD=99");
   }
   return ResolveDocumentJournal(ctx_, code, kind_.kind);
 }
@@ -244,6 +412,9 @@ bool DocumentWriter::fill(const SourceLine& s, ActLine& line) {
   const std::string doc = s.doc.asText();
   showDocument(line.dbkCode, doc);
   line.docNumber = FitDocNumber(doc);
+  if (line.docNumber != Trim(doc))
+    ctx_.report.changed(base::ChangeKind::Shortened, "ACT.DOCNUMBER", s.jrnlId.asText() + " " + doc, Trim(doc),
+                        line.docNumber);
   // (The summed balance lines have no flag: their sum is signed already.)
   line.amountEur = signedAmount(s.amount, s.flag);
   return true;
@@ -290,33 +461,37 @@ void DocumentWriter::writeFinancial(const std::vector<SourceLine>& lines) {
   }
 }
 
-VatDocument DocumentWriter::readVatDocument() {
+VatDocument DocumentWriter::readVatDocument(DocumentRows rows) {
   VatDocument d;
-  std::vector<SourceLine> main = rows(VatDocumentQuery(form_, nn_, VatQuery::MainLine));
+  std::vector<SourceLine> main = std::move(rows.lines);
   d.mainRows = main.size();
   // A main line that also carries a VAT code comes back among the VAT-coded
   // lines: it is written once, as the main line.
   main = newLines(std::move(main));
   if (!main.empty()) d.main = std::move(main.front());
-  d.coded = newLines(rows(VatDocumentQuery(form_, nn_, VatQuery::VatLines)));
-  d.balance = rows(VatDocumentQuery(form_, nn_, VatQuery::BalanceLines));
+  d.coded = newLines(std::move(rows.coded));
+  d.balance = std::move(rows.balance);
   // Of the count of lines without VAT code only whether it has a row counts.
-  d.uncoded = !source_->query(VatDocumentQuery(form_, nn_, VatQuery::UncodedCount), params_)->eof();
-  for (auto r = source_->query(VatDocumentQuery(form_, nn_, VatQuery::VatTypes), params_); !r->eof(); r->moveNext())
-    d.vatTypes.push_back(r->field("VATType"));
+  d.uncoded = rows.uncoded;
+  d.vatTypes = std::move(rows.vatTypes);
   return d;
 }
 
-void DocumentWriter::writeMainLine(const VatDocument& d, const base::RowSet& document, ActLine& header) {
+void DocumentWriter::writeMainLine(const VatDocument& d, const DocumentHeader& document, ActLine& header) {
   ActLine line;
   if (!d.main || !fill(*d.main, line)) return;
   const SourceLine& main = *d.main;
   // Only a main line this step writes can lose its other matching entries;
   // that of an opening document is the opening step's business.
-  if (form_ != SourceForm::Sql && d.mainRows > 1 && ctx_.ui) {
-    ctx_.ui->messageBox("Il y a plus matching sur cette opération (" + line.dbkCode + " " +
-                            document.field("Doc").asText() + ") seule la premier matching sera récupéré!",
-                        base::MsgButtons::Ok, base::MsgIcon::None, "Kestrel - Importation d'un dossier Marlin");
+  // One box for all such documents at the end of the step, not one per
+  // document as the original showed it (see the run's showRepeatedMessages).
+  if (form_ != SourceForm::Sql && d.mainRows > 1) {
+    ctx_.report.repeated("several-matching-entries",
+                         ctx_.msg("Il y a plus matching sur %n opérations : seule la premier matching sera récupéré "
+                                  "pour chacune. La liste est dans le rapport de migration.",
+                                  "Er zijn meerdere afpuntingen op %n verrichtingen: enkel de eerste afpunting wordt "
+                                  "telkens overgenomen. De lijst staat in het migratierapport."),
+                         "Kestrel - Importation d'un dossier Marlin", line.dbkCode + " " + document.doc.asText());
   }
   const std::string& kind = kind_.kind;
   line.vatBase = Fixed4::parse(main.turnover.asText());
@@ -392,8 +567,8 @@ void DocumentWriter::appendVatLine(const ActLine& header, Fixed4 base) {
   AppendDocumentLine(vat);
 }
 
-void DocumentWriter::writeVatDocument(const base::RowSet& document) {
-  const VatDocument d = readVatDocument();
+void DocumentWriter::writeVatDocument(const DocumentHeader& document, DocumentRows rows) {
+  const VatDocument d = readVatDocument(std::move(rows));
   std::vector<const SourceLine*> others;
   for (const auto* lines : {&d.coded, &d.balance})
     for (const SourceLine& l : *lines) others.push_back(&l);
@@ -406,10 +581,10 @@ void DocumentWriter::writeVatDocument(const base::RowSet& document) {
   // missing or belongs to the opening period.
   ActLine header;
   header.period = *period_;
-  header.dbkCode = journalCode(document.field("JrnlID").asText());
+  header.dbkCode = journalCode(document.jrnlId.asText());
   header.dbkType = kind_.kind;
-  header.docNumber = FitDocNumber(document.field("Doc").asText());
-  header.date = header.dateDoc = SourceDateText(document.field("DocDate"));
+  header.docNumber = FitDocNumber(document.doc.asText());
+  header.date = header.dateDoc = SourceDateText(document.docDate);
 
   writeMainLine(d, document, header);
   const Fixed4 documentBase = header.vatBase;
@@ -418,15 +593,16 @@ void DocumentWriter::writeVatDocument(const base::RowSet& document) {
   writeBalanceLines(d, documentBase);
 }
 
-void DocumentWriter::write(const base::RowSet& document) {
-  kind_ = documentKind(document.field("JrnlType").asInt(), document.field("JrnlSubType").asInt());
-  params_ = {base::Value::ofText(document.field("JrnlID").asText()), document.field("Doc"), document.field("JrnlType")};
+void DocumentWriter::write(const DocumentHeader& document) {
+  kind_ = documentKind(document.jrnlType.asInt(), document.jrnlSubType.asInt());
   records_.clear();
-  if (kind_.kind != T::kMiscellaneous && kind_.kind != T::kFinancial) {
-    writeVatDocument(document);
+  const bool vatDocument = vatKind(kind_.kind);
+  DocumentRows rows = source_.rows(document, vatDocument);
+  if (vatDocument) {
+    writeVatDocument(document, std::move(rows));
     return;
   }
-  const std::vector<SourceLine> lines = newLines(rows(GeneralDocumentQuery(form_, nn_)));
+  const std::vector<SourceLine> lines = newLines(std::move(rows.lines));
   std::vector<const SourceLine*> all;
   const SourceLine* main = nullptr;
   for (const SourceLine& l : lines) {
@@ -442,24 +618,49 @@ void DocumentWriter::write(const base::RowSet& document) {
 
 }  // namespace
 
-bool ImportYearDocuments(base::RunContext& ctx, base::RowSet& documents, const std::string& prefix) {
-  ShowStep(ctx, "Historic");
-  if (OpenEntryTable(ctx, prefix) == 0) return false;
-  DocumentWriter writer(ctx);
-  // A document spread over two periods or dates is listed once per period or
-  // date, but its lines are read by journal, number and type: write it once.
+namespace {
+
+// The documents of the list once each: a document spread over two periods or
+// dates is listed once per period or date, but its lines are read by
+// journal, number and type.
+std::vector<DocumentHeader> listedDocuments(base::RowSet& documents) {
+  std::vector<DocumentHeader> out;
   std::unordered_set<std::string> done;
   for (; !documents.eof(); documents.moveNext()) {
-    std::string key = documents.field("JrnlID").asText() + '\x1f' + documents.field("Doc").asText() + '\x1f' +
-                      documents.field("JrnlType").asText();
-    if (!done.insert(key).second) continue;
-    writer.write(documents);
+    DocumentHeader d{documents.field("JrnlID"), documents.field("Doc"), documents.field("JrnlType"),
+                     documents.field("JrnlSubType"), documents.field("DocDate")};
+    if (!done.insert(d.jrnlId.asText() + '\x1f' + d.doc.asText() + '\x1f' + d.jrnlType.asText()).second) continue;
+    d.docFirst = OptionalField(documents, "DocFirst").asInt();
+    out.push_back(std::move(d));
   }
+  return out;
+}
+
+bool importDocuments(base::RunContext& ctx, const std::vector<DocumentHeader>& documents, DocumentSource& source,
+                     const std::string& prefix) {
+  ShowStep(ctx, "Historic");
+  if (OpenEntryTable(ctx, prefix) == 0) return false;
+  DocumentWriter writer(ctx, source);
+  for (const DocumentHeader& d : documents) writer.write(d);
   ShowRecord(ctx, "");
   store::sx_Close();
   AddDocumentJournals(ctx, prefix);
   AddClosingJournals(ctx, prefix);
   return true;
+}
+
+}  // namespace
+
+bool ImportYearDocuments(base::RunContext& ctx, base::RowSet& documents, const std::string& prefix) {
+  const std::vector<DocumentHeader> list = listedDocuments(documents);
+  DocumentStreams streams(ctx, list);
+  return importDocuments(ctx, list, streams, prefix);
+}
+
+bool ImportYearDocumentsPerDocument(base::RunContext& ctx, base::RowSet& documents, const std::string& prefix) {
+  const std::vector<DocumentHeader> list = listedDocuments(documents);
+  PerDocumentQueries queries(ctx);
+  return importDocuments(ctx, list, queries, prefix);
 }
 
 }  // namespace convert

@@ -98,6 +98,7 @@ bool PairLongCodes(base::RunContext& ctx, const CodeList& list, int16_t pairs, c
       }
     }
     if (!paired) {
+      ctx.report.skipped(base::SkipReason::NoShortCode, row.code, row.description);
       ReportError(ctx, ctx.msg("Impossible de créer un code court pour le code " + row.code,
                                "Onmogelijk om een korte code te maken voor de code " + row.code));
       return false;
@@ -107,7 +108,8 @@ bool PairLongCodes(base::RunContext& ctx, const CodeList& list, int16_t pairs, c
 }
 
 // Second pass: one TABLE row per code not yet there.
-void WriteCodes(const CodeList& list, int16_t pairs, int16_t table, const std::vector<SourceCode>& codes) {
+void WriteCodes(base::RunContext& ctx, const CodeList& list, int16_t pairs, int16_t table,
+                const std::vector<SourceCode>& codes) {
   store::sx_Select(table);
   int16_t idcat = store::sx_TagArea("IDCAT");
   for (const SourceCode& row : codes) {
@@ -117,6 +119,7 @@ void WriteCodes(const CodeList& list, int16_t pairs, int16_t table, const std::v
       store::sx_SetOrder(store::sx_TagArea("LONG_IDX"));
       store::sx_Seek(padTo(Left(code, kLongCodeWidth), kLongCodeWidth));
       if (store::sx_Found()) code = Trim(store::sx_GetString("SHORTTYPE"));
+      if (code != row.code) ctx.report.changed(base::ChangeKind::Shortened, "TABLE.TID", row.code, row.code, code);
     }
     std::string type = TypeOf(list, row.type);
     store::sx_Select(table);
@@ -124,11 +127,14 @@ void WriteCodes(const CodeList& list, int16_t pairs, int16_t table, const std::v
     // The type is padded to its full width: a short type such as "30" is then
     // found again instead of being added once per run.
     store::sx_Seek(padTo(type, kTypeWidth) + padTo(code, kCodeWidth));
-    if (store::sx_Found()) continue;
+    if (store::sx_Found()) {
+      ctx.report.skipped(base::SkipReason::ExistingCode, row.code, type + " " + row.description);
+      continue;
+    }
     store::sx_AppendBlank();
     store::sx_Replace("TTYPE", store::SX_TEXT, type);
     store::sx_Replace("TID", store::SX_TEXT, code);
-    store::sx_Replace("TDESC", store::SX_TEXT, clip(row.description, 35));
+    store::sx_Replace("TDESC", store::SX_TEXT, clipRecorded(ctx, "TABLE.TDESC", row.code, row.description, 35));
   }
 }
 
@@ -175,7 +181,7 @@ bool ConvertCodeList(base::RunContext& ctx, const std::string& prefix, const Cod
     ReportError(ctx, CannotOpenMessage(ctx, "TABLE", false));
     return false;
   }
-  WriteCodes(list, pairs, table, codes);
+  WriteCodes(ctx, list, pairs, table, codes);
   store::sx_Select(table);
   store::sx_Close();
   store::sx_Select(pairs);

@@ -59,8 +59,8 @@ bool WriteCompanyIdentity(base::RunContext& ctx, base::RowSet& params, const std
   return true;
 }
 
-void WriteDossierLanguages(base::RunContext& ctx, const std::string& prefix) {
-  RewriteParamRows(ctx, prefix + "_PARAM.DBF",
+bool WriteDossierLanguages(base::RunContext& ctx, const std::string& prefix) {
+  return RewriteParamRows(ctx, prefix + "_PARAM.DBF",
                    {{"LANGCREATION", ctx.language},
                     {"ORDERLANGUAGE", UpperCase(ctx.language) == "F" ? "FNE" : "NFE"}});
 }

@@ -26,16 +26,39 @@ struct Party {
 const Party kCustomers{"Customers", "CustID", "1", "400", true};
 const Party kSuppliers{"Suppliers", "SUPPID", "2", "440", false};
 
-std::string BankAccount(const base::RowSet& row) {
+// The account number `key`'s row keeps in BNKACCNT; a number dropped or cut
+// on the way is recorded in the report.
+std::string BankAccount(base::RunContext& ctx, const base::RowSet& row, const std::string& key) {
   base::Value number = row.field("BANKNUM");
   if (!number.present()) return {};
-  std::string account = Trim(number.asText());
+  const std::string source = Trim(number.asText());
+  std::string account = source;
   if (row.field("BANKFORMAT").asText() == "BE") {
     account = FormatBelgianBankAccount(account);
   } else {
     account = Left(account, 14);
   }
-  return charCount(Trim(account)) == 14 ? account : std::string();
+  if (charCount(Trim(account)) != 14) account.clear();
+  if (account != source) {
+    const base::ChangeKind kind = account.empty() ? base::ChangeKind::Dropped
+                                  : account.size() < source.size() && source.rfind(account, 0) == 0
+                                      ? base::ChangeKind::Clipped
+                                      : base::ChangeKind::Reformatted;
+    ctx.report.changed(kind, "CSF.BNKACCNT", key, source, account);
+  }
+  return account;
+}
+
+// Belgian VAT numbers keep their last nine digits: a leading "0" or "BE" is
+// a change of form, anything else cut off is lost.
+void RecordVatNumber(base::RunContext& ctx, const std::string& key, const std::string& source,
+                     const std::string& written) {
+  const std::string trimmed = Trim(source);
+  if (written == trimmed) return;
+  const std::string cut = charCount(trimmed) > 9 ? Left(trimmed, charCount(trimmed) - 9) : "";
+  const bool keptAll = cut.empty() || cut == "0" || UpperCase(cut) == "BE" || UpperCase(cut) == "BE0";
+  ctx.report.changed(keptAll ? base::ChangeKind::Reformatted : base::ChangeKind::Shortened, "CSF.VATNUMBER", key,
+                     trimmed, written);
 }
 
 // Returns false (message shown) only for a number CSF cannot hold.
@@ -49,39 +72,49 @@ bool ConvertRow(base::RunContext& ctx, const base::RowSet& row, const Party& par
   if (charCount(number) > kNumberWidth) {
     // Cutting the number could merge two accounts or attach entries to the
     // wrong one; the user must shorten it in the source first.
+    ctx.report.skipped(base::SkipReason::NumberTooLong, number, row.field("COMPANY").asText());
     ReportError(ctx, ctx.msg("Le numéro " + number + " est trop long pour le fichier CSF du dossier Kestrel (10 caractères au plus).",
                              "Het nummer " + number + " is te lang voor het bestand CSF van Kestrel (maximum 10 tekens)."));
     return false;
   }
   store::sx_Select(csf);
   store::sx_SetOrder(numberTag);
-  if (store::sx_Seek(party.type + padTo(number, kNumberWidth)) && store::sx_Found()) return true;
+  if (store::sx_Seek(party.type + padTo(number, kNumberWidth)) && store::sx_Found()) {
+    // The first row of a number is the one kept (an empty number included).
+    ctx.report.skipped(base::SkipReason::DuplicateNumber, number, row.field("COMPANY").asText());
+    return true;
+  }
 
-  std::string name1 = clip(row.field("COMPANY").asText(), 40);
-  std::string name2 = clip(row.field("LASTNAME").asText(), 40);
-  std::string address = clip(row.field("ADDRESS").asText(), 40);
+  const std::string& key = number;
+  std::string name1 = clipRecorded(ctx, "CSF.NAME1", key, row.field("COMPANY").asText(), 40);
+  std::string name2 = clipRecorded(ctx, "CSF.NAME2", key, row.field("LASTNAME").asText(), 40);
+  std::string address = clipRecorded(ctx, "CSF.ADRESS1", key, row.field("ADDRESS").asText(), 40);
   base::Value countryId = row.field("COUNTRYID");
-  std::string country = countryId.present() ? clip(countryId.asText(), 2) : "BE";
-  std::string phone = clip(row.field("PHONEBUSINESS").asText(), 17);
-  std::string fax = clip(row.field("PHONEFAX").asText(), 17);
+  std::string country = countryId.present() ? clipRecorded(ctx, "CSF.COUNTRY", key, countryId.asText(), 2) : "BE";
+  std::string phone = clipRecorded(ctx, "CSF.TELNUMBER", key, row.field("PHONEBUSINESS").asText(), 17);
+  std::string fax = clipRecorded(ctx, "CSF.FAXNUMBER", key, row.field("PHONEFAX").asText(), 17);
   base::Value vatNum = row.field("VATNUM");
   std::string vatNumber = vatNum.present() ? FormatVatNumber(vatNum.asText(), country) : "";
+  if (vatNum.present()) RecordVatNumber(ctx, key, vatNum.asText(), vatNumber);
   std::string vatCategory = vatNum.present() ? "1" : "3";
-  std::string bank = BankAccount(row);
+  std::string bank = BankAccount(ctx, row, key);
   base::Value langId = row.field("LANGID");
   std::string language = langId.present() ? MapLanguageCode(langId.asText()) : "";
-  std::string city = clip(row.field("CITY").asText(), 30);
+  std::string city = clipRecorded(ctx, "CSF.CITY", key, row.field("CITY").asText(), 30);
   base::Value zipId = row.field("ZIPCODEID");
   std::string zipKey = zipId.present() ? EnsureZipCode(zipId.asText(), country, zip, city, language) : "";
-  std::string payCode = clip(row.field("PAYTYPE").asText(), 4);
-  std::string posting = row.field("INPUTID").asText();
+  if (zipId.present()) fitRecorded(ctx, "CSF.ZIPCODE", key, Trim(country) + "-" + Trim(zipId.asText()), kZipKeyWidth);
+  std::string payCode =
+      clipRecorded(ctx, "CSF.PAYCODE", key, row.field("PAYTYPE").asText(), 4, base::ChangeKind::Shortened);
+  std::string posting = fitRecorded(ctx, "CSF.DEFLTPOST", key, row.field("INPUTID").asText(), 10);
   base::Value centralId = row.field("CTRZACCTID");
   int16_t length = GeneralAccountLength(ctx);
   // The default collective account is the prefix brought to the length (400000).
   std::string central = NormalizeAccount(centralId.present() ? centralId.asText() : party.centralPrefix, length);
+  if (centralId.present()) recordAccountLength(ctx, "CSF.CENTRAL", key, centralId.asText(), central);
   // Older sources have no IBAN and BIC columns; they then stay empty.
-  std::string iban = OptionalField(row, "IBAN1").asText();
-  std::string bic = OptionalField(row, "BIC1").asText();
+  std::string iban = fitRecorded(ctx, "CSF.IBANAUTO", key, OptionalField(row, "IBAN1").asText(), 34);
+  std::string bic = fitRecorded(ctx, "CSF.BICAUTO", key, OptionalField(row, "BIC1").asText(), 11);
 
   std::string type = party.type;
   store::sx_Select(csf);

@@ -142,6 +142,9 @@ void EnsureStandardAccount(base::RunContext& ctx, AccountChart& acf, const std::
       AppendAccount(acf, {"3", number, french ? standard.french : standard.dutch,
                           french ? standard.dutch : standard.french, code, ""});
     } else {
+      const std::string before = Trim(store::sx_GetString("CENTRALID"));
+      if (!before.empty() && before != code)
+        ctx.report.changed(base::ChangeKind::Dropped, "ACF.CENTRALID", number, before, code);
       UpdateCurrent({{"CENTRALID", code}});
     }
     return;
@@ -193,11 +196,16 @@ bool ConvertGeneralAccounts(base::RunContext& ctx, base::RowSet& rows, const std
 
   for (; !rows.eof(); rows.moveNext()) {
     base::Value typeValue = rows.field("TYPE");
-    if (!typeValue.present()) continue;
-    std::string type = typeValue.asText();
     base::Value generalId = rows.field("GENERALID");
+    const std::string key = Trim(generalId.asText());
+    if (!typeValue.present()) {
+      ctx.report.skipped(base::SkipReason::NoType, key, rows.field("WORDINGFR").asText());
+      continue;
+    }
+    std::string type = typeValue.asText();
     std::string number;
     if (generalId.present()) number = type == "3" ? Trim(generalId.asText()) : NormalizeAccount(generalId.asText(), length);
+    if (generalId.present() && type != "3") recordAccountLength(ctx, "ACF.NUMBER", key, generalId.asText(), number);
     // An account without number has no length to teach; writing 0 would
     // break every account of the dossier.
     if (type != "3" && lengthUpdateArmed && !number.empty() &&
@@ -214,14 +222,16 @@ bool ConvertGeneralAccounts(base::RunContext& ctx, base::RowSet& rows, const std
     }
     if (Trim(name1).empty()) name1 = number;
     if (Trim(name2).empty()) name2 = number;
-    name1 = clip(name1, 40);
-    name2 = clip(name2, 40);
+    name1 = clipRecorded(ctx, "ACF.NAME11", key, name1, 40);
+    name2 = clipRecorded(ctx, "ACF.NAME21", key, name2, 40);
 
     std::string currency;
     if (typeValue.asDouble() == 4) {
       currency = "EUR";
       std::string sourceCurrency = Trim(OptionalField(rows, "CRCYID").asText());
       if (!sourceCurrency.empty()) currency = Right(sourceCurrency, 3);
+      if (currency != sourceCurrency && !sourceCurrency.empty())
+        ctx.report.changed(base::ChangeKind::Shortened, "ACF.CURRENCY", key, sourceCurrency, currency);
     }
     std::string special = SpecialCode(type, rows, counters);
 
@@ -229,6 +239,13 @@ bool ConvertGeneralAccounts(base::RunContext& ctx, base::RowSet& rows, const std
     if (AccountIsMissing(ctx, number, acf)) {
       AppendAccount(acf, {type == "3" ? "9" : "3", number, name1, name2, special, currency});
     } else {
+      // Two source accounts of one number at the dossier's length (a heading
+      // and its account, 4400 and 440000): the later one's name goes onto the
+      // account already written, its own name is lost.
+      ctx.report.skipped(base::SkipReason::ExistingAccount, key, number);
+      const std::string before = store::sx_GetString("NAME11");
+      if (Trim(before) != Trim(name1))
+        ctx.report.changed(base::ChangeKind::Dropped, "ACF.NAME11", number, Trim(before), name1);
       UpdateCurrent({{"NAME11", name1}, {"NAME12", name1}});
     }
   }

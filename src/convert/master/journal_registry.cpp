@@ -23,6 +23,8 @@ std::string RenameJournalCode(base::RunContext& ctx, const std::string& code, co
   if (candidate != code) {
     journals.add(t, candidate);
     journals.renamed.emplace(base::UpperCase(t + trimmed), Trim(candidate));
+    // The type tells which of the source journal's documents the new code holds.
+    ctx.report.changed(base::ChangeKind::Renamed, "DBK.DBKID", trimmed, trimmed, Trim(candidate), "DBKTYPE=" + t);
   }
   return candidate;
 }

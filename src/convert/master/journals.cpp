@@ -143,7 +143,14 @@ void convertJournal(base::RunContext& ctx, const base::RowSet& row, const Journa
     options += options.empty() ? "BKCPT=,BIC=NUL,LIMCRED=0,DEV=" + currency : ",DEV=" + currency;
   }
 
-  if (!journals.knows(kind.type, code)) {
+  if (journals.knows(kind.type, code)) {
+    ctx.report.skipped(base::SkipReason::ExistingJournal, code, description);
+  } else {
+    const int64_t sourceType = row.field("Type").asInt();
+    if (sourceType < 1 || sourceType > 4)
+      ctx.report.changed(base::ChangeKind::Reformatted, "DBK.DBKTYPE", code, "Type " + std::to_string(sourceType),
+                         kind.type);
+    fitRecorded(ctx, "DBK.DBKDESC", code, description, 40);
     if (journals.codeInUse(code))
       code = RenameJournalCode(ctx, code, kind.type);
     else

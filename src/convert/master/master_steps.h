@@ -16,7 +16,7 @@ bool ConvertPaymentCodes(base::RunContext& ctx, const std::string& prefix);
 
 // Company parameters. `paramFile` is the working dossier's "..._PARAM.DBF".
 bool WriteCompanyIdentity(base::RunContext& ctx, base::RowSet& params, const std::string& paramFile);
-void WriteDossierLanguages(base::RunContext& ctx, const std::string& prefix);
+bool WriteDossierLanguages(base::RunContext& ctx, const std::string& prefix);
 std::string ReadGeneralAccountLength(base::RunContext& ctx, const std::string& prefix);
 void WriteGeneralAccountLength(base::RunContext& ctx, const std::string& prefix, const std::string& length);
 

@@ -53,6 +53,28 @@ base::Value OptionalField(const base::RowSet& rows, std::string_view name) {
   return rows.field(name);
 }
 
+std::string clipRecorded(base::RunContext& ctx, const char* field, const std::string& key, std::string_view value,
+                         size_t width, base::ChangeKind kind) {
+  std::string clipped = clip(value, width);
+  if (clipped != value) ctx.report.changed(kind, field, key, std::string(value), clipped);
+  return clipped;
+}
+
+const std::string& fitRecorded(base::RunContext& ctx, const char* field, const std::string& key,
+                               const std::string& value, size_t width) {
+  if (charCount(value) > width) ctx.report.changed(base::ChangeKind::Clipped, field, key, value, Left(value, width));
+  return value;
+}
+
+void recordAccountLength(base::RunContext& ctx, const char* field, const std::string& key, const std::string& source,
+                         const std::string& normalized) {
+  const std::string trimmed = Trim(source);
+  if (trimmed == normalized) return;
+  const bool longer = charCount(normalized) > charCount(trimmed) && normalized.rfind(trimmed, 0) == 0;
+  ctx.report.changed(longer ? base::ChangeKind::Lengthened : base::ChangeKind::Shortened, field, key, trimmed,
+                     normalized);
+}
+
 int16_t GeneralAccountLength(const base::RunContext& ctx) {
   return static_cast<int16_t>(Val(ctx.generalAccountLength));
 }

@@ -38,6 +38,20 @@ void ShowRecord(base::RunContext& ctx, const std::string& text);
 // A source value as text; a column the source does not have reads as absent.
 base::Value OptionalField(const base::RowSet& rows, std::string_view name);
 
+// A value bound for a field of `width` characters, clipped as base::Clip
+// clips; a value that loses characters is recorded in the run's report under
+// `field` ("CSF.NAME1") and the source row's `key`, as `kind`.
+std::string clipRecorded(base::RunContext& ctx, const char* field, const std::string& key, std::string_view value,
+                         size_t width, base::ChangeKind kind = base::ChangeKind::Clipped);
+// A value written as read into a field of `width` characters, which the table
+// engine cuts when it is longer: that cut is recorded like clipRecorded's.
+const std::string& fitRecorded(base::RunContext& ctx, const char* field, const std::string& key,
+                               const std::string& value, size_t width);
+// An account number brought to the general account length, recorded as
+// lengthened or shortened when it changes more than its blanks.
+void recordAccountLength(base::RunContext& ctx, const char* field, const std::string& key,
+                         const std::string& source, const std::string& normalized);
+
 // The run's general account length as a number (0 while not settled).
 int16_t GeneralAccountLength(const base::RunContext& ctx);
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/bilingual.h"
+
 namespace store::cdx {
 
 enum class KeyType { Character, Numeric, Date, Logical };
@@ -39,11 +41,11 @@ struct TagKeys {
 };
 
 // Writes the whole file (tags in the given order). False with a reason on failure.
-bool writeCdx(const std::filesystem::path& file, const std::vector<TagKeys>& tags, std::string& error);
+bool writeCdx(const std::filesystem::path& file, const std::vector<TagKeys>& tags, base::Bilingual& error);
 
 // Reads the tag directory and every tag header. False with a reason when the
 // file does not parse as a compound index.
-bool readCdxSpecs(const std::filesystem::path& file, std::vector<TagSpec>& tags, std::string& error);
+bool readCdxSpecs(const std::filesystem::path& file, std::vector<TagSpec>& tags, base::Bilingual& error);
 
 // Reads every key of every tag by walking each tag from its root, checking
 // node structure (types, counts, sibling links, free-space and mask fields,
@@ -51,7 +53,9 @@ bool readCdxSpecs(const std::filesystem::path& file, std::vector<TagSpec>& tags,
 // The file does not record key types and the blank or zero padding of a key
 // depends on it: tags are read as character keys (and readCdxSpecs reports
 // them so) unless `keyTypes` holds a tag of the same name with another type.
-bool readCdxKeys(const std::filesystem::path& file, std::vector<TagKeys>& tags, std::string& error,
+// A tag holds at most one key per record: more keys than the table's
+// `records`, or a key of a record past them, is a fault.
+bool readCdxKeys(const std::filesystem::path& file, std::vector<TagKeys>& tags, base::Bilingual& error, uint32_t records,
                  const std::vector<TagSpec>& keyTypes = {});
 
 // 8-byte keys that sort byte by byte in the order of the value.

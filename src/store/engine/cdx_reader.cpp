@@ -2,9 +2,11 @@
 // on request, every key, checking each node on the way so that a damaged
 // file is reported (tag and page of the first fault) instead of trusted.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 
+#include "base/bilingual.h"
 #include "store/engine/cdx_file.h"
 #include "store/engine/cdx_format.h"
 
@@ -16,12 +18,12 @@ constexpr int kMaxDepth = 40;  // two keys per node at worst: 2^40 keys
 
 struct Fault {
   uint64_t page = 0;
-  std::string text;
+  base::Bilingual text;
 };
 
 bool fail(Fault& f, uint64_t page, const std::string& fr, const std::string& nl) {
   f.page = page;
-  f.text = fr + " / " + nl;
+  f.text = base::Bilingual(fr, nl);
   return false;
 }
 
@@ -86,11 +88,17 @@ class Image {
 
 // Walks one B-tree depth first from its root, appending its keys in file
 // order and checking node types, counts, sibling links, leaf free space and
-// masks, interior keys against their subtrees, and key order.
+// masks, interior keys against their subtrees, and key order. A tag holds at
+// most one key per record of its table: `records` caps both the number of
+// keys and their record numbers, so that a leaf of compressed keys (up to
+// some 76 times its size once expanded) cannot make the walk hold more than
+// the table's keys.
 class TreeWalker {
  public:
-  TreeWalker(Image& image, uint16_t keyLength, char filler, bool unique, std::string& keys, std::vector<uint32_t>& recnos)
-      : image_(image), keyLength_(keyLength), filler_(filler), unique_(unique), keys_(keys), recnos_(recnos) {}
+  TreeWalker(Image& image, uint16_t keyLength, char filler, bool unique, uint32_t records, std::string& keys,
+             std::vector<uint32_t>& recnos)
+      : image_(image), keyLength_(keyLength), filler_(filler), unique_(unique), records_(records), keys_(keys),
+        recnos_(recnos) {}
 
   bool walk(uint32_t root, Fault& f) {
     if (!visit(root, 0, f)) return false;
@@ -174,6 +182,11 @@ class TreeWalker {
       if (dup + trail > keyLength_)
         return fail(f, offset, "compteurs de la clé " + std::to_string(i) + " trop grands",
                     "tellers van sleutel " + std::to_string(i) + " te groot");
+      if (recnos_.size() >= records_)
+        return fail(f, offset, "plus de clés que la table n'a d'enregistrements", "meer sleutels dan de tabel records heeft");
+      if (recno > records_)
+        return fail(f, offset, "clé " + std::to_string(i) + " d'un enregistrement au-delà de la table",
+                    "sleutel " + std::to_string(i) + " van een record voorbij de tabel");
       const size_t stored = keyLength_ - dup - trail;
       if (keyPos < infoEnd + stored)
         return fail(f, offset, "clés compressées débordant sur les entrées", "gecomprimeerde sleutels overlappen de ingangen");
@@ -203,6 +216,7 @@ class TreeWalker {
   const uint16_t keyLength_;
   const char filler_;
   const bool unique_;
+  const uint32_t records_;
   std::string& keys_;
   std::vector<uint32_t>& recnos_;
   std::vector<Neighbour> levels_;
@@ -230,7 +244,7 @@ class IndexReader {
 
   // Loads the file and reads the directory and every tag header, in the order
   // the tags were written.
-  bool readSpecs(std::vector<TagPlace>& places, std::string& error) {
+  bool readSpecs(std::vector<TagPlace>& places, base::Bilingual& error) {
     if (!image_.open(file_)) return report("fichier introuvable ou illisible", "bestand niet gevonden of onleesbaar", error);
     if (image_.size() < kHeaderSize + kPageSize || image_.size() % kPageSize != 0)
       return report("taille de fichier invalide (tronqué ?)", "ongeldige bestandsgrootte (afgekapt?)", error);
@@ -240,10 +254,12 @@ class IndexReader {
     if (getLE16(h + kHdrKeyLength) != kTagNameLength || (h[kHdrOptions] & (kOptCompact | kOptCompound)) != (kOptCompact | kOptCompound))
       return report("pas un index composé FoxPro", "geen samengestelde FoxPro-index", error);
 
+    const base::Bilingual directory("(répertoire)", "(overzicht)");
     std::string names;
     std::vector<uint32_t> headers;
-    TreeWalker dir(image_, kTagNameLength, ' ', true, names, headers);
-    if (!dir.walk(getLE32(h + kHdrRoot), f)) return reportAt("(répertoire/overzicht)", f, error);
+    // The directory's "records" are the places of the tag headers.
+    TreeWalker dir(image_, kTagNameLength, ' ', true, UINT32_MAX, names, headers);
+    if (!dir.walk(getLE32(h + kHdrRoot), f)) return reportAt(directory, f, error);
 
     for (size_t i = 0; i < headers.size(); ++i) {
       TagPlace place;
@@ -251,28 +267,28 @@ class IndexReader {
       while (!name.empty() && (name.back() == ' ' || name.back() == '\0')) name.pop_back();
       if (!validTagName(name)) {
         fail(f, headers[i], "nom de tag invalide", "ongeldige tagnaam");
-        return reportAt("(répertoire/overzicht)", f, error);
+        return reportAt(directory, f, error);
       }
       place.info.name = name;
       place.header = headers[i];
       unsigned char header[kHeaderSize];
-      if (!image_.claim(headers[i], kHeaderSize / kPageSize, header, f)) return reportAt(name, f, error);
-      if (!readHeader(place, header, f)) return reportAt(name, f, error);
+      if (!image_.claim(headers[i], kHeaderSize / kPageSize, header, f)) return reportAt(base::Bilingual::same(name), f, error);
+      if (!readHeader(place, header, f)) return reportAt(base::Bilingual::same(name), f, error);
       places.push_back(std::move(place));
     }
     std::sort(places.begin(), places.end(), [](const TagPlace& a, const TagPlace& b) { return a.header < b.header; });
     return true;
   }
 
-  bool readKeys(const TagPlace& place, TagKeys& tag, std::string& error) {
+  bool readKeys(const TagPlace& place, uint32_t records, TagKeys& tag, base::Bilingual& error) {
     tag.info = place.info;
     tag.keyBytes.clear();
     tag.recnos.clear();
     std::string keys;
     std::vector<uint32_t> recnos;
     Fault f;
-    TreeWalker walker(image_, tag.info.keyLength, fillerFor(tag.info.keyType), tag.info.unique, keys, recnos);
-    if (!walker.walk(place.root, f)) return reportAt(tag.info.name, f, error);
+    TreeWalker walker(image_, tag.info.keyLength, fillerFor(tag.info.keyType), tag.info.unique, records, keys, recnos);
+    if (!walker.walk(place.root, f)) return reportAt(base::Bilingual::same(tag.info.name), f, error);
     if (!tag.info.descending) {
       tag.keyBytes = std::move(keys);
       tag.recnos = std::move(recnos);
@@ -316,13 +332,14 @@ class IndexReader {
     return true;
   }
 
-  bool report(const std::string& fr, const std::string& nl, std::string& error) {
-    error = "Index " + file_.string() + ": " + fr + " / " + nl;
+  bool report(const std::string& fr, const std::string& nl, base::Bilingual& error) {
+    error = "Index " + file_.string() + ": " + base::Bilingual(fr, nl);
     return false;
   }
-  bool reportAt(const std::string& tag, const Fault& f, std::string& error) {
-    error = "Index " + file_.string() + " endommagé / beschadigd, tag " + tag + ", page " + std::to_string(f.page) +
-            ": " + f.text;
+  bool reportAt(const base::Bilingual& tag, const Fault& f, base::Bilingual& error) {
+    const std::string page = ", page " + std::to_string(f.page) + ": ";
+    error = base::Bilingual("Index " + file_.string() + " endommagé, tag ", "Index " + file_.string() + " beschadigd, tag ") +
+            tag + page + f.text;
     return false;
   }
 
@@ -332,7 +349,7 @@ class IndexReader {
 
 }  // namespace
 
-bool readCdxSpecs(const std::filesystem::path& file, std::vector<TagSpec>& tags, std::string& error) {
+bool readCdxSpecs(const std::filesystem::path& file, std::vector<TagSpec>& tags, base::Bilingual& error) {
   IndexReader reader(file);
   std::vector<TagPlace> places;
   if (!reader.readSpecs(places, error)) return false;
@@ -341,7 +358,7 @@ bool readCdxSpecs(const std::filesystem::path& file, std::vector<TagSpec>& tags,
   return true;
 }
 
-bool readCdxKeys(const std::filesystem::path& file, std::vector<TagKeys>& tags, std::string& error,
+bool readCdxKeys(const std::filesystem::path& file, std::vector<TagKeys>& tags, base::Bilingual& error, uint32_t records,
                  const std::vector<TagSpec>& keyTypes) {
   IndexReader reader(file);
   std::vector<TagPlace> places;
@@ -350,7 +367,7 @@ bool readCdxKeys(const std::filesystem::path& file, std::vector<TagKeys>& tags, 
   for (size_t i = 0; i < places.size(); ++i) {
     for (const TagSpec& typed : keyTypes)
       if (typed.name == places[i].info.name) places[i].info.keyType = typed.keyType;
-    if (!reader.readKeys(places[i], result[i], error)) return false;
+    if (!reader.readKeys(places[i], records, result[i], error)) return false;
   }
   tags = std::move(result);
   return true;

@@ -216,51 +216,51 @@ void writeHeader(unsigned char* h, uint32_t root, uint16_t keyLength, uint8_t op
   std::memcpy(h + kHdrExprPool + keyExpr.size() + 1, forExpr.data(), forExpr.size());
 }
 
-std::string checkTag(const TagKeys& tag) {
+base::Bilingual checkTag(const TagKeys& tag) {
+  using base::Bilingual;
   const TagSpec& s = tag.info;
   const std::string who = "tag '" + s.name + "': ";
   if (!validTagName(s.name))
-    return who + "nom de 1 à 10 majuscules, chiffres et _ requis / naam van 1 tot 10 hoofdletters, cijfers en _ vereist";
+    return who + Bilingual("nom de 1 à 10 majuscules, chiffres et _ requis", "naam van 1 tot 10 hoofdletters, cijfers en _ vereist");
   if (s.keyLength == 0 || s.keyLength > kMaxKeyLength)
-    return who + "longueur de clé hors de 1 à 240 / sleutellengte buiten 1 tot 240";
+    return who + Bilingual("longueur de clé hors de 1 à 240", "sleutellengte buiten 1 tot 240");
   if ((s.keyType == KeyType::Numeric || s.keyType == KeyType::Date) && s.keyLength != 8)
-    return who + "une clé numérique ou date fait 8 octets / een numerieke of datumsleutel telt 8 bytes";
+    return who + Bilingual("une clé numérique ou date fait 8 octets", "een numerieke of datumsleutel telt 8 bytes");
   if (s.keyType == KeyType::Logical && s.keyLength != 1)
-    return who + "une clé logique fait 1 octet / een logische sleutel telt 1 byte";
+    return who + Bilingual("une clé logique fait 1 octet", "een logische sleutel telt 1 byte");
   if (s.keyExpr.empty() || s.keyExpr.find('\0') != std::string::npos || s.forExpr.find('\0') != std::string::npos)
-    return who + "expression de clé vide ou invalide / lege of ongeldige sleutelexpressie";
+    return who + Bilingual("expression de clé vide ou invalide", "lege of ongeldige sleutelexpressie");
   if (s.keyExpr.size() + s.forExpr.size() + 2 > kExprPoolSize)
-    return who + "expressions trop longues / expressies te lang";
+    return who + Bilingual("expressions trop longues", "expressies te lang");
   if (tag.keyBytes.size() != tag.count() * s.keyLength)
-    return who + "nombre d'octets de clé incohérent / aantal sleutelbytes klopt niet";
-  if (tag.count() > 0xFFFFFFFFull) return who + "trop de clés / te veel sleutels";
+    return who + Bilingual("nombre d'octets de clé incohérent", "aantal sleutelbytes klopt niet");
+  if (tag.count() > 0xFFFFFFFFull) return who + Bilingual("trop de clés", "te veel sleutels");
   for (size_t i = 0; i < tag.count(); ++i) {
+    const std::string at = std::to_string(i);
     if (tag.recnos[i] == 0)
-      return who + "numéro d'enregistrement 0 à la clé " + std::to_string(i) + " / recordnummer 0 bij sleutel " +
-             std::to_string(i);
+      return who + Bilingual("numéro d'enregistrement 0 à la clé " + at, "recordnummer 0 bij sleutel " + at);
     if (i == 0) continue;
     int c = std::memcmp(tag.key(i - 1).data(), tag.key(i).data(), s.keyLength);
     if (s.descending) c = -c;
     const bool ordered = c < 0 || (c == 0 && !s.unique && tag.recnos[i - 1] < tag.recnos[i]);
     if (!ordered)
-      return who + "clés non triées ou doublon à la clé " + std::to_string(i) +
-             " / sleutels niet gesorteerd of dubbel bij sleutel " + std::to_string(i);
+      return who + Bilingual("clés non triées ou doublon à la clé " + at, "sleutels niet gesorteerd of dubbel bij sleutel " + at);
   }
   return {};
 }
 
 }  // namespace
 
-bool writeCdx(const std::filesystem::path& file, const std::vector<TagKeys>& tags, std::string& error) {
+bool writeCdx(const std::filesystem::path& file, const std::vector<TagKeys>& tags, base::Bilingual& error) {
   const std::string where = "Index " + file.string() + ": ";
   for (size_t i = 0; i < tags.size(); ++i) {
-    if (std::string why = checkTag(tags[i]); !why.empty()) {
+    if (base::Bilingual why = checkTag(tags[i]); !why.empty()) {
       error = where + why;
       return false;
     }
     for (size_t j = 0; j < i; ++j)
       if (tags[j].info.name == tags[i].info.name) {
-        error = where + "tag '" + tags[i].info.name + "' en double / dubbele tag";
+        error = where + "tag '" + tags[i].info.name + "' " + base::Bilingual("en double", "dubbel");
         return false;
       }
   }
@@ -286,7 +286,7 @@ bool writeCdx(const std::filesystem::path& file, const std::vector<TagKeys>& tag
     if (built == dirPageCount) break;
     dirPageCount = built;
     if (attempt > 8) {
-      error = where + "répertoire des tags instable / tagoverzicht onstabiel";
+      error = where + base::Bilingual("répertoire des tags instable", "tagoverzicht onstabiel");
       return false;
     }
   }
@@ -303,7 +303,7 @@ bool writeCdx(const std::filesystem::path& file, const std::vector<TagKeys>& tag
   temp += ".tmp~";
   std::ofstream out(temp, std::ios::binary | std::ios::trunc);
   if (!out) {
-    error = where + "création impossible / kan niet aangemaakt worden";
+    error = where + base::Bilingual("création impossible", "kan niet aangemaakt worden");
     return false;
   }
   out.write(prefix.data(), std::streamsize(prefix.size()));
@@ -321,7 +321,7 @@ bool writeCdx(const std::filesystem::path& file, const std::vector<TagKeys>& tag
       out.close();
       std::error_code ec;
       std::filesystem::remove(temp, ec);
-      error = where + "fichier d'index de plus de 4 Go / indexbestand groter dan 4 GB";
+      error = where + base::Bilingual("fichier d'index de plus de 4 Go", "indexbestand groter dan 4 GB");
       return false;
     }
     uint8_t options = kOptCompact | kOptCompound;
@@ -337,13 +337,13 @@ bool writeCdx(const std::filesystem::path& file, const std::vector<TagKeys>& tag
   std::error_code ec;
   if (!out) {
     std::filesystem::remove(temp, ec);
-    error = where + "écriture impossible / schrijven mislukt";
+    error = where + base::Bilingual("écriture impossible", "schrijven mislukt");
     return false;
   }
   std::filesystem::rename(temp, file, ec);
   if (ec) {
     std::filesystem::remove(temp, ec);
-    error = where + "remplacement impossible / vervangen mislukt";
+    error = where + base::Bilingual("remplacement impossible", "vervangen mislukt");
     return false;
   }
   return true;

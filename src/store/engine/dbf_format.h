@@ -102,6 +102,7 @@ constexpr uint16_t kMemoBlockSize = 1024;
 constexpr size_t kBlockType = 0;
 constexpr size_t kBlockLength = 4;
 constexpr size_t kBlockHeaderSize = 8;
+constexpr uint32_t kBlockPicture = 0;  // binary data
 constexpr uint32_t kBlockText = 1;
 
 }  // namespace store::dbf::format

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/bilingual.h"
 #include "base/text.h"
 #include "store/engine/codepage.h"
 
@@ -43,6 +44,7 @@ class Node {
   int width;
 };
 using NodeP = std::unique_ptr<Node>;
+using B = base::Bilingual;
 
 namespace {
 
@@ -404,22 +406,24 @@ class Parser {
   NodeP parseAll() {
     advance();
     NodeP n = parseOr();
-    if (n && cur_.kind != Tok::End) fail("unexpected '" + tokenText() + "'");
+    if (n && cur_.kind != Tok::End) fail(B("inattendu : '", "onverwacht: '") + tokenText() + "'");
     return ok() ? std::move(n) : nullptr;
   }
-  const std::string& error() const { return error_; }
+  const base::Bilingual& error() const { return error_; }
 
  private:
   bool ok() const { return error_.empty(); }
-  void fail(const std::string& what) {
-    if (error_.empty()) error_ = what + " at position " + std::to_string(cur_.pos + 1);
+  void fail(const base::Bilingual& what) {
+    const std::string at = std::to_string(cur_.pos + 1);
+    if (error_.empty()) error_ = what + B(" à la position " + at, " op positie " + at);
   }
-  std::string tokenText() const {
-    return cur_.kind == Tok::End ? "end of expression" : std::string(src_.substr(cur_.pos, std::max<size_t>(1, len_)));
+  base::Bilingual tokenText() const {
+    if (cur_.kind == Tok::End) return B("fin de l'expression", "einde van de expressie");
+    return base::Bilingual::same(std::string(src_.substr(cur_.pos, std::max<size_t>(1, len_))));
   }
 
   void advance() {
-    if (++tokens_ > kMaxTokens) fail("expression too long");
+    if (++tokens_ > kMaxTokens) fail(B("expression trop longue", "expressie te lang"));
     size_t i = next_;
     while (i < src_.size() && std::isspace(static_cast<unsigned char>(src_[i]))) ++i;
     cur_ = Token();
@@ -498,7 +502,7 @@ class Parser {
       if (j == std::string_view::npos) {
         cur_.kind = Tok::Op;
         cur_.text = "unterminated";
-        fail("unterminated text constant");
+        fail(B("constante texte non terminée", "tekstconstante niet afgesloten"));
         next_ = src_.size();
         return;
       }
@@ -525,7 +529,7 @@ class Parser {
     cur_.kind = Tok::Op;
     cur_.text = std::string(1, c);
     next_ = i + 1;
-    fail(std::string("unexpected character '") + c + "'");
+    fail(B("caractère inattendu '", "onverwacht teken '") + std::string(1, c) + "'");
   }
 
   bool isOp(std::string_view op) const { return cur_.kind == Tok::Op && cur_.text == op; }
@@ -539,7 +543,7 @@ class Parser {
   // Nesting is bounded so that no text, however deep, exhausts the stack.
   struct Depth {
     explicit Depth(Parser& p) : p_(p) {
-      if (++p_.depth_ > 200) p_.fail("expression nested too deeply");
+      if (++p_.depth_ > 200) p_.fail(B("expression trop imbriquée", "expressie te diep genest"));
     }
     ~Depth() { --p_.depth_; }
     Parser& p_;
@@ -582,7 +586,7 @@ class Parser {
   }
   bool requireLogical(const NodeP& n) {
     if (n && n->type == ValueType::Logical) return true;
-    fail("logical value expected");
+    fail(B("valeur logique attendue", "logische waarde verwacht"));
     return false;
   }
   NodeP parseComparison() {
@@ -597,11 +601,13 @@ class Parser {
         NodeP b = parseAdditive();
         if (!ok()) return nullptr;
         if (a->type != b->type) {
-          fail("operands of " + std::string(op) + " have different types");
+          fail(B("les opérandes de " + std::string(op) + " sont de types différents",
+                 "de operanden van " + std::string(op) + " hebben verschillende types"));
           return nullptr;
         }
         if (a->type == ValueType::Logical && rel != Rel::Eq && rel != Rel::Ne && rel != Rel::Exact) {
-          fail("logical values only compare for equality");
+          fail(B("les valeurs logiques ne se comparent que pour l'égalité",
+                 "logische waarden worden enkel op gelijkheid vergeleken"));
           return nullptr;
         }
         return std::make_unique<Compare>(rel, std::move(a), std::move(b));
@@ -618,7 +624,7 @@ class Parser {
       if (!ok()) return nullptr;
       if (a->type == ValueType::Character && b->type == ValueType::Character) {
         if (a->width + b->width > kMaxTextWidth) {
-          fail("length of text out of range 0.." + std::to_string(kMaxTextWidth));
+          fail(B("longueur de texte hors de 0..", "tekstlengte buiten 0..") + std::to_string(kMaxTextWidth));
           return nullptr;
         }
         a = std::make_unique<Concat>(std::move(a), std::move(b), op == '-');
@@ -631,7 +637,8 @@ class Parser {
       } else if (op == '-' && a->type == ValueType::Date && b->type == ValueType::Date) {
         a = std::make_unique<Arith>(op, std::move(a), std::move(b), ValueType::Numeric);
       } else {
-        fail(std::string("operands of ") + op + " do not match");
+        fail(B(std::string("les opérandes de ") + op + " ne s'accordent pas",
+                std::string("de operanden van ") + op + " passen niet bij elkaar"));
         return nullptr;
       }
     }
@@ -645,7 +652,7 @@ class Parser {
       NodeP b = parseUnary();
       if (!ok()) return nullptr;
       if (a->type != ValueType::Numeric || b->type != ValueType::Numeric) {
-        fail(std::string("numbers expected around ") + op);
+        fail(B("nombres attendus autour de ", "getallen verwacht rond ") + std::string(1, op));
         return nullptr;
       }
       a = std::make_unique<Arith>(op, std::move(a), std::move(b), ValueType::Numeric);
@@ -661,7 +668,7 @@ class Parser {
       NodeP a = parseUnary();
       if (!ok()) return nullptr;
       if (a->type != ValueType::Numeric) {
-        fail("number expected after sign");
+        fail(B("nombre attendu après le signe", "getal verwacht na het teken"));
         return nullptr;
       }
       if (!neg) return a;
@@ -677,7 +684,7 @@ class Parser {
       case Tok::Number: advance(); return std::make_unique<NumConst>(t.number);
       case Tok::String:
         if (t.text.size() > size_t(kMaxTextWidth)) {
-          fail("text constant too long");
+          fail(B("constante texte trop longue", "tekstconstante te lang"));
           return nullptr;
         }
         advance();
@@ -689,7 +696,7 @@ class Parser {
         NodeP n = parseOr();
         if (!ok()) return nullptr;
         if (cur_.kind != Tok::RParen) {
-          fail("')' expected");
+          fail(B("')' attendu", "')' verwacht"));
           return nullptr;
         }
         advance();
@@ -701,7 +708,7 @@ class Parser {
         int fi = fieldIndex(t.text);
         if (fi < 0) {
           cur_.pos = t.pos;
-          fail("unknown field " + t.text);
+          fail(B("champ inconnu ", "onbekend veld ") + t.text);
           return nullptr;
         }
         const FieldDef& f = fields_[fi];
@@ -713,12 +720,13 @@ class Parser {
           case 'L': return std::make_unique<Field>(f, ValueType::Logical);
           default:
             cur_.pos = t.pos;
-            fail("field " + t.text + " cannot be used in an expression");
+            fail(B("le champ " + t.text + " ne peut pas servir dans une expression",
+                 "het veld " + t.text + " kan niet in een expressie gebruikt worden"));
             return nullptr;
         }
       }
       default:
-        fail("unexpected " + tokenText());
+        fail(B("inattendu : ", "onverwacht: ") + tokenText());
         return nullptr;
     }
   }
@@ -740,7 +748,7 @@ class Parser {
     }
     if (!ok()) return nullptr;
     if (cur_.kind != Tok::RParen) {
-      fail("')' expected");
+      fail(B("')' attendu", "')' verwacht"));
       return nullptr;
     }
     size_t callPos = name.pos;
@@ -749,14 +757,15 @@ class Parser {
     auto want = [&](size_t lo, size_t hi, std::initializer_list<ValueType> types) {
       if (args.size() < lo || args.size() > hi) {
         cur_.pos = callPos;
-        fail("wrong number of arguments to " + f);
+        fail(B("nombre d'arguments incorrect pour ", "verkeerd aantal argumenten voor ") + f);
         return false;
       }
       size_t i = 0;
       for (ValueType t : types) {
         if (i < args.size() && args[i]->type != t) {
           cur_.pos = callPos;
-          fail("argument " + std::to_string(i + 1) + " of " + f + " has the wrong type");
+          fail(B("l'argument " + std::to_string(i + 1) + " de " + f + " n'a pas le bon type",
+               "argument " + std::to_string(i + 1) + " van " + f + " heeft het verkeerde type"));
           return false;
         }
         ++i;
@@ -765,13 +774,14 @@ class Parser {
     };
     // A constant width or count known when compiling, checked against its
     // range; one computed per record is brought into the range when evaluated.
-    auto constInt = [&](const NodeP& n, int fallback, int lo, int hi, const char* what, int& out) {
+    auto constInt = [&](const NodeP& n, int fallback, int lo, int hi, const base::Bilingual& what, int& out) {
       out = fallback;
       if (!n || !n->constant()) return true;
       const double v = static_cast<NumConst*>(n.get())->v;
       if (!(v >= lo && v <= hi)) {
         cur_.pos = callPos;
-        fail(std::string(what) + " of " + f + " out of range " + std::to_string(lo) + ".." + std::to_string(hi));
+        const std::string range = std::to_string(lo) + ".." + std::to_string(hi);
+        fail(what + B(" de " + f + " hors de " + range, " van " + f + " buiten " + range));
         return false;
       }
       out = static_cast<int>(v);
@@ -781,7 +791,7 @@ class Parser {
       if (!want(3, 3, {ValueType::Logical})) return nullptr;
       if (args[1]->type != args[2]->type) {
         cur_.pos = callPos;
-        fail("both branches of IIF must have the same type");
+        fail(B("les deux branches de IIF doivent être du même type", "beide takken van IIF moeten hetzelfde type hebben"));
         return nullptr;
       }
       return std::make_unique<Iif>(std::move(args[0]), std::move(args[1]), std::move(args[2]));
@@ -796,11 +806,11 @@ class Parser {
     if (f == "SPACE" || f == "REPLICATE") {
       if (f == "REPLICATE") {
         cur_.pos = callPos;
-        fail("function REPLICATE is not supported");
+        fail(B("la fonction REPLICATE n'est pas prise en charge", "de functie REPLICATE wordt niet ondersteund"));
         return nullptr;
       }
       int w = 0;
-      if (!want(1, 1, {ValueType::Numeric}) || !constInt(args[0], 0, 0, kMaxTextWidth, "length", w)) return nullptr;
+      if (!want(1, 1, {ValueType::Numeric}) || !constInt(args[0], 0, 0, kMaxTextWidth, B("la longueur", "de lengte"), w)) return nullptr;
       return std::make_unique<Space>(std::move(args[0]), w);
     }
     if (f == "STR") {
@@ -808,8 +818,8 @@ class Parser {
       NodeP w = args.size() > 1 ? std::move(args[1]) : nullptr;
       NodeP d = args.size() > 2 ? std::move(args[2]) : nullptr;
       int width = 10, decimals = 0;
-      if (!constInt(w, 10, 1, kMaxStrWidth, "width", width) ||
-          !constInt(d, 0, 0, kMaxStrDecimals, "decimals", decimals))
+      if (!constInt(w, 10, 1, kMaxStrWidth, B("la largeur", "de breedte"), width) ||
+          !constInt(d, 0, 0, kMaxStrDecimals, B("les décimales", "de decimalen"), decimals))
         return nullptr;
       return std::make_unique<Str>(std::move(args[0]), std::move(w), std::move(d), width);
     }
@@ -820,7 +830,7 @@ class Parser {
       return std::make_unique<Trim>(std::move(args[0]), f == "ALLTRIM" || f == "LTRIM", f != "LTRIM");
     }
     cur_.pos = callPos;
-    fail("unknown function " + f);
+    fail(B("fonction inconnue ", "onbekende functie ") + f);
     return nullptr;
   }
 
@@ -831,7 +841,7 @@ class Parser {
   size_t len_ = 1;
   int depth_ = 0;
   int tokens_ = 0;
-  std::string error_;
+  base::Bilingual error_;
 };
 
 }  // namespace
@@ -842,11 +852,12 @@ Expression::Expression(Expression&&) noexcept = default;
 Expression& Expression::operator=(Expression&&) noexcept = default;
 
 std::unique_ptr<Expression> Expression::compile(std::string_view text, const std::vector<FieldDef>& fields,
-                                                std::string& error) {
+                                                base::Bilingual& error) {
   expr::Parser parser(text, fields);
   expr::NodeP root = parser.parseAll();
   if (!root) {
-    error = "expression invalide / ongeldige expressie \"" + std::string(text) + "\": " + parser.error();
+    const std::string quoted = " \"" + std::string(text) + "\": ";
+    error = base::Bilingual("expression invalide" + quoted, "ongeldige expressie" + quoted) + parser.error();
     return nullptr;
   }
   std::unique_ptr<Expression> e(new Expression());

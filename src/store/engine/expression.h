@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/bilingual.h"
 #include "store/engine/field.h"
 
 namespace store {
@@ -32,7 +33,7 @@ class Expression {
 
   // Null with a reason (quoting the expression) when the text does not compile.
   static std::unique_ptr<Expression> compile(std::string_view text, const std::vector<FieldDef>& fields,
-                                             std::string& error);
+                                             base::Bilingual& error);
 
   ValueType type() const;
   // Length of a character result as far as it is known without a record

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/number_text.h"
+
 namespace store {
 
 int32_t julianDay(int y, int m, int d) {
@@ -72,7 +74,7 @@ double parseNumber(std::string_view s) {
       }
     }
     buf[n] = 0;
-    return std::strtod(buf, nullptr);
+    return base::readNumber(buf);
   }
   return negative ? -value : value;
 }
@@ -115,9 +117,7 @@ std::string formatNumber(double value, int width, int decimals) {
       uint64_t units = static_cast<uint64_t>(std::floor(scaled + 0.5 + std::min(scaled * 5e-16, 0.25)));
       text = fixedText(units, value < 0 && units != 0, dec);
     } else {
-      char buf[400];
-      int n = std::snprintf(buf, sizeof buf, "%.*f", dec, value);
-      text.assign(buf, n > 0 ? static_cast<size_t>(n) : 0);
+      text = base::fixedText(value, dec);
     }
     if (static_cast<int>(text.size()) <= width) return std::string(width - text.size(), ' ') + text;
   }

@@ -110,17 +110,19 @@ bool FileLock::heldHere(const std::filesystem::path& file) {
 
 FileLock::~FileLock() { release(); }
 
-bool FileLock::acquire(const std::filesystem::path& file, std::string& error) {
+bool FileLock::acquire(const std::filesystem::path& file, base::Bilingual& error) {
   release();
   std::string key = keyOf(file);
   std::lock_guard<std::mutex> guard(gMutex);
   if (heldFiles().count(key)) {
-    error = "table déjà ouverte / tabel is al geopend: " + file.string();
+    error = base::Bilingual("table déjà ouverte : ", "tabel is al geopend: ") + file.string();
     return false;
   }
   intptr_t h = lockOs(file);
   if (h < 0) {
-    error = "ouverture exclusive impossible (fichier utilisé ou illisible) / kan niet exclusief openen (bestand in gebruik of onleesbaar): " + file.string();
+    error = base::Bilingual("ouverture exclusive impossible (fichier utilisé ou illisible) : ",
+                            "kan niet exclusief openen (bestand in gebruik of onleesbaar): ") +
+            file.string();
     return false;
   }
   heldFiles().insert(key);

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <string>
 
+#include "base/bilingual.h"
+
 namespace store {
 
 // fopen for a path in any script (Windows needs the wide-character call).
@@ -21,7 +23,7 @@ class FileLock {
   FileLock& operator=(const FileLock&) = delete;
   ~FileLock();
   // False (with a reason) when this or another process already holds the file.
-  bool acquire(const std::filesystem::path& file, std::string& error);
+  bool acquire(const std::filesystem::path& file, base::Bilingual& error);
   void release();
   // True while a table of this process holds the file.
   static bool heldHere(const std::filesystem::path& file);

@@ -28,23 +28,34 @@ std::string printable(std::string_view key) {
   return quoted;
 }
 
-std::string compare(const cdx::TagKeys& file, const cdx::TagKeys& want) {
+base::Bilingual compare(const cdx::TagKeys& file, const cdx::TagKeys& want) {
+  using base::Bilingual;
   const cdx::TagSpec& a = file.info;
   const cdx::TagSpec& b = want.info;
-  if (a.keyLength != b.keyLength)
-    return "key length " + std::to_string(a.keyLength) + ", expression gives " + std::to_string(b.keyLength);
-  if (a.keyType != b.keyType) return "key type differs from the expression's";
-  if (a.unique != b.unique) return "unique flag differs";
-  if (a.descending != b.descending) return "sort order differs";
+  if (a.keyLength != b.keyLength) {
+    const std::string stored = std::to_string(a.keyLength), given = std::to_string(b.keyLength);
+    return Bilingual("longueur de clé " + stored + ", l'expression donne " + given,
+                     "sleutellengte " + stored + ", de expressie geeft " + given);
+  }
+  if (a.keyType != b.keyType)
+    return Bilingual("type de clé différent de celui de l'expression", "sleuteltype verschilt van dat van de expressie");
+  if (a.unique != b.unique) return Bilingual("indicateur unique différent", "uniek-vlag verschilt");
+  if (a.descending != b.descending) return Bilingual("ordre de tri différent", "sorteervolgorde verschilt");
   size_t n = std::min(file.count(), want.count());
   for (size_t i = 0; i < n; ++i) {
-    if (file.key(i) != want.key(i) || file.recnos[i] != want.recnos[i])
-      return "entry " + std::to_string(i + 1) + ": file has " + printable(file.key(i)) + " record " +
-             std::to_string(file.recnos[i]) + ", records give " + printable(want.key(i)) + " record " +
-             std::to_string(want.recnos[i]);
+    if (file.key(i) != want.key(i) || file.recnos[i] != want.recnos[i]) {
+      const std::string at = std::to_string(i + 1);
+      const std::string stored = printable(file.key(i)) + " record " + std::to_string(file.recnos[i]);
+      const std::string given = printable(want.key(i)) + " record " + std::to_string(want.recnos[i]);
+      return Bilingual("entrée " + at + " : le fichier a " + stored + ", les enregistrements donnent " + given,
+                       "ingang " + at + ": het bestand heeft " + stored + ", de records geven " + given);
+    }
   }
-  if (file.count() != want.count())
-    return std::to_string(file.count()) + " keys in the file, " + std::to_string(want.count()) + " from the records";
+  if (file.count() != want.count()) {
+    const std::string stored = std::to_string(file.count()), given = std::to_string(want.count());
+    return Bilingual(stored + " clés dans le fichier, " + given + " d'après les enregistrements",
+                     stored + " sleutels in het bestand, " + given + " uit de records");
+  }
   return {};
 }
 
@@ -52,7 +63,7 @@ std::string compare(const cdx::TagKeys& file, const cdx::TagKeys& want) {
 
 std::vector<TagCheck> checkIndexes(const std::filesystem::path& dbfPath) {
   std::vector<TagCheck> out;
-  std::string error;
+  base::Bilingual error;
   auto table = Table::open(dbfPath, error, Table::OpenMode::ReadOnly);
   if (!table) {
     out.push_back(TagCheck{"", 0, false, error});
@@ -67,13 +78,13 @@ std::vector<TagCheck> checkIndexes(const std::filesystem::path& dbfPath) {
   }
   // The tags from their expressions first: the key type each one gives decides
   // how the stored keys read back (numeric and date keys are not text).
-  std::map<std::string, std::string> notCompiled;
+  std::map<std::string, base::Bilingual> notCompiled;
   for (const cdx::TagSpec& s : stored)
     if (!table->addTag(TagDef{s.name, s.keyExpr, s.forExpr, s.unique, s.descending}, error)) notCompiled[s.name] = error;
   std::vector<cdx::TagSpec> typed;
   for (size_t i = 0; i < table->tagCount(); ++i) typed.push_back(table->tagSpec(i));
   std::vector<cdx::TagKeys> tags;
-  if (!cdx::readCdxKeys(table->indexPath(), tags, error, typed)) {
+  if (!cdx::readCdxKeys(table->indexPath(), tags, error, table->recordCount(), typed)) {
     out.push_back(TagCheck{"", 0, false, error});
     return out;
   }

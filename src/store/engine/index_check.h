@@ -7,13 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "base/bilingual.h"
+
 namespace store {
 
 struct TagCheck {
   std::string tag;       // empty when the file as a whole fails
   size_t keyCount = 0;   // keys found in the file
   bool ok = false;
-  std::string problem;   // empty when ok
+  base::Bilingual problem;  // empty when ok
 };
 
 // One result per tag of the table's structural CDX (none for a table without one).

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include "store/engine/cdx_file.h"
 #include "store/engine/path_case.h"
@@ -31,7 +33,8 @@ struct PendingCreate {
 struct State {
   std::map<int16_t, Area> areas;
   int16_t current = 0;
-  std::string lastError;
+  base::Bilingual lastError;
+  std::optional<WriteFailure> writeFailure;  // the first since it was last taken
   int dateFormat = 3;
   bool century = true;
   int epoch = 1960;
@@ -46,13 +49,20 @@ State& S() {
 Area* cur() {
   auto it = S().areas.find(S().current);
   if (it == S().areas.end()) {
-    S().lastError = "no table selected";
+    S().lastError = base::Bilingual("aucune table choisie", "geen tabel gekozen");
     return nullptr;
   }
   return &it->second;
 }
 
-void fail(const std::string& why) { S().lastError = why; }
+void fail(const base::Bilingual& why) { S().lastError = why; }
+void fail(const std::string& fr, const std::string& nl) { fail(base::Bilingual(fr, nl)); }
+
+// A table whose changes did not reach the disk: kept until the run asks.
+void failedWrite(const Table& table, const base::Bilingual& why) {
+  fail(why);
+  if (!S().writeFailure) S().writeFailure = WriteFailure{table.path().string(), why};
+}
 
 int16_t freeArea() {
   int16_t n = 1;
@@ -62,7 +72,10 @@ int16_t freeArea() {
 
 int fieldOf(Area& a, const std::string& name) {
   int f = a.table->fieldIndex(name);
-  if (f < 0) fail("unknown field " + name + " in " + a.table->path().string());
+  if (f < 0) {
+    const std::string table = a.table->path().string();
+    fail("champ inconnu " + name + " dans " + table, "onbekend veld " + name + " in " + table);
+  }
   return f;
 }
 
@@ -114,7 +127,7 @@ void sx_SetCentury(int on) { S().century = on != 0; }
 void sx_SetEpoch(int year) { S().epoch = year; }
 
 int16_t sx_Use(const std::string& file, const std::string& alias, int, int) {
-  std::string error;
+  base::Bilingual error;
   auto t = Table::open(file, error);
   if (!t) {
     fail(error);
@@ -127,14 +140,14 @@ void sx_Select(int16_t area) {
   if (S().areas.count(area))
     S().current = area;
   else
-    fail("no work area " + std::to_string(area));
+    fail("pas de zone de travail " + std::to_string(area), "geen werkgebied " + std::to_string(area));
 }
 
 static void closeArea(int16_t n) {
   auto it = S().areas.find(n);
   if (it == S().areas.end()) return;
-  std::string error;
-  if (!it->second.table->close(error)) fail(error);
+  base::Bilingual error;
+  if (!it->second.table->close(error)) failedWrite(*it->second.table, error);
   S().areas.erase(it);
   if (S().current == n) S().current = 0;
 }
@@ -224,7 +237,7 @@ void sx_SetOrder(int16_t order) {
   Area* a = cur();
   if (!a) return;
   if (order < 0 || order > static_cast<int>(a->table->tagCount()) || (order && a->indexesClosed)) {
-    fail("no index order " + std::to_string(order));
+    fail("pas d'ordre d'index " + std::to_string(order), "geen indexvolgorde " + std::to_string(order));
     return;
   }
   a->order = order;
@@ -234,7 +247,7 @@ bool sx_Seek(const std::string& key) {
   Area* a = cur();
   if (!a) return false;
   if (!a->order) {
-    fail("seek without an index order");
+    fail("recherche sans ordre d'index", "zoeken zonder indexvolgorde");
     a->found = false;
     return false;
   }
@@ -253,10 +266,10 @@ bool sx_Found() {
 int32_t sx_Locate(const std::string& condition, int direction, int continuing) {
   Area* a = cur();
   if (!a) return 0;
-  std::string error;
+  base::Bilingual error;
   auto e = Expression::compile(condition, a->table->fields(), error);
   if (!e || e->type() != ValueType::Logical) {
-    fail(e ? "condition is not logical: " + condition : error);
+    fail(e ? base::Bilingual("la condition n'est pas logique : ", "de voorwaarde is niet logisch: ") + condition : error);
     return 0;
   }
   Table& t = *a->table;
@@ -310,7 +323,14 @@ void sx_Replace(const std::string& field, int type, const std::string& value) {
   } else {
     ok = t.setText(f, value);  // logical fields take "TRUE"/"True" here
   }
-  if (!ok) fail("cannot store \"" + value + "\" in " + field);
+  if (ok) return;
+  const base::Bilingual why("impossible d'enregistrer \"" + value + "\" dans " + field,
+                            "kan \"" + value + "\" niet opslaan in " + field);
+  // A memo text goes to its file at once: failing, it never reached the disk.
+  if (t.fields()[f].type == 'M')
+    failedWrite(t, why);
+  else
+    fail(why);
 }
 
 void sx_Replace(const std::string& field, int type, double value) {
@@ -343,7 +363,8 @@ void sx_Delete() {
 bool sx_Rlock(int32_t record) {
   Area* a = cur();
   if (!a || record < 1 || static_cast<uint32_t>(record) > a->table->recordCount()) {
-    fail("cannot lock record " + std::to_string(record));
+    fail("verrouillage de l'enregistrement " + std::to_string(record) + " impossible",
+         "kan record " + std::to_string(record) + " niet vergrendelen");
     return false;
   }
   return true;  // tables are open exclusively: every record is already ours
@@ -351,8 +372,8 @@ bool sx_Rlock(int32_t record) {
 
 void sx_Commit() {
   Area* a = cur();
-  std::string error;
-  if (a && !a->table->commit(error)) fail(error);
+  base::Bilingual error;
+  if (a && !a->table->commit(error)) failedWrite(*a->table, error);
 }
 
 void sx_Unlock(int32_t) {}
@@ -362,7 +383,7 @@ bool sx_CopyFile(const std::string& targetFile) {
   if (!a) return false;
   Table& src = *a->table;
   uint32_t keep = src.recno();
-  std::string error;
+  base::Bilingual error;
   if (!src.commit(error)) {
     fail(error);
     return false;
@@ -399,7 +420,7 @@ bool sx_CopyFile(const std::string& targetFile) {
 bool sx_AppendFrom(const std::string& sourceFile, int, const std::string&) {
   Area* a = cur();
   if (!a) return false;
-  std::string error;
+  base::Bilingual error;
   auto src = Table::open(sourceFile, error, Table::OpenMode::ReadOnly);
   if (!src) {
     fail(error);
@@ -457,7 +478,7 @@ int16_t sx_CreateNew(const std::string& file, const std::string& alias, int, int
 bool sx_CreateField(const std::string& name, const std::string& type, int width, int decimals) {
   PendingCreate& c = S().create;
   if (!c.active || name.empty() || type.empty() || width < 1 || width > 254 || decimals < 0) {
-    fail("invalid field definition " + name);
+    fail("définition de champ invalide " + name, "ongeldige velddefinitie " + name);
     return false;
   }
   FieldDef f;
@@ -472,10 +493,10 @@ bool sx_CreateField(const std::string& name, const std::string& type, int width,
 int16_t sx_CreateExec() {
   PendingCreate& c = S().create;
   if (!c.active) {
-    fail("no table definition started");
+    fail("aucune définition de table commencée", "geen tabeldefinitie begonnen");
     return 0;
   }
-  std::string error;
+  base::Bilingual error;
   auto t = Table::create(c.file, c.layout, error);
   std::string alias = c.alias;
   c = PendingCreate();
@@ -496,7 +517,7 @@ bool sx_IndexTag(const std::string& indexFile, const std::string& tag, const std
     if (p != t.indexPath()) t.setIndexPath(p);
   }
   TagDef def{tag, keyExpr, condition, option == 1, descending != 0};
-  std::string error;
+  base::Bilingual error;
   if (!t.addTag(def, error)) {
     fail(error);
     return false;
@@ -512,9 +533,10 @@ int16_t sx_IndexOpen(const std::string& indexFile) {
   auto p = resolveCase(indexFile);
   if (p != t.indexPath() || t.tagCount() == 0) {
     std::vector<cdx::TagSpec> infos;
-    std::string error;
+    base::Bilingual error;
     if (!cdx::readCdxSpecs(p, infos, error)) {
-      fail("cannot open the index " + indexFile + ": " + error);
+      fail(base::Bilingual("ouverture de l'index " + indexFile + " impossible : ", "kan de index " + indexFile + " niet openen: ") +
+           error);
       return 0;
     }
     t.setIndexPath(p);
@@ -529,6 +551,19 @@ int16_t sx_IndexOpen(const std::string& indexFile) {
   return static_cast<int16_t>(t.tagCount());
 }
 
-std::string sx_LastError() { return S().lastError; }
+void sx_DeferIndex(const std::string& file) { Table::deferIndex(file); }
+
+bool sx_WriteDeferredIndex(const std::string& file) {
+  base::Bilingual error;
+  if (Table::writeDeferredIndex(file, error)) return true;
+  fail(error);
+  return false;
+}
+
+void sx_DropDeferredIndex(const std::string& file) { Table::dropDeferredIndex(file); }
+
+base::Bilingual sx_LastError() { return S().lastError; }
+
+std::optional<WriteFailure> sx_TakeWriteFailure() { return std::exchange(S().writeFailure, std::nullopt); }
 
 }  // namespace store

@@ -4,7 +4,10 @@
 // tables as Windows-1252.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "base/bilingual.h"
 
 namespace store {
 
@@ -63,7 +66,27 @@ bool sx_IndexTag(const std::string& indexFile, const std::string& tag, const std
                  int option = 0, int descending = 0, const std::string& condition = "");
 int16_t sx_IndexOpen(const std::string& indexFile);
 
+// The index of a large table filled by several steps in turn, written once
+// when the last of them is done (not part of the original set; see
+// Table::deferIndex): closes of the table stop writing its CDX until
+// sx_WriteDeferredIndex writes it (false with sx_LastError() when it cannot)
+// or sx_DropDeferredIndex gives the table up.
+void sx_DeferIndex(const std::string& file);
+bool sx_WriteDeferredIndex(const std::string& file);
+void sx_DropDeferredIndex(const std::string& file);
+
 // Why the last failing call failed (not part of the original set; for messages and tests).
-std::string sx_LastError();
+base::Bilingual sx_LastError();
+
+// A table whose changes could not be written (commit, close, memo text),
+// most often for want of room on the disk.
+struct WriteFailure {
+  std::string file;
+  base::Bilingual reason;
+};
+// The first such failure since the last call, and forgets it (not part of
+// the original set, whose writing calls report nothing: the run asks after
+// every step, so that no step succeeds over a table it could not write).
+std::optional<WriteFailure> sx_TakeWriteFailure();
 
 }  // namespace store

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <mutex>
 #include <thread>
 
 #include "base/text.h"
@@ -45,8 +46,8 @@ fs::path sibling(const fs::path& table, const char* upperExt) {
   return resolveCase(p);
 }
 
-std::string damaged(const std::string& fr, const std::string& nl, const fs::path& file) {
-  return "Table endommagée (" + fr + ") / Beschadigde tabel (" + nl + "): " + file.string();
+base::Bilingual damaged(const std::string& fr, const std::string& nl, const fs::path& file) {
+  return base::Bilingual("Table endommagée (" + fr + ") : ", "Beschadigde tabel (" + nl + "): ") + file.string();
 }
 
 // The block number a memo field holds, right-aligned digits; 0 when blank or
@@ -59,6 +60,24 @@ uint32_t memoBlock(std::string_view field) {
     if (block > UINT32_MAX) return 0;
   }
   return static_cast<uint32_t>(block);
+}
+
+// Tables whose index waits for writeDeferredIndex, by path, each with
+// whether a close has left its index behind its records.
+std::mutex gDeferredMutex;
+std::map<std::string, bool>& deferredIndexes() {
+  static std::map<std::string, bool> files;
+  return files;
+}
+
+// True when the table's index waits; a close that skips writing it calls
+// this with `skipped`, so that the index is known to be owed.
+bool indexDeferred(const fs::path& table, bool skipped) {
+  std::lock_guard<std::mutex> hold(gDeferredMutex);
+  auto it = deferredIndexes().find(table.string());
+  if (it == deferredIndexes().end()) return false;
+  if (skipped) it->second = true;
+  return true;
 }
 
 // The first eight bytes of a key as one number that sorts like them.
@@ -94,13 +113,13 @@ struct Table::Files {
 Table::Table() : files_(std::make_unique<Files>()) {}
 
 Table::~Table() {
-  std::string ignored;
+  base::Bilingual ignored;
   close(ignored);
 }
 
-std::unique_ptr<Table> Table::create(const fs::path& requested, const TableLayout& layout, std::string& error) {
+std::unique_ptr<Table> Table::create(const fs::path& requested, const TableLayout& layout, base::Bilingual& error) {
   if (layout.fields.empty() || layout.fields.size() > kMaxFields) {
-    error = "une table doit avoir de 1 à 255 champs / een tabel moet 1 tot 255 velden hebben";
+    error = base::Bilingual("une table doit avoir de 1 à 255 champs", "een tabel moet 1 tot 255 velden hebben");
     return nullptr;
   }
   std::vector<FieldDef> fields = layout.fields;
@@ -110,14 +129,14 @@ std::unique_ptr<Table> Table::create(const fs::path& requested, const TableLayou
     for (char& c : f.name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     f.type = static_cast<char>(std::toupper(static_cast<unsigned char>(f.type)));
     if (f.name.empty() || f.name.size() > kMaxFieldName) {
-      error = "un nom de champ a de 1 à 10 caractères / een veldnaam heeft 1 tot 10 tekens: " + f.name;
+      error = base::Bilingual("un nom de champ a de 1 à 10 caractères : ", "een veldnaam heeft 1 tot 10 tekens: ") + f.name;
       return nullptr;
     }
     switch (f.type) {
       case 'C': break;
       case 'N':
         if (f.decimals + (f.decimals ? 2 : 1) > f.width) {
-          error = "champ numérique trop étroit pour ses décimales / numeriek veld te smal voor zijn decimalen: " + f.name;
+          error = base::Bilingual("champ numérique trop étroit pour ses décimales : ", "numeriek veld te smal voor zijn decimalen: ") + f.name;
           return nullptr;
         }
         break;
@@ -125,23 +144,24 @@ std::unique_ptr<Table> Table::create(const fs::path& requested, const TableLayou
       case 'L': f.width = 1; f.decimals = 0; break;
       case 'M': f.width = 10; f.decimals = 0; memo = true; break;
       default:
-        error = std::string("unsupported field type ") + f.type + " for " + f.name;
+        error = base::Bilingual("type de champ non pris en charge ", "niet ondersteund veldtype ") + std::string(1, f.type) +
+                base::Bilingual(" pour ", " voor ") + f.name;
         return nullptr;
     }
     if (f.width == 0) {
-      error = "champ sans largeur / veld zonder breedte: " + f.name;
+      error = base::Bilingual("champ sans largeur : ", "veld zonder breedte: ") + f.name;
       return nullptr;
     }
     f.offset = offset;
     offset += f.width;
   }
   if (offset > kMaxRecordLength) {
-    error = "enregistrement trop long / record te lang";
+    error = base::Bilingual("enregistrement trop long", "record te lang");
     return nullptr;
   }
   fs::path file = resolveCase(requested);
   if (FileLock::heldHere(file)) {
-    error = "table déjà ouverte / tabel is al geopend: " + file.string();
+    error = base::Bilingual("table déjà ouverte : ", "tabel is al geopend: ") + file.string();
     return nullptr;
   }
   std::string header(headerLength(fields.size()), '\0');
@@ -164,7 +184,7 @@ std::unique_ptr<Table> Table::create(const fs::path& requested, const TableLayou
   header += static_cast<char>(kEndOfFile);
   std::FILE* f = openFile(file, "wb");
   if (!f || std::fwrite(header.data(), 1, header.size(), f) != header.size() || std::fclose(f) != 0) {
-    error = "écriture impossible / kan niet schrijven: " + file.string();
+    error = base::Bilingual("écriture impossible : ", "kan niet schrijven: ") + file.string();
     return nullptr;
   }
   if (memo) {
@@ -174,7 +194,7 @@ std::unique_ptr<Table> Table::create(const fs::path& requested, const TableLayou
     fs::path fptPath = sibling(file, ".FPT");
     std::FILE* m = openFile(fptPath, "wb");
     if (!m || std::fwrite(fpt, 1, sizeof fpt, m) != sizeof fpt || std::fclose(m) != 0) {
-      error = "écriture impossible / kan niet schrijven: " + fptPath.string();
+      error = base::Bilingual("écriture impossible : ", "kan niet schrijven: ") + fptPath.string();
       return nullptr;
     }
   }
@@ -189,11 +209,11 @@ std::unique_ptr<Table> Table::create(const fs::path& requested, const TableLayou
   return t;
 }
 
-std::unique_ptr<Table> Table::open(const fs::path& requested, std::string& error, OpenMode mode) {
+std::unique_ptr<Table> Table::open(const fs::path& requested, base::Bilingual& error, OpenMode mode) {
   fs::path file = resolveCase(requested);
   std::error_code ec;
   if (!fs::is_regular_file(file, ec)) {
-    error = "Le fichier " + requested.string() + " n'existe pas / Het bestand " + requested.string() + " bestaat niet";
+    error = base::Bilingual("Le fichier " + requested.string() + " n'existe pas", "Het bestand " + requested.string() + " bestaat niet");
     return nullptr;
   }
   std::unique_ptr<Table> t(new Table());
@@ -202,7 +222,7 @@ std::unique_ptr<Table> Table::open(const fs::path& requested, std::string& error
   if (!t->files_->lock.acquire(file, error)) return nullptr;
   t->files_->dbf = openFile(file, t->readOnly_ ? "rb" : "r+b");
   if (!t->files_->dbf) {
-    error = "ouverture impossible / kan niet openen: " + file.string();
+    error = base::Bilingual("ouverture impossible : ", "kan niet openen: ") + file.string();
     return nullptr;
   }
   if (!t->readAll(error)) return nullptr;
@@ -211,7 +231,7 @@ std::unique_ptr<Table> Table::open(const fs::path& requested, std::string& error
   return t;
 }
 
-bool Table::readAll(std::string& error) {
+bool Table::readAll(base::Bilingual& error) {
   std::error_code ec;
   const uint64_t size = fs::file_size(path_, ec);
   if (ec) {
@@ -229,7 +249,7 @@ bool Table::readAll(std::string& error) {
 }
 
 // The fixed header, and the bytes of the field descriptors that follow it.
-bool Table::readHeader(uint64_t size, std::string& descriptors, std::string& error) {
+bool Table::readHeader(uint64_t size, std::string& descriptors, base::Bilingual& error) {
   unsigned char h[kHeaderSize];
   if (size < kHeaderSize + kTerminatorSize || std::fread(h, 1, kHeaderSize, files_->dbf) != kHeaderSize) {
     error = damaged("fichier tronqué", "bestand afgekapt", path_);
@@ -259,7 +279,7 @@ bool Table::readHeader(uint64_t size, std::string& descriptors, std::string& err
 
 // Field descriptors up to their terminator; each field must start where the
 // one before it ends and the record must be exactly as long as its fields.
-bool Table::readFields(const std::string& descriptors, std::string& error) {
+bool Table::readFields(const std::string& descriptors, base::Bilingual& error) {
   const auto* d = reinterpret_cast<const unsigned char*>(descriptors.data());
   size_t pos = 0;
   uint32_t offset = 1;
@@ -302,7 +322,7 @@ bool Table::readFields(const std::string& descriptors, std::string& error) {
   return true;
 }
 
-bool Table::readRecords(uint64_t size, std::string& error) {
+bool Table::readRecords(uint64_t size, base::Bilingual& error) {
   const uint64_t expected = uint64_t(headerLen_) + uint64_t(count_) * recLen_;
   if (size < expected) {
     error = damaged("fichier plus court que ses enregistrements", "bestand korter dan zijn records", path_);
@@ -335,7 +355,7 @@ bool Table::readRecords(uint64_t size, std::string& error) {
   return true;
 }
 
-bool Table::openMemo(std::string& error) {
+bool Table::openMemo(base::Bilingual& error) {
   fptPath_ = sibling(path_, ".FPT");
   files_->fpt = openFile(fptPath_, readOnly_ ? "rb" : "r+b");
   unsigned char mh[kMemoBlockSizeAt + 2];
@@ -354,16 +374,25 @@ bool Table::openMemo(std::string& error) {
     error = damaged("bloc mémo libre dans l'en-tête", "vrij memoblok in de kop", path_);
     return false;
   }
+  // The memos in use end where the next free block begins, inside the file
+  // (its last block may be short): what the file declares bounds every memo.
+  std::error_code ec;
+  const uint64_t size = fs::file_size(fptPath_, ec);
+  if (ec || (uint64_t(files_->nextBlock) - 1) * files_->blockSize >= std::max<uint64_t>(size, kMemoHeaderSize)) {
+    error = damaged("bloc mémo libre au-delà de la fin du fichier", "vrij memoblok voorbij het einde van het bestand",
+                    path_);
+    return false;
+  }
   return true;
 }
 
-bool Table::loadIndex(std::string& error) {
+bool Table::loadIndex(base::Bilingual& error) {
   std::error_code ec;
   if (!fs::is_regular_file(cdxPath_, ec)) return true;  // a table without index (DIC)
   std::vector<cdx::TagSpec> infos;
-  std::string why;
+  base::Bilingual why;
   if (!cdx::readCdxSpecs(cdxPath_, infos, why)) {
-    error = "Index endommagé / Beschadigde index: " + cdxPath_.string() + " (" + why + ")";
+    error = base::Bilingual("Index endommagé : ", "Beschadigde index: ") + cdxPath_.string() + " (" + why + ")";
     return false;
   }
   for (const cdx::TagSpec& s : infos) {
@@ -582,12 +611,16 @@ std::string Table::readMemo(uint32_t block) const {
   unsigned char h[kBlockHeaderSize];
   if (!seekFile(f, uint64_t(block) * files_->blockSize) || std::fread(h, 1, sizeof h, f) != sizeof h)
     return {};
-  uint32_t len = getBE32(h + kBlockLength);
+  const uint32_t type = getBE32(h + kBlockType), len = getBE32(h + kBlockLength);
   std::error_code ec;
-  uint64_t size = fs::file_size(fptPath_, ec);
-  if (ec || uint64_t(block) * files_->blockSize < kMemoHeaderSize ||
-      uint64_t(block) * files_->blockSize + kBlockHeaderSize + len > size)
-    return {};  // a damaged reference reads empty
+  const uint64_t size = fs::file_size(fptPath_, ec);
+  // A memo lies after the header and inside both the file and the part of it
+  // in use (before the next free block), and says what it holds; a damaged
+  // reference reads empty.
+  const uint64_t start = uint64_t(block) * files_->blockSize, end = start + kBlockHeaderSize + len;
+  if (ec || start < kMemoHeaderSize || end > size || end > uint64_t(files_->nextBlock) * files_->blockSize ||
+      (type != kBlockText && type != kBlockPicture))
+    return {};
   std::string out(len, '\0');
   if (std::fread(out.data(), 1, len, f) != len) return {};
   return out;
@@ -628,7 +661,7 @@ bool Table::writeMemo(int field, std::string_view bytes) {
       putBE32(nb, files_->nextBlock);
       if (std::fseek(f, kMemoNextBlock, SEEK_SET) != 0 || std::fwrite(nb, 1, 4, f) != 4) return false;
     }
-    std::fflush(f);
+    if (std::fflush(f) != 0) return false;
     std::string num = std::to_string(at);
     if (num.size() > ref.size()) return false;  // a field too narrow for the block number
     ref.replace(ref.size() - num.size(), num.size(), num);
@@ -649,12 +682,13 @@ int Table::tagIndex(std::string_view n) const {
   return -1;
 }
 
-bool Table::addTag(const TagDef& def, std::string& error) {
+bool Table::addTag(const TagDef& def, base::Bilingual& error) {
   auto t = std::make_unique<Tag>();
   t->def = def;
   for (char& c : t->def.name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   if (!cdx::format::validTagName(t->def.name)) {
-    error = "un nom d'index a de 1 à 10 lettres, chiffres ou _ / een indexnaam heeft 1 tot 10 letters, cijfers of _: " +
+    error = base::Bilingual("un nom d'index a de 1 à 10 lettres, chiffres ou _ : ",
+                            "een indexnaam heeft 1 tot 10 letters, cijfers of _: ") +
             def.name;
     return false;
   }
@@ -664,7 +698,7 @@ bool Table::addTag(const TagDef& def, std::string& error) {
     t->filter = Expression::compile(def.forExpr, fields_, error);
     if (!t->filter) return false;
     if (t->filter->type() != ValueType::Logical) {
-      error = "la condition FOR n'est pas logique / de FOR-voorwaarde is niet logisch: " + def.forExpr;
+      error = base::Bilingual("la condition FOR n'est pas logique : ", "de FOR-voorwaarde is niet logisch: ") + def.forExpr;
       return false;
     }
   }
@@ -908,7 +942,7 @@ uint32_t Table::previousInOrder(size_t tag, uint32_t r) {
 
 // ---- writing back ----
 
-bool Table::commit(std::string& error) {
+bool Table::commit(base::Bilingual& error) {
   settle();
   if (readOnly_ || !files_->dbf) return true;
   if (!firstDirty_ && !headerDirty_) return true;
@@ -916,7 +950,7 @@ bool Table::commit(std::string& error) {
   // Only the update date and the record count change; the rest is read back.
   unsigned char h[kHdrRecordCount + 4];
   if (std::fseek(f, 0, SEEK_SET) != 0 || std::fread(h, 1, sizeof h, f) != sizeof h) {
-    error = "relecture de l'en-tête impossible / kan de kop niet teruglezen: " + path_.string();
+    error = base::Bilingual("relecture de l'en-tête impossible : ", "kan de kop niet teruglezen: ") + path_.string();
     return false;
   }
   todayYmd(h + kHdrUpdated);
@@ -934,7 +968,7 @@ bool Table::commit(std::string& error) {
   }
   ok = ok && std::fflush(f) == 0;
   if (!ok) {
-    error = "écriture impossible / kan niet schrijven: " + path_.string();
+    error = base::Bilingual("écriture impossible : ", "kan niet schrijven: ") + path_.string();
     return false;
   }
   firstDirty_ = 0;
@@ -942,7 +976,7 @@ bool Table::commit(std::string& error) {
   return true;
 }
 
-bool Table::writeIndex(std::string& error) {
+bool Table::writeIndex(base::Bilingual& error) {
   std::vector<cdx::TagKeys> all(tags_.size());
   for (size_t i = 0; i < tags_.size(); ++i) {
     Tag& t = *tags_[i];
@@ -966,23 +1000,46 @@ bool Table::writeIndex(std::string& error) {
   } else {
     worker();
   }
-  std::string why;
-  if (!cdx::writeCdx(cdxPath_, all, why)) {
-    error = "écriture de l'index impossible / kan de index niet schrijven: " + cdxPath_.string() + ": " + why;
-    return false;
-  }
+  if (!cdx::writeCdx(cdxPath_, all, error)) return false;  // names the index file
   indexDirty_ = false;
   return true;
 }
 
-bool Table::close(std::string& error) {
+bool Table::close(base::Bilingual& error) {
   if (!files_ || !files_->dbf) return true;
   bool ok = commit(error);
-  if (ok && indexDirty_ && !tags_.empty() && !readOnly_) ok = writeIndex(error);
+  if (ok && indexDirty_ && !tags_.empty() && !readOnly_ && !indexDeferred(path_, true)) ok = writeIndex(error);
   tags_.clear();
   chunks_.clear();
   files_.reset();
   return ok;
+}
+
+void Table::deferIndex(const fs::path& file) {
+  std::lock_guard<std::mutex> hold(gDeferredMutex);
+  deferredIndexes().emplace(resolveCase(file).string(), false);
+}
+
+void Table::dropDeferredIndex(const fs::path& file) {
+  std::lock_guard<std::mutex> hold(gDeferredMutex);
+  deferredIndexes().erase(resolveCase(file).string());
+}
+
+bool Table::writeDeferredIndex(const fs::path& file, base::Bilingual& error) {
+  const fs::path path = resolveCase(file);
+  bool owed = false;
+  {
+    std::lock_guard<std::mutex> hold(gDeferredMutex);
+    auto it = deferredIndexes().find(path.string());
+    if (it == deferredIndexes().end()) return true;
+    owed = it->second;
+    deferredIndexes().erase(it);
+  }
+  if (!owed) return true;
+  auto t = open(path, error);
+  if (!t) return false;
+  t->indexDirty_ = true;
+  return t->close(error);
 }
 
 }  // namespace store

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/bilingual.h"
 #include "store/engine/cdx_file.h"
 #include "store/engine/expression.h"
 #include "store/engine/field.h"
@@ -43,15 +44,27 @@ class Table {
 
   // Creates the files (replacing existing ones) and returns the table open.
   static std::unique_ptr<Table> create(const std::filesystem::path& file, const TableLayout& layout,
-                                       std::string& error);
+                                       base::Bilingual& error);
   // Opens exclusively; the file name is matched whatever its letter case. A
   // damaged table or a CDX that does not parse gives null and the reason.
-  static std::unique_ptr<Table> open(const std::filesystem::path& file, std::string& error,
+  static std::unique_ptr<Table> open(const std::filesystem::path& file, base::Bilingual& error,
                                      OpenMode mode = OpenMode::Update);
   // Writes pending changes and releases the files.
-  bool close(std::string& error);
+  bool close(base::Bilingual& error);
+
+  // A large table filled by several steps in turn needs its index written
+  // once, when the last of them is done, not at every close. After
+  // deferIndex(file) a close of that table leaves its CDX as it was (tags
+  // used while it is open are built from the records, never read from the
+  // file), until writeDeferredIndex(file) writes it from the records and ends
+  // the deferral; dropDeferredIndex(file) ends it without writing, for a
+  // table that is thrown away. The file must exist; any process-wide thread
+  // may call these.
+  static void deferIndex(const std::filesystem::path& file);
+  static bool writeDeferredIndex(const std::filesystem::path& file, base::Bilingual& error);
+  static void dropDeferredIndex(const std::filesystem::path& file);
   // Writes changed records and the header to disk now.
-  bool commit(std::string& error);
+  bool commit(base::Bilingual& error);
 
   const std::filesystem::path& path() const { return path_; }
   const std::vector<FieldDef>& fields() const { return fields_; }
@@ -90,7 +103,7 @@ class Table {
   const cdx::TagSpec& tagSpec(size_t tag) const;
   int tagIndex(std::string_view name) const;  // -1 when missing
   // Adds (or replaces) a tag; false with the reason when an expression does not compile.
-  bool addTag(const TagDef& def, std::string& error);
+  bool addTag(const TagDef& def, base::Bilingual& error);
   void dropTags();
   const std::filesystem::path& indexPath() const { return cdxPath_; }
   void setIndexPath(const std::filesystem::path& cdx) { cdxPath_ = cdx; indexDirty_ = true; }
@@ -112,18 +125,18 @@ class Table {
  private:
   struct Tag;
   Table();
-  bool readAll(std::string& error);
-  bool readHeader(uint64_t size, std::string& descriptors, std::string& error);
-  bool readFields(const std::string& descriptors, std::string& error);
-  bool readRecords(uint64_t size, std::string& error);
-  bool openMemo(std::string& error);
-  bool loadIndex(std::string& error);
+  bool readAll(base::Bilingual& error);
+  bool readHeader(uint64_t size, std::string& descriptors, base::Bilingual& error);
+  bool readFields(const std::string& descriptors, base::Bilingual& error);
+  bool readRecords(uint64_t size, base::Bilingual& error);
+  bool openMemo(base::Bilingual& error);
+  bool loadIndex(base::Bilingual& error);
   char* recordPtr(uint32_t recno);
   const char* recordPtr(uint32_t recno) const;
   void touch();  // before the first change of the current record
   void settle();  // brings built tags up to date with the current record
   Tag& builtTag(size_t tag);
-  bool writeIndex(std::string& error);
+  bool writeIndex(base::Bilingual& error);
   std::string readMemo(uint32_t block) const;
   bool writeMemo(int field, std::string_view cp1252);
 

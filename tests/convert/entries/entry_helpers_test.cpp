@@ -55,6 +55,7 @@ TEST(Dates, WrittenDayMonthYearFromDatesAndTexts) {
   EXPECT_EQ(convert::SourceDateText(testing_support::Null()), "");
   EXPECT_EQ(convert::SourceDateText(testing_support::Text("")), "");
   EXPECT_EQ(convert::SourceDateText(testing_support::Text("not a date")), "");
+  EXPECT_EQ(convert::SourceDateText(testing_support::Text("4294967297/01/2004")), "") << "2^32 + 1 is no day 1";
 }
 
 TEST(DocumentNumbers, FittedIntoEightCharacters) {

@@ -91,8 +91,16 @@ class DocumentStep : public ::testing::Test {
   }
   std::vector<Record> run(std::vector<Row> documents) {
     testing_support::MemoryRowSet list(testing_support::TableOf(std::move(documents)));
-    EXPECT_TRUE(convert::ImportYearDocuments(step.ctx, list, prefix)) << ::testing::PrintToString(step.errors);
+    EXPECT_TRUE(convert::ImportYearDocumentsPerDocument(step.ctx, list, prefix)) << ::testing::PrintToString(step.errors);
     return testing_support::ReadTable(prefix + "_ACT.DBF");
+  }
+  // The journal renames the report lists: "field old->new detail".
+  std::vector<std::string> renames() const {
+    std::vector<std::string> out;
+    for (const base::ValueChange& c : step.ctx.report.changes())
+      if (c.kind == base::ChangeKind::Renamed)
+        out.push_back(c.field + " " + c.oldValue + "->" + c.newValue + (c.detail == "PERIOD=99" ? "" : " " + c.detail));
+    return out;
   }
   static double total(const std::vector<Record>& lines) {
     return std::accumulate(lines.begin(), lines.end(), 0.0,
@@ -289,6 +297,7 @@ TEST_F(DocumentStep, ClosingPeriodLinesGoToOneClosingJournalPerSourceJournal) {
   EXPECT_EQ(act[2].at("DBKCODE"), "KSCLO2");
   EXPECT_EQ(act[3].at("DBKCODE"), "KSCLO1");
   EXPECT_EQ(step.ctx.journals.closing, (std::vector<std::string>{"J1", "J2"}));
+  EXPECT_EQ(renames(), (std::vector<std::string>{"ACT.DBKCODE J1->KSCLO1", "ACT.DBKCODE J2->KSCLO2"}));
   auto dbk = testing_support::ReadTable(prefix + "_DBK_01.DBF");
   const Record* journal = testing_support::FindRecord(dbk, "DBKID", "KSCLO2");
   ASSERT_TRUE(journal);
@@ -308,17 +317,28 @@ TEST_F(DocumentStep, LineWithTwoMatchingEntriesIsWrittenOnceInTheSqlEdition) {
   EXPECT_EQ(act[0].at("MATCHNO"), "10000001");
   EXPECT_EQ(act[1].at("DOCORDER"), "002");
   EXPECT_TRUE(step.ui.messages.empty());
+  // The matching entry left out is in the report.
+  ASSERT_EQ(step.ctx.report.changes().size(), 1u);
+  const base::ValueChange& dropped = step.ctx.report.changes()[0];
+  EXPECT_EQ(dropped.kind, base::ChangeKind::Dropped);
+  EXPECT_EQ(dropped.key, "OD 8");
+  EXPECT_EQ(dropped.oldValue, "10000002");
 }
 
+// The case goes to the report; the run shows one box for all of them at the
+// end of the step.
 TEST_F(DocumentStep, MainLineWithTwoMatchingEntriesIsReportedInTheAccessEdition) {
   twiceMatchedSale(4, 3);
   auto act = run({documentRow("VEN", 4, 1, 1, 3)});
   ASSERT_EQ(act.size(), 3u);  // main, revenue, the document's VAT line
   EXPECT_EQ(act[0].at("MATCHNO"), "10000001");
-  ASSERT_EQ(step.ui.messages.size(), 1u);
-  EXPECT_EQ(step.ui.messages[0].text,
-            "Il y a plus matching sur cette opération (VEN 4) seule la premier matching sera récupéré!");
-  EXPECT_EQ(step.ui.messages[0].title, "Kestrel - Importation d'un dossier Marlin");
+  EXPECT_TRUE(step.ui.messages.empty());
+  ASSERT_EQ(step.ctx.report.repeats().size(), 1u);
+  const base::RepeatedMessage& repeated = step.ctx.report.repeats()[0];
+  EXPECT_EQ(repeated.id, "several-matching-entries");
+  EXPECT_EQ(repeated.cases, std::vector<std::string>{"VEN 4"});
+  EXPECT_EQ(repeated.title, "Kestrel - Importation d'un dossier Marlin");
+  EXPECT_NE(repeated.summary.find("%n"), std::string::npos);
   EXPECT_EQ(total(act), 0);
 }
 
@@ -328,7 +348,7 @@ TEST_F(DocumentStep, MainLineWithTwoMatchingEntriesIsReportedInTheAccessEdition)
 TEST_F(DocumentStep, OpeningPeriodVatDocumentIsLeftAloneAndWarningsNameTheWrittenJournal) {
   twiceMatchedSale(5, 0);
   EXPECT_TRUE(run({documentRow("VEN", 5, 1, 1, 0)}).empty());
-  EXPECT_TRUE(step.ui.messages.empty()) << step.ui.messages[0].text;
+  EXPECT_TRUE(step.ctx.report.repeats().empty());
 
   // A document listed first under the opening period whose lines lie in a
   // later one is written, and the warning names the journal it went to.
@@ -336,8 +356,8 @@ TEST_F(DocumentStep, OpeningPeriodVatDocumentIsLeftAloneAndWarningsNameTheWritte
   auto act = run({documentRow("VEN", 6, 1, 1, 0), documentRow("VEN", 6, 1, 1, 3)});
   ASSERT_EQ(act.size(), 3u);
   EXPECT_EQ(act[2].at("DBKCODE"), "VEN");
-  ASSERT_EQ(step.ui.messages.size(), 1u);
-  EXPECT_EQ(step.ui.messages[0].text, "Il y a plus matching sur cette opération (VEN 6) seule la premier matching sera récupéré!");
+  ASSERT_EQ(step.ctx.report.repeats().size(), 1u);
+  EXPECT_EQ(step.ctx.report.repeats()[0].cases, std::vector<std::string>{"VEN 6"});
 }
 
 TEST_F(DocumentStep, SourceJournalUsedForTwoKindsIsSplit) {
@@ -347,6 +367,7 @@ TEST_F(DocumentStep, SourceJournalUsedForTwoKindsIsSplit) {
   ASSERT_EQ(act.size(), 4u);
   EXPECT_EQ(act[0].at("DBKCODE"), "MIX");
   EXPECT_EQ(act[2].at("DBKCODE"), "MIX4");
+  EXPECT_EQ(renames(), std::vector<std::string>{"DBK.DBKID MIX->MIX4 DBKTYPE=4"});
   auto dbk = testing_support::ReadTable(prefix + "_DBK_01.DBF");
   const Record* journal = testing_support::FindRecord(dbk, "DBKID", "MIX4");
   ASSERT_TRUE(journal);

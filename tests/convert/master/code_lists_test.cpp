@@ -6,6 +6,7 @@
 #include "convert/master/master_steps.h"
 #include "master_dossier.h"
 #include "store/engine/sx.h"
+#include "support/bilingual_print.h"
 
 using namespace master_test;
 using testing_support::namedRows;
@@ -45,7 +46,7 @@ TEST_F(MasterCodeLists, CategoriesGetShortCodesFromDigitZero) {
                                {{"CatID", Text("ABCDE")}, {"TypeID", Text("30")}, {"Wording", Text("Autres")}},
                                // Already written above: not added twice.
                                {{"CatID", Text("ABCDE")}, {"TypeID", Text("30")}, {"Wording", Text("Bis")}}});
-  ASSERT_TRUE(convert::ConvertCategories(ctx, prefix)) << (errors.empty() ? store::sx_LastError() : errors[0]);
+  ASSERT_TRUE(convert::ConvertCategories(ctx, prefix)) << (errors.empty() ? store::sx_LastError().french : errors[0]);
   EXPECT_TRUE(errors.empty());
   std::vector<Record> customers = tableRows("CATCUS");
   ASSERT_EQ(customers.size(), 2u);

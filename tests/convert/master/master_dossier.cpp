@@ -7,6 +7,7 @@
 #include "store/engine/index_check.h"
 #include "store/engine/sx.h"
 #include "support/dbf_reader.h"
+#include "support/bilingual_print.h"
 
 namespace master_test {
 

@@ -136,9 +136,9 @@ store::TableLayout layoutOf(const TemplateDef& t) {
 void writeTemplate(const TemplateDef& t, const fs::path& dataDir, const fs::path& workDir) {
   const fs::path dbf = workDir / (t.name + ".DBF");
   for (const char* ext : {".DBF", ".CDX", ".FPT"}) fs::remove(workDir / (t.name + ext));
-  std::string error;
+  base::Bilingual error;
   std::unique_ptr<store::Table> table = store::Table::create(dbf, layoutOf(t), error);
-  if (!table) die(t.name + ": " + error);
+  if (!table) die(t.name + ": " + error.french);
 
   int rows = 0;
   if (!t.dataFile.empty()) {
@@ -157,7 +157,7 @@ void writeTemplate(const TemplateDef& t, const fs::path& dataDir, const fs::path
   }
   if (rows != t.rowCount)
     die(t.name + ": " + std::to_string(rows) + " rows, the catalogue says " + std::to_string(t.rowCount));
-  if (!table->close(error)) die(t.name + ": " + error);
+  if (!table->close(error)) die(t.name + ": " + error.french);
   bool memo = std::any_of(t.fields.begin(), t.fields.end(), [](const auto& f) { return f.type == 'M'; });
   if (memo != (t.version == 0xF5) || table->version() != t.version)
     die(t.name + ": the version byte does not say whether the table has memo fields");

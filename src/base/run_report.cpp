@@ -1,0 +1,159 @@
+#include "base/run_report.h"
+
+namespace base {
+
+const char* changeKindCode(ChangeKind kind) {
+  switch (kind) {
+    case ChangeKind::Clipped:
+      return "clipped";
+    case ChangeKind::Dropped:
+      return "dropped";
+    case ChangeKind::Reformatted:
+      return "reformatted";
+    case ChangeKind::Shortened:
+      return "shortened";
+    case ChangeKind::Renamed:
+      return "renamed";
+    case ChangeKind::Lengthened:
+      return "lengthened";
+  }
+  return "";
+}
+
+bool losesInformation(ChangeKind kind) {
+  return kind == ChangeKind::Clipped || kind == ChangeKind::Dropped || kind == ChangeKind::Shortened;
+}
+
+const char* skipReasonCode(SkipReason reason) {
+  switch (reason) {
+    case SkipReason::DuplicateNumber:
+      return "duplicate-number";
+    case SkipReason::NumberTooLong:
+      return "number-too-long";
+    case SkipReason::NoType:
+      return "no-type";
+    case SkipReason::ExistingAccount:
+      return "existing-account";
+    case SkipReason::ExistingCode:
+      return "existing-code";
+    case SkipReason::ExistingJournal:
+      return "existing-journal";
+    case SkipReason::NoShortCode:
+      return "no-short-code";
+  }
+  return "";
+}
+
+bool dropsData(SkipReason reason) {
+  return reason != SkipReason::ExistingAccount && reason != SkipReason::ExistingCode &&
+         reason != SkipReason::ExistingJournal;
+}
+
+std::string RepeatedMessage::text() const {
+  std::string shown = summary;
+  const size_t at = shown.find("%n");
+  if (at != std::string::npos) shown.replace(at, 2, std::to_string(cases.size()));
+  return shown;
+}
+
+void RunReport::begin(Kind kind, const std::string& language) {
+  *this = RunReport();
+  kind_ = kind;
+  language_ = language;
+  active_ = true;
+  start_ = end_ = Clock::now();
+}
+
+void RunReport::finish(bool succeeded) {
+  succeeded_ = succeeded;
+  active_ = false;
+  current_ = -1;
+  end_ = Clock::now();
+}
+
+int RunReport::beginStep(const std::string& name, int bookYear) {
+  StepRecord step;
+  step.name = name;
+  step.bookYear = bookYear;
+  steps_.push_back(std::move(step));
+  current_ = static_cast<int>(steps_.size()) - 1;
+  return current_;
+}
+
+void RunReport::endStep(double seconds, bool succeeded) {
+  if (StepRecord* step = current()) {
+    step->seconds = seconds;
+    step->succeeded = succeeded;
+  }
+  current_ = -1;
+}
+
+void RunReport::rowRead() {
+  if (StepRecord* step = current()) ++step->rowsRead;
+}
+
+void RunReport::rowsWritten(const std::string& table, long count) {
+  if (StepRecord* step = current()) step->rowsWritten[table] += count;
+}
+
+void RunReport::skipped(SkipReason reason, const std::string& key, const std::string& detail) {
+  // A step called on its own (a test, a tool) records under a step without name.
+  if (!current()) beginStep("", -1);
+  current()->skipped.push_back({reason, key, detail});
+}
+
+void RunReport::changed(ChangeKind kind, const std::string& field, const std::string& key, const std::string& oldValue,
+                        const std::string& newValue, const std::string& detail) {
+  const char separator = '\x1f';
+  std::string identity = std::to_string(current_) + separator + changeKindCode(kind) + separator + field + separator +
+                         key + separator + oldValue + separator + newValue + separator + detail;
+  if (!changeKeys_.insert(std::move(identity)).second) return;
+  changes_.push_back({current_, kind, field, key, oldValue, newValue, detail});
+}
+
+void RunReport::repeated(const std::string& id, const std::string& summary, const std::string& title,
+                         const std::string& caseText) {
+  for (RepeatedMessage& r : repeats_) {
+    if (r.step == current_ && r.id == id && !r.shown) {
+      r.cases.push_back(caseText);
+      return;
+    }
+  }
+  repeats_.push_back({current_, id, summary, title, {caseText}, false});
+}
+
+std::vector<RepeatedMessage*> RunReport::unshownRepeats() {
+  std::vector<RepeatedMessage*> pending;
+  for (RepeatedMessage& r : repeats_)
+    if (!r.shown) pending.push_back(&r);
+  return pending;
+}
+
+void RunReport::messageShown(const std::string& text, const std::string& title, MsgIcon icon) {
+  if (active_) messages_.push_back({current_, text, title, icon});
+}
+
+void RunReport::setLastMessage(const std::string& text, MsgIcon icon) { last_ = {{-1, text, "", icon}}; }
+
+std::vector<ShownMessage> RunReport::messages() const {
+  std::vector<ShownMessage> all = messages_;
+  all.insert(all.end(), last_.begin(), last_.end());
+  return all;
+}
+
+long RunReport::droppedRows() const {
+  long n = 0;
+  for (const StepRecord& step : steps_)
+    for (const SkippedRow& row : step.skipped)
+      if (dropsData(row.reason)) ++n;
+  return n;
+}
+
+long RunReport::lossyChanges() const {
+  long n = 0;
+  for (const ValueChange& c : changes_)
+    if (losesInformation(c.kind)) ++n;
+  return n;
+}
+
+}  // namespace base

@@ -1,0 +1,66 @@
+// The run's report as the steps and the wizard fill it.
+#include "base/run_report.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using base::ChangeKind;
+using base::RunReport;
+using base::SkipReason;
+
+TEST(RunReportCollector, ChangesKeptOncePerStepAndCountedByWhatTheyLose) {
+  RunReport r;
+  r.begin(RunReport::Kind::Import, "F");
+  r.beginStep("documents", 0);
+  // A document's number is fitted on each of its lines: one change.
+  for (int line = 0; line < 3; ++line)
+    r.changed(ChangeKind::Shortened, "ACT.DOCNUMBER", "VEN 2024000001", "2024000001", "94000001");
+  r.changed(ChangeKind::Reformatted, "CSF.VATNUMBER", "C1", "0123456789", "123.456.789");
+  r.changed(ChangeKind::Renamed, "DBK.DBKID", "VEN", "VEN", "VEN2", "DBKTYPE=0");
+  r.changed(ChangeKind::Lengthened, "ACF.NUMBER", "4400", "4400", "440000");
+  r.changed(ChangeKind::Clipped, "CSF.NAME1", "C1", "a long name", "a long");
+  r.changed(ChangeKind::Dropped, "CSF.BNKACCNT", "C1", "123", "");
+  r.endStep(0.5, true);
+  // The same change in the next book year's pass is that pass's own.
+  r.beginStep("documents", 1);
+  r.changed(ChangeKind::Shortened, "ACT.DOCNUMBER", "VEN 2024000001", "2024000001", "94000001");
+  r.skipped(SkipReason::DuplicateNumber, "C1");
+  r.skipped(SkipReason::NoType, "999999");
+  r.skipped(SkipReason::ExistingJournal, "VENTES");
+  r.skipped(SkipReason::ExistingAccount, "61");
+  r.endStep(0.1, true);
+  EXPECT_EQ(r.changes().size(), 7u);
+  EXPECT_EQ(r.lossyChanges(), 4);
+  EXPECT_EQ(r.droppedRows(), 2);
+  EXPECT_EQ(r.steps()[1].skipped.size(), 4u);
+  EXPECT_EQ(r.changes()[2].detail, "DBKTYPE=0");
+}
+
+TEST(RunReportCollector, MessagesAndRepeatedCasesOfOneRun) {
+  RunReport r;
+  r.messageShown("before the run", "", base::MsgIcon::None);
+  r.begin(RunReport::Kind::Import, "N");
+  r.beginStep("documents", 0);
+  r.repeated("several-matching-entries", "%n", "T", "VEN 1");
+  r.repeated("several-matching-entries", "%n", "T", "VEN 2");
+  ASSERT_EQ(r.unshownRepeats().size(), 1u);
+  r.unshownRepeats()[0]->shown = true;
+  r.endStep(0, true);
+  r.beginStep("documents", 1);
+  r.repeated("several-matching-entries", "%n", "T", "VEN 3");
+  r.messageShown("during the run", "", base::MsgIcon::Exclamation);
+  r.finish(true);
+  r.messageShown("after the run", "", base::MsgIcon::None);
+  ASSERT_EQ(r.repeats().size(), 2u);
+  EXPECT_EQ(r.repeats()[0].cases, (std::vector<std::string>{"VEN 1", "VEN 2"}));
+  EXPECT_EQ(r.repeats()[1].cases, std::vector<std::string>{"VEN 3"});
+  ASSERT_EQ(r.messages().size(), 1u);
+  EXPECT_EQ(r.messages()[0].text, "during the run");
+  EXPECT_EQ(r.messages()[0].step, 1);
+  // A new run forgets the previous one.
+  r.begin(RunReport::Kind::SourceCheck, "F");
+  EXPECT_TRUE(r.messages().empty() && r.repeats().empty() && r.steps().empty());
+}
+
+}  // namespace
