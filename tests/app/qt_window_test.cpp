@@ -2,6 +2,7 @@
 // and the C interface that shows it.
 #ifdef M2K_WITH_QT
 #include <clocale>
+#include <random>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -14,6 +15,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QTimer>
 
@@ -337,6 +339,48 @@ TEST(CInterface, PropertiesAndAWizardClosedWithoutImport) {
   EXPECT_EQ(title, "Kestrel - Import van een Marlin Sql Dossier");
   EXPECT_EQ(calls, 0);
   m2k_destroy(m);
+}
+
+// A host finds its own object again through the data it registered with the
+// callback: an import that ends well hands it back.
+TEST(CInterface, ExecutionDoneHandsTheHostItsDataBack) {
+  application();
+  const fs::path kestrel = fs::temp_directory_path() / ("m2k_capi_" + std::to_string(std::random_device{}()));
+  fs::create_directories(kestrel);
+  m2k_marlin* m = m2k_create();
+  ASSERT_NE(m, nullptr);
+  m2k_set_language(m, "F");
+  m2k_set_kestrel_path(m, kestrel.string().c_str());
+  m2k_set_kestrel_dossier_name(m, "ACME");
+  int calls = 0;
+  m2k_on_execution_done(m, [](void* user) { ++*static_cast<int*>(user); }, &calls);
+  std::vector<std::string> boxes;
+  QTimer answer;  // every message box of the run is answered at once
+  QObject::connect(&answer, &QTimer::timeout, [&boxes] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      boxes.push_back(box->text().toStdString());
+      box->accept();
+    }
+  });
+  answer.start(20);
+  QTimer::singleShot(0, [] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    ASSERT_NE(dialog, nullptr);
+    QTimer::singleShot(120000, dialog, [dialog] { dialog->findChild<QAbstractButton*>("cmdCancel")->click(); });
+    auto* path = dialog->findChild<QLineEdit*>("txtPathMarlin");
+    ASSERT_NE(path, nullptr);
+    QGuiApplication::clipboard()->setText(QString::fromStdString(std::string(M2K_BUILD_DIR) + "/samples/access-prefixed"));
+    path->paste();
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(path, &out);
+    for (const char* name : {"chkClients", "chkSuppliers", "cmdOk"}) dialog->findChild<QAbstractButton*>(name)->click();
+  });
+  m2k_execute(m);
+  answer.stop();
+  EXPECT_EQ(calls, 1) << ::testing::PrintToString(boxes);
+  EXPECT_TRUE(fs::exists(kestrel / "ACME" / "ACME_ACF.DBF"));
+  m2k_destroy(m);
+  fs::remove_all(kestrel);
 }
 
 }  // namespace

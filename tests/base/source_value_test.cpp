@@ -30,6 +30,7 @@ TEST(SourceValue, TextFormsFollowTheOriginalConversions) {
   EXPECT_EQ(decimal("-12.3400").asText(), "-12.34");
   EXPECT_EQ(decimal("5.0000").asText(), "5");
   EXPECT_EQ(decimal("-0.0000").asText(), "0");
+  EXPECT_EQ(decimal("1.5e+20").asText(), "1.5e+20");  // zeros of an exponent are no trailing decimals
   EXPECT_EQ(date(2024, 2, 9).asText(), "09/02/2024");
   EXPECT_EQ(date(1899, 12, 30, 13, 5, 0).asText(), "30/12/1899 13:05:00");
   EXPECT_EQ(boolean(true).asText(), "True");

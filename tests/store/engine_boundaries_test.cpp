@@ -155,6 +155,8 @@ TEST(EngineBoundaries, HalfDecimalsRoundUpAndFullWidthNumbersKeepTheirDecimals) 
     EXPECT_EQ(t->raw(t->fieldIndex("SMALL")), c[1]) << c[0];
     EXPECT_EQ(t->raw(t->fieldIndex("WIDE")), c[2]) << c[0];
   }
+  t->setRaw(t->fieldIndex("SMALL"), "42");  // stored text of a number stands right-aligned too
+  EXPECT_EQ(t->raw(t->fieldIndex("SMALL")), "    42");
   closeTable(t);
 
   auto act = createTable(dir.path() / "ACT.DBF", layoutOf("ACT"));

@@ -214,6 +214,7 @@ TEST(EngineKeys, ExpressionSemantics) {
   EXPECT_EQ(text("str(val('abc'),3)"), "  0");
   EXPECT_EQ(text("dtos(d)+upper('àbç')"), "20240131ÀBÇ");
   EXPECT_EQ(text("iif(flag,'Y','N')+space(2)+'|'"), "Y  |");
+  EXPECT_EQ(text("code - '|'"), "AB|    ");  // "-" moves the left part's trailing blanks to the end
   EXPECT_EQ(text("alias.code + act->code"), "AB    AB    ");
 
   const char* bad[] = {"",         "iif(",           "code = ",      "nofield",        "upper(amt)",

@@ -22,14 +22,16 @@ TEST(DocumentAccounts, MainLineAccountReachesTheOtherLinesOfItsDocumentOnly) {
   testing_support::appendRecords(prefix + "_ACT.DBF",
                                  {line("0", "ACH", "7", "2", "S100"), line("0", "ACH", "7", "3", ""),
                                   line("0", "ACH", "7", "4", ""), line("0", "ACH", "8", "3", "S200"),
-                                  line("5", "OD", "7", "1", "C1"), line("5", "OD", "7", "3", "")});
+                                  line("5", "OD", "7", "1", "C1"), line("5", "OD", "7", "3", ""),
+                                  line("4", "BQ1", "9", "1", "C7"), line("4", "BQ1", "9", "3", "")});
   convert::CompleteDocumentAccounts(step.ctx, prefix);
   auto act = testing_support::readTable(prefix + "_ACT.DBF");
-  ASSERT_EQ(act.size(), 6u);
+  ASSERT_EQ(act.size(), 8u);
   EXPECT_EQ(act[1].at("ACCOUNTRP"), "S100");
   EXPECT_EQ(act[2].at("ACCOUNTRP"), "S100");
   EXPECT_EQ(act[3].at("ACCOUNTRP"), "S200");  // another document number
-  EXPECT_EQ(act[5].at("ACCOUNTRP"), "");      // general journals are left alone
+  EXPECT_EQ(act[5].at("ACCOUNTRP"), "");      // general and financial journals are left alone
+  EXPECT_EQ(act[7].at("ACCOUNTRP"), "");
 }
 
 Record bankLine(const std::string& code, const std::string& doc, const std::string& currency, const std::string& euro,
@@ -58,10 +60,14 @@ TEST(CurrencyAmounts, LinesOfAForeignJournalTakeTheRateOfTheirDocument) {
                                   // A document without a line in the currency has no rate.
                                   bankLine("BQ2", "3", "", "40", "0", "0"),
                                   bankLine("BQ2", "3", "", "-40", "0", "0"),
-                                  bankLine("BQ1", "1", "", "40", "0", "0")});
+                                  bankLine("BQ1", "1", "", "40", "0", "0"),
+                                  // 110.005 dollars: the one line rounded to 110.01 is
+                                  // half a cent off, still rounding's, and gives it back.
+                                  bankLine("BQ2", "4", "USD", "-100", "1.10005", "-110.005"),
+                                  bankLine("BQ2", "4", "", "100", "0", "0")});
   convert::CompleteCurrencyAmounts(step.ctx, prefix);
   auto act = testing_support::readTable(prefix + "_ACT.DBF");
-  ASSERT_EQ(act.size(), 12u);
+  ASSERT_EQ(act.size(), 14u);
   EXPECT_EQ(act[1].at("CURRCODE"), "USD");
   EXPECT_EQ(numberOf(act[1], "CURRAMOUNT"), -55);
   EXPECT_DOUBLE_EQ(numberOf(act[1], "CURRATE"), 1.1);
@@ -82,6 +88,7 @@ TEST(CurrencyAmounts, LinesOfAForeignJournalTakeTheRateOfTheirDocument) {
   EXPECT_EQ(act[9].at("CURRCODE"), "");
   EXPECT_EQ(numberOf(act[9], "CURRATE"), 0);
   EXPECT_EQ(act[11].at("CURRCODE"), "") << "a euro journal is not touched";
+  EXPECT_EQ(numberOf(act[13], "CURRAMOUNT"), 110.005);
 }
 
 }  // namespace

@@ -37,11 +37,12 @@ TEST(JournalsStep, TypesRenamesBankOptionsAndCentralAccounts) {
                            journal("BQ1", 4, 1, text("550000"), text("123456789002")),
                            journal("BQ2", 4, 0, text("5510"), null(), null()),
                            journal("CAI", 4, 0, text("580000"), text("BE12 3456")),
+                           journal("BQ3", 4, 0, null(), text("123456789002999")),
                            journal("OD2", 3, 3), journal("ODX", 9, 0)}));
   ASSERT_TRUE(convert::ConvertJournals(step.ctx, rows, prefix)) << ::testing::PrintToString(step.errors);
 
   auto dbk = testing_support::readTable(prefix + "_DBK_01.DBF");
-  EXPECT_EQ(dbk.size(), 9u + 7u);  // template + all but the second VENTES
+  EXPECT_EQ(dbk.size(), 9u + 8u);  // template + all but the second VENTES
   ASSERT_TRUE(findRecord(dbk, "DBKID", "VEN"));
   EXPECT_EQ(fieldOf(dbk, "DBKID", "VEN", "DBKTYPE"), "2");
   EXPECT_EQ(std::count_if(dbk.begin(), dbk.end(), [](const Record& r) { return r.at("DBKID") == "VENTES"; }), 1);
@@ -60,6 +61,7 @@ TEST(JournalsStep, TypesRenamesBankOptionsAndCentralAccounts) {
   EXPECT_EQ(bq2->at("DBKOPT"), "BKCPT=,BIC=NUL,LIMCRED=0,DEV=EUR");
   EXPECT_EQ(bq2->at("DBKDESC"), "0");
   EXPECT_EQ(fieldOf(dbk, "DBKID", "CAI", "DBKOPT"), "BKCPT=BE12 3456,BIC=NUL,LIMCRED=0,DEV=EUR");
+  EXPECT_EQ(fieldOf(dbk, "DBKID", "BQ3", "DBKOPT"), "BKCPT=123-4567890-02,BIC=NUL,LIMCRED=0,DEV=EUR");  // 15 characters
   EXPECT_EQ(fieldOf(dbk, "DBKID", "OD2", "DBKTYPE2"), "3");
   EXPECT_EQ(fieldOf(dbk, "DBKID", "ODX", "DBKTYPE"), "5");
   EXPECT_EQ(step.ctx.journals.foreignCurrency, std::set<std::string>{"BQ1"});
