@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "engine_support.h"
+#include "store/engine/engine_support.h"
 #include "support/dbf_reader.h"
 #include "support/scratch_folder.h"
 #include "store/engine/field.h"

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <random>
 
-#include "store/cdx_support.h"
+#include "store/engine/cdx_support.h"
 #include "support/bilingual_print.h"
 
 using namespace cdxtest;

@@ -5,7 +5,7 @@
 #include <map>
 #include <random>
 
-#include "engine_support.h"
+#include "store/engine/engine_support.h"
 #include "support/scratch_folder.h"
 #include "store/engine/codepage.h"
 #include "store/engine/expression.h"

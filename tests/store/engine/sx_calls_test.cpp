@@ -1,7 +1,7 @@
 // The sx_ calls as the conversion steps and the two-year merge use them.
 #include <gtest/gtest.h>
 
-#include "engine_support.h"
+#include "store/engine/engine_support.h"
 #include "support/scratch_folder.h"
 #include "store/engine/sx.h"
 #include "support/bilingual_print.h"

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <iterator>
 
-#include "engine_support.h"
+#include "store/engine/engine_support.h"
 #include "support/scratch_folder.h"
-#include "store/cdx_support.h"
+#include "store/engine/cdx_support.h"
 #include "store/engine/field.h"
 #include "support/bilingual_print.h"
 
