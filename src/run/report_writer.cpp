@@ -145,6 +145,25 @@ class Text {
     return section;
   }
 
+  // The JSON keeps the codes; a reader of the text gets them in the dossier's language.
+  std::string changeLabel(ChangeKind kind) const {
+    switch (kind) {
+      case ChangeKind::Clipped:
+        return t("tronquée", "afgekapt");
+      case ChangeKind::Dropped:
+        return t("non reprise", "niet overgenomen");
+      case ChangeKind::Reformatted:
+        return t("reformatée", "anders geschreven");
+      case ChangeKind::Shortened:
+        return t("raccourcie", "ingekort");
+      case ChangeKind::Renamed:
+        return t("renommée", "hernoemd");
+      case ChangeKind::Lengthened:
+        return t("allongée", "verlengd");
+    }
+    return changeKindCode(kind);
+  }
+
   std::string reasonLabel(SkipReason reason) const {
     switch (reason) {
       case SkipReason::DuplicateNumber:
@@ -271,7 +290,7 @@ class Text {
     for (const ValueChange& c : r_.changes()) {
       const StepRecord* s = c.step >= 0 ? &r_.steps()[static_cast<size_t>(c.step)] : nullptr;
       out_ << (s ? yearText(s->bookYear) + "  " + stepLabel(s->name) : std::string("--")) << "  "
-           << changeKindCode(c.kind) << "  " << c.field << "  [" << c.key << "]  \"" << c.oldValue << "\" -> \""
+           << changeLabel(c.kind) << "  " << c.field << "  [" << c.key << "]  \"" << c.oldValue << "\" -> \""
            << c.newValue << "\"";
       if (!c.detail.empty()) out_ << "  (" << c.detail << ")";
       out_ << "\n";
