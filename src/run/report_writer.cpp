@@ -125,6 +125,14 @@ class Text {
     return it == labels.end() ? code : (fr_ ? it->second.first : it->second.second);
   }
 
+  // The run reads the source side of the reconciliation at the start of each
+  // pass, before the steps touch the book year; the check itself ends the run.
+  std::string stepLabel(const StepRecord& step) const {
+    if (step.name == "reconciliation" && step.bookYear >= 0)
+      return t("lecture de la source pour la réconciliation", "bron lezen voor de afstemming");
+    return stepLabel(step.name);
+  }
+
   // What a difference is about, and how its figures read (source before dossier).
   std::string sectionLabel(const std::string& section) const {
     if (section == "account")
@@ -263,7 +271,7 @@ class Text {
   void steps() {
     heading(t("Étapes", "Stappen"));
     for (const StepRecord& s : r_.steps()) {
-      out_ << yearText(s.bookYear) << "  " << stepLabel(s.name) << t(" : ", ": ") << secondsText(s.seconds) << " s";
+      out_ << yearText(s.bookYear) << "  " << stepLabel(s) << t(" : ", ": ") << secondsText(s.seconds) << " s";
       if (s.rowsRead > 0) out_ << ", " << s.rowsRead << t(" lignes source lues", " bronrijen gelezen");
       for (const auto& [table, n] : s.rowsWritten) out_ << ", " << table << " +" << n;
       if (!s.skipped.empty()) out_ << ", " << s.skipped.size() << t(" ignorées", " overgeslagen");
@@ -277,7 +285,7 @@ class Text {
     heading(t("Lignes de la source ignorées", "Overgeslagen bronrijen"));
     for (const StepRecord& s : r_.steps())
       for (const SkippedRow& row : s.skipped) {
-        out_ << yearText(s.bookYear) << "  " << stepLabel(s.name) << "  [" << row.key << "]  "
+        out_ << yearText(s.bookYear) << "  " << stepLabel(s) << "  [" << row.key << "]  "
              << reasonLabel(row.reason) << (dropsData(row.reason) ? t(" (perdue)", " (verloren)") : "");
         if (!row.detail.empty()) out_ << "  " << row.detail;
         out_ << "\n";
@@ -289,7 +297,7 @@ class Text {
     heading(t("Valeurs modifiées", "Gewijzigde waarden"));
     for (const ValueChange& c : r_.changes()) {
       const StepRecord* s = c.step >= 0 ? &r_.steps()[static_cast<size_t>(c.step)] : nullptr;
-      out_ << (s ? yearText(s->bookYear) + "  " + stepLabel(s->name) : std::string("--")) << "  "
+      out_ << (s ? yearText(s->bookYear) + "  " + stepLabel(*s) : std::string("--")) << "  "
            << changeLabel(c.kind) << "  " << c.field << "  [" << c.key << "]  \"" << c.oldValue << "\" -> \""
            << c.newValue << "\"";
       if (!c.detail.empty()) out_ << "  (" << c.detail << ")";
@@ -307,7 +315,7 @@ class Text {
     for (const RepeatedMessage& m : r_.repeats()) {
       const StepRecord* s = m.step >= 0 ? &r_.steps()[static_cast<size_t>(m.step)] : nullptr;
       out_ << "\n"
-           << m.text() << "  (" << m.id << (s ? ", " + stepLabel(s->name) + " " + yearText(s->bookYear) : "") << ")\n";
+           << m.text() << "  (" << m.id << (s ? ", " + stepLabel(*s) + " " + yearText(s->bookYear) : "") << ")\n";
       for (const std::string& c : m.cases) out_ << "    " << c << "\n";
     }
   }
