@@ -275,6 +275,9 @@ class Text {
       if (s.rowsRead > 0) out_ << ", " << s.rowsRead << t(" lignes source lues", " bronrijen gelezen");
       for (const auto& [table, n] : s.rowsWritten) out_ << ", " << table << " +" << n;
       if (!s.skipped.empty()) out_ << ", " << s.skipped.size() << t(" ignorées", " overgeslagen");
+      if (s.repeated > 0)
+        out_ << ", " << s.repeated
+             << t(" cas déjà listés pour l'exercice précédent", " gevallen al vermeld bij het vorige boekjaar");
       if (!s.succeeded) out_ << t("  ÉCHEC", "  MISLUKT");
       out_ << "\n";
     }
