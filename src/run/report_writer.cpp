@@ -5,6 +5,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <locale>
 #include <map>
 #include <sstream>
 
@@ -81,7 +82,9 @@ long differenceCount(const RunReport& r) { return static_cast<long>(r.reconcilia
 
 class Text {
  public:
-  explicit Text(const RunReport& r) : r_(r), fr_(r.language() == "F") {}
+  // A host that sets the global C++ locale from the desktop would otherwise
+  // group the figures ("294.912 octets") in a file other programs read too.
+  explicit Text(const RunReport& r) : r_(r), fr_(r.language() == "F") { out_.imbue(std::locale::classic()); }
 
   std::string write() {
     title();
@@ -426,6 +429,7 @@ std::string quoted(const std::string& s) {
 
 class Json {
  public:
+  Json() { out_.imbue(std::locale::classic()); }
   Json& open(char bracket) {
     comma();
     out_ << bracket;
