@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "base/number_text.h"
+#include "base/text.h"
 
 namespace run {
 using namespace base;
@@ -100,8 +101,7 @@ class Text {
 
  private:
   const char* t(const char* fr, const char* nl) const { return fr_ ? fr : nl; }
-  std::string yearText(int index) const { return index < 0 ? "--" : twoDigitsText(index); }
-  static std::string twoDigitsText(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
+  std::string yearText(int index) const { return index < 0 ? "--" : twoDigits(index); }
   void heading(const std::string& text) { out_ << "\n" << text << "\n" << std::string(text.size(), '-') << "\n"; }
 
   std::string stepLabel(const std::string& code) const {
