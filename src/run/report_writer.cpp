@@ -136,6 +136,13 @@ class Text {
     return stepLabel(step.name);
   }
 
+  // The general accounts are counted on the source's accounts with a type
+  // (a row without type is skipped, a heading joins its account).
+  std::string recordsLabel(const std::string& table) const {
+    if (table == "general-accounts") return t("comptes généraux avec un type", "algemene rekeningen met een type");
+    return stepLabel(table);
+  }
+
   // What a difference is about, and how its figures read (source before dossier).
   std::string sectionLabel(const std::string& section) const {
     if (section == "account")
@@ -275,9 +282,12 @@ class Text {
     heading(t("Étapes", "Stappen"));
     for (const StepRecord& s : r_.steps()) {
       out_ << yearText(s.bookYear) << "  " << stepLabel(s) << t(" : ", ": ") << secondsText(s.seconds) << " s";
-      if (s.rowsRead > 0) out_ << ", " << s.rowsRead << t(" lignes source lues", " bronrijen gelezen");
+      if (s.rowsRead > 0)
+        out_ << ", " << s.rowsRead
+             << (s.rowsRead == 1 ? t(" ligne source lue", " bronrij gelezen") : t(" lignes source lues", " bronrijen gelezen"));
       for (const auto& [table, n] : s.rowsWritten) out_ << ", " << table << " +" << n;
-      if (!s.skipped.empty()) out_ << ", " << s.skipped.size() << t(" ignorées", " overgeslagen");
+      if (!s.skipped.empty())
+        out_ << ", " << s.skipped.size() << (s.skipped.size() == 1 ? t(" ignorée", " overgeslagen") : t(" ignorées", " overgeslagen"));
       if (s.repeated > 0)
         out_ << ", " << s.repeated
              << t(" cas déjà listés pour l'exercice précédent", " gevallen al vermeld bij het vorige boekjaar");
@@ -314,14 +324,20 @@ class Text {
   void messages() {
     heading(t("Messages affichés", "Getoonde berichten"));
     for (const ShownMessage& m : r_.messages()) {
-      std::string text = m.text;
-      for (size_t p = text.find("\r\n"); p != std::string::npos; p = text.find("\r\n", p)) text.replace(p, 2, " / ");
+      // One line per message: its paragraphs joined by " / ", the empty line between them dropped.
+      std::string text;
+      size_t from = 0;
+      for (size_t p = m.text.find("\r\n"); from <= m.text.size(); p = m.text.find("\r\n", from)) {
+        const size_t end = p == std::string::npos ? m.text.size() : p;
+        if (end > from) text.append(text.empty() ? "" : " / ").append(m.text, from, end - from);
+        from = end + 2;
+      }
       out_ << "- " << text << "\n";
     }
     for (const RepeatedMessage& m : r_.repeats()) {
       const StepRecord* s = m.step >= 0 ? &r_.steps()[static_cast<size_t>(m.step)] : nullptr;
       out_ << "\n"
-           << m.text() << "  (" << m.id << (s ? ", " + stepLabel(*s) + " " + yearText(s->bookYear) : "") << ")\n";
+           << m.text() << (s ? "  (" + stepLabel(*s) + " " + yearText(s->bookYear) + ")" : "") << "\n";
       for (const std::string& c : m.cases) out_ << "    " << c << "\n";
     }
   }
@@ -352,7 +368,7 @@ class Text {
            << t("Données de base (source - ignorées = dossier)", "Basisgegevens (bron - overgeslagen = dossier)")
            << "\n";
       for (const RecordCount& c : rec.records)
-        out_ << "  " << stepLabel(c.table) << " : " << c.source << " - " << c.skipped << " = " << c.target
+        out_ << "  " << recordsLabel(c.table) << " : " << c.source << " - " << c.skipped << " = " << c.target
              << (c.source - c.skipped == c.target ? "" : "  !") << "\n";
     }
     balances(t("Par compte général (exercice, compte : source, dossier, différence)",
