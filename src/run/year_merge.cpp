@@ -95,7 +95,7 @@ bool mergeEntries(Merge& merge, const std::string& first, const std::string& sec
     store::sx_Replace("BOOKYEAR", SX_TEXT, std::string("2"));
     std::string matchNo = store::sx_GetString("MATCHNO");
     if (!matchNo.empty() && matchNo[0] == '1')
-      store::sx_Replace("MATCHNO", SX_TEXT, "2" + base::Right(matchNo, 7));
+      store::sx_Replace("MATCHNO", SX_TEXT, '2' + base::Right(matchNo, 7));
   }) != 0;
 }
 
@@ -116,14 +116,14 @@ bool mergeParameters(Merge& merge, const std::string& first, const std::string& 
     if (id == "BOOKYEARCOUNT")
       store::sx_Replace("VALUE", SX_TEXT, std::string("2"));
     else if (id == "BOOKYEAR2.MATCHNUMBER")
-      store::sx_Replace("VALUE", SX_TEXT, "2" + base::Right(Trim(store::sx_GetString("VALUE")), 7));
+      store::sx_Replace("VALUE", SX_TEXT, '2' + base::Right(Trim(store::sx_GetString("VALUE")), 7));
   }
   return true;
 }
 
 }  // namespace
 
-bool MergeBookYears(RunContext& ctx, const std::string& workingFolder, int olderIndex, int newerIndex) {
+bool mergeBookYears(RunContext& ctx, const std::string& workingFolder, int olderIndex, int newerIndex) {
   const std::string first = yearPrefix(workingFolder, olderIndex);
   const std::string second = yearPrefix(workingFolder, newerIndex);
   Merge merge(ctx);
