@@ -18,11 +18,11 @@ Steps defaultSteps() {
   s.bookYear = convert::writeBookYear;
   s.dossierLanguages = convert::writeDossierLanguages;
   s.journals = convert::ConvertJournals;
-  s.openingEntries = convert::ImportOpeningEntriesFromSource;
+  s.openingEntries = convert::importOpeningEntriesFromSource;
   s.yearDocuments = convert::ImportYearDocuments;
   s.completeDocumentAccounts = convert::CompleteDocumentAccounts;
   s.completeCurrencyAmounts = convert::CompleteCurrencyAmounts;
-  s.mergeYears = MergeBookYears;
+  s.mergeYears = mergeBookYears;
   return s;
 }
 

@@ -396,7 +396,7 @@ class ImportRun {
   }
 
   std::unique_ptr<RowSet> documentRows() {
-    return ctx_.yearSource->query(convert::DocumentListQuery(convert::FormOf(ctx_), nn_));
+    return ctx_.yearSource->query(convert::documentListQuery(convert::formOf(ctx_), nn_));
   }
 
   void readVersion() {

@@ -123,7 +123,7 @@ bool mergeParameters(Merge& merge, const std::string& first, const std::string& 
 
 }  // namespace
 
-bool MergeBookYears(RunContext& ctx, const std::string& workingFolder, int olderIndex, int newerIndex) {
+bool mergeBookYears(RunContext& ctx, const std::string& workingFolder, int olderIndex, int newerIndex) {
   const std::string first = yearPrefix(workingFolder, olderIndex);
   const std::string second = yearPrefix(workingFolder, newerIndex);
   Merge merge(ctx);

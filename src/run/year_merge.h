@@ -11,6 +11,6 @@
 
 namespace run {
 
-bool MergeBookYears(base::RunContext& ctx, const std::string& workingFolder, int olderIndex, int newerIndex);
+bool mergeBookYears(base::RunContext& ctx, const std::string& workingFolder, int olderIndex, int newerIndex);
 
 }  // namespace run

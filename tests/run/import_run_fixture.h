@@ -58,7 +58,7 @@ class ImportRunTest : public ::testing::Test {
       s.tables["A_" + nn + "_Period"] = {{"PeriodId", "BeginDate"},
                                                        {{base::Value::ofInt(0), testing_support::dateValue(2020 + y, 1, 1)}}};
       s.tables["A_" + nn + "_journal"] = {{"JrnlID"}, {}};
-      s.answers[convert::DocumentListQuery(convert::SourceForm::AccessPrefixed, nn)] = {{"JrnlID"}, {}};
+      s.answers[convert::documentListQuery(convert::SourceForm::AccessPrefixed, nn)] = {{"JrnlID"}, {}};
     }
     return s;
   }

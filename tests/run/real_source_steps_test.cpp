@@ -120,8 +120,8 @@ class RealSourceSteps : public ::testing::TestWithParam<Edition> {
                                                          {{"TYPE", "3"}, {"NUMBER", "550300"}, {"CURRENCY", "GBP"}}});
     auto journalRows = source->query("SELECT * FROM A_01_journal");
     EXPECT_TRUE(convert::ConvertJournals(step.ctx, *journalRows, prefix)) << ::testing::PrintToString(step.errors);
-    EXPECT_TRUE(convert::ImportOpeningEntriesFromSource(step.ctx, prefix)) << ::testing::PrintToString(step.errors);
-    auto documents = source->query(convert::DocumentListQuery(convert::FormOf(step.ctx), "01"));
+    EXPECT_TRUE(convert::importOpeningEntriesFromSource(step.ctx, prefix)) << ::testing::PrintToString(step.errors);
+    auto documents = source->query(convert::documentListQuery(convert::formOf(step.ctx), "01"));
     EXPECT_TRUE(convert::ImportYearDocuments(step.ctx, *documents, prefix)) << ::testing::PrintToString(step.errors);
     convert::CompleteDocumentAccounts(step.ctx, prefix);
     convert::CompleteCurrencyAmounts(step.ctx, prefix);
@@ -370,13 +370,13 @@ TEST_P(RealSourceSteps, TheYearReadWholeGivesWhatThePerDocumentQueriesGive) {
     const std::string dossier = testing_support::newYearDossier(year.folder.path() / name, 1);
     auto journals = source->query("SELECT * FROM A_01_journal");
     EXPECT_TRUE(convert::ConvertJournals(year.ctx, *journals, dossier));
-    EXPECT_TRUE(convert::ImportOpeningEntriesFromSource(year.ctx, dossier));
-    auto list = source->query(convert::DocumentListQuery(convert::FormOf(year.ctx), "01"));
+    EXPECT_TRUE(convert::importOpeningEntriesFromSource(year.ctx, dossier));
+    auto list = source->query(convert::documentListQuery(convert::formOf(year.ctx), "01"));
     EXPECT_TRUE(documents(year.ctx, *list, dossier));
     return std::pair(testing_support::readTable(dossier + "_ACT.DBF"), testing_support::readTable(dossier + "_DBK_01.DBF"));
   };
   const auto whole = importWith(convert::ImportYearDocuments, "whole");
-  const auto perDocument = importWith(convert::ImportYearDocumentsPerDocument, "per-document");
+  const auto perDocument = importWith(convert::importYearDocumentsPerDocument, "per-document");
   ASSERT_GT(whole.first.size(), 1000u);
   EXPECT_TRUE(whole.first == perDocument.first);
   EXPECT_TRUE(whole.second == perDocument.second);

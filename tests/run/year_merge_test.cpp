@@ -43,7 +43,7 @@ TEST(YearMerge, NewerYearJoinsTheOlderDossier) {
   const auto dbk2 = testing_support::readTable(second + "_DBK_01.DBF");
 
   base::RunContext ctx;
-  ASSERT_TRUE(run::MergeBookYears(ctx, folder.path().string(), 3, 4));
+  ASSERT_TRUE(run::mergeBookYears(ctx, folder.path().string(), 3, 4));
 
   auto acf = testing_support::readTable(first + "_ACF.DBF");
   // Matched on number and type: 400000 and type-3 600000 merge, type-9
@@ -113,7 +113,7 @@ TEST(YearMerge, TableThatCannotBeOpenedFailsTheMerge) {
   base::RunContext ctx;
   ctx.language = "N";
   ctx.showImportError = [&](const std::string& message) { shown.push_back(message); };
-  EXPECT_FALSE(run::MergeBookYears(ctx, folder, 0, 1));
+  EXPECT_FALSE(run::mergeBookYears(ctx, folder, 0, 1));
   EXPECT_EQ(shown, std::vector<std::string>{"Onmogelijk om het bestand ACT van Kestrel te openen."});
   EXPECT_FALSE(std::filesystem::exists(store::nativePath(first + "_DBK_02.DBF"))) << "the merge stopped there";
 
@@ -122,7 +122,7 @@ TEST(YearMerge, TableThatCannotBeOpenedFailsTheMerge) {
   const std::string fourth = testing_support::newYearDossier(folder, 3);
   std::filesystem::remove(store::nativePath(fourth + "_DBK_01.CDX"));
   shown.clear();
-  EXPECT_FALSE(run::MergeBookYears(ctx, folder, 2, 3));
+  EXPECT_FALSE(run::mergeBookYears(ctx, folder, 2, 3));
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_NE(shown[0].find("_DBK_01.CDX kan niet gekopieerd worden: het bestand bestaat niet."), std::string::npos) << shown[0];
 }

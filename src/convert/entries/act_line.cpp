@@ -46,12 +46,12 @@ void appendCommon(const ActLine& l) {
 
 }  // namespace
 
-void AppendOpeningLine(const ActLine& l) {
+void appendOpeningLine(const ActLine& l) {
   appendCommon(l);
   logical("ISIMPORTED", true);
 }
 
-void AppendDocumentLine(const ActLine& l) {
+void appendDocumentLine(const ActLine& l) {
   appendCommon(l);
   number("AMOUNT", Fixed4());
   number("VATBASE", l.vatBase);

@@ -20,7 +20,7 @@ struct ActLine {
 // document, accounts, dates, comment, matching number and euro amount;
 // document lines also their zero legacy amount, VAT and currency fields and
 // their status flags.
-void AppendOpeningLine(const ActLine& line);
-void AppendDocumentLine(const ActLine& line);
+void appendOpeningLine(const ActLine& line);
+void appendDocumentLine(const ActLine& line);
 
 }  // namespace convert

@@ -22,7 +22,7 @@ using store::sx_GetString;
 
 bool CompleteDocumentAccounts(base::RunContext& ctx, const std::string& prefix) {
   showStep(ctx, "AccountRp");
-  if (OpenEntryTable(ctx, prefix) == 0) return false;
+  if (openEntryTable(ctx, prefix) == 0) return false;
   std::string dbkType, dbkCode, docNumber, bookYear, period, accountRp;
   for (; !store::sx_Eof(); store::sx_Skip(1)) {
     const std::string type = sx_GetString("DBKTYPE");
@@ -114,7 +114,7 @@ void completeDocument(std::vector<CurrencyLine>& lines) {
 
 bool CompleteCurrencyAmounts(base::RunContext& ctx, const std::string& prefix) {
   showStep(ctx, "Currency");
-  if (OpenEntryTable(ctx, prefix) == 0) return false;
+  if (openEntryTable(ctx, prefix) == 0) return false;
   // The lines of each document of a foreign-currency journal, by Kestrel's
   // document key (journal, book year, period, number).
   std::map<std::string, std::vector<CurrencyLine>> documents;

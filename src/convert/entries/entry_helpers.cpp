@@ -26,7 +26,7 @@ std::string pad(int64_t n, size_t width) {
 }
 }  // namespace
 
-std::string NextDocOrderCode(const std::string& current) {
+std::string nextDocOrderCode(const std::string& current) {
   std::string t = "000" + Trim(current);
   t = t.substr(t.size() - 3);
   if (t == "000") return "001";
@@ -47,7 +47,7 @@ std::string NextDocOrderCode(const std::string& current) {
 }
 
 std::string GetNextDocOrder(base::RunContext& ctx, const std::string& current) {
-  std::string next = NextDocOrderCode(current);
+  std::string next = nextDocOrderCode(current);
   if (next.empty() && ctx.ui) base::showMessage(*ctx.ui, "overflow", base::MsgIcon::None);
   return next;
 }
@@ -56,7 +56,7 @@ std::string FormatDateText(const base::DateTime& d) {
   return pad(d.day, 2) + "/" + pad(d.month, 2) + "/" + std::to_string(d.year);
 }
 
-std::optional<base::DateTime> SourceDate(const base::Value& v) {
+std::optional<base::DateTime> sourceDate(const base::Value& v) {
   if (v.kind == base::Value::Kind::DateTime) return v.date;
   if (!v.present()) return std::nullopt;
   std::string t = Trim(v.asText());
@@ -73,8 +73,8 @@ std::optional<base::DateTime> SourceDate(const base::Value& v) {
   return d;
 }
 
-std::string SourceDateText(const base::Value& v) {
-  auto d = SourceDate(v);
+std::string sourceDateText(const base::Value& v) {
+  auto d = sourceDate(v);
   return d ? FormatDateText(*d) : std::string();
 }
 
@@ -102,7 +102,7 @@ std::string TranslateVat(const std::string&, const std::string&) { return std::s
 
 int16_t ValMax(int16_t val1, int16_t val2) { return val1 <= val2 ? val2 : val1; }
 
-std::string PeriodText(const base::Value& period, const std::string& closingPeriod) {
+std::string periodText(const base::Value& period, const std::string& closingPeriod) {
   if (!period.present()) return std::string();
   std::string t = Trim(period.asText());
   bool numeric = !t.empty() && std::all_of(t.begin(), t.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
@@ -112,7 +112,7 @@ std::string PeriodText(const base::Value& period, const std::string& closingPeri
   return p == closingPeriod ? std::string("99") : p;
 }
 
-std::string MatchNumber(const base::Value& checkId) {
+std::string matchNumber(const base::Value& checkId) {
   if (checkId.isNull()) return std::string();
   return "1" + pad(checkId.asInt(), 7);
 }

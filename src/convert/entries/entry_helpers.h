@@ -16,15 +16,15 @@ namespace convert {
 // After "ZZZ" the user sees "overflow" and the result is empty.
 std::string GetNextDocOrder(base::RunContext& ctx, const std::string& current);
 // The same without the message; empty after "ZZZ".
-std::string NextDocOrderCode(const std::string& current);
+std::string nextDocOrderCode(const std::string& current);
 
 // "dd/mm/yyyy".
 std::string FormatDateText(const base::DateTime& d);
 // A source date value (a date, or text such as "2004-01-05" or "05/01/2004"),
 // trimmed; nullopt when empty or not a date.
-std::optional<base::DateTime> SourceDate(const base::Value& v);
+std::optional<base::DateTime> sourceDate(const base::Value& v);
 // FormatDateText of a source date value, empty when it has none.
-std::string SourceDateText(const base::Value& v);
+std::string sourceDateText(const base::Value& v);
 
 // A document number fitted into eight characters ("9" + last seven digits).
 std::string FitDocNumber(const std::string& number);
@@ -40,8 +40,8 @@ int16_t ValMax(int16_t val1, int16_t val2);
 
 // Period of a source line: "" when absent, else two digits, "99" for the
 // source closing period.
-std::string PeriodText(const base::Value& period, const std::string& closingPeriod);
+std::string periodText(const base::Value& period, const std::string& closingPeriod);
 // Matching number: "" without check id, else "1" + seven digits.
-std::string MatchNumber(const base::Value& checkId);
+std::string matchNumber(const base::Value& checkId);
 
 }  // namespace convert

@@ -5,7 +5,7 @@
 
 namespace convert {
 
-int16_t OpenEntryTable(base::RunContext& ctx, const std::string& prefix) {
+int16_t openEntryTable(base::RunContext& ctx, const std::string& prefix) {
   const std::string file = prefix + "_ACT.DBF";
   if (!FileExists(file)) {
     // The Dutch text names the dossier, the French one the file.

@@ -10,6 +10,6 @@ namespace convert {
 // Opens prefix + "_ACT.DBF" under the alias "ACT" and makes it current. A
 // missing file or a failed open is reported (after a failed open every table
 // is closed) and gives 0.
-int16_t OpenEntryTable(base::RunContext& ctx, const std::string& prefix);
+int16_t openEntryTable(base::RunContext& ctx, const std::string& prefix);
 
 }  // namespace convert

@@ -5,16 +5,16 @@
 namespace convert {
 using namespace base;
 
-SourceForm FormOf(const base::RunContext& ctx) {
+SourceForm formOf(const base::RunContext& ctx) {
   if (ctx.isVersionSql) return SourceForm::Sql;
   return ctx.prefixedLayout ? SourceForm::AccessPrefixed : SourceForm::AccessPlain;
 }
 
-base::Source* YearSource(const base::RunContext& ctx) {
+base::Source* yearSource(const base::RunContext& ctx) {
   return ctx.yearSource ? ctx.yearSource : ctx.source;
 }
 
-std::string YearDigits(const base::RunContext& ctx) { return twoDigits(ctx.bookYearIndex); }
+std::string yearDigits(const base::RunContext& ctx) { return twoDigits(ctx.bookYearIndex); }
 
 namespace {
 
@@ -79,7 +79,7 @@ const char* kLineColumnsTail =
 
 }  // namespace
 
-std::string OpeningEntriesQuery(SourceForm form, const std::string& nn) {
+std::string openingEntriesQuery(SourceForm form, const std::string& nn) {
   const std::string select = std::string("SELECT ") + kLineColumns + "historic.AmntBase AS AmntAcctID, " +
                              kLineColumnsTail + ", ";
   const std::string group = std::string(kLineColumns) + "historic.AmntBase, " + kLineColumnsTail;
@@ -112,14 +112,14 @@ std::string fromHistoricWithDocuments(SourceForm form, const std::string& nn) {
 
 }  // namespace
 
-std::string DocumentListQuery(SourceForm form, const std::string& nn) {
+std::string documentListQuery(SourceForm form, const std::string& nn) {
   const std::string fields =
       "historic.JrnlID, historic.JrnlType, historic.JrnlSubType, historic.Doc, historic.Period, historic.DocDate";
   return "SELECT " + fields + ", docs.DocFirst " + fromHistoricWithDocuments(form, nn) + "GROUP BY " + fields +
          ", docs.DocFirst" + kGroupsInRecordOrder;
 }
 
-std::string GeneralDocumentQuery(SourceForm form, const std::string& nn) {
+std::string generalDocumentQuery(SourceForm form, const std::string& nn) {
   const std::string where =
       "WHERE (((historic.JrnlID)= ?) AND ((historic.Doc)= ?) AND ((historic.JrnlType) = ?) and (historic.accttype > 0))";
   if (form == SourceForm::Sql)
@@ -129,7 +129,7 @@ std::string GeneralDocumentQuery(SourceForm form, const std::string& nn) {
          linesInOrder("test.CheckID");
 }
 
-std::string VatDocumentQuery(SourceForm form, const std::string& nn, VatQuery which) {
+std::string vatDocumentQuery(SourceForm form, const std::string& nn, VatQuery which) {
   const bool sql = form == SourceForm::Sql;
   const std::string from = historicFrom(form, nn);
   const std::string join = sql ? sqlCheckingJoin(nn) + " " : accessCheckingJoin(form, nn);
@@ -179,7 +179,7 @@ std::string VatDocumentQuery(SourceForm form, const std::string& nn, VatQuery wh
   return std::string();
 }
 
-std::string DocumentStreamQuery(SourceForm form, const std::string& nn, DocumentStream which) {
+std::string documentStreamQuery(SourceForm form, const std::string& nn, DocumentStream which) {
   const bool sql = form == SourceForm::Sql;
   const std::string from = fromHistoricWithDocuments(form, nn);
   // The matching entries joined to the lines, as in the per-document queries.

@@ -11,27 +11,27 @@ namespace convert {
 
 enum class SourceForm { Sql, AccessPrefixed, AccessPlain };
 
-SourceForm FormOf(const base::RunContext& ctx);
+SourceForm formOf(const base::RunContext& ctx);
 // The database that holds the book-year tables of the pass.
-base::Source* YearSource(const base::RunContext& ctx);
+base::Source* yearSource(const base::RunContext& ctx);
 // The book-year index as two digits.
-std::string YearDigits(const base::RunContext& ctx);
+std::string yearDigits(const base::RunContext& ctx);
 
 // One row per accounting line of the book year with its first matching entry.
-std::string OpeningEntriesQuery(SourceForm form, const std::string& nn);
+std::string openingEntriesQuery(SourceForm form, const std::string& nn);
 // One row per (journal, type, subtype, document, period, date), in the
 // order of the documents' first lines, with DocFirst: the first line of the
 // journal and document number it belongs to, which orders the streams below.
-std::string DocumentListQuery(SourceForm form, const std::string& nn);
+std::string documentListQuery(SourceForm form, const std::string& nn);
 
 // Lines of a general or financial document.
-std::string GeneralDocumentQuery(SourceForm form, const std::string& nn);
+std::string generalDocumentQuery(SourceForm form, const std::string& nn);
 
 // Lines of a VAT document: 1 main line, 2 VAT-coded and class 6/7 lines,
 // 3 balance lines without VAT code summed per account, 4 VAT types present,
 // 5 count of the lines without VAT code.
 enum class VatQuery { MainLine = 1, VatLines = 2, BalanceLines = 3, VatTypes = 4, UncodedCount = 5 };
-std::string VatDocumentQuery(SourceForm form, const std::string& nn, VatQuery which);
+std::string vatDocumentQuery(SourceForm form, const std::string& nn, VatQuery which);
 
 // The same queries once over the whole book year, each row with the DocFirst
 // of its document and the rows ordered by it: the lines of the general and
@@ -40,6 +40,6 @@ std::string VatDocumentQuery(SourceForm form, const std::string& nn, VatQuery wh
 // journal type is checked against its document's by the reader, where the
 // per-document queries ask for it.
 enum class DocumentStream { Lines, VatLines, BalanceLines, VatTypes, UncodedCount };
-std::string DocumentStreamQuery(SourceForm form, const std::string& nn, DocumentStream which);
+std::string documentStreamQuery(SourceForm form, const std::string& nn, DocumentStream which);
 
 }  // namespace convert

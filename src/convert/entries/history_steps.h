@@ -12,13 +12,13 @@ namespace convert {
 // Opening entries from the rows of the pass's opening-lines query; the run
 // calls the second form, which runs that query for the pass's source form.
 bool ImportOpeningEntries(base::RunContext& ctx, base::RowSet& rows, const std::string& prefix);
-bool ImportOpeningEntriesFromSource(base::RunContext& ctx, const std::string& prefix);
+bool importOpeningEntriesFromSource(base::RunContext& ctx, const std::string& prefix);
 // The documents of the book year from the rows of the run's document list
-// (DocumentListQuery), each detail query run once over the whole year.
+// (documentListQuery), each detail query run once over the whole year.
 bool ImportYearDocuments(base::RunContext& ctx, base::RowSet& documents, const std::string& prefix);
 // The same with the detail queries run for each document on its own, as the
 // original does; any list of documents (DocFirst not needed).
-bool ImportYearDocumentsPerDocument(base::RunContext& ctx, base::RowSet& documents, const std::string& prefix);
+bool importYearDocumentsPerDocument(base::RunContext& ctx, base::RowSet& documents, const std::string& prefix);
 // Post-processing of the entry lines; false after the message when ACT is
 // missing or cannot be opened.
 bool CompleteDocumentAccounts(base::RunContext& ctx, const std::string& prefix);

@@ -18,7 +18,7 @@ namespace convert {
 
 bool ImportOpeningEntries(base::RunContext& ctx, base::RowSet& rows, const std::string& prefix) {
   showStep(ctx, "Historic");
-  if (OpenEntryTable(ctx, prefix) == 0) return false;
+  if (openEntryTable(ctx, prefix) == 0) return false;
   if (store::sx_QueryRecCount() > 0) {
     reportError(ctx, ctx.msg("Des transactions existent déjà dans ce dossier Kestrel. Pas de récupération possible.",
                              "Er bestaan reeds verrichtingen in dit Kestrel dossier. Er is geen recuperatie."));
@@ -45,7 +45,7 @@ bool ImportOpeningEntries(base::RunContext& ctx, base::RowSet& rows, const std::
     const std::string document = journal.present() ? journal.asText() + '\x1f' + optionalField(rows, "DOC").asText() +
                                                          '\x1f' + optionalField(rows, "JRNLTYPE").asText()
                                                    : std::string();
-    if (PeriodText(rows.field("PERIOD"), ctx.sourceClosingPeriod) != "00") {
+    if (periodText(rows.field("PERIOD"), ctx.sourceClosingPeriod) != "00") {
       if (!document.empty()) laterDocuments.insert(document);
       continue;
     }
@@ -55,15 +55,15 @@ bool ImportOpeningEntries(base::RunContext& ctx, base::RowSet& rows, const std::
     line.docNumber = "1";
     line.opCode = "MAIN";
     line.period = "00";
-    line.matchNo = MatchNumber(rows.field("CHECKID"));
+    line.matchNo = matchNumber(rows.field("CHECKID"));
     base::Value account = rows.field("ACCTID");
     if (account.present()) line.accountGl = NormalizeAccount(account.asText(), length);
     int64_t assocType = rows.field("ASSOCACCTTYPE").asInt();
     line.docType = assocType == 10 ? "1" : assocType == 20 ? "2" : "3";
     line.accountRp = rows.field("ASSOCACCTID").asText();
-    line.dateDoc = SourceDateText(rows.field("DOCDATE"));
-    line.date = SourceDateText(rows.field("VALUEDATE"));
-    line.dueDate = SourceDateText(rows.field("DUEDATE"));
+    line.dateDoc = sourceDateText(rows.field("DOCDATE"));
+    line.date = sourceDateText(rows.field("VALUEDATE"));
+    line.dueDate = sourceDateText(rows.field("DUEDATE"));
     line.comment = rows.field("COMMENT").asText();
     // Opening lines flagged -1 keep their sign; every other line is negated.
     Fixed4 amount = Fixed4::parse(rows.field("AmntBase").asText());
@@ -75,16 +75,16 @@ bool ImportOpeningEntries(base::RunContext& ctx, base::RowSet& rows, const std::
     if (!o.document.empty() && laterDocuments.count(o.document)) continue;
     ctx.documentOrderCounter = GetNextDocOrder(ctx, ctx.documentOrderCounter);
     o.line.docOrder = ctx.documentOrderCounter;
-    AppendOpeningLine(o.line);
+    appendOpeningLine(o.line);
   }
   store::sx_Close();
   return true;
 }
 
-bool ImportOpeningEntriesFromSource(base::RunContext& ctx, const std::string& prefix) {
-  base::Source* source = YearSource(ctx);
+bool importOpeningEntriesFromSource(base::RunContext& ctx, const std::string& prefix) {
+  base::Source* source = yearSource(ctx);
   if (!source) return false;
-  std::unique_ptr<base::RowSet> rows = source->query(OpeningEntriesQuery(FormOf(ctx), YearDigits(ctx)));
+  std::unique_ptr<base::RowSet> rows = source->query(openingEntriesQuery(formOf(ctx), yearDigits(ctx)));
   return ImportOpeningEntries(ctx, *rows, prefix);
 }
 

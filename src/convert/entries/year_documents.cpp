@@ -146,19 +146,19 @@ class DocumentSource {
 class PerDocumentQueries : public DocumentSource {
  public:
   explicit PerDocumentQueries(const base::RunContext& ctx)
-      : form_(FormOf(ctx)), nn_(YearDigits(ctx)), source_(YearSource(ctx)) {}
+      : form_(formOf(ctx)), nn_(yearDigits(ctx)), source_(yearSource(ctx)) {}
   DocumentRows rows(const DocumentHeader& document, bool vatDocument) override {
     params_ = {base::Value::ofText(document.jrnlId.asText()), document.doc, document.jrnlType};
     DocumentRows d;
     if (!vatDocument) {
-      d.lines = query(GeneralDocumentQuery(form_, nn_));
+      d.lines = query(generalDocumentQuery(form_, nn_));
       return d;
     }
-    d.lines = query(VatDocumentQuery(form_, nn_, VatQuery::MainLine));
-    d.coded = query(VatDocumentQuery(form_, nn_, VatQuery::VatLines));
-    d.balance = query(VatDocumentQuery(form_, nn_, VatQuery::BalanceLines));
-    d.uncoded = !source_->query(VatDocumentQuery(form_, nn_, VatQuery::UncodedCount), params_)->eof();
-    for (auto r = source_->query(VatDocumentQuery(form_, nn_, VatQuery::VatTypes), params_); !r->eof(); r->moveNext())
+    d.lines = query(vatDocumentQuery(form_, nn_, VatQuery::MainLine));
+    d.coded = query(vatDocumentQuery(form_, nn_, VatQuery::VatLines));
+    d.balance = query(vatDocumentQuery(form_, nn_, VatQuery::BalanceLines));
+    d.uncoded = !source_->query(vatDocumentQuery(form_, nn_, VatQuery::UncodedCount), params_)->eof();
+    for (auto r = source_->query(vatDocumentQuery(form_, nn_, VatQuery::VatTypes), params_); !r->eof(); r->moveNext())
       d.vatTypes.push_back(r->field("VATType"));
     return d;
   }
@@ -191,18 +191,18 @@ bool sameType(const base::Value& a, const base::Value& b) {
 class DocumentStreams : public DocumentSource {
  public:
   DocumentStreams(const base::RunContext& ctx, const std::vector<DocumentHeader>& documents)
-      : form_sql_(FormOf(ctx) == SourceForm::Sql) {
+      : form_sql_(formOf(ctx) == SourceForm::Sql) {
     for (const DocumentHeader& d : documents) {
       Group& g = groups_[d.docFirst];
       ++g.waiting;
       g.documents.emplace_back(d.jrnlType, vatKind(documentKind(d.jrnlType.asInt(), d.jrnlSubType.asInt()).kind));
     }
-    const SourceForm form = FormOf(ctx);
-    const std::string nn = YearDigits(ctx);
-    base::Source* source = YearSource(ctx);
+    const SourceForm form = formOf(ctx);
+    const std::string nn = yearDigits(ctx);
+    base::Source* source = yearSource(ctx);
     for (DocumentStream s : {DocumentStream::Lines, DocumentStream::VatLines, DocumentStream::BalanceLines,
                              DocumentStream::VatTypes, DocumentStream::UncodedCount})
-      streams_.push_back(source->query(DocumentStreamQuery(form, nn, s)));
+      streams_.push_back(source->query(documentStreamQuery(form, nn, s)));
   }
 
   DocumentRows rows(const DocumentHeader& document, bool vatDocument) override {
@@ -296,7 +296,7 @@ struct VatDocument {
 class DocumentWriter {
  public:
   DocumentWriter(base::RunContext& ctx, DocumentSource& source)
-      : ctx_(ctx), form_(FormOf(ctx)), source_(source), length_(settledAccountLength(ctx)) {}
+      : ctx_(ctx), form_(formOf(ctx)), source_(source), length_(settledAccountLength(ctx)) {}
 
   // A failed source query throws base::SourceError.
   void write(const DocumentHeader& document);
@@ -308,7 +308,7 @@ class DocumentWriter {
   std::vector<SourceLine> newLines(std::vector<SourceLine> lines);
   VatDocument readVatDocument(DocumentRows rows);
 
-  std::string periodOf(const SourceLine& l) const { return PeriodText(l.period, ctx_.sourceClosingPeriod); }
+  std::string periodOf(const SourceLine& l) const { return periodText(l.period, ctx_.sourceClosingPeriod); }
   void settlePeriod(const SourceLine* main, std::vector<const SourceLine*> others);
   std::string journalCode(const std::string& jrnlId);
   // The common rules of one detail line; false when the document is the
@@ -343,7 +343,7 @@ std::vector<SourceLine> DocumentWriter::newLines(std::vector<SourceLine> lines) 
       out.push_back(std::move(l));
     else if (l.checkId.present())
       ctx_.report.changed(base::ChangeKind::Dropped, "ACT.MATCHNO", l.jrnlId.asText() + " " + l.doc.asText(),
-                          MatchNumber(l.checkId), "", "RecordID=" + l.recordId.asText());
+                          matchNumber(l.checkId), "", "RecordID=" + l.recordId.asText());
   }
   return out;
 }
@@ -395,7 +395,7 @@ void DocumentWriter::showDocument(const std::string& code, const std::string& do
 bool DocumentWriter::fill(const SourceLine& s, ActLine& line) {
   if (!period_) return false;
   line.period = *period_;
-  line.matchNo = MatchNumber(s.checkId);
+  line.matchNo = matchNumber(s.checkId);
   if (s.account.present()) line.accountGl = NormalizeAccount(s.account.asText(), length_);
   line.dbkCode = journalCode(s.jrnlId.asText());
   line.dbkType = kind_.kind;
@@ -406,8 +406,8 @@ bool DocumentWriter::fill(const SourceLine& s, ActLine& line) {
     line.accountRp = Trim(s.compId.asText());
   const int64_t at = s.assocType.asInt();
   line.docType = at == 10 ? "1" : at == 20 ? "2" : "3";
-  line.date = line.dateDoc = SourceDateText(s.docDate);
-  line.dueDate = SourceDateText(s.dueDate);
+  line.date = line.dateDoc = sourceDateText(s.docDate);
+  line.dueDate = sourceDateText(s.dueDate);
   line.comment = s.comment.asText();
   const std::string doc = s.doc.asText();
   showDocument(line.dbkCode, doc);
@@ -431,7 +431,7 @@ void DocumentWriter::writeGeneral(const std::vector<SourceLine>& lines) {
     // Accounts 411/451 get no VAT code of their own: their VAT is told by
     // the VAT-coded lines of the purchase and sales journals.
     line.vatImput = TranslateVat(s.vatCode.asText(), line.accountRp);
-    AppendDocumentLine(line);
+    appendDocumentLine(line);
   }
 }
 
@@ -457,7 +457,7 @@ void DocumentWriter::writeFinancial(const std::vector<SourceLine>& lines) {
       // keeps rate 0 and its currency amount, which the currency pass leaves.
       line.curRate = Rate::of(line.currAmount, line.amountEur).value_or(Rate());
     }
-    AppendDocumentLine(line);
+    appendDocumentLine(line);
   }
 }
 
@@ -502,7 +502,7 @@ void DocumentWriter::writeMainLine(const VatDocument& d, const DocumentHeader& d
   const Fixed4 nonDeductible = Fixed4::parse(main.vatNonDeductible.asText());
   line.vatTax = nonDeductible.isZero() ? vat : -nonDeductible - vat;
   header = line;
-  AppendDocumentLine(line);
+  appendDocumentLine(line);
 }
 
 void DocumentWriter::writeCodedLines(const VatDocument& d, const ActLine& header) {
@@ -518,7 +518,7 @@ void DocumentWriter::writeCodedLines(const VatDocument& d, const ActLine& header
     } else {
       line.vatImput = vatCodeOfType(s.vatType, kind_.vatConst);
     }
-    AppendDocumentLine(line);
+    appendDocumentLine(line);
   }
 }
 
@@ -544,7 +544,7 @@ void DocumentWriter::writeBalanceLines(const VatDocument& d, Fixed4 documentBase
     } else {
       line.vatCode = vatCodeOfType(vatType, kind_.vatConst);
     }
-    AppendDocumentLine(line);
+    appendDocumentLine(line);
     if (type + 1 < d.vatTypes.size()) ++type;
   }
 }
@@ -564,7 +564,7 @@ void DocumentWriter::appendVatLine(const ActLine& header, Fixed4 base) {
   vat.dueDate = header.dueDate;
   vat.vatBase = base;
   vat.vatCode = vatLineCode(kind_.kind);
-  AppendDocumentLine(vat);
+  appendDocumentLine(vat);
 }
 
 void DocumentWriter::writeVatDocument(const DocumentHeader& document, DocumentRows rows) {
@@ -584,7 +584,7 @@ void DocumentWriter::writeVatDocument(const DocumentHeader& document, DocumentRo
   header.dbkCode = journalCode(document.jrnlId.asText());
   header.dbkType = kind_.kind;
   header.docNumber = FitDocNumber(document.doc.asText());
-  header.date = header.dateDoc = SourceDateText(document.docDate);
+  header.date = header.dateDoc = sourceDateText(document.docDate);
 
   writeMainLine(d, document, header);
   const Fixed4 documentBase = header.vatBase;
@@ -639,7 +639,7 @@ std::vector<DocumentHeader> listedDocuments(base::RowSet& documents) {
 bool importDocuments(base::RunContext& ctx, const std::vector<DocumentHeader>& documents, DocumentSource& source,
                      const std::string& prefix) {
   showStep(ctx, "Historic");
-  if (OpenEntryTable(ctx, prefix) == 0) return false;
+  if (openEntryTable(ctx, prefix) == 0) return false;
   DocumentWriter writer(ctx, source);
   for (const DocumentHeader& d : documents) writer.write(d);
   showRecord(ctx, "");
@@ -657,7 +657,7 @@ bool ImportYearDocuments(base::RunContext& ctx, base::RowSet& documents, const s
   return importDocuments(ctx, list, streams, prefix);
 }
 
-bool ImportYearDocumentsPerDocument(base::RunContext& ctx, base::RowSet& documents, const std::string& prefix) {
+bool importYearDocumentsPerDocument(base::RunContext& ctx, base::RowSet& documents, const std::string& prefix) {
   const std::vector<DocumentHeader> list = listedDocuments(documents);
   PerDocumentQueries queries(ctx);
   return importDocuments(ctx, list, queries, prefix);

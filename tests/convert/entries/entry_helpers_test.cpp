@@ -15,17 +15,17 @@ namespace {
 using convert::Fixed4;
 
 TEST(DocOrder, DecimalSeriesThenAlphanumericSeries) {
-  EXPECT_EQ(convert::NextDocOrderCode(""), "001");
-  EXPECT_EQ(convert::NextDocOrderCode("000"), "001");
-  EXPECT_EQ(convert::NextDocOrderCode(" 7 "), "008");
-  EXPECT_EQ(convert::NextDocOrderCode("12"), "013");
-  EXPECT_EQ(convert::NextDocOrderCode("996"), "997");
-  EXPECT_EQ(convert::NextDocOrderCode("997"), "A00");
-  EXPECT_EQ(convert::NextDocOrderCode("999"), "A00");
-  EXPECT_EQ(convert::NextDocOrderCode("A09"), "A0A");
-  EXPECT_EQ(convert::NextDocOrderCode("A0Z"), "A10");
-  EXPECT_EQ(convert::NextDocOrderCode("AZZ"), "B00");
-  EXPECT_EQ(convert::NextDocOrderCode("ZZZ"), "");
+  EXPECT_EQ(convert::nextDocOrderCode(""), "001");
+  EXPECT_EQ(convert::nextDocOrderCode("000"), "001");
+  EXPECT_EQ(convert::nextDocOrderCode(" 7 "), "008");
+  EXPECT_EQ(convert::nextDocOrderCode("12"), "013");
+  EXPECT_EQ(convert::nextDocOrderCode("996"), "997");
+  EXPECT_EQ(convert::nextDocOrderCode("997"), "A00");
+  EXPECT_EQ(convert::nextDocOrderCode("999"), "A00");
+  EXPECT_EQ(convert::nextDocOrderCode("A09"), "A0A");
+  EXPECT_EQ(convert::nextDocOrderCode("A0Z"), "A10");
+  EXPECT_EQ(convert::nextDocOrderCode("AZZ"), "B00");
+  EXPECT_EQ(convert::nextDocOrderCode("ZZZ"), "");
 }
 
 TEST(DocOrder, WholeSeriesIsDistinctAndEndsWithOverflowMessage) {
@@ -49,13 +49,13 @@ TEST(DocOrder, WholeSeriesIsDistinctAndEndsWithOverflowMessage) {
 TEST(Dates, WrittenDayMonthYearFromDatesAndTexts) {
   EXPECT_EQ(convert::FormatDateText({2005, 3, 3}), "03/03/2005");
   EXPECT_EQ(convert::FormatDateText({1999, 12, 25}), "25/12/1999");
-  EXPECT_EQ(convert::SourceDateText(testing_support::dateValue(2004, 1, 5)), "05/01/2004");
-  EXPECT_EQ(convert::SourceDateText(testing_support::text(" 2004-01-05 00:00:00 ")), "05/01/2004");
-  EXPECT_EQ(convert::SourceDateText(testing_support::text("5/1/2004")), "05/01/2004");
-  EXPECT_EQ(convert::SourceDateText(testing_support::null()), "");
-  EXPECT_EQ(convert::SourceDateText(testing_support::text("")), "");
-  EXPECT_EQ(convert::SourceDateText(testing_support::text("not a date")), "");
-  EXPECT_EQ(convert::SourceDateText(testing_support::text("4294967297/01/2004")), "") << "2^32 + 1 is no day 1";
+  EXPECT_EQ(convert::sourceDateText(testing_support::dateValue(2004, 1, 5)), "05/01/2004");
+  EXPECT_EQ(convert::sourceDateText(testing_support::text(" 2004-01-05 00:00:00 ")), "05/01/2004");
+  EXPECT_EQ(convert::sourceDateText(testing_support::text("5/1/2004")), "05/01/2004");
+  EXPECT_EQ(convert::sourceDateText(testing_support::null()), "");
+  EXPECT_EQ(convert::sourceDateText(testing_support::text("")), "");
+  EXPECT_EQ(convert::sourceDateText(testing_support::text("not a date")), "");
+  EXPECT_EQ(convert::sourceDateText(testing_support::text("4294967297/01/2004")), "") << "2^32 + 1 is no day 1";
 }
 
 TEST(DocumentNumbers, FittedIntoEightCharacters) {
@@ -66,14 +66,14 @@ TEST(DocumentNumbers, FittedIntoEightCharacters) {
 }
 
 TEST(LineValues, PeriodsAndMatchingNumbers) {
-  EXPECT_EQ(convert::PeriodText(testing_support::integer(0), "13"), "00");
-  EXPECT_EQ(convert::PeriodText(testing_support::integer(3), "13"), "03");
-  EXPECT_EQ(convert::PeriodText(testing_support::integer(13), "13"), "99");
-  EXPECT_EQ(convert::PeriodText(testing_support::text("13"), "13"), "99");
-  EXPECT_EQ(convert::PeriodText(testing_support::null(), "13"), "");
-  EXPECT_EQ(convert::MatchNumber(testing_support::null()), "");
-  EXPECT_EQ(convert::MatchNumber(testing_support::integer(7)), "10000007");
-  EXPECT_EQ(convert::MatchNumber(testing_support::integer(1234)), "10001234");
+  EXPECT_EQ(convert::periodText(testing_support::integer(0), "13"), "00");
+  EXPECT_EQ(convert::periodText(testing_support::integer(3), "13"), "03");
+  EXPECT_EQ(convert::periodText(testing_support::integer(13), "13"), "99");
+  EXPECT_EQ(convert::periodText(testing_support::text("13"), "13"), "99");
+  EXPECT_EQ(convert::periodText(testing_support::null(), "13"), "");
+  EXPECT_EQ(convert::matchNumber(testing_support::null()), "");
+  EXPECT_EQ(convert::matchNumber(testing_support::integer(7)), "10000007");
+  EXPECT_EQ(convert::matchNumber(testing_support::integer(1234)), "10001234");
 }
 
 TEST(LineValues, VatTranslationAndLargerValue) {

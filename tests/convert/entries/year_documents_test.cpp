@@ -70,11 +70,11 @@ class DocumentStep : public ::testing::Test {
       step.ctx.journals.add(t, c);
   }
   void general(const std::string& j, int doc, int type, std::vector<Row> lines) {
-    source.answer(convert::GeneralDocumentQuery(convert::FormOf(step.ctx), "01"),
+    source.answer(convert::generalDocumentQuery(convert::formOf(step.ctx), "01"),
                   {j, std::to_string(doc), std::to_string(type)}, std::move(lines));
   }
   void vat(convert::VatQuery q, const std::string& j, int doc, int type, std::vector<Row> rows) {
-    source.answer(convert::VatDocumentQuery(convert::FormOf(step.ctx), "01", q),
+    source.answer(convert::vatDocumentQuery(convert::formOf(step.ctx), "01", q),
                   {j, std::to_string(doc), std::to_string(type)}, std::move(rows));
   }
   // A sales invoice VEN `doc` of 10 in `period`: its main line (customer
@@ -91,7 +91,7 @@ class DocumentStep : public ::testing::Test {
   }
   std::vector<Record> run(std::vector<Row> documents) {
     testing_support::MemoryRowSet list(testing_support::tableOf(std::move(documents)));
-    EXPECT_TRUE(convert::ImportYearDocumentsPerDocument(step.ctx, list, prefix)) << ::testing::PrintToString(step.errors);
+    EXPECT_TRUE(convert::importYearDocumentsPerDocument(step.ctx, list, prefix)) << ::testing::PrintToString(step.errors);
     return testing_support::readTable(prefix + "_ACT.DBF");
   }
   // The journal renames the report lists: "field old->new detail".
