@@ -63,4 +63,38 @@ TEST(RunReportCollector, MessagesAndRepeatedCasesOfOneRun) {
   EXPECT_TRUE(r.messages().empty() && r.repeats().empty() && r.steps().empty());
 }
 
+// A pass recorded in a report of its own joins the run's after its steps:
+// changes, repeated messages and messages keep their own steps, a source file
+// already listed is listed once.
+TEST(RunReportCollector, APassOfItsOwnJoinsAfterTheRunsSteps) {
+  RunReport run, pass;
+  run.begin(RunReport::Kind::Import, "F");
+  run.source.files.push_back({"001Soc.MDB", 1, "a"});
+  run.beginStep("documents", 0);
+  run.changed(ChangeKind::Shortened, "ACT.DOCNUMBER", "VEN 1", "2024000001", "94000001");
+  run.endStep(1, true);
+  pass.begin(RunReport::Kind::Import, "F");
+  pass.source.files = {{"001Soc.MDB", 1, "a"}, {"001A01.mdb", 2, "b"}};
+  pass.bookYears.push_back({1, 2, "Dossier Ex. 2025"});
+  pass.beginStep("journals", 1);
+  pass.endStep(1, true);
+  pass.beginStep("documents", 1);
+  pass.changed(ChangeKind::Shortened, "ACT.DOCNUMBER", "VEN 1", "2024000001", "94000001");
+  pass.repeated("several-matching-entries", "%n", "T", "VEN 3");
+  pass.messageShown("in the pass", "", base::MsgIcon::None);
+  pass.endStep(1, true);
+  EXPECT_EQ(run.append(pass), 1);
+  ASSERT_EQ(run.steps().size(), 3u);
+  EXPECT_EQ(run.steps()[2].name, "documents");
+  ASSERT_EQ(run.changes().size(), 2u) << "the same change in another step is its own";
+  EXPECT_EQ(run.changes()[1].step, 2);
+  ASSERT_EQ(run.repeats().size(), 1u);
+  EXPECT_EQ(run.repeats()[0].step, 2);
+  ASSERT_EQ(run.messages().size(), 1u);
+  EXPECT_EQ(run.messages()[0].step, 2);
+  EXPECT_EQ(run.source.files.size(), 2u);
+  ASSERT_EQ(run.bookYears.size(), 1u);
+  EXPECT_EQ(run.bookYears[0].label, "Dossier Ex. 2025");
+}
+
 }  // namespace
