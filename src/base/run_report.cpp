@@ -73,10 +73,11 @@ void RunReport::finish(bool succeeded) {
   end_ = Clock::now();
 }
 
-int RunReport::beginStep(const std::string& name, int bookYear) {
+int RunReport::beginStep(const std::string& name, int bookYear, bool shared) {
   StepRecord step;
   step.name = name;
   step.bookYear = bookYear;
+  step.shared = shared;
   steps_.push_back(std::move(step));
   current_ = static_cast<int>(steps_.size()) - 1;
   return current_;
@@ -93,13 +94,20 @@ void RunReport::endStep(double seconds, bool succeeded) {
 int RunReport::append(const RunReport& pass) {
   const int offset = static_cast<int>(steps_.size());
   const auto moved = [offset](int step) { return step < 0 ? step : step + offset; };
-  steps_.insert(steps_.end(), pass.steps_.begin(), pass.steps_.end());
+  // Changes and skipped rows are recorded again under the steps' new
+  // indexes, so that a shared step finds what this run's passes recorded.
+  const int was = current_;
+  for (const StepRecord& step : pass.steps_) {
+    steps_.push_back(step);
+    steps_.back().skipped.clear();
+    current_ = static_cast<int>(steps_.size()) - 1;
+    for (const SkippedRow& row : step.skipped) skipped(row.reason, row.key, row.detail);
+  }
   for (const ValueChange& c : pass.changes_) {
-    const int was = current_;
     current_ = moved(c.step);
     changed(c.kind, c.field, c.key, c.oldValue, c.newValue, c.detail);
-    current_ = was;
   }
+  current_ = was;
   for (RepeatedMessage r : pass.repeats_) {
     r.step = moved(r.step);
     repeats_.push_back(std::move(r));
@@ -125,18 +133,40 @@ void RunReport::rowsWritten(const std::string& table, long count) {
   if (StepRecord* step = current()) step->rowsWritten[table] += count;
 }
 
+// Within a shared step the step's name stands for the step, so that the same
+// step of another pass finds what it already recorded; otherwise its index.
+std::string RunReport::identity(const std::string& what) const {
+  const StepRecord* step = current_ < 0 ? nullptr : &steps_[static_cast<size_t>(current_)];
+  return (step && step->shared ? "shared\x1f" + step->name : std::to_string(current_)) + '\x1f' + what;
+}
+
 void RunReport::skipped(SkipReason reason, const std::string& key, const std::string& detail) {
   // A step called on its own (a test, a tool) records under a step without name.
   if (!current()) beginStep("", -1);
+  if (current()->shared &&
+      !sharedKeys_.insert(identity(std::string(skipReasonCode(reason)) + '\x1f' + key + '\x1f' + detail)).second) {
+    ++current()->repeated;
+    return;
+  }
   current()->skipped.push_back({reason, key, detail});
 }
 
 void RunReport::changed(ChangeKind kind, const std::string& field, const std::string& key, const std::string& oldValue,
                         const std::string& newValue, const std::string& detail) {
   const char separator = '\x1f';
-  std::string identity = std::to_string(current_) + separator + changeKindCode(kind) + separator + field + separator +
-                         key + separator + oldValue + separator + newValue + separator + detail;
-  if (!changeKeys_.insert(std::move(identity)).second) return;
+  const std::string what = std::string(changeKindCode(kind)) + separator + field + separator + key + separator +
+                           oldValue + separator + newValue + separator + detail;
+  if (StepRecord* step = current(); step && step->shared) {
+    // Kept once per step as any change; counted as repeated when an earlier
+    // pass of the step recorded it.
+    const bool firstInStep = changeKeys_.insert(std::to_string(current_) + separator + what).second;
+    if (!sharedKeys_.insert(identity(what)).second) {
+      if (firstInStep) ++step->repeated;
+      return;
+    }
+  } else if (!changeKeys_.insert(identity(what)).second) {
+    return;
+  }
   changes_.push_back({current_, kind, field, key, oldValue, newValue, detail});
 }
 

@@ -83,6 +83,9 @@ struct StepRecord {
   std::map<std::string, long> rowsWritten;  // records added, by target table
   bool succeeded = true;
   std::vector<SkippedRow> skipped;
+  bool shared = false;  // see RunReport::beginStep
+  // Changes and skipped rows of a shared step an earlier pass already recorded.
+  long repeated = 0;
 };
 
 struct SourceFile {
@@ -180,8 +183,12 @@ class RunReport {
   void finish(bool succeeded);
   bool active() const { return active_; }
 
-  // Records of the step about to run; returns its index.
-  int beginStep(const std::string& name, int bookYear);
+  // Records of the step about to run; returns its index. A `shared` step
+  // fills, in every pass, a table the merged dossier holds once (the general
+  // accounts: the merge keeps the older year's and adds the newer year's
+  // others): a change or skipped row an earlier pass of the same step recorded
+  // is only counted in `repeated`, so the report lists and totals it once.
+  int beginStep(const std::string& name, int bookYear, bool shared = false);
   void endStep(double seconds, bool succeeded);
   // The step what happens now belongs to (-1: none): messages of a pass that
   // ran on a thread of its own are noted under its steps when they are shown.
@@ -197,8 +204,8 @@ class RunReport {
 
   // --- What the steps record -------------------------------------------------
   void skipped(SkipReason reason, const std::string& key, const std::string& detail = {});
-  // The same change of the same value is kept once (a document's number is
-  // fitted on each of its lines).
+  // The same change of the same value is kept once per step (a document's
+  // number is fitted on each of its lines), and once for a shared step.
   void changed(ChangeKind kind, const std::string& field, const std::string& key, const std::string& oldValue,
                const std::string& newValue, const std::string& detail = {});
   // One case of a repeated message (see RepeatedMessage); `summary` and
@@ -249,7 +256,9 @@ class RunReport {
   int current_ = -1;
   std::vector<StepRecord> steps_;
   std::vector<ValueChange> changes_;
-  std::unordered_set<std::string> changeKeys_;
+  // What a shared step recorded, by step name, kind and values (see identity()).
+  std::string identity(const std::string& what) const;
+  std::unordered_set<std::string> changeKeys_, sharedKeys_;
   std::vector<ShownMessage> messages_;
   std::vector<ShownMessage> last_;  // none or one
   std::vector<RepeatedMessage> repeats_;

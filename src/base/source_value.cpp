@@ -19,14 +19,8 @@ std::string trimDecimal(std::string s) {
     while (!s.empty() && s.back() == '0') s.pop_back();
     if (!s.empty() && s.back() == '.') s.pop_back();
   }
-  if (s == "-0" || s.empty()) s = "0";
+  if (s == "-0" || s.empty()) return "0";
   return s;
-}
-
-std::string two(int v) {
-  char b[8];
-  std::snprintf(b, sizeof b, "%02d", v);
-  return b;
 }
 
 // Leading number of a text, like VB's Val: blanks skipped, stops at the first
@@ -66,12 +60,12 @@ std::string Value::asText() const {
     case Kind::Decimal: return trimDecimal(text);
     case Kind::Boolean: return integer ? "True" : "False";
     case Kind::DateTime: {
-      std::string s = two(date.day) + "/" + two(date.month) + "/";
-      char y[8];
-      std::snprintf(y, sizeof y, "%04d", date.year);
-      s += y;
+      char s[48];
       if (date.hour || date.minute || date.second)
-        s += " " + two(date.hour) + ":" + two(date.minute) + ":" + two(date.second);
+        std::snprintf(s, sizeof s, "%02d/%02d/%04d %02d:%02d:%02d", date.day, date.month, date.year, date.hour,
+                      date.minute, date.second);
+      else
+        std::snprintf(s, sizeof s, "%02d/%02d/%04d", date.day, date.month, date.year);
       return s;
     }
   }

@@ -128,7 +128,7 @@ void frmMain::EnableWizardControls(bool enabled) {
 }
 
 void frmMain::languageFromOptions() {
-  ctx.language = control("Option1").value ? "F" : "N";
+  ctx.language = control("Option1").value ? std::string("F") : std::string("N");
   langueInt(ctx.language);
 }
 

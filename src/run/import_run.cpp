@@ -89,11 +89,11 @@ class ImportRun {
   // step is a section of the report: its time, the source rows it read and
   // the records it added to the working dossier.
   template <class Body>
-  void step(const char* name, const char* fr, const char* nl, Body&& body) {
+  void step(const char* name, const char* fr, const char* nl, Body&& body, bool shared = false) {
     // The older year failed: the newer one, converted beside it, stops too.
     if (cancelled_ && *cancelled_) stop("");
     const int bookYear = inPass_ ? ctx_.bookYearIndex : -1;
-    report_.beginStep(name, bookYear);
+    report_.beginStep(name, bookYear, shared);
     const auto before = recordCounts();
     const auto started = std::chrono::steady_clock::now();
     bool ok = false;
@@ -476,6 +476,9 @@ class ImportRun {
     const char* failureFr;
     const char* failureNl;
     std::function<bool()> call;
+    // Run in both passes into a table the merged dossier holds once (see
+    // base::RunReport::beginStep).
+    bool shared = false;
   };
 
   // The steps of a pass in their fixed order: master data (categories, payment
@@ -507,7 +510,8 @@ class ImportRun {
         {"general-accounts", full || c_.generalAccounts, 20,
          "Une erreur est survenue dans l'importation des comptes généraux.",
          "Er is een fout ontstaan bij het importeren van de algemene rekeningen.",
-         [this, prefix] { return steps_.generalAccounts(ctx_, *counted(dossierRows("AcctGeneral")), prefix); }},
+         [this, prefix] { return steps_.generalAccounts(ctx_, *counted(dossierRows("AcctGeneral")), prefix); },
+         true},
         {"book-year", true, 25, "Une erreur est survenue dans la récupération des paramètres des périodes.",
          "Er is een fout ontstaan bij het recupereren van de instellingen (periodes).",
          [this, prefix] { return steps_.bookYear(ctx_, *counted(yearRows("Period")), prefix); }},
@@ -564,7 +568,7 @@ class ImportRun {
     for (const PassStep& row : passSteps(dossier)) {
       if (!row.wanted) continue;
       progress(row.progress);
-      step(row.name, row.failureFr, row.failureNl, row.call);
+      step(row.name, row.failureFr, row.failureNl, row.call, row.shared);
     }
     masterDataDone_ = true;
     if (c_.fullImport) {

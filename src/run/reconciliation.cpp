@@ -292,7 +292,7 @@ bool readTargetBooks(const std::string& prefix, TargetBooks& books, base::Biling
     const int id = param.field("ID"), value = param.field("VALUE");
     for (uint32_t r = 1; r <= param.count(); ++r) {
       if (!param.live(r) || upperCase(param.text(id)) != "ACCOUNTPICTURE") continue;
-      const std::string v = "," + upperCase(param.text(value));
+      const std::string v = ',' + upperCase(param.text(value));
       const size_t at = v.find(",LENGEN=");
       if (at != std::string::npos) books.accountLength = std::atoi(v.c_str() + at + 8);
     }
@@ -402,7 +402,10 @@ std::string milliText(int64_t v) {
   std::string frac = std::to_string(a % 1000);
   frac = std::string(3 - frac.size(), '0') + frac;
   if (frac.back() == '0') frac.pop_back();
-  return (negative ? "-" : "") + std::to_string(a / 1000) + "." + frac;
+  std::string text = negative ? "-" : "";
+  text += std::to_string(a / 1000);
+  text += '.';
+  return text + frac;
 }
 
 }  // namespace

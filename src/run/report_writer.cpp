@@ -5,10 +5,12 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <locale>
 #include <map>
 #include <sstream>
 
 #include "base/number_text.h"
+#include "base/text.h"
 
 namespace run {
 using namespace base;
@@ -81,7 +83,9 @@ long differenceCount(const RunReport& r) { return static_cast<long>(r.reconcilia
 
 class Text {
  public:
-  explicit Text(const RunReport& r) : r_(r), fr_(r.language() == "F") {}
+  // A host that sets the global C++ locale from the desktop would otherwise
+  // group the figures ("294.912 octets") in a file other programs read too.
+  explicit Text(const RunReport& r) : r_(r), fr_(r.language() == "F") { out_.imbue(std::locale::classic()); }
 
   std::string write() {
     title();
@@ -97,8 +101,7 @@ class Text {
 
  private:
   const char* t(const char* fr, const char* nl) const { return fr_ ? fr : nl; }
-  std::string yearText(int index) const { return index < 0 ? "--" : twoDigitsText(index); }
-  static std::string twoDigitsText(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
+  std::string yearText(int index) const { return index < 0 ? "--" : twoDigits(index); }
   void heading(const std::string& text) { out_ << "\n" << text << "\n" << std::string(text.size(), '-') << "\n"; }
 
   std::string stepLabel(const std::string& code) const {
@@ -125,6 +128,21 @@ class Text {
     return it == labels.end() ? code : (fr_ ? it->second.first : it->second.second);
   }
 
+  // The run reads the source side of the reconciliation at the start of each
+  // pass, before the steps touch the book year; the check itself ends the run.
+  std::string stepLabel(const StepRecord& step) const {
+    if (step.name == "reconciliation" && step.bookYear >= 0)
+      return t("lecture de la source pour la réconciliation", "bron lezen voor de afstemming");
+    return stepLabel(step.name);
+  }
+
+  // The general accounts are counted on the source's accounts with a type
+  // (a row without type is skipped, a heading joins its account).
+  std::string recordsLabel(const std::string& table) const {
+    if (table == "general-accounts") return t("comptes généraux avec un type", "algemene rekeningen met een type");
+    return stepLabel(table);
+  }
+
   // What a difference is about, and how its figures read (source before dossier).
   std::string sectionLabel(const std::string& section) const {
     if (section == "account")
@@ -143,6 +161,25 @@ class Text {
       return t("données de base (source - ignorées / dossier)", "basisgegevens (bron - overgeslagen / dossier)");
     if (section == "missing-account") return t("compte absent du dossier", "rekening ontbreekt in het dossier");
     return section;
+  }
+
+  // The JSON keeps the codes; a reader of the text gets them in the dossier's language.
+  std::string changeLabel(ChangeKind kind) const {
+    switch (kind) {
+      case ChangeKind::Clipped:
+        return t("tronquée", "afgekapt");
+      case ChangeKind::Dropped:
+        return t("non reprise", "niet overgenomen");
+      case ChangeKind::Reformatted:
+        return t("reformatée", "anders geschreven");
+      case ChangeKind::Shortened:
+        return t("raccourcie", "ingekort");
+      case ChangeKind::Renamed:
+        return t("renommée", "hernoemd");
+      case ChangeKind::Lengthened:
+        return t("allongée", "verlengd");
+    }
+    return changeKindCode(kind);
   }
 
   std::string reasonLabel(SkipReason reason) const {
@@ -244,10 +281,16 @@ class Text {
   void steps() {
     heading(t("Étapes", "Stappen"));
     for (const StepRecord& s : r_.steps()) {
-      out_ << yearText(s.bookYear) << "  " << stepLabel(s.name) << t(" : ", ": ") << secondsText(s.seconds) << " s";
-      if (s.rowsRead > 0) out_ << ", " << s.rowsRead << t(" lignes source lues", " bronrijen gelezen");
+      out_ << yearText(s.bookYear) << "  " << stepLabel(s) << t(" : ", ": ") << secondsText(s.seconds) << " s";
+      if (s.rowsRead > 0)
+        out_ << ", " << s.rowsRead
+             << (s.rowsRead == 1 ? t(" ligne source lue", " bronrij gelezen") : t(" lignes source lues", " bronrijen gelezen"));
       for (const auto& [table, n] : s.rowsWritten) out_ << ", " << table << " +" << n;
-      if (!s.skipped.empty()) out_ << ", " << s.skipped.size() << t(" ignorées", " overgeslagen");
+      if (!s.skipped.empty())
+        out_ << ", " << s.skipped.size() << (s.skipped.size() == 1 ? t(" ignorée", " overgeslagen") : t(" ignorées", " overgeslagen"));
+      if (s.repeated > 0)
+        out_ << ", " << s.repeated
+             << t(" cas déjà listés pour l'exercice précédent", " gevallen al vermeld bij het vorige boekjaar");
       if (!s.succeeded) out_ << t("  ÉCHEC", "  MISLUKT");
       out_ << "\n";
     }
@@ -258,7 +301,7 @@ class Text {
     heading(t("Lignes de la source ignorées", "Overgeslagen bronrijen"));
     for (const StepRecord& s : r_.steps())
       for (const SkippedRow& row : s.skipped) {
-        out_ << yearText(s.bookYear) << "  " << stepLabel(s.name) << "  [" << row.key << "]  "
+        out_ << yearText(s.bookYear) << "  " << stepLabel(s) << "  [" << row.key << "]  "
              << reasonLabel(row.reason) << (dropsData(row.reason) ? t(" (perdue)", " (verloren)") : "");
         if (!row.detail.empty()) out_ << "  " << row.detail;
         out_ << "\n";
@@ -270,8 +313,8 @@ class Text {
     heading(t("Valeurs modifiées", "Gewijzigde waarden"));
     for (const ValueChange& c : r_.changes()) {
       const StepRecord* s = c.step >= 0 ? &r_.steps()[static_cast<size_t>(c.step)] : nullptr;
-      out_ << (s ? yearText(s->bookYear) + "  " + stepLabel(s->name) : std::string("--")) << "  "
-           << changeKindCode(c.kind) << "  " << c.field << "  [" << c.key << "]  \"" << c.oldValue << "\" -> \""
+      out_ << (s ? yearText(s->bookYear) + "  " + stepLabel(*s) : std::string("--")) << "  "
+           << changeLabel(c.kind) << "  " << c.field << "  [" << c.key << "]  \"" << c.oldValue << "\" -> \""
            << c.newValue << "\"";
       if (!c.detail.empty()) out_ << "  (" << c.detail << ")";
       out_ << "\n";
@@ -281,14 +324,20 @@ class Text {
   void messages() {
     heading(t("Messages affichés", "Getoonde berichten"));
     for (const ShownMessage& m : r_.messages()) {
-      std::string text = m.text;
-      for (size_t p = text.find("\r\n"); p != std::string::npos; p = text.find("\r\n", p)) text.replace(p, 2, " / ");
+      // One line per message: its paragraphs joined by " / ", the empty line between them dropped.
+      std::string text;
+      size_t from = 0;
+      for (size_t p = m.text.find("\r\n"); from <= m.text.size(); p = m.text.find("\r\n", from)) {
+        const size_t end = p == std::string::npos ? m.text.size() : p;
+        if (end > from) text.append(text.empty() ? "" : " / ").append(m.text, from, end - from);
+        from = end + 2;
+      }
       out_ << "- " << text << "\n";
     }
     for (const RepeatedMessage& m : r_.repeats()) {
       const StepRecord* s = m.step >= 0 ? &r_.steps()[static_cast<size_t>(m.step)] : nullptr;
       out_ << "\n"
-           << m.text() << "  (" << m.id << (s ? ", " + stepLabel(s->name) + " " + yearText(s->bookYear) : "") << ")\n";
+           << m.text() << (s ? "  (" + stepLabel(*s) + " " + yearText(s->bookYear) + ")" : "") << "\n";
       for (const std::string& c : m.cases) out_ << "    " << c << "\n";
     }
   }
@@ -319,7 +368,7 @@ class Text {
            << t("Données de base (source - ignorées = dossier)", "Basisgegevens (bron - overgeslagen = dossier)")
            << "\n";
       for (const RecordCount& c : rec.records)
-        out_ << "  " << stepLabel(c.table) << " : " << c.source << " - " << c.skipped << " = " << c.target
+        out_ << "  " << recordsLabel(c.table) << " : " << c.source << " - " << c.skipped << " = " << c.target
              << (c.source - c.skipped == c.target ? "" : "  !") << "\n";
     }
     balances(t("Par compte général (exercice, compte : source, dossier, différence)",
@@ -396,6 +445,7 @@ std::string quoted(const std::string& s) {
 
 class Json {
  public:
+  Json() { out_.imbue(std::locale::classic()); }
   Json& open(char bracket) {
     comma();
     out_ << bracket;

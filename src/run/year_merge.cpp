@@ -95,7 +95,7 @@ bool mergeEntries(Merge& merge, const std::string& first, const std::string& sec
     store::sx_Replace("BOOKYEAR", SX_TEXT, std::string("2"));
     std::string matchNo = store::sx_GetString("MATCHNO");
     if (!matchNo.empty() && matchNo[0] == '1')
-      store::sx_Replace("MATCHNO", SX_TEXT, "2" + base::Right(matchNo, 7));
+      store::sx_Replace("MATCHNO", SX_TEXT, '2' + base::Right(matchNo, 7));
   }) != 0;
 }
 
@@ -116,7 +116,7 @@ bool mergeParameters(Merge& merge, const std::string& first, const std::string& 
     if (id == "BOOKYEARCOUNT")
       store::sx_Replace("VALUE", SX_TEXT, std::string("2"));
     else if (id == "BOOKYEAR2.MATCHNUMBER")
-      store::sx_Replace("VALUE", SX_TEXT, "2" + base::Right(Trim(store::sx_GetString("VALUE")), 7));
+      store::sx_Replace("VALUE", SX_TEXT, '2' + base::Right(Trim(store::sx_GetString("VALUE")), 7));
   }
   return true;
 }

@@ -37,6 +37,40 @@ TEST(RunReportCollector, ChangesKeptOncePerStepAndCountedByWhatTheyLose) {
   EXPECT_EQ(r.changes()[2].detail, "DBKTYPE=0");
 }
 
+// Both passes convert the general accounts into the one account plan the
+// merged dossier keeps: what the first pass recorded is listed and totalled
+// once; what only the second pass meets is its own. The same when the second
+// pass ran beside the first, in a report of its own joined afterwards.
+TEST(RunReportCollector, SharedStepOfTwoPassesRecordsEachValueOnce) {
+  for (const bool besides : {false, true}) {
+    SCOPED_TRACE(besides ? "second pass in a report of its own" : "passes in turn");
+    RunReport r, own;
+    r.begin(RunReport::Kind::Import, "F");
+    own.begin(RunReport::Kind::Import, "F");
+    for (int pass = 0; pass < 2; ++pass) {
+      RunReport& to = pass == 1 && besides ? own : r;
+      to.beginStep("general-accounts", pass, true);
+      for (int line = 0; line < 2; ++line) to.changed(ChangeKind::Clipped, "ACF.NAME11", "1", "a long name", "a long");
+      to.skipped(SkipReason::NoType, "999999", "Compte sans type");
+      if (pass == 1) {
+        to.changed(ChangeKind::Lengthened, "ACF.NUMBER", "4400", "4400", "440000");
+        to.skipped(SkipReason::NoType, "888888");
+      }
+      to.endStep(0.1, true);
+    }
+    if (besides) r.append(own);
+    ASSERT_EQ(r.changes().size(), 2u);
+    EXPECT_EQ(r.changes()[0].step, 0);
+    EXPECT_EQ(r.changes()[1].step, 1);
+    EXPECT_EQ(r.lossyChanges(), 1);
+    EXPECT_EQ(r.droppedRows(), 2);
+    ASSERT_EQ(r.steps()[1].skipped.size(), 1u);
+    EXPECT_EQ(r.steps()[1].skipped[0].key, "888888");
+    EXPECT_EQ(r.steps()[0].repeated, 0);
+    EXPECT_EQ(r.steps()[1].repeated, 2);
+  }
+}
+
 TEST(RunReportCollector, MessagesAndRepeatedCasesOfOneRun) {
   RunReport r;
   r.messageShown("before the run", "", base::MsgIcon::None);

@@ -1,14 +1,18 @@
 // Pieces of the report that stand on their own: the SHA-256 of source files
-// (checked against coreutils' sha256sum) and the exact reading of amounts.
+// (checked against coreutils' sha256sum), the exact reading of amounts and
+// figures written the same whatever locale the host set.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <locale>
 #include <random>
 
 #include "run/file_digest.h"
 #include "run/reconciliation.h"
+#include "run/report_writer.h"
+#include "support/belgian_locale.h"
 
 namespace {
 
@@ -55,6 +59,27 @@ TEST(ReconciliationAmounts, DecimalTextsInThousandthsHalvesAwayFromZero) {
   EXPECT_EQ(run::thousandthsOf(std::string("")), 0);
   EXPECT_EQ(run::thousandthsOf(std::string("99999999999.999")), 99999999999999);
   EXPECT_EQ(run::thousandthsOf(base::Value::ofInt(-7)), -7000);
+}
+
+// A host may set the global C++ locale from a Belgian desktop (thousands
+// grouped with a dot, a decimal comma).
+TEST(ReportText, FiguresIgnoreTheHostsLocale) {
+  const auto& locale = testing_support::belgianFrenchLocale();
+  if (locale.name.empty()) GTEST_SKIP() << "no fr_BE.UTF-8 locale and none can be generated";
+  base::RunReport report;
+  report.begin(base::RunReport::Kind::Import, "F");
+  report.source.files.push_back({"001Soc.MDB", 294912, "ab"});
+  report.beginStep("documents", 0);
+  for (int row = 0; row < 1234; ++row) report.rowRead();
+  report.endStep(1.5, true);
+  report.finish(true);
+  if (locale.made) setenv("LOCPATH", locale.folder().c_str(), 1);
+  const std::locale before = std::locale::global(std::locale(locale.name));
+  const std::string text = run::reportText(report);
+  std::locale::global(before);
+  unsetenv("LOCPATH");
+  EXPECT_NE(text.find("294912 octets"), std::string::npos) << text;
+  EXPECT_NE(text.find("1.500 s, 1234 lignes source lues"), std::string::npos) << text;
 }
 
 }  // namespace

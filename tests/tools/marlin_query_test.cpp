@@ -54,10 +54,14 @@ TEST(MarlinQuery, FailuresSayWhatIsWrong) {
   auto r = query(fixture("nwind.mdb") + " --table NoSuchTable");
   EXPECT_NE(r.status, 0);
   EXPECT_NE(r.out.find("NoSuchTable"), std::string::npos) << r.out;
-  r = query(fixture("nwind.mdb") + " 'SELEC nothing'");
+  // In French unless Dutch is asked for, one language at a time.
+  r = query(fixture("nwind.mdb") + " 'SELEC nothing' --language N");
   EXPECT_NE(r.status, 0);
-  EXPECT_NE(r.out.find("Query geweigerd"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.rfind("Query geweigerd", 0), 0u) << r.out;
+  EXPECT_EQ(r.out.find("Requête"), std::string::npos) << r.out;
   r = query("'" + std::string(M2K_SOURCE_DIR) + "/README.md' --tables");
   EXPECT_NE(r.status, 0);
   EXPECT_NE(r.out.find("n'est pas une base de données Access"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("Access-databank"), std::string::npos) << r.out;
+  EXPECT_EQ(query("--language X " + fixture("nwind.mdb") + " --tables").status >> 8, 2);
 }

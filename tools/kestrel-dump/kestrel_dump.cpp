@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/language_option.h"
 #include "store/dossier_template.h"
 #include "store/table_report.h"
 
@@ -24,15 +25,9 @@ int usage() {
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  // The language may stand anywhere; the template needs one.
-  std::string language;
-  for (size_t i = 0; i + 1 < args.size(); ++i) {
-    if (args[i] != "--language") continue;
-    language = args[i + 1];
-    if (language != "F" && language != "N") return usage();
-    args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
-    break;
-  }
+  const std::optional<std::string> given = tools::takeLanguage(args);
+  if (!given) return usage();
+  const std::string& language = *given;  // the template needs one
   const bool french = language != "N";
   if (args.size() == 1 && args[0].rfind("--", 0) != 0) {
     base::Bilingual error;

@@ -5,10 +5,13 @@
 //   marlin-query FILE.mdb --table NAME
 //   marlin-query FILE.mdb --tables
 //   marlin-query --odbc 'CONNECTION TEXT' 'QUERY TEXT' | --table NAME | --tables
+// Faults are told in French, or in Dutch with --language N.
 #include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "common/language_option.h"
 #include "run/access_source.h"
 #include "run/date_text.h"
 #include "run/odbc_source.h"
@@ -33,37 +36,42 @@ std::string csvField(const base::Value& v) {
 }
 
 int usage() {
-  std::cerr << "usage: marlin-query FILE.mdb 'QUERY TEXT' | --table NAME | --tables\n"
-               "       marlin-query --odbc 'CONNECTION TEXT' 'QUERY TEXT' | --table NAME | --tables\n";
+  std::cerr << "Usage / Gebruik:\n"
+               "  marlin-query [--language F|N] FILE.mdb 'QUERY TEXT' | --table NAME | --tables\n"
+               "  marlin-query [--language F|N] --odbc 'CONNECTION TEXT' 'QUERY TEXT' | --table NAME | --tables\n";
   return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3 && argc != 4 && argc != 5) return usage();
-  int a = 1;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  const std::optional<std::string> language = tools::takeLanguage(args);
+  if (!language) return usage();
+  const bool french = *language != "N";
+  if (args.size() < 2 || args.size() > 4) return usage();
+  size_t a = 0;
   std::unique_ptr<base::Source> source;
   try {
-    if (std::string(argv[a]) == "--odbc") {
-      if (argc < 4) return usage();
-      source = run::openOdbcSource(argv[a + 1]);
+    if (args[a] == "--odbc") {
+      if (args.size() < 3) return usage();
+      source = run::openOdbcSource(args[a + 1]);
       a += 2;
     } else {
-      source = run::openAccessSource(argv[a]);
+      source = run::openAccessSource(args[a]);
       a += 1;
     }
-    std::string what = argv[a];
+    const std::string& what = args[a];
     if (what == "--tables") {
       for (const auto& name : source->tableNames()) std::cout << name << "\n";
       return 0;
     }
     std::unique_ptr<base::RowSet> rows;
     if (what == "--table") {
-      if (a + 1 >= argc) return usage();
-      rows = source->openTable(argv[a + 1]);
+      if (a + 1 >= args.size()) return usage();
+      rows = source->openTable(args[a + 1]);
     } else {
-      if (a + 1 != argc) return usage();
+      if (a + 1 != args.size()) return usage();
       rows = source->query(what);
     }
     auto cols = rows->columns();
@@ -76,7 +84,7 @@ int main(int argc, char** argv) {
       std::cout << line << "\n";
     }
   } catch (const std::exception& e) {
-    std::cerr << e.what() << "\n";
+    std::cerr << base::errorText(e, french) << "\n";
     return 1;
   }
   return 0;

@@ -23,7 +23,7 @@ std::string bar(int progress) {
   if (progress < 0) progress = 0;
   if (progress > 100) progress = 100;
   const int filled = progress / 5;
-  std::string text = "[" + std::string(static_cast<std::size_t>(filled), '#') +
+  std::string text = '[' + std::string(static_cast<std::size_t>(filled), '#') +
                      std::string(static_cast<std::size_t>(20 - filled), ' ') + "] ";
   std::string pct = std::to_string(progress) + "%";
   return text + std::string(4 - pct.size(), ' ') + pct;
@@ -42,7 +42,7 @@ MsgResult ConsoleUi::messageBox(const std::string& text, MsgButtons buttons, Msg
   endProgressLine();
   ++messageCount_;
   std::string body = text;
-  for (std::size_t p = body.find("\r\n"); p != std::string::npos; p = body.find("\r\n", p)) body.replace(p, 2, "\n");
+  for (std::size_t p = body.find("\r\n"); p != std::string::npos; p = body.find("\r\n", p)) body.replace(p, 2, 1, '\n');
   out_ << iconWord(icon) << (title.empty() ? std::string("MarlinToKestrel") : title) << ": " << body << std::endl;
   shown_.clear();
   shownHead_.clear();

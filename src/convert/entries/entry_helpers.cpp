@@ -80,7 +80,7 @@ std::string sourceDateText(const base::Value& v) {
 
 std::string FitDocNumber(const std::string& number) {
   std::string t = Trim(number);
-  if (t.size() > 8) return "9" + t.substr(t.size() - 7);
+  if (t.size() > 8) return '9' + t.substr(t.size() - 7);
   return t;
 }
 
@@ -114,7 +114,7 @@ std::string periodText(const base::Value& period, const std::string& closingPeri
 
 std::string matchNumber(const base::Value& checkId) {
   if (checkId.isNull()) return std::string();
-  return "1" + pad(checkId.asInt(), 7);
+  return '1' + pad(checkId.asInt(), 7);
 }
 
 }  // namespace convert

@@ -35,7 +35,7 @@ class Lists {
     std::string dutch = french, english = french;
     FR2NL(dutch);
     FR2UK(english);
-    std::string suffix = " " + fourDigits(year);
+    const std::string suffix = ' ' + fourDigits(year);
     rows.french += Padr(french, 3) + suffix;
     rows.dutch += Padr(dutch, 3) + suffix;
     rows.english += Padr(english, 3) + suffix;

@@ -163,8 +163,8 @@ namespace {
 // mapping keeps byte lengths, so positions in the upper-cased copy are valid
 // in the original.
 size_t findEntry(std::string_view list, std::string_view key) {
-  std::string haystack = upperCase("," + std::string(list));
-  size_t at = haystack.find("," + upperCase(key) + "=");
+  std::string haystack = upperCase(',' + std::string(list));
+  size_t at = haystack.find(',' + upperCase(key) + '=');
   return at;  // the comma in front sits one before the entry: same index in `list`
 }
 
