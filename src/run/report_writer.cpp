@@ -136,6 +136,12 @@ class Text {
     return stepLabel(step.name);
   }
 
+  // A source row without number (a customer's may be empty) said as such
+  // rather than as empty brackets.
+  std::string keyText(const std::string& key) const {
+    return key.empty() ? t("sans numéro", "zonder nummer") : key;
+  }
+
   // The general accounts are counted on the source's accounts with a type
   // (a row without type is skipped, a heading joins its account).
   std::string recordsLabel(const std::string& table) const {
@@ -301,7 +307,7 @@ class Text {
     heading(t("Lignes de la source ignorées", "Overgeslagen bronrijen"));
     for (const StepRecord& s : r_.steps())
       for (const SkippedRow& row : s.skipped) {
-        out_ << yearText(s.bookYear) << "  " << stepLabel(s) << "  [" << row.key << "]  "
+        out_ << yearText(s.bookYear) << "  " << stepLabel(s) << "  [" << keyText(row.key) << "]  "
              << reasonLabel(row.reason) << (dropsData(row.reason) ? t(" (perdue)", " (verloren)") : "");
         if (!row.detail.empty()) out_ << "  " << row.detail;
         out_ << "\n";
@@ -314,7 +320,7 @@ class Text {
     for (const ValueChange& c : r_.changes()) {
       const StepRecord* s = c.step >= 0 ? &r_.steps()[static_cast<size_t>(c.step)] : nullptr;
       out_ << (s ? yearText(s->bookYear) + "  " + stepLabel(*s) : std::string("--")) << "  "
-           << changeLabel(c.kind) << "  " << c.field << "  [" << c.key << "]  \"" << c.oldValue << "\" -> \""
+           << changeLabel(c.kind) << "  " << c.field << "  [" << keyText(c.key) << "]  \"" << c.oldValue << "\" -> \""
            << c.newValue << "\"";
       if (!c.detail.empty()) out_ << "  (" << c.detail << ")";
       out_ << "\n";
@@ -357,7 +363,7 @@ class Text {
            << d.key << "  " << d.detail << "\n";
     for (const Adjustment& a : rec.adjustments) {
       if (a.code == "newer-opening-entries")
-        out_ << t("Exercice ", "Boekjaar ") << a.bookYear << " : " << a.lines
+        out_ << t("Exercice ", "Boekjaar ") << a.bookYear << t(" : ", ": ") << a.lines
              << t(" lignes d'ouverture (débits ", " openingslijnen (debet ") << amountText(a.amount)
              << t(") non reprises : les soldes de l'exercice 1 sont reportés.",
                   ") niet overgenomen: de saldi van boekjaar 1 worden overgedragen.")
@@ -368,7 +374,7 @@ class Text {
            << t("Données de base (source - ignorées = dossier)", "Basisgegevens (bron - overgeslagen = dossier)")
            << "\n";
       for (const RecordCount& c : rec.records)
-        out_ << "  " << recordsLabel(c.table) << " : " << c.source << " - " << c.skipped << " = " << c.target
+        out_ << "  " << recordsLabel(c.table) << t(" : ", ": ") << c.source << " - " << c.skipped << " = " << c.target
              << (c.source - c.skipped == c.target ? "" : "  !") << "\n";
     }
     balances(t("Par compte général (exercice, compte : source, dossier, différence)",
