@@ -102,7 +102,8 @@ class Text {
  private:
   const char* t(const char* fr, const char* nl) const { return fr_ ? fr : nl; }
   std::string yearText(int index) const { return index < 0 ? "--" : twoDigits(index); }
-  void heading(const std::string& text) { out_ << "\n" << text << "\n" << std::string(text.size(), '-') << "\n"; }
+  // Underlines as long as the title reads (an accented letter is one character).
+  void heading(const std::string& text) { out_ << "\n" << text << "\n" << std::string(charCount(text), '-') << "\n"; }
 
   std::string stepLabel(const std::string& code) const {
     static const std::map<std::string, std::pair<const char*, const char*>> labels = {
@@ -213,7 +214,7 @@ class Text {
     const std::string head = check
                                  ? t("Contrôle d'une source Marlin", "Controle van een Marlin bron")
                                  : t("Rapport de migration Marlin vers Kestrel", "Migratierapport Marlin naar Kestrel");
-    out_ << head << "\n" << std::string(head.size(), '=') << "\n";
+    out_ << head << "\n" << std::string(charCount(head), '=') << "\n";
     out_ << t("Résultat : ", "Resultaat: ")
          << (r_.succeeded() ? (check ? t("la source a été lue et convertie à blanc",
                                          "de bron werd gelezen en proefondervindelijk omgezet")
