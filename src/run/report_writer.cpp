@@ -390,7 +390,11 @@ class Text {
       for (const JournalPeriod& j : rec.journals) {
         out_ << "  " << j.bookYear << "  " << j.journal << "  " << j.period << "  " << j.sourceDocuments << "/"
              << j.targetDocuments << "  " << j.sourceLines << "/" << j.targetLines;
-        if (!j.sourceJournals.empty() && j.sourceJournals != j.journal) out_ << "  (" << j.sourceJournals << ")";
+        // The opening entries come from the source's period 00 ("(00)"), whatever its journals.
+        if (j.sourceJournals == "(00)")
+          out_ << t("  (période 00 de la source)", "  (periode 00 van de bron)");
+        else if (!j.sourceJournals.empty() && j.sourceJournals != j.journal)
+          out_ << "  (" << j.sourceJournals << ")";
         if (j.sourceDocuments != j.targetDocuments || j.sourceLines != j.targetLines) out_ << "  !";
         out_ << "\n";
       }
