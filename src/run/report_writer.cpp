@@ -381,7 +381,8 @@ class Text {
     balances(t("Par compte général (exercice, compte : source, dossier, différence)",
                "Per algemene rekening (boekjaar, rekening: bron, dossier, verschil)"),
              rec.accounts);
-    balances(t("Par client (1/) et fournisseur (2/)", "Per klant (1/) en leverancier (2/)"), rec.parties);
+    balances(t("Par client (1/) et fournisseur (2/) (exercice, numéro : source, dossier, différence)",
+               "Per klant (1/) en leverancier (2/) (boekjaar, nummer: bron, dossier, verschil)"), rec.parties);
     if (!rec.journals.empty()) {
       out_ << "\n"
            << t("Par journal et période (documents source/dossier, lignes source/dossier)",
