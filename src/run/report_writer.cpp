@@ -102,7 +102,8 @@ class Text {
  private:
   const char* t(const char* fr, const char* nl) const { return fr_ ? fr : nl; }
   std::string yearText(int index) const { return index < 0 ? "--" : twoDigits(index); }
-  void heading(const std::string& text) { out_ << "\n" << text << "\n" << std::string(text.size(), '-') << "\n"; }
+  // Underlines as long as the title reads (an accented letter is one character).
+  void heading(const std::string& text) { out_ << "\n" << text << "\n" << std::string(charCount(text), '-') << "\n"; }
 
   std::string stepLabel(const std::string& code) const {
     static const std::map<std::string, std::pair<const char*, const char*>> labels = {
@@ -134,6 +135,12 @@ class Text {
     if (step.name == "reconciliation" && step.bookYear >= 0)
       return t("lecture de la source pour la réconciliation", "bron lezen voor de afstemming");
     return stepLabel(step.name);
+  }
+
+  // A source row without number (a customer's may be empty) said as such
+  // rather than as empty brackets.
+  std::string keyText(const std::string& key) const {
+    return key.empty() ? t("sans numéro", "zonder nummer") : key;
   }
 
   // The general accounts are counted on the source's accounts with a type
@@ -207,7 +214,7 @@ class Text {
     const std::string head = check
                                  ? t("Contrôle d'une source Marlin", "Controle van een Marlin bron")
                                  : t("Rapport de migration Marlin vers Kestrel", "Migratierapport Marlin naar Kestrel");
-    out_ << head << "\n" << std::string(head.size(), '=') << "\n";
+    out_ << head << "\n" << std::string(charCount(head), '=') << "\n";
     out_ << t("Résultat : ", "Resultaat: ")
          << (r_.succeeded() ? (check ? t("la source a été lue et convertie à blanc",
                                          "de bron werd gelezen en proefondervindelijk omgezet")
@@ -301,7 +308,7 @@ class Text {
     heading(t("Lignes de la source ignorées", "Overgeslagen bronrijen"));
     for (const StepRecord& s : r_.steps())
       for (const SkippedRow& row : s.skipped) {
-        out_ << yearText(s.bookYear) << "  " << stepLabel(s) << "  [" << row.key << "]  "
+        out_ << yearText(s.bookYear) << "  " << stepLabel(s) << "  [" << keyText(row.key) << "]  "
              << reasonLabel(row.reason) << (dropsData(row.reason) ? t(" (perdue)", " (verloren)") : "");
         if (!row.detail.empty()) out_ << "  " << row.detail;
         out_ << "\n";
@@ -314,7 +321,7 @@ class Text {
     for (const ValueChange& c : r_.changes()) {
       const StepRecord* s = c.step >= 0 ? &r_.steps()[static_cast<size_t>(c.step)] : nullptr;
       out_ << (s ? yearText(s->bookYear) + "  " + stepLabel(*s) : std::string("--")) << "  "
-           << changeLabel(c.kind) << "  " << c.field << "  [" << c.key << "]  \"" << c.oldValue << "\" -> \""
+           << changeLabel(c.kind) << "  " << c.field << "  [" << keyText(c.key) << "]  \"" << c.oldValue << "\" -> \""
            << c.newValue << "\"";
       if (!c.detail.empty()) out_ << "  (" << c.detail << ")";
       out_ << "\n";
@@ -357,7 +364,7 @@ class Text {
            << d.key << "  " << d.detail << "\n";
     for (const Adjustment& a : rec.adjustments) {
       if (a.code == "newer-opening-entries")
-        out_ << t("Exercice ", "Boekjaar ") << a.bookYear << " : " << a.lines
+        out_ << t("Exercice ", "Boekjaar ") << a.bookYear << t(" : ", ": ") << a.lines
              << t(" lignes d'ouverture (débits ", " openingslijnen (debet ") << amountText(a.amount)
              << t(") non reprises : les soldes de l'exercice 1 sont reportés.",
                   ") niet overgenomen: de saldi van boekjaar 1 worden overgedragen.")
@@ -368,13 +375,14 @@ class Text {
            << t("Données de base (source - ignorées = dossier)", "Basisgegevens (bron - overgeslagen = dossier)")
            << "\n";
       for (const RecordCount& c : rec.records)
-        out_ << "  " << recordsLabel(c.table) << " : " << c.source << " - " << c.skipped << " = " << c.target
+        out_ << "  " << recordsLabel(c.table) << t(" : ", ": ") << c.source << " - " << c.skipped << " = " << c.target
              << (c.source - c.skipped == c.target ? "" : "  !") << "\n";
     }
     balances(t("Par compte général (exercice, compte : source, dossier, différence)",
                "Per algemene rekening (boekjaar, rekening: bron, dossier, verschil)"),
              rec.accounts);
-    balances(t("Par client (1/) et fournisseur (2/)", "Per klant (1/) en leverancier (2/)"), rec.parties);
+    balances(t("Par client (1/) et fournisseur (2/) (exercice, numéro : source, dossier, différence)",
+               "Per klant (1/) en leverancier (2/) (boekjaar, nummer: bron, dossier, verschil)"), rec.parties);
     if (!rec.journals.empty()) {
       out_ << "\n"
            << t("Par journal et période (documents source/dossier, lignes source/dossier)",
@@ -383,7 +391,11 @@ class Text {
       for (const JournalPeriod& j : rec.journals) {
         out_ << "  " << j.bookYear << "  " << j.journal << "  " << j.period << "  " << j.sourceDocuments << "/"
              << j.targetDocuments << "  " << j.sourceLines << "/" << j.targetLines;
-        if (!j.sourceJournals.empty() && j.sourceJournals != j.journal) out_ << "  (" << j.sourceJournals << ")";
+        // The opening entries come from the source's period 00 ("(00)"), whatever its journals.
+        if (j.sourceJournals == "(00)")
+          out_ << t("  (période 00 de la source)", "  (periode 00 van de bron)");
+        else if (!j.sourceJournals.empty() && j.sourceJournals != j.journal)
+          out_ << "  (" << j.sourceJournals << ")";
         if (j.sourceDocuments != j.targetDocuments || j.sourceLines != j.targetLines) out_ << "  !";
         out_ << "\n";
       }
