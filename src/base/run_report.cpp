@@ -1,5 +1,7 @@
 #include "base/run_report.h"
 
+#include <algorithm>
+
 namespace base {
 
 const char* changeKindCode(ChangeKind kind) {
@@ -87,6 +89,40 @@ void RunReport::endStep(double seconds, bool succeeded) {
     step->succeeded = succeeded;
   }
   current_ = -1;
+}
+
+int RunReport::append(const RunReport& pass) {
+  const int offset = static_cast<int>(steps_.size());
+  const auto moved = [offset](int step) { return step < 0 ? step : step + offset; };
+  // Changes and skipped rows are recorded again under the steps' new
+  // indexes, so that a shared step finds what this run's passes recorded.
+  const int was = current_;
+  for (const StepRecord& step : pass.steps_) {
+    steps_.push_back(step);
+    steps_.back().skipped.clear();
+    current_ = static_cast<int>(steps_.size()) - 1;
+    for (const SkippedRow& row : step.skipped) skipped(row.reason, row.key, row.detail);
+  }
+  for (const ValueChange& c : pass.changes_) {
+    current_ = moved(c.step);
+    changed(c.kind, c.field, c.key, c.oldValue, c.newValue, c.detail);
+  }
+  current_ = was;
+  for (RepeatedMessage r : pass.repeats_) {
+    r.step = moved(r.step);
+    repeats_.push_back(std::move(r));
+  }
+  for (ShownMessage m : pass.messages_) {
+    m.step = moved(m.step);
+    messages_.push_back(std::move(m));
+  }
+  bookYears.insert(bookYears.end(), pass.bookYears.begin(), pass.bookYears.end());
+  for (const SourceFile& file : pass.source.files) {
+    const bool known = std::any_of(source.files.begin(), source.files.end(),
+                                   [&](const SourceFile& f) { return f.path == file.path; });
+    if (!known) source.files.push_back(file);
+  }
+  return offset;
 }
 
 void RunReport::rowRead() {

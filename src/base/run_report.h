@@ -191,6 +191,14 @@ class RunReport {
   // is only counted in `repeated`, so the report lists and totals it once.
   int beginStep(const std::string& name, int bookYear, bool shared = false);
   void endStep(double seconds, bool succeeded);
+  // The step what happens now belongs to (-1: none): messages of a pass that
+  // ran on a thread of its own are noted under its steps when they are shown.
+  int currentStep() const { return current_; }
+  void resumeStep(int index) { current_ = index; }
+  // Adds what a pass recorded in a report of its own, after this report's
+  // steps: its steps, changes, repeated messages, messages, book years and
+  // source files. Returns the index its first step has here.
+  int append(const RunReport& pass);
   // A source row read by the current step.
   void rowRead();
   void rowsWritten(const std::string& table, long count);

@@ -1,4 +1,7 @@
 // The real components behind the run's table of services.
+#include <cstdlib>
+#include <string>
+
 #include "run/access_source.h"
 #include "run/odbc_source.h"
 #include "run/services.h"
@@ -27,6 +30,10 @@ Services defaultServices() {
     store::sx_TakeWriteFailure();  // what an earlier run left is not this run's
   };
   s.closeAllTables = [] { store::sx_CloseAll(); };
+  // MARLIN2KESTREL_PASSES=sequential converts the book years one after the
+  // other, as a check of the side-by-side run and for a machine of one core.
+  const char* passes = std::getenv("MARLIN2KESTREL_PASSES");
+  s.passesSideBySide = !(passes && std::string(passes) == "sequential");
   s.deferIndex = [](const std::string& file) { store::sx_DeferIndex(file); };
   s.writeDeferredIndex = [](Ui* ui, const std::string& file, const std::string& language) {
     if (store::sx_WriteDeferredIndex(file)) return true;

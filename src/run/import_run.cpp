@@ -1,6 +1,7 @@
 #include "run/import_run.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <exception>
@@ -9,6 +10,7 @@
 #include <memory>
 #include <random>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "base/path.h"
@@ -16,6 +18,7 @@
 #include "convert/entries/history_queries.h"
 #include "run/counting_source.h"
 #include "run/file_digest.h"
+#include "run/pass_recorder.h"
 #include "run/report_writer.h"
 #include "run/source_discovery.h"
 #include "store/dossier_name.h"
@@ -45,20 +48,28 @@ class ImportRun {
     bool ok = false;
     try {
       start();
-      for (int index = firstIndex_; index <= lastIndex_; ++index) {
-        // A master-data import makes exactly one pass, on the newest book year.
-        if (!c_.fullImport) index = lastIndex_;
-        pass(index);
+      if (passesSideBySide()) {
+        startSecondPass();
+        pass(firstIndex_);
+        joinSecondPass();
+      } else {
+        for (int index = firstIndex_; index <= lastIndex_; ++index) {
+          // A master-data import makes exactly one pass, on the newest book year.
+          if (!c_.fullImport) index = lastIndex_;
+          pass(index);
+        }
       }
       finish();
       ok = true;
     } catch (const RunStopped& stop) {
+      abandonSecondPass();
       fail(stop.message);
     } catch (...) {
       // The run's own reading of the source (version, periods, documents)
       // failed, or something nobody foresaw: reported like any other failure,
       // so the wizard stays usable and the target untouched. Nothing may
       // escape: behind the C interface it would end the host's process.
+      abandonSecondPass();
       fail(handledErrorText(ctx_.french()));
     }
     removeScratch();
@@ -79,6 +90,8 @@ class ImportRun {
   // the records it added to the working dossier.
   template <class Body>
   void step(const char* name, const char* fr, const char* nl, Body&& body, bool shared = false) {
+    // The older year failed: the newer one, converted beside it, stops too.
+    if (cancelled_ && *cancelled_) stop("");
     const int bookYear = inPass_ ? ctx_.bookYearIndex : -1;
     report_.beginStep(name, bookYear, shared);
     const auto before = recordCounts();
@@ -86,6 +99,8 @@ class ImportRun {
     bool ok = false;
     try {
       ok = body() && tablesWritten();
+    } catch (const QuestionAsked&) {
+      throw;  // the book year is converted again where the person can answer
     } catch (...) {
       view_.showImportError(handledErrorText(ctx_.french()));
     }
@@ -280,7 +295,7 @@ class ImportRun {
     if (!c_.fullImport && !c_.customers && !c_.suppliers && !c_.generalAccounts)
       stop(msg("Vous devez sélectionner le(s) signalétique(s) à récupérer.",
                "U moet de te recupereren signalementgegevens kiezen."));
-    std::string databaseName;
+    std::string& databaseName = databaseName_;
     if (sql_) {
       databaseName = sourceKey_;
       bool reachable = false;
@@ -309,7 +324,19 @@ class ImportRun {
       working_ = runFolder_->path();
     }
     if (!svc_.createTemplateDossier(ctx_.ui, working_, ctx_.language)) stop("");
+    openSource();
 
+    ctx_.ui->setBusy(true);
+    busy_ = true;
+    lastIndex_ = svc_.lastBookYearIndex(company_.get(), sql_, ctx_.prefixedLayout, sourceKey_);
+    firstIndex_ = lastIndex_ > 0 ? lastIndex_ - 1 : 0;
+    ctx_.generalAccountLength = "0";
+  }
+
+  // The company database (the source itself in the SQL edition), opened by
+  // each pass that runs on a thread of its own.
+  void openSource() {
+    const std::string& databaseName = databaseName_;
     if (sql_) {
       try {
         company_ = svc_.openSql(c_.sql, databaseName);
@@ -339,12 +366,6 @@ class ImportRun {
     countingCompany_ = std::make_unique<CountingSource>(*company_, report_);
     ctx_.source = countingCompany_.get();
     ctx_.yearSource = countingCompany_.get();
-
-    ctx_.ui->setBusy(true);
-    busy_ = true;
-    lastIndex_ = svc_.lastBookYearIndex(company_.get(), sql_, ctx_.prefixedLayout, sourceKey_);
-    firstIndex_ = lastIndex_ > 0 ? lastIndex_ - 1 : 0;
-    ctx_.generalAccountLength = "0";
   }
 
   void resetRunState() {
@@ -573,6 +594,118 @@ class ImportRun {
     inPass_ = false;
   }
 
+  // --- The newer book year beside the older ------------------------------------------
+  // Until the merge the two book years of a full import share nothing but
+  // the source they read: each becomes a working dossier of its own. The
+  // newer one is converted on a thread of its own, with its own connection
+  // to the source, its own table-engine state, run context and report, and
+  // shows nothing until the older one is done (see PassRecorder); then its
+  // report joins this run's, its messages are shown, and the run goes on as
+  // after the two passes one after the other. Unless the services say their
+  // components may run side by side, the passes run one after the other.
+  struct SecondPass {
+    base::RunContext ctx;
+    std::unique_ptr<PassRecorder> recorder;
+    std::unique_ptr<ImportRun> run;
+    std::atomic<bool> cancelled{false}, done{false};
+    std::thread thread;
+  };
+
+  bool passesSideBySide() const { return svc_.passesSideBySide && c_.fullImport && lastIndex_ > firstIndex_; }
+
+  void startSecondPass() {
+    second_ = std::make_unique<SecondPass>();
+    SecondPass& s = *second_;
+    s.ctx.language = ctx_.language;
+    s.ctx.isVersionSql = ctx_.isVersionSql;
+    s.ctx.companyCode = ctx_.companyCode;
+    s.recorder = std::make_unique<PassRecorder>([&s] { return s.ctx.report.currentStep(); });
+    s.recorder->bindTo(s.ctx);
+    s.run = std::make_unique<ImportRun>(s.ctx, c_, *s.recorder, steps_, svc_);
+    ImportRun& newer = *s.run;
+    newer.cancelled_ = &s.cancelled;
+    newer.sourceKey_ = sourceKey_;
+    newer.databaseName_ = databaseName_;
+    newer.dossierName_ = dossierName_;
+    newer.working_ = working_;
+    newer.firstIndex_ = firstIndex_;
+    newer.lastIndex_ = lastIndex_;
+    newer.masterDataDone_ = true;  // customers, suppliers and code lists are the older year's
+    s.thread = std::thread([&s] {
+      s.run->convertNewerYear();
+      s.done = true;
+    });
+  }
+
+  // On the newer year's thread: what start() and the loop would do for it.
+  void convertNewerYear() {
+    report_.begin(c_.checkOnly ? RunReport::Kind::SourceCheck : RunReport::Kind::Import, ctx_.language);
+    try {
+      svc_.prepareEngine();
+      openSource();
+      // Settled again, not read from the older pass: the same query on the same source.
+      settleGeneralAccountLength();
+      pass(lastIndex_);
+      svc_.closeAllTables();
+      if (!tablesWritten()) stop("");
+    } catch (const QuestionAsked&) {
+      askedQuestion_ = true;
+    } catch (const RunStopped& stop) {
+      failed_ = true;
+      failure_ = stop.message;
+    } catch (...) {
+      failed_ = true;
+      failure_ = handledErrorText(ctx_.french());
+    }
+    svc_.closeAllTables();
+    releaseSource();
+  }
+
+  void waitForSecondPass() {
+    // The window stays painted while the newer year finishes.
+    while (!second_->done) {
+      ctx_.ui->processEvents();
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    second_->thread.join();
+  }
+
+  void joinSecondPass() {
+    waitForSecondPass();
+    std::unique_ptr<SecondPass> s = std::move(second_);
+    ImportRun& newer = *s->run;
+    if (newer.askedQuestion_) {
+      // A question cannot wait: the book year is converted again here, from
+      // a fresh working dossier, where the person sees it at once.
+      for (const std::string& file : newer.deferredIndexes_) svc_.dropDeferredIndex(file);
+      pass(lastIndex_);
+      return;
+    }
+    deferredIndexes_.insert(deferredIndexes_.end(), newer.deferredIndexes_.begin(), newer.deferredIndexes_.end());
+    const int firstStep = report_.append(newer.report_);
+    s->recorder->replay({*ctx_.ui, view_, ctx_}, report_, firstStep);
+    sourceYears_.insert(sourceYears_.end(), newer.sourceYears_.begin(), newer.sourceYears_.end());
+    // The run state as the newer pass left it, as after passes in a row.
+    ctx_.bookYearIndex = s->ctx.bookYearIndex;
+    ctx_.sourceVersion = s->ctx.sourceVersion;
+    ctx_.sourceMinorVersion = s->ctx.sourceMinorVersion;
+    ctx_.journals = s->ctx.journals;
+    ctx_.sourceClosingPeriod = s->ctx.sourceClosingPeriod;
+    ctx_.documentOrderCounter = s->ctx.documentOrderCounter;
+    phase_ = newer.phase_;
+    if (newer.failed_) stop(newer.failure_);
+  }
+
+  // The older year failed: the newer one stops at its next step, and its
+  // working dossier goes with the run's folder, unseen.
+  void abandonSecondPass() {
+    if (!second_) return;
+    second_->cancelled = true;
+    waitForSecondPass();
+    for (const std::string& file : second_->run->deferredIndexes_) svc_.dropDeferredIndex(file);
+    second_.reset();
+  }
+
   // --- The index of the entries ----------------------------------------------------
   // A book year's entries table is filled by the opening, document and
   // completion steps in turn, then, in a two-year import, appended to the
@@ -703,6 +836,12 @@ class ImportRun {
   int firstIndex_ = 0, lastIndex_ = 0;
   bool busy_ = false;
   bool masterDataDone_ = false;  // customers, suppliers and code lists are taken once
+  std::string databaseName_;     // the company database, or the SQL database
+  std::unique_ptr<SecondPass> second_;
+  // On the newer year's thread: the older year asks it to stop; how it ended.
+  const std::atomic<bool>* cancelled_ = nullptr;
+  bool askedQuestion_ = false, failed_ = false;
+  std::string failure_;
 };
 
 }  // namespace

@@ -43,6 +43,10 @@ struct Services {
   // as a message in `language` (file, reason, a full disk said so); empty when
   // every write reached the disk. Unset: nothing to ask.
   std::function<std::string(const std::string& language)> tableWriteFailure;
+  // Every component above and below may be used from two threads at once,
+  // each with its own source connection and tables: the two book years of a
+  // full import are then converted side by side.
+  bool passesSideBySide = false;
 
   // --- Dossier store --------------------------------------------------------
   // Writes the empty-dossier template "VIDE" into the working folder. False,

@@ -39,31 +39,38 @@ TEST(RunReportCollector, ChangesKeptOncePerStepAndCountedByWhatTheyLose) {
 
 // Both passes convert the general accounts into the one account plan the
 // merged dossier keeps: what the first pass recorded is listed and totalled
-// once; what only the second pass meets is its own.
+// once; what only the second pass meets is its own. The same when the second
+// pass ran beside the first, in a report of its own joined afterwards.
 TEST(RunReportCollector, SharedStepOfTwoPassesRecordsEachValueOnce) {
-  RunReport r;
-  r.begin(RunReport::Kind::Import, "F");
-  for (int pass = 0; pass < 2; ++pass) {
-    r.beginStep("general-accounts", pass, true);
-    for (int line = 0; line < 2; ++line) r.changed(ChangeKind::Clipped, "ACF.NAME11", "1", "a long name", "a long");
-    // Two like rows of one pass are two rows.
-    for (int row = 0; row < 2; ++row) r.skipped(SkipReason::NoType, "999999", "Compte sans type");
-    if (pass == 1) {
-      r.changed(ChangeKind::Lengthened, "ACF.NUMBER", "4400", "4400", "440000");
-      r.skipped(SkipReason::NoType, "888888");
+  for (const bool besides : {false, true}) {
+    SCOPED_TRACE(besides ? "second pass in a report of its own" : "passes in turn");
+    RunReport r, own;
+    r.begin(RunReport::Kind::Import, "F");
+    own.begin(RunReport::Kind::Import, "F");
+    for (int pass = 0; pass < 2; ++pass) {
+      RunReport& to = pass == 1 && besides ? own : r;
+      to.beginStep("general-accounts", pass, true);
+      for (int line = 0; line < 2; ++line) to.changed(ChangeKind::Clipped, "ACF.NAME11", "1", "a long name", "a long");
+      // Two like rows of one pass are two rows.
+      for (int row = 0; row < 2; ++row) to.skipped(SkipReason::NoType, "999999", "Compte sans type");
+      if (pass == 1) {
+        to.changed(ChangeKind::Lengthened, "ACF.NUMBER", "4400", "4400", "440000");
+        to.skipped(SkipReason::NoType, "888888");
+      }
+      to.endStep(0.1, true);
     }
-    r.endStep(0.1, true);
+    if (besides) r.append(own);
+    ASSERT_EQ(r.changes().size(), 2u);
+    EXPECT_EQ(r.changes()[0].step, 0);
+    EXPECT_EQ(r.changes()[1].step, 1);
+    EXPECT_EQ(r.lossyChanges(), 1);
+    EXPECT_EQ(r.droppedRows(), 3);
+    EXPECT_EQ(r.steps()[0].skipped.size(), 2u);
+    ASSERT_EQ(r.steps()[1].skipped.size(), 1u);
+    EXPECT_EQ(r.steps()[1].skipped[0].key, "888888");
+    EXPECT_EQ(r.steps()[0].repeated, 0);
+    EXPECT_EQ(r.steps()[1].repeated, 3);
   }
-  ASSERT_EQ(r.changes().size(), 2u);
-  EXPECT_EQ(r.changes()[0].step, 0);
-  EXPECT_EQ(r.changes()[1].step, 1);
-  EXPECT_EQ(r.lossyChanges(), 1);
-  EXPECT_EQ(r.droppedRows(), 3);
-  EXPECT_EQ(r.steps()[0].skipped.size(), 2u);
-  ASSERT_EQ(r.steps()[1].skipped.size(), 1u);
-  EXPECT_EQ(r.steps()[1].skipped[0].key, "888888");
-  EXPECT_EQ(r.steps()[0].repeated, 0);
-  EXPECT_EQ(r.steps()[1].repeated, 3);
 }
 
 TEST(RunReportCollector, MessagesAndRepeatedCasesOfOneRun) {
@@ -90,6 +97,40 @@ TEST(RunReportCollector, MessagesAndRepeatedCasesOfOneRun) {
   // A new run forgets the previous one.
   r.begin(RunReport::Kind::SourceCheck, "F");
   EXPECT_TRUE(r.messages().empty() && r.repeats().empty() && r.steps().empty());
+}
+
+// A pass recorded in a report of its own joins the run's after its steps:
+// changes, repeated messages and messages keep their own steps, a source file
+// already listed is listed once.
+TEST(RunReportCollector, APassOfItsOwnJoinsAfterTheRunsSteps) {
+  RunReport run, pass;
+  run.begin(RunReport::Kind::Import, "F");
+  run.source.files.push_back({"001Soc.MDB", 1, "a"});
+  run.beginStep("documents", 0);
+  run.changed(ChangeKind::Shortened, "ACT.DOCNUMBER", "VEN 1", "2024000001", "94000001");
+  run.endStep(1, true);
+  pass.begin(RunReport::Kind::Import, "F");
+  pass.source.files = {{"001Soc.MDB", 1, "a"}, {"001A01.mdb", 2, "b"}};
+  pass.bookYears.push_back({1, 2, "Dossier Ex. 2025"});
+  pass.beginStep("journals", 1);
+  pass.endStep(1, true);
+  pass.beginStep("documents", 1);
+  pass.changed(ChangeKind::Shortened, "ACT.DOCNUMBER", "VEN 1", "2024000001", "94000001");
+  pass.repeated("several-matching-entries", "%n", "T", "VEN 3");
+  pass.messageShown("in the pass", "", base::MsgIcon::None);
+  pass.endStep(1, true);
+  EXPECT_EQ(run.append(pass), 1);
+  ASSERT_EQ(run.steps().size(), 3u);
+  EXPECT_EQ(run.steps()[2].name, "documents");
+  ASSERT_EQ(run.changes().size(), 2u) << "the same change in another step is its own";
+  EXPECT_EQ(run.changes()[1].step, 2);
+  ASSERT_EQ(run.repeats().size(), 1u);
+  EXPECT_EQ(run.repeats()[0].step, 2);
+  ASSERT_EQ(run.messages().size(), 1u);
+  EXPECT_EQ(run.messages()[0].step, 2);
+  EXPECT_EQ(run.source.files.size(), 2u);
+  ASSERT_EQ(run.bookYears.size(), 1u);
+  EXPECT_EQ(run.bookYears[0].label, "Dossier Ex. 2025");
 }
 
 }  // namespace

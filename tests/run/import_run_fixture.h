@@ -9,7 +9,9 @@
 #include <map>
 #include <set>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/recording_ui.h"
@@ -63,8 +65,9 @@ class ImportRunTest : public ::testing::Test {
 
   run::Services services() {
     run::Services s;
-    s.prepareEngine = [this] { calls.push_back("prepareEngine"); };
-    s.closeAllTables = [this] { calls.push_back("closeAllTables"); };
+    s.prepareEngine = [this] { call("prepareEngine"); };
+    s.closeAllTables = [this] { call("closeAllTables"); };
+    s.passesSideBySide = sideBySide;
     if (engineWrites) {
       s.tableWriteFailure = run::defaultServices().tableWriteFailure;
       s.tableWriteFailure("F");  // nothing an earlier test left behind
@@ -80,7 +83,8 @@ class ImportRunTest : public ::testing::Test {
       return true;
     };
     s.prepareWorkingDossier = [this](base::Ui*, const std::string& working, int index, const std::string& language) {
-      calls.push_back("prepare:" + base::twoDigits(index) + ":" + language);
+      call("prepare:" + base::twoDigits(index) + ":" + language);
+      std::lock_guard<std::mutex> hold(mutex);
       workingFolders.insert(working);
       const std::string name = "VIDE" + base::twoDigits(index);
       fs::path folder = fs::path(working) / name;
@@ -104,14 +108,14 @@ class ImportRunTest : public ::testing::Test {
       return true;
     };
     s.openAccess = [this](const std::string& file) -> std::unique_ptr<base::Source> {
-      calls.push_back("openAccess:" + fs::path(file).filename().string());
+      call("openAccess:" + fs::path(file).filename().string());
       std::string name = fs::path(file).filename().string();
       if (auto it = yearDatabases.find(name); it != yearDatabases.end())
         return std::make_unique<MemorySource>(it->second);
       return std::make_unique<MemorySource>(company);
     };
     s.openSql = [this](const run::SqlLogin& login, const std::string& database) -> std::unique_ptr<base::Source> {
-      calls.push_back("openSql:" + login.server + "/" + login.login + "/" + database);
+      call("openSql:" + login.server + "/" + login.login + "/" + database);
       if (!sqlDatabases.count(database)) throw base::SourceError("Login failed");
       return std::make_unique<MemorySource>(sqlDatabases[database]);
     };
@@ -137,13 +141,13 @@ class ImportRunTest : public ::testing::Test {
     auto prefixStep = [this](const char* name) {
       return [this, name](base::RunContext& ctx, const std::string& prefix) {
         record(name, ctx, prefix);
-        return !failing.count(name);
+        return !fails(name, ctx);
       };
     };
     auto rowsStep = [this](const char* name) {
       return [this, name](base::RunContext& ctx, base::RowSet&, const std::string& prefix) {
         record(name, ctx, prefix);
-        return !failing.count(name);
+        return !fails(name, ctx);
       };
     };
     s.categories = prefixStep("categories");
@@ -162,7 +166,7 @@ class ImportRunTest : public ::testing::Test {
       s.journals = [this](base::RunContext& ctx, base::RowSet&, const std::string& prefix) {
         record("journals", ctx, prefix);
         if (foreignJournals) ctx.journals.foreignCurrency.insert("USD");
-        return !failing.count("journals");
+        return !fails("journals", ctx);
       };
       s.openingEntries = prefixStep("openingEntries");
       s.yearDocuments = rowsStep("yearDocuments");
@@ -178,12 +182,36 @@ class ImportRunTest : public ::testing::Test {
     return s;
   }
 
+  // With `sideBySide` the newer book year's steps run on a thread of their own.
+  void call(const std::string& what) {
+    std::lock_guard<std::mutex> hold(mutex);
+    calls.push_back(what);
+  }
+
+  // A step fails for every book year ("journals") or for one ("journals:01").
+  bool fails(const std::string& name, const base::RunContext& ctx) const {
+    return failing.count(name) || failing.count(name + ":" + base::twoDigits(ctx.bookYearIndex));
+  }
+
   void record(const std::string& name, base::RunContext& ctx, const std::string& prefix) {
-    trace.push_back(name + ":" + base::twoDigits(ctx.bookYearIndex));
+    const std::string year = name + ":" + base::twoDigits(ctx.bookYearIndex);
+    {
+      std::lock_guard<std::mutex> hold(mutex);
+      trace.push_back(year);
+      if (!prefix.empty()) prefixes.push_back(prefix);
+    }
+    if (telling.count(year)) ctx.ui->messageBox(year, base::MsgButtons::Ok, base::MsgIcon::Information, "");
+    if (asking.count(year)) {
+      const bool yes = ctx.ui->messageBox(year + " ?", base::MsgButtons::YesNo, base::MsgIcon::Question, "") ==
+                       base::MsgResult::Yes;
+      std::lock_guard<std::mutex> hold(mutex);
+      answers.push_back(year + (yes ? " yes" : " no"));
+    }
     if (auto it = throwing.find(name); it != throwing.end()) it->second();
     if (auto it = writing.find(name); it != writing.end()) it->second(prefix);
-    if (form) seen[name] = {form->control("ProgressBar1").progress, form->control("Label8").text};
-    if (!prefix.empty()) prefixes.push_back(prefix);
+    // The window belongs to the test's thread.
+    if (form && std::this_thread::get_id() == testThread)
+      seen[name] = {form->control("ProgressBar1").progress, form->control("Label8").text};
   }
 
   // The wizard, loaded in the given edition and language, with an INI file in the test folder.
@@ -242,6 +270,13 @@ class ImportRunTest : public ::testing::Test {
   std::map<std::string, std::function<void(const std::string& prefix)>> writing;
   bool engineWrites = false;
   bool foreignJournals = false;
+  // The book years side by side, as the real components allow; steps that
+  // show a message ("yearDocuments:01") or ask a question, with the answers.
+  bool sideBySide = false;
+  std::set<std::string> telling, asking;
+  std::vector<std::string> answers;
+  std::mutex mutex;
+  const std::thread::id testThread = std::this_thread::get_id();
 
   base::RecordingUi ui;
   std::unique_ptr<host::frmMain> form;

@@ -83,6 +83,83 @@ TEST_F(Passes, FullImportRunsTwoPassesThenMerges) {
   EXPECT_TRUE(fs::exists(kestrel / "ACME" / "ACME_DBK_02.DBF"));
 }
 
+// Beside the older year the newer one runs every step of its pass, its messages come after the older year's,
+// noted in the report under its own steps, which follow the older year's.
+TEST_F(Passes, NewerYearBesideTheOlderShowsItsMessagesAfterTheOlderYears) {
+  sideBySide = true;
+  foreignJournals = true;
+  telling = {"journals:01", "yearDocuments:01", "journals:00", "yearDocuments:00"};
+  auto& w = accessWizard("F", true);
+  w.click("OptCompta");
+  w.click("cmdOk");
+  EXPECT_EQ(messageTexts(), (Trace{"journals:00", "yearDocuments:00", "journals:01", "yearDocuments:01",
+                                   "L'importation s'est déroulée correctement"}));
+  Trace newer;
+  std::copy_if(trace.begin(), trace.end(), std::back_inserter(newer),
+               [](const std::string& t) { return t.ends_with(":01"); });
+  EXPECT_EQ(newer, (Trace{"companyIdentity:01", "generalAccounts:01", "bookYear:01",
+                          "journals:01", "openingEntries:01", "yearDocuments:01", "dossierLanguages:01",
+                          "completeDocumentAccounts:01", "completeCurrencyAmounts:01"}));
+  EXPECT_EQ(trace.back(), "merge:0+1");
+
+  const auto& steps = w.ctx.report.steps();
+  std::vector<int> years;
+  for (const auto& step : steps)
+    if (years.empty() || years.back() != step.bookYear) years.push_back(step.bookYear);
+  EXPECT_EQ(years, (std::vector<int>{0, 1, -1}));
+  for (const auto& m : w.ctx.report.messages()) {
+    if (m.text != "yearDocuments:01") continue;
+    ASSERT_GE(m.step, 0);
+    EXPECT_EQ(steps[static_cast<size_t>(m.step)].name, "documents");
+    EXPECT_EQ(steps[static_cast<size_t>(m.step)].bookYear, 1);
+  }
+  ASSERT_EQ(placements.size(), 1u);
+  EXPECT_TRUE(placements[0].twoYears);
+  EXPECT_EQ(w.control("Label8").text, "Terminated...");
+  EXPECT_EQ(executionDone, 1);
+}
+
+// Either year failing fails the run with its message and leaves the Kestrel
+// folder as it was; what the newer year showed beside a failed older year is
+// never shown, as it would not have run.
+TEST_F(Passes, EitherYearBesideTheOtherFailingFailsTheRun) {
+  sideBySide = true;
+  telling = {"yearDocuments:00", "bookYear:01"};
+  failing = {"journals:01"};
+  auto& w = accessWizard("F", true);
+  w.click("OptCompta");
+  w.click("cmdOk");
+  EXPECT_EQ(messageTexts(), (Trace{"yearDocuments:00", "bookYear:01",
+                                   "Une erreur est survenue dans la création des journaux."}));
+  EXPECT_EQ(std::count(trace.begin(), trace.end(), "openingEntries:01"), 0);
+  EXPECT_TRUE(placements.empty());
+  EXPECT_TRUE(kestrelUntouched());
+  EXPECT_TRUE(w.control("cmdOk").enabled);
+
+  failing = {"journals:00"};
+  ui.messages.clear();
+  w.click("cmdOk");
+  EXPECT_EQ(messageTexts(), Trace{"Une erreur est survenue dans la création des journaux."});
+  EXPECT_TRUE(placements.empty());
+  EXPECT_TRUE(kestrelUntouched());
+  EXPECT_EQ(executionDone, 0);
+}
+
+// A question cannot be kept for later: the newer year is converted again on
+// the window's thread, where it is asked once and its answer used.
+TEST_F(Passes, AQuestionOfTheNewerYearIsAskedWhereThePersonCanAnswer) {
+  sideBySide = true;
+  asking = {"yearDocuments:01"};
+  auto& w = accessWizard("F", true);
+  w.click("OptCompta");
+  w.click("cmdOk");
+  EXPECT_EQ(answers, Trace{"yearDocuments:01 yes"});
+  EXPECT_EQ(messageTexts(), (Trace{"yearDocuments:01 ?", "L'importation s'est déroulée correctement"}));
+  EXPECT_EQ(std::count(trace.begin(), trace.end(), "yearDocuments:01"), 2) << "stopped at the question, then again";
+  ASSERT_EQ(placements.size(), 1u);
+  EXPECT_TRUE(placements[0].twoYears);
+}
+
 TEST_F(Passes, FailedMergeOrPlacementIsAFailedRun) {
   lastIndex = 1;
   failing = {"merge"};

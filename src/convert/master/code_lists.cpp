@@ -10,6 +10,7 @@
 #include "convert/master/master_steps.h"
 #include "convert/master/step_support.h"
 #include "store/engine/sx.h"
+#include "store/file_operations.h"
 
 namespace convert {
 using namespace base;
@@ -158,7 +159,11 @@ bool convertCodeList(base::RunContext& ctx, const std::string& prefix, const Cod
   const TemporaryFiles temporary({tempIndex, tempTable});
   int16_t pairs = createPairingTable(list, tempTable, tempIndex);
   if (pairs == 0) {
+    // Said, not only stopped on: under a full disk this is where the run may end.
+    const std::string why = store::sx_LastError().in(ctx.french()) + store::fullDiskNote(tempTable, ctx.language);
     closeAllTables();
+    reportError(ctx, ctx.msg("Impossible de créer le fichier " + tempTable + " : " + why,
+                             "Onmogelijk om het bestand " + tempTable + " aan te maken: " + why));
     return false;
   }
   const char* sql = ctx.isVersionSql ? list.sqlQuery : ctx.prefixedLayout ? list.prefixedQuery : list.olderQuery;

@@ -1,5 +1,7 @@
-// The flat sx_ interface over store::Table: one process-wide set of work
-// areas, a current area, and the date settings of the run.
+// The flat sx_ interface over store::Table: a set of work areas, a current
+// area, the last error and the date settings, one of each per thread, so
+// that the book years of an import convert side by side on threads of their
+// own, each with its tables, as a process of its own would.
 #include "store/engine/sx.h"
 
 #include <cstdio>
@@ -42,7 +44,7 @@ struct State {
 };
 
 State& S() {
-  static State s;
+  thread_local State s;
   return s;
 }
 

@@ -1,6 +1,7 @@
 // The flat table-engine interface the conversion steps call. One engine state
-// per process (like the engine it replaces): a set of open work areas and one
-// current area. Text crosses this interface in UTF-8 and is stored in the
+// per thread (the engine it replaces had one per process, and a book year
+// converted on a thread of its own stands for such a process): a set of open
+// work areas and one current area, the last error, the first write failure. Text crosses this interface in UTF-8 and is stored in the
 // tables as Windows-1252.
 #pragma once
 #include <cstdint>

@@ -1,6 +1,8 @@
 // The sx_ calls as the conversion steps and the two-year merge use them.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "store/engine/engine_support.h"
 #include "support/scratch_folder.h"
 #include "store/engine/sx.h"
@@ -76,6 +78,34 @@ TEST_F(SxCalls, DatesLogicalsNumbersAndTextAsTheStepsPassThem) {
   sx_Unlock(1);
   sx_Close();
   enginetest::expectIndexesAgree(file, 14);
+}
+
+// Each thread has an engine of its own (two book years convert side by
+// side): its areas, current area, date settings and last error.
+TEST_F(SxCalls, EachThreadHasItsOwnAreasSettingsAndLastError) {
+  const std::string act = table("ACT", "_ACT.DBF"), dbk = table("DBK_01", "_DBK_01.DBF");
+  const int16_t mine = sx_Use(act, "ACT", 2, 2);
+  ASSERT_NE(mine, 0) << sx_LastError();
+  sx_AppendBlank();
+  sx_Replace("DATE", SX_DATE_TEXT, std::string("05/01/2009"));
+  sx_Replace("nosuchfield", SX_TEXT, std::string("x"));
+  sx_Commit();
+  int16_t theirs = 0;
+  int32_t theirCount = -1;
+  base::Bilingual theirError;
+  std::thread([&] {
+    theirCount = sx_QueryRecCount();  // no table chosen on this thread
+    theirError = sx_LastError();
+    sx_SetCentury(0);
+    theirs = sx_Use(dbk, "DBK", 2, 2);
+    sx_CloseAll();
+  }).join();
+  EXPECT_EQ(theirCount, 0);
+  EXPECT_EQ(theirError.french, "aucune table choisie");
+  EXPECT_EQ(theirs, mine) << "areas are numbered per thread";
+  EXPECT_NE(sx_LastError().french.find("nosuchfield"), std::string::npos);
+  EXPECT_EQ(sx_GetString("DATE"), "05/01/2009") << "still open, current, four-digit years";
+  EXPECT_EQ(sx_QueryRecCount(), 1);
 }
 
 TEST_F(SxCalls, UseIsExclusiveCaseBlindAndRefusesDamagedTables) {
