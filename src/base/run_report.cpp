@@ -133,21 +133,20 @@ void RunReport::rowsWritten(const std::string& table, long count) {
   if (StepRecord* step = current()) step->rowsWritten[table] += count;
 }
 
-// Within a shared step the step's name stands for the step, so that the same
-// step of another pass finds what it already recorded; otherwise its index.
-std::string RunReport::identity(const std::string& what) const {
-  const StepRecord* step = current_ < 0 ? nullptr : &steps_[static_cast<size_t>(current_)];
-  return (step && step->shared ? "shared\x1f" + step->name : std::to_string(current_)) + '\x1f' + what;
+bool RunReport::recordedByEarlierPass(const std::string& what) {
+  StepRecord* step = current();
+  if (!step || !step->shared) return false;
+  const auto [first, added] = sharedKeys_.emplace(step->name + '\x1f' + what, current_);
+  // Two like rows of one pass are two rows.
+  if (added || first->second == current_) return false;
+  ++step->repeated;
+  return true;
 }
 
 void RunReport::skipped(SkipReason reason, const std::string& key, const std::string& detail) {
   // A step called on its own (a test, a tool) records under a step without name.
   if (!current()) beginStep("", -1);
-  if (current()->shared &&
-      !sharedKeys_.insert(identity(std::string(skipReasonCode(reason)) + '\x1f' + key + '\x1f' + detail)).second) {
-    ++current()->repeated;
-    return;
-  }
+  if (recordedByEarlierPass(std::string(skipReasonCode(reason)) + '\x1f' + key + '\x1f' + detail)) return;
   current()->skipped.push_back({reason, key, detail});
 }
 
@@ -156,17 +155,8 @@ void RunReport::changed(ChangeKind kind, const std::string& field, const std::st
   const char separator = '\x1f';
   const std::string what = std::string(changeKindCode(kind)) + separator + field + separator + key + separator +
                            oldValue + separator + newValue + separator + detail;
-  if (StepRecord* step = current(); step && step->shared) {
-    // Kept once per step as any change; counted as repeated when an earlier
-    // pass of the step recorded it.
-    const bool firstInStep = changeKeys_.insert(std::to_string(current_) + separator + what).second;
-    if (!sharedKeys_.insert(identity(what)).second) {
-      if (firstInStep) ++step->repeated;
-      return;
-    }
-  } else if (!changeKeys_.insert(identity(what)).second) {
-    return;
-  }
+  if (!changeKeys_.insert(std::to_string(current_) + separator + what).second) return;
+  if (recordedByEarlierPass(what)) return;
   changes_.push_back({current_, kind, field, key, oldValue, newValue, detail});
 }
 

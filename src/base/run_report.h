@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -256,9 +257,11 @@ class RunReport {
   int current_ = -1;
   std::vector<StepRecord> steps_;
   std::vector<ValueChange> changes_;
-  // What a shared step recorded, by step name, kind and values (see identity()).
-  std::string identity(const std::string& what) const;
-  std::unordered_set<std::string> changeKeys_, sharedKeys_;
+  // True when an earlier pass of the current shared step recorded `what`
+  // (then counted in the step's `repeated`).
+  bool recordedByEarlierPass(const std::string& what);
+  std::unordered_set<std::string> changeKeys_;
+  std::unordered_map<std::string, int> sharedKeys_;  // step name and what -> step that first recorded it
   std::vector<ShownMessage> messages_;
   std::vector<ShownMessage> last_;  // none or one
   std::vector<RepeatedMessage> repeats_;
