@@ -334,8 +334,9 @@ class ImportRun {
   }
 
   // The company database (the source itself in the SQL edition), opened by
-  // each pass that runs on a thread of its own.
-  void openSource() {
+  // each pass that runs on a thread of its own; its files are noted (and
+  // their digests taken) once.
+  void openSource(bool noteFiles = true) {
     const std::string& databaseName = databaseName_;
     if (sql_) {
       try {
@@ -358,8 +359,8 @@ class ImportRun {
       }
       ctx_.prefixedLayout = svc_.checkVersionSe(*company_);
       const std::string common = joinPath(c_.sourceFolder, "Common.mdb");
-      if (sourceFileExists(common)) noteSourceFile(common);
-      noteSourceFile(databaseName);
+      if (noteFiles && sourceFileExists(common)) noteSourceFile(common);
+      if (noteFiles) noteSourceFile(databaseName);
     }
     report_.source.database = sql_ ? databaseName : std::string();
     report_.source.layout = ctx_.prefixedLayout ? "prefixed" : "older";
@@ -642,7 +643,7 @@ class ImportRun {
     report_.begin(c_.checkOnly ? RunReport::Kind::SourceCheck : RunReport::Kind::Import, ctx_.language);
     try {
       svc_.prepareEngine();
-      openSource();
+      openSource(false);
       // Settled again, not read from the older pass: the same query on the same source.
       settleGeneralAccountLength();
       pass(lastIndex_);
