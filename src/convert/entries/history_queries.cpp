@@ -79,17 +79,22 @@ const char* kLineColumnsTail =
 
 }  // namespace
 
-std::string openingEntriesQuery(SourceForm form, const std::string& nn) {
+std::string openingEntriesQuery(SourceForm form, const std::string& nn, bool openingOnly) {
+  const std::string where = openingOnly ? " WHERE historic.AcctType > 0 AND historic.Period = 0 " : " WHERE historic.AcctType > 0 ";
   const std::string select = std::string("SELECT ") + kLineColumns + "historic.AmntBase AS AmntAcctID, " +
                              kLineColumnsTail + ", ";
   const std::string group = std::string(kLineColumns) + "historic.AmntBase, " + kLineColumnsTail;
   if (form == SourceForm::Sql)
     return select + "MIN(checking.CheckID) AS CheckID" + " FROM A_" + nn + "_historic AS historic" + " LEFT JOIN A_" +
            nn + "_Checking AS Checking ON historic.RecordID = Checking.HistoRecordID and checking.AmntBase <> 0 " +
-           " WHERE historic.AcctType > 0 " + " GROUP BY " + group + kInRecordOrder;
+           where + " GROUP BY " + group + kInRecordOrder;
   return select + "First(test.CheckID) " + "AS CheckID " + historicFrom(form, nn) +
-         accessCheckingJoin(form, nn, false) +
-         " WHERE historic.AcctType > 0 " + "GROUP BY " + group + kInRecordOrder;
+         accessCheckingJoin(form, nn, false) + where + "GROUP BY " + group + kInRecordOrder;
+}
+
+std::string laterDocumentsQuery(SourceForm form, const std::string& nn) {
+  return "SELECT DISTINCT historic.JrnlID, historic.Doc, historic.JrnlType " + historicFrom(form, nn) +
+         "WHERE historic.AcctType > 0 AND (historic.Period <> 0 OR historic.Period IS NULL)";
 }
 
 namespace {

@@ -17,8 +17,12 @@ base::Source* yearSource(const base::RunContext& ctx);
 // The book-year index as two digits.
 std::string yearDigits(const base::RunContext& ctx);
 
-// One row per accounting line of the book year with its first matching entry.
-std::string openingEntriesQuery(SourceForm form, const std::string& nn);
+// One row per accounting line of the book year with its first matching
+// entry; `openingOnly`: the lines of period 0 alone.
+std::string openingEntriesQuery(SourceForm form, const std::string& nn, bool openingOnly = false);
+// The journal, number and type of every document with a line outside period
+// 0 (a line without period included), once each.
+std::string laterDocumentsQuery(SourceForm form, const std::string& nn);
 // One row per (journal, type, subtype, document, period, date), in the
 // order of the documents' first lines, with DocFirst: the first line of the
 // journal and document number it belongs to, which orders the streams below.

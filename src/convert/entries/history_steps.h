@@ -3,6 +3,7 @@
 // queries) and the dossier path prefix; false after its own detail message.
 #pragma once
 #include <string>
+#include <unordered_set>
 
 #include "base/run_context.h"
 #include "base/source.h"
@@ -10,8 +11,12 @@
 namespace convert {
 
 // Opening entries from the rows of the pass's opening-lines query; the run
-// calls the second form, which runs that query for the pass's source form.
-bool ImportOpeningEntries(base::RunContext& ctx, base::RowSet& rows, const std::string& prefix);
+// calls the second form, which runs that query for the pass's source form,
+// on the lines of period 0 only, with the documents that have later lines
+// (laterDocumentsQuery, read first) in `later`, as documentOf() names them.
+bool ImportOpeningEntries(base::RunContext& ctx, base::RowSet& rows, const std::string& prefix,
+                          std::unordered_set<std::string> later = {});
+std::string documentOf(const base::RowSet& rows);
 bool importOpeningEntriesFromSource(base::RunContext& ctx, const std::string& prefix);
 // The documents of the book year from the rows of the run's document list
 // (documentListQuery), each detail query run once over the whole year.

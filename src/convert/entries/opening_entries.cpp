@@ -16,7 +16,16 @@
 
 namespace convert {
 
-bool ImportOpeningEntries(base::RunContext& ctx, base::RowSet& rows, const std::string& prefix) {
+// A line's document: journal, number and type; empty when the rows do not say.
+std::string documentOf(const base::RowSet& rows) {
+  const base::Value journal = optionalField(rows, "JRNLID");
+  return journal.present() ? journal.asText() + '\x1f' + optionalField(rows, "DOC").asText() + '\x1f' +
+                                 optionalField(rows, "JRNLTYPE").asText()
+                           : std::string();
+}
+
+bool ImportOpeningEntries(base::RunContext& ctx, base::RowSet& rows, const std::string& prefix,
+                          std::unordered_set<std::string> later) {
   showStep(ctx, "Historic");
   if (openEntryTable(ctx, prefix) == 0) return false;
   if (store::sx_QueryRecCount() > 0) {
@@ -39,12 +48,9 @@ bool ImportOpeningEntries(base::RunContext& ctx, base::RowSet& rows, const std::
     std::string document;  // journal, number and type; empty when the rows do not say
   };
   std::vector<Opening> openings;
-  std::unordered_set<std::string> laterDocuments;
+  std::unordered_set<std::string> laterDocuments = std::move(later);
   for (; !rows.eof(); rows.moveNext()) {
-    const base::Value journal = optionalField(rows, "JRNLID");
-    const std::string document = journal.present() ? journal.asText() + '\x1f' + optionalField(rows, "DOC").asText() +
-                                                         '\x1f' + optionalField(rows, "JRNLTYPE").asText()
-                                                   : std::string();
+    const std::string document = documentOf(rows);
     if (periodText(rows.field("PERIOD"), ctx.sourceClosingPeriod) != "00") {
       if (!document.empty()) laterDocuments.insert(document);
       continue;
@@ -84,8 +90,16 @@ bool ImportOpeningEntries(base::RunContext& ctx, base::RowSet& rows, const std::
 bool importOpeningEntriesFromSource(base::RunContext& ctx, const std::string& prefix) {
   base::Source* source = yearSource(ctx);
   if (!source) return false;
-  std::unique_ptr<base::RowSet> rows = source->query(openingEntriesQuery(formOf(ctx), yearDigits(ctx)));
-  return ImportOpeningEntries(ctx, *rows, prefix);
+  // Reading every line of the year to learn which documents go on grouped
+  // the whole year on forty columns to keep the few lines of period 0.
+  std::unordered_set<std::string> later;
+  {
+    std::unique_ptr<base::RowSet> rows = source->query(laterDocumentsQuery(formOf(ctx), yearDigits(ctx)));
+    for (; !rows->eof(); rows->moveNext())
+      if (std::string document = documentOf(*rows); !document.empty()) later.insert(std::move(document));
+  }
+  std::unique_ptr<base::RowSet> rows = source->query(openingEntriesQuery(formOf(ctx), yearDigits(ctx), true));
+  return ImportOpeningEntries(ctx, *rows, prefix, std::move(later));
 }
 
 }  // namespace convert
