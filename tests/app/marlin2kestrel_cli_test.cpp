@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <set>
 
+#include "app/cli/cli_options.h"
 #include "cli_fixture.h"
 #include "convert/master/codes.h"
 
@@ -216,6 +217,17 @@ TEST_F(Marlin2Kestrel, CommandLineMistakesAreExplained) {
   EXPECT_NE(unknown.output.find("Option inconnue : --frobnicate"), std::string::npos);
   EXPECT_FALSE(fs::exists(kestrel / "ACME"));
   EXPECT_FALSE(fs::exists(kestrel / "VIDE"));
+  // An import needs both the Kestrel folder and the dossier's name.
+  for (const char* missing : {"--kestrel-folder", "--dossier"}) {
+    std::vector<std::string> args;
+    for (const char* option : {"--kestrel-folder", "--dossier"})
+      if (std::string(option) != missing) args.insert(args.end(), {option, "x"});
+    args.insert(args.end(), {"--source-folder", "x", "--company", "001"});
+    app::CliOptions options;
+    const auto refused = app::parseCliOptions(args, options);
+    ASSERT_TRUE(refused) << missing;
+    EXPECT_NE(refused->find("sont obligatoires"), std::string::npos) << *refused;
+  }
 }
 
 }  // namespace

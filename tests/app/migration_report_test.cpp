@@ -2,6 +2,7 @@
 // lists, where it is written, that its JSON follows the schema, that a clean
 // dossier reconciles and that a fault in the written books is found.
 #include <algorithm>
+#include <functional>
 #include <sstream>
 
 #include "app/cli/cli_options.h"
@@ -41,6 +42,15 @@ TEST_F(MigrationReport, SeededChangesAndDropsAreListedWithTheirKeysAndValues) {
         "change|categories|shortened|TABLE.TID|GROSSISTES|GROSSISTES|GROS1",
         "change|journals|renamed|DBK.DBKID|NCVEN|NCVEN|NCVEN1", "repeat|several-matching-entries|"})
     EXPECT_TRUE(hasLine(lines, line)) << line;
+  // Each step counts the records it added: customers and suppliers both add to CSF.
+  long csf = 0;
+  for (const std::string step : {"customers", "suppliers"}) {
+    const std::string start = "written|" + step + "|CSF|";
+    const auto at = std::find_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(start, 0) == 0; });
+    ASSERT_NE(at, lines.end()) << step;
+    csf += std::stol(at->substr(start.size()));
+  }
+  EXPECT_EQ(csf, dbfreadCounts(dossierReport("json").parent_path() / "ACME_CSF.DBF").at("ACME_CSF.DBF"));
   // Both passes convert the general accounts; the dossier holds them once.
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "change|general-accounts|lengthened|ACF.NUMBER|4400|4400|440000"), 1);
   // The text report names the same cases for people.
@@ -151,10 +161,29 @@ TEST_F(MigrationReport, AFaultInTheWrittenBooksIsFoundAndGivesStatus3) {
     EXPECT_NE(out.str().find("la réconciliation a trouvé " + std::to_string(found.size()) + " différences"),
               std::string::npos)
         << out.str();
-    // The dossier is written, with its report.
-    EXPECT_TRUE(
-        hasLine(reportLines({dossierReport("json")}), "outcome|import|succeeded|" + std::to_string(found.size())));
+    // The dossier is written, with its report, which says on which side the document does not balance.
+    const auto lines = reportLines({dossierReport("json")});
+    EXPECT_TRUE(hasLine(lines, "outcome|import|succeeded|" + std::to_string(found.size())));
+    EXPECT_TRUE(hasLine(lines, "unbalanced|target|2|" + fault.document + "|EUR"));
   }
+}
+
+// A source check fails on anything the import would lose, a value cut short
+// as much as a dropped row; a value that only changes its form passes.
+TEST(ExitStatus, SourceCheckFailsOnEachKindOfLoss) {
+  auto status = [](const std::function<void(base::RunReport&)>& record) {
+    base::RunReport r;
+    r.begin(base::RunReport::Kind::SourceCheck, "F");
+    r.beginStep("customers", 0);
+    record(r);
+    r.endStep(0, true);
+    r.finish(true);
+    return app::exitStatus(r);
+  };
+  using K = base::ChangeKind;
+  EXPECT_EQ(status([](auto& r) { r.changed(K::Reformatted, "CSF.VATNUMBER", "C1", "0123456789", "123.456.789"); }), 0);
+  EXPECT_EQ(status([](auto& r) { r.changed(K::Clipped, "CSF.NAME1", "C1", "Brasserie", "Bras"); }), 3);
+  EXPECT_EQ(status([](auto& r) { r.skipped(base::SkipReason::DuplicateNumber, "C1"); }), 3);
 }
 
 // --check-source needs no Kestrel folder and leaves nothing but the report.

@@ -69,7 +69,7 @@ TEST_F(WizardTest, LoadReadsTheKestrelFolderFromTheIniFileOnly) {
 TEST_F(WizardTest, IniFileKeepsOtherContentAndFailsSilently) {
   {
     std::ofstream f(ini);
-    f << "; comment\n[Other]\nPathDataKestrel=elsewhere\n[Marlin2Kestrel]\nPathMarlin = \"C:\\Marlin\"\nEmpty=\"\"\n";
+    f << "; comment\n[Bare]\n\n[Other]\nPathDataKestrel=elsewhere\n[Marlin2Kestrel]\nPathMarlin = \"C:\\Marlin\"\nEmpty=\"\"\n";
   }
   EXPECT_EQ(host::readIniValue(ini, "Marlin2Kestrel", "PathMarlin"), "C:\\Marlin");
   EXPECT_EQ(host::readIniValue(ini, "Marlin2Kestrel", "Empty"), "");
@@ -77,6 +77,9 @@ TEST_F(WizardTest, IniFileKeepsOtherContentAndFailsSilently) {
   ASSERT_TRUE(host::writeIniValue(ini, "Marlin2Kestrel", "PathDataKestrel", "D:\\Data"));
   EXPECT_EQ(host::readIniValue(ini, "Marlin2Kestrel", "PathDataKestrel"), "D:\\Data");
   EXPECT_EQ(host::readIniValue(ini, "Other", "PathDataKestrel"), "elsewhere");
+  // A section without keys gets its first right under its header.
+  ASSERT_TRUE(host::writeIniValue(ini, "Bare", "Key", "v"));
+  EXPECT_EQ(host::readIniValue(ini, "Bare", "Key"), "v");
   std::stringstream all;
   all << std::ifstream(ini).rdbuf();
   EXPECT_NE(all.str().find("; comment"), std::string::npos);

@@ -9,6 +9,7 @@
 #include <random>
 
 #include "base/rc4.h"
+#include "jet4_writer.h"
 #include "run/access_source.h"
 #include "run/date_text.h"
 #include "source_test_support.h"
@@ -164,6 +165,24 @@ TEST(AccessSource, Jet4DatesBefore1900AndInYear9999) {
   // Texts keep their line breaks.
   auto lines = src->query("SELECT LongTextCol FROM DateTest WHERE ShortTextCol = 'No new line'");
   EXPECT_EQ(lines->field("LongTextCol").asText(), "New line\r\nin field");
+}
+
+// A row's place is its page and its row number on that page; a database of
+// many tables keeps their usage maps on one page, beyond its 128th row.
+TEST(AccessSource, ManyTablesFindTheirUsageMapsBeyondRow128) {
+  ScratchFolder dir;
+  const std::string file = dir.file("many.mdb");
+  {
+    jet4::Database db(file);
+    for (int i = 0; i < 70; ++i) db.addTable("T" + std::to_string(i), {{"N", jet4::Type::Long}}).addRow({int64_t(i)});
+    db.close();
+  }
+  auto src = run::openAccessSource(file);
+  for (int i : {0, 62, 63, 64, 69}) {
+    auto rows = src->openTable("T" + std::to_string(i));
+    ASSERT_FALSE(rows->eof()) << i;
+    EXPECT_EQ(rows->field("N").asInt(), i);
+  }
 }
 
 // An encoded database has every page but the header masked with RC4 under

@@ -39,6 +39,9 @@ TEST(SqlServerSource, BookYearsTablesValuesAndQueriesOnARealServer) {
   execSql(*admin, "INSERT INTO D_AcctGeneral VALUES (0, '400000', 'Clients liégeois', 12.34), (0, '5500001 ', 'Banque', -0.5),"
                " (3, '123456789', 'Titre', NULL), (0, '60', NULL, 0)");
   execSql(*admin, "INSERT INTO A_01_Period VALUES (1, '1899-12-30 00:00:00'), (2, '2024-02-29 13:45:10')");
+  // A text longer than one buffer of the driver comes back in several parts.
+  execSql(*admin, "CREATE TABLE D_Note (Body text)");
+  execSql(*admin, "INSERT INTO D_Note VALUES (repeat('é0123456789', 500))");
 
   // A login whose password needs braces in the connection text and begins
   // and ends with a blank.
@@ -89,6 +92,9 @@ TEST(SqlServerSource, BookYearsTablesValuesAndQueriesOnARealServer) {
   EXPECT_EQ(first.date.year, 1899);
   periods->moveNext();
   EXPECT_EQ(periods->field("BeginDate").asText(), "29/02/2024 13:45:10");
+  std::string body;
+  for (int i = 0; i < 500; ++i) body += "é0123456789";
+  EXPECT_EQ(src->openTable("D_Note")->field("Body").asText(), body);
   EXPECT_THROW(src->query("SELECT * FROM A_07_Historic"), base::SourceError);
 }
 

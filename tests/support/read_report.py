@@ -3,9 +3,11 @@
 #   invalid|<file>|<path>|<message> for each way a report breaks the schema
 #   outcome|<kind>|<outcome>|<differences>
 #   skip|<step>|<reason>|<key>|<detail>
+#   written|<step>|<table>|<records the step added>
 #   change|<step>|<kind>|<field>|<key>|<old>|<new>
 #   repeat|<id>|<count>|<first case>
 #   difference|<section>|<key>|<detail>
+#   unbalanced|<side>|<book year>|<journal> <period> <number>|<currency>
 #   balance|accounts|parties|journals (how many rows of each)
 import json
 import sys
@@ -24,10 +26,15 @@ for path in sys.argv[2:]:
     for step in report['steps']:
         for row in step['skipped']:
             print('|'.join(['skip', step['name'], row['reason'], row['key'], row['detail']]))
+        for table, count in step['rowsWritten'].items():
+            print('|'.join(['written', step['name'], table, str(count)]))
     for c in report['changes']:
         print('|'.join(['change', c['step'], c['kind'], c['field'], c['key'], c['old'], c['new']]))
     for r in report['repeatedMessages']:
         print('|'.join(['repeat', r['id'], str(r['count']), r['cases'][0]]))
     for d in rec['differences']:
         print('|'.join(['difference', d['section'], d['key'], d['detail']]))
+    for u in rec['unbalancedDocuments']:
+        print('|'.join(['unbalanced', u['side'], str(u['bookYear']), ' '.join([u['journal'], u['period'], u['number']]),
+                        u['currency']]))
     print('|'.join(['balance', str(len(rec['accounts'])), str(len(rec['parties'])), str(len(rec['journals']))]))

@@ -64,10 +64,19 @@ TEST(CurrencyAmounts, LinesOfAForeignJournalTakeTheRateOfTheirDocument) {
                                   // 110.005 dollars: the one line rounded to 110.01 is
                                   // half a cent off, still rounding's, and gives it back.
                                   bankLine("BQ2", "4", "USD", "-100", "1.10005", "-110.005"),
-                                  bankLine("BQ2", "4", "", "100", "0", "0")});
+                                  bankLine("BQ2", "4", "", "100", "0", "0"),
+                                 // A cent off is the source's own: 99.99 euro give 109.99
+                                 // dollars against 110 and keep them.
+                                 bankLine("BQ2", "5", "USD", "-100", "1.1", "-110"),
+                                 bankLine("BQ2", "5", "", "99.99", "0", "0"),
+                                 // A line in another currency, even of nothing: the total is
+                                 // not in one currency and nothing is given back.
+                                 bankLine("BQ2", "6", "GBP", "0", "0.9", "0"),
+                                 bankLine("BQ2", "6", "USD", "-100", "1.10005", "-110.005"),
+                                 bankLine("BQ2", "6", "", "100", "0", "0")});
   convert::CompleteCurrencyAmounts(step.ctx, prefix);
   auto act = testing_support::readTable(prefix + "_ACT.DBF");
-  ASSERT_EQ(act.size(), 14u);
+  ASSERT_EQ(act.size(), 19u);
   EXPECT_EQ(act[1].at("CURRCODE"), "USD");
   EXPECT_EQ(numberOf(act[1], "CURRAMOUNT"), -55);
   EXPECT_DOUBLE_EQ(numberOf(act[1], "CURRATE"), 1.1);
@@ -89,6 +98,8 @@ TEST(CurrencyAmounts, LinesOfAForeignJournalTakeTheRateOfTheirDocument) {
   EXPECT_EQ(numberOf(act[9], "CURRATE"), 0);
   EXPECT_EQ(act[11].at("CURRCODE"), "") << "a euro journal is not touched";
   EXPECT_EQ(numberOf(act[13], "CURRAMOUNT"), 110.005);
+  EXPECT_EQ(numberOf(act[15], "CURRAMOUNT"), 109.99);
+  EXPECT_EQ(numberOf(act[18], "CURRAMOUNT"), 110.01);
 }
 
 }  // namespace

@@ -51,6 +51,7 @@ TEST_F(MasterCompanyParameters, IdentityRowsAndTheMigrationMarks) {
   EXPECT_EQ(param("SocAdr1"), "Non définie");
   EXPECT_EQ(param("SocCity"), "Non définie");
   EXPECT_EQ(param("SocCountry"), "BE");
+  EXPECT_EQ(param("SocZip"), "-1000");  // a postcode alone still makes a key
   EXPECT_EQ(param("SocVatno"), "12345678901");
   EXPECT_EQ(count("VerMarlin2Ks"), 2u);
   EXPECT_EQ(count("RECOVERED"), 2u);

@@ -1,6 +1,8 @@
 // Customers and suppliers into CSF and ZIPCODE of a real template dossier.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "convert/master/master_steps.h"
 #include "master_dossier.h"
 
@@ -121,6 +123,23 @@ TEST_F(MasterCustomersSuppliers, ConvertsEveryValueAndSkipsNumbersAlreadyPresent
     EXPECT_EQ(independent[i], csf[i].at("NUMBER") + "|" + csf[i].at("TYPE") + "|" + csf[i].at("NAME1") + "|" +
                                   csf[i].at("BNKACCNT"));
   }
+}
+
+// A Belgian VAT number keeps its last nine digits: what is cut before them is
+// a change of form when it is "0", "BE" or "BE0" (in any case), a loss otherwise.
+TEST_F(MasterCustomersSuppliers, VatNumberCutsAreReformatsOrLosses) {
+  makeDossier("F", "6");
+  MemoryRowSet customers(partyTable("CustID", {{{"CustID", text("V1")}, {"VATNUM", text("BE0123456789")}},
+                                               {{"CustID", text("V2")}, {"VATNUM", text("be123456789")}},
+                                               {{"CustID", text("V3")}, {"VATNUM", text("0123456789")}},
+                                               {{"CustID", text("V4")}, {"VATNUM", text("100123456789")}}}));
+  ASSERT_TRUE(convert::ConvertCustomers(ctx, customers, prefix));
+  std::map<std::string, base::ChangeKind> kinds;
+  for (const base::ValueChange& c : ctx.report.changes())
+    if (c.field == "CSF.VATNUMBER") kinds[c.key] = c.kind;
+  using K = base::ChangeKind;
+  EXPECT_EQ(kinds, (std::map<std::string, base::ChangeKind>{
+                       {"V1", K::Reformatted}, {"V2", K::Reformatted}, {"V3", K::Reformatted}, {"V4", K::Shortened}}));
 }
 
 TEST_F(MasterCustomersSuppliers, GeneralAccountLengthShapesCentralAccounts) {

@@ -76,6 +76,34 @@ TEST(EngineBoundaries, RecordsAroundOneWriteChunkLandAtTheirPlace) {
   }
 }
 
+// A tag's keys are held in blocks of 256 when loaded: walking backwards from
+// the first key of a block must land on the last key of the block before,
+// whatever the two blocks hold.
+TEST(EngineBoundaries, WalkingATagBackwardsCrossesItsKeyBlocks) {
+  for (uint32_t count : {257u, 600u}) {
+    SCOPED_TRACE(count);
+    ScratchFolder dir;
+    const auto file = dir.path() / "KEYS.DBF";
+    store::TableLayout layout;
+    layout.fields = {{"NAME", 'C', 6, 0, 0}};
+    layout.tags = {{"NAME", "name", "", false, false}};
+    auto t = createTable(file, layout);
+    for (uint32_t r = 1; r <= count; ++r) {
+      t->appendBlank();
+      set(*t, "NAME", std::to_string(100000 + (r * 7919) % count));
+    }
+    closeTable(t);
+    t = reopen(file);
+    const size_t tag = size_t(t->tagIndex("NAME"));
+    std::vector<uint32_t> forward, backward;
+    for (uint32_t r = t->firstInOrder(tag); r; r = t->nextInOrder(tag, r)) forward.push_back(r);
+    ASSERT_EQ(forward.size(), count);
+    for (uint32_t r = forward.back(); r; r = t->previousInOrder(tag, r)) backward.insert(backward.begin(), r);
+    EXPECT_EQ(backward, forward);
+    closeTable(t);
+  }
+}
+
 // A memo block of 1,024 bytes starts with an 8-byte header: 1,016 bytes of
 // text fill one block, one byte more takes two. The FPT is walked here block
 // by block; rewritten memos stay in their blocks while they fit.

@@ -176,7 +176,7 @@ TEST(EngineKeys, MasterDataKeysUpperCaseAccentsAndLogicalFields) {
 }
 
 TEST(EngineKeys, ExpressionSemantics) {
-  std::vector<store::FieldDef> fields = {{"CODE", 'C', 6, 0, 1}, {"AMT", 'N', 10, 2, 7}, {"D", 'D', 8, 0, 17},
+  std::vector<store::FieldDef> fields = {{"CODE", 'C', 6, 0, 1}, {"AMT", 'N', 10, 2, 7}, {"D_DOC", 'D', 8, 0, 17},
                                          {"FLAG", 'L', 1, 0, 25}};
   std::string rec = " AB    " + std::string("   -12.50") + " " + "20240131" + "T";
   ASSERT_EQ(rec.size(), 26u);
@@ -205,17 +205,18 @@ TEST(EngineKeys, ExpressionSemantics) {
   EXPECT_TRUE(logic("CODE = 'AB' AND FLAG"));
   EXPECT_TRUE(logic("Code = 'XX' or NOT (amt > 0)"));
   EXPECT_TRUE(logic("amt < 0 .and. -1*(amt) = 12.5 .and. flag = .T. .and. recno() = 7"));
-  EXPECT_TRUE(logic(".not. empty(d) .and. empty(space(3)) .and. empty(0)"));
+  EXPECT_TRUE(logic(".not. empty(d_doc) .and. empty(space(3)) .and. empty(0)"));
   EXPECT_EQ(text("str(amt,10,2)"), "    -12.50");
   EXPECT_EQ(text("str(12345.678,5,2)"), "12346");     // decimals give way first
   EXPECT_EQ(text("str(123456,5)"), "*****");          // then the whole width
   EXPECT_EQ(text("str(2.5)"), "         3");          // rounds half away from zero
   EXPECT_EQ(text("str(val(' 42.7xyz'),6,1)"), "  42.7");
   EXPECT_EQ(text("str(val('abc'),3)"), "  0");
-  EXPECT_EQ(text("dtos(d)+upper('àbç')"), "20240131ÀBÇ");
+  EXPECT_EQ(text("dtos(d_doc)+upper('àbç')"), "20240131ÀBÇ");
+  EXPECT_EQ(text("lower('ÀÞ×') + upper('àþ÷')"), "àþ×ÀÞ÷");  // the signs have no case
   EXPECT_EQ(text("iif(flag,'Y','N')+space(2)+'|'"), "Y  |");
   EXPECT_EQ(text("code - '|'"), "AB|    ");  // "-" moves the left part's trailing blanks to the end
-  EXPECT_EQ(text("alias.code + act->code"), "AB    AB    ");
+  EXPECT_EQ(text("alias.code + dtos(act->d_doc)"), "AB    20240131");
 
   const char* bad[] = {"",         "iif(",           "code = ",      "nofield",        "upper(amt)",
                        "iif(.t.,'a',1)", "code + 1", "'unterminated", "str(amt,",    "code = 'a' .and.",

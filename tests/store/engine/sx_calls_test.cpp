@@ -276,6 +276,10 @@ TEST_F(SxCalls, TemporaryTableWithTagsMadeAtRunTime) {
   ASSERT_NE(sx_CreateNew(file, "CATALOGYTMP", 2, 50), 0);
   ASSERT_TRUE(sx_CreateField("LONGTYPE", "C", 9, 0));
   ASSERT_TRUE(sx_CreateField("SHORTTYPE", "C", 5, 0));
+  // A character field holds at most 254 bytes; 0 or 255 are refused.
+  EXPECT_FALSE(sx_CreateField("EMPTY", "C", 0, 0));
+  EXPECT_FALSE(sx_CreateField("WIDE", "C", 255, 0));
+  ASSERT_TRUE(sx_CreateField("WIDEST", "C", 254, 0));
   int16_t area = sx_CreateExec();
   ASSERT_NE(area, 0) << sx_LastError();
   sx_Close();

@@ -149,6 +149,11 @@ TEST(EngineTable, OpenIsExclusiveAndFindsTheFileInAnyCase) {
   EXPECT_EQ(again->tagCount(), 3u);  // the CDX is found too
   EXPECT_FALSE(store::Table::open(dir.path() / "missing.dbf", error));
   EXPECT_NE(error.french.find("n'existe pas"), std::string::npos);
+  // A table named in lower case gets its index and memo in lower case.
+  auto lower = createTable(dir.path() / "mixed.dbf", mixedLayout());
+  closeTable(lower);
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "mixed.cdx"));
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "mixed.fpt"));
 }
 
 TEST(EngineTable, DamagedTablesAreRefusedAndLeftUntouched) {
@@ -180,6 +185,11 @@ TEST(EngineTable, DamagedTablesAreRefusedAndLeftUntouched) {
   noTerminator[32 + 32 * 6] = 'X';
   std::string badType = bytes;
   badType[32 + 11] = 'Q';
+  // COUNT of width 0, AMOUNT wider by as much: the record length still adds up.
+  std::string zeroWidth = bytes;
+  zeroWidth[32 + 32 + 16] = char(12 + 4);
+  zeroWidth[32 + 2 * 32 + 16] = 0;
+  std::fill_n(zeroWidth.begin() + 32 + 2 * 32 + 12, 4, '\0');
   std::string zeroMark = bytes;
   zeroMark[bytes.size() - 1 - 2 * le(bytes, 10, 2)] = '\0';  // the second record's deletion byte
   std::string fptFreeInHeader = fpt;
@@ -195,6 +205,7 @@ TEST(EngineTable, DamagedTablesAreRefusedAndLeftUntouched) {
       {"extra bytes", bytes + std::string(100, ' '), cdx, fpt},
       {"terminator", noTerminator, cdx, fpt},
       {"field type", badType, cdx, fpt},
+      {"field width", zeroWidth, cdx, fpt},
       {"deletion byte", zeroMark, cdx, fpt},
       {"cdx garbage", bytes, std::string(1536, 'z'), fpt},
       {"cdx empty", bytes, std::string(), fpt},
