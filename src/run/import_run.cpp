@@ -259,6 +259,24 @@ class ImportRun {
       sourceKey_ = joinPath(c_.sourceFolder, code);
     }
 
+    chooseTarget();
+    if (!c_.fullImport && !c_.customers && !c_.suppliers && !c_.generalAccounts)
+      stop(msg("Vous devez sélectionner le(s) signalétique(s) à récupérer.",
+               "U moet de te recupereren signalementgegevens kiezen."));
+    findCompanyDatabase();
+    createWorkingDossier();
+    openSource();
+
+    ctx_.ui->setBusy(true);
+    busy_ = true;
+    lastIndex_ = svc_.lastBookYearIndex(company_.get(), sql_, ctx_.prefixedLayout, sourceKey_);
+    firstIndex_ = lastIndex_ > 0 ? lastIndex_ - 1 : 0;
+    ctx_.generalAccountLength = "0";
+  }
+
+  // The dossier folder the run will fill, refused before any work when its
+  // name or what stands in its place forbids it.
+  void chooseTarget() {
     if (c_.checkOnly) {
       // A source check converts into a private folder of its own, removed at
       // the end; no Kestrel folder is read or written.
@@ -291,16 +309,14 @@ class ImportRun {
           !refusal.empty())
         stop(refusal);
     }
+  }
 
-    if (!c_.fullImport && !c_.customers && !c_.suppliers && !c_.generalAccounts)
-      stop(msg("Vous devez sélectionner le(s) signalétique(s) à récupérer.",
-               "U moet de te recupereren signalementgegevens kiezen."));
-    std::string& databaseName = databaseName_;
+  void findCompanyDatabase() {
     if (sql_) {
-      databaseName = sourceKey_;
+      databaseName_ = sourceKey_;
       bool reachable = false;
       try {
-        reachable = svc_.openSql(c_.sql, databaseName) != nullptr;
+        reachable = svc_.openSql(c_.sql, databaseName_) != nullptr;
       } catch (const SourceError&) {
       }
       if (!reachable)
@@ -308,11 +324,13 @@ class ImportRun {
     } else {
       std::string item = c_.companyItem;
       auto dash = item.find('-');
-      databaseName = joinPath(c_.sourceFolder, base::Trim(item.substr(0, dash)) + "Soc.MDB");
-      if (!sourceFileExists(databaseName))
-        stop(msg("Le fichier ", "Het bestand ") + databaseName + msg(" n'existe pas", " bestaat niet"));
+      databaseName_ = joinPath(c_.sourceFolder, base::Trim(item.substr(0, dash)) + "Soc.MDB");
+      if (!sourceFileExists(databaseName_))
+        stop(msg("Le fichier ", "Het bestand ") + databaseName_ + msg(" n'existe pas", " bestaat niet"));
     }
+  }
 
+  void createWorkingDossier() {
     // Everything the run writes goes into a folder of its own until the
     // finished dossier moves into place (a source check's is its own already).
     if (!c_.checkOnly) {
@@ -324,13 +342,6 @@ class ImportRun {
       working_ = runFolder_->path();
     }
     if (!svc_.createTemplateDossier(ctx_.ui, working_, ctx_.language)) stop("");
-    openSource();
-
-    ctx_.ui->setBusy(true);
-    busy_ = true;
-    lastIndex_ = svc_.lastBookYearIndex(company_.get(), sql_, ctx_.prefixedLayout, sourceKey_);
-    firstIndex_ = lastIndex_ > 0 ? lastIndex_ - 1 : 0;
-    ctx_.generalAccountLength = "0";
   }
 
   // The company database (the source itself in the SQL edition), opened by
