@@ -9,6 +9,7 @@
 #include "run/source_discovery.h"
 #include "store/dossier_placement.h"
 #include "store/dossier_template.h"
+#include "store/engine/disk_space.h"
 #include "store/engine/sx.h"
 #include "store/file_operations.h"
 
@@ -29,6 +30,7 @@ Services defaultServices() {
     store::sx_SetEpoch(1960);
     store::sx_CloseAll();
     store::sx_TakeWriteFailure();  // what an earlier run left is not this run's
+    store::forgetFailedWrites();
   };
   s.closeAllTables = [] { store::sx_CloseAll(); };
   // MARLIN2KESTREL_PASSES=sequential converts the book years one after the

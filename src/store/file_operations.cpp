@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "store/engine/disk_space.h"
 #include "store/engine/file_lock.h"
 #include "store/engine/path_case.h"
 
@@ -279,10 +280,7 @@ std::string fileErrorMessage(const std::string& action, const FileError& error, 
 }
 
 std::string fullDiskNote(const std::string& path, const std::string& language) {
-  constexpr std::uintmax_t kNoRoomLeft = 64 * 1024;
-  std::error_code ec;
-  const fs::space_info space = fs::space(nativePath(path), ec);
-  if (ec || space.available >= kNoRoomLeft) return {};
+  if (!failedWriteMetFullDisk() && !diskNearlyFull(nativePath(path))) return {};
   return language == "F" ? " Le disque est plein." : " De schijf is vol.";
 }
 

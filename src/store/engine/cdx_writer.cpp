@@ -6,6 +6,7 @@
 
 #include "store/engine/cdx_file.h"
 #include "store/engine/cdx_format.h"
+#include "store/engine/disk_space.h"
 
 namespace store::cdx {
 namespace {
@@ -336,6 +337,7 @@ bool writeCdx(const std::filesystem::path& file, const std::vector<TagKeys>& tag
   out.close();
   std::error_code ec;
   if (!out) {
+    noteFailedWrite(temp);
     std::filesystem::remove(temp, ec);
     error = where + base::Bilingual("écriture impossible", "schrijven mislukt");
     return false;

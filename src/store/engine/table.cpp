@@ -14,6 +14,7 @@
 #include "store/engine/cdx_format.h"
 #include "store/engine/codepage.h"
 #include "store/engine/dbf_format.h"
+#include "store/engine/disk_space.h"
 #include "store/engine/file_lock.h"
 #include "store/engine/ordered_keys.h"
 #include "store/engine/path_case.h"
@@ -968,6 +969,7 @@ bool Table::commit(base::Bilingual& error) {
   }
   ok = ok && std::fflush(f) == 0;
   if (!ok) {
+    noteFailedWrite(path_);
     error = base::Bilingual("écriture impossible : ", "kan niet schrijven: ") + path_.string();
     return false;
   }
