@@ -461,13 +461,13 @@ TEST(EngineKeys, CheckerReportsIndexesThatDisagree) {
   auto cdx = dir.path() / "VIDE_PARAM.CDX";
   std::string bytes = testing_support::readText(cdx);
   // A tag with more keys than the table has records.
-  std::vector<store::cdx::TagSpec> specs;
+  std::vector<store::cdx::TagSpec> tagSpecs;
   base::Bilingual error;
-  ASSERT_TRUE(store::cdx::readCdxSpecs(cdx, specs, error)) << error;
+  ASSERT_TRUE(store::cdx::readCdxSpecs(cdx, tagSpecs, error)) << error;
   store::cdx::TagKeys extra;
-  extra.info = specs[0];
+  extra.info = tagSpecs[0];
   for (uint32_t r = 1; r <= 4; ++r) {
-    extra.keyBytes += std::string(specs[0].keyLength, char('A' + r));
+    extra.keyBytes += std::string(tagSpecs[0].keyLength, char('A' + r));
     extra.recnos.push_back(r);
   }
   ASSERT_TRUE(store::cdx::writeCdx(cdx, {extra}, error)) << error;
