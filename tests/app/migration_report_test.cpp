@@ -51,6 +51,13 @@ TEST_F(MigrationReport, SeededChangesAndDropsAreListedWithTheirKeysAndValues) {
     csf += std::stol(at->substr(start.size()));
   }
   EXPECT_EQ(csf, dbfreadCounts(dossierReport("json").parent_path() / "ACME_CSF.DBF").at("ACME_CSF.DBF"));
+  // The merge brings the newer year into the older year's dossier: the journals
+  // of the second book year are all its records.
+  const std::string merged = "written|merge|DBK_02|";
+  const auto m = std::find_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(merged, 0) == 0; });
+  ASSERT_NE(m, lines.end());
+  EXPECT_EQ(std::stol(m->substr(merged.size())),
+            dbfreadCounts(dossierReport("json").parent_path() / "ACME_DBK_02.DBF").at("ACME_DBK_02.DBF"));
   // Both passes convert the general accounts; the dossier holds them once.
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "change|general-accounts|lengthened|ACF.NUMBER|4400|4400|440000"), 1);
   // The text report names the same cases for people.
