@@ -1,18 +1,11 @@
 // The report around the run's steps (recording steps, a source in memory):
 // where it is written, the steps and messages it holds, repeated messages
 // shown once, and a source check that keeps nothing but the report.
-#include <sstream>
-
 #include "import_run_fixture.h"
 
 namespace {
 
-std::string readText(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using testing_support::readText;
 
 class RunReport : public ImportRunTest {
  protected:
