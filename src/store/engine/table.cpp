@@ -220,15 +220,16 @@ std::unique_ptr<Table> Table::open(const fs::path& requested, base::Bilingual& e
   std::unique_ptr<Table> t(new Table());
   t->path_ = file;
   t->readOnly_ = mode == OpenMode::ReadOnly;
+  t->scratch_ = mode == OpenMode::Scratch;
   if (!t->files_->lock.acquire(file, error)) return nullptr;
-  t->files_->dbf = openFile(file, t->readOnly_ ? "rb" : "r+b");
+  t->files_->dbf = openFile(file, t->readOnly_ || t->scratch_ ? "rb" : "r+b");
   if (!t->files_->dbf) {
     error = base::Bilingual("ouverture impossible : ", "kan niet openen: ") + file.string();
     return nullptr;
   }
   if (!t->readAll(error)) return nullptr;
   t->cdxPath_ = sibling(file, ".CDX");
-  if (!t->readOnly_ && !t->loadIndex(error)) return nullptr;
+  if (!t->readOnly_ && !t->scratch_ && !t->loadIndex(error)) return nullptr;
   return t;
 }
 
@@ -358,7 +359,7 @@ bool Table::readRecords(uint64_t size, base::Bilingual& error) {
 
 bool Table::openMemo(base::Bilingual& error) {
   fptPath_ = sibling(path_, ".FPT");
-  files_->fpt = openFile(fptPath_, readOnly_ ? "rb" : "r+b");
+  files_->fpt = openFile(fptPath_, readOnly_ || scratch_ ? "rb" : "r+b");
   unsigned char mh[kMemoBlockSizeAt + 2];
   if (!files_->fpt || std::fread(mh, 1, sizeof mh, files_->fpt) != sizeof mh) {
     error = damaged("fichier mémo FPT absent ou illisible", "memobestand FPT ontbreekt of is onleesbaar", path_);
@@ -544,6 +545,13 @@ bool Table::setRaw(int field, std::string_view bytes) {
   return true;
 }
 
+bool Table::setRecord(std::string_view image) {
+  if (!cur_ || readOnly_ || image.size() != recLen_) return false;
+  touch();
+  std::memcpy(recordPtr(cur_), image.data(), recLen_);
+  return true;
+}
+
 bool Table::setText(int field, std::string_view utf8) {
   if (field < 0 || field >= static_cast<int>(fields_.size())) return false;
   const FieldDef& f = fields_[field];
@@ -629,7 +637,7 @@ std::string Table::readMemo(uint32_t block) const {
 
 bool Table::writeMemo(int field, std::string_view bytes) {
   std::FILE* f = files_->fpt;
-  if (!f || readOnly_) return false;
+  if (!f || readOnly_ || scratch_) return false;
   const FieldDef& fd = fields_[field];
   std::string ref(fd.width, ' ');
   if (!bytes.empty()) {
@@ -945,7 +953,7 @@ uint32_t Table::previousInOrder(size_t tag, uint32_t r) {
 
 bool Table::commit(base::Bilingual& error) {
   settle();
-  if (readOnly_ || !files_->dbf) return true;
+  if (readOnly_ || scratch_ || !files_->dbf) return true;
   if (!firstDirty_ && !headerDirty_) return true;
   std::FILE* f = files_->dbf;
   // Only the update date and the record count change; the rest is read back.
