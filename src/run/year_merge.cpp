@@ -28,29 +28,30 @@ class Merge {
  public:
   explicit Merge(RunContext& ctx) : ctx_(ctx) {}
 
-  // The newer year's `table` is never changed: a temporary copy of it is
-  // edited record by record (`edit` gets the older table's area and must leave
-  // the copy selected; deleting a record keeps it out) and its live records
-  // are appended to the older year's table, whose area is returned (0 after
-  // the message).
+  // The newer year's `table` is never changed: it is opened as a scratch
+  // table, edited in memory record by record (`edit` gets the older table's
+  // area and must leave the newer one selected; deleting a record keeps it
+  // out), and its live records are appended to the older year's table, whose
+  // area is returned (0 after the message). The original copied the newer
+  // table to a temporary file to edit it there: the same records, written to
+  // disk and read back twice for nothing.
   template <typename Edit>
   int16_t table(const std::string& first, const std::string& second, const std::string& table, Edit edit) {
     const int16_t older = use(first + "_" + table + ".DBF", table, table + "1");
-    const int16_t newer = older ? use(second + "_" + table + ".DBF", table, table + "2") : 0;
-    if (!newer) return 0;
-    const std::string tempFile = first + "_" + table + "TEMP.DBF";
+    if (!older) return 0;
+    const int16_t newer = store::sx_UseScratch(second + "_" + table + ".DBF", table + "2");
+    if (!newer) {
+      convert::reportError(ctx_, convert::cannotOpenMessage(ctx_, table, false));
+      return 0;
+    }
     store::sx_Select(newer);
-    convert::removeFile(tempFile);
-    if (!store::sx_CopyFile(tempFile)) return cannotWrite(tempFile);
-    const int16_t temp = use(tempFile, table, table + "TEMP");
-    if (!temp) return 0;
-    store::sx_Select(temp);
-    for (store::sx_GoTop(); !store::sx_Eof(); store::sx_Skip(1)) edit(older, temp);
+    for (store::sx_GoTop(); !store::sx_Eof(); store::sx_Skip(1)) edit(older, newer);
+    store::sx_Select(older);
+    const bool appended = store::sx_AppendFromArea(newer);
+    store::sx_Select(newer);
     store::sx_Close();
     store::sx_Select(older);
-    if (!store::sx_AppendFrom(tempFile, 2, "")) return cannotWrite(first + "_" + table + ".DBF");
-    convert::removeFile(tempFile);
-    convert::removeFile(tempFile.substr(0, tempFile.size() - 4) + ".CDX");
+    if (!appended) return cannotWrite(first + "_" + table + ".DBF");
     return older;
   }
 

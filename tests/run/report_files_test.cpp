@@ -32,17 +32,21 @@ TEST(FileDigest, MatchesSha256sumAcrossBlockBoundaries) {
   fs::create_directories(dir);
   std::mt19937 random(7);
   // Sizes around the 64-byte block and the 56-byte padding limit, and a large file.
-  for (size_t size : {size_t(0), size_t(55), size_t(56), size_t(63), size_t(64), size_t(65), size_t(200003)}) {
+  for (size_t size : {size_t(0), size_t(55), size_t(56), size_t(63), size_t(64), size_t(65), size_t(200003), size_t(3u << 20)}) {
     const fs::path file = dir / ("f" + std::to_string(size));
     {
       std::ofstream out(file, std::ios::binary);
       for (size_t i = 0; i < size; ++i) out.put(static_cast<char>(random()));
     }
-    std::string digest;
-    uint64_t bytes = 0;
-    ASSERT_TRUE(run::fileDigest(file.string(), digest, bytes));
-    EXPECT_EQ(bytes, size);
-    EXPECT_EQ(digest, sha256sum(file)) << size;
+    const std::string expected = sha256sum(file);
+    // The processor's instructions (where it has them) and the plain code.
+    for (run::DigestCode code : {run::DigestCode::Fastest, run::DigestCode::Portable}) {
+      std::string digest;
+      uint64_t bytes = 0;
+      ASSERT_TRUE(run::fileDigest(file.string(), digest, bytes, code));
+      EXPECT_EQ(bytes, size);
+      EXPECT_EQ(digest, expected) << size;
+    }
   }
   std::string digest;
   uint64_t bytes = 0;

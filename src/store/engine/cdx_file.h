@@ -5,6 +5,8 @@
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -43,6 +45,29 @@ struct TagKeys {
 // Writes the whole file (tags in the given order). False with a reason on failure.
 bool writeCdx(const std::filesystem::path& file, const std::vector<TagKeys>& tags, base::Bilingual& error);
 
+// The same file written tag by tag, so that only the keys of the tag being
+// added are held: begin with every tag's definition in file order, add each
+// tag's keys in that order (its info as given to begin), then finish. The
+// file is in place only after finish; a failure, or a writer dropped before
+// finish, leaves any previous index as it was. After a failure the writer
+// must begin again.
+class CdxWriter {
+ public:
+  CdxWriter();
+  ~CdxWriter();
+  CdxWriter(const CdxWriter&) = delete;
+  CdxWriter& operator=(const CdxWriter&) = delete;
+  bool begin(const std::filesystem::path& file, const std::vector<TagSpec>& tags, base::Bilingual& error);
+  bool add(const TagKeys& tag, base::Bilingual& error);
+  bool finish(base::Bilingual& error);
+
+ private:
+  struct State;
+  void abandon();
+  bool fail(const base::Bilingual& why, base::Bilingual& error);
+  std::unique_ptr<State> state_;
+};
+
 // Reads the tag directory and every tag header. False with a reason when the
 // file does not parse as a compound index.
 bool readCdxSpecs(const std::filesystem::path& file, std::vector<TagSpec>& tags, base::Bilingual& error);
@@ -57,6 +82,11 @@ bool readCdxSpecs(const std::filesystem::path& file, std::vector<TagSpec>& tags,
 // `records`, or a key of a record past them, is a fault.
 bool readCdxKeys(const std::filesystem::path& file, std::vector<TagKeys>& tags, base::Bilingual& error, uint32_t records,
                  const std::vector<TagSpec>& keyTypes = {});
+// The same walk handing each tag to `each` as soon as it is read, in file
+// order, so that only one tag's keys are held at a time. A fault stops the
+// walk with its reason, after the tags before it were handed over.
+bool readCdxKeys(const std::filesystem::path& file, uint32_t records, const std::vector<TagSpec>& keyTypes,
+                 const std::function<void(TagKeys& tag)>& each, base::Bilingual& error);
 
 // 8-byte keys that sort byte by byte in the order of the value.
 std::string encodeNumericKey(double value);

@@ -358,17 +358,26 @@ bool readCdxSpecs(const std::filesystem::path& file, std::vector<TagSpec>& tags,
   return true;
 }
 
-bool readCdxKeys(const std::filesystem::path& file, std::vector<TagKeys>& tags, base::Bilingual& error, uint32_t records,
-                 const std::vector<TagSpec>& keyTypes) {
+bool readCdxKeys(const std::filesystem::path& file, uint32_t records, const std::vector<TagSpec>& keyTypes,
+                 const std::function<void(TagKeys& tag)>& each, base::Bilingual& error) {
   IndexReader reader(file);
   std::vector<TagPlace> places;
   if (!reader.readSpecs(places, error)) return false;
-  std::vector<TagKeys> result(places.size());
-  for (size_t i = 0; i < places.size(); ++i) {
+  for (TagPlace& place : places) {
     for (const TagSpec& typed : keyTypes)
-      if (typed.name == places[i].info.name) places[i].info.keyType = typed.keyType;
-    if (!reader.readKeys(places[i], records, result[i], error)) return false;
+      if (typed.name == place.info.name) place.info.keyType = typed.keyType;
+    TagKeys tag;
+    if (!reader.readKeys(place, records, tag, error)) return false;
+    each(tag);
   }
+  return true;
+}
+
+bool readCdxKeys(const std::filesystem::path& file, std::vector<TagKeys>& tags, base::Bilingual& error, uint32_t records,
+                 const std::vector<TagSpec>& keyTypes) {
+  std::vector<TagKeys> result;
+  if (!readCdxKeys(file, records, keyTypes, [&](TagKeys& tag) { result.push_back(std::move(tag)); }, error))
+    return false;
   tags = std::move(result);
   return true;
 }

@@ -1,6 +1,8 @@
-// Writes a whole compound index file: the tag directory, the tag headers and
-// each tag's B-tree, built bottom-up from keys that arrive already sorted.
+// Writes a compound index file: the tag directory, the tag headers and each
+// tag's B-tree, built bottom-up from keys that arrive already sorted, one tag
+// at a time.
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <system_error>
 
@@ -217,9 +219,8 @@ void writeHeader(unsigned char* h, uint32_t root, uint16_t keyLength, uint8_t op
   std::memcpy(h + kHdrExprPool + keyExpr.size() + 1, forExpr.data(), forExpr.size());
 }
 
-base::Bilingual checkTag(const TagKeys& tag) {
+base::Bilingual checkSpec(const TagSpec& s) {
   using base::Bilingual;
-  const TagSpec& s = tag.info;
   const std::string who = "tag '" + s.name + "': ";
   if (!validTagName(s.name))
     return who + Bilingual("nom de 1 à 10 majuscules, chiffres et _ requis", "naam van 1 tot 10 hoofdletters, cijfers en _ vereist");
@@ -233,6 +234,13 @@ base::Bilingual checkTag(const TagKeys& tag) {
     return who + Bilingual("expression de clé vide ou invalide", "lege of ongeldige sleutelexpressie");
   if (s.keyExpr.size() + s.forExpr.size() + 2 > kExprPoolSize)
     return who + Bilingual("expressions trop longues", "expressies te lang");
+  return {};
+}
+
+base::Bilingual checkKeys(const TagKeys& tag) {
+  using base::Bilingual;
+  const TagSpec& s = tag.info;
+  const std::string who = "tag '" + s.name + "': ";
   if (tag.keyBytes.size() != tag.count() * s.keyLength)
     return who + Bilingual("nombre d'octets de clé incohérent", "aantal sleutelbytes klopt niet");
   if (tag.count() > 0xFFFFFFFFull) return who + Bilingual("trop de clés", "te veel sleutels");
@@ -250,30 +258,64 @@ base::Bilingual checkTag(const TagKeys& tag) {
   return {};
 }
 
+bool sameSpec(const TagSpec& a, const TagSpec& b) {
+  return a.name == b.name && a.keyExpr == b.keyExpr && a.forExpr == b.forExpr && a.unique == b.unique &&
+         a.descending == b.descending && a.keyType == b.keyType && a.keyLength == b.keyLength;
+}
+
 }  // namespace
 
-bool writeCdx(const std::filesystem::path& file, const std::vector<TagKeys>& tags, base::Bilingual& error) {
-  const std::string where = "Index " + file.string() + ": ";
+struct CdxWriter::State {
+  std::filesystem::path file, temp;
+  std::string where;  // "Index FILE: ", the start of every reason
+  std::vector<TagSpec> specs;
+  size_t next = 0;          // the tag whose keys come next
+  std::string prefix;       // file header, directory and tag headers, written again on finish
+  uint64_t headersAt = 0;   // offset of the first tag header
+  uint64_t offset = 0;      // where the next tag's pages go
+  std::string pages;        // one tag's pages, the buffer kept from tag to tag
+  std::ofstream out;
+};
+
+CdxWriter::CdxWriter() = default;
+
+CdxWriter::~CdxWriter() { abandon(); }
+
+void CdxWriter::abandon() {
+  if (!state_) return;
+  if (state_->out.is_open()) state_->out.close();
+  std::error_code ec;
+  std::filesystem::remove(state_->temp, ec);
+  state_.reset();
+}
+
+bool CdxWriter::fail(const base::Bilingual& why, base::Bilingual& error) {
+  error = state_ ? state_->where + why : why;
+  abandon();
+  return false;
+}
+
+bool CdxWriter::begin(const std::filesystem::path& file, const std::vector<TagSpec>& tags, base::Bilingual& error) {
+  abandon();
+  state_ = std::make_unique<State>();
+  State& st = *state_;
+  st.file = file;
+  st.where = "Index " + file.string() + ": ";
   for (size_t i = 0; i < tags.size(); ++i) {
-    if (base::Bilingual why = checkTag(tags[i]); !why.empty()) {
-      error = where + why;
-      return false;
-    }
+    if (base::Bilingual why = checkSpec(tags[i]); !why.empty()) return fail(why, error);
     for (size_t j = 0; j < i; ++j)
-      if (tags[j].info.name == tags[i].info.name) {
-        error = where + "tag '" + tags[i].info.name + "' " + base::Bilingual("en double", "dubbel");
-        return false;
-      }
+      if (tags[j].name == tags[i].name)
+        return fail("tag '" + tags[i].name + "' " + base::Bilingual("en double", "dubbel"), error);
   }
+  st.specs = tags;
 
   // The directory maps blank-padded tag names, in name order, to the offsets of
   // the tag headers, which follow the directory's own pages in the given order.
   std::vector<size_t> byName(tags.size());
   for (size_t i = 0; i < tags.size(); ++i) byName[i] = i;
-  std::sort(byName.begin(), byName.end(), [&](size_t a, size_t b) { return tags[a].info.name < tags[b].info.name; });
+  std::sort(byName.begin(), byName.end(), [&](size_t a, size_t b) { return tags[a].name < tags[b].name; });
   std::string names(tags.size() * kTagNameLength, ' ');
-  for (size_t i = 0; i < tags.size(); ++i)
-    tags[byName[i]].info.name.copy(names.data() + i * kTagNameLength, kTagNameLength);
+  for (size_t i = 0; i < tags.size(); ++i) tags[byName[i]].name.copy(names.data() + i * kTagNameLength, kTagNameLength);
 
   std::string dirPages;
   size_t dirPageCount = 1;
@@ -286,69 +328,92 @@ bool writeCdx(const std::filesystem::path& file, const std::vector<TagKeys>& tag
     const size_t built = dirPages.size() / kPageSize;
     if (built == dirPageCount) break;
     dirPageCount = built;
-    if (attempt > 8) {
-      error = where + base::Bilingual("répertoire des tags instable", "tagoverzicht onstabiel");
-      return false;
-    }
+    if (attempt > 8) return fail(base::Bilingual("répertoire des tags instable", "tagoverzicht onstabiel"), error);
   }
 
-  const uint64_t headersAt = kHeaderSize + dirPages.size();
-  std::string prefix(headersAt + tags.size() * kHeaderSize, '\0');
-  auto* bytes = reinterpret_cast<unsigned char*>(prefix.data());
+  st.headersAt = kHeaderSize + dirPages.size();
+  st.prefix.assign(st.headersAt + tags.size() * kHeaderSize, '\0');
+  auto* bytes = reinterpret_cast<unsigned char*>(st.prefix.data());
   writeHeader(bytes, kHeaderSize, kTagNameLength, kOptDirectory | kOptCompound | kOptCompact, false, "", "");
   std::memcpy(bytes + kHeaderSize, dirPages.data(), dirPages.size());
 
   // Written beside the target and renamed over it at the end, so a failure
   // leaves any previous index untouched.
-  std::filesystem::path temp = file;
-  temp += ".tmp~";
-  std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-  if (!out) {
-    error = where + base::Bilingual("création impossible", "kan niet aangemaakt worden");
-    return false;
-  }
-  out.write(prefix.data(), std::streamsize(prefix.size()));
-
-  uint64_t offset = prefix.size();
-  std::string pages;
-  for (size_t i = 0; i < tags.size() && out; ++i) {
-    const TagKeys& tag = tags[i];
-    const TagSpec& s = tag.info;
-    pages.reserve(std::min<size_t>(tag.keyBytes.size() + tag.count() * 4 + (1u << 20), size_t(1) << 30));
-    TreeBuilder tree(pages, offset, s.keyLength, fillerFor(s.keyType));
-    buildTag(tree, tag);
-    const uint32_t root = tree.finish();
-    if (offset + pages.size() > 0xFFFFFFFFull) {
-      out.close();
-      std::error_code ec;
-      std::filesystem::remove(temp, ec);
-      error = where + base::Bilingual("fichier d'index de plus de 4 Go", "indexbestand groter dan 4 GB");
-      return false;
-    }
-    uint8_t options = kOptCompact | kOptCompound;
-    if (s.unique) options |= kOptUnique;
-    if (!s.forExpr.empty()) options |= kOptForClause;
-    writeHeader(bytes + headersAt + i * kHeaderSize, root, s.keyLength, options, s.descending, s.keyExpr, s.forExpr);
-    out.write(pages.data(), std::streamsize(pages.size()));
-    offset += pages.size();
-  }
-  out.seekp(0);
-  out.write(prefix.data(), std::streamsize(prefix.size()));
-  out.close();
-  std::error_code ec;
-  if (!out) {
-    noteFailedWrite(temp);
-    std::filesystem::remove(temp, ec);
-    error = where + base::Bilingual("écriture impossible", "schrijven mislukt");
-    return false;
-  }
-  std::filesystem::rename(temp, file, ec);
-  if (ec) {
-    std::filesystem::remove(temp, ec);
-    error = where + base::Bilingual("remplacement impossible", "vervangen mislukt");
-    return false;
-  }
+  st.temp = file;
+  st.temp += ".tmp~";
+  st.out.open(st.temp, std::ios::binary | std::ios::trunc);
+  if (!st.out) return fail(base::Bilingual("création impossible", "kan niet aangemaakt worden"), error);
+  // The tag headers are known only when each tree is built: this first copy
+  // of the prefix holds the place they are written to on finish.
+  st.out.write(st.prefix.data(), std::streamsize(st.prefix.size()));
+  st.offset = st.prefix.size();
   return true;
+}
+
+bool CdxWriter::add(const TagKeys& tag, base::Bilingual& error) {
+  if (!state_) {
+    error = base::Bilingual("index non commencé", "index niet begonnen");
+    return false;
+  }
+  State& st = *state_;
+  if (st.next >= st.specs.size() || !sameSpec(tag.info, st.specs[st.next]))
+    return fail("tag '" + tag.info.name + "': " + base::Bilingual("inattendu à cette place", "onverwacht op deze plaats"),
+                error);
+  if (base::Bilingual why = checkKeys(tag); !why.empty()) return fail(why, error);
+  const TagSpec& s = tag.info;
+  st.pages.reserve(std::min<size_t>(tag.keyBytes.size() + tag.count() * 4 + (1u << 20), size_t(1) << 30));
+  TreeBuilder tree(st.pages, st.offset, s.keyLength, fillerFor(s.keyType));
+  buildTag(tree, tag);
+  const uint32_t root = tree.finish();
+  if (st.offset + st.pages.size() > 0xFFFFFFFFull)
+    return fail(base::Bilingual("fichier d'index de plus de 4 Go", "indexbestand groter dan 4 GB"), error);
+  uint8_t options = kOptCompact | kOptCompound;
+  if (s.unique) options |= kOptUnique;
+  if (!s.forExpr.empty()) options |= kOptForClause;
+  auto* bytes = reinterpret_cast<unsigned char*>(st.prefix.data());
+  writeHeader(bytes + st.headersAt + st.next * kHeaderSize, root, s.keyLength, options, s.descending, s.keyExpr,
+              s.forExpr);
+  st.out.write(st.pages.data(), std::streamsize(st.pages.size()));
+  if (!st.out) {
+    noteFailedWrite(st.temp);
+    return fail(base::Bilingual("écriture impossible", "schrijven mislukt"), error);
+  }
+  st.offset += st.pages.size();
+  ++st.next;
+  return true;
+}
+
+bool CdxWriter::finish(base::Bilingual& error) {
+  if (!state_) {
+    error = base::Bilingual("index non commencé", "index niet begonnen");
+    return false;
+  }
+  State& st = *state_;
+  if (st.next != st.specs.size())
+    return fail("tag '" + st.specs[st.next].name + "': " + base::Bilingual("clés manquantes", "sleutels ontbreken"), error);
+  st.out.seekp(0);
+  st.out.write(st.prefix.data(), std::streamsize(st.prefix.size()));
+  st.out.close();
+  if (!st.out) {
+    noteFailedWrite(st.temp);
+    return fail(base::Bilingual("écriture impossible", "schrijven mislukt"), error);
+  }
+  std::error_code ec;
+  std::filesystem::rename(st.temp, st.file, ec);
+  if (ec) return fail(base::Bilingual("remplacement impossible", "vervangen mislukt"), error);
+  state_.reset();
+  return true;
+}
+
+bool writeCdx(const std::filesystem::path& file, const std::vector<TagKeys>& tags, base::Bilingual& error) {
+  std::vector<TagSpec> specs;
+  specs.reserve(tags.size());
+  for (const TagKeys& t : tags) specs.push_back(t.info);
+  CdxWriter writer;
+  if (!writer.begin(file, specs, error)) return false;
+  for (const TagKeys& t : tags)
+    if (!writer.add(t, error)) return false;
+  return writer.finish(error);
 }
 
 }  // namespace store::cdx

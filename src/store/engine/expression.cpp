@@ -40,6 +40,10 @@ class Node {
   virtual int32_t date(const RecordRef&) const { return 0; }
   virtual bool logic(const RecordRef&) const { return false; }
   virtual bool constant() const { return false; }
+  // The text of a character node that lies ready somewhere (a field in the
+  // record, a constant), so that a comparison need not copy it; false when it
+  // has to be built.
+  virtual bool view(const RecordRef&, std::string_view&) const { return false; }
   ValueType type;
   int width;
 };
@@ -53,6 +57,10 @@ class TextConst : public Node {
   explicit TextConst(std::string v) : Node(ValueType::Character, static_cast<int>(v.size())), v_(std::move(v)) {}
   void text(const RecordRef&, std::string& out) const override { out += v_; }
   bool constant() const override { return true; }
+  bool view(const RecordRef&, std::string_view& out) const override {
+    out = v_;
+    return true;
+  }
 
  private:
   std::string v_;
@@ -80,6 +88,11 @@ class Field : public Node {
  public:
   Field(const FieldDef& f, ValueType t) : Node(t, f.width), off_(f.offset), len_(f.width) {}
   void text(const RecordRef& r, std::string& out) const override { out.append(r.data + off_, len_); }
+  bool view(const RecordRef& r, std::string_view& out) const override {
+    if (type != ValueType::Character) return false;
+    out = std::string_view(r.data + off_, len_);
+    return true;
+  }
   double num(const RecordRef& r) const override { return parseNumber(std::string_view(r.data + off_, len_)); }
   int32_t date(const RecordRef& r) const override { return parseDateField(std::string_view(r.data + off_, len_)); }
   bool logic(const RecordRef& r) const override {
@@ -207,17 +220,24 @@ class Compare : public Node {
     int c = 0;
     switch (a_->type) {
       case ValueType::Character: {
-        sa_.clear();
-        sb_.clear();
-        a_->text(r, sa_);
-        b_->text(r, sb_);
+        std::string_view x, y;
+        if (!a_->view(r, x)) {
+          sa_.clear();
+          a_->text(r, sa_);
+          x = sa_;
+        }
+        if (!b_->view(r, y)) {
+          sb_.clear();
+          b_->text(r, sb_);
+          y = sb_;
+        }
         if (rel_ == Rel::Eq || rel_ == Rel::Ne) {
           // EXACT off: the right operand's length decides how much is compared.
-          bool eq = sa_.size() >= sb_.size() && std::memcmp(sa_.data(), sb_.data(), sb_.size()) == 0;
+          bool eq = x.size() >= y.size() && std::memcmp(x.data(), y.data(), y.size()) == 0;
           return rel_ == Rel::Eq ? eq : !eq;
         }
-        if (rel_ == Rel::Exact) return sa_ == sb_;
-        c = compareBlankPadded(sa_, sb_);
+        if (rel_ == Rel::Exact) return x == y;
+        c = compareBlankPadded(x, y);
         break;
       }
       case ValueType::Numeric: {
@@ -330,7 +350,7 @@ class Str : public Node {
     int w = w_ ? boundedInt(w_->num(r), 0, kMaxStrWidth) : 10;
     if (w < 1) w = 10;
     const int d = d_ ? boundedInt(d_->num(r), 0, kMaxStrDecimals) : 0;
-    out += formatNumber(v_->num(r), w, d);
+    appendNumber(out, v_->num(r), w, d);
   }
 
  private:
@@ -341,6 +361,8 @@ class Val : public Node {
  public:
   explicit Val(NodeP a) : Node(ValueType::Numeric), a_(std::move(a)) {}
   double num(const RecordRef& r) const override {
+    std::string_view text;
+    if (a_->view(r, text)) return parseNumber(text);
     s_.clear();
     a_->text(r, s_);
     return parseNumber(s_);
@@ -354,7 +376,7 @@ class Val : public Node {
 class Dtos : public Node {
  public:
   explicit Dtos(NodeP a) : Node(ValueType::Character, 8), a_(std::move(a)) {}
-  void text(const RecordRef& r, std::string& out) const override { out += formatDateField(a_->date(r)); }
+  void text(const RecordRef& r, std::string& out) const override { appendDateField(out, a_->date(r)); }
 
  private:
   NodeP a_;
@@ -811,6 +833,8 @@ class Parser {
       }
       int w = 0;
       if (!want(1, 1, {ValueType::Numeric}) || !constInt(args[0], 0, 0, kMaxTextWidth, B("la longueur", "de lengte"), w)) return nullptr;
+      // A constant count (the usual case) gives a constant text.
+      if (args[0]->constant()) return std::make_unique<TextConst>(std::string(size_t(w), ' '));
       return std::make_unique<Space>(std::move(args[0]), w);
     }
     if (f == "STR") {

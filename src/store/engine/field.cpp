@@ -81,10 +81,11 @@ double parseNumber(std::string_view s) {
 
 namespace {
 
-// `units` is the value times 10^dec, already rounded.
-std::string fixedText(uint64_t units, bool negative, int dec) {
-  char buf[48];
-  int p = sizeof buf;
+// `units` is the value times 10^dec, already rounded; the text ends at the
+// end of `buf` and starts at the index returned.
+constexpr int kFixedBuffer = 48;
+int fixedDigits(char (&buf)[kFixedBuffer], uint64_t units, bool negative, int dec) {
+  int p = kFixedBuffer;
   for (int i = 0; i < dec; ++i) {
     buf[--p] = static_cast<char>('0' + units % 10);
     units /= 10;
@@ -95,14 +96,19 @@ std::string fixedText(uint64_t units, bool negative, int dec) {
     units /= 10;
   } while (units);
   if (negative) buf[--p] = '-';
-  return std::string(buf + p, sizeof buf - p);
+  return p;
 }
 
 }  // namespace
 
-std::string formatNumber(double value, int width, int decimals) {
-  if (width <= 0) return std::string();
-  if (!std::isfinite(value)) return std::string(width, '*');
+// Index keys format a number for every record: the text is appended where it
+// goes, without a string of its own.
+void appendNumber(std::string& out, double value, int width, int decimals) {
+  if (width <= 0) return;
+  if (!std::isfinite(value)) {
+    out.append(size_t(width), '*');
+    return;
+  }
   static const double pow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
   for (int dec = std::min(decimals, 15); dec >= 0; --dec) {
     // Half away from zero on the decimal text, as xBase rounds. The double
@@ -112,16 +118,32 @@ std::string formatNumber(double value, int width, int decimals) {
     // digits a double holds no half; the nudge then stays under a quarter unit,
     // so that a whole number of units is never pushed up.
     double scaled = std::fabs(value) * pow10[dec];
-    std::string text;
     if (scaled < 4e15) {
       uint64_t units = static_cast<uint64_t>(std::floor(scaled + 0.5 + std::min(scaled * 5e-16, 0.25)));
-      text = fixedText(units, value < 0 && units != 0, dec);
+      char buf[kFixedBuffer];
+      const int start = fixedDigits(buf, units, value < 0 && units != 0, dec);
+      const int length = kFixedBuffer - start;
+      if (length <= width) {
+        out.append(size_t(width - length), ' ');
+        out.append(buf + start, size_t(length));
+        return;
+      }
     } else {
-      text = base::fixedText(value, dec);
+      const std::string text = base::fixedText(value, dec);
+      if (static_cast<int>(text.size()) <= width) {
+        out.append(size_t(width) - text.size(), ' ');
+        out += text;
+        return;
+      }
     }
-    if (static_cast<int>(text.size()) <= width) return std::string(width - text.size(), ' ') + text;
   }
-  return std::string(width, '*');
+  out.append(size_t(width), '*');
+}
+
+std::string formatNumber(double value, int width, int decimals) {
+  std::string out;
+  appendNumber(out, value, width, decimals);
+  return out;
 }
 
 int32_t parseDateField(std::string_view s) {
@@ -165,15 +187,23 @@ int32_t parseDayMonthYear(std::string_view text) {
   return julianDay(y, m, d);
 }
 
-std::string formatDateField(int32_t julian) {
-  if (julian <= 0 || julian > kLastJulianDay) return std::string(8, ' ');
-  int y, m, d;
-  civilDate(julian, y, m, d);
-  if (y < 0 || y > 9999) return std::string(8, ' ');
+void appendDateField(std::string& out, int32_t julian) {
+  int y = 0, m = 0, d = 0;
+  if (julian > 0 && julian <= kLastJulianDay) civilDate(julian, y, m, d);
+  if (julian <= 0 || julian > kLastJulianDay || y < 0 || y > 9999) {
+    out.append(8, ' ');
+    return;
+  }
   char buf[8];
   int v = y * 10000 + m * 100 + d;
   for (int i = 7; i >= 0; --i, v /= 10) buf[i] = static_cast<char>('0' + v % 10);
-  return std::string(buf, 8);
+  out.append(buf, 8);
+}
+
+std::string formatDateField(int32_t julian) {
+  std::string out;
+  appendDateField(out, julian);
+  return out;
 }
 
 }  // namespace store

@@ -27,6 +27,7 @@ double parseNumber(std::string_view text);
 // `value` rounded to `decimals`, right-aligned in `width`; when the integer
 // part does not fit, decimals are given up first, then the result is all '*'.
 std::string formatNumber(double value, int width, int decimals);
+void appendNumber(std::string& out, double value, int width, int decimals);
 // 0 when blank or not a date.
 int32_t parseDateField(std::string_view yyyymmdd);
 // The three numbers of a date typed as text ("05/01/2009", "5-1-09"), in
@@ -36,5 +37,6 @@ bool splitDateText(std::string_view text, int& first, int& second, int& third);
 int32_t parseDayMonthYear(std::string_view text);
 // Eight blanks for 0.
 std::string formatDateField(int32_t julian);
+void appendDateField(std::string& out, int32_t julian);
 
 }  // namespace store

@@ -10,6 +10,7 @@
 #include <optional>
 #include <utility>
 
+#include "base/text.h"
 #include "store/engine/cdx_file.h"
 #include "store/engine/path_case.h"
 #include "store/engine/table.h"
@@ -128,14 +129,22 @@ void sx_SetDateFormat(int format) { S().dateFormat = format; }
 void sx_SetCentury(int on) { S().century = on != 0; }
 void sx_SetEpoch(int year) { S().epoch = year; }
 
-int16_t sx_Use(const std::string& file, const std::string& alias, int, int) {
+static int16_t useTable(const std::string& file, const std::string& alias, Table::OpenMode mode) {
   base::Bilingual error;
-  auto t = Table::open(file, error);
+  auto t = Table::open(file, error, mode);
   if (!t) {
     fail(error);
     return 0;
   }
   return openArea(std::move(t), alias);
+}
+
+int16_t sx_Use(const std::string& file, const std::string& alias, int, int) {
+  return useTable(file, alias, Table::OpenMode::Update);
+}
+
+int16_t sx_UseScratch(const std::string& file, const std::string& alias) {
+  return useTable(file, alias, Table::OpenMode::Scratch);
 }
 
 void sx_Select(int16_t area) {
@@ -419,6 +428,72 @@ bool sx_CopyFile(const std::string& targetFile) {
   return true;
 }
 
+namespace {
+
+// Two layouts whose records are byte for byte alike: every field at the same
+// place with the same type, width and decimals, and no memo field (its block
+// number belongs to its own table's FPT file).
+bool sameRecordLayout(const Table& a, const Table& b) {
+  if (a.recordLength() != b.recordLength() || a.fields().size() != b.fields().size()) return false;
+  for (size_t f = 0; f < a.fields().size(); ++f) {
+    const FieldDef& x = a.fields()[f];
+    const FieldDef& y = b.fields()[f];
+    if (x.type == 'M' || x.type != y.type || x.offset != y.offset || x.width != y.width ||
+        x.decimals != y.decimals || base::upperCase(x.name) != base::upperCase(y.name))
+      return false;
+  }
+  return true;
+}
+
+// Appends the live records of `src` to `dst`, field by field by name.
+void appendRecords(Table& src, Table& dst) {
+  if (sameRecordLayout(src, dst)) {
+    for (uint32_t r = 1; r <= src.recordCount(); ++r) {
+      src.go(r);
+      if (src.deleted()) continue;
+      const RecordRef rec = src.record(r);
+      dst.appendBlank();
+      dst.setRecord(std::string_view(rec.data, src.recordLength()));
+    }
+    return;
+  }
+  struct Map {
+    int from, to;
+    bool sameKind;
+  };
+  std::vector<Map> map;
+  for (size_t f = 0; f < dst.fields().size(); ++f) {
+    int s = src.fieldIndex(dst.fields()[f].name);
+    if (s < 0) continue;
+    const FieldDef& sf = src.fields()[s];
+    const FieldDef& df = dst.fields()[f];
+    // Numbers of the same width and decimals are copied as stored too.
+    const bool number = df.type == 'N' || df.type == 'F';
+    bool same = sf.type == df.type && df.type != 'M' &&
+                (!number || (sf.width == df.width && sf.decimals == df.decimals));
+    map.push_back(Map{s, static_cast<int>(f), same});
+  }
+  for (uint32_t r = 1; r <= src.recordCount(); ++r) {
+    src.go(r);
+    if (src.deleted()) continue;
+    dst.appendBlank();
+    for (const Map& m : map) {
+      char type = dst.fields()[m.to].type;
+      const bool number = type == 'N' || type == 'F';
+      if (m.sameKind) {
+        dst.setRaw(m.to, src.raw(m.from));
+      } else if (number && src.fields()[m.from].type != 'C') {
+        // A blank number stays blank: it is no 0.
+        if (src.raw(m.from).find_first_not_of(' ') != std::string_view::npos) dst.setNumber(m.to, src.number(m.from));
+      } else {
+        dst.setText(m.to, src.text(m.from));
+      }
+    }
+  }
+}
+
+}  // namespace
+
 bool sx_AppendFrom(const std::string& sourceFile, int, const std::string&) {
   Area* a = cur();
   if (!a) return false;
@@ -428,41 +503,24 @@ bool sx_AppendFrom(const std::string& sourceFile, int, const std::string&) {
     fail(error);
     return false;
   }
-  Table& dst = *a->table;
-  struct Map {
-    int from, to;
-    bool sameKind;
-  };
-  std::vector<Map> map;
-  for (size_t f = 0; f < dst.fields().size(); ++f) {
-    int s = src->fieldIndex(dst.fields()[f].name);
-    if (s < 0) continue;
-    const FieldDef& sf = src->fields()[s];
-    const FieldDef& df = dst.fields()[f];
-    // Numbers of the same width and decimals are copied as stored too.
-    const bool number = df.type == 'N' || df.type == 'F';
-    bool same = sf.type == df.type && df.type != 'M' &&
-                (!number || (sf.width == df.width && sf.decimals == df.decimals));
-    map.push_back(Map{s, static_cast<int>(f), same});
+  appendRecords(*src, *a->table);
+  positionAt(*a, a->table->recno());
+  return true;
+}
+
+bool sx_AppendFromArea(int16_t area) {
+  Area* a = cur();
+  if (!a) return false;
+  auto it = S().areas.find(area);
+  if (it == S().areas.end() || &it->second == a) {
+    fail("pas de zone de travail " + std::to_string(area), "geen werkgebied " + std::to_string(area));
+    return false;
   }
-  for (uint32_t r = 1; r <= src->recordCount(); ++r) {
-    src->go(r);
-    if (src->deleted()) continue;
-    dst.appendBlank();
-    for (const Map& m : map) {
-      char type = dst.fields()[m.to].type;
-      const bool number = type == 'N' || type == 'F';
-      if (m.sameKind) {
-        dst.setRaw(m.to, src->raw(m.from));
-      } else if (number && src->fields()[m.from].type != 'C') {
-        // A blank number stays blank: it is no 0.
-        if (src->raw(m.from).find_first_not_of(' ') != std::string_view::npos) dst.setNumber(m.to, src->number(m.from));
-      } else {
-        dst.setText(m.to, src->text(m.from));
-      }
-    }
-  }
-  positionAt(*a, dst.recno());
+  Table& src = *it->second.table;
+  const uint32_t keep = src.recno();
+  appendRecords(src, *a->table);
+  positionAt(it->second, keep);
+  positionAt(*a, a->table->recno());
   return true;
 }
 

@@ -26,6 +26,10 @@ void sx_SetEpoch(int year);          // 1960
 // Opening and closing. sx_Use opens exclusively with the structural CDX;
 // returns the work area, 0 on failure (reason in sx_LastError()).
 int16_t sx_Use(const std::string& file, const std::string& alias, int openMode = 2, int driver = 2);
+// A table to read and change in memory only, never written back (not part of
+// the original set, whose runs copied a table to a temporary file to change
+// it: see Table::OpenMode::Scratch).
+int16_t sx_UseScratch(const std::string& file, const std::string& alias);
 void sx_Select(int16_t area);
 void sx_Close();
 void sx_CloseAll();
@@ -58,6 +62,9 @@ void sx_Unlock(int32_t record);
 // Whole-table operations.
 bool sx_CopyFile(const std::string& targetFile);
 bool sx_AppendFrom(const std::string& sourceFile, int driver = 2, const std::string& scope = "");
+// The live records of another open area, with its changes not yet written
+// (not part of the original set).
+bool sx_AppendFromArea(int16_t area);
 
 // Temporary tables.
 int16_t sx_CreateNew(const std::string& file, const std::string& alias, int driver = 2, int maxFields = 50);

@@ -1,8 +1,8 @@
 #include "store/engine/table.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -220,15 +220,16 @@ std::unique_ptr<Table> Table::open(const fs::path& requested, base::Bilingual& e
   std::unique_ptr<Table> t(new Table());
   t->path_ = file;
   t->readOnly_ = mode == OpenMode::ReadOnly;
+  t->scratch_ = mode == OpenMode::Scratch;
   if (!t->files_->lock.acquire(file, error)) return nullptr;
-  t->files_->dbf = openFile(file, t->readOnly_ ? "rb" : "r+b");
+  t->files_->dbf = openFile(file, t->readOnly_ || t->scratch_ ? "rb" : "r+b");
   if (!t->files_->dbf) {
     error = base::Bilingual("ouverture impossible : ", "kan niet openen: ") + file.string();
     return nullptr;
   }
   if (!t->readAll(error)) return nullptr;
   t->cdxPath_ = sibling(file, ".CDX");
-  if (!t->readOnly_ && !t->loadIndex(error)) return nullptr;
+  if (!t->readOnly_ && !t->scratch_ && !t->loadIndex(error)) return nullptr;
   return t;
 }
 
@@ -358,7 +359,7 @@ bool Table::readRecords(uint64_t size, base::Bilingual& error) {
 
 bool Table::openMemo(base::Bilingual& error) {
   fptPath_ = sibling(path_, ".FPT");
-  files_->fpt = openFile(fptPath_, readOnly_ ? "rb" : "r+b");
+  files_->fpt = openFile(fptPath_, readOnly_ || scratch_ ? "rb" : "r+b");
   unsigned char mh[kMemoBlockSizeAt + 2];
   if (!files_->fpt || std::fread(mh, 1, sizeof mh, files_->fpt) != sizeof mh) {
     error = damaged("fichier mémo FPT absent ou illisible", "memobestand FPT ontbreekt of is onleesbaar", path_);
@@ -544,6 +545,13 @@ bool Table::setRaw(int field, std::string_view bytes) {
   return true;
 }
 
+bool Table::setRecord(std::string_view image) {
+  if (!cur_ || readOnly_ || image.size() != recLen_) return false;
+  touch();
+  std::memcpy(recordPtr(cur_), image.data(), recLen_);
+  return true;
+}
+
 bool Table::setText(int field, std::string_view utf8) {
   if (field < 0 || field >= static_cast<int>(fields_.size())) return false;
   const FieldDef& f = fields_[field];
@@ -629,7 +637,7 @@ std::string Table::readMemo(uint32_t block) const {
 
 bool Table::writeMemo(int field, std::string_view bytes) {
   std::FILE* f = files_->fpt;
-  if (!f || readOnly_) return false;
+  if (!f || readOnly_ || scratch_) return false;
   const FieldDef& fd = fields_[field];
   std::string ref(fd.width, ' ');
   if (!bytes.empty()) {
@@ -834,6 +842,32 @@ std::vector<uint32_t> sortedSlots(const std::string& keys, size_t count, uint16_
   return order;
 }
 
+// Puts entry order[i] at place i for every i, moving keys within their own
+// buffer: a sorted copy beside the keys would double what a tag of a million
+// records holds at its peak. `order` is used up.
+void permute(cdx::TagKeys& tk, std::vector<uint32_t>& order) {
+  const uint16_t len = tk.info.keyLength;
+  char* keys = tk.keyBytes.data();
+  std::string saved(len, '\0');
+  for (uint32_t start = 0; start < order.size(); ++start) {
+    if (order[start] == start) continue;
+    std::memcpy(saved.data(), keys + size_t(start) * len, len);
+    const uint32_t savedRecno = tk.recnos[start];
+    for (uint32_t at = start;;) {
+      const uint32_t from = order[at];
+      order[at] = at;
+      if (from == start) {
+        std::memcpy(keys + size_t(at) * len, saved.data(), len);
+        tk.recnos[at] = savedRecno;
+        break;
+      }
+      std::memcpy(keys + size_t(at) * len, keys + size_t(from) * len, len);
+      tk.recnos[at] = tk.recnos[from];
+      at = from;
+    }
+  }
+}
+
 void keepFirstOfEachKey(cdx::TagKeys& tk) {
   uint16_t len = tk.info.keyLength;
   size_t out = 0;
@@ -852,26 +886,18 @@ void keepFirstOfEachKey(cdx::TagKeys& tk) {
 
 cdx::TagKeys Table::computeKeys(size_t tag) const {
   const Tag& t = *tags_[tag];
-  uint16_t len = t.info.keyLength;
-  std::string keys;
-  std::vector<uint32_t> recnos;
-  keys.reserve(size_t(count_) * len);
-  recnos.reserve(count_);
+  cdx::TagKeys out;
+  out.info = t.info;
+  out.keyBytes.reserve(size_t(count_) * t.info.keyLength);
+  out.recnos.reserve(count_);
   std::string k;
   for (uint32_t r = 1; r <= count_; ++r) {
     if (!keyOf(tag, r, k)) continue;
-    keys += k;
-    recnos.push_back(r);
+    out.keyBytes += k;
+    out.recnos.push_back(r);
   }
-  std::vector<uint32_t> order = sortedSlots(keys, recnos.size(), len, t.info.descending);
-  cdx::TagKeys out;
-  out.info = t.info;
-  out.keyBytes.resize(keys.size());
-  out.recnos.resize(recnos.size());
-  for (size_t i = 0; i < order.size(); ++i) {
-    std::memcpy(out.keyBytes.data() + i * len, keys.data() + size_t(order[i]) * len, len);
-    out.recnos[i] = recnos[order[i]];
-  }
+  std::vector<uint32_t> order = sortedSlots(out.keyBytes, out.count(), t.info.keyLength, t.info.descending);
+  permute(out, order);
   if (t.info.unique) keepFirstOfEachKey(out);
   return out;
 }
@@ -945,7 +971,7 @@ uint32_t Table::previousInOrder(size_t tag, uint32_t r) {
 
 bool Table::commit(base::Bilingual& error) {
   settle();
-  if (readOnly_ || !files_->dbf) return true;
+  if (readOnly_ || scratch_ || !files_->dbf) return true;
   if (!firstDirty_ && !headerDirty_) return true;
   std::FILE* f = files_->dbf;
   // Only the update date and the record count change; the rest is read back.
@@ -979,21 +1005,64 @@ bool Table::commit(base::Bilingual& error) {
 }
 
 bool Table::writeIndex(base::Bilingual& error) {
-  std::vector<cdx::TagKeys> all(tags_.size());
-  for (size_t i = 0; i < tags_.size(); ++i) {
+  std::vector<cdx::TagSpec> specs;
+  for (const auto& t : tags_) specs.push_back(t->info);
+  cdx::CdxWriter writer;
+  if (!writer.begin(cdxPath_, specs, error)) return false;  // names the index file
+
+  // Tags are computed two at a time (each tag evaluates its own expressions,
+  // so the workers share nothing they change) and written in order as each
+  // is ready: a tag is started only when fewer than kHeld tags wait to be
+  // written, so that the keys held stay those of two tags, not of all of
+  // them beside the records.
+  constexpr size_t kHeld = 2;
+  const size_t n = tags_.size();
+  std::vector<std::unique_ptr<cdx::TagKeys>> ready(n);
+  std::mutex mutex;
+  std::condition_variable changed;
+  size_t nextTag = 0, written = 0;
+  bool writing = false, failed = false;
+  base::Bilingual why;
+  auto keysOf = [&](size_t i) {
+    auto keys = std::make_unique<cdx::TagKeys>();
     Tag& t = *tags_[i];
-    if (!t.keys) continue;
-    all[i].info = t.info;
-    t.keys->exportTo(all[i].keyBytes, all[i].recnos);
-    t.keys.reset();
-    if (t.info.unique) keepFirstOfEachKey(all[i]);
-  }
-  // The other tags are computed from the records, two at a time: each tag
-  // evaluates its own expressions, so the workers share nothing they change.
-  std::atomic<size_t> nextTag{0};
+    if (t.keys) {
+      // A tag kept current while the table was open holds every key already.
+      keys->info = t.info;
+      t.keys->exportTo(keys->keyBytes, keys->recnos);
+      t.keys.reset();
+      if (t.info.unique) keepFirstOfEachKey(*keys);
+    } else {
+      *keys = computeKeys(i);
+    }
+    return keys;
+  };
   auto worker = [&] {
-    for (size_t i; (i = nextTag++) < tags_.size();)
-      if (all[i].info.name.empty()) all[i] = computeKeys(i);
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+      changed.wait(lock, [&] { return failed || nextTag >= n || nextTag < written + kHeld; });
+      if (failed || nextTag >= n) return;
+      const size_t i = nextTag++;
+      lock.unlock();
+      std::unique_ptr<cdx::TagKeys> keys = keysOf(i);
+      lock.lock();
+      ready[i] = std::move(keys);
+      // One thread writes at a time; whichever finds the next tag ready does.
+      while (!writing && !failed && written < n && ready[written]) {
+        writing = true;
+        std::unique_ptr<cdx::TagKeys> next = std::move(ready[written]);
+        lock.unlock();
+        const bool ok = writer.add(*next, why);
+        next.reset();
+        lock.lock();
+        writing = false;
+        if (ok)
+          ++written;
+        else
+          failed = true;
+        changed.notify_all();
+      }
+    }
   };
   if (count_ >= 50000) {
     std::thread helper(worker);
@@ -1002,7 +1071,11 @@ bool Table::writeIndex(base::Bilingual& error) {
   } else {
     worker();
   }
-  if (!cdx::writeCdx(cdxPath_, all, error)) return false;  // names the index file
+  if (failed) {
+    error = why;
+    return false;
+  }
+  if (!writer.finish(error)) return false;
   indexDirty_ = false;
   return true;
 }

@@ -36,7 +36,10 @@ struct TableLayout {
 class Table {
  public:
   // ReadOnly neither loads nor checks the index and refuses every change.
-  enum class OpenMode { Update, ReadOnly };
+  // Scratch reads the records like ReadOnly but lets them change in memory,
+  // where the changes stay: nothing is ever written back to the files (memo
+  // text, which lives in the FPT file, cannot change).
+  enum class OpenMode { Update, ReadOnly, Scratch };
 
   ~Table();  // closes; errors are lost, call close() to see them
   Table(const Table&) = delete;
@@ -96,6 +99,10 @@ class Table {
   bool setDate(int field, int32_t julian);
   bool setLogical(int field, bool value);
   bool setBlank(int field);
+  // The whole record image (deletion flag included, recordLength() bytes) of
+  // a table of the same layout without memo fields: the memo block numbers
+  // of another table would point into the wrong FPT file.
+  bool setRecord(std::string_view image);
 
   // Index tags, in the order of the CDX.
   size_t tagCount() const { return tags_.size(); }
@@ -148,7 +155,7 @@ class Table {
   uint32_t count_ = 0, cur_ = 0;
   std::vector<std::unique_ptr<char[]>> chunks_;
   uint32_t firstDirty_ = 0;  // lowest record to write back, 0: none
-  bool headerDirty_ = false, indexDirty_ = false, readOnly_ = false;
+  bool headerDirty_ = false, indexDirty_ = false, readOnly_ = false, scratch_ = false;
   // The record being changed: its image before the change, for the index.
   uint32_t pending_ = 0;
   bool pendingNew_ = false;

@@ -211,11 +211,35 @@ TEST(CdxRoundTrip, InvalidTagsAreRefusedAndLeaveTheFileAlone) {
   longExpr.info.keyExpr.assign(511, 'x');
   bad.push_back({longExpr});
 
+  bad.push_back({makeTag("GOOD", 3, {"A", "B"}), unsorted});  // found after a tag already written
+
+  auto temp = file;
+  temp += ".tmp~";
   for (size_t i = 0; i < bad.size(); ++i) {
     error = {};
     EXPECT_FALSE(writeCdx(file, bad[i], error)) << i;
     EXPECT_NE(error.french.find("Index"), std::string::npos) << i;
     EXPECT_EQ(readAll(file), before) << i;
+    EXPECT_FALSE(std::filesystem::exists(temp)) << i;
+  }
+
+  // Written tag by tag: keys for another tag than the next, too few tags, or
+  // a writer dropped half-way leave the file as it was too.
+  const TagKeys a = makeTag("A", 3, {"A"}), b = makeTag("B", 3, {"B"});
+  for (int misuse = 0; misuse < 3; ++misuse) {
+    {
+      store::cdx::CdxWriter writer;
+      ASSERT_TRUE(writer.begin(file, {a.info, b.info}, error)) << error;
+      if (misuse == 0) {
+        EXPECT_FALSE(writer.add(b, error));
+        EXPECT_NE(error.french.find("tag 'B'"), std::string::npos) << error;
+      } else {
+        ASSERT_TRUE(writer.add(a, error)) << error;
+        if (misuse == 1) EXPECT_FALSE(writer.finish(error));
+      }
+    }
+    EXPECT_EQ(readAll(file), before) << misuse;
+    EXPECT_FALSE(std::filesystem::exists(temp)) << misuse;
   }
 }
 

@@ -27,6 +27,17 @@ std::string key(store::Table& t, const char* tag) {
   return store::fromCp1252(k);
 }
 
+// A closed table of a template's layout, one record per value of `field`.
+void writeRecords(const std::filesystem::path& file, const std::string& layout, const char* field,
+                  const std::vector<const char*>& values) {
+  auto t = createTable(file, layoutOf(layout));
+  for (const char* value : values) {
+    t->appendBlank();
+    set(*t, field, value);
+  }
+  closeTable(t);
+}
+
 }  // namespace
 
 TEST(EngineKeys, EveryTemplateKeyExpressionCompilesToItsKeyLength) {
@@ -437,12 +448,7 @@ TEST(EngineKeys, EveryTemplateTableWritesAnIndexThatAgrees) {
 TEST(EngineKeys, CheckerReportsIndexesThatDisagree) {
   ScratchFolder dir;
   auto file = dir.path() / "VIDE_PARAM.DBF";
-  auto t = createTable(file, layoutOf("PARAM"));
-  for (const char* id : {"Alpha", "Beta", "Gamma"}) {
-    t->appendBlank();
-    set(*t, "ID", id);
-  }
-  closeTable(t);
+  writeRecords(file, "PARAM", "ID", {"Alpha", "Beta", "Gamma"});
   enginetest::expectIndexesAgree(file, 1);
   std::string dbf = testing_support::readText(file);
   const std::string good = dbf;
@@ -525,4 +531,67 @@ TEST(EngineKeys, DeferredIndexIsWrittenOnceWhenAsked) {
   EXPECT_FALSE(store::checkIndexes(file)[0].ok);
   ASSERT_TRUE(store::Table::writeDeferredIndex(file, error));  // nothing deferred: nothing written
   EXPECT_FALSE(store::checkIndexes(file)[0].ok);
+}
+
+// A table large enough to have its tags computed by two workers and written
+// as each is ready: every tag lands under its own header, in order, including
+// one kept current while the table was open (a seek built it, then records
+// changed) beside those computed at the close.
+TEST(EngineKeys, LargeTableWritesEveryTagInItsPlace) {
+  ScratchFolder dir;
+  auto file = dir.path() / "VIDE_ACT.DBF";
+  auto t = createTable(file, layoutOf("ACT"));
+  static const char* journals[] = {"VENTES", "ACHATS", "BANK1", "REOPEN"};
+  const uint32_t records = 50000;
+  for (uint32_t r = 1; r <= records; ++r) {
+    t->appendBlank();
+    set(*t, "DOCTYPE", std::to_string(1 + r % 3));
+    set(*t, "DBKCODE", journals[r % 4]);
+    set(*t, "DBKTYPE", std::to_string(r % 5));
+    set(*t, "DOCNUMBER", std::to_string(r / 4));
+    set(*t, "ACCOUNTGL", std::to_string(400000 + r * 7919 % 3000));
+    set(*t, "ACCOUNTRP", "C" + std::to_string(r % 977));
+    set(*t, "AMOUNTEUR", std::to_string(int(r * 37 % 2001) - 1000));
+    set(*t, "CURRCODE", r % 9 == 0 ? "USD" : "");
+    set(*t, "COMMENTEXT", r % 5 == 0 ? "+++" + std::to_string(r % 1000) + "+++" : "");
+    if (r == records / 2) ASSERT_NE(t->seek(size_t(t->tagIndex("GL")), "4"), 0u);
+  }
+  for (uint32_t r = 1; r <= records; r += 101) {
+    ASSERT_TRUE(t->go(r));
+    set(*t, "ACCOUNTGL", "100000");
+    if (r % 2) t->setDeleted(true);
+  }
+  closeTable(t);
+  enginetest::expectIndexesAgree(file, layoutOf("ACT").tags.size());
+  base::Bilingual error;
+  auto back = store::Table::open(file, error);
+  ASSERT_TRUE(back) << error;
+  EXPECT_EQ(back->seek(size_t(back->tagIndex("GL")), "100000"), 102u);  // the first changed record still live
+}
+
+// The check reads and compares one tag at a time; a tag damaged after tags
+// that agree still fails the file as a whole, naming the damaged tag.
+TEST(EngineKeys, CheckerNamesADamagedTagAmongGoodOnes) {
+  ScratchFolder dir;
+  auto file = dir.path() / "VIDE_ACT.DBF";
+  writeRecords(file, "ACT", "ACCOUNTGL", {"400000", "550000", "600000"});
+  const auto cdx = dir.path() / "VIDE_ACT.CDX";
+  std::vector<store::cdx::TagSpec> tags;
+  base::Bilingual error;
+  ASSERT_TRUE(store::cdx::readCdxSpecs(cdx, tags, error)) << error;
+  ASSERT_EQ(tags[3].name, "GL");
+  std::string bytes = testing_support::readText(cdx);
+  // Tag headers of 1024 bytes follow the file header and the directory's page,
+  // each beginning with its tree's root; the root loses its node type.
+  const size_t header = 1024 + 512 + 3 * 1024;
+  const size_t root = uint8_t(bytes[header]) | uint8_t(bytes[header + 1]) << 8 | uint8_t(bytes[header + 2]) << 16;
+  ASSERT_LT(root + 1, bytes.size());
+  bytes[root] = 7;
+  testing_support::writeText(cdx, bytes);
+  auto checks = store::checkIndexes(file);
+  ASSERT_EQ(checks.size(), 1u);
+  EXPECT_FALSE(checks[0].ok);
+  EXPECT_EQ(checks[0].tag, "");
+  EXPECT_NE(checks[0].problem.french.find("tag GL, page " + std::to_string(root)), std::string::npos)
+      << checks[0].problem;
 }

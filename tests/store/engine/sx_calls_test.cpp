@@ -1,6 +1,7 @@
 // The sx_ calls as the conversion steps and the two-year merge use them.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <thread>
 
 #include "store/engine/engine_support.h"
@@ -268,6 +269,40 @@ TEST_F(SxCalls, CopyFileThenAppendFromTakesLiveRecordsFieldByName) {
   EXPECT_FALSE(sx_AppendFrom((dir.path() / "absent.dbf").string(), 2, ""));
   sx_Close();
   enginetest::expectIndexesAgree(act2, 14);
+}
+
+// The two-year merge edits the newer year's table in memory only: the
+// edits reach the table appended to, never the scratch table's own files.
+TEST_F(SxCalls, ScratchTableChangesReachTheAppendButNeverItsFiles) {
+  std::string act1 = table("ACT", "_ACT1.DBF");
+  std::string act2 = table("ACT", "_ACT2.DBF");
+  ASSERT_NE(sx_Use(act2, "ACT2", 2, 2), 0);
+  for (int i = 1; i <= 3; ++i) {
+    sx_AppendBlank();
+    sx_Replace("DBKCODE", SX_TEXT, "J" + std::to_string(i));
+    sx_Replace("BOOKYEAR", SX_TEXT, std::string("1"));
+  }
+  sx_CloseAll();
+  std::map<std::string, std::string> before;
+  for (const char* ext : {".DBF", ".CDX"}) before[ext] = testing_support::readText(dir.path() / ("VIDE_ACT2" + std::string(ext)));
+
+  const int16_t older = sx_Use(act1, "ACT1", 2, 2);
+  const int16_t newer = sx_UseScratch(act2, "ACT2");
+  ASSERT_NE(newer, 0) << sx_LastError();
+  for (sx_GoTop(); !sx_Eof(); sx_Skip(1)) {
+    if (sx_GetString("DBKCODE") == "J2    ") sx_Delete();
+    sx_Replace("BOOKYEAR", SX_TEXT, std::string("2"));
+  }
+  sx_Select(older);
+  EXPECT_FALSE(sx_AppendFromArea(older));  // itself: refused
+  ASSERT_TRUE(sx_AppendFromArea(newer));
+  std::vector<std::string> rows;
+  for (sx_GoTop(); !sx_Eof(); sx_Skip(1)) rows.push_back(sx_GetString("DBKCODE") + sx_GetString("BOOKYEAR"));
+  EXPECT_EQ(rows, (std::vector<std::string>{"J1    2", "J3    2"}));
+  sx_CloseAll();
+  for (const char* ext : {".DBF", ".CDX"})
+    EXPECT_EQ(testing_support::readText(dir.path() / ("VIDE_ACT2" + std::string(ext))), before[ext]) << ext;
+  enginetest::expectIndexesAgree(act1, 14);
 }
 
 TEST_F(SxCalls, TemporaryTableWithTagsMadeAtRunTime) {
