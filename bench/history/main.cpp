@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "host/platform.h"
 #include "marlin_dossier.h"
 #include "marlin_forms.h"
 #include "run/import_run.h"
@@ -120,6 +121,8 @@ int importOnce(const std::string& sourceFolder, const std::string& kestrelFolder
   choices.kestrelFolder = kestrelFolder;
   choices.dossierName = "BENCH";
   choices.fullImport = true;
+  // As the wizard runs it.
+  const host::ImportMemory memory;
   const auto start = Clock::now();
   const bool ok = run::runImport(ctx, choices, view, run::defaultSteps(), run::defaultServices());
   view.next("end");

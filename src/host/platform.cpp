@@ -11,6 +11,9 @@
 #include <termios.h>
 #include <unistd.h>
 #endif
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace host {
 
@@ -76,6 +79,24 @@ std::string readLineNoEcho() {
 #endif
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return line;
+}
+
+ImportMemory::ImportMemory() {
+#ifdef __GLIBC__
+  // Blocks up to 1 GiB from the heap, and the heap never cut back while
+  // the import runs.
+  mallopt(M_MMAP_THRESHOLD, 1 << 30);
+  mallopt(M_TRIM_THRESHOLD, 1 << 30);
+#endif
+}
+
+ImportMemory::~ImportMemory() {
+#ifdef __GLIBC__
+  // The C library's own thresholds at start.
+  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+  mallopt(M_TRIM_THRESHOLD, 128 * 1024);
+  malloc_trim(0);
+#endif
 }
 
 }  // namespace host

@@ -23,3 +23,22 @@ bool isTerminal(int fileDescriptor);
 std::string readLineNoEcho();
 
 }  // namespace host
+
+namespace host {
+
+// Held for the length of an import. An import allocates and frees the same
+// large blocks over and over (a source table on its way into the query
+// engine, each sort of a book year's lines, a document's rows), and the C
+// library hands such blocks back to the system on every free: each new one
+// then costs the system fresh, zeroed pages again. While it is held, freed
+// memory stays with the program for the next block; when it ends, what is
+// free goes back to the system.
+class ImportMemory {
+ public:
+  ImportMemory();
+  ~ImportMemory();
+  ImportMemory(const ImportMemory&) = delete;
+  ImportMemory& operator=(const ImportMemory&) = delete;
+};
+
+}  // namespace host

@@ -179,6 +179,7 @@ void frmMain::cmdOk_Click() {
   choices.generalAccounts = control("chkGeneralLegders").value;
   choices.reportFolder = reportFolder;
   choices.checkOnly = checkSourceOnly;
+  const ImportMemory memory;
   run::runImport(ctx, choices, *this, steps_, services_);
 }
 

@@ -186,6 +186,9 @@ SourceBooks readSourceBooks(const SourceTables& t, int sourceIndex, int bookYear
       "CompAcctType, CompAcctID, ValidationType, VATCode, FlagDC, AmntBase, CrcyAcctID, AmntCrcy, DocDate, "
       "ValueDate, DueDate FROM " +
       yearTable(t, "Historic") + " WHERE AcctType > 0 ORDER BY RecordID");
+  // A document's lines mostly follow one another: the one of the previous
+  // line is taken again without a search among all the year's documents.
+  SourceDocument* last = nullptr;
   for (; !lines->eof(); lines->moveNext()) {
     const RowSet& r = *lines;
     const std::string period = periodText(r.field("Period"), books.closingPeriod);
@@ -198,7 +201,9 @@ SourceBooks readSourceBooks(const SourceTables& t, int sourceIndex, int bookYear
 
     const std::string journal = r.field("JrnlID").asText(), type = r.field("JrnlType").asText(),
                       number = r.field("Doc").asText();
-    SourceDocument& doc = books.documents[joined({journal, type, number})];
+    if (!last || last->journal != journal || last->jrnlType != type || last->number != number)
+      last = &books.documents[joined({journal, type, number})];
+    SourceDocument& doc = *last;
     if (!doc.seen) {
       doc.seen = true;
       doc.journal = journal;

@@ -99,6 +99,15 @@ std::string laterDocumentsQuery(SourceForm form, const std::string& nn) {
 
 namespace {
 
+// The columns of a line the document walk reads (the per-document queries
+// give it the whole line).
+const char* kStreamLineColumns =
+    "historic.RecordID, historic.Period, historic.ValidationType, historic.JrnlID, historic.JrnlType, historic.Doc, "
+    "historic.AcctID, historic.AssocAcctType, historic.AssocAcctID, historic.CompAcctType, historic.CompAcctID, "
+    "historic.DocDate, historic.DueDate, historic.Comment, historic.FlagDC, historic.AmntBase, historic.CrcyAcctID, "
+    "historic.AmntCrcy, historic.VATCode, historic.VATType, historic.TurnOverBase, historic.VATAmntBase, "
+    "historic.VATNDAmntBase";
+
 std::string historicTable(SourceForm form, const std::string& nn) {
   return form == SourceForm::AccessPlain ? "historic" : "A_" + nn + "_historic";
 }
@@ -193,22 +202,29 @@ std::string documentStreamQuery(SourceForm form, const std::string& nn, Document
                                   "Checking.AmntBase <> 0) "
           : accessCheckingJoin(form, nn);
   const std::string checkId = sql ? "Checking.CheckID" : "test.CheckID";
-  const std::string lines = "SELECT historic.*, " + checkId + " AS CheckID, docs.DocFirst";
+  // Every row of the year is sorted whole: only the columns a line is read
+  // by, not the whole line, keep the sort small.
+  const std::string lines = std::string("SELECT ") + kStreamLineColumns + ", " + checkId + " AS CheckID, docs.DocFirst";
   const std::string inDocumentOrder = " ORDER BY docs.DocFirst, historic.RecordID, " + checkId;
   const std::string noVat = sql ? "((historic.VATCode) Is Null or historic.vatcode = '')" : "((historic.VATCode) Is Null)";
   const std::string grouped = " ORDER BY docs.DocFirst, Min(historic.RecordID)";
   switch (which) {
     case DocumentStream::Lines:
-      return lines + ", historic.ValidationType " + "FROM (" + from.substr(5) + checking +
-             ") WHERE (historic.accttype > 0)" + inDocumentOrder;
+      return lines + " FROM (" + from.substr(5) + checking + ") WHERE (historic.accttype > 0)" + inDocumentOrder;
     case DocumentStream::VatLines:
       return lines + ", historic.VATCode AS xVATCode FROM (" + from.substr(5) + checking +
              ") WHERE (((historic.VATCode) Is Not Null" + (sql ? std::string(" and (historic.VATCode > '')") : "") +
              ") OR ((historic.AcctID)>='6') AND " + noVat + " and (historic.accttype > 0))" + inDocumentOrder;
+    // The groups of the per-document query, journal and number first: the
+    // join hands the lines over document by document, so the grouping
+    // finds each line's group beside the previous one's.
     case DocumentStream::BalanceLines:
       return balanceColumns(sql) + ", docs.DocFirst " + from +
              "where (historic.accttype > 0) AND (((historic.AcctID)<'6') AND " + noVat +
-             " AND ((historic.ValidationType)=0)) " + kBalanceGroups + ", docs.DocFirst" + grouped;
+             " AND ((historic.ValidationType)=0)) GROUP BY historic.JrnlID, historic.Doc, historic.Period, "
+             "historic.JrnlSubType, historic.JrnlType, historic.DocDate, historic.ValueDate, historic.DueDate, "
+             "historic.AcctID, historic.CompAcctID, historic.AssocAcctID, historic.CompAcctType, historic.AssocAcctType, "
+             "historic.VATCode, historic.ValidationType, docs.DocFirst" + grouped;
     case DocumentStream::VatTypes: {
       const std::string vatCode = form == SourceForm::AccessPlain ? "VATCode" : "A_" + nn + "_VATCode AS VATCode";
       return "SELECT historic.JrnlID, historic.Doc, historic.JrnlType, VATCode.VATType, docs.DocFirst FROM (" +
