@@ -1,6 +1,10 @@
 #include "store/engine/index_check.h"
 
+#include <condition_variable>
+#include <deque>
 #include <map>
+#include <mutex>
+#include <thread>
 
 #include "store/engine/cdx_file.h"
 #include "store/engine/codepage.h"
@@ -59,6 +63,73 @@ base::Bilingual compare(const cdx::TagKeys& file, const cdx::TagKeys& want) {
   return {};
 }
 
+// The records' keys of each tag, computed on a second thread one tag ahead of
+// the file's keys being read and compared, in the order the file holds the
+// tags: the check of a large table then takes both processors, with at most
+// one tag more in memory.
+class KeysAhead {
+ public:
+  KeysAhead(const Table& table, std::vector<std::string> order) : table_(table), order_(std::move(order)) {
+    if (table.recordCount() >= kWorthAThread) worker_ = std::thread([this] { run(); });
+  }
+  ~KeysAhead() { stopWorker(); }
+
+  // The keys of the tag the file hands over next.
+  cdx::TagKeys take(const std::string& name) {
+    if (worker_.joinable()) {
+      std::unique_lock<std::mutex> hold(m_);
+      changed_.wait(hold, [&] { return !ready_.empty() || done_; });
+      if (!ready_.empty() && ready_.front().info.name == name) {
+        cdx::TagKeys keys = std::move(ready_.front());
+        ready_.pop_front();
+        changed_.notify_all();
+        return keys;
+      }
+    }
+    // Not the tag expected (or no thread for a small table): computed here,
+    // never while the thread evaluates the same expressions.
+    stopWorker();
+    return table_.computeKeys(static_cast<size_t>(table_.tagIndex(name)));
+  }
+
+ private:
+  static constexpr uint32_t kWorthAThread = 50000;
+
+  void stopWorker() {
+    {
+      std::lock_guard<std::mutex> hold(m_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    if (worker_.joinable()) worker_.join();
+  }
+
+  void run() {
+    for (const std::string& name : order_) {
+      {
+        std::unique_lock<std::mutex> hold(m_);
+        changed_.wait(hold, [&] { return ready_.empty() || stop_; });
+        if (stop_) break;
+      }
+      cdx::TagKeys keys = table_.computeKeys(static_cast<size_t>(table_.tagIndex(name)));
+      std::lock_guard<std::mutex> hold(m_);
+      ready_.push_back(std::move(keys));
+      changed_.notify_all();
+    }
+    std::lock_guard<std::mutex> hold(m_);
+    done_ = true;
+    changed_.notify_all();
+  }
+
+  const Table& table_;
+  const std::vector<std::string> order_;
+  std::mutex m_;
+  std::condition_variable changed_;
+  std::deque<cdx::TagKeys> ready_;
+  bool stop_ = false, done_ = false;
+  std::thread worker_;
+};
+
 }  // namespace
 
 std::vector<TagCheck> checkIndexes(const std::filesystem::path& dbfPath) {
@@ -86,6 +157,10 @@ std::vector<TagCheck> checkIndexes(const std::filesystem::path& dbfPath) {
   // One tag at a time, each compared as soon as it is read: the file's keys
   // and the records' keys of every tag together would double the memory the
   // table itself takes. A fault in any tag fails the file as a whole.
+  std::vector<std::string> order;
+  for (const cdx::TagSpec& s : stored)
+    if (!notCompiled.count(s.name)) order.push_back(s.name);
+  KeysAhead ahead(*table, std::move(order));
   const bool read = cdx::readCdxKeys(
       table->indexPath(), table->recordCount(), typed,
       [&](cdx::TagKeys& tk) {
@@ -94,7 +169,7 @@ std::vector<TagCheck> checkIndexes(const std::filesystem::path& dbfPath) {
         c.keyCount = tk.count();
         auto failed = notCompiled.find(tk.info.name);
         c.problem = failed != notCompiled.end() ? failed->second
-                                                : compare(tk, table->computeKeys(table->tagIndex(tk.info.name)));
+                                                : compare(tk, ahead.take(tk.info.name));
         c.ok = c.problem.empty();
         out.push_back(std::move(c));
       },
