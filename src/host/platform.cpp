@@ -83,10 +83,11 @@ std::string readLineNoEcho() {
 
 ImportMemory::ImportMemory() {
 #ifdef __GLIBC__
-  // Blocks up to 1 GiB from the heap, and the heap never cut back while
-  // the import runs.
+  // Blocks up to 1 GiB from the heap, and the heap cut back only when
+  // 64 MiB lie free at its end: keeping more free raises the import's peak
+  // for no further gain.
   mallopt(M_MMAP_THRESHOLD, 1 << 30);
-  mallopt(M_TRIM_THRESHOLD, 1 << 30);
+  mallopt(M_TRIM_THRESHOLD, 64 << 20);
 #endif
 }
 

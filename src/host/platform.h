@@ -31,8 +31,8 @@ namespace host {
 // engine, each sort of a book year's lines, a document's rows), and the C
 // library hands such blocks back to the system on every free: each new one
 // then costs the system fresh, zeroed pages again. While it is held, freed
-// memory stays with the program for the next block; when it ends, what is
-// free goes back to the system.
+// memory mostly stays with the program for the next block; when it ends,
+// what is free goes back to the system.
 class ImportMemory {
  public:
   ImportMemory();
