@@ -842,32 +842,6 @@ std::vector<uint32_t> sortedSlots(const std::string& keys, size_t count, uint16_
   return order;
 }
 
-// Puts entry order[i] at place i for every i, moving keys within their own
-// buffer: a sorted copy beside the keys would double what a tag of a million
-// records holds at its peak. `order` is used up.
-void permute(cdx::TagKeys& tk, std::vector<uint32_t>& order) {
-  const uint16_t len = tk.info.keyLength;
-  char* keys = tk.keyBytes.data();
-  std::string saved(len, '\0');
-  for (uint32_t start = 0; start < order.size(); ++start) {
-    if (order[start] == start) continue;
-    std::memcpy(saved.data(), keys + size_t(start) * len, len);
-    const uint32_t savedRecno = tk.recnos[start];
-    for (uint32_t at = start;;) {
-      const uint32_t from = order[at];
-      order[at] = at;
-      if (from == start) {
-        std::memcpy(keys + size_t(at) * len, saved.data(), len);
-        tk.recnos[at] = savedRecno;
-        break;
-      }
-      std::memcpy(keys + size_t(at) * len, keys + size_t(from) * len, len);
-      tk.recnos[at] = tk.recnos[from];
-      at = from;
-    }
-  }
-}
-
 void keepFirstOfEachKey(cdx::TagKeys& tk) {
   uint16_t len = tk.info.keyLength;
   size_t out = 0;
@@ -886,18 +860,29 @@ void keepFirstOfEachKey(cdx::TagKeys& tk) {
 
 cdx::TagKeys Table::computeKeys(size_t tag) const {
   const Tag& t = *tags_[tag];
-  cdx::TagKeys out;
-  out.info = t.info;
-  out.keyBytes.reserve(size_t(count_) * t.info.keyLength);
-  out.recnos.reserve(count_);
+  uint16_t len = t.info.keyLength;
+  std::string keys;
+  std::vector<uint32_t> recnos;
+  keys.reserve(size_t(count_) * len);
+  recnos.reserve(count_);
   std::string k;
   for (uint32_t r = 1; r <= count_; ++r) {
     if (!keyOf(tag, r, k)) continue;
-    out.keyBytes += k;
-    out.recnos.push_back(r);
+    keys += k;
+    recnos.push_back(r);
   }
-  std::vector<uint32_t> order = sortedSlots(out.keyBytes, out.count(), t.info.keyLength, t.info.descending);
-  permute(out, order);
+  std::vector<uint32_t> order = sortedSlots(keys, recnos.size(), len, t.info.descending);
+  // Gathered into a copy rather than moved in place: the copy costs no more
+  // than the sort before it held, and independent reads overlap where a
+  // chain of moves in place waits on every cache miss.
+  cdx::TagKeys out;
+  out.info = t.info;
+  out.keyBytes.resize(keys.size());
+  out.recnos.resize(recnos.size());
+  for (size_t i = 0; i < order.size(); ++i) {
+    std::memcpy(out.keyBytes.data() + i * len, keys.data() + size_t(order[i]) * len, len);
+    out.recnos[i] = recnos[order[i]];
+  }
   if (t.info.unique) keepFirstOfEachKey(out);
   return out;
 }
