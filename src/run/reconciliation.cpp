@@ -259,6 +259,12 @@ SourceBooks readSourceBooks(const SourceTables& t, int sourceIndex, int bookYear
     if (doc.later) {
       for (const auto& [key, amount] : doc.openingAccounts) books.accounts[key] += amount;
       for (const auto& [key, amount] : doc.openingParties) books.parties[key] += amount;
+      // The books of both years wait beside the conversion of each: what was
+      // only needed to count and sum goes now.
+      doc.lines += static_cast<long>(doc.summedBalanceLines.size());
+      doc.summedBalanceLines.clear();
+      doc.openingAccounts.clear();
+      doc.openingParties.clear();
       ++it;
       continue;
     }
@@ -469,7 +475,7 @@ void reconcile(const std::vector<SourceBooks>& years, const SourceMasterData& ma
       const std::string journal = renames.journalOf(y, d, period);
       JournalPeriod& row = journalRow(y.bookYear, journal, period);
       row.sourceDocuments += 1;
-      row.sourceLines += d.lines + static_cast<long>(d.summedBalanceLines.size());
+      row.sourceLines += d.lines;
       sourceJournals[joined({std::to_string(y.bookYear), journal, period})].insert(d.journal);
       if (d.balance != 0) unbalanced(false, y.bookYear, journal, period, d.number, "", d.balance);
       if (!d.currency.empty() && d.allInCurrency && d.currencyBalance != 0)

@@ -55,7 +55,7 @@ struct SourceDocument {
   long openingLines = 0;
   int64_t openingBalance = 0;
   std::map<std::string, int64_t> openingAccounts, openingParties;
-  long lines = 0;  // lines with an account, balance lines summed as the conversion sums them
+  long lines = 0;  // lines with an account, balance lines summed as the conversion sums them (once read)
   int64_t balance = 0;
   std::string currency;       // foreign currency of its lines ("" none)
   bool allInCurrency = true;  // every line carries an amount in that currency
