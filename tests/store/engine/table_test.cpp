@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <map>
 
 #include "store/engine/engine_support.h"
 #include "support/dbf_reader.h"
@@ -299,6 +300,32 @@ TEST(EngineTable, ReadingATableLeavesItsFilesAsTheyWere) {
   closeTable(t);
   EXPECT_EQ(readText(file), dbf);
   EXPECT_EQ(readText(dir.path() / "VIDE_PARAM.CDX"), cdx);
+}
+
+// A scratch table (the two-year merge's newer year) changes in memory only:
+// records changed, added and deleted are seen while it is open, and its
+// files, the memo file too, are left byte for byte as they were.
+TEST(EngineTable, ScratchTableChangesNeverReachItsFiles) {
+  ScratchFolder dir;
+  auto file = dir.path() / "VIDE_MEMO.DBF";
+  auto t = createTable(file, layoutOf("MEMO"));
+  t->appendBlank();
+  set(*t, "MEMO", "kept as written");
+  closeTable(t);
+  std::map<std::string, std::string> before;
+  for (const char* ext : {".DBF", ".CDX", ".FPT"}) before[ext] = readText(dir.path() / ("VIDE_MEMO" + std::string(ext)));
+  base::Bilingual error;
+  t = store::Table::open(file, error, store::Table::OpenMode::Scratch);
+  ASSERT_TRUE(t) << error;
+  const int memo = t->fieldIndex("MEMO");
+  ASSERT_TRUE(t->go(1));
+  EXPECT_FALSE(t->setText(memo, "changed"));  // memo text lives in the file: refused
+  EXPECT_EQ(get(*t, "MEMO"), "kept as written");
+  t->setDeleted(true);
+  EXPECT_EQ(t->appendBlank(), 2u);
+  closeTable(t);
+  for (const char* ext : {".DBF", ".CDX", ".FPT"})
+    EXPECT_EQ(readText(dir.path() / ("VIDE_MEMO" + std::string(ext))), before[ext]) << ext;
 }
 
 // What the memo file declares bounds every memo read: its blocks in use
