@@ -258,7 +258,7 @@ base::Bilingual checkKeys(const TagKeys& tag) {
   return {};
 }
 
-bool sameSpec(const TagSpec& a, const TagSpec& b) {
+bool sameTagDefinition(const TagSpec& a, const TagSpec& b) {
   return a.name == b.name && a.keyExpr == b.keyExpr && a.forExpr == b.forExpr && a.unique == b.unique &&
          a.descending == b.descending && a.keyType == b.keyType && a.keyLength == b.keyLength;
 }
@@ -268,7 +268,7 @@ bool sameSpec(const TagSpec& a, const TagSpec& b) {
 struct CdxWriter::State {
   std::filesystem::path file, temp;
   std::string where;  // "Index FILE: ", the start of every reason
-  std::vector<TagSpec> specs;
+  std::vector<TagSpec> tagSpecs;
   size_t next = 0;          // the tag whose keys come next
   std::string prefix;       // file header, directory and tag headers, written again on finish
   uint64_t headersAt = 0;   // offset of the first tag header
@@ -307,7 +307,7 @@ bool CdxWriter::begin(const std::filesystem::path& file, const std::vector<TagSp
       if (tags[j].name == tags[i].name)
         return fail("tag '" + tags[i].name + "' " + base::Bilingual("en double", "dubbel"), error);
   }
-  st.specs = tags;
+  st.tagSpecs = tags;
 
   // The directory maps blank-padded tag names, in name order, to the offsets of
   // the tag headers, which follow the directory's own pages in the given order.
@@ -356,7 +356,7 @@ bool CdxWriter::add(const TagKeys& tag, base::Bilingual& error) {
     return false;
   }
   State& st = *state_;
-  if (st.next >= st.specs.size() || !sameSpec(tag.info, st.specs[st.next]))
+  if (st.next >= st.tagSpecs.size() || !sameTagDefinition(tag.info, st.tagSpecs[st.next]))
     return fail("tag '" + tag.info.name + "': " + base::Bilingual("inattendu à cette place", "onverwacht op deze plaats"),
                 error);
   if (base::Bilingual why = checkKeys(tag); !why.empty()) return fail(why, error);
@@ -389,8 +389,8 @@ bool CdxWriter::finish(base::Bilingual& error) {
     return false;
   }
   State& st = *state_;
-  if (st.next != st.specs.size())
-    return fail("tag '" + st.specs[st.next].name + "': " + base::Bilingual("clés manquantes", "sleutels ontbreken"), error);
+  if (st.next != st.tagSpecs.size())
+    return fail("tag '" + st.tagSpecs[st.next].name + "': " + base::Bilingual("clés manquantes", "sleutels ontbreken"), error);
   st.out.seekp(0);
   st.out.write(st.prefix.data(), std::streamsize(st.prefix.size()));
   st.out.close();
@@ -406,11 +406,11 @@ bool CdxWriter::finish(base::Bilingual& error) {
 }
 
 bool writeCdx(const std::filesystem::path& file, const std::vector<TagKeys>& tags, base::Bilingual& error) {
-  std::vector<TagSpec> specs;
-  specs.reserve(tags.size());
-  for (const TagKeys& t : tags) specs.push_back(t.info);
+  std::vector<TagSpec> tagSpecs;
+  tagSpecs.reserve(tags.size());
+  for (const TagKeys& t : tags) tagSpecs.push_back(t.info);
   CdxWriter writer;
-  if (!writer.begin(file, specs, error)) return false;
+  if (!writer.begin(file, tagSpecs, error)) return false;
   for (const TagKeys& t : tags)
     if (!writer.add(t, error)) return false;
   return writer.finish(error);

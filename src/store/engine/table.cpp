@@ -990,10 +990,10 @@ bool Table::commit(base::Bilingual& error) {
 }
 
 bool Table::writeIndex(base::Bilingual& error) {
-  std::vector<cdx::TagSpec> specs;
-  for (const auto& t : tags_) specs.push_back(t->info);
+  std::vector<cdx::TagSpec> tagSpecs;
+  for (const auto& t : tags_) tagSpecs.push_back(t->info);
   cdx::CdxWriter writer;
-  if (!writer.begin(cdxPath_, specs, error)) return false;  // names the index file
+  if (!writer.begin(cdxPath_, tagSpecs, error)) return false;  // names the index file
 
   // Tags are computed two at a time (each tag evaluates its own expressions,
   // so the workers share nothing they change) and written in order as each
