@@ -445,24 +445,16 @@ bool sameRecordLayout(const Table& a, const Table& b) {
   return true;
 }
 
-// Appends the live records of `src` to `dst`, field by field by name.
+// Appends the live records of `src` to `dst`: whole when the layouts are
+// alike, else field by field by name.
 void appendRecords(Table& src, Table& dst) {
-  if (sameRecordLayout(src, dst)) {
-    for (uint32_t r = 1; r <= src.recordCount(); ++r) {
-      src.go(r);
-      if (src.deleted()) continue;
-      const RecordRef rec = src.record(r);
-      dst.appendBlank();
-      dst.setRecord(std::string_view(rec.data, src.recordLength()));
-    }
-    return;
-  }
+  const bool whole = sameRecordLayout(src, dst);
   struct Map {
     int from, to;
     bool sameKind;
   };
   std::vector<Map> map;
-  for (size_t f = 0; f < dst.fields().size(); ++f) {
+  for (size_t f = 0; !whole && f < dst.fields().size(); ++f) {
     int s = src.fieldIndex(dst.fields()[f].name);
     if (s < 0) continue;
     const FieldDef& sf = src.fields()[s];
@@ -477,6 +469,7 @@ void appendRecords(Table& src, Table& dst) {
     src.go(r);
     if (src.deleted()) continue;
     dst.appendBlank();
+    if (whole) dst.setRecord(std::string_view(src.record(r).data, src.recordLength()));
     for (const Map& m : map) {
       char type = dst.fields()[m.to].type;
       const bool number = type == 'N' || type == 'F';
