@@ -221,7 +221,10 @@ std::unique_ptr<Table> Table::open(const fs::path& requested, base::Bilingual& e
   t->path_ = file;
   t->readOnly_ = mode == OpenMode::ReadOnly;
   t->scratch_ = mode == OpenMode::Scratch;
-  if (!t->files_->lock.acquire(file, error)) return nullptr;
+  // A table only read shares its file with other readers; one that may
+  // change, even in memory only, keeps it from everyone.
+  if (!t->files_->lock.acquire(file, error, t->readOnly_ ? FileLock::Use::Shared : FileLock::Use::Exclusive))
+    return nullptr;
   t->files_->dbf = openFile(file, t->readOnly_ || t->scratch_ ? "rb" : "r+b");
   if (!t->files_->dbf) {
     error = base::Bilingual("ouverture impossible : ", "kan niet openen: ") + file.string();

@@ -1,7 +1,8 @@
 // One FoxPro table (DBF, its structural CDX and its FPT memo file) opened
-// exclusively. Records live in memory while the table is open and are written
-// back on commit and close; index tags are kept in order as records change,
-// and the CDX is rewritten when a changed table is closed.
+// exclusively, or shared with other readers when only read. Records live in
+// memory while the table is open and are written back on commit and close;
+// index tags are kept in order as records change, and the CDX is rewritten
+// when a changed table is closed.
 #pragma once
 #include <cstdint>
 #include <filesystem>
@@ -48,8 +49,9 @@ class Table {
   // Creates the files (replacing existing ones) and returns the table open.
   static std::unique_ptr<Table> create(const std::filesystem::path& file, const TableLayout& layout,
                                        base::Bilingual& error);
-  // Opens exclusively; the file name is matched whatever its letter case. A
-  // damaged table or a CDX that does not parse gives null and the reason.
+  // Opens exclusively, or beside other ReadOnly opens when ReadOnly; the
+  // file name is matched whatever its letter case. A damaged table or a CDX
+  // that does not parse gives null and the reason.
   static std::unique_ptr<Table> open(const std::filesystem::path& file, base::Bilingual& error,
                                      OpenMode mode = OpenMode::Update);
   // Writes pending changes and releases the files.
