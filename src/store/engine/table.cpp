@@ -1099,9 +1099,13 @@ bool Table::writeDeferredIndex(const fs::path& file, base::Bilingual& error) {
     deferredIndexes().erase(it);
   }
   if (!owed) return true;
-  auto t = open(path, error);
+  // Only the CDX is written, aside and renamed into place: the records are
+  // read, never changed, so the DBF stays open to readers of the finished
+  // table meanwhile.
+  auto t = open(path, error, OpenMode::ReadOnly);
   if (!t) return false;
-  t->indexDirty_ = true;
+  if (!t->loadIndex(error)) return false;
+  if (!t->tags_.empty() && !t->writeIndex(error)) return false;
   return t->close(error);
 }
 

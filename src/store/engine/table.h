@@ -64,7 +64,7 @@ class Table {
   // file), until writeDeferredIndex(file) writes it from the records and ends
   // the deferral; dropDeferredIndex(file) ends it without writing, for a
   // table that is thrown away. The file must exist; any process-wide thread
-  // may call these.
+  // may call these. writeDeferredIndex shares the DBF with ReadOnly opens.
   static void deferIndex(const std::filesystem::path& file);
   static bool writeDeferredIndex(const std::filesystem::path& file, base::Bilingual& error);
   static void dropDeferredIndex(const std::filesystem::path& file);
