@@ -698,7 +698,8 @@ class ImportRun {
     deferredIndexes_.insert(deferredIndexes_.end(), newer.deferredIndexes_.begin(), newer.deferredIndexes_.end());
     const int firstStep = report_.append(newer.report_);
     s->recorder->replay({*ctx_.ui, view_, ctx_}, report_, firstStep);
-    sourceYears_.insert(sourceYears_.end(), newer.sourceYears_.begin(), newer.sourceYears_.end());
+    sourceYears_.insert(sourceYears_.end(), std::make_move_iterator(newer.sourceYears_.begin()),
+                        std::make_move_iterator(newer.sourceYears_.end()));
     // The run state as the newer pass left it, as after passes in a row.
     ctx_.bookYearIndex = s->ctx.bookYearIndex;
     ctx_.sourceVersion = s->ctx.sourceVersion;

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "store/engine/cdx_file.h"
 #include "store/engine/expression.h"
 #include "store/engine/field.h"
+#include "store/engine/key_proofs.h"
 
 namespace store {
 
@@ -130,6 +132,9 @@ class Table {
   // Every key of a tag computed from the records, in index order (unique
   // tags keep the first record of each key).
   cdx::TagKeys computeKeys(size_t tag) const;
+  // The records and the layout their keys are read by, as one digest; none
+  // for a table with memo fields, whose keys could read the FPT file too.
+  std::optional<Digest> recordsDigest() const;
 
  private:
   struct Tag;
