@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <unistd.h>
 #endif
 
@@ -157,6 +158,82 @@ void FileLock::release() {
   unlockOs(handle_);
   key_.clear();
   handle_ = -1;
+}
+
+namespace {
+
+struct View {
+  const char* data;
+  uint64_t size;
+  int users;
+};
+// The views of this process, by file and length.
+std::map<std::string, View>& views() {
+  static std::map<std::string, View> all;
+  return all;
+}
+
+const char* mapOs(const std::filesystem::path& file, uint64_t size) {
+#ifdef _WIN32
+  const HANDLE f = CreateFileW(file.wstring().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return nullptr;
+  const HANDLE mapping = CreateFileMappingW(f, nullptr, PAGE_READONLY, 0, 0, nullptr);
+  CloseHandle(f);
+  if (!mapping) return nullptr;
+  // The view keeps the mapping, and the mapping the file, for as long as it lasts.
+  void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, static_cast<SIZE_T>(size));
+  CloseHandle(mapping);
+  return static_cast<const char*>(view);
+#else
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  void* view = ::mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_SHARED, fd, 0);
+  ::close(fd);
+  return view == MAP_FAILED ? nullptr : static_cast<const char*>(view);
+#endif
+}
+
+void unmapOs(const char* data, uint64_t size) {
+#ifdef _WIN32
+  (void)size;
+  UnmapViewOfFile(data);
+#else
+  ::munmap(const_cast<char*>(data), static_cast<size_t>(size));
+#endif
+}
+
+}  // namespace
+
+MappedFile::~MappedFile() { unmap(); }
+
+bool MappedFile::map(const std::filesystem::path& file, uint64_t size) {
+  unmap();
+  if (size == 0 || size > SIZE_MAX) return false;
+  const std::string key = keyOf(file) + '|' + std::to_string(size);
+  std::lock_guard<std::mutex> guard(gMutex);
+  auto it = views().find(key);
+  if (it == views().end()) {
+    const char* data = mapOs(file, size);
+    if (!data) return false;
+    it = views().emplace(key, View{data, size, 0}).first;
+  }
+  ++it->second.users;
+  key_ = key;
+  data_ = it->second.data;
+  return true;
+}
+
+void MappedFile::unmap() {
+  if (!data_) return;
+  std::lock_guard<std::mutex> guard(gMutex);
+  const auto it = views().find(key_);
+  if (it != views().end() && --it->second.users == 0) {
+    unmapOs(it->second.data, it->second.size);
+    views().erase(it);
+  }
+  key_.clear();
+  data_ = nullptr;
 }
 
 namespace {

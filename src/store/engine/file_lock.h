@@ -38,6 +38,26 @@ class FileLock {
   bool shared_ = false;
 };
 
+// A file's first bytes mapped read only. The pages are the system's, read
+// as they are first used and dropped and read again under pressure, where a
+// copy read into memory would be this process's own, once per copy. Tables
+// of this process mapping the same bytes share one view of them.
+class MappedFile {
+ public:
+  MappedFile() = default;
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+  ~MappedFile();
+  // False when the file cannot be mapped (nothing is then mapped).
+  bool map(const std::filesystem::path& file, uint64_t size);
+  void unmap();
+  const char* data() const { return data_; }
+
+ private:
+  std::string key_;
+  const char* data_ = nullptr;
+};
+
 // An exclusive lock on a folder, held through an open handle of this process:
 // the system drops it when the process ends, however it ends, so a crash
 // leaves nothing behind that would keep a later run out. Nothing is written

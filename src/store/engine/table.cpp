@@ -102,6 +102,7 @@ struct Table::Tag {
 
 struct Table::Files {
   FileLock lock;
+  MappedFile records;  // of a table only read
   std::FILE* dbf = nullptr;
   std::FILE* fpt = nullptr;
   uint32_t nextBlock = 1;
@@ -338,17 +339,29 @@ bool Table::readRecords(uint64_t size, base::Bilingual& error) {
     error = damaged("taille différente de l'en-tête", "grootte verschilt van de kop", path_);
     return false;
   }
+  // A table only read is mapped rather than copied: the system reads its
+  // pages once and shares them between every reader of the file (the entries
+  // table is read for the reconciliation while its index is computed from
+  // it), where each copy would add the whole table to this process. Writers
+  // are kept out of a table while it is read, so the file cannot shrink
+  // under the mapping. Where mapping fails, the records are read.
+  const bool mapped = readOnly_ && count_ > 0 && files_->records.map(path_, expected);
   // Records are checked chunk by chunk as they are read: a file whose length
   // agrees with a header claiming gigabytes may still be a hole (sparse file)
   // of zero bytes, which must not be loaded whole before it is found out.
   for (uint32_t done = 0; done < count_; done += kChunkRecords) {
     const uint32_t n = std::min(kChunkRecords, count_ - done);
-    chunks_.push_back(std::unique_ptr<char[]>(new char[size_t(kChunkRecords) * recLen_]));
-    const char* chunk = chunks_.back().get();
-    if (std::fread(chunks_.back().get(), recLen_, n, files_->dbf) != n) {
-      error = damaged("lecture impossible", "lezen onmogelijk", path_);
-      return false;
+    if (mapped) {
+      char* at = const_cast<char*>(files_->records.data()) + headerLen_ + uint64_t(done) * recLen_;
+      chunks_.emplace_back(at, ChunkRelease{false});
+    } else {
+      chunks_.emplace_back(new char[size_t(kChunkRecords) * recLen_]);
+      if (std::fread(chunks_.back().get(), recLen_, n, files_->dbf) != n) {
+        error = damaged("lecture impossible", "lezen onmogelijk", path_);
+        return false;
+      }
     }
+    const char* chunk = chunks_.back().get();
     for (uint32_t i = 0; i < n; ++i) {
       const char mark = chunk[size_t(i) * recLen_];
       if (mark != kLive && mark != kDeleted) {
@@ -445,7 +458,7 @@ uint32_t Table::appendBlank() {
   if (readOnly_) return 0;
   settle();
   if (count_ % kChunkRecords == 0)
-    chunks_.push_back(std::unique_ptr<char[]>(new char[size_t(kChunkRecords) * recLen_]));
+    chunks_.emplace_back(new char[size_t(kChunkRecords) * recLen_]);
   ++count_;
   std::memset(recordPtr(count_), ' ', recLen_);
   cur_ = count_;

@@ -160,7 +160,15 @@ class Table {
   uint8_t version_ = 0x03, flags_ = 0, codePage_ = 0;
   uint16_t headerLen_ = 0, recLen_ = 0;
   uint32_t count_ = 0, cur_ = 0;
-  std::vector<std::unique_ptr<char[]>> chunks_;
+  // Records by kChunkRecords: read into memory, or, in a table only read,
+  // where its file is mapped (not this table's to free).
+  struct ChunkRelease {
+    bool owned = true;
+    void operator()(char* chunk) const {
+      if (owned) delete[] chunk;
+    }
+  };
+  std::vector<std::unique_ptr<char[], ChunkRelease>> chunks_;
   uint32_t firstDirty_ = 0;  // lowest record to write back, 0: none
   bool headerDirty_ = false, indexDirty_ = false, readOnly_ = false, scratch_ = false;
   // The record being changed: its image before the change, for the index.

@@ -165,6 +165,8 @@ TEST(EngineTable, ReadersShareATableThatAWriterKeepsToItself) {
   ScratchFolder dir;
   const auto file = dir.path() / "VIDE_DBK_01.DBF";
   auto created = createTable(file, layoutOf("DBK_01"));
+  created->appendBlank();
+  set(*created, "DBKID", "VENTES");
   closeTable(created);
   using Mode = store::Table::OpenMode;
   base::Bilingual error;
@@ -179,8 +181,9 @@ TEST(EngineTable, ReadersShareATableThatAWriterKeepsToItself) {
     ASSERT_TRUE(first && second) << error;
     EXPECT_TRUE(refusedHere(Mode::Update));
     EXPECT_TRUE(refusedHere(Mode::Scratch));
-    first.reset();  // the second reader holds the file still
+    first.reset();  // the second reader holds the file, and the records both saw, still
     EXPECT_TRUE(refusedHere(Mode::Update));
+    EXPECT_EQ(get(*second, "DBKID").substr(0, 6), "VENTES");
     EXPECT_TRUE(otherProcessLocks("-s"));
     EXPECT_FALSE(otherProcessLocks("-x"));
   }
