@@ -152,6 +152,11 @@ void RunReport::skipped(SkipReason reason, const std::string& key, const std::st
 
 void RunReport::changed(ChangeKind kind, const std::string& field, const std::string& key, const std::string& oldValue,
                         const std::string& newValue, const std::string& detail) {
+  const ValueChange& last = lastChange_;
+  if (!changeKeys_.empty() && last.step == current_ && last.kind == kind && last.key == key && last.field == field &&
+      last.oldValue == oldValue && last.newValue == newValue && last.detail == detail)
+    return;
+  lastChange_ = {current_, kind, field, key, oldValue, newValue, detail};
   const char separator = '\x1f';
   const std::string what = std::string(changeKindCode(kind)) + separator + field + separator + key + separator +
                            oldValue + separator + newValue + separator + detail;

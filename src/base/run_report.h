@@ -261,6 +261,9 @@ class RunReport {
   // (then counted in the step's `repeated`).
   bool recordedByEarlierPass(const std::string& what);
   std::unordered_set<std::string> changeKeys_;
+  // The change recorded or found last: a document's lines report the same
+  // change one after the other, known again without building its key.
+  ValueChange lastChange_{};
   std::unordered_map<std::string, int> sharedKeys_;  // step name and what -> step that first recorded it
   std::vector<ShownMessage> messages_;
   std::vector<ShownMessage> last_;  // none or one
