@@ -1,9 +1,10 @@
 // What names asked of a row or a record resolved to, for readers that ask
-// the same few names in the same order on every row: the entry after the one
-// found last is nearly always the next one asked, so a look-up costs one
-// comparison instead of a case-folding search. A name is always compared in
-// full: the order only says where to look first.
+// the same few names on every row: a small table of the spellings asked,
+// hashed on their length and three of their characters, so that finding a
+// name again costs one comparison of it instead of a case-folding search.
+// A name is always compared in full; the hash only says where to look.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,16 +17,21 @@ class NameCache {
   // spelling, or `lookUp(name)` remembered.
   template <class LookUp>
   int find(std::string_view name, LookUp&& lookUp) {
-    const size_t n = asked_.size();
-    // The same name again (asked whether present, then read), or the next.
-    for (size_t i = last_, tries = 0; tries < 2 && tries < n; ++tries, i = i + 1 < n ? i + 1 : 0)
-      if (asked_[i].name == name) return asked_[last_ = i].index;
-    for (size_t i = 0; i < n; ++i)
-      if (asked_[i].name == name) return asked_[last_ = i].index;
-    const int index = lookUp(name);
-    asked_.push_back({std::string(name), index});
-    last_ = n;
-    return index;
+    if (!slots_.empty())
+      for (size_t i = slotOf(name);; i = (i + 1) & (slots_.size() - 1)) {
+        const uint32_t at = slots_[i];
+        if (at == 0) break;
+        if (asked_[at - 1].name == name) return asked_[at - 1].index;
+      }
+    asked_.push_back({std::string(name), lookUp(name)});
+    // At most half full, so that a name not yet asked meets an empty slot soon.
+    if (asked_.size() * 2 > slots_.size()) {
+      slots_.assign(slots_.empty() ? 64 : slots_.size() * 2, 0);
+      for (uint32_t a = 1; a <= asked_.size(); ++a) place(a);
+    } else {
+      place(static_cast<uint32_t>(asked_.size()));
+    }
+    return asked_.back().index;
   }
 
  private:
@@ -33,8 +39,21 @@ class NameCache {
     std::string name;
     int index;
   };
+  size_t slotOf(std::string_view name) const {
+    uint64_t h = name.size();
+    if (!name.empty())
+      h = ((h * 131 + static_cast<unsigned char>(name[0])) * 131 + static_cast<unsigned char>(name[name.size() / 2])) *
+              131 +
+          static_cast<unsigned char>(name.back());
+    return static_cast<size_t>((h * 0x9E3779B97F4A7C15ull) >> 40) & (slots_.size() - 1);
+  }
+  void place(uint32_t at) {
+    size_t i = slotOf(asked_[at - 1].name);
+    while (slots_[i]) i = (i + 1) & (slots_.size() - 1);
+    slots_[i] = at;
+  }
   std::vector<Asked> asked_;
-  size_t last_ = 0;
+  std::vector<uint32_t> slots_;  // 1 + index into asked_, 0 empty
 };
 
 }  // namespace base

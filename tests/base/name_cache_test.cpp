@@ -19,18 +19,19 @@ TEST(NameCache, AnswersAsTheLookUpInAnyOrderOfAsking) {
   };
   base::NameCache cache;
   // Rows asked in one order, then names skipped, repeated, reversed, and
-  // spellings that differ only in case or are missing.
+  // spellings that differ only in case, are missing, or are alike in length
+  // and in their first, middle and last characters (JrnlID, JrnlXD).
   const std::vector<std::vector<std::string>> rows{{"DOC", "JrnlID", "AmntBase"},
-                                                   {"DOC", "DOC", "JrnlID", "AmntBase"},
+                                                   {"DOC", "DOC", "JrnlXD", "JrnlID", "AmntBase"},
                                                    {"AmntBase", "JrnlID", "DOC"},
-                                                   {"JrnlID", "doc", "Missing", "DOC", "Missing"},
+                                                   {"JrnlID", "doc", "Missing", "DOC", "Missing", "JrnlXD"},
                                                    {"DOC", "AmntBase"}};
   for (const auto& row : rows)
     for (const std::string& name : row) {
       const auto it = columns.find(name);
       EXPECT_EQ(cache.find(name, lookUp), it == columns.end() ? -1 : it->second) << name;
     }
-  EXPECT_EQ(lookUps, 5);  // each spelling once, the missing one included
+  EXPECT_EQ(lookUps, 6);  // each spelling once, the missing ones included
 }
 
 }  // namespace
