@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(
   build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-  libsqlite3-dev mdbtools mdbtools-dev libglib2.0-dev
+  libsqlite3-dev libxxhash-dev mdbtools mdbtools-dev libglib2.0-dev
   unixodbc unixodbc-dev odbc-postgresql tdsodbc postgresql
   qt6-base-dev iso-codes python3 python3-dbfread python3-jsonschema locales
   clang libclang-rt-14-dev

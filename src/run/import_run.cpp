@@ -11,6 +11,7 @@
 #include <random>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "base/path.h"
@@ -109,7 +110,8 @@ class ImportRun {
       const long added = count - (was == before.end() ? 0 : was->second);
       if (added != 0) report_.rowsWritten(table, added);
     }
-    report_.endStep(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), ok);
+    const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    report_.endStep(took + std::exchange(stepTimeElsewhere_, 0.0), ok);
     if (!ok) stop(fr ? msg(fr, nl) : std::string());
     showRepeatedMessages();
   }
@@ -696,7 +698,8 @@ class ImportRun {
     deferredIndexes_.insert(deferredIndexes_.end(), newer.deferredIndexes_.begin(), newer.deferredIndexes_.end());
     const int firstStep = report_.append(newer.report_);
     s->recorder->replay({*ctx_.ui, view_, ctx_}, report_, firstStep);
-    sourceYears_.insert(sourceYears_.end(), newer.sourceYears_.begin(), newer.sourceYears_.end());
+    sourceYears_.insert(sourceYears_.end(), std::make_move_iterator(newer.sourceYears_.begin()),
+                        std::make_move_iterator(newer.sourceYears_.end()));
     // The run state as the newer pass left it, as after passes in a row.
     ctx_.bookYearIndex = s->ctx.bookYearIndex;
     ctx_.sourceVersion = s->ctx.sourceVersion;
@@ -761,9 +764,11 @@ class ImportRun {
     svc_.closeAllTables();
     if (!tablesWritten()) stop("");
     const store::WorkingDossier placed = store::workingDossier(working_, placedIndex_);
+    TargetRead target;
+    startTargetRead(placed.prefix, target);
     writeEntriesIndex(placed.prefix);
     dossierFolder_.clear();
-    reconcileTarget(placed.prefix);
+    reconcileTarget(target);
 
     const long differences = static_cast<long>(report_.reconciliation.differences.size());
     std::string done;
@@ -808,18 +813,57 @@ class ImportRun {
     return std::to_string(n) + (n == 1 ? msg(" différence", " verschil") : msg(" différences", " verschillen"));
   }
 
+  // The finished dossier's books, read on a thread of their own while the
+  // entries index is written: the read needs the records, never the index,
+  // and tables only read share their files. Whatever the read meets is kept
+  // for the reconciliation step to show, in its turn, after the index's. A
+  // run stopped before that step joins the read on its way out, before its
+  // files are removed.
+  struct TargetRead {
+    std::thread thread;
+    TargetBooks books;
+    base::Bilingual error;
+    bool ok = false;
+    std::exception_ptr thrown;
+    double seconds = 0;
+    TargetRead() = default;
+    TargetRead(const TargetRead&) = delete;
+    TargetRead& operator=(const TargetRead&) = delete;
+    ~TargetRead() {
+      if (thread.joinable()) thread.join();
+    }
+  };
+
+  void startTargetRead(const std::string& prefix, TargetRead& read) {
+    if (!svc_.readTargetBooks) return;
+    read.thread = std::thread([this, prefix, &read] {
+      const auto started = std::chrono::steady_clock::now();
+      try {
+        read.ok = svc_.readTargetBooks(prefix, read.books, read.error);
+      } catch (...) {
+        read.thrown = std::current_exception();
+      }
+      read.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    });
+  }
+
   // The finished dossier read through the table engine and compared with
   // the source side read at each pass.
-  void reconcileTarget(const std::string& prefix) {
-    if (!svc_.readTargetBooks) return;
+  void reconcileTarget(TargetRead& read) {
+    if (!read.thread.joinable()) return;
     step("reconciliation", "La réconciliation n'a pas pu lire le dossier Kestrel terminé.",
          "De afstemming kon het voltooide Kestrel dossier niet lezen.", [&] {
-           TargetBooks target;
-           base::Bilingual error;
-           if (!svc_.readTargetBooks(prefix, target, error)) {
-             view_.showImportError(error.in(ctx_.french()));
+           const auto waiting = std::chrono::steady_clock::now();
+           read.thread.join();
+           // The step's time is its read's and its comparison's, not its wait for the read.
+           stepTimeElsewhere_ =
+               read.seconds - std::chrono::duration<double>(std::chrono::steady_clock::now() - waiting).count();
+           if (read.thrown) std::rethrow_exception(read.thrown);
+           if (!read.ok) {
+             view_.showImportError(read.error.in(ctx_.french()));
              return false;
            }
+           const TargetBooks target = std::move(read.books);
            reconcile(sourceYears_, sourceMaster_, target, report_);
            return true;
          });
@@ -842,6 +886,7 @@ class ImportRun {
   bool inPass_ = false;
   int placedIndex_ = 0;
   std::vector<std::string> deferredIndexes_;  // entries tables whose index waits
+  double stepTimeElsewhere_ = 0;  // of the current step: its work done before it began, less its wait for it
   std::filesystem::path scratch_;  // a source check's private Kestrel folder
   std::vector<SourceBooks> sourceYears_;
   SourceMasterData sourceMaster_;

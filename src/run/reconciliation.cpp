@@ -191,15 +191,21 @@ SourceBooks readSourceBooks(const SourceTables& t, int sourceIndex, int bookYear
   SourceDocument* last = nullptr;
   for (; !lines->eof(); lines->moveNext()) {
     const RowSet& r = *lines;
+    // Each column read once: a year's half a million lines make every
+    // further look-up by name count.
     const std::string period = periodText(r.field("Period"), books.closingPeriod);
     // FlagDC 1 marks a credit; the dossier holds debits positive, credits negative.
     const bool credit = r.field("FlagDC").asInt() == 1;
     int64_t amount = thousandthsOf(r.field("AmntBase"));
     if (credit) amount = -amount;
-    const std::string account = Trim(r.field("AcctID").asText());
-    const std::string party = partyKey(r.field("AssocAcctType"), r.field("AssocAcctID"));
+    const std::string accountText = r.field("AcctID").asText();
+    const std::string account = Trim(accountText);
+    const Value partyType = r.field("AssocAcctType"), partyId = r.field("AssocAcctID");
+    const std::string party = partyKey(partyType, partyId);
+    const Value jrnlType = r.field("JrnlType"), jrnlSubType = r.field("JrnlSubType");
+    const int64_t validation = r.field("ValidationType").asInt();
 
-    const std::string journal = r.field("JrnlID").asText(), type = r.field("JrnlType").asText(),
+    const std::string journal = r.field("JrnlID").asText(), type = jrnlType.asText(),
                       number = r.field("Doc").asText();
     if (!last || last->journal != journal || last->jrnlType != type || last->number != number)
       last = &books.documents[joined({journal, type, number})];
@@ -208,7 +214,7 @@ SourceBooks readSourceBooks(const SourceTables& t, int sourceIndex, int bookYear
       doc.seen = true;
       doc.journal = journal;
       doc.jrnlType = type;
-      doc.jrnlSubType = r.field("JrnlSubType").asText();
+      doc.jrnlSubType = jrnlSubType.asText();
       doc.number = number;
     }
     // Opening-period lines wait until it is known whether their document
@@ -223,21 +229,20 @@ SourceBooks readSourceBooks(const SourceTables& t, int sourceIndex, int bookYear
       if (!party.empty()) books.parties[party] += amount;
       if (!doc.later) doc.firstPeriod = period;
       doc.later = true;
-      if (!doc.hasMain && r.field("ValidationType").asInt() == 2) {
+      if (!doc.hasMain && validation == 2) {
         doc.hasMain = true;
         doc.mainPeriod = period;
       }
     }
     doc.balance += amount;
     if (!account.empty()) {
-      const bool summed = vatDocument(r.field("JrnlType").asInt(), r.field("JrnlSubType").asInt()) &&
-                          r.field("AcctID").asText() < "6" && Trim(r.field("VATCode").asText()).empty() &&
-                          r.field("ValidationType").asInt() == 0;
+      const bool summed = vatDocument(jrnlType.asInt(), jrnlSubType.asInt()) && accountText < "6" &&
+                          Trim(r.field("VATCode").asText()).empty() && validation == 0;
       if (summed) {
-        doc.summedBalanceLines.insert(
-            joined({period, account, r.field("CompAcctID").asText(), r.field("AssocAcctID").asText(),
-                    r.field("CompAcctType").asText(), r.field("AssocAcctType").asText(), r.field("DocDate").asText(),
-                    r.field("ValueDate").asText(), r.field("DueDate").asText()}));
+        doc.summedBalanceLines.insert(joined({period, account, r.field("CompAcctID").asText(), partyId.asText(),
+                                              r.field("CompAcctType").asText(), partyType.asText(),
+                                              r.field("DocDate").asText(), r.field("ValueDate").asText(),
+                                              r.field("DueDate").asText()}));
       } else {
         ++doc.lines;
       }

@@ -132,6 +132,7 @@ class ImportRunTest : public ::testing::Test {
       std::string path = key + "A" + base::twoDigits(index) + ".mdb";
       return fs::exists(path) ? path : std::string();
     };
+    if (moreServices) moreServices(s);
     return s;
   }
 
@@ -269,6 +270,7 @@ class ImportRunTest : public ::testing::Test {
   // how; with `engineWrites` the run asks the engine whether its writes failed.
   std::map<std::string, std::function<void(const std::string& prefix)>> writing;
   bool engineWrites = false;
+  std::function<void(run::Services&)> moreServices;  // services a test adds or replaces
   bool foreignJournals = false;
   // The book years side by side, as the real components allow; steps that
   // show a message ("yearDocuments:01") or ask a question, with the answers.

@@ -1,8 +1,11 @@
 // Which steps a run calls, in which order and on which book years, and how
 // the finished dossier is put in place.
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 
 #include "import_run_fixture.h"
+#include "store/file_operations.h"
 
 namespace {
 
@@ -181,6 +184,48 @@ TEST_F(Passes, FailedMergeOrPlacementIsAFailedRun) {
   EXPECT_EQ(executionDone, 0);
   EXPECT_FALSE(w.isUnloaded());
   EXPECT_TRUE(kestrelUntouched()) << "the run folder goes with a failed run";
+}
+
+// The finished dossier's books are read beside the writing of its entries
+// index. A failure is shown as when the two ran in turn: the index's alone,
+// the read, joined before the run's folder goes, saying nothing; else the
+// read's reason, then the reconciliation's message.
+TEST_F(Passes, FinishedBooksAreReadBesideTheEntriesIndex) {
+  lastIndex = 1;
+  bool indexFails = true, readBeside = false, filesLastedTheRead = false;
+  std::atomic<bool> reading{false};
+  moreServices = [&](run::Services& s) {
+    s.deferIndex = [](const std::string&) {};
+    s.dropDeferredIndex = [](const std::string&) {};
+    s.writeDeferredIndex = [&](base::Ui* shown, const std::string&, const std::string&) {
+      for (int i = 0; i < 1000 && !reading; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      readBeside = reading;
+      if (indexFails) shown->messageBox("index", base::MsgButtons::Ok, base::MsgIcon::Critical, "");
+      return !indexFails;
+    };
+    s.readTargetBooks = [&](const std::string& prefix, run::TargetBooks&, base::Bilingual& error) {
+      reading = true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      filesLastedTheRead = fs::exists(store::nativePath(prefix + "_PARAM.DBF"));
+      error = base::Bilingual("lecture", "lezen");
+      return false;
+    };
+  };
+  auto& w = accessWizard("F", true);
+  w.click("OptCompta");
+  w.click("cmdOk");
+  EXPECT_TRUE(readBeside);
+  EXPECT_EQ(messageTexts(), Trace{"index"});
+  EXPECT_TRUE(filesLastedTheRead);
+  EXPECT_TRUE(kestrelUntouched());
+
+  indexFails = false;
+  reading = false;
+  ui.messages.clear();
+  w.click("cmdOk");
+  EXPECT_TRUE(readBeside);
+  EXPECT_EQ(messageTexts(), (Trace{"lecture", "La réconciliation n'a pas pu lire le dossier Kestrel terminé."}));
+  EXPECT_TRUE(placements.empty());
 }
 
 TEST_F(Passes, FullImportOfASingleYearNeedsNoMerge) {

@@ -1,7 +1,7 @@
 #include "store/engine/file_lock.h"
 
+#include <map>
 #include <mutex>
-#include <set>
 
 #ifdef _WIN32
 #ifndef NOMINMAX
@@ -12,7 +12,6 @@
 #include <cwctype>
 #include <fcntl.h>
 #include <io.h>
-#include <sys/locking.h>
 #include <share.h>
 #include <sys/stat.h>
 #else
@@ -26,20 +25,24 @@ namespace store {
 namespace {
 
 std::mutex gMutex;
-std::set<std::string>& heldFiles() {
-  static std::set<std::string> files;
+// The files tables of this process hold: how many readers share each, or -1
+// for the one table that may change it. The system's locks below stand
+// between processes; within one, a second descriptor's lock would not.
+std::map<std::string, int>& heldFiles() {
+  static std::map<std::string, int> files;
   return files;
 }
+constexpr int kExclusive = -1;
 
 #ifndef _WIN32
-// An open descriptor holding an exclusive flock, or -1; the lock goes with
-// the descriptor, and the descriptor with the process.
-intptr_t flockedDescriptor(const std::filesystem::path& path, int openFlags, bool wait) {
+// An open descriptor holding a flock (exclusive, or shared when `shared`), or
+// -1; the lock goes with the descriptor, and the descriptor with the process.
+intptr_t flockedDescriptor(const std::filesystem::path& path, int openFlags, bool wait, bool shared = false) {
   int fd = ::open(path.c_str(), openFlags | O_CLOEXEC);
   if (fd < 0) return -1;
   int locked;
   do {
-    locked = ::flock(fd, LOCK_EX | (wait ? 0 : LOCK_NB));
+    locked = ::flock(fd, (shared ? LOCK_SH : LOCK_EX) | (wait ? 0 : LOCK_NB));
   } while (locked != 0 && errno == EINTR);
   if (locked != 0) {
     ::close(fd);
@@ -49,26 +52,36 @@ intptr_t flockedDescriptor(const std::filesystem::path& path, int openFlags, boo
 }
 #endif
 
-intptr_t lockOs(const std::filesystem::path& file) {
 #ifdef _WIN32
-  // A byte locked far beyond the end, as xBase engines do: other programs
-  // and other handles of this one see the file as taken.
+// A byte far beyond the end, locked as xBase engines do: other programs and
+// other handles of this one see the file as taken. Records never reach it,
+// so even a shared lock, which bars writing the bytes it covers, bars none.
+constexpr DWORD kLockedByte = 0x7FFFFFFE;
+#endif
+
+intptr_t lockOs(const std::filesystem::path& file, bool shared) {
+#ifdef _WIN32
   int fd = -1;
   if (_wsopen_s(&fd, file.wstring().c_str(), _O_RDONLY | _O_BINARY, _SH_DENYNO, _S_IREAD) != 0) return -1;
-  if (_lseek(fd, 0x7FFFFFFEL, SEEK_SET) < 0 || _locking(fd, _LK_NBLCK, 1) != 0) {
+  const HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+  OVERLAPPED at{};
+  at.Offset = kLockedByte;
+  const DWORD flags = LOCKFILE_FAIL_IMMEDIATELY | (shared ? 0 : LOCKFILE_EXCLUSIVE_LOCK);
+  if (h == INVALID_HANDLE_VALUE || !LockFileEx(h, flags, 0, 1, 0, &at)) {
     _close(fd);
     return -1;
   }
   return fd;
 #else
-  return flockedDescriptor(file, O_RDONLY, false);
+  return flockedDescriptor(file, O_RDONLY, false, shared);
 #endif
 }
 
 void unlockOs(intptr_t handle) {
 #ifdef _WIN32
-  _lseek(static_cast<int>(handle), 0x7FFFFFFEL, SEEK_SET);
-  _locking(static_cast<int>(handle), _LK_UNLCK, 1);
+  OVERLAPPED at{};
+  at.Offset = kLockedByte;
+  UnlockFileEx(reinterpret_cast<HANDLE>(_get_osfhandle(static_cast<int>(handle))), 0, 1, 0, &at);
   _close(static_cast<int>(handle));
 #else
   ::close(static_cast<int>(handle));
@@ -110,31 +123,37 @@ bool FileLock::heldHere(const std::filesystem::path& file) {
 
 FileLock::~FileLock() { release(); }
 
-bool FileLock::acquire(const std::filesystem::path& file, base::Bilingual& error) {
+bool FileLock::acquire(const std::filesystem::path& file, base::Bilingual& error, Use use) {
   release();
+  const bool shared = use == Use::Shared;
   std::string key = keyOf(file);
   std::lock_guard<std::mutex> guard(gMutex);
-  if (heldFiles().count(key)) {
+  const auto held = heldFiles().find(key);
+  if (held != heldFiles().end() && (!shared || held->second == kExclusive)) {
     error = base::Bilingual("table déjà ouverte : ", "tabel is al geopend: ") + file.string();
     return false;
   }
-  intptr_t h = lockOs(file);
+  // Each reader takes its own system lock, so that any of them may end first.
+  intptr_t h = lockOs(file, shared);
   if (h < 0) {
     error = base::Bilingual("ouverture exclusive impossible (fichier utilisé ou illisible) : ",
                             "kan niet exclusief openen (bestand in gebruik of onleesbaar): ") +
             file.string();
     return false;
   }
-  heldFiles().insert(key);
+  int& holders = heldFiles()[key];
+  holders = shared ? holders + 1 : kExclusive;
   key_ = key;
   handle_ = h;
+  shared_ = shared;
   return true;
 }
 
 void FileLock::release() {
   if (key_.empty()) return;
   std::lock_guard<std::mutex> guard(gMutex);
-  heldFiles().erase(key_);
+  const auto held = heldFiles().find(key_);
+  if (held != heldFiles().end() && (!shared_ || --held->second == 0)) heldFiles().erase(held);
   unlockOs(handle_);
   key_.clear();
   handle_ = -1;

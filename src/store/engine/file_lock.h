@@ -1,6 +1,7 @@
-// Exclusive use of a file by one open table at a time, across processes too,
-// and exclusive use of a folder by one import run. The only platform-specific
-// code of the store lives behind this interface.
+// Use of a file by one open table that may change it, or by any number that
+// only read it, across processes too; and exclusive use of a folder by one
+// import run. The only platform-specific code of the store lives behind this
+// interface.
 #pragma once
 #include <cstdint>
 #include <cstdio>
@@ -22,8 +23,11 @@ class FileLock {
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;
   ~FileLock();
-  // False (with a reason) when this or another process already holds the file.
-  bool acquire(const std::filesystem::path& file, base::Bilingual& error);
+  // Shared: beside other shared holders only, for a table that is only read.
+  enum class Use { Exclusive, Shared };
+  // False (with a reason) when this or another process holds the file in a
+  // way that excludes `use`.
+  bool acquire(const std::filesystem::path& file, base::Bilingual& error, Use use = Use::Exclusive);
   void release();
   // True while a table of this process holds the file.
   static bool heldHere(const std::filesystem::path& file);
@@ -31,6 +35,7 @@ class FileLock {
  private:
   std::string key_;
   intptr_t handle_ = -1;
+  bool shared_ = false;
 };
 
 // An exclusive lock on a folder, held through an open handle of this process:

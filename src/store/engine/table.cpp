@@ -16,6 +16,7 @@
 #include "store/engine/dbf_format.h"
 #include "store/engine/disk_space.h"
 #include "store/engine/file_lock.h"
+#include "store/engine/key_proofs.h"
 #include "store/engine/ordered_keys.h"
 #include "store/engine/path_case.h"
 
@@ -221,7 +222,10 @@ std::unique_ptr<Table> Table::open(const fs::path& requested, base::Bilingual& e
   t->path_ = file;
   t->readOnly_ = mode == OpenMode::ReadOnly;
   t->scratch_ = mode == OpenMode::Scratch;
-  if (!t->files_->lock.acquire(file, error)) return nullptr;
+  // A table only read shares its file with other readers; one that may
+  // change, even in memory only, keeps it from everyone.
+  if (!t->files_->lock.acquire(file, error, t->readOnly_ ? FileLock::Use::Shared : FileLock::Use::Exclusive))
+    return nullptr;
   t->files_->dbf = openFile(file, t->readOnly_ || t->scratch_ ? "rb" : "r+b");
   if (!t->files_->dbf) {
     error = base::Bilingual("ouverture impossible : ", "kan niet openen: ") + file.string();
@@ -887,6 +891,19 @@ cdx::TagKeys Table::computeKeys(size_t tag) const {
   return out;
 }
 
+std::optional<Digest> Table::recordsDigest() const {
+  if (std::any_of(fields_.begin(), fields_.end(), [](const FieldDef& f) { return f.type == 'M'; })) return std::nullopt;
+  Hasher h;
+  std::string layout = std::to_string(codePage_) + '/' + std::to_string(recLen_) + '/' + std::to_string(count_);
+  for (const FieldDef& f : fields_)
+    layout += '/' + f.name + ':' + f.type + ':' + std::to_string(f.width) + ':' + std::to_string(f.decimals) + ':' +
+              std::to_string(f.offset);
+  h.update(layout.data(), layout.size());
+  for (uint32_t done = 0; done < count_; done += kChunkRecords)
+    h.update(chunks_[done / kChunkRecords].get(), size_t(std::min(kChunkRecords, count_ - done)) * recLen_);
+  return h.digest();
+}
+
 Table::Tag& Table::builtTag(size_t tag) {
   settle();
   Tag& t = *tags_[tag];
@@ -1008,6 +1025,11 @@ bool Table::writeIndex(base::Bilingual& error) {
   size_t nextTag = 0, written = 0;
   bool writing = false, failed = false;
   base::Bilingual why;
+  // Keys computed from the records are remembered once written, so that the
+  // check of the file need not compute them again; those a tag kept current
+  // while the table was open are not: the check is what proves them.
+  std::vector<std::optional<Digest>> tagDigests(n);
+  std::vector<bool> computed(n, false);
   auto keysOf = [&](size_t i) {
     auto keys = std::make_unique<cdx::TagKeys>();
     Tag& t = *tags_[i];
@@ -1019,6 +1041,7 @@ bool Table::writeIndex(base::Bilingual& error) {
       if (t.info.unique) keepFirstOfEachKey(*keys);
     } else {
       *keys = computeKeys(i);
+      computed[i] = true;
     }
     return keys;
   };
@@ -1038,6 +1061,7 @@ bool Table::writeIndex(base::Bilingual& error) {
         std::unique_ptr<cdx::TagKeys> next = std::move(ready[written]);
         lock.unlock();
         const bool ok = writer.add(*next, why);
+        if (ok && computed[written]) tagDigests[written] = tagKeysDigest(*next);
         next.reset();
         lock.lock();
         writing = false;
@@ -1049,12 +1073,16 @@ bool Table::writeIndex(base::Bilingual& error) {
       }
     }
   };
+  std::optional<Digest> records;
   if (count_ >= 50000) {
     std::thread helper(worker);
+    std::thread digest([&] { records = recordsDigest(); });
     worker();
     helper.join();
+    digest.join();
   } else {
     worker();
+    records = recordsDigest();
   }
   if (failed) {
     error = why;
@@ -1062,6 +1090,9 @@ bool Table::writeIndex(base::Bilingual& error) {
   }
   if (!writer.finish(error)) return false;
   indexDirty_ = false;
+  if (records)
+    for (const std::optional<Digest>& tag : tagDigests)
+      if (tag) rememberKeys(*records, *tag);
   return true;
 }
 
@@ -1096,9 +1127,13 @@ bool Table::writeDeferredIndex(const fs::path& file, base::Bilingual& error) {
     deferredIndexes().erase(it);
   }
   if (!owed) return true;
-  auto t = open(path, error);
+  // Only the CDX is written, aside and renamed into place: the records are
+  // read, never changed, so the DBF stays open to readers of the finished
+  // table meanwhile.
+  auto t = open(path, error, OpenMode::ReadOnly);
   if (!t) return false;
-  t->indexDirty_ = true;
+  if (!t->loadIndex(error)) return false;
+  if (!t->tags_.empty() && !t->writeIndex(error)) return false;
   return t->close(error);
 }
 

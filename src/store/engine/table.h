@@ -1,12 +1,14 @@
 // One FoxPro table (DBF, its structural CDX and its FPT memo file) opened
-// exclusively. Records live in memory while the table is open and are written
-// back on commit and close; index tags are kept in order as records change,
-// and the CDX is rewritten when a changed table is closed.
+// exclusively, or shared with other readers when only read. Records live in
+// memory while the table is open and are written back on commit and close;
+// index tags are kept in order as records change, and the CDX is rewritten
+// when a changed table is closed.
 #pragma once
 #include <cstdint>
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +17,7 @@
 #include "store/engine/cdx_file.h"
 #include "store/engine/expression.h"
 #include "store/engine/field.h"
+#include "store/engine/key_proofs.h"
 
 namespace store {
 
@@ -48,8 +51,9 @@ class Table {
   // Creates the files (replacing existing ones) and returns the table open.
   static std::unique_ptr<Table> create(const std::filesystem::path& file, const TableLayout& layout,
                                        base::Bilingual& error);
-  // Opens exclusively; the file name is matched whatever its letter case. A
-  // damaged table or a CDX that does not parse gives null and the reason.
+  // Opens exclusively, or beside other ReadOnly opens when ReadOnly; the
+  // file name is matched whatever its letter case. A damaged table or a CDX
+  // that does not parse gives null and the reason.
   static std::unique_ptr<Table> open(const std::filesystem::path& file, base::Bilingual& error,
                                      OpenMode mode = OpenMode::Update);
   // Writes pending changes and releases the files.
@@ -62,7 +66,7 @@ class Table {
   // file), until writeDeferredIndex(file) writes it from the records and ends
   // the deferral; dropDeferredIndex(file) ends it without writing, for a
   // table that is thrown away. The file must exist; any process-wide thread
-  // may call these.
+  // may call these. writeDeferredIndex shares the DBF with ReadOnly opens.
   static void deferIndex(const std::filesystem::path& file);
   static bool writeDeferredIndex(const std::filesystem::path& file, base::Bilingual& error);
   static void dropDeferredIndex(const std::filesystem::path& file);
@@ -128,6 +132,9 @@ class Table {
   // Every key of a tag computed from the records, in index order (unique
   // tags keep the first record of each key).
   cdx::TagKeys computeKeys(size_t tag) const;
+  // The records and the layout their keys are read by, as one digest; none
+  // for a table with memo fields, whose keys could read the FPT file too.
+  std::optional<Digest> recordsDigest() const;
 
  private:
   struct Tag;

@@ -490,6 +490,46 @@ TEST(EngineKeys, CheckerReportsIndexesThatDisagree) {
   EXPECT_FALSE(checks[0].problem.empty());
 }
 
+// Keys this process wrote are checked by digest, not computed again; a key
+// changed in the file afterwards, the records unchanged, still fails its tag
+// (and only its tag), with the key-by-key message.
+TEST(EngineKeys, KeysWrittenHereAreRecognisedAndAChangedOneIsStillFound) {
+  ScratchFolder dir;
+  auto file = dir.path() / "VIDE_ACT.DBF";
+  writeRecords(file, "ACT", "ACCOUNTGL", {"400000", "550000", "600000"});
+  const size_t tagCount = layoutOf("ACT").tags.size();
+  auto checks = store::checkIndexes(file);
+  ASSERT_EQ(checks.size(), tagCount);
+  for (const auto& c : checks) EXPECT_TRUE(c.ok && c.fromWrite) << c.tag << ": " << c.problem;
+
+  base::Bilingual error;
+  std::vector<store::cdx::TagSpec> types;
+  {
+    auto t = store::Table::open(file, error, store::Table::OpenMode::ReadOnly);
+    ASSERT_TRUE(t) << error;
+    for (const auto& def : layoutOf("ACT").tags) ASSERT_TRUE(t->addTag(def, error)) << error;
+    for (size_t i = 0; i < t->tagCount(); ++i) types.push_back(t->tagSpec(i));
+  }
+  const auto cdx = dir.path() / "VIDE_ACT.CDX";
+  std::vector<store::cdx::TagKeys> tags;
+  ASSERT_TRUE(store::cdx::readCdxKeys(cdx, tags, error, 3, types)) << error;
+  auto gl = std::find_if(tags.begin(), tags.end(), [](const auto& t) { return t.info.name == "GL"; });
+  ASSERT_NE(gl, tags.end());
+  const size_t at = gl->keyBytes.find("550000");
+  ASSERT_NE(at, std::string::npos);
+  gl->keyBytes[at + 5] = '1';  // still in order, one key wrong
+  ASSERT_TRUE(store::cdx::writeCdx(cdx, tags, error)) << error;
+  checks = store::checkIndexes(file);
+  ASSERT_EQ(checks.size(), tagCount);
+  for (const auto& c : checks) {
+    EXPECT_EQ(c.ok, c.tag != "GL") << c.tag;
+    EXPECT_EQ(c.fromWrite, c.tag != "GL") << c.tag;
+  }
+  auto failed = std::find_if(checks.begin(), checks.end(), [](const auto& c) { return c.tag == "GL"; });
+  ASSERT_NE(failed, checks.end());
+  EXPECT_NE(failed->problem.french.find("le fichier a \"550001"), std::string::npos) << failed->problem;
+}
+
 // A deferred index stays as it was through closes of a changed table, is
 // written once from the records when asked, and is never written for a table
 // given up; a table not deferred is indexed at every close as before.
@@ -519,7 +559,13 @@ TEST(EngineKeys, DeferredIndexIsWrittenOnceWhenAsked) {
   ASSERT_EQ(checks.size(), 1u);
   EXPECT_FALSE(checks[0].ok);
   base::Bilingual error;
-  ASSERT_TRUE(store::Table::writeDeferredIndex(file, error)) << error;
+  {
+    // Written while the records are read elsewhere, as a finished dossier's are.
+    auto reader = store::Table::open(file, error, store::Table::OpenMode::ReadOnly);
+    ASSERT_TRUE(reader) << error;
+    ASSERT_TRUE(store::Table::writeDeferredIndex(file, error)) << error;
+    EXPECT_EQ(reader->recordCount(), 3u);
+  }
   enginetest::expectIndexesAgree(file, 1);
   // The deferral ended with the write: the next close indexes again.
   append({"Delta"});

@@ -157,6 +157,60 @@ TEST(EngineTable, OpenIsExclusiveAndFindsTheFileInAnyCase) {
   EXPECT_TRUE(std::filesystem::exists(dir.path() / "mixed.fpt"));
 }
 
+// Tables only read share their file; one that may change it, even in memory
+// only, keeps everyone else out, readers included, and is kept out by them.
+// Another process (the flock command, taking the same system locks) meets
+// the same rules.
+TEST(EngineTable, ReadersShareATableThatAWriterKeepsToItself) {
+  ScratchFolder dir;
+  const auto file = dir.path() / "VIDE_DBK_01.DBF";
+  auto created = createTable(file, layoutOf("DBK_01"));
+  closeTable(created);
+  using Mode = store::Table::OpenMode;
+  base::Bilingual error;
+  auto open = [&](Mode mode) { return store::Table::open(file, error, mode); };
+  auto refusedHere = [&](Mode mode) { return !open(mode) && error.french.find("déjà ouverte") != std::string::npos; };
+  const std::string quoted = "'" + file.string() + "'";
+  auto otherProcessLocks = [&](const char* how) {
+    return std::system(("flock -n " + std::string(how) + " " + quoted + " true").c_str()) == 0;
+  };
+  {
+    auto first = open(Mode::ReadOnly), second = open(Mode::ReadOnly);
+    ASSERT_TRUE(first && second) << error;
+    EXPECT_TRUE(refusedHere(Mode::Update));
+    EXPECT_TRUE(refusedHere(Mode::Scratch));
+    first.reset();  // the second reader holds the file still
+    EXPECT_TRUE(refusedHere(Mode::Update));
+    EXPECT_TRUE(otherProcessLocks("-s"));
+    EXPECT_FALSE(otherProcessLocks("-x"));
+  }
+  for (Mode writer : {Mode::Update, Mode::Scratch}) {
+    auto held = open(writer);
+    ASSERT_TRUE(held) << error;
+    EXPECT_TRUE(refusedHere(Mode::ReadOnly));
+    EXPECT_FALSE(otherProcessLocks("-s"));
+  }
+  // Held by another process until the returned command ends it.
+  auto heldElsewhere = [&](const char* how) {
+    std::FILE* out = popen(("exec flock " + std::string(how) + " " + quoted + " sh -c 'echo $$; exec sleep 30'").c_str(), "r");
+    char pid[32] = {};
+    EXPECT_TRUE(out && std::fgets(pid, sizeof pid, out));
+    return [out, pid = std::string(pid)] {
+      std::system(("kill " + pid).c_str());
+      pclose(out);
+    };
+  };
+  auto endShared = heldElsewhere("-s");
+  EXPECT_TRUE(open(Mode::ReadOnly)) << error;
+  EXPECT_FALSE(open(Mode::Update));
+  EXPECT_NE(error.french.find("ouverture exclusive impossible"), std::string::npos) << error;
+  endShared();
+  auto endExclusive = heldElsewhere("-x");
+  EXPECT_FALSE(open(Mode::ReadOnly));
+  endExclusive();
+  EXPECT_TRUE(open(Mode::Update)) << error;
+}
+
 TEST(EngineTable, DamagedTablesAreRefusedAndLeftUntouched) {
   ScratchFolder dir;
   auto good = dir.path() / "GOOD.DBF";
