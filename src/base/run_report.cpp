@@ -150,14 +150,52 @@ void RunReport::skipped(SkipReason reason, const std::string& key, const std::st
   current()->skipped.push_back({reason, key, detail});
 }
 
+namespace {
+
+bool sameChange(const ValueChange& a, const ValueChange& b) {
+  return a.step == b.step && a.kind == b.kind && a.key == b.key && a.field == b.field && a.oldValue == b.oldValue &&
+         a.newValue == b.newValue && a.detail == b.detail;
+}
+
+size_t hashOf(const ValueChange& c) {
+  const std::hash<std::string> text;
+  size_t h = std::hash<int>()(c.step) ^ (static_cast<size_t>(c.kind) << 8);
+  for (const std::string* s : {&c.field, &c.key, &c.oldValue, &c.newValue, &c.detail})
+    h = (h ^ text(*s)) * 0x100000001b3ull;
+  return h;
+}
+
+}  // namespace
+
+const ValueChange& RunReport::met(long index) const {
+  return index >= 0 ? changes_[static_cast<size_t>(index)] : unlisted_[static_cast<size_t>(~index)];
+}
+
 void RunReport::changed(ChangeKind kind, const std::string& field, const std::string& key, const std::string& oldValue,
                         const std::string& newValue, const std::string& detail) {
-  const char separator = '\x1f';
-  const std::string what = std::string(changeKindCode(kind)) + separator + field + separator + key + separator +
-                           oldValue + separator + newValue + separator + detail;
-  if (!changeKeys_.insert(std::to_string(current_) + separator + what).second) return;
-  if (recordedByEarlierPass(what)) return;
-  changes_.push_back({current_, kind, field, key, oldValue, newValue, detail});
+  ValueChange change{current_, kind, field, key, oldValue, newValue, detail};
+  if (lastMet_ != -1 && sameChange(met(lastMet_), change)) return;
+  const size_t hash = hashOf(change);
+  for (auto [at, end] = changesMet_.equal_range(hash); at != end; ++at)
+    if (sameChange(met(at->second), change)) {
+      lastMet_ = at->second;
+      return;
+    }
+  const StepRecord* step = current();
+  if (step && step->shared) {
+    const char separator = '\x1f';
+    const std::string what = std::string(changeKindCode(kind)) + separator + field + separator + key + separator +
+                             oldValue + separator + newValue + separator + detail;
+    if (recordedByEarlierPass(what)) {
+      lastMet_ = ~static_cast<long>(unlisted_.size());
+      unlisted_.push_back(std::move(change));
+      changesMet_.emplace(hash, lastMet_);
+      return;
+    }
+  }
+  lastMet_ = static_cast<long>(changes_.size());
+  changes_.push_back(std::move(change));
+  changesMet_.emplace(hash, lastMet_);
 }
 
 void RunReport::repeated(const std::string& id, const std::string& summary, const std::string& title,

@@ -10,7 +10,6 @@
 #include <map>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "base/ui.h"
@@ -260,7 +259,15 @@ class RunReport {
   // True when an earlier pass of the current shared step recorded `what`
   // (then counted in the step's `repeated`).
   bool recordedByEarlierPass(const std::string& what);
-  std::unordered_set<std::string> changeKeys_;
+  // The changes met so far by the hash of what they are (step included):
+  // an index into changes_, or ~index into unlisted_ for those an earlier
+  // pass of a shared step recorded. Found again by comparing the changes
+  // themselves, the one met last first: a document's lines report the same
+  // change one after the other.
+  std::unordered_multimap<size_t, long> changesMet_;
+  std::vector<ValueChange> unlisted_;
+  long lastMet_ = -1;
+  const ValueChange& met(long index) const;
   std::unordered_map<std::string, int> sharedKeys_;  // step name and what -> step that first recorded it
   std::vector<ShownMessage> messages_;
   std::vector<ShownMessage> last_;  // none or one

@@ -66,10 +66,7 @@ void CursorRowSet::moveLast() {
 }
 
 int CursorRowSet::indexOf(std::string_view name) const {
-  if (const auto it = asked_.find(name); it != asked_.end()) return it->second;
-  const int found = lookUp(name);
-  asked_.emplace(std::string(name), found);
-  return found;
+  return asked_.find(name, [this](std::string_view n) { return lookUp(n); });
 }
 
 int CursorRowSet::lookUp(std::string_view name) const {

@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/name_cache.h"
 #include "base/source.h"
 
 namespace run {
@@ -48,13 +49,9 @@ class CursorRowSet : public base::RowSet {
 
   std::unique_ptr<Cursor> cursor_;
   // Columns by lower-case name, made at the first look-up; and by the exact
-  // text each name was asked for: steps ask for the same fields on every row.
-  struct TextHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
-  };
+  // text each name was asked for.
   mutable std::unordered_map<std::string, int> byName_;
-  mutable std::unordered_map<std::string, int, TextHash, std::equal_to<>> asked_;
+  mutable base::NameCache asked_;
   // The current row: still in the cursor (live_), or read out of it
   // because rows after it were read ahead.
   std::vector<base::Value> current_;

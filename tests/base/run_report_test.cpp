@@ -18,6 +18,7 @@ TEST(RunReportCollector, ChangesKeptOncePerStepAndCountedByWhatTheyLose) {
     r.changed(ChangeKind::Shortened, "ACT.DOCNUMBER", "VEN 2024000001", "2024000001", "94000001");
   r.changed(ChangeKind::Reformatted, "CSF.VATNUMBER", "C1", "0123456789", "123.456.789");
   r.changed(ChangeKind::Renamed, "DBK.DBKID", "VEN", "VEN", "VEN2", "DBKTYPE=0");
+  r.changed(ChangeKind::Renamed, "DBK.DBKID", "VEN", "VEN", "VEN2", "DBKTYPE=1");  // another change
   r.changed(ChangeKind::Lengthened, "ACF.NUMBER", "4400", "4400", "440000");
   r.changed(ChangeKind::Clipped, "CSF.NAME1", "C1", "a long name", "a long");
   r.changed(ChangeKind::Dropped, "CSF.BNKACCNT", "C1", "123", "");
@@ -30,7 +31,7 @@ TEST(RunReportCollector, ChangesKeptOncePerStepAndCountedByWhatTheyLose) {
   r.skipped(SkipReason::ExistingJournal, "VENTES");
   r.skipped(SkipReason::ExistingAccount, "61");
   r.endStep(0.1, true);
-  EXPECT_EQ(r.changes().size(), 7u);
+  EXPECT_EQ(r.changes().size(), 8u);
   EXPECT_EQ(r.lossyChanges(), 4);
   EXPECT_EQ(r.droppedRows(), 2);
   EXPECT_EQ(r.steps()[1].skipped.size(), 4u);

@@ -229,8 +229,14 @@ class DocumentStreams : public DocumentSource {
   DocumentRows select(Group& g, const DocumentHeader& document, bool vatDocument, bool last) const {
     DocumentRows d;
     auto keep = [&](std::vector<SourceLine>& from, std::vector<SourceLine>& to, auto condition) {
+      // (Not `last ? std::move(l) : l`: a prvalue, that copies the line either way.)
       for (SourceLine& l : from)
-        if (condition(l)) to.push_back(last ? std::move(l) : l);
+        if (!condition(l))
+          continue;
+        else if (last)
+          to.push_back(std::move(l));
+        else
+          to.push_back(l);
     };
     const auto ofType = [&](const SourceLine& l) { return sameType(l.jrnlType, document.jrnlType); };
     keep(g.lines, d.lines, [&](const SourceLine& l) { return ofType(l) && (!vatDocument || l.validation.asInt() == 2); });

@@ -10,6 +10,7 @@
 #include <optional>
 #include <utility>
 
+#include "base/name_cache.h"
 #include "base/text.h"
 #include "store/engine/cdx_file.h"
 #include "store/engine/path_case.h"
@@ -25,6 +26,7 @@ struct Area {
   bool found = false;
   bool eof = true;
   bool indexesClosed = false;
+  base::NameCache fields;  // steps name the same fields record after record
 };
 
 struct PendingCreate {
@@ -73,11 +75,12 @@ int16_t freeArea() {
   return n;
 }
 
-int fieldOf(Area& a, const std::string& name) {
-  int f = a.table->fieldIndex(name);
+int fieldOf(Area& a, std::string_view name) {
+  const Table& t = *a.table;
+  int f = a.fields.find(name, [&t](std::string_view n) { return t.fieldIndex(n); });
   if (f < 0) {
-    const std::string table = a.table->path().string();
-    fail("champ inconnu " + name + " dans " + table, "onbekend veld " + name + " in " + table);
+    const std::string table = t.path().string(), field(name);
+    fail("champ inconnu " + field + " dans " + table, "onbekend veld " + field + " in " + table);
   }
   return f;
 }
@@ -208,7 +211,7 @@ bool sx_Eof() {
   return !a || a->eof;
 }
 
-std::string sx_GetString(const std::string& field) {
+std::string sx_GetString(std::string_view field) {
   Area* a = cur();
   if (!a) return {};
   int f = fieldOf(*a, field);
@@ -220,7 +223,7 @@ std::string sx_GetString(const std::string& field) {
   return a->table->text(f);
 }
 
-double sx_GetDouble(const std::string& field) {
+double sx_GetDouble(std::string_view field) {
   Area* a = cur();
   if (!a || a->eof) return 0;
   int f = fieldOf(*a, field);
@@ -317,7 +320,7 @@ void sx_AppendBlank() {
   positionAt(*a, r);
 }
 
-void sx_Replace(const std::string& field, int type, const std::string& value) {
+void sx_Replace(std::string_view field, int type, const std::string& value) {
   Area* a = cur();
   if (!a || a->eof) return;
   int f = fieldOf(*a, field);
@@ -335,8 +338,8 @@ void sx_Replace(const std::string& field, int type, const std::string& value) {
     ok = t.setText(f, value);  // logical fields take "TRUE"/"True" here
   }
   if (ok) return;
-  const base::Bilingual why("impossible d'enregistrer \"" + value + "\" dans " + field,
-                            "kan \"" + value + "\" niet opslaan in " + field);
+  const base::Bilingual why("impossible d'enregistrer \"" + value + "\" dans " + std::string(field),
+                            "kan \"" + value + "\" niet opslaan in " + std::string(field));
   // A memo text goes to its file at once: failing, it never reached the disk.
   if (t.fields()[f].type == 'M')
     failedWrite(t, why);
@@ -344,7 +347,7 @@ void sx_Replace(const std::string& field, int type, const std::string& value) {
     fail(why);
 }
 
-void sx_Replace(const std::string& field, int type, double value) {
+void sx_Replace(std::string_view field, int type, double value) {
   Area* a = cur();
   if (!a || a->eof) return;
   int f = fieldOf(*a, field);
@@ -355,7 +358,7 @@ void sx_Replace(const std::string& field, int type, double value) {
     a->table->setNumber(f, value);
 }
 
-void sx_Replace(const std::string& field, int type, int32_t value) {
+void sx_Replace(std::string_view field, int type, int32_t value) {
   Area* a = cur();
   if (!a || a->eof) return;
   int f = fieldOf(*a, field);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "base/bilingual.h"
 
@@ -39,8 +40,8 @@ void sx_CloseIndexes();
 void sx_GoTop();
 void sx_Skip(int count = 1);
 bool sx_Eof();
-std::string sx_GetString(const std::string& field);  // the field's stored text (padding kept)
-double sx_GetDouble(const std::string& field);
+std::string sx_GetString(std::string_view field);  // the field's stored text (padding kept)
+double sx_GetDouble(std::string_view field);
 int32_t sx_RecNo();
 int32_t sx_QueryRecCount();
 int16_t sx_TagArea(const std::string& tag);  // 0 when the tag does not exist
@@ -51,9 +52,9 @@ int32_t sx_Locate(const std::string& condition, int direction = 0, int continuin
 
 // Writing on the current area.
 void sx_AppendBlank();
-void sx_Replace(const std::string& field, int type, const std::string& value);
-void sx_Replace(const std::string& field, int type, double value);
-void sx_Replace(const std::string& field, int type, int32_t value);  // logical: -1 true, 0 false
+void sx_Replace(std::string_view field, int type, const std::string& value);
+void sx_Replace(std::string_view field, int type, double value);
+void sx_Replace(std::string_view field, int type, int32_t value);  // logical: -1 true, 0 false
 void sx_Delete();
 bool sx_Rlock(int32_t record);
 void sx_Commit();
