@@ -80,15 +80,39 @@ struct SourceLine {
       vatNonDeductible;
 };
 
-SourceLine readLine(const base::RowSet& row) {
+// The columns of a line a query may leave out (the summed balance lines
+// have no flag, matching entry, VAT or currency columns), looked for once
+// per query instead of on every row.
+class LineColumns {
+ public:
+  enum Column { RecordId, Validation, JrnlType, CheckId, Comment, Flag, Currency, CurrencyAmount, XVatCode, VatCode,
+                VatType, Turnover, VatAmount, VatNonDeductible, kCount };
+  explicit LineColumns(const base::RowSet& row) {
+    for (int c = 0; c < kCount; ++c) present_[c] = row.hasField(kNames[c]);
+  }
+  bool has(Column c) const { return present_[c]; }
+  // The value of the row, null where the query has no such column.
+  base::Value get(const base::RowSet& row, Column c) const {
+    return present_[c] ? row.field(kNames[c]) : base::Value::null();
+  }
+
+ private:
+  static constexpr const char* kNames[kCount] = {
+      "RECORDID", "ValidationType", "JrnlType", "CHECKID",  "COMMENT",      "FlagDC",      "CRCYACCTID",
+      "AmntCrcy", "xVATCode",       "VATCODE",  "VATTYPE",  "TurnOverBase", "VATAmntBase", "VATNDAmntBase"};
+  bool present_[kCount];
+};
+
+SourceLine readLine(const base::RowSet& row, const LineColumns& columns) {
+  using C = LineColumns;
   SourceLine l;
-  l.recordId = optionalField(row, "RECORDID");
+  l.recordId = columns.get(row, C::RecordId);
   l.period = row.field("PERIOD");
-  l.validation = optionalField(row, "ValidationType");
+  l.validation = columns.get(row, C::Validation);
   l.jrnlId = row.field("JrnlID");
-  l.jrnlType = optionalField(row, "JrnlType");
+  l.jrnlType = columns.get(row, C::JrnlType);
   l.doc = row.field("DOC");
-  l.checkId = optionalField(row, "CHECKID");
+  l.checkId = columns.get(row, C::CheckId);
   l.account = row.field("ACCTID");
   l.assocType = row.field("ASSOCACCTTYPE");
   l.assocId = row.field("ASSOCACCTID");
@@ -96,17 +120,17 @@ SourceLine readLine(const base::RowSet& row) {
   l.compId = row.field("COMPACCTID");
   l.docDate = row.field("DOCDATE");
   l.dueDate = row.field("DUEDATE");
-  l.comment = optionalField(row, "COMMENT");
-  l.flag = optionalField(row, "FlagDC");
+  l.comment = columns.get(row, C::Comment);
+  l.flag = columns.get(row, C::Flag);
   l.amount = row.field("AmntBase");
-  l.currency = optionalField(row, "CRCYACCTID");
-  l.currencyAmount = optionalField(row, "AmntCrcy");
+  l.currency = columns.get(row, C::Currency);
+  l.currencyAmount = columns.get(row, C::CurrencyAmount);
   // The VAT-coded lines' query names the code a second time, as xVATCode.
-  l.vatCode = row.hasField("xVATCode") ? row.field("xVATCode") : optionalField(row, "VATCODE");
-  l.vatType = optionalField(row, "VATTYPE");
-  l.turnover = optionalField(row, "TurnOverBase");
-  l.vatAmount = optionalField(row, "VATAmntBase");
-  l.vatNonDeductible = optionalField(row, "VATNDAmntBase");
+  l.vatCode = columns.get(row, columns.has(C::XVatCode) ? C::XVatCode : C::VatCode);
+  l.vatType = columns.get(row, C::VatType);
+  l.turnover = columns.get(row, C::Turnover);
+  l.vatAmount = columns.get(row, C::VatAmount);
+  l.vatNonDeductible = columns.get(row, C::VatNonDeductible);
   return l;
 }
 
@@ -166,7 +190,9 @@ class PerDocumentQueries : public DocumentSource {
  private:
   std::vector<SourceLine> query(const std::string& sql) {
     std::vector<SourceLine> out;
-    for (auto r = source_->query(sql, params_); !r->eof(); r->moveNext()) out.push_back(readLine(*r));
+    auto r = source_->query(sql, params_);
+    const LineColumns columns(*r);
+    for (; !r->eof(); r->moveNext()) out.push_back(readLine(*r, columns));
     return out;
   }
   SourceForm form_;
@@ -201,8 +227,10 @@ class DocumentStreams : public DocumentSource {
     const std::string nn = yearDigits(ctx);
     base::Source* source = yearSource(ctx);
     for (DocumentStream s : {DocumentStream::Lines, DocumentStream::VatLines, DocumentStream::BalanceLines,
-                             DocumentStream::VatTypes, DocumentStream::UncodedCount})
+                             DocumentStream::VatTypes, DocumentStream::UncodedCount}) {
       streams_.push_back(source->query(documentStreamQuery(form, nn, s)));
+      columns_.emplace_back(*streams_.back());
+    }
   }
 
   DocumentRows rows(const DocumentHeader& document, bool vatDocument) override {
@@ -273,10 +301,10 @@ class DocumentStreams : public DocumentSource {
         Group& g = groups_[first];
         switch (static_cast<DocumentStream>(s)) {
           case DocumentStream::Lines:
-            if (wanted(g, r)) g.lines.push_back(readLine(r));
+            if (wanted(g, r)) g.lines.push_back(readLine(r, columns_[s]));
             break;
-          case DocumentStream::VatLines: g.coded.push_back(readLine(r)); break;
-          case DocumentStream::BalanceLines: g.balance.push_back(readLine(r)); break;
+          case DocumentStream::VatLines: g.coded.push_back(readLine(r, columns_[s])); break;
+          case DocumentStream::BalanceLines: g.balance.push_back(readLine(r, columns_[s])); break;
           case DocumentStream::VatTypes: g.vatTypes.emplace_back(r.field("JrnlType"), r.field("VATType")); break;
           case DocumentStream::UncodedCount: g.uncoded.push_back(r.field("JrnlType")); break;
         }
@@ -286,6 +314,7 @@ class DocumentStreams : public DocumentSource {
 
   bool form_sql_;
   std::vector<std::unique_ptr<base::RowSet>> streams_;
+  std::vector<LineColumns> columns_;  // of each stream
   std::map<int64_t, Group> groups_;
 };
 
