@@ -123,8 +123,10 @@ int importOnce(const std::string& sourceFolder, const std::string& kestrelFolder
   choices.fullImport = true;
   // As the wizard runs it.
   const host::ImportMemory memory;
+  run::Services services = run::defaultServices();
+  services.releaseFreeMemory = [&memory] { memory.releaseFree(); };
   const auto start = Clock::now();
-  const bool ok = run::runImport(ctx, choices, view, run::defaultSteps(), run::defaultServices());
+  const bool ok = run::runImport(ctx, choices, view, run::defaultSteps(), services);
   view.next("end");
   const double total = seconds(start, Clock::now());
   for (const auto& step : ctx.report.steps())

@@ -91,6 +91,12 @@ ImportMemory::ImportMemory() {
 #endif
 }
 
+void ImportMemory::releaseFree() const {
+#ifdef __GLIBC__
+  malloc_trim(0);
+#endif
+}
+
 ImportMemory::~ImportMemory() {
 #ifdef __GLIBC__
   // The C library's own thresholds at start.

@@ -180,7 +180,9 @@ void frmMain::cmdOk_Click() {
   choices.reportFolder = reportFolder;
   choices.checkOnly = checkSourceOnly;
   const ImportMemory memory;
-  run::runImport(ctx, choices, *this, steps_, services_);
+  run::Services services = services_;
+  services.releaseFreeMemory = [&memory] { memory.releaseFree(); };
+  run::runImport(ctx, choices, *this, steps_, services);
 }
 
 // --- The run's view --------------------------------------------------------------

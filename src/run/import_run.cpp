@@ -763,6 +763,7 @@ class ImportRun {
     }
     svc_.closeAllTables();
     if (!tablesWritten()) stop("");
+    if (svc_.releaseFreeMemory) svc_.releaseFreeMemory();
     const store::WorkingDossier placed = store::workingDossier(working_, placedIndex_);
     TargetRead target;
     startTargetRead(placed.prefix, target);

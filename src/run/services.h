@@ -43,6 +43,10 @@ struct Services {
   // as a message in `language` (file, reason, a full disk said so); empty when
   // every write reached the disk. Unset: nothing to ask.
   std::function<std::string(const std::string& language)> tableWriteFailure;
+  // Gives the memory the process holds free back to the system, before the
+  // last phase, whose tables are mapped from their files rather than read
+  // into freed blocks. Unset: nothing to give back.
+  std::function<void()> releaseFreeMemory;
   // Every component above and below may be used from two threads at once,
   // each with its own source connection and tables: the two book years of a
   // full import are then converted side by side.
