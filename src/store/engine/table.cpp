@@ -1042,7 +1042,9 @@ bool Table::writeIndex(base::Bilingual& error) {
   // check of the file need not compute them again; those a tag kept current
   // while the table was open are not: the check is what proves them.
   std::vector<std::optional<Digest>> tagDigests(n);
-  std::vector<bool> computed(n, false);
+  // One byte per tag, not a std::vector<bool>: the two workers set the flags
+  // of different tags at once, and bits of one word are not theirs apart.
+  std::vector<char> computed(n, 0);
   auto keysOf = [&](size_t i) {
     auto keys = std::make_unique<cdx::TagKeys>();
     Tag& t = *tags_[i];
@@ -1054,7 +1056,7 @@ bool Table::writeIndex(base::Bilingual& error) {
       if (t.info.unique) keepFirstOfEachKey(*keys);
     } else {
       *keys = computeKeys(i);
-      computed[i] = true;
+      computed[i] = 1;
     }
     return keys;
   };
